@@ -1,0 +1,77 @@
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "cli/command.h"
+#include "image/random.h"
+
+namespace zell::cli {
+
+std::vector<Command>& commands()
+{
+    static std::vector<Command> list;
+    return list;
+}
+
+void printError(const std::string& subject, const std::string& what)
+{
+    std::fprintf(stderr, "zell-cli: %s: %s\n", subject.c_str(), what.c_str());
+}
+
+bool wantsHelp(const std::vector<std::string>& args)
+{
+    return std::any_of(args.begin(), args.end(), [](const std::string& a) { return a == "--help" || a == "-h"; });
+}
+
+} // namespace zell::cli
+
+namespace {
+
+void printHelp()
+{
+    std::printf("Usage: zell-cli COMMAND [OPTIONS] [FILES...]\n"
+                "Authoring of animated GIF files from the command line.\n\n"
+                "Commands:\n");
+    auto list = zell::cli::commands();
+    std::sort(list.begin(), list.end(), [](const auto& a, const auto& b) { return std::strcmp(a.name, b.name) < 0; });
+    for (const auto& command : list)
+        std::printf("  %-12s %s\n", command.name, command.summary);
+    std::printf("\nOptions:\n"
+                "  --help       show this help (also after a command)\n"
+                "  --version    show the version\n");
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    using namespace zell::cli;
+    std::vector<std::string> args(argv + 1, argv + argc);
+    if (args.empty()) {
+        printHelp();
+        return kExitUsage;
+    }
+    if (args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
+        printHelp();
+        return kExitOk;
+    }
+    if (args[0] == "--version") {
+        std::printf("zell-cli %s\n", ZELL_VERSION);
+        return kExitOk;
+    }
+    for (const auto& command : commands()) {
+        if (args[0] == command.name) {
+            std::vector<std::string> rest(args.begin() + 1, args.end());
+            if (wantsHelp(rest)) {
+                std::printf("%s", command.usage);
+                return kExitOk;
+            }
+            zell::seedProcessRandomFromClock();
+            return command.run(rest);
+        }
+    }
+    printError(args[0], "unknown command (see zell-cli --help)");
+    return kExitUsage;
+}

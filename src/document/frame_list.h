@@ -1,0 +1,41 @@
+// The ordered frames of the animation; list order is output order.
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "document/frame.h"
+
+namespace zell {
+
+class WorkDirectory;
+
+class FrameList {
+public:
+    int count() const { return int(frames_.size()); }
+    Frame* frameAt(int i) const
+    {
+        return i >= 0 && i < count() ? frames_[size_t(i)].get() : nullptr;
+    }
+    // Takes the frame at position i (clamped to 0..count) and returns its
+    // index; -1 leaves the frame with the caller.
+    int insert(int i, std::unique_ptr<Frame>& frame);
+    // Destroys the frame (and so its work file).
+    void remove(int i);
+    void clear();
+    // Takes a frame out without destroying it.
+    std::unique_ptr<Frame> take(int i);
+    void move(int from, int to);
+
+    // A copy of frame i with a work file of its own, named with the suffix,
+    // inserted right after it. Returns its index or -1; the source's file is
+    // never touched on failure.
+    int duplicate(int i, WorkDirectory& workDirectory, const std::string& nameSuffix = "のｺﾋﾟｰ");
+
+private:
+    std::vector<std::unique_ptr<Frame>> frames_;
+};
+
+} // namespace zell

@@ -1,0 +1,42 @@
+// The per-run directory that holds the frames' work files. It is created
+// exclusively, so two processes never share one, and a process only ever
+// cleans up the directory it created itself.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace zell {
+
+class WorkDirectory {
+public:
+    // base: the folder to create the directory in; empty means the system's
+    // temporary directory (which honours TMPDIR).
+    explicit WorkDirectory(std::string base = {});
+    WorkDirectory(const WorkDirectory&) = delete;
+    WorkDirectory& operator=(const WorkDirectory&) = delete;
+
+    // The directory every frame of this process uses.
+    static WorkDirectory& process();
+
+    // Makes the directory on first use. `path` stays empty when none could be made.
+    bool ensure();
+    // A name under the directory that no entry has yet ("zll<hex>.<ext>");
+    // the file is not created. On failure `out` is unchanged.
+    bool newWorkFileName(const std::string& ext, std::string& out);
+    // Deletes this process's work files with that extension ("*": all) and
+    // removes the directory when it is then empty.
+    void cleanUp(const std::string& ext);
+
+    // Ends with '/', or is empty while there is no directory.
+    const std::string& path() const { return path_; }
+
+private:
+    std::string base_;
+    std::string path_;
+};
+
+// Milliseconds of a monotonic clock, truncated to 32 bits.
+uint32_t tickCount();
+
+} // namespace zell

@@ -1,0 +1,41 @@
+// A picture together with the pictures derived from it for display: its
+// transparency mask and the two canvases of the logical screen.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <utility>
+
+#include "image/byte_buffer.h"
+#include "image/color_table.h"
+#include "image/dib.h"
+
+namespace zell {
+
+class RasterImage {
+public:
+    RasterImage() = default;
+    RasterImage(const RasterImage&) = delete;
+    RasterImage& operator=(const RasterImage&) = delete;
+    virtual ~RasterImage() = default;
+
+    ByteBuffer image;
+    ByteBuffer mask;          // 1-bit: white where transparent, black where opaque
+    ByteBuffer displayCanvas; // 24-bit logical screen as last composed
+    ByteBuffer baseCanvas;    // 24-bit logical screen the next frame is composed on
+
+    // Copies the DIB into `image` (size 0: its packed size); the mask is dropped.
+    bool setDib(std::span<const uint8_t> dib);
+    bool setDib(const uint8_t* dib, uint32_t size);
+    // (width, absolute height), (0, 0) without a picture.
+    std::pair<uint32_t, uint32_t> imageSize() const;
+    // Index at (x, y) from the top of an 8-bit picture; -1 outside the picture
+    // or beyond the table, 0 without a picture.
+    int pixelIndex(int64_t x, int64_t y) const;
+    // True when table and picture had the same number of entries (or one is missing).
+    bool applyColorTable(const ColorTable* table);
+    bool buildMask(uint32_t transparentIndex);
+    bool toTrueColor();
+};
+
+} // namespace zell

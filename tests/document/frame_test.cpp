@@ -1,0 +1,134 @@
+#include "document/frame.h"
+#include "document/frame_list.h"
+#include "document/work_directory.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "support/test_support.h"
+
+namespace zell {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string makeFile(const test::ScratchDir& dir, const std::string& name, std::vector<uint8_t> bytes)
+{
+    fs::path path = dir.path() / name;
+    test::writeFile(path, bytes);
+    return path.string();
+}
+
+TEST(Frame, ResetKeepsNameAndMeansNoTransparency)
+{
+    Frame frame;
+    frame.name = "a";
+    frame.transparentIndex = 3;
+    frame.delay = 7;
+    frame.descriptorFlags = 0x40;
+    frame.reset();
+    EXPECT_EQ(frame.name, "a");
+    EXPECT_EQ(frame.transparentIndex, 0xFFFF);
+    EXPECT_EQ(frame.delay, 0);
+    EXPECT_EQ(frame.descriptorFlags, 0);
+}
+
+TEST(Frame, HandOverByCopyThenResetMovesOwnership)
+{
+    test::ScratchDir dir;
+    std::string path = makeFile(dir, "w.gif", {1, 2, 3});
+    auto copy = std::make_unique<Frame>();
+    {
+        Frame source;
+        source.workFilePath = path;
+        source.name = "n";
+        source.delay = 12;
+        copy->copyFrom(source);
+        source.reset();
+    }
+    EXPECT_TRUE(fs::exists(path)) << "the reset source must not delete the file";
+    EXPECT_EQ(copy->name, "n");
+    EXPECT_EQ(copy->delay, 12);
+    copy.reset();
+    EXPECT_FALSE(fs::exists(path)) << "the new owner deletes it";
+}
+
+TEST(Frame, DeletingAMissingFileIsHarmless)
+{
+    Frame frame;
+    frame.workFilePath = "/nonexistent/zell/file.gif";
+    frame.deleteWorkFile();
+    EXPECT_TRUE(frame.workFilePath.empty());
+}
+
+TEST(FrameList, RemovalAndClearDeleteWorkFiles)
+{
+    test::ScratchDir dir;
+    FrameList list;
+    std::vector<std::string> paths;
+    for (int i = 0; i < 3; ++i) {
+        auto frame = std::make_unique<Frame>();
+        frame->workFilePath = makeFile(dir, "f" + std::to_string(i), {uint8_t(i)});
+        paths.push_back(frame->workFilePath);
+        EXPECT_EQ(list.insert(list.count(), frame), i);
+        EXPECT_EQ(frame, nullptr);
+    }
+    list.remove(1);
+    EXPECT_FALSE(fs::exists(paths[1]));
+    EXPECT_EQ(list.frameAt(1)->workFilePath, paths[2]);
+    list.clear();
+    EXPECT_FALSE(fs::exists(paths[0]));
+    EXPECT_FALSE(fs::exists(paths[2]));
+}
+
+TEST(FrameList, DuplicateGetsIdenticalFileOfItsOwnRightAfterTheSource)
+{
+    test::ScratchDir dir;
+    WorkDirectory work(dir.str());
+    FrameList list;
+    for (int i = 0; i < 2; ++i) {
+        auto frame = std::make_unique<Frame>();
+        frame->name = "frame" + std::to_string(i);
+        frame->workFilePath = makeFile(dir, "src" + std::to_string(i), {7, 8, 9, uint8_t(i)});
+        frame->delay = 25;
+        frame->transparentIndex = 4;
+        frame->left = 3;
+        list.insert(i, frame);
+    }
+    ASSERT_EQ(list.duplicate(0, work), 1);
+    ASSERT_EQ(list.count(), 3);
+    const Frame& source = *list.frameAt(0);
+    const Frame& copy = *list.frameAt(1);
+    EXPECT_EQ(copy.name, "frame0のｺﾋﾟｰ");
+    EXPECT_NE(copy.workFilePath, source.workFilePath);
+    EXPECT_EQ(test::readFile(copy.workFilePath), test::readFile(source.workFilePath));
+    EXPECT_EQ(copy.delay, 25);
+    EXPECT_EQ(copy.transparentIndex, 4);
+    EXPECT_EQ(copy.left, 3u);
+    EXPECT_EQ(list.frameAt(2)->name, "frame1");
+}
+
+TEST(FrameList, FailedDuplicateNeverDeletesTheSourceFile)
+{
+    test::ScratchDir dir;
+    FrameList list;
+    auto frame = std::make_unique<Frame>();
+    frame->name = "keep";
+    frame->workFilePath = (dir.path() / "missing.gif").string(); // copy will fail
+    list.insert(0, frame);
+    WorkDirectory work(dir.str());
+    EXPECT_EQ(list.duplicate(0, work), -1);
+    EXPECT_EQ(list.count(), 1);
+
+    // A source whose file exists but no work directory can be made.
+    std::string path = makeFile(dir, "real.gif", {1});
+    list.frameAt(0)->workFilePath = path;
+    WorkDirectory broken((dir.path() / "no" / "such").string());
+    EXPECT_EQ(list.duplicate(0, broken), -1);
+    EXPECT_TRUE(fs::exists(path));
+    EXPECT_EQ(list.frameAt(0)->workFilePath, path);
+}
+
+} // namespace
+} // namespace zell

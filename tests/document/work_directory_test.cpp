@@ -1,0 +1,132 @@
+#include "document/work_directory.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <set>
+
+#include "document/mapped_file.h"
+#include "support/test_support.h"
+
+namespace zell {
+namespace {
+
+namespace fs = std::filesystem;
+
+TEST(WorkDirectory, MadeLazilyUnderTheBaseWithHexName)
+{
+    test::ScratchDir dir;
+    WorkDirectory work(dir.str());
+    EXPECT_TRUE(work.path().empty());
+    ASSERT_TRUE(work.ensure());
+    ASSERT_FALSE(work.path().empty());
+    EXPECT_EQ(work.path().back(), '/');
+    std::string leaf = fs::path(work.path()).parent_path().filename().string();
+    EXPECT_EQ(leaf.rfind("zell", 0), 0u);
+    EXPECT_EQ(leaf.find_first_not_of("0123456789abcdef", 4), std::string::npos);
+    EXPECT_TRUE(fs::is_directory(work.path()));
+}
+
+TEST(WorkDirectory, TwoProcessesNeverShareADirectory)
+{
+    test::ScratchDir dir;
+    // Occupy many names around the current tick, as another process would.
+    uint32_t now = tickCount();
+    for (uint32_t n = now; n < now + 64; ++n) {
+        char name[32];
+        std::snprintf(name, sizeof name, "zell%x", n);
+        fs::create_directory(dir.path() / name);
+        test::writeFile(dir.path() / name / "zll1.gif", {1});
+    }
+    WorkDirectory mine(dir.str());
+    ASSERT_TRUE(mine.ensure());
+    EXPECT_FALSE(fs::exists(fs::path(mine.path()) / "zll1.gif")) << "took a foreign directory";
+    mine.cleanUp("*");
+    int foreign = 0;
+    for (const auto& entry : fs::directory_iterator(dir.path()))
+        foreign += fs::exists(entry.path() / "zll1.gif");
+    EXPECT_EQ(foreign, 64) << "cleanUp touched another process's files";
+}
+
+TEST(WorkDirectory, FailsWithEmptyPathWhenNothingCanBeMade)
+{
+    test::ScratchDir dir;
+    WorkDirectory work((dir.path() / "missing" / "deeper").string());
+    EXPECT_FALSE(work.ensure());
+    EXPECT_TRUE(work.path().empty());
+    std::string out = "unchanged";
+    EXPECT_FALSE(work.newWorkFileName("gif", out));
+    EXPECT_EQ(out, "unchanged");
+    work.cleanUp("*"); // nothing of ours to touch
+}
+
+TEST(WorkDirectory, NamesStayUniqueWhileFilesExist)
+{
+    test::ScratchDir dir;
+    WorkDirectory work(dir.str());
+    std::set<std::string> names;
+    for (int i = 0; i < 200; ++i) {
+        std::string name;
+        ASSERT_TRUE(work.newWorkFileName("gif", name));
+        EXPECT_EQ(fs::path(name).parent_path().string() + "/", work.path());
+        EXPECT_EQ(fs::path(name).extension(), ".gif");
+        EXPECT_EQ(fs::path(name).filename().string().rfind("zll", 0), 0u);
+        EXPECT_TRUE(names.insert(name).second) << name;
+        test::writeFile(name, {1});
+    }
+}
+
+TEST(WorkDirectory, CleanUpByExtensionThenEverything)
+{
+    test::ScratchDir dir;
+    WorkDirectory work(dir.str());
+    std::string gif, bmp;
+    ASSERT_TRUE(work.newWorkFileName("gif", gif));
+    test::writeFile(gif, {1});
+    ASSERT_TRUE(work.newWorkFileName("bmp", bmp));
+    test::writeFile(bmp, {2});
+    test::writeFile(fs::path(work.path()) / "other.bmp", {3});
+    const std::string path = work.path();
+
+    work.cleanUp("bmp");
+    EXPECT_FALSE(fs::exists(bmp));
+    EXPECT_TRUE(fs::exists(gif));
+    EXPECT_TRUE(fs::exists(fs::path(path) / "other.bmp")) << "only our own names";
+    EXPECT_EQ(work.path(), path) << "directory stays while files remain";
+
+    fs::remove(fs::path(path) / "other.bmp");
+    work.cleanUp("*");
+    EXPECT_FALSE(fs::exists(path));
+    EXPECT_TRUE(work.path().empty());
+    std::string again;
+    ASSERT_TRUE(work.newWorkFileName("gif", again)) << "a later request makes a new directory";
+    EXPECT_TRUE(fs::is_directory(work.path()));
+    work.cleanUp("*");
+}
+
+TEST(MappedFile, MapsWholeFilesAndRefusesEmptyOnes)
+{
+    test::ScratchDir dir;
+    MappedFile file;
+    test::writeFile(dir.path() / "empty", {});
+    EXPECT_FALSE(file.open((dir.path() / "empty").string()));
+    EXPECT_FALSE(file.isOpen());
+    EXPECT_FALSE(file.open((dir.path() / "absent").string()));
+    EXPECT_FALSE(file.open(dir.path().string())) << "a directory";
+
+    test::writeFile(dir.path() / "data", {1, 2, 3, 4, 5});
+    ASSERT_TRUE(file.open((dir.path() / "data").string()));
+    EXPECT_EQ(file.size(), 5u);
+    EXPECT_EQ(file.data()[4], 5);
+    file.close();
+    EXPECT_EQ(file.size(), 0u);
+    EXPECT_EQ(file.data(), nullptr);
+
+    ASSERT_TRUE(file.open((dir.path() / "data").string(), true));
+    file.data()[0] = 9;
+    file.close();
+    EXPECT_EQ(test::readFile(dir.path() / "data")[0], 9) << "writable view writes through";
+}
+
+} // namespace
+} // namespace zell

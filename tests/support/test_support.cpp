@@ -1,0 +1,80 @@
+#include "support/test_support.h"
+
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <stdexcept>
+
+#include "image/bytes.h"
+
+namespace zell::test {
+
+std::vector<uint8_t> DibBuilder::build() const
+{
+    std::vector<uint8_t> out(kDibHeaderSize + table.size());
+    DibHeader h = header;
+    const uint64_t stride = dibStride(h.width, h.bitCount);
+    if (h.sizeImage == 0)
+        h.sizeImage = uint32_t(stride * h.absHeight());
+    writeDibHeader(out.data(), h);
+    std::copy(table.begin(), table.end(), out.begin() + kDibHeaderSize);
+    for (const auto& row : rows) {
+        std::vector<uint8_t> padded(row);
+        padded.resize(stride, 0);
+        out.insert(out.end(), padded.begin(), padded.end());
+    }
+    return out;
+}
+
+std::vector<uint8_t> quads(std::initializer_list<uint32_t> rgb)
+{
+    std::vector<uint8_t> out;
+    for (uint32_t c : rgb) {
+        out.push_back(uint8_t(c));
+        out.push_back(uint8_t(c >> 8));
+        out.push_back(uint8_t(c >> 16));
+        out.push_back(0);
+    }
+    return out;
+}
+
+uint32_t pixelRgb(const uint8_t* dib, uint32_t x, uint32_t y)
+{
+    DibHeader h;
+    readDibHeader({dib, kDibHeaderSize}, h);
+    const uint8_t* p = dib + dibRowOffset(h, y) + 3 * x;
+    return (uint32_t(p[2]) << 16) | (uint32_t(p[1]) << 8) | p[0];
+}
+
+uint32_t pixelRgb(const std::vector<uint8_t>& dib, uint32_t x, uint32_t y)
+{
+    return pixelRgb(dib.data(), x, y);
+}
+
+ScratchDir::ScratchDir()
+{
+    std::string pattern = (std::filesystem::temp_directory_path() / "zell-test-XXXXXX").string();
+    if (!::mkdtemp(pattern.data()))
+        throw std::runtime_error("mkdtemp failed");
+    path_ = pattern;
+}
+
+ScratchDir::~ScratchDir()
+{
+    std::error_code ec;
+    std::filesystem::remove_all(path_, ec);
+}
+
+std::vector<uint8_t> readFile(const std::filesystem::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void writeFile(const std::filesystem::path& path, const std::vector<uint8_t>& bytes)
+{
+    std::ofstream out(path, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+}
+
+} // namespace zell::test

@@ -1,0 +1,47 @@
+// Small helpers shared by the tests: hand-built pictures and scratch folders.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <initializer_list>
+#include <string>
+#include <vector>
+
+#include "image/dib.h"
+
+namespace zell::test {
+
+// A packed DIB assembled field by field: header, table (or masks), rows.
+struct DibBuilder {
+    DibHeader header;
+    std::vector<uint8_t> table; // raw bytes between header and rows
+    std::vector<std::vector<uint8_t>> rows; // memory order, unpadded
+
+    std::vector<uint8_t> build() const;
+};
+
+// BGR0 quads for the given 0xRRGGBB colours.
+std::vector<uint8_t> quads(std::initializer_list<uint32_t> rgb);
+
+// 24-bit pixel (r, g, b) at (x, y from top) of a 24-bit DIB.
+uint32_t pixelRgb(const std::vector<uint8_t>& dib, uint32_t x, uint32_t y);
+uint32_t pixelRgb(const uint8_t* dib, uint32_t x, uint32_t y);
+
+// A fresh folder under the system's temporary directory, removed afterwards.
+class ScratchDir {
+public:
+    ScratchDir();
+    ~ScratchDir();
+    ScratchDir(const ScratchDir&) = delete;
+    ScratchDir& operator=(const ScratchDir&) = delete;
+    const std::filesystem::path& path() const { return path_; }
+    std::string str() const { return path_.string() + "/"; }
+
+private:
+    std::filesystem::path path_;
+};
+
+std::vector<uint8_t> readFile(const std::filesystem::path& path);
+void writeFile(const std::filesystem::path& path, const std::vector<uint8_t>& bytes);
+
+} // namespace zell::test
