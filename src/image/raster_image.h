@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <span>
+#include <string>
 #include <utility>
 
 #include "image/byte_buffer.h"
@@ -36,6 +37,17 @@ public:
     bool applyColorTable(const ColorTable* table);
     bool buildMask(uint32_t transparentIndex);
     bool toTrueColor();
+
+    // Image number `index` (0-based) of a GIF file, as an 8-bit picture with
+    // its own colour table. Defined with the GIF codec.
+    bool loadGifImage(const std::string& path, int index);
+    // Writes the picture as a single-image GIF of `bits` colour bits, reducing
+    // it first when it has more; the transparent index follows the reduction.
+    // Uses displayCanvas and baseCanvas as scratch. Defined with the GIF codec.
+    bool saveGif(const std::string& path, int bits, uint32_t& transparentIndex);
+    // Any supported image file (BMP, GIF, JPEG, PNG) as a 24-bit picture.
+    // Defined with the still-image decoders.
+    bool loadFile(const std::string& path);
 };
 
 } // namespace zell
