@@ -116,6 +116,15 @@ void buildGreyPalette(PngContext& context, int bitDepth)
     context.greyPalette[transparent->gray] = background;
 }
 
+// Chunks we never use are skipped unread: libpng would otherwise allocate
+// whatever length a damaged chunk claims before finding the data missing.
+void skipUnusedChunks(png_structp png)
+{
+    static const png_byte kUnused[] = "cHRM\0eXIf\0hIST\0iCCP\0iTXt\0oFFs\0pCAL\0sBIT\0sCAL\0sPLT\0sTER\0tEXt\0tIME\0zTXt";
+    png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_NEVER, nullptr, 0);
+    png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_NEVER, kUnused, int(sizeof kUnused / 5));
+}
+
 void setGammaAndBackground(PngContext& context, int bitDepth, int colorType)
 {
     png_structp png = context.png;
@@ -247,6 +256,7 @@ bool decodePng(std::span<const uint8_t> data, ByteBuffer& picture)
     ByteBuffer decoded;
     if (context.info) {
         png_set_read_fn(context.png, &context, readData);
+        skipUnusedChunks(context.png);
         ok = runDecoder(context, decoded);
     }
     png_destroy_read_struct(&context.png, &context.info, nullptr);
