@@ -14,12 +14,6 @@ constexpr size_t kGrowth = 65536;
 // Room past the write position for the longest string plus one 8-byte step.
 constexpr size_t kSlack = kMaxLzwCodes + 16;
 
-// Size 1 is raised to 3, not 2: streams written that way decode as before.
-uint32_t rootBits(int minCodeSize)
-{
-    return minCodeSize == 1 ? 3u : uint32_t(minCodeSize);
-}
-
 bool validCodeSize(int minCodeSize)
 {
     return minCodeSize > 0 && minCodeSize <= 8;
@@ -129,7 +123,7 @@ bool LzwCodec::compress(std::span<const uint8_t> data, int minCodeSize, std::vec
 {
     if (!data.data() || data.empty() || !validCodeSize(minCodeSize))
         return false;
-    const uint32_t k = rootBits(minCodeSize);
+    const uint32_t k = uint32_t(minCodeSize);
     const uint32_t clear = 1u << k;
     const uint32_t first = clear + 2;
     const uint32_t byteMask = clear - 1;
@@ -185,7 +179,7 @@ bool LzwCodec::decompress(std::span<const uint8_t> data, int minCodeSize, std::v
 {
     if (!data.data() || data.empty() || !validCodeSize(minCodeSize) || maxOutput == 0)
         return false;
-    const uint32_t k = rootBits(minCodeSize);
+    const uint32_t k = uint32_t(minCodeSize);
     const uint32_t clear = 1u << k;
     const uint32_t end = clear + 1;
     const uint32_t first = clear + 2;
@@ -205,7 +199,9 @@ bool LzwCodec::decompress(std::span<const uint8_t> data, int minCodeSize, std::v
     uint32_t codeSize = k + 1;
     uint32_t limit = 1u << codeSize;
     while (p < maxOutput) {
-        if (n >= limit && n < kMaxLzwCodes) {
+        // The first code after a reset keeps the starting size even when the
+        // table is already full for it (minimum code size 1).
+        if (n >= limit && n < kMaxLzwCodes && havePrev) {
             ++codeSize;
             limit <<= 1;
         }
