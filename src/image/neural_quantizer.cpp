@@ -32,6 +32,7 @@ constexpr int kAlphaRadBias = 1 << 18;
 constexpr int kStartDistance = 1000;
 constexpr uint32_t kPrimes[] = {499, 491, 487};
 constexpr uint32_t kLastPrime = 503;
+constexpr uint64_t kEmptySlot = ~uint64_t(0);
 
 int radiusOf(int radius)
 {
@@ -296,11 +297,20 @@ bool NeuralQuantizer::reduceTrueColor(std::span<const uint8_t> dib, const DibHea
             e[c] = uint8_t(network_[size_t(i)][size_t(c)]);
     }
     buildGreenIndex();
+    // Photos repeat colours often; a small direct-mapped cache of answers
+    // spares most searches and cannot change them.
+    constexpr uint32_t kCacheBits = 16;
+    std::vector<uint64_t> cache(size_t(1) << kCacheBits, kEmptySlot);
     for (uint32_t y = 0; y < height; ++y) {
         const uint8_t* p = pixels.data() + uint64_t(y) * rowBytes;
         uint8_t* d = result.data() + bitsOffset + y * stride;
-        for (uint32_t x = 0; x < width; ++x, p += 3)
-            d[x] = uint8_t(search(p[0], p[1], p[2]));
+        for (uint32_t x = 0; x < width; ++x, p += 3) {
+            const uint32_t key = uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16);
+            uint64_t& slot = cache[(key * 2654435761u) >> (32 - kCacheBits)];
+            if (uint32_t(slot >> 8) != key)
+                slot = (uint64_t(key) << 8) | uint64_t(search(p[0], p[1], p[2]));
+            d[x] = uint8_t(slot);
+        }
     }
     out.swap(result);
     return true;
