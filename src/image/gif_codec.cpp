@@ -6,6 +6,7 @@
 
 #include "image/bytes.h"
 #include "image/code_hash_map.h"
+#include "image/color_quantizer.h"
 #include "image/lzw_codec.h"
 
 namespace zell {
@@ -317,10 +318,15 @@ bool readExactColors(std::span<const uint8_t> dib, const DibHeader& h, uint32_t 
 }
 
 // More colours than the table holds: median cut, no dithering.
-bool reduceColors(std::span<const uint8_t> /*dib*/, const DibHeader& /*h*/, uint32_t /*tableSize*/,
-                  IndexedPicture& /*pic*/)
+bool reduceColors(std::span<const uint8_t> dib, uint32_t tableSize, IndexedPicture& pic)
 {
-    return false;
+    ColorQuantizer quantizer;
+    ByteBuffer mapped;
+    DibHeader m;
+    if (!quantizer.addImage(dib) || !quantizer.buildPalette(int(tableSize)) || !quantizer.mapImage(dib, mapped, false)
+        || !checkDib(mapped.bytes(), &m) || m.bitCount != 8)
+        return false;
+    return readPaletted(mapped.bytes(), m, pic);
 }
 
 bool readPicture(std::span<const uint8_t> dib, const DibHeader& h, uint32_t tableSize, IndexedPicture& pic)
@@ -330,7 +336,7 @@ bool readPicture(std::span<const uint8_t> dib, const DibHeader& h, uint32_t tabl
     if (h.bitCount <= 8 && dibColorCount(h) <= tableSize)
         return readPaletted(dib, h, pic);
     if (h.bitCount == 8)
-        return reduceColors(dib, h, tableSize, pic);
+        return reduceColors(dib, tableSize, pic);
     ByteBuffer trueColor;
     DibHeader t = h;
     if (h.bitCount != 24) {
@@ -338,7 +344,7 @@ bool readPicture(std::span<const uint8_t> dib, const DibHeader& h, uint32_t tabl
             return false;
         dib = trueColor.bytes();
     }
-    return readExactColors(dib, t, tableSize, pic) || reduceColors(dib, t, tableSize, pic);
+    return readExactColors(dib, t, tableSize, pic) || reduceColors(dib, tableSize, pic);
 }
 
 std::vector<uint8_t> interlaceRows(const IndexedPicture& pic)

@@ -13,80 +13,17 @@
 #include "image/lzw_codec.h"
 #include "image/random.h"
 #include "support/gif_oracle.h"
+#include "support/indexed_dib.h"
 #include "support/md5.h"
 #include "support/test_support.h"
 
 namespace zell {
 namespace {
 
-using test::DibBuilder;
-
-// An 8-bit (or lower) picture with the given table; indices rows top to bottom.
-std::vector<uint8_t> indexedDib(uint32_t width, uint32_t height, const std::vector<uint32_t>& colors,
-                                const std::vector<uint8_t>& indices, uint16_t bitCount = 8, bool topDown = false)
-{
-    DibBuilder b;
-    b.header = makeDibHeader(int32_t(width), topDown ? -int32_t(height) : int32_t(height), bitCount,
-                             uint32_t(colors.size()));
-    for (uint32_t c : colors) // colour values to BGR0
-        b.table.insert(b.table.end(), {colorBlue(c), colorGreen(c), colorRed(c), 0});
-    for (uint32_t r = 0; r < height; ++r) {
-        const uint32_t y = topDown ? r : height - 1 - r;
-        std::vector<uint8_t> row(dibStride(width, bitCount), 0);
-        for (uint32_t x = 0; x < width; ++x) {
-            const uint8_t v = indices[size_t(y) * width + x];
-            if (bitCount == 8)
-                row[x] = v;
-            else
-                row[x * bitCount / 8] |= uint8_t(v << (8 - bitCount - (x * bitCount) % 8));
-        }
-        b.rows.push_back(row);
-    }
-    return b.build();
-}
-
-std::vector<uint8_t> trueColorDib(uint32_t width, uint32_t height, const std::vector<uint32_t>& pixels)
-{
-    DibBuilder b;
-    b.header = makeDibHeader(int32_t(width), int32_t(height), 24);
-    for (uint32_t r = 0; r < height; ++r) {
-        const uint32_t y = height - 1 - r;
-        std::vector<uint8_t> row;
-        for (uint32_t x = 0; x < width; ++x) {
-            const uint32_t c = pixels[size_t(y) * width + x];
-            row.insert(row.end(), {colorBlue(c), colorGreen(c), colorRed(c)});
-        }
-        b.rows.push_back(row);
-    }
-    return b.build();
-}
-
-// Rows top to bottom, unpadded, of an 8-bit DIB.
-std::vector<uint8_t> indicesOf(std::span<const uint8_t> dib)
-{
-    DibHeader h;
-    if (!checkDib(dib, &h) || h.bitCount != 8)
-        return {};
-    std::vector<uint8_t> out;
-    for (uint32_t y = 0; y < h.absHeight(); ++y) {
-        const uint8_t* row = dib.data() + dibRowOffset(h, y);
-        out.insert(out.end(), row, row + h.width);
-    }
-    return out;
-}
-
-std::vector<uint32_t> tableOf(std::span<const uint8_t> dib)
-{
-    DibHeader h;
-    std::vector<uint32_t> out;
-    if (!readDibHeader(dib, h))
-        return out;
-    for (uint32_t i = 0; i < dibColorCount(h); ++i) {
-        const uint8_t* q = dib.data() + h.size + 4 * i;
-        out.push_back(makeColor(q[2], q[1], q[0]));
-    }
-    return out;
-}
+using test::indexedDib;
+using test::indicesOf;
+using test::tableOf;
+using test::trueColorDib;
 
 std::vector<uint8_t> bytesOf(const ByteBuffer& buffer)
 {
@@ -241,6 +178,36 @@ TEST(GifEncode, FewTrueColoursAreWrittenExactlyByPixelCount)
     ASSERT_TRUE(decodeGifImage(stream, back, 0, false));
     EXPECT_EQ(tableOf(back.bytes()), (std::vector<uint32_t>{white, a, b, 0}));
     EXPECT_EQ(indicesOf(back.bytes()), (std::vector<uint8_t>{1, 0, 0, 2, 0, 1, 0, 1}));
+}
+
+TEST(GifEncode, TooManyColoursGoThroughTheQuantizer)
+{
+    // Five true colours for a 4-entry table: median cut, every index valid.
+    const std::vector<uint32_t> pixels{0x0000FF, 0x00FF00, 0xFF0000, 0xFFFFFF, 0x000000, 0x0000FF, 0x00FF00, 0xFF0000};
+    const std::vector<uint8_t> stream = encode(trueColorDib(4, 2, pixels), 2);
+    ByteBuffer back;
+    ASSERT_TRUE(decodeGifImage(stream, back, 0, false));
+    EXPECT_EQ(tableOf(back.bytes()).size(), 4u);
+    for (uint8_t index : indicesOf(back.bytes()))
+        EXPECT_LT(index, 4);
+
+    // An 8-bit picture whose 16-entry table uses three colours keeps them
+    // exactly, most used first.
+    std::vector<uint32_t> colors(16, 0x123456);
+    colors[3] = 0xFFFFFF;
+    colors[7] = 0x010101;
+    colors[9] = 0x808080;
+    const std::vector<uint8_t> fewUsed = encode(indexedDib(3, 2, colors, {7, 3, 3, 9, 3, 7}), 2);
+    ASSERT_TRUE(decodeGifImage(fewUsed, back, 0, false));
+    EXPECT_EQ(tableOf(back.bytes()), (std::vector<uint32_t>{0xFFFFFF, 0x010101, 0x808080, 0}));
+    EXPECT_EQ(indicesOf(back.bytes()), (std::vector<uint8_t>{1, 0, 0, 2, 0, 1}));
+}
+
+TEST(GifEncode, TopDownAndBottomUpPicturesGiveTheSameStream)
+{
+    const std::vector<uint8_t> indices{0, 1, 2, 3, 3, 2, 1, 0, 1, 1, 2, 2};
+    EXPECT_EQ(encode(indexedDib(4, 3, kFourColors, indices, 8, true), 2),
+              encode(indexedDib(4, 3, kFourColors, indices, 8, false), 2));
 }
 
 TEST(GifEncode, LowDepthPicturesTakeTheirIndicesAndATableOfZerosBeyond)
