@@ -41,6 +41,8 @@ public:
     // 0 before a palette exists.
     int palette(const uint8_t** entries) const;
 
+    // Distinct colours gathered so far; meaningful until the palette is built.
+    uint32_t distinctColors() const { return map_.size(); }
     // Entries chosen from the histogram; -1 before a palette exists.
     int colorCount() const { return colorCount_; }
     // Index holding the background colour (0 also when there is none).

@@ -49,6 +49,22 @@ public:
     // Shrinks `image` (made 24-bit) to fit the box; never enlarges.
     bool fitInto(uint32_t boxWidth, uint32_t boxHeight, bool keepAspect);
 
+    // The frame difference step: compares `image` (8-bit, the frame at
+    // left/top) with displayCanvas (the screen beneath it), optionally makes
+    // unchanged pixels transparent and crops to the changed rectangle, shrinks
+    // the colour table when the crop needs at most half of it, and encodes the
+    // result into `out`. Position, transparent index in/out.
+    struct FrameDifference {
+        int64_t left = 0;
+        int64_t top = 0;
+        uint32_t width = 0;
+        uint32_t height = 0;
+        bool changed = false;
+        uint16_t transparentIndex = kNoIndex;
+        uint16_t colorCount = 0;
+    };
+    bool optimizeFrame(ByteBuffer& out, FrameDifference& frame, bool crop, bool transparent, bool keepColors);
+
     // Image number `index` (0-based) of a GIF file, as an 8-bit picture with
     // its own colour table. Defined with the GIF codec.
     bool loadGifImage(const std::string& path, int index);
