@@ -8,6 +8,10 @@
  * folder in the order of their names. One library may offer several
  * transitions; each is known by its index within the library (0, 1, ...).
  *
+ * Build one outside zell's tree with, for example,
+ *   cc -shared -fPIC -fvisibility=hidden -I<zell>/include -o wipe.so wipe.c
+ * plugins/diagonal_wipe.c and plugins/mosaic.cpp are examples to start from.
+ *
  * Only zpiGetTransitionInfo is required. Without zpiInitialize or zpiGetFrame
  * the transition is listed but every run fails; without zpiConfigDialog the
  * settings button does nothing; without zpiCloseHandle runs are never ended.

@@ -2,9 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <optional>
-
+#include "support/scoped_environment.h"
 #include "support/test_support.h"
 
 namespace zell {
@@ -83,30 +81,6 @@ TEST(PluginDiscovery, PatternListHasTheBuiltinsFirst)
     EXPECT_EQ(withPlugins[8]->name, "a");
 }
 
-class ScopedEnvironment {
-public:
-    ScopedEnvironment(const char* name, const char* value) : name_(name)
-    {
-        if (const char* old = std::getenv(name))
-            old_ = old;
-        if (value)
-            ::setenv(name, value, 1);
-        else
-            ::unsetenv(name);
-    }
-    ~ScopedEnvironment()
-    {
-        if (old_)
-            ::setenv(name_, old_->c_str(), 1);
-        else
-            ::unsetenv(name_);
-    }
-
-private:
-    const char* name_;
-    std::optional<std::string> old_;
-};
-
 TEST(PluginDiscovery, FoldersBesideTheProgramThenFromTheEnvironmentEachOnce)
 {
     test::ScratchDir dir;
@@ -117,11 +91,11 @@ TEST(PluginDiscovery, FoldersBesideTheProgramThenFromTheEnvironmentEachOnce)
     // The tests run from the build folder, whose plugins/ holds the shipped ones.
     const fs::path beside = fs::weakly_canonical(ZELL_PLUGIN_DIR);
     {
-        ScopedEnvironment env("ZELL_PLUGIN_PATH", (a + "::" + b + ":" + a + "/:" + beside.string()).c_str());
+        test::ScopedEnvironment env("ZELL_PLUGIN_PATH", (a + "::" + b + ":" + a + "/:" + beside.string()).c_str());
         EXPECT_EQ(transitionPluginFolders(), (std::vector<fs::path>{beside, fs::weakly_canonical(a),
                                                                      fs::weakly_canonical(b)}));
     }
-    ScopedEnvironment env("ZELL_PLUGIN_PATH", nullptr);
+    test::ScopedEnvironment env("ZELL_PLUGIN_PATH", nullptr);
     EXPECT_EQ(transitionPluginFolders(), std::vector<fs::path>{beside});
 }
 
