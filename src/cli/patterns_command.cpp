@@ -9,6 +9,17 @@ namespace zell::cli {
 
 namespace {
 
+// A plug-in's name is its own bytes; a tab or line break in it must not
+// break the one-line, tab-separated listing.
+std::string printable(std::string text)
+{
+    for (char& c : text) {
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
+            c = '?';
+    }
+    return text;
+}
+
 int runPatterns(const std::vector<std::string>& args)
 {
     if (!args.empty()) {
@@ -19,8 +30,8 @@ int runPatterns(const std::vector<std::string>& args)
     int number = 0;
     for (const auto& transition : list) {
         const auto* plugin = dynamic_cast<const TransitionPlugin*>(transition.get());
-        const std::string source = plugin ? plugin->libraryPath : "built-in";
-        std::printf("%d\t%s\t%u\t%s\n", ++number, transition->name.c_str(), unsigned(transition->maxSteps),
+        const std::string source = plugin ? printable(plugin->libraryPath) : "built-in";
+        std::printf("%d\t%s\t%u\t%s\n", ++number, printable(transition->name).c_str(), unsigned(transition->maxSteps),
                     source.c_str());
     }
     return kExitOk;

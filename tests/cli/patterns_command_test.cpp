@@ -50,6 +50,7 @@ TEST(PatternsCommand, AddsTheFoldersOfZellPluginPathAfterwards)
     ASSERT_EQ(out.size(), 21u) << result.out;
     const std::string folder = fs::weakly_canonical(ZELL_TEST_PLUGIN_DIR).string();
     EXPECT_EQ(out[11], "12\ta\t15\t" + folder + "/bad_pictures.so");
+    EXPECT_EQ(out[14], "15\td?line?break\t15\t" + folder + "/bad_pictures.so") << "control characters replaced";
     EXPECT_EQ(out[16], "17\tthird\t200\t" + folder + "/counted.so");
     EXPECT_EQ(out[20], "21\tstart throws\t15\t" + folder + "/throwing.so");
 }

@@ -42,7 +42,7 @@ TEST(PluginDiscovery, ListsEachGoodRecordInFileOrderAndSkipsTheRest)
         {"bad_pictures.so", 0, "a", 15, false},
         {"bad_pictures.so", 1, "b", 15, false},
         {"bad_pictures.so", 2, "c", 15, false},
-        {"bad_pictures.so", 3, "d", 15, false},
+        {"bad_pictures.so", 3, "d\tline\nbreak", 15, false},
         {"counted.so", 0, "first", 4, false},
         {"counted.so", 2, "third", 200, true},
         {"info_only.so", 0, "info only", 9, true},

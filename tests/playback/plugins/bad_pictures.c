@@ -1,6 +1,7 @@
 /* Runs that start but give no usable picture:
  *   0: a size too small for any picture;  1: a size beyond any picture;
- *   2: the fill reports failure;          3: the bytes are not a picture. */
+ *   2: the fill reports failure;          3: the bytes are not a picture.
+ * Their names are "a" to "c" and "d<TAB>line<LF>break". */
 #include <string.h>
 
 #include "zell/transition_plugin.h"
@@ -11,6 +12,8 @@ ZPI_EXPORT int32_t zpiGetTransitionInfo(int32_t index, ZpiTransitionInfo* info)
         return 4;
     memset(info, 0, sizeof *info);
     info->name[0] = (char)('a' + index);
+    if (index == 3)
+        strcpy(info->name, "d\tline\nbreak"); /* control characters in a name */
     info->maxSteps = 15;
     return 0;
 }
