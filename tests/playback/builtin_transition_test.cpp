@@ -11,20 +11,6 @@ namespace {
 
 using test::truecolorPicture;
 
-TEST(BuiltinTransition, ListsTheEightEffectsInPatternOrder)
-{
-    std::vector<std::unique_ptr<Transition>> list;
-    ASSERT_TRUE(appendBuiltinTransitions(list));
-    ASSERT_EQ(list.size(), 8u);
-    const char* names[] = {"αブレンド", "フェード", "水平スライド", "垂直スライド", "水平分割", "垂直分割", "円", "ゆらぎ"};
-    for (size_t i = 0; i < list.size(); ++i) {
-        EXPECT_EQ(list[i]->name, names[i]);
-        EXPECT_EQ(list[i]->maxSteps, 15u);
-        EXPECT_FALSE(list[i]->hasSettingsDialog());
-        EXPECT_EQ(builtinTransitions()[i].textId, 20801 + i);
-    }
-}
-
 TEST(BuiltinTransition, RunOfThreeCrossFadesAtQuarters)
 {
     auto black = truecolorPicture(3, 2, false, [](uint32_t, uint32_t) { return 0u; });

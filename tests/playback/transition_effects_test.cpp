@@ -104,20 +104,6 @@ TEST(DissolveEffect, DrawsOneNumberPerPixelFromTheTopAgainstTheThreshold)
     }
 }
 
-TEST(DissolveEffect, ShareOfDestinationPixelsFollowsTheThreshold)
-{
-    auto src = truecolorPicture(64, 64, false, [](uint32_t, uint32_t) { return 0u; });
-    auto dst = truecolorPicture(64, 64, false, [](uint32_t, uint32_t) { return 0xFFFFFFu; });
-    seedProcessRandom(7);
-    ByteBuffer out;
-    ASSERT_TRUE(dissolveEffect(out, src, dst, 2, 7)); // T = 95: expected share 96/256
-    int white = 0;
-    for (uint32_t y = 0; y < 64; ++y)
-        for (uint32_t x = 0; x < 64; ++x)
-            white += test::pixelRgb(out.data(), x, y) == 0xFFFFFF;
-    EXPECT_NEAR(white / 4096.0, 96 / 256.0, 0.03);
-}
-
 TEST(SlideEffects, HalfwayMovesTheSourceByHalfRoundedUp)
 {
     // W = 5, n = 1: x = (int)(5 / 2.0 * 1 + 0.5) = 3.
