@@ -30,12 +30,9 @@ public:
                     size_t maxOutput = SIZE_MAX);
 
 private:
-    // Compressor: child code of (prefix, byte) by slot (prefix << k) | byte,
-    // trusted only when the child's own key matches, so the table never needs
-    // clearing between resets.
-    std::vector<uint16_t> child_;
-    std::array<uint32_t, kMaxLzwCodes + 1> key_{};
-    // Decompressor: every string is a run of earlier output.
+    // Decompressor: every string is a run of earlier output; its first eight
+    // bytes are also kept apart, so most strings need no copying at all.
+    std::array<uint64_t, kMaxLzwCodes> head_{};
     std::array<size_t, kMaxLzwCodes> offset_{};
     std::array<uint16_t, kMaxLzwCodes> length_{};
 };
