@@ -20,8 +20,8 @@ public:
     // No clear code at the start; a clear code (12 bits) follows once entry
     // 4096 has been made; end code and flush at the end. Minimum code sizes
     // 1..8 are taken as they stand (1: clear code 2, 2-bit codes, as other
-    // decoders read such streams); 0 and above 8 are refused. True when
-    // bytes came out.
+    // decoders read such streams); 0 and above 8 are refused. Input bytes
+    // are masked to the root codes. True when bytes came out.
     bool compress(std::span<const uint8_t> data, int minCodeSize, std::vector<uint8_t>& out);
     // Stops at the end code, at the end of the data, at a corrupt code (the
     // bytes decoded so far are kept) or once maxOutput bytes are out. True
