@@ -3,6 +3,8 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
+#include <span>
 #include <string>
 
 namespace zell {
@@ -37,6 +39,12 @@ public:
     // them must get a file of its own or be reset before either is destroyed.
     void copyFrom(const Frame& other);
     void deleteWorkFile();
+
+    // The frame's record in a project file, its work file embedded.
+    bool writeRecord(std::FILE* file) const;
+    // Reads a record into this frame, writing its picture to a new work
+    // file. Returns the bytes consumed, or -1.
+    int64_t readRecord(std::span<const uint8_t> bytes, WorkDirectory& workDirectory);
 };
 
 } // namespace zell

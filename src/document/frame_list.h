@@ -28,6 +28,7 @@ public:
     // Takes a frame out without destroying it.
     std::unique_ptr<Frame> take(int i);
     void move(int from, int to);
+    void swap(FrameList& other) noexcept { frames_.swap(other.frames_); }
 
     // A copy of frame i with a work file of its own, named with the suffix,
     // inserted right after it. Returns its index or -1; the source's file is

@@ -38,6 +38,33 @@ public:
     bool buildMask(uint32_t transparentIndex);
     bool toTrueColor();
 
+    // The logical screen for composing: baseCanvas filled with the colour.
+    bool createCanvas(uint32_t width, uint32_t height, uint32_t color);
+    // Draws `image` (24-bit, through `mask` when there is one) at (x, y) onto a
+    // copy of baseCanvas into displayCanvas, then advances baseCanvas by the
+    // disposal method: 2 fills the frame's rectangle with fillColor, 3 keeps
+    // the screen as before the frame, anything else keeps the frame.
+    bool composeFrame(int disposal, uint16_t x, uint16_t y, uint32_t fillColor);
+    void restoreDisplayCanvas();
+    // Shrinks `image` (made 24-bit) to fit the box; never enlarges.
+    bool fitInto(uint32_t boxWidth, uint32_t boxHeight, bool keepAspect);
+
+    // The frame difference step: compares `image` (8-bit, the frame at
+    // left/top) with displayCanvas (the screen beneath it), optionally makes
+    // unchanged pixels transparent and crops to the changed rectangle, shrinks
+    // the colour table when the crop needs at most half of it, and encodes the
+    // result into `out`. Position, transparent index in/out.
+    struct FrameDifference {
+        int64_t left = 0;
+        int64_t top = 0;
+        uint32_t width = 0;
+        uint32_t height = 0;
+        bool changed = false;
+        uint16_t transparentIndex = kNoIndex;
+        uint16_t colorCount = 0;
+    };
+    bool optimizeFrame(ByteBuffer& out, FrameDifference& frame, bool crop, bool transparent, bool keepColors);
+
     // Image number `index` (0-based) of a GIF file, as an 8-bit picture with
     // its own colour table. Defined with the GIF codec.
     bool loadGifImage(const std::string& path, int index);

@@ -1,0 +1,139 @@
+// zell-cli info: what a file holds, for people and for scripts.
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "cli/command.h"
+#include "cli/json.h"
+#include "document/gif_info.h"
+#include "document/mapped_file.h"
+
+namespace zell::cli {
+
+namespace {
+
+std::string optionalNumber(bool present, long value)
+{
+    return present ? std::to_string(value) : "null";
+}
+
+std::string gifJson(const std::string& file, const GifStreamInfo& info)
+{
+    std::string s = "{\"file\": " + jsonString(file) + ", \"format\": \"gif\", \"version\": " + jsonString(info.version);
+    s += ", \"screen\": {\"width\": " + std::to_string(info.screenWidth) + ", \"height\": " + std::to_string(info.screenHeight) + "}";
+    s += ", \"globalTable\": ";
+    s += info.globalTableSize ? "{\"size\": " + std::to_string(info.globalTableSize) + ", \"background\": "
+            + std::to_string(info.backgroundIndex) + "}"
+                              : std::string("null");
+    s += ", \"loop\": " + optionalNumber(info.loopCount.has_value(), info.loopCount.value_or(0));
+    s += ", \"comments\": [";
+    for (size_t i = 0; i < info.comments.size(); ++i)
+        s += (i ? ", " : "") + jsonString(info.comments[i]);
+    s += "], \"images\": [";
+    for (size_t i = 0; i < info.images.size(); ++i) {
+        const GifImageInfo& m = info.images[i];
+        s += i ? ", " : "";
+        s += "{\"left\": " + std::to_string(m.left) + ", \"top\": " + std::to_string(m.top) + ", \"width\": "
+            + std::to_string(m.width) + ", \"height\": " + std::to_string(m.height) + ", \"localTable\": "
+            + std::to_string(m.localTableSize) + ", \"interlaced\": " + (m.interlaced ? "true" : "false")
+            + ", \"delay\": " + std::to_string(m.delay) + ", \"disposal\": " + std::to_string(m.disposal)
+            + ", \"userInput\": " + (m.userInput ? "true" : "false") + ", \"transparentIndex\": "
+            + optionalNumber(m.transparentIndex.has_value(), m.transparentIndex.value_or(0)) + "}";
+    }
+    return s + "]}";
+}
+
+void printGifText(const std::string& file, const GifStreamInfo& info)
+{
+    std::printf("%s: GIF%s, screen %ux%u", file.c_str(), info.version.c_str(), info.screenWidth, info.screenHeight);
+    if (info.globalTableSize)
+        std::printf(", global table %u (background %u)", info.globalTableSize, info.backgroundIndex);
+    else
+        std::printf(", no global table");
+    if (!info.loopCount)
+        std::printf(", plays once\n");
+    else if (*info.loopCount == 0)
+        std::printf(", loops forever\n");
+    else
+        std::printf(", loops %u times\n", *info.loopCount);
+    for (const auto& comment : info.comments)
+        std::printf("  comment: %s\n", comment.c_str());
+    for (size_t i = 0; i < info.images.size(); ++i) {
+        const GifImageInfo& m = info.images[i];
+        std::printf("  image %zu: %ux%u at (%u, %u)", i + 1, m.width, m.height, m.left, m.top);
+        if (m.localTableSize)
+            std::printf(", local table %u", m.localTableSize);
+        std::printf("%s, delay %u, disposal %u%s", m.interlaced ? ", interlaced" : "", m.delay, m.disposal,
+                    m.userInput ? ", waits for input" : "");
+        if (m.transparentIndex)
+            std::printf(", transparent %u", *m.transparentIndex);
+        std::printf("\n");
+    }
+}
+
+// Returns false when the file could not be described.
+bool describe(const std::string& file, bool json)
+{
+    MappedFile mapped;
+    std::string error;
+    GifStreamInfo info;
+    if (!mapped.open(file)) {
+        error = "cannot read the file";
+    } else {
+        GifInfoError result = readGifInfo(mapped.bytes(), info);
+        if (result == GifInfoError::NoSignature)
+            error = "not a recognised image file";
+        else if (result == GifInfoError::Truncated)
+            error = "the GIF stream is truncated after image " + std::to_string(info.images.size());
+    }
+    if (!error.empty()) {
+        if (json)
+            std::printf("{\"file\": %s, \"error\": %s}\n", jsonString(file).c_str(), jsonString(error).c_str());
+        else
+            printError(file, error);
+        return false;
+    }
+    if (json)
+        std::printf("%s\n", gifJson(file, info).c_str());
+    else
+        printGifText(file, info);
+    return true;
+}
+
+int runInfo(const std::vector<std::string>& args)
+{
+    bool json = false;
+    std::vector<std::string> files;
+    for (const auto& arg : args) {
+        if (arg == "--json")
+            json = true;
+        else if (arg.size() > 1 && arg[0] == '-') {
+            printError("info", "unknown option " + arg);
+            return kExitUsage;
+        } else
+            files.push_back(arg);
+    }
+    if (files.empty()) {
+        printError("info", "no file given");
+        return kExitUsage;
+    }
+    bool ok = true;
+    for (const auto& file : files)
+        ok = describe(file, json) && ok;
+    std::fflush(stdout);
+    return ok ? kExitOk : kExitFailed;
+}
+
+const CommandRegistration registration({
+    "info",
+    "stream facts of GIF files, size and depth of still images",
+    "Usage: zell-cli info FILE... [--json]\n"
+    "Prints the logical screen, global table, looping, comments and, per image,\n"
+    "its rectangle, table size, interlacing, delay, disposal, user input and\n"
+    "transparency. --json prints one JSON object per file, one per line.\n",
+    runInfo,
+});
+
+} // namespace
+
+} // namespace zell::cli

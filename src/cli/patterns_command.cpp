@@ -1,0 +1,54 @@
+// zell-cli patterns: the transitions --pattern can name, numbered from 1.
+#include <cstdio>
+
+#include "cli/command.h"
+#include "playback/plugin_discovery.h"
+#include "playback/transition_plugin.h"
+
+namespace zell::cli {
+
+namespace {
+
+// A plug-in's name is its own bytes; a tab or line break in it must not
+// break the one-line, tab-separated listing.
+std::string printable(std::string text)
+{
+    for (char& c : text) {
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
+            c = '?';
+    }
+    return text;
+}
+
+int runPatterns(const std::vector<std::string>& args)
+{
+    if (!args.empty()) {
+        printError("patterns", "takes no arguments (see zell-cli patterns --help)");
+        return kExitUsage;
+    }
+    const auto list = makeTransitionList(transitionPluginFolders());
+    int number = 0;
+    for (const auto& transition : list) {
+        const auto* plugin = dynamic_cast<const TransitionPlugin*>(transition.get());
+        const std::string source = plugin ? printable(plugin->libraryPath) : "built-in";
+        std::printf("%d\t%s\t%u\t%s\n", ++number, printable(transition->name).c_str(), unsigned(transition->maxSteps),
+                    source.c_str());
+    }
+    return kExitOk;
+}
+
+const CommandRegistration registration({
+    "patterns",
+    "list the screen transitions, built-in and from plug-ins",
+    "Usage: zell-cli patterns\n"
+    "Lists the screen transitions, one a line, fields separated by tabs:\n"
+    "number (from 1, as transition --pattern takes it), name, largest step\n"
+    "count, and \"built-in\" or the plug-in library that offers it.\n"
+    "Plug-ins are the *.so files in \"plugins\" beside zell-cli, then in each\n"
+    "folder of ZELL_PLUGIN_PATH (colon-separated).\n",
+    runPatterns,
+});
+
+} // namespace
+
+} // namespace zell::cli

@@ -1,0 +1,49 @@
+// Writing the animation as one GIF89a file. The plain path copies each
+// frame's colour table and compressed data from its work file; the optimising
+// path crops and re-encodes frames against the composed screen.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "document/document.h"
+
+namespace zell {
+
+enum GifSaveOption : uint32_t {
+    kSaveOptimize = 0x01,
+    kSaveTransparency = 0x02,     // unchanged pixels become transparent
+    kSaveDropUnchanged = 0x04,    // frames that change nothing are left out
+    kSaveAutoTransparency = 0x10, // frames without a transparent colour get one
+};
+
+// What the writer needs of the whole-animation settings.
+struct GifOutput {
+    uint16_t screenWidth = 0;
+    uint16_t screenHeight = 0;
+    uint32_t loopValue = 0;             // 0 none, kLoopForever, or a count
+    std::string comment;                // empty: no comment extension
+    const ColorTable* globalTable = nullptr; // null: no global table
+    uint32_t options = 0;
+
+    static GifOutput fromSettings(const GifSettings& settings, uint32_t options);
+};
+
+enum class ExportError { None, NoFrames, CannotCreate, BadGlobalTable, BadWorkFile, OptimizeFailed, WriteFailed };
+
+// Writes to a temporary file beside `path` that replaces it only when
+// complete: a failed export leaves an existing file untouched.
+bool writeAnimatedGif(const std::string& path, const FrameList& frames, const GifOutput& output,
+                      ExportError* error = nullptr);
+
+// The header, screen descriptor, global table, looping and comment blocks.
+bool writeStreamHeader(std::vector<uint8_t>& out, const GifOutput& output);
+
+// One frame: graphic control extension, image descriptor with the frame's
+// attributes, colour table and compressed data copied from the work file.
+bool writeFrame(std::vector<uint8_t>& out, const Frame& frame, std::span<const uint8_t> workFile,
+                bool hasGlobalTable);
+
+} // namespace zell

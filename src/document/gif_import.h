@@ -1,0 +1,73 @@
+// Splitting image files into frames: each image of a GIF becomes a
+// single-image work file (its compressed data copied byte for byte) and a
+// Frame carrying the attributes of the graphic control extension before it.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "document/document.h"
+#include "document/frame.h"
+#include "image/color_table.h"
+
+namespace zell {
+
+enum InsertMode : int {
+    kInsertAtHead = 0,
+    kInsertAtCurrent = 1,
+    kInsertAtEnd = 2,
+    kReplaceAll = 3, // the caller clears the list once before the first file
+};
+
+struct ImportOptions {
+    int insertMode = kInsertAtEnd;
+    bool loadGlobalTable = false;
+    bool loadComment = false;
+};
+
+// What one file gives: its frames (owned until inserted), screen, comment
+// text and global table.
+struct SplitResult {
+    std::vector<std::unique_ptr<Frame>> frames;
+    uint16_t screenWidth = 0;
+    uint16_t screenHeight = 0;
+    std::string comment;
+    ColorTable globalTable;
+};
+
+// Writes the image whose descriptor starts `data` as a work file and fills the
+// scratch frame. Returns the source bytes from 0x2C to the data terminator
+// inclusive, or 0 on failure (no file is left behind).
+size_t writeImageWorkFile(Frame& scratch, std::span<const uint8_t> data, const ColorTable& globalTable,
+                          WorkDirectory& workDirectory);
+
+// Any failure destroys the frames made so far, with their work files.
+bool splitGif(std::span<const uint8_t> data, WorkDirectory& workDirectory, SplitResult& out);
+
+// Reads any supported image file; still images are converted to a GIF first.
+bool splitFile(const std::string& path, WorkDirectory& workDirectory, SplitResult& out);
+
+// Inserts split frames into the document: naming, insertion place, global
+// table hand-over, current frame. `baseName` is the file's name without
+// folder and extension.
+void insertSplitFrames(Document& document, SplitResult& split, const std::string& baseName,
+                       const ImportOptions& options, bool& globalTableOpen);
+
+// One file into the document. On failure nothing is inserted.
+bool importImageFile(Document& document, const std::string& path, const ImportOptions& options,
+                     bool& globalTableOpen, uint16_t& screenWidth, uint16_t& screenHeight, std::string& comment);
+
+// The open command over several files: clears the list first for kReplaceAll,
+// imports each file, grows the screen to the largest file, replaces the
+// comment when files had one, and lists the files that failed.
+void importFiles(Document& document, const std::vector<std::string>& paths, const ImportOptions& options,
+                 std::vector<std::string>& failed);
+
+// "[name]の[007]"
+std::string frameName(const std::string& baseName, int number);
+
+} // namespace zell

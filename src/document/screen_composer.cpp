@@ -1,0 +1,45 @@
+#include "document/screen_composer.h"
+
+namespace zell {
+
+uint32_t backgroundColor(const GifSettings& settings)
+{
+    const ColorTable& table = settings.globalColorTable;
+    if (settings.useGlobalColorTable && table.backgroundIndex < table.count)
+        return table.color(table.backgroundIndex);
+    return 0xFFFFFF;
+}
+
+bool loadFramePicture(const Document& document, int index, RasterImage& picture)
+{
+    const Frame* frame = document.frames.frameAt(index);
+    if (!frame || !picture.loadGifImage(frame->workFilePath, 0) || picture.image.empty())
+        return false;
+    if (!frame->useLocalColorTable)
+        picture.applyColorTable(&document.settings.globalColorTable);
+    return true;
+}
+
+ScreenComposer::ScreenComposer(const Document& document)
+    : document_(document), background_(backgroundColor(document.settings))
+{
+}
+
+bool ScreenComposer::composeNext()
+{
+    const Frame* frame = document_.frames.frameAt(next_);
+    if (!frame)
+        return false;
+    ++next_;
+    if (!started_) {
+        const GifSettings& s = document_.settings;
+        if (!canvas_.createCanvas(s.screenWidth, s.screenHeight, background_))
+            return false;
+        started_ = true;
+    }
+    return loadFramePicture(document_, next_ - 1, canvas_) && canvas_.buildMask(frame->transparentIndex)
+        && canvas_.toTrueColor()
+        && canvas_.composeFrame(frame->disposal, uint16_t(frame->left), uint16_t(frame->top), background_);
+}
+
+} // namespace zell

@@ -1,0 +1,37 @@
+// Composes a document's frames one after another onto the logical screen, as
+// the player and a GIF viewer show them.
+#pragma once
+
+#include "document/document.h"
+#include "image/raster_image.h"
+
+namespace zell {
+
+// The animation's background: the global table's background entry while the
+// global table is on and the index is inside it, else white.
+uint32_t backgroundColor(const GifSettings& settings);
+
+// Frame i's own picture (8-bit), coloured by the global table when the frame
+// uses it.
+bool loadFramePicture(const Document& document, int index, RasterImage& picture);
+
+class ScreenComposer {
+public:
+    explicit ScreenComposer(const Document& document);
+
+    // Composes the next frame; false when it could not be loaded or drawn.
+    bool composeNext();
+    int nextIndex() const { return next_; }
+    // 24-bit screen after the last composed frame.
+    const ByteBuffer& screen() const { return canvas_.displayCanvas; }
+    RasterImage& canvas() { return canvas_; }
+
+private:
+    const Document& document_;
+    RasterImage canvas_;
+    uint32_t background_;
+    int next_ = 0;
+    bool started_ = false;
+};
+
+} // namespace zell

@@ -1,0 +1,533 @@
+#include "image/gif_codec.h"
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+#include "image/bytes.h"
+#include "image/code_hash_map.h"
+#include "image/color_quantizer.h"
+#include "image/lzw_codec.h"
+
+namespace zell {
+
+namespace {
+
+constexpr uint8_t kExtensionIntroducer = 0x21;
+constexpr uint8_t kGraphicControlLabel = 0xF9;
+constexpr uint8_t kImageSeparator = 0x2C;
+constexpr uint8_t kTrailer = 0x3B;
+constexpr size_t kScreenDescriptorSize = 13;
+constexpr size_t kImageDescriptorSize = 10;
+constexpr uint32_t kWhite = 0xFFFFFF;
+
+// Rows of an interlaced image in the order the stream holds them.
+template <typename Visit>
+void forEachInterlacedRow(uint32_t height, Visit&& visit)
+{
+    static constexpr uint32_t kStart[4] = {0, 4, 2, 1};
+    static constexpr uint32_t kStep[4] = {8, 8, 4, 2};
+    for (int pass = 0; pass < 4; ++pass) {
+        for (uint32_t y = kStart[pass]; y < height; y += kStep[pass])
+            visit(y);
+    }
+}
+
+template <typename Visit>
+void forEachStreamRow(uint32_t height, bool interlaced, Visit&& visit)
+{
+    if (interlaced) {
+        forEachInterlacedRow(height, visit);
+        return;
+    }
+    for (uint32_t y = 0; y < height; ++y)
+        visit(y);
+}
+
+size_t colorTableBytes(uint8_t packed)
+{
+    return 3 * (size_t(2) << (packed & 7));
+}
+
+// ---------------------------------------------------------------- reading
+
+// Skips sub-blocks up to and including the zero length; false past the end.
+bool skipSubBlocks(std::span<const uint8_t> d, size_t& pos)
+{
+    for (;;) {
+        if (pos >= d.size())
+            return false;
+        const size_t length = d[pos];
+        pos += 1 + length;
+        if (length == 0)
+            return true;
+    }
+}
+
+// A graphic control extension at pos (0x21 0xF9): remembers its transparent
+// index when bit 0 is set; one too short to hold the index carries none.
+bool readGraphicControl(std::span<const uint8_t> d, size_t& pos, int& transparentIndex)
+{
+    if (d.size() - pos < 3)
+        return false;
+    const size_t blockSize = d[pos + 2];
+    const size_t next = pos + 3 + blockSize + 1;
+    if (next > d.size())
+        return false;
+    if (blockSize >= 4 && (d[pos + 3] & 1))
+        transparentIndex = d[pos + 6];
+    pos = next;
+    return true;
+}
+
+bool skipImage(std::span<const uint8_t> d, size_t& pos)
+{
+    if (d.size() - pos < kImageDescriptorSize)
+        return false;
+    const uint8_t packed = d[pos + 9];
+    pos += kImageDescriptorSize;
+    if (packed & 0x80)
+        pos += colorTableBytes(packed);
+    pos += 1; // minimum code size
+    return pos <= d.size() && skipSubBlocks(d, pos);
+}
+
+enum class Walk { found, ended, broken };
+
+// Walks the blocks from pos to the descriptor of image `index`, gathering the
+// transparent index of the graphic control extensions just before it.
+Walk findImage(std::span<const uint8_t> d, size_t& pos, int index, int& transparentIndex)
+{
+    int passed = 0;
+    for (;;) {
+        if (pos >= d.size())
+            return Walk::broken;
+        const uint8_t tag = d[pos];
+        if (tag == kTrailer)
+            return Walk::ended;
+        bool ok;
+        if (tag == kImageSeparator) {
+            if (passed == index)
+                return Walk::found;
+            ok = skipImage(d, pos);
+            ++passed;
+        } else if (tag == kExtensionIntroducer && pos + 1 < d.size() && d[pos + 1] == kGraphicControlLabel
+                   && passed == index) {
+            ok = readGraphicControl(d, pos, transparentIndex);
+        } else if (tag == kExtensionIntroducer) {
+            pos += 2;
+            ok = skipSubBlocks(d, pos);
+        } else {
+            pos += 1;
+            ok = skipSubBlocks(d, pos);
+        }
+        if (!ok)
+            return Walk::broken;
+    }
+}
+
+struct ImageInfo {
+    uint32_t width = 0;
+    uint32_t height = 0;
+    bool interlaced = false;
+    const uint8_t* table = nullptr; // red, green, blue
+    uint32_t tableEntries = 0;
+    int minCodeSize = 0;
+    std::vector<uint8_t> codes; // the sub-blocks joined
+};
+
+// Reads the descriptor at pos, the table and the data sub-blocks.
+bool readImage(std::span<const uint8_t> d, size_t pos, const uint8_t* globalTable, uint32_t globalEntries,
+               ImageInfo& info)
+{
+    if (d.size() - pos < kImageDescriptorSize)
+        return false;
+    info.width = getU16le(&d[pos + 5]);
+    info.height = getU16le(&d[pos + 7]);
+    const uint8_t packed = d[pos + 9];
+    info.interlaced = (packed & 0x40) != 0;
+    pos += kImageDescriptorSize;
+    if (packed & 0x80) {
+        const size_t bytes = colorTableBytes(packed);
+        if (d.size() - pos < bytes)
+            return false;
+        info.table = &d[pos];
+        info.tableEntries = uint32_t(bytes / 3);
+        pos += bytes;
+    } else {
+        info.table = globalTable;
+        info.tableEntries = globalEntries;
+    }
+    if (!info.table || pos >= d.size())
+        return false;
+    info.minCodeSize = d[pos++];
+    while (pos < d.size()) {
+        const size_t length = d[pos++];
+        if (length == 0)
+            break;
+        const size_t take = std::min(length, d.size() - pos);
+        info.codes.insert(info.codes.end(), d.begin() + pos, d.begin() + pos + take);
+        pos += take;
+    }
+    return true;
+}
+
+bool buildIndexedDib(const ImageInfo& info, const std::vector<uint8_t>& pixels, int transparentIndex,
+                     uint32_t replacement, ByteBuffer& out)
+{
+    const DibHeader h = makeDibHeader(int32_t(info.width), int32_t(info.height), 8, info.tableEntries);
+    const uint64_t bitsOffset = dibBitsOffset(h);
+    const uint64_t total = dibPackedSize(h);
+    if (total > UINT32_MAX || !out.allocate(uint32_t(total)))
+        return false;
+    uint8_t* p = out.data();
+    writeDibHeader(p, h);
+    for (uint32_t i = 0; i < info.tableEntries; ++i) {
+        const uint8_t* rgb = info.table + 3 * i;
+        uint8_t* quad = p + kDibHeaderSize + 4 * i;
+        quad[0] = rgb[2];
+        quad[1] = rgb[1];
+        quad[2] = rgb[0];
+        quad[3] = 0;
+    }
+    if (transparentIndex >= 0 && uint32_t(transparentIndex) < info.tableEntries) {
+        uint8_t* quad = p + kDibHeaderSize + 4 * uint32_t(transparentIndex);
+        quad[0] = colorBlue(replacement);
+        quad[1] = colorGreen(replacement);
+        quad[2] = colorRed(replacement);
+    }
+    std::memset(p + bitsOffset, 0, size_t(total - bitsOffset));
+    size_t taken = 0;
+    forEachStreamRow(info.height, info.interlaced, [&](uint32_t y) {
+        const size_t n = std::min<size_t>(info.width, pixels.size() - taken);
+        std::memcpy(p + dibRowOffset(h, y), pixels.data() + taken, n);
+        taken += n;
+    });
+    return true;
+}
+
+// ---------------------------------------------------------------- writing
+
+// A picture as the stream holds it: one index byte a pixel and its table.
+struct IndexedPicture {
+    uint32_t width = 0;
+    uint32_t height = 0;
+    std::vector<uint8_t> pixels;  // rows top to bottom, width bytes each
+    std::vector<uint32_t> colors; // colour values, table order
+};
+
+std::vector<uint32_t> readDibTable(std::span<const uint8_t> dib, const DibHeader& h)
+{
+    const uint32_t count = dibColorCount(h);
+    std::vector<uint32_t> colors(count);
+    const uint8_t* quad = dib.data() + h.size;
+    for (uint32_t i = 0; i < count; ++i, quad += 4)
+        colors[i] = makeColor(quad[2], quad[1], quad[0]);
+    return colors;
+}
+
+// A 1-, 2-, 4- or 8-bit picture whose table fits: the indices as they stand.
+// Low depths take a 256-entry table, the source's entries then zeros.
+bool readPaletted(std::span<const uint8_t> dib, const DibHeader& h, IndexedPicture& pic)
+{
+    const uint32_t bits = h.bitCount;
+    pic.colors = readDibTable(dib, h);
+    if (bits < 8 && pic.colors.size() < 256)
+        pic.colors.resize(256, 0);
+    const uint64_t size = uint64_t(pic.width) * pic.height;
+    pic.pixels.resize(size_t(size));
+    uint8_t* dst = pic.pixels.data();
+    for (uint32_t y = 0; y < pic.height; ++y, dst += pic.width) {
+        const uint8_t* row = dib.data() + dibRowOffset(h, y);
+        if (bits == 8) {
+            std::memcpy(dst, row, pic.width);
+            continue;
+        }
+        const uint32_t perByte = 8 / bits;
+        const uint32_t mask = (1u << bits) - 1;
+        for (uint32_t x = 0; x < pic.width; ++x)
+            dst[x] = uint8_t((row[x / perByte] >> ((perByte - 1 - x % perByte) * bits)) & mask);
+    }
+    return true;
+}
+
+inline uint32_t pixelColor(const uint8_t* bgr)
+{
+    return makeColor(bgr[2], bgr[1], bgr[0]);
+}
+
+// Distinct colours of a 24-bit picture with their pixel counts, in order of
+// first appearance; false as soon as there are more than maxColors.
+bool countExactColors(std::span<const uint8_t> dib, const DibHeader& h, uint32_t maxColors, CodeHashMap& counts)
+{
+    uint32_t last = kNoColor;
+    uint32_t* lastCount = nullptr;
+    for (uint32_t y = 0; y < h.absHeight(); ++y) {
+        const uint8_t* px = dib.data() + dibRowOffset(h, y);
+        for (int32_t x = 0; x < h.width; ++x, px += 3) {
+            const uint32_t c = pixelColor(px);
+            if (c != last || !lastCount) {
+                lastCount = counts.find(c);
+                if (!lastCount) {
+                    if (counts.size() >= maxColors)
+                        return false;
+                    lastCount = &counts.insert(c, 0);
+                }
+                last = c;
+            }
+            ++*lastCount;
+        }
+    }
+    return true;
+}
+
+// A 24-bit picture whose distinct colours fit the table is written with
+// exactly those colours, ordered by pixel count as the quantizer would;
+// the quantizer's histogram would drop the lowest bit of every channel.
+bool readExactColors(std::span<const uint8_t> dib, const DibHeader& h, uint32_t maxColors, IndexedPicture& pic)
+{
+    CodeHashMap map(4093);
+    if (!countExactColors(dib, h, maxColors, map))
+        return false;
+    std::vector<std::pair<uint32_t, uint32_t>> byCount; // (count, colour)
+    byCount.reserve(map.size());
+    map.forEach([&](uint32_t color, uint32_t count) { byCount.emplace_back(count, color); });
+    std::stable_sort(byCount.begin(), byCount.end(),
+                     [](const auto& a, const auto& b) { return a.first > b.first; });
+    pic.colors.clear();
+    for (uint32_t i = 0; i < byCount.size(); ++i) {
+        pic.colors.push_back(byCount[i].second);
+        map.insert(byCount[i].second, i);
+    }
+    pic.pixels.resize(size_t(uint64_t(pic.width) * pic.height));
+    uint8_t* dst = pic.pixels.data();
+    uint32_t last = kNoColor;
+    uint8_t lastIndex = 0;
+    for (uint32_t y = 0; y < pic.height; ++y) {
+        const uint8_t* px = dib.data() + dibRowOffset(h, y);
+        for (uint32_t x = 0; x < pic.width; ++x, px += 3) {
+            const uint32_t c = pixelColor(px);
+            if (c != last) {
+                last = c;
+                lastIndex = uint8_t(*map.find(c));
+            }
+            *dst++ = lastIndex;
+        }
+    }
+    return true;
+}
+
+// More colours than the table holds: median cut, no dithering.
+bool reduceColors(std::span<const uint8_t> dib, uint32_t tableSize, IndexedPicture& pic)
+{
+    ColorQuantizer quantizer;
+    ByteBuffer mapped;
+    DibHeader m;
+    if (!quantizer.addImage(dib) || !quantizer.buildPalette(int(tableSize)) || !quantizer.mapImage(dib, mapped, false)
+        || !checkDib(mapped.bytes(), &m) || m.bitCount != 8)
+        return false;
+    return readPaletted(mapped.bytes(), m, pic);
+}
+
+bool readPicture(std::span<const uint8_t> dib, const DibHeader& h, uint32_t tableSize, IndexedPicture& pic)
+{
+    pic.width = uint32_t(h.width);
+    pic.height = h.absHeight();
+    if (h.bitCount <= 8 && dibColorCount(h) <= tableSize)
+        return readPaletted(dib, h, pic);
+    if (h.bitCount == 8)
+        return reduceColors(dib, tableSize, pic);
+    ByteBuffer trueColor;
+    DibHeader t = h;
+    if (h.bitCount != 24) {
+        if (!convertToTrueColor(dib, trueColor) || !checkDib(trueColor.bytes(), &t))
+            return false;
+        dib = trueColor.bytes();
+    }
+    return readExactColors(dib, t, tableSize, pic) || reduceColors(dib, tableSize, pic);
+}
+
+std::vector<uint8_t> interlaceRows(const IndexedPicture& pic)
+{
+    std::vector<uint8_t> out(pic.pixels.size());
+    uint8_t* dst = out.data();
+    forEachInterlacedRow(pic.height, [&](uint32_t y) {
+        std::memcpy(dst, pic.pixels.data() + size_t(y) * pic.width, pic.width);
+        dst += pic.width;
+    });
+    return out;
+}
+
+// Index of a colour among the written entries (plus the first zero entry,
+// black, when the picture has fewer colours than the table); 255 when there
+// is no entry at all, 0 for no colour.
+uint8_t colorIndex(const std::vector<uint32_t>& colors, uint32_t tableSize, uint32_t color)
+{
+    if (color == kNoColor)
+        return 0;
+    std::vector<uint32_t> candidates(colors.begin(), colors.begin() + std::min<size_t>(colors.size(), tableSize));
+    if (colors.size() < tableSize)
+        candidates.push_back(0);
+    if (candidates.empty())
+        return 255;
+    uint32_t best = 0;
+    int64_t bestDistance = INT64_MAX;
+    for (uint32_t i = 0; i < candidates.size(); ++i) {
+        const int64_t dr = int64_t(colorRed(candidates[i])) - colorRed(color);
+        const int64_t dg = int64_t(colorGreen(candidates[i])) - colorGreen(color);
+        const int64_t db = int64_t(colorBlue(candidates[i])) - colorBlue(color);
+        const int64_t distance = dr * dr + dg * dg + db * db;
+        if (distance < bestDistance) {
+            bestDistance = distance;
+            best = i;
+        }
+    }
+    return uint8_t(best);
+}
+
+struct StreamFields {
+    int bits = 8;
+    bool interlace = false;
+    uint8_t backgroundIndex = 0;
+    bool transparent = false;
+    uint8_t transparentIndex = 0;
+};
+
+bool writeStream(const IndexedPicture& pic, const StreamFields& f, const std::vector<uint8_t>& codes,
+                 ByteBuffer& out)
+{
+    const uint32_t tableSize = 1u << f.bits;
+    const uint64_t blocks = (codes.size() + 254) / 255;
+    const uint64_t total = 34 + 3 * uint64_t(tableSize) + codes.size() + blocks;
+    if (total > UINT32_MAX || !out.allocate(uint32_t(total)))
+        return false;
+    uint8_t* p = out.data();
+    std::memcpy(p, "GIF89a", 6);
+    putU16le(p + 6, uint16_t(pic.width));
+    putU16le(p + 8, uint16_t(pic.height));
+    p[10] = uint8_t(0x80 | ((f.bits - 1) << 4) | (f.bits - 1));
+    p[11] = f.backgroundIndex;
+    p[12] = 0;
+    p += 13;
+    std::memset(p, 0, 3 * tableSize);
+    for (uint32_t i = 0; i < std::min<size_t>(pic.colors.size(), tableSize); ++i) {
+        p[3 * i] = colorRed(pic.colors[i]);
+        p[3 * i + 1] = colorGreen(pic.colors[i]);
+        p[3 * i + 2] = colorBlue(pic.colors[i]);
+    }
+    p += 3 * tableSize;
+    const uint8_t control[8] = {0x21, 0xF9, 0x04, uint8_t(f.transparent ? 1 : 0), 0, 0, f.transparentIndex, 0};
+    std::memcpy(p, control, 8);
+    p += 8;
+    p[0] = kImageSeparator;
+    putU16le(p + 1, 0);
+    putU16le(p + 3, 0);
+    putU16le(p + 5, uint16_t(pic.width));
+    putU16le(p + 7, uint16_t(pic.height));
+    p[9] = f.interlace ? 0x40 : 0;
+    p[10] = uint8_t(std::max(f.bits, 2));
+    p += 11;
+    for (size_t done = 0; done < codes.size();) {
+        const size_t n = std::min<size_t>(255, codes.size() - done);
+        *p++ = uint8_t(n);
+        std::memcpy(p, codes.data() + done, n);
+        p += n;
+        done += n;
+    }
+    p[0] = 0;
+    p[1] = kTrailer;
+    return true;
+}
+
+} // namespace
+
+bool findGifSignature(std::span<const uint8_t>& data)
+{
+    if (!data.data())
+        return false;
+    const uint8_t* d = data.data();
+    for (size_t i = 0; i < data.size() && d[i] != 0; ++i) {
+        if (data.size() - i < 6 || d[i] != 'G' || d[i + 1] != 'I' || d[i + 2] != 'F')
+            continue;
+        if (d[i + 3] == '8' && (d[i + 4] == '9' || d[i + 4] == '7') && d[i + 5] == 'a') {
+            data = data.subspan(i);
+            return true;
+        }
+    }
+    return false;
+}
+
+bool decodeGifImage(std::span<const uint8_t> data, ByteBuffer& out, int imageIndex, bool replaceTransparent)
+{
+    if (imageIndex < 0 || !findGifSignature(data) || data.size() <= kScreenDescriptorSize)
+        return false;
+    const uint8_t screenPacked = data[10];
+    const uint8_t* globalTable = nullptr;
+    uint32_t globalEntries = 0;
+    size_t pos = kScreenDescriptorSize;
+    if (screenPacked & 0x80) {
+        const size_t bytes = colorTableBytes(screenPacked);
+        if (pos + bytes >= data.size())
+            return false;
+        globalTable = &data[pos];
+        globalEntries = uint32_t(bytes / 3);
+        pos += bytes;
+    }
+    uint32_t background = kWhite;
+    const uint8_t backgroundIndex = data[11];
+    if (globalTable && backgroundIndex < globalEntries) {
+        const uint8_t* rgb = globalTable + 3 * backgroundIndex;
+        background = makeColor(rgb[0], rgb[1], rgb[2]);
+    }
+
+    int transparentIndex = -1;
+    const Walk walk = findImage(data, pos, imageIndex, transparentIndex);
+    if (walk == Walk::ended)
+        return true;
+    ImageInfo info;
+    if (walk == Walk::broken || !readImage(data, pos, globalTable, globalEntries, info))
+        return false;
+    const uint64_t pixelCount = uint64_t(info.width) * info.height;
+    if (pixelCount == 0 || pixelCount > kMaxPixels)
+        return false;
+    std::vector<uint8_t> pixels;
+    LzwCodec codec;
+    if (!codec.decompress(info.codes, info.minCodeSize, pixels, size_t(pixelCount)))
+        return false;
+    ByteBuffer dib;
+    if (!buildIndexedDib(info, pixels, replaceTransparent ? transparentIndex : -1, background, dib))
+        return false;
+    out.swap(dib);
+    return true;
+}
+
+bool encodeGifImage(std::span<const uint8_t> dib, ByteBuffer& out, int bits, bool interlace,
+                    uint32_t backgroundColor, uint32_t transparentColor)
+{
+    DibHeader h;
+    if (bits < 1 || bits > 8 || !checkDib(dib, &h) || h.width > 0xFFFF || h.absHeight() > 0xFFFF)
+        return false;
+    const uint32_t tableSize = 1u << bits;
+    IndexedPicture pic;
+    if (!readPicture(dib, h, tableSize, pic))
+        return false;
+    if (interlace)
+        pic.pixels = interlaceRows(pic);
+    std::vector<uint8_t> codes;
+    LzwCodec codec;
+    if (!codec.compress(pic.pixels, std::max(bits, 2), codes))
+        return false;
+    StreamFields fields;
+    fields.bits = bits;
+    fields.interlace = interlace;
+    fields.backgroundIndex = colorIndex(pic.colors, tableSize, backgroundColor);
+    fields.transparent = transparentColor != kNoColor;
+    fields.transparentIndex = colorIndex(pic.colors, tableSize, transparentColor);
+    ByteBuffer stream;
+    if (!writeStream(pic, fields, codes, stream))
+        return false;
+    out.swap(stream);
+    return true;
+}
+
+} // namespace zell

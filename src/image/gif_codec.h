@@ -1,0 +1,28 @@
+// Reading one image of a GIF stream into a packed DIB, and writing a packed
+// DIB as a complete single-image GIF89a stream.
+#pragma once
+
+#include <cstdint>
+#include <span>
+
+#include "image/byte_buffer.h"
+#include "image/dib.h"
+
+namespace zell {
+
+// Moves the span's start to the first "GIF87a"/"GIF89a" with at least six
+// bytes to the end; the search stops at the first zero byte.
+bool findGifSignature(std::span<const uint8_t>& data);
+
+// Image `imageIndex` (0-based) as an 8-bit bottom-up DIB with the image's
+// colour table. With replaceTransparent, the transparent entry takes the
+// background colour (white without a usable global table). A stream that ends
+// before that image gives true and leaves `out` as it was.
+bool decodeGifImage(std::span<const uint8_t> data, ByteBuffer& out, int imageIndex, bool replaceTransparent);
+
+// A single-image GIF89a stream with a global table of 2^bits entries (bits
+// 1..8). Colours are colour values or kNoColor.
+bool encodeGifImage(std::span<const uint8_t> dib, ByteBuffer& out, int bits, bool interlace,
+                    uint32_t backgroundColor = kNoColor, uint32_t transparentColor = kNoColor);
+
+} // namespace zell

@@ -1,0 +1,251 @@
+#include "image/lzw_codec.h"
+
+#include <algorithm>
+#include <bit>
+#include <cstring>
+
+#include "image/bytes.h"
+
+namespace zell {
+
+namespace {
+
+constexpr size_t kGrowth = 65536;
+// Room past the write position for the longest string plus one 8-byte step.
+constexpr size_t kSlack = kMaxLzwCodes + 16;
+
+bool validCodeSize(int minCodeSize)
+{
+    return minCodeSize > 0 && minCodeSize <= 8;
+}
+
+uint64_t loadU64le(const uint8_t* p)
+{
+    uint64_t v;
+    std::memcpy(&v, p, 8);
+    if constexpr (std::endian::native == std::endian::big)
+        v = __builtin_bswap64(v);
+    return v;
+}
+
+class BitWriter {
+public:
+    explicit BitWriter(std::vector<uint8_t>& out) : out_(out) { out_.assign(kGrowth, 0); }
+
+    void put(uint32_t code, uint32_t bits)
+    {
+        acc_ |= uint64_t(code) << count_;
+        count_ += bits;
+        if (count_ >= 32) {
+            if (pos_ + 4 > out_.size())
+                out_.resize(out_.size() + std::max(out_.size(), kGrowth));
+            putU32le(out_.data() + pos_, uint32_t(acc_));
+            pos_ += 4;
+            acc_ >>= 32;
+            count_ -= 32;
+        }
+    }
+
+    void finish()
+    {
+        const uint32_t bytes = (count_ + 7) / 8;
+        out_.resize(pos_ + bytes);
+        for (uint32_t i = 0; i < bytes; ++i)
+            out_[pos_ + i] = uint8_t(acc_ >> (8 * i));
+    }
+
+private:
+    std::vector<uint8_t>& out_;
+    size_t pos_ = 0;
+    uint64_t acc_ = 0;
+    uint32_t count_ = 0;
+};
+
+class BitReader {
+public:
+    explicit BitReader(std::span<const uint8_t> data) : in_(data.data()), size_(data.size()) {}
+
+    // False when fewer bits remain than asked for.
+    bool read(uint32_t bits, uint32_t& code)
+    {
+        if (count_ < bits) {
+            refill();
+            if (count_ < bits)
+                return false;
+        }
+        code = uint32_t(acc_) & ((1u << bits) - 1);
+        acc_ >>= bits;
+        count_ -= bits;
+        return true;
+    }
+
+private:
+    void refill()
+    {
+        if (size_ - pos_ >= 8) {
+            // Bits above count_ may already hold the next bytes; OR-ing the
+            // same bits again leaves them as they are.
+            acc_ |= loadU64le(in_ + pos_) << count_;
+            pos_ += (63 - count_) >> 3;
+            count_ |= 56;
+            return;
+        }
+        while (count_ <= 56 && pos_ < size_) {
+            acc_ |= uint64_t(in_[pos_++]) << count_;
+            count_ += 8;
+        }
+    }
+
+    const uint8_t* in_;
+    size_t size_;
+    size_t pos_ = 0;
+    uint64_t acc_ = 0;
+    uint32_t count_ = 0;
+};
+
+// Copies a string of earlier output. The source always ends at or before
+// dst, so 8-byte steps only ever read bytes that are already final; the
+// overshoot past len lands in the slack and is overwritten later.
+inline void copyRun(const uint8_t* src, uint8_t* dst, uint32_t len)
+{
+    for (uint32_t i = 0; i < len; i += 8) {
+        uint64_t v;
+        std::memcpy(&v, src + i, 8);
+        std::memcpy(dst + i, &v, 8);
+    }
+}
+
+} // namespace
+
+// One function so that the whole state stays in registers: this is the
+// encoder's hot loop.
+bool LzwCodec::compress(std::span<const uint8_t> data, int minCodeSize, std::vector<uint8_t>& out)
+{
+    if (!data.data() || data.empty() || !validCodeSize(minCodeSize))
+        return false;
+    const uint32_t k = uint32_t(minCodeSize);
+    const uint32_t clear = 1u << k;
+    const uint32_t first = clear + 2;
+    const uint32_t byteMask = clear - 1;
+    if (child_.empty())
+        child_.assign(size_t(kMaxLzwCodes) << 8, 0);
+    uint16_t* child = child_.data();
+    uint32_t* key = key_.data();
+
+    BitWriter writer(out);
+    uint32_t n = first;
+    uint32_t codeSize = k + 1;
+    uint32_t limit = 1u << codeSize;
+    const uint8_t* in = data.data();
+    const size_t size = data.size();
+    size_t i = 0;
+    while (i < size) {
+        if (n > limit) {
+            if (n > kMaxLzwCodes) {
+                writer.put(clear, codeSize);
+                n = first;
+                codeSize = k + 1;
+                limit = 1u << codeSize;
+                continue;
+            }
+            ++codeSize;
+            limit <<= 1;
+        }
+        uint32_t cur = in[i++] & byteMask;
+        while (i < size) {
+            const uint32_t slot = (cur << k) | (in[i] & byteMask);
+            const uint32_t c = child[slot];
+            if (c - first < n - first && key[c] == slot) {
+                cur = c;
+                ++i;
+                continue;
+            }
+            child[slot] = uint16_t(n);
+            key[n] = slot;
+            ++n;
+            break;
+        }
+        writer.put(cur, codeSize);
+    }
+    writer.put(clear + 1, codeSize);
+    writer.finish();
+    return !out.empty();
+}
+
+// One function so that the whole state stays in registers: this is the
+// decoder's hot loop.
+bool LzwCodec::decompress(std::span<const uint8_t> data, int minCodeSize, std::vector<uint8_t>& out,
+                          size_t maxOutput)
+{
+    if (!data.data() || data.empty() || !validCodeSize(minCodeSize) || maxOutput == 0)
+        return false;
+    const uint32_t k = uint32_t(minCodeSize);
+    const uint32_t clear = 1u << k;
+    const uint32_t end = clear + 1;
+    const uint32_t first = clear + 2;
+
+    BitReader reader(data);
+    out.clear();
+    // Room for `capacity` bytes plus the slack one string may overshoot by.
+    const size_t guess = std::min<size_t>(data.size(), size_t(1) << 24) * 4;
+    size_t capacity = std::min(maxOutput, std::max(guess, kGrowth));
+    out.resize(capacity + kSlack);
+    uint8_t* o = out.data();
+    size_t p = 0;
+    size_t prevPos = 0;
+    uint32_t prevLen = 0;
+    bool havePrev = false;
+    uint32_t n = first;
+    uint32_t codeSize = k + 1;
+    uint32_t limit = 1u << codeSize;
+    while (p < maxOutput) {
+        // The first code after a reset keeps the starting size even when the
+        // table is already full for it (minimum code size 1).
+        if (n >= limit && n < kMaxLzwCodes && havePrev) {
+            ++codeSize;
+            limit <<= 1;
+        }
+        uint32_t c;
+        if (!reader.read(codeSize, c) || c == end)
+            break;
+        if (c == clear) {
+            n = first;
+            codeSize = k + 1;
+            limit = 1u << codeSize;
+            havePrev = false;
+            continue;
+        }
+        if (p > capacity) {
+            capacity = std::min(maxOutput, capacity * 2);
+            out.resize(capacity + kSlack);
+            o = out.data();
+        }
+        uint32_t len;
+        if (c < clear) {
+            o[p] = uint8_t(c);
+            len = 1;
+        } else if (c < n) {
+            len = length_[c];
+            copyRun(o + offset_[c], o + p, len);
+        } else if (c == n && havePrev) {
+            copyRun(o + prevPos, o + p, prevLen);
+            o[p + prevLen] = o[prevPos];
+            len = prevLen + 1;
+        } else {
+            break; // beyond the next free code, or a string with nothing before it
+        }
+        if (havePrev && n < kMaxLzwCodes) {
+            offset_[n] = prevPos;
+            length_[n] = uint16_t(prevLen + 1);
+            ++n;
+        }
+        havePrev = true;
+        prevPos = p;
+        prevLen = len;
+        p += len;
+    }
+    out.resize(std::min(p, maxOutput));
+    return !out.empty();
+}
+
+} // namespace zell

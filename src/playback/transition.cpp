@@ -1,0 +1,7 @@
+#include "playback/transition.h"
+
+namespace zell {
+
+Transition::~Transition() = default;
+
+} // namespace zell

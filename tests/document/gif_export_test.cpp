@@ -1,0 +1,175 @@
+#include "document/gif_export.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "document/gif_import.h"
+#include "support/gif_builder.h"
+#include "support/test_support.h"
+
+namespace zell {
+namespace {
+
+namespace fs = std::filesystem;
+using test::GifBuilder;
+
+class GifExport : public ::testing::Test {
+protected:
+    test::ScratchDir dir;
+    WorkDirectory work{dir.str()};
+    FrameList frames;
+
+    // One frame from a one-image GIF: a 2x1 image with a 4-entry local table.
+    Frame& addFrame(uint8_t packed = 0x81)
+    {
+        auto gif = GifBuilder().screen(2, 1).image(0, 0, 2, 1, packed, test::testPalette(4), 2, {0x11, 0x22}).trailer();
+        SplitResult split;
+        EXPECT_TRUE(splitGif(gif.bytes, work, split));
+        frames.insert(frames.count(), split.frames[0]);
+        return *frames.frameAt(frames.count() - 1);
+    }
+
+    std::string out() const { return (dir.path() / "out.gif").string(); }
+};
+
+std::vector<uint8_t> header(const GifOutput& o)
+{
+    std::vector<uint8_t> bytes;
+    EXPECT_TRUE(writeStreamHeader(bytes, o));
+    return bytes;
+}
+
+TEST(GifExportHeader, LoopingExtensionVariants)
+{
+    GifSettings s;
+    s.screenWidth = 0x0102;
+    s.screenHeight = 3;
+    const std::vector<uint8_t> start = {'G', 'I', 'F', '8', '9', 'a', 2, 1, 3, 0, 0x70, 0, 0};
+    auto loopBlock = [](uint8_t lo, uint8_t hi) {
+        return std::vector<uint8_t>{0x21, 0xFF, 0x0B, 'N', 'E', 'T', 'S', 'C', 'A', 'P', 'E', '2', '.', '0', 3, 1, lo, hi, 0};
+    };
+    s.loop = false;
+    EXPECT_EQ(header(GifOutput::fromSettings(s, 0)), start);
+    s.loop = true;
+    auto forever = start;
+    auto block = loopBlock(0, 0);
+    forever.insert(forever.end(), block.begin(), block.end());
+    EXPECT_EQ(header(GifOutput::fromSettings(s, 0)), forever);
+    s.loopLimited = true;
+    s.loopCount = 5;
+    auto five = start;
+    block = loopBlock(5, 0);
+    five.insert(five.end(), block.begin(), block.end());
+    EXPECT_EQ(header(GifOutput::fromSettings(s, 0)), five);
+    s.loopCount = 0;
+    EXPECT_EQ(header(GifOutput::fromSettings(s, 0)), start) << "limited to 0 writes nothing";
+}
+
+TEST(GifExportHeader, CommentSubBlocksAndGlobalTablePackedBytes)
+{
+    GifOutput o;
+    o.comment = std::string(300, 'c');
+    auto bytes = header(o);
+    ASSERT_EQ(bytes.size(), 13u + 2 + 1 + 255 + 1 + 45 + 1);
+    EXPECT_EQ(bytes[15], 255);
+    EXPECT_EQ(bytes[15 + 256], 45);
+    EXPECT_EQ(bytes.back(), 0);
+    o.comment = std::string(255, 'c');
+    bytes = header(o);
+    ASSERT_EQ(bytes.size(), 13u + 2 + 1 + 255 + 1);
+    EXPECT_EQ(bytes[15], 255);
+
+    ColorTable table;
+    table.count = 256;
+    table.backgroundIndex = 300;
+    o.comment.clear();
+    o.globalTable = &table;
+    bytes = header(o);
+    EXPECT_EQ(bytes[10], 0xF7);
+    EXPECT_EQ(bytes[11], 0) << "background beyond the table";
+    EXPECT_EQ(bytes.size(), 13u + 768);
+    table.count = 2;
+    table.backgroundIndex = 1;
+    bytes = header(o);
+    EXPECT_EQ(bytes[10], 0xF0);
+    EXPECT_EQ(bytes[11], 1);
+    table.count = 1;
+    EXPECT_FALSE(writeStreamHeader(bytes, o)) << "a global table needs two colours";
+}
+
+TEST_F(GifExport, FrameControlAndDescriptorBytes)
+{
+    Frame& f = addFrame(0x81 | 0x40);
+    f.left = 0x0304;
+    f.top = 5;
+    f.disposal = 3;
+    f.userInput = 2;
+    f.transparentIndex = 2;
+    f.delay = 0x0A0B;
+    f.descriptorFlags = 0x81 | 0x40 | 0x20;
+    const auto workBytes = test::readFile(f.workFilePath);
+    std::vector<uint8_t> bytes;
+    ASSERT_TRUE(writeFrame(bytes, f, workBytes, false));
+    std::vector<uint8_t> expected = {0x21, 0xF9, 0x04, 0x0F, 0x0B, 0x0A, 2, 0, 0x2C, 4, 3, 5, 0, 2, 0, 1, 0, 0xE1};
+    auto table = test::testPalette(4);
+    expected.insert(expected.end(), table.begin(), table.end());
+    expected.insert(expected.end(), {2, 2, 0x11, 0x22, 0});
+    EXPECT_EQ(bytes, expected);
+
+    // Against the global table: no table, interlace and sort bits kept.
+    f.useLocalColorTable = 0;
+    f.transparentIndex = 0xFFFF;
+    f.disposal = 0;
+    f.userInput = 0;
+    bytes.clear();
+    ASSERT_TRUE(writeFrame(bytes, f, workBytes, true));
+    EXPECT_EQ(bytes[3], 0x00);
+    EXPECT_EQ(bytes[6], 0) << "no transparent colour writes index 0";
+    EXPECT_EQ(bytes[17], 0x60);
+    EXPECT_EQ(bytes.size(), 18u + 5);
+}
+
+TEST_F(GifExport, PlainPathIsReadBackFrameForFrame)
+{
+    Frame& a = addFrame();
+    a.delay = 10;
+    Frame& b = addFrame();
+    b.left = 1;
+    GifSettings settings;
+    settings.screenWidth = 3;
+    settings.screenHeight = 1;
+    ASSERT_TRUE(writeAnimatedGif(out(), frames, GifOutput::fromSettings(settings, 0)));
+    const auto file = test::readFile(out());
+    SplitResult split;
+    ASSERT_TRUE(splitGif(file, work, split));
+    ASSERT_EQ(split.frames.size(), 2u);
+    EXPECT_EQ(split.frames[0]->delay, 10);
+    EXPECT_EQ(split.frames[1]->left, 1u);
+    EXPECT_EQ(test::readFile(split.frames[1]->workFilePath), test::readFile(b.workFilePath));
+    EXPECT_EQ(file.back(), 0x3B);
+}
+
+TEST_F(GifExport, BrokenWorkFileKeepsTheEarlierOutput)
+{
+    Frame& f = addFrame();
+    test::writeFile(out(), {'o', 'l', 'd'});
+    auto bytes = test::readFile(f.workFilePath);
+    bytes.pop_back(); // no trailer
+    test::writeFile(f.workFilePath, bytes);
+    ExportError why;
+    EXPECT_FALSE(writeAnimatedGif(out(), frames, GifOutput{}, &why));
+    EXPECT_EQ(why, ExportError::BadWorkFile);
+    EXPECT_EQ(test::readFile(out()), (std::vector<uint8_t>{'o', 'l', 'd'}));
+    int entries = 0;
+    for ([[maybe_unused]] const auto& e : fs::directory_iterator(dir.path()))
+        ++entries;
+    EXPECT_EQ(entries, 2) << "no temporary file left beside the output";
+
+    FrameList none;
+    EXPECT_FALSE(writeAnimatedGif(out(), none, GifOutput{}, &why));
+    EXPECT_EQ(why, ExportError::NoFrames);
+}
+
+} // namespace
+} // namespace zell

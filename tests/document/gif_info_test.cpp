@@ -1,0 +1,77 @@
+#include "document/gif_info.h"
+
+#include <gtest/gtest.h>
+
+#include "support/gif_builder.h"
+#include "support/run_cli.h"
+#include "support/test_support.h"
+
+namespace zell {
+namespace {
+
+using test::GifBuilder;
+
+std::vector<uint8_t> sample()
+{
+    return GifBuilder()
+        .screen(30, 20, test::testPalette(4), 2)
+        .application("NETSCAPE2.0", {1, 5, 0})
+        .control(0x0F, 12, 3)
+        .image(1, 2, 3, 4, 0x80 | 0x40 | 1, test::testPalette(4), 2, {9})
+        .comment({"hello ", "world"})
+        .image(0, 0, 30, 20, 0, {}, 2, {9})
+        .trailer()
+        .bytes;
+}
+
+TEST(GifInfo, ReportsStreamAndPerImageFacts)
+{
+    GifStreamInfo info;
+    ASSERT_EQ(readGifInfo(sample(), info), GifInfoError::None);
+    EXPECT_EQ(info.version, "89a");
+    EXPECT_EQ(info.globalTableSize, 4);
+    EXPECT_EQ(info.backgroundIndex, 2);
+    ASSERT_TRUE(info.loopCount.has_value());
+    EXPECT_EQ(*info.loopCount, 5);
+    ASSERT_EQ(info.comments.size(), 1u);
+    EXPECT_EQ(info.comments[0], "hello world");
+    ASSERT_EQ(info.images.size(), 2u);
+    const auto& a = info.images[0];
+    EXPECT_EQ(a.localTableSize, 4);
+    EXPECT_TRUE(a.interlaced);
+    EXPECT_EQ(a.disposal, 3);
+    EXPECT_TRUE(a.userInput);
+    EXPECT_EQ(a.transparentIndex, 3);
+    const auto& b = info.images[1];
+    EXPECT_EQ(b.delay, 0) << "the control block applies to the next image only";
+    EXPECT_FALSE(b.transparentIndex.has_value());
+}
+
+TEST(GifInfo, TruncationKeepsWhatWasSeen)
+{
+    auto bytes = sample();
+    bytes.resize(bytes.size() - 8);
+    GifStreamInfo info;
+    EXPECT_EQ(readGifInfo(bytes, info), GifInfoError::Truncated);
+    EXPECT_EQ(info.images.size(), 1u);
+    std::vector<uint8_t> junk(100, 'x');
+    EXPECT_EQ(readGifInfo(junk, info), GifInfoError::NoSignature);
+}
+
+TEST(GifInfo, CliPrintsOneJsonObjectPerFileAndFailsOnUnreadable)
+{
+    test::ScratchDir dir;
+    test::writeFile(dir.path() / "a.gif", sample());
+    auto result = test::runCli({"info", "--json", (dir.path() / "a.gif").string(), (dir.path() / "missing.gif").string()});
+    EXPECT_EQ(result.status, 1);
+    auto newline = result.out.find('\n');
+    ASSERT_NE(newline, std::string::npos);
+    std::string first = result.out.substr(0, newline);
+    EXPECT_NE(first.find("\"loop\": 5"), std::string::npos) << first;
+    EXPECT_NE(first.find("\"comments\": [\"hello world\"]"), std::string::npos) << first;
+    EXPECT_NE(first.find("\"transparentIndex\": 3}"), std::string::npos) << first;
+    EXPECT_NE(result.out.find("\"error\":", newline), std::string::npos);
+}
+
+} // namespace
+} // namespace zell

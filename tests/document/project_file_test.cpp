@@ -1,0 +1,174 @@
+#include "document/project_file.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "image/bytes.h"
+#include "support/test_support.h"
+
+namespace zell {
+namespace {
+
+namespace fs = std::filesystem;
+
+class ProjectFile : public ::testing::Test {
+protected:
+    test::ScratchDir dir;
+    WorkDirectory work{dir.str()};
+
+    std::unique_ptr<Frame> frameWithFile(const std::string& name, std::vector<uint8_t> bytes)
+    {
+        auto frame = std::make_unique<Frame>();
+        std::string path;
+        EXPECT_TRUE(work.newWorkFileName("gif", path));
+        test::writeFile(path, bytes);
+        frame->workFilePath = path;
+        frame->name = name;
+        return frame;
+    }
+
+    void fill(Document& doc)
+    {
+        doc.settings.screenWidth = 320;
+        doc.settings.screenHeight = 0x1234;
+        doc.settings.useGlobalColorTable = false;
+        doc.settings.globalColorTable.count = 2;
+        doc.settings.globalColorTable.backgroundIndex = 1;
+        doc.settings.globalColorTable.setColor(0, makeColor(1, 2, 3));
+        doc.settings.globalColorTable.setColor(1, makeColor(4, 5, 6));
+        doc.settings.loop = true;
+        doc.settings.loopLimited = true;
+        doc.settings.loopCount = 7;
+        doc.settings.saveComment = false;
+        doc.settings.comment = "kept";
+        auto a = frameWithFile("one", {'G', 'I', 'F', 1, 2});
+        a->left = 5;
+        a->top = 6;
+        a->width = 7;
+        a->height = 8;
+        a->delay = 9;
+        a->colorCount = 16;
+        a->transparentIndex = 0xFFFF;
+        a->disposal = 2;
+        a->userInput = 2;
+        a->useLocalColorTable = 1;
+        a->descriptorFlags = 0x40;
+        doc.frames.insert(0, a);
+        auto b = frameWithFile("", {9});
+        doc.frames.insert(1, b);
+    }
+
+    std::string projectPath() const { return (dir.path() / "p.zpj").string(); }
+};
+
+TEST_F(ProjectFile, SavesTheExactLayout)
+{
+    Document doc(work);
+    fill(doc);
+    ASSERT_TRUE(saveProject(doc, projectPath()));
+    std::vector<uint8_t> expected = {'Z', 'E', 'L', 'L', '0', '0', '0', '0'};
+    expected.resize(32, 0);
+    expected.insert(expected.end(), {0x40, 0x01, 0x34, 0x12, 0, 1, 0, 2, 0, 1, 2, 3, 4, 5, 6, 0xC0, 7, 0, 0});
+    expected.insert(expected.end(), {'k', 'e', 'p', 't', 0, 2, 0, 0, 0});
+    // record 1: length = 3 + 1 + 22 + 5
+    expected.insert(expected.end(), {31, 0, 0, 0, 'o', 'n', 'e', 0, 5, 0, 6, 0, 7, 0, 8, 0, 9, 0, 16, 0, 0xFF, 0xFF,
+                                     2, 2, 1, 0x40, 5, 0, 0, 0, 'G', 'I', 'F', 1, 2});
+    // record 2: empty name, default fields
+    expected.insert(expected.end(), {24, 0, 0, 0, /* name */ 0, /* fields */ 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
+                                     0xFF, 0xFF, 0, 0, 0, 0, 1, 0, 0, 0, 9});
+    EXPECT_EQ(test::readFile(projectPath()), expected);
+}
+
+TEST_F(ProjectFile, RoundTripRestoresSettingsFramesAndPictures)
+{
+    Document doc(work);
+    fill(doc);
+    ASSERT_TRUE(saveProject(doc, projectPath()));
+    Document back(work);
+    ASSERT_TRUE(openProject(back, projectPath()));
+    EXPECT_EQ(back.settings.screenHeight, 0x1234);
+    EXPECT_EQ(back.settings.comment, "kept") << "kept although the comment is off";
+    EXPECT_EQ(back.settings.loopCount, 7);
+    EXPECT_TRUE(back.settings.loopLimited);
+    EXPECT_EQ(back.settings.globalColorTable.backgroundIndex, 1);
+    EXPECT_EQ(back.settings.globalColorTable.color(1), makeColor(4, 5, 6));
+    ASSERT_EQ(back.frames.count(), 2);
+    const Frame& a = *back.frames.frameAt(0);
+    EXPECT_EQ(a.name, "one");
+    EXPECT_EQ(a.descriptorFlags, 0x40);
+    EXPECT_EQ(a.userInput, 2);
+    EXPECT_NE(a.workFilePath, doc.frames.frameAt(0)->workFilePath) << "a work file of its own";
+    EXPECT_EQ(test::readFile(a.workFilePath), test::readFile(doc.frames.frameAt(0)->workFilePath));
+    EXPECT_EQ(back.currentIndex, 0);
+
+    // Saving the reopened document gives the same bytes.
+    const std::string again = (dir.path() / "q.zpj").string();
+    ASSERT_TRUE(saveProject(back, again));
+    EXPECT_EQ(test::readFile(again), test::readFile(projectPath()));
+}
+
+TEST_F(ProjectFile, EmptyProjectEndsWithZeroFrames)
+{
+    Document doc(work);
+    ASSERT_TRUE(saveProject(doc, projectPath()));
+    auto bytes = test::readFile(projectPath());
+    ASSERT_GE(bytes.size(), 4u);
+    EXPECT_EQ(getU32le(bytes.data() + bytes.size() - 4), 0u);
+    Document back(work);
+    fill(back);
+    ASSERT_TRUE(openProject(back, projectPath()));
+    EXPECT_EQ(back.frames.count(), 0);
+    EXPECT_EQ(back.currentIndex, -1);
+}
+
+TEST_F(ProjectFile, DamagedFilesLeaveTheDocumentExactlyAsItWas)
+{
+    Document source(work);
+    fill(source);
+    ASSERT_TRUE(saveProject(source, projectPath()));
+    const auto good = test::readFile(projectPath());
+
+    Document doc(work);
+    fill(doc);
+    doc.settings.screenWidth = 99;
+    const std::string firstFile = doc.frames.frameAt(0)->workFilePath;
+    auto unchanged = [&] {
+        EXPECT_EQ(doc.settings.screenWidth, 99);
+        ASSERT_EQ(doc.frames.count(), 2);
+        EXPECT_EQ(doc.frames.frameAt(0)->workFilePath, firstFile);
+        EXPECT_TRUE(fs::exists(firstFile));
+    };
+    const size_t filesBefore = size_t(std::distance(fs::directory_iterator(work.path()), fs::directory_iterator()));
+    for (size_t cut = 0; cut < good.size(); ++cut) {
+        EXPECT_FALSE(openProjectBytes(doc, {good.data(), cut})) << cut;
+        unchanged();
+    }
+    auto badMagic = good;
+    badMagic[7] = '1';
+    EXPECT_FALSE(openProjectBytes(doc, badMagic));
+    auto tooManyColours = good;
+    putU16le(tooManyColours.data() + 39, 257);
+    EXPECT_FALSE(openProjectBytes(doc, tooManyColours));
+    unchanged();
+    EXPECT_EQ(size_t(std::distance(fs::directory_iterator(work.path()), fs::directory_iterator())), filesBefore)
+        << "records read before the failure left no work files";
+}
+
+TEST_F(ProjectFile, FailedSaveKeepsTheEarlierFileAndLeavesNoTemporary)
+{
+    Document doc(work);
+    fill(doc);
+    test::writeFile(projectPath(), {'o', 'l', 'd'});
+    fs::remove(doc.frames.frameAt(1)->workFilePath); // a missing work file fails the save
+    EXPECT_FALSE(saveProject(doc, projectPath()));
+    EXPECT_EQ(test::readFile(projectPath()), (std::vector<uint8_t>{'o', 'l', 'd'}));
+    int entries = 0;
+    for ([[maybe_unused]] const auto& e : fs::directory_iterator(dir.path()))
+        ++entries;
+    EXPECT_EQ(entries, 2) << "only the old project and the work directory";
+    EXPECT_FALSE(saveProject(doc, (dir.path() / "no" / "such" / "p.zpj").string()));
+}
+
+} // namespace
+} // namespace zell

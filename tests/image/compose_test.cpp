@@ -1,0 +1,202 @@
+#include "image/compose.h"
+
+#include <gtest/gtest.h>
+
+#include "image/raster_image.h"
+#include "support/test_support.h"
+
+namespace zell {
+namespace {
+
+using test::pixelRgb;
+
+// A 24-bit picture whose pixel (x, y) is 0x0XXYY0 + tag, for telling pixels apart.
+std::vector<uint8_t> numbered(int32_t width, int32_t height, uint32_t tag = 0)
+{
+    test::DibBuilder b;
+    b.header = makeDibHeader(width, height, 24);
+    const uint32_t rows = uint32_t(std::abs(height));
+    for (uint32_t memoryRow = 0; memoryRow < rows; ++memoryRow) {
+        const uint32_t y = height > 0 ? rows - 1 - memoryRow : memoryRow;
+        std::vector<uint8_t> row;
+        for (int32_t x = 0; x < width; ++x) {
+            const uint32_t c = (uint32_t(x) << 12) | (y << 4) | tag;
+            row.insert(row.end(), {uint8_t(c), uint8_t(c >> 8), uint8_t(c >> 16)});
+        }
+        b.rows.push_back(row);
+    }
+    return b.build();
+}
+
+uint32_t tagOf(uint32_t x, uint32_t y, uint32_t tag) { return (x << 12) | (y << 4) | tag; }
+
+std::vector<uint8_t> solid(uint32_t w, uint32_t h, uint32_t rgb)
+{
+    ByteBuffer b;
+    createSolidImage(b, w, h, makeColor(uint8_t(rgb >> 16), uint8_t(rgb >> 8), uint8_t(rgb)));
+    return {b.data(), b.data() + b.size()};
+}
+
+TEST(BlitImage, ClipsNegativePositionsAndEdgesAcrossRowOrders)
+{
+    auto dst = solid(6, 4, 0x000000);
+    auto src = numbered(10, 3, 1);
+    // x = -5 copies the source from column 5 to column 0.
+    ASSERT_TRUE(blitImage(dst, -5, 2, 100, 100, src, 0, 0));
+    for (uint32_t x = 0; x < 5; ++x) {
+        EXPECT_EQ(pixelRgb(dst, x, 2), tagOf(x + 5, 0, 1)) << x;
+        EXPECT_EQ(pixelRgb(dst, x, 3), tagOf(x + 5, 1, 1)) << x;
+    }
+    EXPECT_EQ(pixelRgb(dst, 5, 2), 0u) << "source ran out before the destination";
+    EXPECT_EQ(pixelRgb(dst, 0, 1), 0u) << "rows above y untouched";
+
+    auto topDown = numbered(3, -3, 2);
+    auto target = solid(3, 3, 0);
+    ASSERT_TRUE(blitImage(target, 1, 1, 3, 3, topDown, 0, 0));
+    EXPECT_EQ(pixelRgb(target, 1, 1), tagOf(0, 0, 2));
+    EXPECT_EQ(pixelRgb(target, 2, 2), tagOf(1, 1, 2));
+    EXPECT_EQ(pixelRgb(target, 0, 0), 0u);
+
+    auto untouched = target;
+    EXPECT_TRUE(blitImage(target, 7, 0, 3, 3, topDown, 0, 0)) << "entirely outside: nothing, still true";
+    EXPECT_TRUE(blitImage(target, 0, 0, 3, 3, topDown, 5, 0));
+    EXPECT_EQ(target, untouched);
+}
+
+TEST(BlitImage, MaskCopiesOnlyOpaquePixels)
+{
+    RasterImage frame;
+    test::DibBuilder b;
+    b.header = makeDibHeader(3, 2, 8, 2);
+    b.table = test::quads({0x112233, 0x445566});
+    b.rows = {{0, 1, 0}, {1, 1, 0}}; // bottom-up: top row is {1, 1, 0}
+    ASSERT_TRUE(frame.setDib(b.build()));
+    ASSERT_TRUE(frame.buildMask(1));
+    ASSERT_TRUE(frame.toTrueColor());
+    auto dst = solid(3, 2, 0xABCDEF);
+    ASSERT_TRUE(blitImage(dst, 0, 0, 3, 2, frame.image.bytes(), 0, 0, frame.mask.bytes()));
+    EXPECT_EQ(pixelRgb(dst, 0, 0), 0xABCDEFu);
+    EXPECT_EQ(pixelRgb(dst, 1, 0), 0xABCDEFu);
+    EXPECT_EQ(pixelRgb(dst, 2, 0), 0x112233u);
+    EXPECT_EQ(pixelRgb(dst, 0, 1), 0x112233u);
+    EXPECT_EQ(pixelRgb(dst, 1, 1), 0xABCDEFu);
+}
+
+TEST(FillRect, ZeroSizeMeansWholePictureAndClips)
+{
+    auto pic = solid(4, 3, 0);
+    ASSERT_TRUE(fillRect(pic, makeColor(1, 2, 3), 0, 0, 0, 0));
+    for (uint32_t y = 0; y < 3; ++y)
+        for (uint32_t x = 0; x < 4; ++x)
+            EXPECT_EQ(pixelRgb(pic, x, y), 0x010203u);
+    ASSERT_TRUE(fillRect(pic, makeColor(9, 9, 9), 2, 1, 10, 10));
+    EXPECT_EQ(pixelRgb(pic, 1, 1), 0x010203u);
+    EXPECT_EQ(pixelRgb(pic, 3, 2), 0x090909u);
+    ByteBuffer eightBit;
+    std::vector<uint8_t> pal(40 + 8 + 4, 0);
+    EXPECT_FALSE(fillRect({pal.data(), pal.size()}, 0, 0, 0, 1, 1));
+}
+
+class Compose : public ::testing::Test {
+protected:
+    RasterImage player;
+    void loadSolid(uint32_t w, uint32_t h, uint32_t rgb)
+    {
+        auto pic = solid(w, h, rgb);
+        ASSERT_TRUE(player.setDib(pic));
+    }
+    uint32_t shown(uint32_t x, uint32_t y) { return pixelRgb(player.displayCanvas.data(), x, y); }
+    uint32_t base(uint32_t x, uint32_t y) { return pixelRgb(player.baseCanvas.data(), x, y); }
+};
+
+TEST_F(Compose, RestoreToBackgroundShowsFillUnderNextTransparentFrame)
+{
+    ASSERT_TRUE(player.createCanvas(50, 50, makeColor(0, 0, 0xFF)));
+    loadSolid(20, 20, 0x00FF00);
+    ASSERT_TRUE(player.composeFrame(2, 10, 10, makeColor(0xFF, 0, 0)));
+    EXPECT_EQ(shown(15, 15), 0x00FF00u) << "the frame is shown";
+    EXPECT_EQ(base(15, 15), 0xFF0000u) << "and then restored to the fill colour";
+    EXPECT_EQ(base(5, 5), 0x0000FFu);
+
+    // A fully transparent frame over the whole screen reveals the base.
+    test::DibBuilder b;
+    b.header = makeDibHeader(50, 50, 8, 2);
+    b.table = test::quads({0x123456, 0});
+    b.rows.assign(50, std::vector<uint8_t>(50, 0));
+    ASSERT_TRUE(player.setDib(b.build()));
+    ASSERT_TRUE(player.buildMask(0));
+    ASSERT_TRUE(player.toTrueColor());
+    ASSERT_TRUE(player.composeFrame(1, 0, 0, 0));
+    EXPECT_EQ(shown(15, 15), 0xFF0000u);
+    EXPECT_EQ(shown(40, 40), 0x0000FFu);
+}
+
+TEST_F(Compose, RestorePreviousKeepsTheScreenFromBeforeTheFrame)
+{
+    ASSERT_TRUE(player.createCanvas(8, 8, 0));
+    loadSolid(8, 8, 0x111111);
+    ASSERT_TRUE(player.composeFrame(1, 0, 0, 0));
+    loadSolid(4, 4, 0x222222);
+    ASSERT_TRUE(player.composeFrame(3, 2, 2, 0));
+    EXPECT_EQ(shown(3, 3), 0x222222u);
+    EXPECT_EQ(base(3, 3), 0x111111u);
+    loadSolid(1, 1, 0x333333);
+    ASSERT_TRUE(player.composeFrame(0, 0, 0, 0));
+    EXPECT_EQ(shown(3, 3), 0x111111u);
+    EXPECT_EQ(shown(0, 0), 0x333333u);
+    EXPECT_EQ(base(0, 0), 0x333333u) << "disposal 0 keeps the frame";
+}
+
+TEST_F(Compose, FramesPastTheScreenAreClippedOrSkipped)
+{
+    ASSERT_TRUE(player.createCanvas(10, 10, 0));
+    loadSolid(5, 5, 0xFFFFFF);
+    ASSERT_TRUE(player.composeFrame(1, 8, 8, 0));
+    EXPECT_EQ(shown(9, 9), 0xFFFFFFu);
+    EXPECT_EQ(shown(7, 7), 0u);
+    ASSERT_TRUE(player.composeFrame(2, 60000, 60000, 0x55)) << "entirely outside still succeeds";
+    RasterImage empty;
+    EXPECT_FALSE(empty.composeFrame(0, 0, 0, 0));
+}
+
+TEST(Shrink, ThreeToTwoAveragesByArea)
+{
+    test::DibBuilder b;
+    b.header = makeDibHeader(3, 1, 24);
+    b.rows = {{0, 0, 0, 200, 200, 200, 100, 100, 100}};
+    ByteBuffer out;
+    ASSERT_TRUE(shrinkWidth(b.build(), 2, out));
+    // (0*1 + 200*0.5) / 1.5 = 66.67 -> 67; (200*0.5 + 100) / 1.5 = 133.3 -> 133
+    EXPECT_EQ(pixelRgb(out.data(), 0, 0), 0x434343u);
+    EXPECT_EQ(pixelRgb(out.data(), 1, 0), 0x858585u);
+
+    test::DibBuilder v;
+    v.header = makeDibHeader(1, -3, 24); // top-down column 0, 200, 100
+    v.rows = {{0, 0, 0}, {200, 200, 200}, {100, 100, 100}};
+    ASSERT_TRUE(shrinkHeight(v.build(), 2, out));
+    DibHeader h;
+    ASSERT_TRUE(checkDib(out.bytes(), &h));
+    EXPECT_EQ(h.height, -2) << "row order kept";
+    EXPECT_EQ(pixelRgb(out.data(), 0, 0), 0x434343u);
+    EXPECT_EQ(pixelRgb(out.data(), 0, 1), 0x858585u);
+}
+
+TEST(Shrink, FitIntoKeepsAspectAndNeverEnlarges)
+{
+    RasterImage picture;
+    auto big = solid(400, 200, 0x808080);
+    ASSERT_TRUE(picture.setDib(big));
+    ASSERT_TRUE(picture.fitInto(100, 100, true));
+    EXPECT_EQ(picture.imageSize(), std::make_pair(100u, 50u));
+    EXPECT_EQ(pixelRgb(picture.image.data(), 50, 25), 0x808080u) << "flat areas stay flat";
+
+    auto small = solid(50, 20, 0);
+    ASSERT_TRUE(picture.setDib(small));
+    ASSERT_TRUE(picture.fitInto(100, 100, true));
+    EXPECT_EQ(picture.imageSize(), std::make_pair(50u, 20u));
+    ASSERT_TRUE(picture.fitInto(30, 40, false));
+    EXPECT_EQ(picture.imageSize(), std::make_pair(30u, 20u));
+}
+
+} // namespace
+} // namespace zell

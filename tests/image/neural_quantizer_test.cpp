@@ -1,0 +1,190 @@
+#include "image/neural_quantizer.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <vector>
+
+#include "image/random.h"
+#include "support/test_support.h"
+
+namespace zell {
+namespace {
+
+using test::DibBuilder;
+using test::quads;
+
+// 24-bit picture from 0xRRGGBB pixels, rows in memory order.
+std::vector<uint8_t> trueColor(int32_t width, int32_t height, const std::vector<uint32_t>& rgb)
+{
+    DibBuilder b;
+    b.header = makeDibHeader(width, height, 24);
+    for (uint32_t y = 0; y < b.header.absHeight(); ++y) {
+        std::vector<uint8_t> row;
+        for (int32_t x = 0; x < width; ++x) {
+            const uint32_t c = rgb[y * uint32_t(width) + uint32_t(x)];
+            row.insert(row.end(), {uint8_t(c), uint8_t(c >> 8), uint8_t(c >> 16)});
+        }
+        b.rows.push_back(row);
+    }
+    return b.build();
+}
+
+struct Reduced {
+    DibHeader header;
+    std::vector<uint32_t> table; // 0xRRGGBB
+    std::vector<uint8_t> indices; // memory order
+};
+
+Reduced read(const ByteBuffer& dib)
+{
+    Reduced r;
+    EXPECT_TRUE(checkDib(dib.bytes(), &r.header));
+    const uint8_t* t = dib.data() + r.header.size;
+    for (uint32_t i = 0; i < dibColorCount(r.header); ++i)
+        r.table.push_back((uint32_t(t[4 * i + 2]) << 16) | (uint32_t(t[4 * i + 1]) << 8) | t[4 * i]);
+    const uint64_t stride = dibStride(r.header.width, 8);
+    const uint8_t* bits = dib.data() + dibBitsOffset(r.header);
+    for (uint32_t y = 0; y < r.header.absHeight(); ++y)
+        r.indices.insert(r.indices.end(), bits + y * stride, bits + y * stride + r.header.width);
+    return r;
+}
+
+int l1(uint32_t a, uint32_t b)
+{
+    int d = 0;
+    for (int shift = 0; shift < 24; shift += 8)
+        d += std::abs(int((a >> shift) & 0xFF) - int((b >> shift) & 0xFF));
+    return d;
+}
+
+TEST(NeuQuantSchedule, SmallPicturesLowerTheSampleFactor)
+{
+    // 300 pixels: 900 / 36 = 25 samples give no step per cycle until factor 3.
+    NeuQuantSchedule s = neuQuantSchedule(900);
+    EXPECT_EQ(s.sampleFactor, 3);
+    EXPECT_EQ(s.samples, 100u);
+    EXPECT_EQ(s.cycleSteps, 1u);
+    EXPECT_EQ(s.alphaDecrement, 30);
+    EXPECT_EQ(s.step, 3u * 499u);
+
+    s = neuQuantSchedule(1920 * 1080 * 3);
+    EXPECT_EQ(s.sampleFactor, 12);
+    EXPECT_EQ(s.alphaDecrement, 33);
+    EXPECT_EQ(s.samples, 172800u);
+    EXPECT_EQ(s.cycleSteps, 1728u);
+
+    // One pixel: the factor runs out and becomes 1 with a cycle of one step.
+    s = neuQuantSchedule(3);
+    EXPECT_EQ(s.sampleFactor, 1);
+    EXPECT_EQ(s.samples, 1u);
+    EXPECT_EQ(s.cycleSteps, 1u);
+}
+
+TEST(NeuQuantSchedule, StepAvoidsPrimesDividingTheLength)
+{
+    EXPECT_EQ(neuQuantSchedule(3 * 499).step, 3u * 491u);
+    EXPECT_EQ(neuQuantSchedule(499 * 491).step, 3u * 487u);
+    EXPECT_EQ(neuQuantSchedule(3 * 499 * 491 * 487).step, 3u * 503u);
+}
+
+// 300 pixels with 257 colours: the smallest picture of the edge case.
+TEST(NeuralQuantizer, SmallTrueColourPictureGetsFullTableAndNearestEntries)
+{
+    std::vector<uint32_t> pixels;
+    for (uint32_t i = 0; i < 300; ++i)
+        pixels.push_back(i < 257 ? i * 0x010305 % 0xFFFFFF : 0x808080);
+    const auto picture = trueColor(20, 15, pixels);
+    NeuralQuantizer q;
+    ByteBuffer out;
+    ASSERT_TRUE(q.reduce(picture, out));
+    const Reduced r = read(out);
+    EXPECT_EQ(r.header.bitCount, 8);
+    EXPECT_EQ(r.header.clrUsed, 0u);
+    EXPECT_EQ(r.header.width, 20);
+    EXPECT_EQ(r.header.height, 15);
+    EXPECT_EQ(r.header.sizeImage, 20u * 15u);
+    ASSERT_EQ(r.table.size(), 256u);
+    EXPECT_EQ(out.size(), 40u + 1024u + 300u);
+    // The green-ordered search must find an entry at the least L1 distance.
+    for (size_t i = 0; i < pixels.size(); ++i) {
+        int best = 1000;
+        for (uint32_t c : r.table)
+            best = std::min(best, l1(c, pixels[i]));
+        EXPECT_EQ(l1(r.table[r.indices[i]], pixels[i]), best) << "pixel " << i;
+    }
+}
+
+TEST(NeuralQuantizer, FlatAreasKeepTheirColours)
+{
+    const uint32_t colours[4] = {0xE01020, 0x10C040, 0x2030F0, 0xF0F0F0};
+    std::vector<uint32_t> pixels;
+    for (int y = 0; y < 48; ++y) {
+        for (int x = 0; x < 64; ++x)
+            pixels.push_back(colours[(y / 24) * 2 + x / 32]);
+    }
+    NeuralQuantizer q;
+    ByteBuffer out;
+    ASSERT_TRUE(q.reduce(trueColor(64, -48, pixels), out));
+    const Reduced r = read(out);
+    EXPECT_EQ(r.header.height, -48);
+    for (size_t i = 0; i < pixels.size(); ++i)
+        ASSERT_LE(l1(r.table[r.indices[i]], pixels[i]), 6) << "pixel " << i;
+}
+
+TEST(NeuralQuantizer, RandomPicturesAreMappedToNearestEntries)
+{
+    Random random(77);
+    for (int round = 0; round < 4; ++round) {
+        const int32_t width = 1 + random.next() % 90, height = 1 + random.next() % 50;
+        std::vector<uint32_t> pixels(size_t(width * height));
+        for (uint32_t& p : pixels)
+            p = (uint32_t(random.next()) << 9) ^ uint32_t(random.next());
+        NeuralQuantizer q;
+        ByteBuffer out;
+        ASSERT_TRUE(q.reduce(trueColor(width, height, pixels), out));
+        const Reduced r = read(out);
+        ASSERT_EQ(r.table.size(), 256u);
+        ASSERT_EQ(r.indices.size(), pixels.size());
+        for (size_t i = 0; i < pixels.size(); ++i) {
+            int best = 1000;
+            for (uint32_t c : r.table)
+                best = std::min(best, l1(c, pixels[i]));
+            ASSERT_EQ(l1(r.table[r.indices[i]], pixels[i]), best) << "round " << round << " pixel " << i;
+        }
+    }
+}
+
+TEST(NeuralQuantizer, PaletteAndOtherDepths)
+{
+    DibBuilder b;
+    b.header = makeDibHeader(3, 2, 4);
+    b.table = quads({0x000000, 0xFF0000, 0x00FF00, 0x0000FF});
+    b.table.resize(16 * 4, 0);
+    b.rows = {{0x01, 0x20}, {0x30, 0x00}};
+    const auto palette = b.build();
+    NeuralQuantizer q;
+    ByteBuffer out;
+    ASSERT_TRUE(q.reduce(palette, out));
+    EXPECT_TRUE(std::equal(palette.begin(), palette.end(), out.bytes().begin(), out.bytes().end()));
+
+    // A 32-bit picture reduces like its 24-bit equivalent.
+    DibBuilder wide;
+    wide.header = makeDibHeader(2, 2, 32);
+    wide.rows = {{0x10, 0x20, 0x30, 0, 0xF0, 0xE0, 0xD0, 0}, {0x00, 0x80, 0x00, 0, 0x40, 0x40, 0x40, 0}};
+    ByteBuffer fromWide, fromTrue;
+    ASSERT_TRUE(q.reduce(wide.build(), fromWide));
+    ASSERT_TRUE(q.reduce(trueColor(2, 2, {0x302010, 0xD0E0F0, 0x008000, 0x404040}), fromTrue));
+    EXPECT_TRUE(std::equal(fromWide.bytes().begin(), fromWide.bytes().end(), fromTrue.bytes().begin(),
+        fromTrue.bytes().end()));
+
+    auto truncated = trueColor(2, 2, {1, 2, 3, 4});
+    truncated.pop_back();
+    ByteBuffer untouched;
+    EXPECT_FALSE(q.reduce(truncated, untouched));
+    EXPECT_TRUE(untouched.empty());
+}
+
+} // namespace
+} // namespace zell

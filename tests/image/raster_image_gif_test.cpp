@@ -1,0 +1,99 @@
+#include <gtest/gtest.h>
+
+#include "image/gif_codec.h"
+#include "image/raster_image.h"
+#include "support/indexed_dib.h"
+#include "support/test_support.h"
+
+namespace zell {
+namespace {
+
+using test::indexedDib;
+using test::indicesOf;
+using test::tableOf;
+
+std::vector<uint8_t> twoImageGif()
+{
+    ByteBuffer first;
+    ByteBuffer second;
+    EXPECT_TRUE(encodeGifImage(indexedDib(2, 1, {0xFF0000, 0x00FF00}, {0, 1}), first, 1, false));
+    EXPECT_TRUE(encodeGifImage(indexedDib(1, 2, {0x0000FF, 0xFFFFFF}, {1, 0}), second, 1, false));
+    // The second stream's image (from its control block on) after the first's.
+    std::vector<uint8_t> gif(first.data(), first.data() + first.size() - 1);
+    gif.insert(gif.end(), second.data() + 13 + 6, second.data() + second.size());
+    return gif;
+}
+
+TEST(RasterImageGif, LoadsTheNumberedImageOfAFile)
+{
+    test::ScratchDir dir;
+    test::writeFile(dir.path() / "a.gif", twoImageGif());
+    RasterImage picture;
+    ASSERT_TRUE(picture.loadGifImage(dir.str() + "a.gif", 1));
+    EXPECT_EQ(indicesOf(picture.image.bytes()), (std::vector<uint8_t>{1, 0}));
+    EXPECT_EQ(tableOf(picture.image.bytes()), (std::vector<uint32_t>{0xFF0000, 0x00FF00}));
+
+    // No image 2, no file, an empty file: no picture.
+    EXPECT_FALSE(picture.loadGifImage(dir.str() + "a.gif", 2));
+    EXPECT_TRUE(picture.image.empty());
+    EXPECT_FALSE(picture.loadGifImage(dir.str() + "missing.gif", 0));
+    test::writeFile(dir.path() / "empty.gif", {});
+    EXPECT_FALSE(picture.loadGifImage(dir.str() + "empty.gif", 0));
+}
+
+TEST(RasterImageGif, SavesWithoutReductionWhenTheBitsSuffice)
+{
+    test::ScratchDir dir;
+    RasterImage picture;
+    const std::vector<uint8_t> indices{0, 1, 2, 3, 2, 1};
+    ASSERT_TRUE(picture.setDib(indexedDib(3, 2, {0x0000FF, 0x00FF00, 0xFF0000, 0x808080}, indices)));
+    uint32_t transparent = 2;
+    ASSERT_TRUE(picture.saveGif(dir.str() + "out.gif", 8, transparent));
+    EXPECT_EQ(transparent, 2u);
+    RasterImage back;
+    ASSERT_TRUE(back.loadGifImage(dir.str() + "out.gif", 0));
+    EXPECT_EQ(indicesOf(back.image.bytes()), indices);
+    EXPECT_EQ(tableOf(back.image.bytes()).size(), 256u);
+}
+
+TEST(RasterImageGif, ReductionKeepsAnEntryForTheTransparentPixels)
+{
+    test::ScratchDir dir;
+    std::vector<uint32_t> colors;
+    for (uint32_t i = 0; i < 16; ++i)
+        colors.push_back(i * 0x101010);
+    std::vector<uint8_t> indices(8 * 8);
+    for (size_t i = 0; i < indices.size(); ++i)
+        indices[i] = uint8_t(i * 7 % 16);
+    RasterImage picture;
+    ASSERT_TRUE(picture.setDib(indexedDib(8, 8, colors, indices)));
+    uint32_t transparent = 5;
+    ASSERT_TRUE(picture.saveGif(dir.str() + "out.gif", 2, transparent));
+    // Three entries from the histogram, the fourth reserved.
+    EXPECT_EQ(transparent, 3u);
+    RasterImage back;
+    ASSERT_TRUE(back.loadGifImage(dir.str() + "out.gif", 0));
+    const std::vector<uint8_t> got = indicesOf(back.image.bytes());
+    ASSERT_EQ(got.size(), indices.size());
+    for (size_t i = 0; i < got.size(); ++i)
+        EXPECT_EQ(got[i] == 3, indices[i] == 5) << i;
+
+    // Two entries leave no room: no transparent entry any more.
+    uint32_t none = 5;
+    ASSERT_TRUE(picture.saveGif(dir.str() + "one.gif", 1, none));
+    EXPECT_EQ(none, 0xFFFFu);
+}
+
+TEST(RasterImageGif, FailureLeavesTheTransparentIndex)
+{
+    RasterImage picture;
+    ASSERT_TRUE(picture.setDib(indexedDib(2, 1, {0, 0xFFFFFF, 0x808080}, {0, 1})));
+    uint32_t transparent = 2;
+    EXPECT_FALSE(picture.saveGif("/nonexistent-dir/x.gif", 1, transparent));
+    EXPECT_EQ(transparent, 2u);
+    RasterImage empty;
+    EXPECT_FALSE(empty.saveGif("/tmp/never.gif", 8, transparent));
+}
+
+} // namespace
+} // namespace zell

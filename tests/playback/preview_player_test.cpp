@@ -1,0 +1,199 @@
+#include "playback/preview_player.h"
+
+#include <gtest/gtest.h>
+
+#include "document/frame_list.h"
+#include "support/test_support.h"
+#include "support/work_frames.h"
+
+namespace zell {
+namespace {
+
+class FakeClock : public Clock {
+public:
+    uint32_t now = 1000;
+    uint32_t nowMs() override { return now; }
+};
+
+class FakeHost : public PlayerHost {
+public:
+    FrameList frames;
+    ColorTable global;
+    int speedPosition = 0;
+    std::vector<int> shown;
+    int stoppedAt = -1;
+    int busy = 0;
+
+    const Frame* frame(int index) override { return frames.frameAt(index); }
+    const ColorTable& globalTable() override { return global; }
+    int speed() override { return speedPosition; }
+    void setBusy(bool on) override { busy += on ? 1 : -1; }
+    void frameShown(int index) override { shown.push_back(index); }
+    void stopped(int next) override { stoppedAt = next; }
+};
+
+class Player : public ::testing::Test {
+protected:
+    test::ScratchDir dir;
+    WorkDirectory work{dir.str()};
+    FakeClock clock;
+    FakeHost host;
+    PreviewPlayer player{host, clock};
+
+    Frame& add(uint32_t color, uint16_t delay, uint32_t size = 4)
+    {
+        auto frame = test::solidFrame(work, size, size, color);
+        frame->delay = delay;
+        host.frames.insert(host.frames.count(), frame);
+        return *host.frames.frameAt(host.frames.count() - 1);
+    }
+    void advance(uint32_t ms)
+    {
+        clock.now += ms;
+        player.tick();
+    }
+    uint32_t screenPixel(uint32_t x, uint32_t y) { return test::pixelRgb(player.canvas().displayCanvas.data(), x, y); }
+};
+
+TEST_F(Player, NothingStartsWithoutFramesAndOneFrameStaysStill)
+{
+    player.setScreen(4, 4);
+    EXPECT_FALSE(player.start());
+    add(0xFF0000, 10);
+    EXPECT_FALSE(player.start());
+    EXPECT_FALSE(player.playing());
+    EXPECT_FALSE(player.animationShown());
+    EXPECT_EQ(screenPixel(0, 0), 0x0000FFu) << "frame 0 is composed all the same (blue-green-red order)";
+    EXPECT_EQ(host.busy, 0);
+}
+
+TEST_F(Player, SpeedScalesTheWaitAndIsReadOnEveryTick)
+{
+    player.setScreen(4, 4);
+    add(0x000001, 10);
+    add(0x000002, 10);
+    add(0x000003, 10);
+    host.speedPosition = -2;
+    ASSERT_TRUE(player.start());
+    EXPECT_EQ(host.busy, 1);
+    advance(399);
+    EXPECT_EQ(host.shown, std::vector<int>({0})) << "100 ms at 1/4 speed is 400 ms";
+    advance(1);
+    EXPECT_EQ(host.shown, std::vector<int>({0, 1}));
+    host.speedPosition = 2;
+    advance(24);
+    EXPECT_EQ(host.shown.size(), 2u);
+    advance(1);
+    EXPECT_EQ(host.shown, std::vector<int>({0, 1, 2})) << "25 ms at 4x";
+    // A change during a wait applies at once: 60 ms elapsed at 1/4 is 15 ms, at 2x 120 ms.
+    host.speedPosition = -2;
+    advance(60);
+    EXPECT_EQ(host.shown.size(), 3u);
+    host.speedPosition = 1;
+    player.tick();
+    EXPECT_EQ(host.shown.size(), 4u);
+}
+
+TEST_F(Player, UserInputWaitsAndStatusTexts)
+{
+    player.setScreen(4, 4);
+    Frame& a = add(1, 0);
+    a.userInput = 2;
+    Frame& b = add(2, 50);
+    b.userInput = 2;
+    add(3, 10);
+    ASSERT_TRUE(player.start());
+    EXPECT_EQ(player.waitMs(), kWaitForInput);
+    advance(100000);
+    EXPECT_EQ(player.statusText(), "ユーザー入力待ち中...  ");
+    EXPECT_EQ(host.shown.size(), 1u);
+    EXPECT_TRUE(player.userInput());
+    player.tick();
+    EXPECT_EQ(host.shown, std::vector<int>({0, 1}));
+    EXPECT_EQ(player.statusText(), "ユーザー入力待ち中...  500 ms.");
+    advance(200);
+    EXPECT_EQ(player.statusText(), "ユーザー入力待ち中...  300 ms.");
+    EXPECT_TRUE(player.userInput()) << "input ends a timed wait early";
+    player.tick();
+    EXPECT_EQ(host.shown.size(), 3u);
+    EXPECT_FALSE(player.userInput()) << "frame 2 does not wait for input";
+    EXPECT_EQ(player.statusText(), "100 ms.");
+}
+
+TEST_F(Player, DelayZeroFollowsOnTheNextTick)
+{
+    player.setScreen(4, 4);
+    add(1, 0);
+    add(2, 0);
+    ASSERT_TRUE(player.start());
+    player.tick();
+    EXPECT_EQ(host.shown, std::vector<int>({0, 1}));
+}
+
+TEST_F(Player, DisposalAndWrapRestartTheBase)
+{
+    player.setScreen(8, 8);
+    player.setBackground(0xFFFFFF);
+    Frame& big = add(0x102030, 10, 8);
+    big.disposal = 1;
+    Frame& small = add(0x405060, 10, 2);
+    small.left = 2;
+    small.top = 2;
+    small.disposal = 2;
+    Frame& tiny = add(0x708090, 10, 1);
+    tiny.disposal = 3;
+    ASSERT_TRUE(player.start());
+    advance(100);
+    EXPECT_EQ(screenPixel(2, 2), 0x605040u);
+    advance(100);
+    EXPECT_EQ(screenPixel(2, 2), 0xFFFFFFu) << "disposal 2 restored the rectangle to the background";
+    EXPECT_EQ(screenPixel(0, 0), 0x908070u);
+    EXPECT_EQ(screenPixel(5, 5), 0x302010u);
+    // Wrapping: the base goes back to the background before frame 0.
+    EXPECT_EQ(player.nextIndex(), 0);
+    EXPECT_EQ(test::pixelRgb(player.canvas().baseCanvas.data(), 0, 0), 0xFFFFFFu);
+    EXPECT_EQ(screenPixel(0, 0), 0x908070u) << "the display keeps the last frame until the next";
+    advance(100);
+    EXPECT_EQ(host.shown, std::vector<int>({0, 1, 2, 0}));
+}
+
+TEST_F(Player, StoppingPointsAtTheNextFrame)
+{
+    player.setScreen(4, 4);
+    add(1, 10);
+    add(2, 10);
+    ASSERT_TRUE(player.start());
+    advance(100);
+    player.toggle();
+    EXPECT_FALSE(player.playing());
+    EXPECT_EQ(host.stoppedAt, 0) << "after the last frame comes frame 0";
+    EXPECT_EQ(host.busy, 0);
+    EXPECT_TRUE(player.statusText().empty());
+}
+
+TEST_F(Player, FastForwardAndFrameStepModes)
+{
+    player.setScreen(4, 4);
+    add(1, 100);
+    add(2, 100);
+    add(3, 100);
+    player.pressMode(kModeFastForward);
+    ASSERT_TRUE(player.start());
+    EXPECT_EQ(player.waitMs(), 24u);
+    EXPECT_EQ(player.statusText(), "早送り");
+    host.speedPosition = -2;
+    advance(95);
+    EXPECT_EQ(host.shown.size(), 1u);
+    advance(1);
+    EXPECT_EQ(host.shown.size(), 2u) << "24 ms of animation time is 96 ms at 1/4";
+    player.pressMode(kModeFastForward); // off: the next frame comes at once
+    EXPECT_EQ(player.mode(), kModeNormal);
+    player.tick();
+    EXPECT_EQ(host.shown.size(), 3u);
+    player.pressMode(kModeFrameStep);
+    EXPECT_EQ(player.waitMs(), 1024u);
+    EXPECT_EQ(player.statusText(), "コマ送り");
+}
+
+} // namespace
+} // namespace zell
