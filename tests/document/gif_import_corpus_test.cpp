@@ -1,0 +1,112 @@
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <sstream>
+
+#include "document/gif_import.h"
+#include "support/corpus.h"
+#include "support/test_support.h"
+
+namespace zell {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::vector<std::string> split(const std::string& text, char separator)
+{
+    std::vector<std::string> parts;
+    std::string part;
+    std::istringstream in(text);
+    while (std::getline(in, part, separator))
+        parts.push_back(part);
+    return parts;
+}
+
+int countFiles(const std::string& folder)
+{
+    std::error_code ec;
+    if (folder.empty() || !fs::exists(folder, ec))
+        return 0;
+    int n = 0;
+    for ([[maybe_unused]] const auto& entry : fs::directory_iterator(folder, ec))
+        ++n;
+    return n;
+}
+
+// Compares one image's attributes with a manifest entry
+// left,top,width,height,lct,interlace,lzw_min,gce,delay,disposal,user_input,transparent,...
+std::string compareImage(const Frame& f, const std::string& entry)
+{
+    const auto v = split(entry, ',');
+    if (v.size() < 12)
+        return "short manifest entry";
+    const long expected[] = {std::stol(v[0]), std::stol(v[1]), std::stol(v[2]), std::stol(v[3]), std::stol(v[4]),
+                             std::stol(v[5]), std::stol(v[8]), std::stol(v[9]), std::stol(v[10]), std::stol(v[11])};
+    const long actual[] = {long(f.left), long(f.top), long(f.width), long(f.height),
+                           f.useLocalColorTable && (f.descriptorFlags & 0x80) ? long(f.colorCount) : 0L,
+                           (f.descriptorFlags & 0x40) ? 1L : 0L, long(f.delay), long(f.disposal),
+                           f.userInput ? 1L : 0L, f.transparentIndex == 0xFFFF ? -1L : long(f.transparentIndex)};
+    const char* names[] = {"left", "top", "width", "height", "local table", "interlace", "delay", "disposal",
+                           "user input", "transparent"};
+    for (int i = 0; i < 10; ++i) {
+        if (expected[i] != actual[i])
+            return std::string(names[i]) + " " + std::to_string(actual[i]) + " != " + std::to_string(expected[i]);
+    }
+    return {};
+}
+
+TEST(GifImportCorpus, CleanFilesSplitWithTheirAttributesAndBrokenOnesLeaveNothing)
+{
+    const auto rows = test::corpusRows("gif");
+    if (rows.empty())
+        GTEST_SKIP() << "corpus not present";
+    test::ScratchDir dir;
+    WorkDirectory work(dir.str());
+    int matched = 0, byRule = 0, brokenRefused = 0, brokenRead = 0;
+    std::vector<std::string> problems;
+    for (const auto& row : rows) {
+        const std::string path = row.at("path");
+        SplitResult result;
+        const bool ok = splitGif(test::readFile(test::corpusDir() / path), work, result);
+        const bool clean = test::hasVerdict(row, "giflib-walk=ok");
+        if (!ok && countFiles(work.path()) != 0)
+            problems.push_back(path + ": a failed split left work files");
+        if (!clean) {
+            ++(ok ? brokenRead : brokenRefused);
+            continue;
+        }
+        if (!ok) {
+            // zell's import needs the trailer and a colour table for every image.
+            if (row.at("info").find("trailer=0") != std::string::npos
+                || row.at("features").find("image-without-color-table") != std::string::npos)
+                ++byRule;
+            else
+                problems.push_back(path + ": refused although it walks cleanly");
+            continue;
+        }
+        const auto entries = row.at("gif_images").empty() ? std::vector<std::string>{} : split(row.at("gif_images"), ';');
+        if (entries.size() != result.frames.size()) {
+            problems.push_back(path + ": " + std::to_string(result.frames.size()) + " frames, manifest "
+                               + std::to_string(entries.size()));
+            continue;
+        }
+        bool same = true;
+        for (size_t i = 0; i < entries.size(); ++i) {
+            if (std::string why = compareImage(*result.frames[i], entries[i]); !why.empty()) {
+                problems.push_back(path + " image " + std::to_string(i) + ": " + why);
+                same = false;
+            }
+        }
+        matched += same;
+    }
+    std::printf("GIF split: %d clean files matched, %d clean files refused by rule (no trailer or an image "
+                "without colour table), broken files: %d refused, %d read\n",
+                matched, byRule, brokenRefused, brokenRead);
+    EXPECT_GT(matched, 50);
+    for (const auto& p : problems)
+        ADD_FAILURE() << p;
+}
+
+} // namespace
+} // namespace zell
