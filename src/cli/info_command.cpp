@@ -6,6 +6,9 @@
 #include "cli/command.h"
 #include "cli/json.h"
 #include "document/gif_info.h"
+#include "document/image_format.h"
+#include "document/still_image.h"
+#include "image/dib.h"
 #include "document/mapped_file.h"
 
 namespace zell::cli {
@@ -71,14 +74,51 @@ void printGifText(const std::string& file, const GifStreamInfo& info)
     }
 }
 
+const char* formatName(int format)
+{
+    switch (format) {
+    case kFormatBmp: return "bmp";
+    case kFormatJpeg: return "jpeg";
+    case kFormatPng: return "png";
+    default: return "unknown";
+    }
+}
+
+// Size and depth of a still image as zell decodes it.
+bool describeStill(const std::string& file, std::span<const uint8_t> bytes, int format, bool json, std::string& error)
+{
+    ByteBuffer picture;
+    DibHeader h;
+    if (!decodeImage(bytes, picture, false) || !readDibHeader(picture.bytes(), h)) {
+        error = std::string("the ") + formatName(format) + " file cannot be decoded";
+        return false;
+    }
+    if (json)
+        std::printf("{\"file\": %s, \"format\": \"%s\", \"width\": %d, \"height\": %u, \"bitsPerPixel\": %u}\n",
+                    jsonString(file).c_str(), formatName(format), h.width, h.absHeight(), h.bitCount);
+    else
+        std::printf("%s: %s, %dx%u, %u bits per pixel\n", file.c_str(), formatName(format), h.width, h.absHeight(),
+                    h.bitCount);
+    return true;
+}
+
 // Returns false when the file could not be described.
 bool describe(const std::string& file, bool json)
 {
     MappedFile mapped;
     std::string error;
     GifStreamInfo info;
-    if (!mapped.open(file)) {
+    std::span<const uint8_t> bytes;
+    int format = kFormatUnknown;
+    if (mapped.open(file)) {
+        bytes = mapped.bytes();
+        format = detectImageFormat(bytes);
+    }
+    if (!mapped.isOpen()) {
         error = "cannot read the file";
+    } else if (format == kFormatBmp || format == kFormatJpeg || format == kFormatPng) {
+        if (describeStill(file, bytes, format, json, error))
+            return true;
     } else {
         GifInfoError result = readGifInfo(mapped.bytes(), info);
         if (result == GifInfoError::NoSignature)

@@ -75,3 +75,29 @@ TEST(GifInfo, CliPrintsOneJsonObjectPerFileAndFailsOnUnreadable)
 
 } // namespace
 } // namespace zell
+
+#include "image/bmp_file.h"
+
+namespace zell {
+namespace {
+
+TEST(GifInfo, CliDescribesStillImagesAsDecoded)
+{
+    test::ScratchDir dir;
+    ByteBuffer picture;
+    ASSERT_TRUE(createSolidImage(picture, 5, 3, 0x123456));
+    test::writeFile(dir.path() / "a.bmp", makeBmpFile(picture.bytes()));
+    auto result = test::runCli({"info", "--json", (dir.path() / "a.bmp").string()});
+    EXPECT_EQ(result.status, 0);
+    EXPECT_NE(result.out.find("\"format\": \"bmp\", \"width\": 5, \"height\": 3, \"bitsPerPixel\": 24"),
+              std::string::npos) << result.out;
+    std::vector<uint8_t> cut = makeBmpFile(picture.bytes());
+    cut.resize(30);
+    test::writeFile(dir.path() / "cut.bmp", cut);
+    result = test::runCli({"info", (dir.path() / "cut.bmp").string()});
+    EXPECT_EQ(result.status, 1);
+    EXPECT_NE(result.err.find("cut.bmp"), std::string::npos);
+}
+
+} // namespace
+} // namespace zell
