@@ -88,10 +88,16 @@ bool WorkDirectory::newWorkFileName(const std::string& ext, std::string& out)
     if (!ensure())
         return false;
     uint32_t n = tickCount();
+    // Names handed out within the same few milliseconds would otherwise be
+    // probed again one by one, which makes importing long animations quadratic.
+    if (haveLast_ && int32_t(n - (last_ + 1)) < 0)
+        n = last_ + 1;
     for (int attempt = 0; attempt < kMaxNameAttempts; ++attempt, ++n) {
         std::string name = path_ + "zll" + hex(n) + "." + ext;
         if (!entryExists(name)) {
             out = std::move(name);
+            last_ = n;
+            haveLast_ = true;
             return true;
         }
     }

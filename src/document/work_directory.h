@@ -34,6 +34,8 @@ public:
 private:
     std::string base_;
     std::string path_;
+    uint32_t last_ = 0;
+    bool haveLast_ = false;
 };
 
 // Milliseconds of a monotonic clock, truncated to 32 bits.
