@@ -197,8 +197,7 @@ class TempOutput {
 public:
     explicit TempOutput(const std::string& target)
     {
-        temp_ = temporaryPatternBeside(target);
-        const int fd = ::mkstemp(temp_.data());
+        const int fd = createTemporaryBeside(target, temp_);
         if (fd < 0) {
             temp_.clear();
             return;

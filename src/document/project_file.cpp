@@ -149,8 +149,8 @@ bool saveProject(const Document& document, const std::string& path)
 {
     if (path.empty())
         return false;
-    std::string temp = temporaryPatternBeside(path);
-    const int fd = ::mkstemp(temp.data());
+    std::string temp;
+    const int fd = createTemporaryBeside(path, temp);
     if (fd < 0)
         return false;
     FilePtr file(::fdopen(fd, "wb"));

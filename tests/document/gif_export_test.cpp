@@ -173,3 +173,26 @@ TEST_F(GifExport, BrokenWorkFileKeepsTheEarlierOutput)
 
 } // namespace
 } // namespace zell
+
+#include <sys/stat.h>
+
+namespace zell {
+namespace {
+
+TEST_F(GifExport, OutputGetsOrdinaryPermissionsOrKeepsTheTargets)
+{
+    addFrame();
+    const mode_t mask = ::umask(022);
+    ASSERT_TRUE(writeAnimatedGif(out(), frames, GifOutput{}));
+    struct stat st;
+    ASSERT_EQ(::stat(out().c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0644u) << "not the private mode of a temporary file";
+    ::chmod(out().c_str(), 0640);
+    ASSERT_TRUE(writeAnimatedGif(out(), frames, GifOutput{}));
+    ASSERT_EQ(::stat(out().c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0640u) << "an overwritten file keeps its mode";
+    ::umask(mask);
+}
+
+} // namespace
+} // namespace zell
