@@ -16,6 +16,7 @@
 #include "document/jpeg_decoder.h"
 #include "document/png_decoder.h"
 #include "image/dib.h"
+#include "support/md5.h"
 #include "support/md5_still.h"
 #include "support/test_support.h"
 

@@ -97,11 +97,4 @@ std::string Md5Still::hexDigest()
     return out;
 }
 
-std::string md5Hex(std::span<const uint8_t> bytes)
-{
-    Md5Still md5;
-    md5.update(bytes);
-    return md5.hexDigest();
-}
-
 } // namespace zell::test

@@ -23,6 +23,4 @@ private:
     uint64_t length_ = 0;
 };
 
-std::string md5Hex(std::span<const uint8_t> bytes);
-
 } // namespace zell::test
