@@ -23,38 +23,41 @@ struct TransitionArguments {
     std::string toColor;
 };
 
-// Options take their value from the next argument.
-bool parseArguments(const std::vector<std::string>& args, TransitionArguments& out, std::string& error)
+// The option's field, or null when `arg` is no option of this command.
+std::string* optionField(TransitionArguments& a, const std::string& arg)
 {
     const std::pair<const char*, std::string TransitionArguments::*> options[] = {
         {"-o", &TransitionArguments::output},        {"--after", &TransitionArguments::after},
         {"--pattern", &TransitionArguments::pattern}, {"--steps", &TransitionArguments::steps},
         {"--delay", &TransitionArguments::delay},     {"--to-color", &TransitionArguments::toColor},
     };
+    for (const auto& [name, field] : options) {
+        if (arg == name)
+            return &(a.*field);
+    }
+    return nullptr;
+}
+
+// Options take their value from the next argument.
+bool parseArguments(const std::vector<std::string>& args, TransitionArguments& out, std::string& error)
+{
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
-        bool matched = false;
-        for (const auto& [name, field] : options) {
-            if (arg != name)
-                continue;
+        if (std::string* field = optionField(out, arg)) {
             if (i + 1 >= args.size()) {
                 error = arg + " needs a value";
                 return false;
             }
-            out.*field = args[++i];
-            matched = true;
-        }
-        if (matched)
-            continue;
-        if (arg.size() > 1 && arg[0] == '-') {
+            *field = args[++i];
+        } else if (arg.size() > 1 && arg[0] == '-') {
             error = "unknown option " + arg;
             return false;
-        }
-        if (!out.input.empty()) {
+        } else if (!out.input.empty()) {
             error = "more than one input: " + arg;
             return false;
+        } else {
+            out.input = arg;
         }
-        out.input = arg;
     }
     if (out.input.empty() || out.output.empty() || out.after.empty()) {
         error = "needs IN, -o OUT and --after I";
@@ -89,6 +92,8 @@ Transition* findPattern(const std::vector<std::unique_ptr<Transition>>& list, co
 const char* describe(TransitionError error)
 {
     switch (error) {
+    case TransitionError::NoCurrentFrame:
+        return "has no frames";
     case TransitionError::NoNextFrame:
         return "there is no next frame to lead to (give --to-color)";
     case TransitionError::ComposeFailed:
@@ -106,43 +111,48 @@ int usageError(const std::string& what)
     return kExitUsage;
 }
 
+// Every option but --after, which waits for the input's frame count.
+bool makeRequest(const TransitionArguments& a, const std::vector<std::unique_ptr<Transition>>& list,
+                 Transition*& transition, TransitionRequest& request, std::string& error)
+{
+    long delay = 0;
+    long steps = 0;
+    transition = findPattern(list, a.pattern);
+    if (!parseNumber(a.delay, 0, 65535, delay))
+        error = "--delay takes 0 to 65535";
+    else if (!a.toColor.empty() && !parseColor(a.toColor, request.color))
+        error = "--to-color takes RRGGBB in hexadecimal";
+    else if (!transition)
+        error = "no pattern " + a.pattern + "; zell-cli patterns lists them";
+    else if (!parseNumber(a.steps, 1, long(transition->maxSteps), steps))
+        error = "--steps takes 1 to " + std::to_string(transition->maxSteps) + " for this pattern";
+    else {
+        request.delay = uint16_t(delay);
+        request.steps = uint32_t(steps);
+        request.toColor = !a.toColor.empty();
+        return true;
+    }
+    return false;
+}
+
 int runTransitionCommand(const std::vector<std::string>& args)
 {
     TransitionArguments a;
-    std::string error;
-    if (!parseArguments(args, a, error))
-        return usageError(error);
     TransitionRequest request;
-    long delay = 0;
-    if (!parseNumber(a.delay, 0, 65535, delay))
-        return usageError("--delay takes 0 to 65535");
-    request.delay = uint16_t(delay);
-    if (!a.toColor.empty()) {
-        if (!parseColor(a.toColor, request.color))
-            return usageError("--to-color takes RRGGBB in hexadecimal");
-        request.toColor = true;
-    }
+    Transition* transition = nullptr;
+    std::string error;
     const auto list = makeTransitionList(transitionPluginFolders());
-    Transition* transition = findPattern(list, a.pattern);
-    if (!transition)
-        return usageError("no pattern " + a.pattern + "; zell-cli patterns lists them");
-    long steps = 0;
-    if (!parseNumber(a.steps, 1, long(transition->maxSteps), steps))
-        return usageError("--steps takes 1 to " + std::to_string(transition->maxSteps) + " for this pattern");
-    request.steps = uint32_t(steps);
-
+    if (!parseArguments(args, a, error) || !makeRequest(a, list, transition, request, error))
+        return usageError(error);
     Document document;
     if (!readInput(document, a.input, error)) {
         printError("transition", error);
         return kExitFailed;
     }
-    if (document.frames.count() == 0) {
-        printError(a.input, "has no frames");
-        return kExitFailed;
-    }
+    const int count = document.frames.count();
     long after = 0;
-    if (!parseNumber(a.after, 1, document.frames.count(), after))
-        return usageError("--after takes a frame number from 1 to " + std::to_string(document.frames.count()));
+    if (count > 0 && !parseNumber(a.after, 1, count, after))
+        return usageError("--after takes a frame number from 1 to " + std::to_string(count));
     TransitionError why = TransitionError::None;
     if (!insertTransition(document, int(after - 1), *transition, request, &why)) {
         printError(a.input, describe(why));
