@@ -25,19 +25,19 @@ ScreenComposer::ScreenComposer(const Document& document)
 {
 }
 
-bool ScreenComposer::composeNext()
+bool ScreenComposer::composeFrame(int index)
 {
-    const Frame* frame = document_.frames.frameAt(next_);
+    const Frame* frame = document_.frames.frameAt(index);
     if (!frame)
         return false;
-    ++next_;
+    next_ = index + 1;
     if (!started_) {
         const GifSettings& s = document_.settings;
         if (!canvas_.createCanvas(s.screenWidth, s.screenHeight, background_))
             return false;
         started_ = true;
     }
-    return loadFramePicture(document_, next_ - 1, canvas_) && canvas_.buildMask(frame->transparentIndex)
+    return loadFramePicture(document_, index, canvas_) && canvas_.buildMask(frame->transparentIndex)
         && canvas_.toTrueColor()
         && canvas_.composeFrame(frame->disposal, uint16_t(frame->left), uint16_t(frame->top), background_);
 }

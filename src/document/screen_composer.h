@@ -20,7 +20,11 @@ public:
     explicit ScreenComposer(const Document& document);
 
     // Composes the next frame; false when it could not be loaded or drawn.
-    bool composeNext();
+    bool composeNext() { return composeFrame(next_); }
+    // Composes frame `index` over the screen the frames so far have left (the
+    // first frame after the last when an animation wraps); the next frame is
+    // then the one after it.
+    bool composeFrame(int index);
     int nextIndex() const { return next_; }
     // 24-bit screen after the last composed frame.
     const ByteBuffer& screen() const { return canvas_.displayCanvas; }

@@ -1,0 +1,128 @@
+#include <gtest/gtest.h>
+
+#include "document/document.h"
+#include "document/gif_export.h"
+#include "document/gif_info.h"
+#include "document/project_file.h"
+#include "support/gif_oracle.h"
+#include "support/run_cli.h"
+#include "support/scoped_environment.h"
+#include "support/test_support.h"
+#include "support/work_frames.h"
+
+namespace zell {
+namespace {
+
+class TransitionCommand : public ::testing::Test {
+protected:
+    test::ScratchDir dir;
+    WorkDirectory work{dir.str()};
+    test::ScopedEnvironment noPlugins{"ZELL_PLUGIN_PATH", nullptr};
+    std::string input = dir.str() + "in.gif";
+
+    // Full-screen frames of one colour each, looping 3 times, with a comment.
+    void writeInput(const std::vector<uint32_t>& colors)
+    {
+        FrameList frames;
+        for (uint32_t color : colors) {
+            auto frame = test::solidFrame(work, 4, 2, color);
+            frame->delay = 50;
+            frames.insert(frames.count(), frame);
+        }
+        GifOutput output;
+        output.screenWidth = 4;
+        output.screenHeight = 2;
+        output.loopValue = 3;
+        output.comment = "made for a test";
+        ASSERT_TRUE(writeAnimatedGif(input, frames, output));
+    }
+};
+
+#ifdef ZELL_HAVE_GIFLIB
+TEST_F(TransitionCommand, ThreeCrossFadeFramesAtAQuarterAHalfAndThreeQuarters)
+{
+    writeInput({makeColor(0, 0, 0), makeColor(200, 100, 40)});
+    const std::string output = dir.str() + "out.gif";
+    const auto result = test::runCli(
+        {"transition", input, "-o", output, "--after", "1", "--pattern", "αブレンド", "--steps", "3", "--delay", "7"});
+    ASSERT_EQ(result.status, 0) << result.err;
+
+    const auto bytes = test::readFile(output);
+    std::vector<test::GiflibImage> images;
+    ASSERT_TRUE(test::giflibDecode(bytes, images));
+    ASSERT_EQ(images.size(), 5u);
+    // (int)(200 a + 0.5) and so on for a = 1/4, 1/2, 3/4.
+    const uint32_t expected[] = {makeColor(50, 25, 10), makeColor(100, 50, 20), makeColor(150, 75, 30)};
+    for (size_t i = 0; i < 3; ++i) {
+        const test::GiflibImage& image = images[1 + i];
+        ASSERT_EQ(image.width, 4u);
+        ASSERT_EQ(image.height, 2u);
+        for (uint8_t index : image.indices) {
+            ASSERT_LT(index, image.colors.size());
+            EXPECT_EQ(image.colors[index], expected[i]) << "step " << i + 1;
+        }
+    }
+    EXPECT_EQ(images[4].colors[images[4].indices[0]], makeColor(200, 100, 40)) << "the next frame follows";
+
+    GifStreamInfo info;
+    ASSERT_EQ(readGifInfo(bytes, info), GifInfoError::None);
+    ASSERT_EQ(info.images.size(), 5u);
+    for (size_t i = 1; i <= 3; ++i) {
+        EXPECT_EQ(info.images[i].delay, 7);
+        EXPECT_EQ(info.images[i].disposal, 1);
+        EXPECT_FALSE(info.images[i].transparentIndex.has_value());
+        EXPECT_EQ(info.images[i].localTableSize, 2) << "a table of its own, one colour in 1 bit";
+    }
+    EXPECT_EQ(info.images[0].delay, 50);
+    EXPECT_EQ(info.loopCount, std::optional<uint16_t>(3)) << "the input's looping is kept";
+    EXPECT_EQ(info.comments, std::vector<std::string>({"made for a test"}));
+}
+#endif
+
+TEST_F(TransitionCommand, AProjectKeepsTheNamesOfTheNewFrames)
+{
+    writeInput({makeColor(0, 0, 0), makeColor(200, 100, 40), makeColor(9, 9, 9)});
+    const std::string output = dir.str() + "out.zpj";
+    const auto result = test::runCli({"transition", input, "-o", output, "--after", "3", "--steps", "2"});
+    ASSERT_EQ(result.status, 0) << result.err;
+    Document document(work);
+    ASSERT_TRUE(openProject(document, output));
+    ASSERT_EQ(document.frames.count(), 5);
+    EXPECT_EQ(document.frames.frameAt(2)->name, "[in]の[003]");
+    EXPECT_EQ(document.frames.frameAt(3)->name, " [[in]の[003] >>]の[001]");
+    EXPECT_EQ(document.frames.frameAt(4)->name, " [[in]の[003] >>]の[002]");
+    EXPECT_EQ(document.frames.frameAt(4)->delay, 8) << "the default delay";
+}
+
+TEST_F(TransitionCommand, OneFrameNeedsAColourAndArgumentsAreChecked)
+{
+    writeInput({makeColor(0, 0, 0)});
+    const std::string output = dir.str() + "out.gif";
+    auto noNext = test::runCli({"transition", input, "-o", output, "--after", "1"});
+    EXPECT_EQ(noNext.status, 1);
+    EXPECT_NE(noNext.err.find("--to-color"), std::string::npos) << noNext.err;
+    EXPECT_FALSE(std::filesystem::exists(output));
+
+    const auto toWhite =
+        test::runCli({"transition", input, "-o", output, "--after", "1", "--steps", "1", "--to-color", "FFFFFF"});
+    ASSERT_EQ(toWhite.status, 0) << toWhite.err;
+    GifStreamInfo info;
+    ASSERT_EQ(readGifInfo(test::readFile(output), info), GifInfoError::None);
+    EXPECT_EQ(info.images.size(), 2u);
+
+    const std::vector<std::vector<std::string>> usage = {
+        {"transition", input, "-o", output},
+        {"transition", input, "-o", output, "--after", "2"},
+        {"transition", input, "-o", output, "--after", "1", "--steps", "16"},
+        {"transition", input, "-o", output, "--after", "1", "--steps", "0"},
+        {"transition", input, "-o", output, "--after", "1", "--pattern", "99"},
+        {"transition", input, "-o", output, "--after", "1", "--to-color", "12345G"},
+        {"transition", input, "-o", output, "--after", "1", "--delay", "65536"},
+        {"transition", input, "-o", output, "--after", "1", "--bogus"},
+    };
+    for (const auto& args : usage)
+        EXPECT_EQ(test::runCli(args).status, 2) << args.back();
+}
+
+} // namespace
+} // namespace zell
