@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <memory>
 
+#include "document/gif_export_optimizer.h"
 #include "document/mapped_file.h"
 #include "image/bytes.h"
 
@@ -255,11 +256,26 @@ bool writeAnimatedGif(const std::string& path, const FrameList& frames, const Gi
         return false;
     }
     std::vector<uint8_t> out;
-    if (!writeStreamHeader(out, output)) {
+    const bool optimizing = output.options & kSaveOptimize;
+    GifExportOptimizer optimizer(frames, output);
+    GifOutput header = output;
+    if (optimizing) {
+        if (!optimizer.prepare()) {
+            why = ExportError::OptimizeFailed;
+            return false;
+        }
+        header.globalTable = optimizer.globalTable();
+    }
+    if (!writeStreamHeader(out, header)) {
         why = ExportError::BadGlobalTable;
         return false;
     }
-    {
+    if (optimizing) {
+        if (!optimizer.writeFrames(out, [&](std::vector<uint8_t>& bytes) { return file.write(bytes); })) {
+            why = ExportError::OptimizeFailed;
+            return false;
+        }
+    } else {
         for (int i = 0; i < frames.count(); ++i) {
             const Frame& frame = *frames.frameAt(i);
             MappedFile work;

@@ -1,0 +1,43 @@
+// The optimising path of the GIF export: frames are composed onto a screen
+// image one by one and each later frame is cropped to what it changes and
+// re-encoded. The frames themselves are never modified.
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <vector>
+
+#include "document/frame_list.h"
+#include "document/gif_export.h"
+#include "image/color_quantizer.h"
+#include "image/raster_image.h"
+
+namespace zell {
+
+class GifExportOptimizer {
+public:
+    GifExportOptimizer(const FrameList& frames, const GifOutput& output);
+
+    // Builds the replacement global table when the options ask for one.
+    // Must run before the stream header is written.
+    bool prepare();
+    // The global table to write: the replacement when there is one.
+    const ColorTable* globalTable() const { return replacement_ ? &*replacement_ : output_.globalTable; }
+    // Appends each frame to `out`, handing full buffers to `flush`.
+    bool writeFrames(std::vector<uint8_t>& out, const std::function<bool(std::vector<uint8_t>&)>& flush);
+
+private:
+    bool loadPicture(const Frame& frame, RasterImage& picture) const;
+    bool mapToReplacement(RasterImage& picture, Frame& attributes);
+    bool writeOne(int index, std::vector<uint8_t>& out);
+    bool composeScreen(const Frame& frame, uint16_t transparentIndex);
+
+    const FrameList& frames_;
+    const GifOutput& output_;
+    std::optional<ColorTable> replacement_;
+    ColorQuantizer replacementQuantizer_;
+    RasterImage screen_;
+    uint32_t background_ = 0xFFFFFF;
+};
+
+} // namespace zell

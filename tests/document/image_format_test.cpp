@@ -1,0 +1,103 @@
+#include "document/image_format.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace zell {
+namespace {
+
+std::vector<uint8_t> bytesOf(const std::string& text, size_t padTo = 16)
+{
+    std::vector<uint8_t> out(text.begin(), text.end());
+    if (out.size() < padTo)
+        out.resize(padTo, 'x');
+    return out;
+}
+
+const std::vector<uint8_t> kPngSignature = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A, 0, 0, 0, 13, 'I', 'H'};
+const std::vector<uint8_t> kJpegStart = {0xFF, 0xD8, 0xFF, 0xE0, 0, 16, 'J', 'F', 'I', 'F', 0, 1, 1, 0};
+
+int detect(const std::vector<uint8_t>& data, size_t* skipped = nullptr)
+{
+    std::span<const uint8_t> view(data);
+    const int format = detectImageFormat(view);
+    if (skipped)
+        *skipped = size_t(view.data() - data.data());
+    return format;
+}
+
+TEST(ImageFormat, RecognisesEachSignatureAtTheStart)
+{
+    size_t skipped = 99;
+    EXPECT_EQ(detect(bytesOf("BM"), &skipped), kFormatBmp);
+    EXPECT_EQ(skipped, 0u);
+    EXPECT_EQ(detect(kPngSignature), kFormatPng);
+    EXPECT_EQ(detect(bytesOf("GIF87a")), kFormatGif);
+    EXPECT_EQ(detect(bytesOf("GIF89a")), kFormatGif);
+    EXPECT_EQ(detect(kJpegStart), kFormatJpeg);
+    EXPECT_EQ(detect(bytesOf("GIF90a")), kFormatUnknown);
+    EXPECT_EQ(detect(bytesOf("hello, world")), kFormatUnknown);
+}
+
+TEST(ImageFormat, TooLittleDataIsCodeZero)
+{
+    EXPECT_EQ(detect({}), kFormatTooShort);
+    EXPECT_EQ(detect(bytesOf("GIF89a", 11)), kFormatTooShort);
+    EXPECT_EQ(detect(bytesOf("GIF89a", 12)), kFormatGif);
+}
+
+TEST(ImageFormat, GifSearchSkipsBareSignaturesAndStopsAtZero)
+{
+    size_t skipped = 0;
+    EXPECT_EQ(detect(bytesOf("abGIF8GIF89a.........."), &skipped), kFormatGif);
+    EXPECT_EQ(skipped, 6u) << "the start moves to the signature with a version";
+
+    std::vector<uint8_t> zeroFirst = bytesOf("ab");
+    zeroFirst[2] = 0;
+    const std::string gif = "GIF89a";
+    zeroFirst.insert(zeroFirst.begin() + 3, gif.begin(), gif.end());
+    EXPECT_EQ(detect(zeroFirst), kFormatUnknown) << "nothing behind a zero byte is searched";
+
+    // A signature whose version runs past the end does not count.
+    EXPECT_EQ(detect(bytesOf("xxxxxxxxxxGIF89", 0)), kFormatUnknown);
+}
+
+TEST(ImageFormat, JpegNeedsStartBeforeAnyEndMarkerAndAThirdFF)
+{
+    std::vector<uint8_t> junkFirst = bytesOf("junk");
+    junkFirst.insert(junkFirst.end(), kJpegStart.begin(), kJpegStart.end());
+    EXPECT_EQ(detect(junkFirst), kFormatJpeg);
+
+    std::vector<uint8_t> endFirst = {0x10, 0xFF, 0xD9};
+    endFirst.insert(endFirst.end(), kJpegStart.begin(), kJpegStart.end());
+    EXPECT_EQ(detect(endFirst), kFormatUnknown);
+
+    std::vector<uint8_t> noMarker = kJpegStart;
+    noMarker[2] = 0xE0;
+    EXPECT_EQ(detect(noMarker), kFormatUnknown);
+}
+
+TEST(ImageFormat, SignatureAfter128BytePrefixIsFoundAndTheStartMoves)
+{
+    // Zero bytes in the prefix stop the GIF search of the first round.
+    const std::vector<uint8_t> prefix(128, 0);
+    const std::vector<std::pair<std::vector<uint8_t>, int>> cases = {
+        {bytesOf("BM"), kFormatBmp}, {kPngSignature, kFormatPng}, {bytesOf("GIF89a"), kFormatGif}};
+    for (const auto& [image, format] : cases) {
+        std::vector<uint8_t> data = prefix;
+        data.insert(data.end(), image.begin(), image.end());
+        size_t skipped = 0;
+        EXPECT_EQ(detect(data, &skipped), format);
+        EXPECT_EQ(skipped, 128u) << format;
+    }
+    std::vector<uint8_t> shifted(129, 0);
+    shifted.insert(shifted.end(), kPngSignature.begin(), kPngSignature.end());
+    size_t skipped = 0;
+    EXPECT_EQ(detect(shifted, &skipped), kFormatUnknown) << "only a prefix of exactly 128 bytes";
+    EXPECT_EQ(skipped, 0u) << "the start stays when nothing is found";
+}
+
+} // namespace
+} // namespace zell

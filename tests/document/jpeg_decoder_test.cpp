@@ -1,0 +1,238 @@
+#include "document/jpeg_decoder.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <vector>
+
+#include <jpeglib.h>
+
+#include "image/dib.h"
+#include "support/test_support.h"
+
+namespace zell {
+namespace {
+
+// Pixel (x, y) of the source, `components` samples in the input colour space.
+using Source = std::function<void(uint32_t x, uint32_t y, JSAMPLE* out)>;
+
+struct JpegRecipe {
+    uint32_t width = 16;
+    uint32_t height = 16;
+    int components = 3;
+    J_COLOR_SPACE inSpace = JCS_RGB;
+    J_COLOR_SPACE fileSpace = JCS_UNKNOWN; // JCS_UNKNOWN: the library's default
+    bool progressive = false;
+    int quality = 100;
+};
+
+std::vector<uint8_t> encodeJpeg(const JpegRecipe& r, const Source& source)
+{
+    jpeg_compress_struct info;
+    jpeg_error_mgr errors;
+    info.err = jpeg_std_error(&errors);
+    jpeg_create_compress(&info);
+    unsigned char* buffer = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&info, &buffer, &size);
+    info.image_width = r.width;
+    info.image_height = r.height;
+    info.input_components = r.components;
+    info.in_color_space = r.inSpace;
+    jpeg_set_defaults(&info);
+    if (r.fileSpace != JCS_UNKNOWN)
+        jpeg_set_colorspace(&info, r.fileSpace);
+    for (int c = 0; c < info.num_components; ++c)
+        info.comp_info[c].h_samp_factor = info.comp_info[c].v_samp_factor = 1;
+    jpeg_set_quality(&info, r.quality, TRUE);
+    if (r.progressive)
+        jpeg_simple_progression(&info);
+    jpeg_start_compress(&info, TRUE);
+    std::vector<JSAMPLE> line(size_t(r.width) * r.components);
+    while (info.next_scanline < info.image_height) {
+        for (uint32_t x = 0; x < r.width; ++x)
+            source(x, info.next_scanline, &line[size_t(x) * r.components]);
+        JSAMPROW row = line.data();
+        jpeg_write_scanlines(&info, &row, 1);
+    }
+    jpeg_finish_compress(&info);
+    jpeg_destroy_compress(&info);
+    std::vector<uint8_t> out(buffer, buffer + size);
+    std::free(buffer);
+    return out;
+}
+
+// 8x8 blocks of colours from a small table, so that each block is flat.
+JSAMPLE blockSample(uint32_t x, uint32_t y, int c)
+{
+    static const JSAMPLE kLevels[] = {0, 255, 128, 64, 200};
+    return kLevels[((x / 8) * 3 + (y / 8) * 2 + uint32_t(c)) % 5];
+}
+
+bool near(uint32_t a, uint32_t b, int tolerance)
+{
+    for (int shift = 0; shift < 24; shift += 8) {
+        if (std::abs(int((a >> shift) & 0xFF) - int((b >> shift) & 0xFF)) > tolerance)
+            return false;
+    }
+    return true;
+}
+
+TEST(JpegDecoder, ColourFileBecomesBottomUpBgrPicture)
+{
+    JpegRecipe recipe;
+    const auto file = encodeJpeg(recipe, [](uint32_t x, uint32_t y, JSAMPLE* out) {
+        for (int c = 0; c < 3; ++c)
+            out[c] = blockSample(x, y, c);
+    });
+    ByteBuffer picture;
+    ASSERT_TRUE(decodeJpeg(file, picture));
+    DibHeader h;
+    ASSERT_TRUE(checkDib(picture.bytes(), &h));
+    EXPECT_EQ(h.width, 16);
+    EXPECT_EQ(h.height, 16) << "bottom-up";
+    EXPECT_EQ(h.bitCount, 24);
+    for (uint32_t y = 0; y < 16; y += 5) {
+        for (uint32_t x = 0; x < 16; x += 3) {
+            const uint32_t want = (uint32_t(blockSample(x, y, 0)) << 16) | (blockSample(x, y, 1) << 8) | blockSample(x, y, 2);
+            EXPECT_TRUE(near(test::pixelRgb(picture.data(), x, y), want, 3)) << x << "," << y;
+        }
+    }
+}
+
+TEST(JpegDecoder, GreyscaleGivesEqualChannels)
+{
+    JpegRecipe recipe;
+    recipe.components = 1;
+    recipe.inSpace = JCS_GRAYSCALE;
+    const auto file = encodeJpeg(recipe, [](uint32_t x, uint32_t y, JSAMPLE* out) { out[0] = JSAMPLE(x * 13 + y * 3); });
+    ByteBuffer picture;
+    ASSERT_TRUE(decodeJpeg(file, picture));
+    for (uint32_t y = 0; y < 16; ++y) {
+        for (uint32_t x = 0; x < 16; ++x) {
+            const uint32_t c = test::pixelRgb(picture.data(), x, y);
+            ASSERT_EQ(c & 0xFF, (c >> 8) & 0xFF);
+            ASSERT_EQ(c & 0xFF, c >> 16);
+            ASSERT_NEAR(int(c & 0xFF), int(x * 13 + y * 3), 3);
+        }
+    }
+}
+
+// Inks in Adobe's inverted form, as such files store them: 255 - ink.
+void inks(uint32_t x, uint32_t, JSAMPLE* out)
+{
+    // Cyan, magenta, yellow, and half black, in columns of 8.
+    static const JSAMPLE kInks[4][4] = {{255, 0, 0, 0}, {0, 255, 0, 0}, {0, 0, 255, 0}, {0, 0, 0, 128}};
+    for (int c = 0; c < 4; ++c)
+        out[c] = JSAMPLE(255 - kInks[(x / 8) % 4][c]);
+}
+
+TEST(JpegDecoder, CmykAndYcckFilesBecomeColour)
+{
+    const uint32_t expected[4] = {0x00FFFF, 0xFF00FF, 0xFFFF00, 0x7F7F7F};
+    for (J_COLOR_SPACE space : {JCS_CMYK, JCS_YCCK}) {
+        JpegRecipe recipe;
+        recipe.width = 32;
+        recipe.height = 8;
+        recipe.components = 4;
+        recipe.inSpace = JCS_CMYK;
+        recipe.fileSpace = space;
+        ByteBuffer picture;
+        ASSERT_TRUE(decodeJpeg(encodeJpeg(recipe, inks), picture)) << space;
+        DibHeader h;
+        ASSERT_TRUE(checkDib(picture.bytes(), &h));
+        EXPECT_EQ(h.width, 32);
+        for (uint32_t column = 0; column < 4; ++column) {
+            const uint32_t got = test::pixelRgb(picture.data(), column * 8 + 4, 4);
+            EXPECT_TRUE(near(got, expected[column], 4)) << space << " column " << column << " got " << std::hex << got;
+        }
+    }
+}
+
+TEST(JpegDecoder, OtherComponentCountsFailCleanly)
+{
+    JpegRecipe recipe;
+    recipe.components = 2;
+    recipe.inSpace = JCS_UNKNOWN;
+    const auto file = encodeJpeg(recipe, [](uint32_t x, uint32_t, JSAMPLE* out) { out[0] = out[1] = JSAMPLE(x); });
+    ByteBuffer picture;
+    EXPECT_FALSE(decodeJpeg(file, picture));
+    EXPECT_TRUE(picture.empty());
+}
+
+TEST(JpegDecoder, TruncatedFileKeepsTheRowsItHas)
+{
+    JpegRecipe recipe;
+    recipe.width = 64;
+    recipe.height = 64;
+    const Source source = [](uint32_t x, uint32_t y, JSAMPLE* out) {
+        for (int c = 0; c < 3; ++c)
+            out[c] = blockSample(x, y, c);
+    };
+    for (bool progressive : {false, true}) {
+        recipe.progressive = progressive;
+        const auto file = encodeJpeg(recipe, source);
+        // Cut in the middle of the longest scan, not inside a table or a
+        // scan header, where the library gives up.
+        std::vector<size_t> scans;
+        for (size_t i = 0; i + 1 < file.size(); ++i) {
+            if (file[i] == 0xFF && file[i + 1] == 0xDA)
+                scans.push_back(i);
+        }
+        scans.push_back(file.size());
+        size_t cutAt = 0, longest = 0;
+        for (size_t i = 0; i + 1 < scans.size(); ++i) {
+            if (scans[i + 1] - scans[i] > longest) {
+                longest = scans[i + 1] - scans[i];
+                cutAt = scans[i] + longest / 2;
+            }
+        }
+        ByteBuffer whole, cut;
+        ASSERT_TRUE(decodeJpeg(file, whole));
+        ASSERT_TRUE(decodeJpeg(std::span(file).first(cutAt), cut)) << progressive;
+        ASSERT_EQ(cut.size(), whole.size());
+        if (!progressive) {
+            // The first block rows were complete in the file: same pixels.
+            for (uint32_t x = 0; x < 64; ++x)
+                EXPECT_EQ(test::pixelRgb(cut.data(), x, 0), test::pixelRgb(whole.data(), x, 0)) << x;
+        }
+        EXPECT_NE(std::vector<uint8_t>(cut.data(), cut.data() + cut.size()),
+                  std::vector<uint8_t>(whole.data(), whole.data() + whole.size()))
+            << "the missing part is not invented";
+    }
+}
+
+TEST(JpegDecoder, StartMarkerIsSearchedAndFatalErrorsFail)
+{
+    JpegRecipe recipe;
+    const auto file = encodeJpeg(recipe, [](uint32_t x, uint32_t y, JSAMPLE* out) { out[0] = out[1] = out[2] = JSAMPLE(x + y); });
+    std::vector<uint8_t> junk = {'j', 'u', 'n', 'k', 0xFF, 0x00};
+    junk.insert(junk.end(), file.begin(), file.end());
+    ByteBuffer picture;
+    EXPECT_TRUE(decodeJpeg(junk, picture)) << "junk before the start marker";
+
+    std::vector<uint8_t> endFirst = {0xFF, 0xD9};
+    endFirst.insert(endFirst.end(), file.begin(), file.end());
+    ByteBuffer untouched;
+    ASSERT_TRUE(untouched.assign(reinterpret_cast<const uint8_t*>("keep"), 4));
+    EXPECT_FALSE(decodeJpeg(endFirst, untouched));
+    EXPECT_FALSE(decodeJpeg(std::span(file).first(40), untouched)) << "no frame header: fatal";
+    std::vector<uint8_t> huge = file;
+    // Claim 65000 x 65000 in the frame header (after FF C0, length, precision).
+    for (size_t i = 0; i + 8 < huge.size(); ++i) {
+        if (huge[i] == 0xFF && huge[i + 1] == 0xC0) {
+            huge[i + 5] = huge[i + 7] = 0xFD;
+            huge[i + 6] = huge[i + 8] = 0xE8;
+            break;
+        }
+    }
+    EXPECT_FALSE(decodeJpeg(huge, untouched)) << "more than kMaxPixels";
+    EXPECT_EQ(untouched.size(), 4u);
+    EXPECT_EQ(std::memcmp(untouched.data(), "keep", 4), 0);
+}
+
+} // namespace
+} // namespace zell
