@@ -8,6 +8,7 @@
 
 #include "document/gif_export_optimizer.h"
 #include "document/mapped_file.h"
+#include "document/temporary_file.h"
 #include "image/bytes.h"
 
 namespace zell {
@@ -196,10 +197,7 @@ class TempOutput {
 public:
     explicit TempOutput(const std::string& target)
     {
-        namespace fs = std::filesystem;
-        const fs::path path(target);
-        const fs::path folder = path.has_parent_path() ? path.parent_path() : fs::path(".");
-        temp_ = (folder / ("." + path.filename().string() + ".zllXXXXXX")).string();
+        temp_ = temporaryPatternBeside(target);
         const int fd = ::mkstemp(temp_.data());
         if (fd < 0) {
             temp_.clear();

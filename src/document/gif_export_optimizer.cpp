@@ -93,15 +93,19 @@ bool GifExportOptimizer::composeScreen(const Frame& frame, uint16_t transparentI
     // An index beyond the picture's table marks no pixel; draw it opaque.
     if (!screen_.buildMask(transparentIndex) && !screen_.buildMask(kNoIndex))
         return false;
-    return screen_.toTrueColor()
-        && screen_.composeFrame(frame.disposal, uint16_t(frame.left), uint16_t(frame.top), background_);
+    if (!screen_.toTrueColor()
+        || !screen_.composeFrame(frame.disposal, uint16_t(frame.left), uint16_t(frame.top), background_))
+        return false;
+    painted_.apply(screen_, frame.disposal, uint16_t(frame.left), uint16_t(frame.top));
+    return true;
 }
 
 bool GifExportOptimizer::writeFrames(std::vector<uint8_t>& out,
                                      const std::function<bool(std::vector<uint8_t>&)>& flush)
 {
     background_ = tableBackground(globalTable());
-    if (!screen_.createCanvas(output_.screenWidth, output_.screenHeight, background_))
+    if (!screen_.createCanvas(output_.screenWidth, output_.screenHeight, background_)
+        || !painted_.reset(output_.screenWidth, output_.screenHeight))
         return false;
     for (int i = 0; i < frames_.count(); ++i) {
         if (!writeOne(i, out) || !flush(out))
@@ -148,7 +152,8 @@ bool GifExportOptimizer::writeOne(int index, std::vector<uint8_t>& out)
         }
         RasterImage::FrameDifference d{attributes.left, attributes.top, 0, 0, false, attributes.transparentIndex, 0};
         const uint16_t beforeStep = attributes.transparentIndex;
-        if (!screen_.optimizeFrame(stream, d, frame.disposal != 2, transparentOption, !frame.useLocalColorTable))
+        if (!screen_.optimizeFrame(stream, d, frame.disposal != 2, transparentOption, !frame.useLocalColorTable,
+                                   painted_.pixels()))
             return false;
         attributes.left = uint32_t(d.left);
         attributes.top = uint32_t(d.top);

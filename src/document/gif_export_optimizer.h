@@ -10,6 +10,7 @@
 #include "document/frame_list.h"
 #include "document/gif_export.h"
 #include "image/color_quantizer.h"
+#include "image/painted_area.h"
 #include "image/raster_image.h"
 
 namespace zell {
@@ -37,6 +38,7 @@ private:
     std::optional<ColorTable> replacement_;
     ColorQuantizer replacementQuantizer_;
     RasterImage screen_;
+    PaintedArea painted_;
     uint32_t background_ = 0xFFFFFF;
 };
 

@@ -12,7 +12,6 @@ namespace zell {
 
 namespace {
 
-constexpr size_t kNpos = size_t(-1);
 
 // Moves past a run of sub-blocks and its zero terminator; false when the run
 // leaves the data.

@@ -1,8 +1,8 @@
 #include "document/image_format.h"
 
-#include <cstring>
-
 #include <png.h>
+
+#include "image/gif_codec.h"
 
 namespace zell {
 
@@ -22,20 +22,6 @@ bool isPng(std::span<const uint8_t> data)
     return data.size() >= 8 && png_sig_cmp(data.data(), 0, 8) == 0;
 }
 
-// Offset of the first "GIF87a" or "GIF89a" before any zero byte, or -1.
-int64_t findGifSignature(std::span<const uint8_t> data)
-{
-    for (size_t i = 0; i + 3 <= data.size() && data[i] != 0; ++i) {
-        if (std::memcmp(data.data() + i, "GIF", 3) != 0)
-            continue;
-        if (i + 6 > data.size())
-            return -1;
-        if (std::memcmp(data.data() + i + 3, "87a", 3) == 0 || std::memcmp(data.data() + i + 3, "89a", 3) == 0)
-            return int64_t(i);
-    }
-    return -1;
-}
-
 bool isJpeg(std::span<const uint8_t> data)
 {
     int64_t start = findJpegStart(data);
@@ -48,10 +34,8 @@ int detectAt(std::span<const uint8_t>& data)
         return kFormatBmp;
     if (isPng(data))
         return kFormatPng;
-    if (int64_t gif = findGifSignature(data); gif >= 0) {
-        data = data.subspan(size_t(gif));
+    if (findGifSignature(data))
         return kFormatGif;
-    }
     if (isJpeg(data))
         return kFormatJpeg;
     return kFormatUnknown;

@@ -126,6 +126,22 @@ bool allocatePicture(const jpeg_decompress_struct& info, ByteBuffer& picture)
     return true;
 }
 
+// Each scanline goes to the next row from the bottom; rows the library
+// cannot deliver stay black.
+void readScanlines(jpeg_decompress_struct& info, ByteBuffer& picture)
+{
+    const uint64_t stride = dibStride(info.output_width, 24);
+    JSAMPARRAY row = (*info.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&info), JPOOL_IMAGE,
+                                               info.output_width * JDIMENSION(info.output_components), 1);
+    while (info.output_scanline < info.output_height) {
+        const uint32_t y = info.output_scanline;
+        if (jpeg_read_scanlines(&info, row, 1) != 1)
+            break;
+        uint8_t* out = picture.data() + kDibHeaderSize + (info.output_height - 1 - y) * stride;
+        storeScanline(row[0], out, info.output_width, info.output_components);
+    }
+}
+
 // Runs the library; the only frame a fatal error jumps back into.
 bool runDecompressor(JpegContext& context, ByteBuffer& picture)
 {
@@ -147,16 +163,7 @@ bool runDecompressor(JpegContext& context, ByteBuffer& picture)
         jpeg_destroy_decompress(&info);
         return false;
     }
-    const uint64_t stride = dibStride(info.output_width, 24);
-    JSAMPARRAY row = (*info.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&info), JPOOL_IMAGE,
-                                               info.output_width * JDIMENSION(info.output_components), 1);
-    while (info.output_scanline < info.output_height) {
-        const uint32_t y = info.output_scanline;
-        if (jpeg_read_scanlines(&info, row, 1) != 1)
-            break;
-        uint8_t* out = picture.data() + kDibHeaderSize + (info.output_height - 1 - y) * stride;
-        storeScanline(row[0], out, info.output_width, info.output_components);
-    }
+    readScanlines(info, picture);
     if (info.output_scanline == info.output_height)
         jpeg_finish_decompress(&info);
     jpeg_destroy_decompress(&info);

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "document/mapped_file.h"
+#include "document/temporary_file.h"
 #include "image/bytes.h"
 
 namespace zell {
@@ -148,10 +149,7 @@ bool saveProject(const Document& document, const std::string& path)
 {
     if (path.empty())
         return false;
-    namespace fs = std::filesystem;
-    const fs::path target(path);
-    const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
-    std::string temp = (folder / ("." + target.filename().string() + ".zllXXXXXX")).string();
+    std::string temp = temporaryPatternBeside(path);
     const int fd = ::mkstemp(temp.data());
     if (fd < 0)
         return false;

@@ -57,7 +57,8 @@ void reduceColors(ByteBuffer& picture, uint32_t& colors, uint16_t& transparentIn
 
 } // namespace
 
-bool RasterImage::optimizeFrame(ByteBuffer& out, FrameDifference& f, bool crop, bool transparent, bool keepColors)
+bool RasterImage::optimizeFrame(ByteBuffer& out, FrameDifference& f, bool crop, bool transparent, bool keepColors,
+                                std::span<const uint8_t> painted)
 {
     DibHeader s, h;
     if (!checkDib(displayCanvas.bytes(), &s) || s.bitCount != 24 || s.height < 0)
@@ -72,17 +73,20 @@ bool RasterImage::optimizeFrame(ByteBuffer& out, FrameDifference& f, bool crop, 
     const int64_t hh = std::max<int64_t>(std::min<int64_t>(f.top + h.absHeight(), s.absHeight()) - y0, 0);
     Rect r = crop ? Rect{w + 1, hh + 1, -1, -1} : Rect{0, 0, w - 1, hh - 1};
     const uint8_t* table = image.data() + h.size;
+    if (!painted.empty() && painted.size() != uint64_t(s.width) * s.absHeight())
+        return false;
     const uint32_t t = f.transparentIndex;
 
     // The hot loop of every optimised export: one compare per visible pixel.
     for (int64_t j = 0; j < hh; ++j) {
         uint8_t* row = image.data() + dibRowOffset(h, uint32_t(j));
         const uint8_t* screen = displayCanvas.data() + dibRowOffset(s, uint32_t(y0 + j)) + 3 * x0;
+        const uint8_t* known = painted.empty() ? nullptr : painted.data() + (y0 + j) * int64_t(s.width) + x0;
         for (int64_t i = 0; i < w; ++i) {
             const uint32_t index = row[i];
             if (index >= colors || index == t)
                 continue;
-            if (std::memcmp(table + 4 * index, screen + 3 * i, 3) != 0) {
+            if ((known && !known[i]) || std::memcmp(table + 4 * index, screen + 3 * i, 3) != 0) {
                 r.left = std::min(r.left, i);
                 r.right = std::max(r.right, i);
                 r.top = std::min(r.top, j);

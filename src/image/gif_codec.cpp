@@ -44,6 +44,37 @@ void forEachStreamRow(uint32_t height, bool interlaced, Visit&& visit)
         visit(y);
 }
 
+// Working blocks kept per thread: fresh multi-megabyte blocks cost more in
+// page faults than coding the picture does. Very large ones are given back.
+class Scratch {
+public:
+    explicit Scratch(std::vector<uint8_t>& block) : block_(block) { block_.clear(); }
+    ~Scratch()
+    {
+        if (block_.capacity() > kKeep)
+            std::vector<uint8_t>().swap(block_);
+    }
+    Scratch(const Scratch&) = delete;
+    Scratch& operator=(const Scratch&) = delete;
+    std::vector<uint8_t>& operator*() { return block_; }
+
+private:
+    static constexpr size_t kKeep = size_t(16) << 20;
+    std::vector<uint8_t>& block_;
+};
+
+std::vector<uint8_t>& codeScratch()
+{
+    thread_local std::vector<uint8_t> block;
+    return block;
+}
+
+std::vector<uint8_t>& pixelScratch()
+{
+    thread_local std::vector<uint8_t> block;
+    return block;
+}
+
 size_t colorTableBytes(uint8_t packed)
 {
     return 3 * (size_t(2) << (packed & 7));
@@ -133,12 +164,11 @@ struct ImageInfo {
     const uint8_t* table = nullptr; // red, green, blue
     uint32_t tableEntries = 0;
     int minCodeSize = 0;
-    std::vector<uint8_t> codes; // the sub-blocks joined
 };
 
 // Reads the descriptor at pos, the table and the data sub-blocks.
 bool readImage(std::span<const uint8_t> d, size_t pos, const uint8_t* globalTable, uint32_t globalEntries,
-               ImageInfo& info)
+               ImageInfo& info, std::vector<uint8_t>& codes)
 {
     if (d.size() - pos < kImageDescriptorSize)
         return false;
@@ -161,12 +191,19 @@ bool readImage(std::span<const uint8_t> d, size_t pos, const uint8_t* globalTabl
     if (!info.table || pos >= d.size())
         return false;
     info.minCodeSize = d[pos++];
+    // Measure first, so that the joined block is made in one piece.
+    size_t total = 0;
+    for (size_t p = pos; p < d.size() && d[p] != 0; p += 1 + d[p])
+        total += std::min<size_t>(d[p], d.size() - p - 1);
+    codes.resize(total);
+    uint8_t* dst = codes.data();
     while (pos < d.size()) {
         const size_t length = d[pos++];
         if (length == 0)
             break;
         const size_t take = std::min(length, d.size() - pos);
-        info.codes.insert(info.codes.end(), d.begin() + pos, d.begin() + pos + take);
+        std::memcpy(dst, &d[pos], take);
+        dst += take;
         pos += take;
     }
     return true;
@@ -196,11 +233,19 @@ bool buildIndexedDib(const ImageInfo& info, const std::vector<uint8_t>& pixels, 
         quad[1] = colorGreen(replacement);
         quad[2] = colorRed(replacement);
     }
-    std::memset(p + bitsOffset, 0, size_t(total - bitsOffset));
+    // Rows the stream did not reach keep index 0; otherwise only the padding
+    // needs clearing.
+    const uint64_t stride = dibStride(info.width, 8);
+    const bool complete = pixels.size() >= uint64_t(info.width) * info.height;
+    if (!complete)
+        std::memset(p + bitsOffset, 0, size_t(total - bitsOffset));
     size_t taken = 0;
     forEachStreamRow(info.height, info.interlaced, [&](uint32_t y) {
+        uint8_t* row = p + dibRowOffset(h, y);
         const size_t n = std::min<size_t>(info.width, pixels.size() - taken);
-        std::memcpy(p + dibRowOffset(h, y), pixels.data() + taken, n);
+        std::memcpy(row, pixels.data() + taken, n);
+        if (complete)
+            std::memset(row + info.width, 0, size_t(stride - info.width));
         taken += n;
     });
     return true;
@@ -210,9 +255,10 @@ bool buildIndexedDib(const ImageInfo& info, const std::vector<uint8_t>& pixels, 
 
 // A picture as the stream holds it: one index byte a pixel and its table.
 struct IndexedPicture {
+    explicit IndexedPicture(std::vector<uint8_t>& block) : pixels(block) {}
     uint32_t width = 0;
     uint32_t height = 0;
-    std::vector<uint8_t> pixels;  // rows top to bottom, width bytes each
+    std::vector<uint8_t>& pixels; // rows top to bottom, width bytes each
     std::vector<uint32_t> colors; // colour values, table order
 };
 
@@ -485,17 +531,18 @@ bool decodeGifImage(std::span<const uint8_t> data, ByteBuffer& out, int imageInd
     if (walk == Walk::ended)
         return true;
     ImageInfo info;
-    if (walk == Walk::broken || !readImage(data, pos, globalTable, globalEntries, info))
+    Scratch codes(codeScratch());
+    if (walk == Walk::broken || !readImage(data, pos, globalTable, globalEntries, info, *codes))
         return false;
     const uint64_t pixelCount = uint64_t(info.width) * info.height;
     if (pixelCount == 0 || pixelCount > kMaxPixels)
         return false;
-    std::vector<uint8_t> pixels;
+    Scratch pixels(pixelScratch());
     LzwCodec codec;
-    if (!codec.decompress(info.codes, info.minCodeSize, pixels, size_t(pixelCount)))
+    if (!codec.decompress(*codes, info.minCodeSize, *pixels, size_t(pixelCount)))
         return false;
     ByteBuffer dib;
-    if (!buildIndexedDib(info, pixels, replaceTransparent ? transparentIndex : -1, background, dib))
+    if (!buildIndexedDib(info, *pixels, replaceTransparent ? transparentIndex : -1, background, dib))
         return false;
     out.swap(dib);
     return true;
@@ -508,14 +555,15 @@ bool encodeGifImage(std::span<const uint8_t> dib, ByteBuffer& out, int bits, boo
     if (bits < 1 || bits > 8 || !checkDib(dib, &h) || h.width > 0xFFFF || h.absHeight() > 0xFFFF)
         return false;
     const uint32_t tableSize = 1u << bits;
-    IndexedPicture pic;
+    Scratch pixels(pixelScratch());
+    IndexedPicture pic(*pixels);
     if (!readPicture(dib, h, tableSize, pic))
         return false;
     if (interlace)
         pic.pixels = interlaceRows(pic);
-    std::vector<uint8_t> codes;
+    Scratch codes(codeScratch());
     LzwCodec codec;
-    if (!codec.compress(pic.pixels, std::max(bits, 2), codes))
+    if (!codec.compress(pic.pixels, std::max(bits, 2), *codes))
         return false;
     StreamFields fields;
     fields.bits = bits;
@@ -524,7 +572,7 @@ bool encodeGifImage(std::span<const uint8_t> dib, ByteBuffer& out, int bits, boo
     fields.transparent = transparentColor != kNoColor;
     fields.transparentIndex = colorIndex(pic.colors, tableSize, transparentColor);
     ByteBuffer stream;
-    if (!writeStream(pic, fields, codes, stream))
+    if (!writeStream(pic, fields, *codes, stream))
         return false;
     out.swap(stream);
     return true;

@@ -28,6 +28,29 @@ uint64_t loadU64le(const uint8_t* p)
     return v;
 }
 
+// The string lookup: code of (prefix, byte) at byte << 12 | prefix, 0 for
+// none (a string code is never 0). At 2 MiB it is made once per thread and
+// kept: a fresh one costs more in page faults than a small picture takes to
+// compress. Every slot set is listed, so a reset clears just those.
+struct ChildTable {
+    std::vector<uint16_t> child = std::vector<uint16_t>(size_t(kMaxLzwCodes) << 8, 0);
+    std::array<uint32_t, kMaxLzwCodes> used{};
+    uint32_t usedCount = 0;
+
+    void clear()
+    {
+        for (uint32_t i = 0; i < usedCount; ++i)
+            child[used[i]] = 0;
+        usedCount = 0;
+    }
+};
+
+ChildTable& childTable()
+{
+    thread_local ChildTable table;
+    return table;
+}
+
 class BitWriter {
 public:
     explicit BitWriter(std::vector<uint8_t>& out) : out_(out) { out_.assign(kGrowth, 0); }
@@ -106,13 +129,31 @@ private:
 // Copies a string of earlier output. The source always ends at or before
 // dst, so 8-byte steps only ever read bytes that are already final; the
 // overshoot past len lands in the slack and is overwritten later.
+inline void copy8(const uint8_t* src, uint8_t* dst)
+{
+    uint64_t v;
+    std::memcpy(&v, src, 8);
+    std::memcpy(dst, &v, 8);
+}
+
 inline void copyRun(const uint8_t* src, uint8_t* dst, uint32_t len)
 {
-    for (uint32_t i = 0; i < len; i += 8) {
-        uint64_t v;
-        std::memcpy(&v, src + i, 8);
-        std::memcpy(dst + i, &v, 8);
-    }
+    copy8(src, dst);
+    for (uint32_t i = 8; i < len; i += 8)
+        copy8(src + i, dst + i);
+}
+
+inline void store8(uint8_t* dst, uint64_t v)
+{
+    if constexpr (std::endian::native == std::endian::big)
+        v = __builtin_bswap64(v);
+    std::memcpy(dst, &v, 8);
+}
+
+// The first eight bytes of a string (first byte lowest) with one more byte.
+inline uint64_t appendByte(uint64_t head, uint32_t length, uint8_t byte)
+{
+    return length < 8 ? head | (uint64_t(byte) << (8 * length)) : head;
 }
 
 } // namespace
@@ -127,10 +168,9 @@ bool LzwCodec::compress(std::span<const uint8_t> data, int minCodeSize, std::vec
     const uint32_t clear = 1u << k;
     const uint32_t first = clear + 2;
     const uint32_t byteMask = clear - 1;
-    if (child_.empty())
-        child_.assign(size_t(kMaxLzwCodes) << 8, 0);
-    uint16_t* child = child_.data();
-    uint32_t* key = key_.data();
+    ChildTable& table = childTable();
+    table.clear();
+    uint16_t* child = table.child.data();
 
     BitWriter writer(out);
     uint32_t n = first;
@@ -143,6 +183,7 @@ bool LzwCodec::compress(std::span<const uint8_t> data, int minCodeSize, std::vec
         if (n > limit) {
             if (n > kMaxLzwCodes) {
                 writer.put(clear, codeSize);
+                table.clear();
                 n = first;
                 codeSize = k + 1;
                 limit = 1u << codeSize;
@@ -153,15 +194,19 @@ bool LzwCodec::compress(std::span<const uint8_t> data, int minCodeSize, std::vec
         }
         uint32_t cur = in[i++] & byteMask;
         while (i < size) {
-            const uint32_t slot = (cur << k) | (in[i] & byteMask);
+            const uint32_t slot = (uint32_t(in[i] & byteMask) << 12) | cur;
             const uint32_t c = child[slot];
-            if (c - first < n - first && key[c] == slot) {
+            if (c != 0) {
                 cur = c;
                 ++i;
                 continue;
             }
-            child[slot] = uint16_t(n);
-            key[n] = slot;
+            // Entry 4096 only makes the table full: a clear code follows
+            // before it could ever be looked up.
+            if (n < kMaxLzwCodes) {
+                child[slot] = uint16_t(n);
+                table.used[table.usedCount++] = slot;
+            }
             ++n;
             break;
         }
@@ -195,6 +240,12 @@ bool LzwCodec::decompress(std::span<const uint8_t> data, int minCodeSize, std::v
     size_t prevPos = 0;
     uint32_t prevLen = 0;
     bool havePrev = false;
+    for (uint32_t c = 0; c < clear; ++c) {
+        head_[c] = c;
+        offset_[c] = 0;
+        length_[c] = 1;
+    }
+    uint64_t prevHead = 0;
     uint32_t n = first;
     uint32_t codeSize = k + 1;
     uint32_t limit = 1u << codeSize;
@@ -221,25 +272,31 @@ bool LzwCodec::decompress(std::span<const uint8_t> data, int minCodeSize, std::v
             o = out.data();
         }
         uint32_t len;
-        if (c < clear) {
-            o[p] = uint8_t(c);
-            len = 1;
-        } else if (c < n) {
+        uint64_t head;
+        if (c < n) {
+            // Roots and strings take the same path, and short strings come
+            // from the head table rather than from output still in flight.
+            head = head_[c];
             len = length_[c];
-            copyRun(o + offset_[c], o + p, len);
+            store8(o + p, head);
+            if (len > 8)
+                copyRun(o + offset_[c] + 8, o + p + 8, len - 8);
         } else if (c == n && havePrev) {
             copyRun(o + prevPos, o + p, prevLen);
             o[p + prevLen] = o[prevPos];
             len = prevLen + 1;
+            head = appendByte(prevHead, prevLen, uint8_t(prevHead));
         } else {
             break; // beyond the next free code, or a string with nothing before it
         }
         if (havePrev && n < kMaxLzwCodes) {
+            head_[n] = appendByte(prevHead, prevLen, uint8_t(head));
             offset_[n] = prevPos;
             length_[n] = uint16_t(prevLen + 1);
             ++n;
         }
         havePrev = true;
+        prevHead = head;
         prevPos = p;
         prevLen = len;
         p += len;

@@ -20,8 +20,8 @@ public:
     // No clear code at the start; a clear code (12 bits) follows once entry
     // 4096 has been made; end code and flush at the end. Minimum code sizes
     // 1..8 are taken as they stand (1: clear code 2, 2-bit codes, as other
-    // decoders read such streams); 0 and above 8 are refused. True when
-    // bytes came out.
+    // decoders read such streams); 0 and above 8 are refused. Input bytes
+    // are masked to the root codes. True when bytes came out.
     bool compress(std::span<const uint8_t> data, int minCodeSize, std::vector<uint8_t>& out);
     // Stops at the end code, at the end of the data, at a corrupt code (the
     // bytes decoded so far are kept) or once maxOutput bytes are out. True
@@ -30,12 +30,9 @@ public:
                     size_t maxOutput = SIZE_MAX);
 
 private:
-    // Compressor: child code of (prefix, byte) by slot (prefix << k) | byte,
-    // trusted only when the child's own key matches, so the table never needs
-    // clearing between resets.
-    std::vector<uint16_t> child_;
-    std::array<uint32_t, kMaxLzwCodes + 1> key_{};
-    // Decompressor: every string is a run of earlier output.
+    // Decompressor: every string is a run of earlier output; its first eight
+    // bytes are also kept apart, so most strings need no copying at all.
+    std::array<uint64_t, kMaxLzwCodes> head_{};
     std::array<size_t, kMaxLzwCodes> offset_{};
     std::array<uint16_t, kMaxLzwCodes> length_{};
 };

@@ -63,7 +63,11 @@ public:
         uint16_t transparentIndex = kNoIndex;
         uint16_t colorCount = 0;
     };
-    bool optimizeFrame(ByteBuffer& out, FrameDifference& frame, bool crop, bool transparent, bool keepColors);
+    // `painted` (optional, one byte per screen pixel, rows from the top) marks
+    // the screen pixels a frame painted; others show the background, which
+    // viewers render differently, so they always count as changed.
+    bool optimizeFrame(ByteBuffer& out, FrameDifference& frame, bool crop, bool transparent, bool keepColors,
+                       std::span<const uint8_t> painted = {});
 
     // Image number `index` (0-based) of a GIF file, as an 8-bit picture with
     // its own colour table. Defined with the GIF codec.

@@ -81,28 +81,6 @@ bool near(uint32_t a, uint32_t b, int tolerance)
     return true;
 }
 
-TEST(JpegDecoder, ColourFileBecomesBottomUpBgrPicture)
-{
-    JpegRecipe recipe;
-    const auto file = encodeJpeg(recipe, [](uint32_t x, uint32_t y, JSAMPLE* out) {
-        for (int c = 0; c < 3; ++c)
-            out[c] = blockSample(x, y, c);
-    });
-    ByteBuffer picture;
-    ASSERT_TRUE(decodeJpeg(file, picture));
-    DibHeader h;
-    ASSERT_TRUE(checkDib(picture.bytes(), &h));
-    EXPECT_EQ(h.width, 16);
-    EXPECT_EQ(h.height, 16) << "bottom-up";
-    EXPECT_EQ(h.bitCount, 24);
-    for (uint32_t y = 0; y < 16; y += 5) {
-        for (uint32_t x = 0; x < 16; x += 3) {
-            const uint32_t want = (uint32_t(blockSample(x, y, 0)) << 16) | (blockSample(x, y, 1) << 8) | blockSample(x, y, 2);
-            EXPECT_TRUE(near(test::pixelRgb(picture.data(), x, y), want, 3)) << x << "," << y;
-        }
-    }
-}
-
 TEST(JpegDecoder, GreyscaleGivesEqualChannels)
 {
     JpegRecipe recipe;

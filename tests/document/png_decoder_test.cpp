@@ -126,27 +126,6 @@ TEST(PngDecoder, AlphaIsCompositedOnWhiteOrTheFileBackground)
     EXPECT_EQ(test::pixelRgb(picture.data(), 0, 0), 0x0000C8u);
 }
 
-TEST(PngDecoder, SixteenBitSamplesKeepTheirHighByte)
-{
-    PngRecipe r;
-    r.width = 1;
-    r.height = 1;
-    r.bitDepth = 16;
-    r.rows = {{0x12, 0xFF, 0x80, 0x00, 0xAB, 0xCD}};
-    ByteBuffer picture;
-    const DibHeader h = decodeChecked(encodePng(r), picture);
-    EXPECT_EQ(h.bitCount, 24);
-    EXPECT_EQ(test::pixelRgb(picture.data(), 0, 0), 0x1280ABu);
-
-    r.colorType = PNG_COLOR_TYPE_GRAY;
-    r.rows = {{0x9A, 0x01}};
-    const DibHeader g = decodeChecked(encodePng(r), picture);
-    EXPECT_EQ(g.bitCount, 8);
-    EXPECT_EQ(dibColorCount(g), 256u);
-    EXPECT_EQ(picture.data()[dibBitsOffset(g)], 0x9A);
-    EXPECT_EQ(tableEntry(picture, 0x9A), 0x9A9A9Au) << "grey ramp";
-}
-
 TEST(PngDecoder, TwoBitPaletteIsWidenedToFourBits)
 {
     PngRecipe r;

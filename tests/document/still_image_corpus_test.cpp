@@ -15,9 +15,10 @@
 #include "document/bmp_decoder.h"
 #include "document/jpeg_decoder.h"
 #include "document/png_decoder.h"
+#include "document/still_image.h"
 #include "image/dib.h"
+#include "support/gif_oracle.h"
 #include "support/md5.h"
-#include "support/md5_still.h"
 #include "support/test_support.h"
 
 namespace zell {
@@ -65,18 +66,14 @@ std::string pictureMd5(const ByteBuffer& picture)
     DibHeader h;
     if (!convertToTrueColor(picture.bytes(), rgb) || !readDibHeader(rgb.bytes(), h))
         return "not convertible";
-    test::Md5Still md5;
-    std::vector<uint8_t> line(3 * size_t(h.width));
+    std::vector<uint8_t> samples;
+    samples.reserve(3 * size_t(h.width) * h.absHeight());
     for (uint32_t y = 0; y < h.absHeight(); ++y) {
         const uint8_t* p = rgb.data() + dibRowOffset(h, y);
-        for (int32_t x = 0; x < h.width; ++x) {
-            line[3 * x] = p[3 * x + 2];
-            line[3 * x + 1] = p[3 * x + 1];
-            line[3 * x + 2] = p[3 * x];
-        }
-        md5.update(line);
+        for (int32_t x = 0; x < h.width; ++x)
+            samples.insert(samples.end(), {p[3 * x + 2], p[3 * x + 1], p[3 * x]});
     }
-    return md5.hexDigest();
+    return test::md5Hex(samples);
 }
 
 // What a file of the corpus should give under our rules.
@@ -263,6 +260,80 @@ TEST_F(StillImageCorpus, BmpPixelsEqualImageMagickOrPillow)
     std::cout << "BMP: " << tally.report() << "\n";
     EXPECT_TRUE(tally.faults.empty()) << tally.report();
 }
+
+#ifdef ZELL_HAVE_GIFLIB
+
+// giflib's reading of our stream shows the picture's pixels exactly.
+bool sameColours(const ByteBuffer& gif, std::span<const uint8_t> picture)
+{
+    std::vector<test::GiflibImage> images;
+    ByteBuffer rgb;
+    DibHeader h;
+    if (!test::giflibDecode(gif.bytes(), images) || images.size() != 1 || !convertToTrueColor(picture, rgb)
+        || !readDibHeader(rgb.bytes(), h) || images[0].width != uint32_t(h.width) || images[0].height != h.absHeight())
+        return false;
+    const test::GiflibImage& image = images[0];
+    for (uint32_t y = 0; y < image.height; ++y) {
+        for (uint32_t x = 0; x < image.width; ++x) {
+            const uint32_t c = test::pixelRgb(rgb.data(), x, y);
+            if (image.colors[image.indices[size_t(y) * image.width + x]] != makeColor(uint8_t(c >> 16), uint8_t(c >> 8), uint8_t(c)))
+                return false;
+        }
+    }
+    return true;
+}
+
+struct ConversionTally {
+    int exact = 0;
+    int reduced = 0;
+    int refusedDepth = 0;
+    std::vector<std::string> faults;
+};
+
+// What convertToGif makes of one file that decodes: 16/32-bit pictures are
+// refused, up to 256 colours come out exactly, more are reduced to 256.
+void checkConversion(const std::string& path, std::span<const uint8_t> bytes, ConversionTally& tally)
+{
+    ByteBuffer picture, gif;
+    DibHeader h;
+    if (!decodeImage(bytes, picture, false) || !readDibHeader(picture.bytes(), h))
+        return;
+    const bool converted = convertToGif(bytes, gif, false);
+    if (h.bitCount == 16 || h.bitCount == 32) {
+        if (converted)
+            tally.faults.push_back(path + ": 16/32-bit picture converted");
+        else
+            ++tally.refusedDepth;
+        return;
+    }
+    if (!converted) {
+        tally.faults.push_back(path + ": not converted");
+    } else if (countColors(picture.bytes()) > 256) {
+        std::vector<test::GiflibImage> images;
+        if (test::giflibDecode(gif.bytes(), images) && images.size() == 1 && images[0].colors.size() == 256)
+            ++tally.reduced;
+        else
+            tally.faults.push_back(path + ": reduced stream unreadable");
+    } else if (sameColours(gif, picture.bytes())) {
+        ++tally.exact;
+    } else {
+        tally.faults.push_back(path + ": colours changed");
+    }
+}
+
+TEST_F(StillImageCorpus, EveryDecodedStillBecomesAGifThatShowsIt)
+{
+    ConversionTally tally;
+    for (const std::string format : {"bmp", "jpeg", "png"}) {
+        for (const Row& row : readManifest(format))
+            checkConversion(row.at("path"), test::readFile(kCorpus / row.at("path")), tally);
+    }
+    std::cout << "GIF conversion: " << tally.exact << " exact, " << tally.reduced << " reduced to 256 colours, "
+              << tally.refusedDepth << " refused for their 16/32-bit depth\n";
+    EXPECT_TRUE(tally.faults.empty()) << ::testing::PrintToString(tally.faults);
+}
+
+#endif
 
 } // namespace
 } // namespace zell

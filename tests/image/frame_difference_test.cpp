@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "image/gif_codec.h"
+#include "image/painted_area.h"
 #include "image/raster_image.h"
 #include "support/indexed_dib.h"
 #include "support/test_support.h"
@@ -177,6 +178,50 @@ TEST_F(FrameDifference, RefusesWrongDepths)
     screen(2, 2, 0);
     ASSERT_TRUE(createSolidImage(r.image, 2, 2, 0));
     EXPECT_FALSE(r.optimizeFrame(out, d, true, false, false)) << "24-bit frame";
+}
+
+} // namespace
+} // namespace zell
+
+namespace zell {
+namespace {
+
+TEST(FrameDifferenceBackground, PixelsOverTheBackgroundAlwaysCountAsChanged)
+{
+    // The screen shows the background colour everywhere, but only the left
+    // half was painted by a frame; a viewer that shows the background as
+    // transparent would lose the right half if it were made transparent.
+    RasterImage r;
+    const std::vector<uint32_t> colors = {makeColor(1, 2, 3), makeColor(9, 9, 9), 0, 0};
+    ASSERT_TRUE(createSolidImage(r.displayCanvas, 4, 1, colors[0]));
+    ASSERT_TRUE(r.setDib(test::indexedDib(4, 1, colors, {0, 0, 0, 0})));
+    const std::vector<uint8_t> painted = {1, 1, 0, 0};
+    RasterImage::FrameDifference d{0, 0, 0, 0, false, 3, 0};
+    ByteBuffer out;
+    ASSERT_TRUE(r.optimizeFrame(out, d, true, true, true, painted));
+    EXPECT_TRUE(d.changed);
+    EXPECT_EQ(d.left, 2);
+    EXPECT_EQ(d.width, 2u);
+    EXPECT_EQ(test::indicesOf(r.image.bytes()), (std::vector<uint8_t>{3, 3, 0, 0}));
+}
+
+TEST(PaintedAreaTracking, FramesPaintAndDisposalRestores)
+{
+    PaintedArea area;
+    ASSERT_TRUE(area.reset(4, 2));
+    RasterImage frame;
+    const std::vector<uint32_t> colors = {makeColor(1, 1, 1), makeColor(2, 2, 2)};
+    ASSERT_TRUE(frame.setDib(test::indexedDib(2, 2, colors, {0, 1, 1, 1})));
+    ASSERT_TRUE(frame.buildMask(0));
+    area.apply(frame, 1, 1, 0);
+    EXPECT_EQ(std::vector<uint8_t>(area.pixels().begin(), area.pixels().end()),
+              (std::vector<uint8_t>{0, 0, 1, 0, 0, 1, 1, 0})) << "transparent pixels paint nothing";
+    area.apply(frame, 3, 0, 0);
+    EXPECT_EQ(area.pixels()[0], 0) << "disposal 3 leaves the area as it was";
+    ASSERT_TRUE(frame.buildMask(kNoIndex));
+    area.apply(frame, 2, 2, 0);
+    EXPECT_EQ(std::vector<uint8_t>(area.pixels().begin(), area.pixels().end()),
+              (std::vector<uint8_t>{0, 0, 0, 0, 0, 1, 0, 0})) << "disposal 2 restores the background";
 }
 
 } // namespace

@@ -1,0 +1,164 @@
+// zell-cli build: frames from images, then an animated GIF or a project.
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "cli/cli_document.h"
+#include "cli/command.h"
+
+namespace zell::cli {
+
+namespace {
+
+struct BuildArgs {
+    std::string output;
+    std::vector<std::string> inputs;
+    bool globalTable = false;
+    bool comments = false;
+    bool hasComment = false;
+    std::string comment;
+    std::string loop;
+    long delay = -1;
+    long disposal = -1;
+    long screenWidth = -1;
+    long screenHeight = -1;
+    uint32_t saveOptions = 0;
+};
+
+bool parseScreen(const std::string& text, long& width, long& height)
+{
+    const size_t x = text.find('x');
+    return x != std::string::npos && parseNumber(text.substr(0, x), 0, 65535, width)
+        && parseNumber(text.substr(x + 1), 0, 65535, height);
+}
+
+// Returns an empty string on success, else what was wrong.
+std::string parse(const std::vector<std::string>& args, BuildArgs& out)
+{
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        auto value = [&](std::string& into) {
+            if (i + 1 >= args.size())
+                return false;
+            into = args[++i];
+            return true;
+        };
+        std::string v;
+        if (a == "-o") {
+            if (!value(out.output))
+                return "-o needs a file name";
+        } else if (a == "--global-table") {
+            out.globalTable = true;
+        } else if (a == "--comments") {
+            out.comments = true;
+        } else if (a == "--comment") {
+            if (!value(out.comment))
+                return "--comment needs a text";
+            out.hasComment = true;
+        } else if (a == "--loop") {
+            long count = 0;
+            if (!value(out.loop) || (out.loop != "forever" && out.loop != "off" && !parseNumber(out.loop, 0, 65535, count)))
+                return "--loop takes forever, off or a count 0-65535";
+        } else if (a == "--delay") {
+            if (!value(v) || !parseNumber(v, 0, 65535, out.delay))
+                return "--delay takes hundredths of a second, 0-65535";
+        } else if (a == "--disposal") {
+            if (!value(v) || !parseNumber(v, 0, 3, out.disposal))
+                return "--disposal takes 0-3";
+        } else if (a == "--screen") {
+            if (!value(v) || !parseScreen(v, out.screenWidth, out.screenHeight))
+                return "--screen takes WIDTHxHEIGHT";
+        } else if (a.rfind("--optimize", 0) == 0) {
+            if (!parseOptimize(a, out.saveOptions))
+                return "--optimize takes transparency, drop-unchanged, auto-transparency";
+        } else if (a.size() > 1 && a[0] == '-') {
+            return "unknown option " + a;
+        } else {
+            out.inputs.push_back(a);
+        }
+    }
+    if (out.output.empty())
+        return "no output file given (-o OUT)";
+    if (out.inputs.empty())
+        return "no input files given";
+    return {};
+}
+
+void applyLoop(const std::string& loop, GifSettings& settings)
+{
+    settings.loop = loop != "off";
+    settings.loopLimited = false;
+    settings.loopCount = 0;
+    long count = 0;
+    if (parseNumber(loop, 0, 65535, count) && count > 0) {
+        settings.loopLimited = true;
+        settings.loopCount = uint16_t(count);
+    }
+}
+
+int runBuild(const std::vector<std::string>& args)
+{
+    BuildArgs a;
+    if (std::string problem = parse(args, a); !problem.empty()) {
+        printError("build", problem);
+        return kExitUsage;
+    }
+    Document document;
+    ImportOptions options;
+    options.loadGlobalTable = a.globalTable;
+    options.loadComment = a.comments;
+    std::string error;
+    if (!importInputs(document, a.inputs, options, error)) {
+        printError("build", error);
+        return kExitFailed;
+    }
+    GifSettings& s = document.settings;
+    if (a.loop.empty())
+        takeLoopingOf(a.inputs.front(), s);
+    else
+        applyLoop(a.loop, s);
+    if (a.hasComment) {
+        s.comment = a.comment;
+        s.saveComment = !a.comment.empty();
+    }
+    if (a.screenWidth >= 0) {
+        s.screenWidth = uint16_t(a.screenWidth);
+        s.screenHeight = uint16_t(a.screenHeight);
+    }
+    for (int i = 0; i < document.frames.count(); ++i) {
+        Frame& f = *document.frames.frameAt(i);
+        if (a.delay >= 0)
+            f.delay = uint16_t(a.delay);
+        if (a.disposal >= 0)
+            f.disposal = uint8_t(a.disposal);
+    }
+    if (!writeOutput(document, a.output, a.saveOptions, error)) {
+        printError("build", error);
+        return kExitFailed;
+    }
+    return kExitOk;
+}
+
+const CommandRegistration registration({
+    "build",
+    "frames from images (GIF, BMP, JPEG, PNG), then an animated GIF or a project",
+    "Usage: zell-cli build -o OUT INPUT... [options]\n"
+    "Imports every input as the Open command does (GIF files split into frames,\n"
+    "still images converted to one frame) and writes OUT, an animated GIF, or a\n"
+    "project when OUT ends in .zpj.\n\n"
+    "  --global-table        take the first file's global colour table\n"
+    "  --comments            keep the inputs' comments\n"
+    "  --comment TEXT        write this comment\n"
+    "  --loop forever|off|N  looping (default: as the first GIF input; forever\n"
+    "                        for still images)\n"
+    "  --delay N             every frame's delay, in 1/100 s\n"
+    "  --disposal 0-3        every frame's disposal method\n"
+    "  --screen WxH          logical screen size (default: the largest input)\n"
+    "  --optimize[=transparency,drop-unchanged,auto-transparency]\n"
+    "                        crop and re-encode frames against the screen\n",
+    runBuild,
+});
+
+} // namespace
+
+} // namespace zell::cli

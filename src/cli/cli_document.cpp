@@ -1,0 +1,126 @@
+#include "cli/cli_document.h"
+
+#include <charconv>
+
+#include "document/gif_export.h"
+#include "document/gif_info.h"
+#include "document/mapped_file.h"
+#include "document/project_file.h"
+
+namespace zell::cli {
+
+bool isProjectPath(const std::string& path)
+{
+    return path.size() > 4 && path.compare(path.size() - 4, 4, ".zpj") == 0;
+}
+
+bool importInputs(Document& document, const std::vector<std::string>& paths, const ImportOptions& options,
+                  std::string& error)
+{
+    std::vector<std::string> failed;
+    importFiles(document, paths, options, failed);
+    if (!failed.empty()) {
+        error = failed.front() + ": not a supported image file, or damaged";
+        return false;
+    }
+    return true;
+}
+
+void takeLoopingOf(const std::string& path, GifSettings& settings)
+{
+    settings.loop = true;
+    settings.loopLimited = false;
+    settings.loopCount = 0;
+    MappedFile file;
+    GifStreamInfo info;
+    if (!file.open(path) || readGifInfo(file.bytes(), info) == GifInfoError::NoSignature)
+        return;
+    if (!info.loopCount) {
+        settings.loop = false;
+    } else if (*info.loopCount != 0) {
+        settings.loopLimited = true;
+        settings.loopCount = *info.loopCount;
+    }
+}
+
+bool readInput(Document& document, const std::string& path, std::string& error)
+{
+    if (isProjectPath(path)) {
+        if (!openProject(document, path)) {
+            error = path + ": not a readable project file";
+            return false;
+        }
+        return true;
+    }
+    ImportOptions options;
+    options.loadGlobalTable = true;
+    options.loadComment = true;
+    if (!importInputs(document, {path}, options, error))
+        return false;
+    takeLoopingOf(path, document.settings);
+    return true;
+}
+
+bool writeOutput(const Document& document, const std::string& path, uint32_t saveOptions, std::string& error)
+{
+    if (isProjectPath(path)) {
+        if (!saveProject(document, path)) {
+            error = path + ": the project could not be written";
+            return false;
+        }
+        return true;
+    }
+    ExportError why;
+    if (!writeAnimatedGif(path, document.frames, GifOutput::fromSettings(document.settings, saveOptions), &why)) {
+        switch (why) {
+        case ExportError::NoFrames: error = path + ": there are no frames to write"; break;
+        case ExportError::CannotCreate: error = path + ": cannot create the file"; break;
+        case ExportError::BadGlobalTable: error = path + ": the global colour table has fewer than 2 colours"; break;
+        case ExportError::BadWorkFile: error = path + ": a frame's picture could not be read"; break;
+        case ExportError::OptimizeFailed: error = path + ": optimising a frame failed"; break;
+        default: error = path + ": writing failed"; break;
+        }
+        return false;
+    }
+    return true;
+}
+
+bool parseOptimize(const std::string& argument, uint32_t& options)
+{
+    options = kSaveOptimize;
+    const std::string prefix = "--optimize";
+    if (argument == prefix)
+        return true;
+    if (argument.compare(0, prefix.size() + 1, prefix + "=") != 0)
+        return false;
+    std::string rest = argument.substr(prefix.size() + 1);
+    size_t start = 0;
+    while (start <= rest.size()) {
+        size_t comma = rest.find(',', start);
+        std::string word = rest.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+        if (word == "transparency")
+            options |= kSaveTransparency;
+        else if (word == "drop-unchanged")
+            options |= kSaveDropUnchanged;
+        else if (word == "auto-transparency")
+            options |= kSaveTransparency | kSaveAutoTransparency;
+        else
+            return false;
+        if (comma == std::string::npos)
+            break;
+        start = comma + 1;
+    }
+    return true;
+}
+
+bool parseNumber(const std::string& text, long low, long high, long& value)
+{
+    long parsed = 0;
+    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), parsed);
+    if (ec != std::errc() || end != text.data() + text.size() || parsed < low || parsed > high)
+        return false;
+    value = parsed;
+    return true;
+}
+
+} // namespace zell::cli

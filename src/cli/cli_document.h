@@ -1,0 +1,38 @@
+// What the subcommands share: reading inputs into a document as the GUI's
+// Open command does, and writing a GIF or a project.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "document/document.h"
+#include "document/gif_import.h"
+
+namespace zell::cli {
+
+// Imports image files at the end of the document. On failure `error` names
+// the first file that failed.
+bool importInputs(Document& document, const std::vector<std::string>& paths, const ImportOptions& options,
+                  std::string& error);
+
+// One input that may be a GIF, a still image or a project (*.zpj); a GIF
+// keeps its global table, looping and comments.
+bool readInput(Document& document, const std::string& path, std::string& error);
+
+// The looping of a GIF file as settings: no extension plays once, 0 loops
+// forever, N loops N times. Still images and unreadable files loop forever.
+void takeLoopingOf(const std::string& path, GifSettings& settings);
+
+// A GIF, or a project when the path ends in ".zpj".
+bool writeOutput(const Document& document, const std::string& path, uint32_t saveOptions, std::string& error);
+
+bool isProjectPath(const std::string& path);
+
+// Parses "--optimize[=a,b,c]" into save options; false on an unknown word.
+bool parseOptimize(const std::string& argument, uint32_t& options);
+
+// A whole non-negative number within [low, high].
+bool parseNumber(const std::string& text, long low, long high, long& value);
+
+} // namespace zell::cli

@@ -1,0 +1,89 @@
+#include "document/still_image.h"
+
+#include "document/bmp_decoder.h"
+#include "document/image_format.h"
+#include "document/jpeg_decoder.h"
+#include "document/png_decoder.h"
+#include "image/color_table.h"
+#include "image/dib.h"
+#include "image/gif_codec.h"
+#include "image/neural_quantizer.h"
+
+namespace zell {
+
+namespace {
+
+constexpr size_t kMinImageBytes = 8;
+
+bool decodeFirstGifImage(std::span<const uint8_t> data, ByteBuffer& picture, bool replaceTransparent)
+{
+    // A stream without images decodes "successfully" to nothing.
+    ByteBuffer decoded;
+    if (!decodeGifImage(data, decoded, 0, replaceTransparent) || decoded.empty())
+        return false;
+    picture.swap(decoded);
+    return true;
+}
+
+// Colour bits for the picture, reducing it to 256 colours when it has more;
+// 0 when it cannot be stored in a GIF.
+int prepareColors(std::span<const uint8_t>& picture, ByteBuffer& reduced)
+{
+    const int colors = countColors(picture);
+    if (colors == 0)
+        return 0;
+    if (colors <= 256)
+        return colorTableBits(uint32_t(colors));
+    NeuralQuantizer quantizer;
+    // Without a reduction the encoder gets the picture as it is.
+    if (quantizer.reduce(picture, reduced))
+        picture = reduced.bytes();
+    return 8;
+}
+
+} // namespace
+
+bool decodeImage(std::span<const uint8_t> data, ByteBuffer& picture, bool replaceTransparent)
+{
+    if (!data.data() || data.size() < kMinImageBytes)
+        return false;
+    switch (detectImageFormat(data)) {
+    case kFormatBmp:
+        return decodeBmp(data, picture);
+    case kFormatGif:
+        return decodeFirstGifImage(data, picture, replaceTransparent);
+    case kFormatJpeg:
+        return decodeJpeg(data, picture);
+    case kFormatPng:
+        return decodePng(data, picture);
+    default:
+        return false;
+    }
+}
+
+bool convertToGif(std::span<const uint8_t> data, ByteBuffer& out, bool dataIsPicture)
+{
+    if (!data.data() || data.empty())
+        return false;
+    if (!dataIsPicture) {
+        std::span<const uint8_t> stream = data;
+        if (detectImageFormat(stream) == kFormatGif)
+            return stream.size() <= UINT32_MAX && out.assign(stream.data(), uint32_t(stream.size()));
+    }
+    ByteBuffer decoded;
+    std::span<const uint8_t> picture = data;
+    if (!dataIsPicture) {
+        if (!decodeImage(data, decoded, false))
+            return false;
+        picture = decoded.bytes();
+    }
+    ByteBuffer reduced;
+    const int bits = prepareColors(picture, reduced);
+    ByteBuffer encoded;
+    if (bits == 0 || !encodeGifImage(picture, encoded, bits, false, kNoColor, kNoColor))
+        return false;
+    out.swap(encoded);
+    return true;
+}
+
+} // namespace zell

@@ -1,0 +1,23 @@
+// Decoding of any image file zell reads into a packed DIB, and conversion of
+// an image file or picture into a one-image GIF stream.
+#pragma once
+
+#include <cstdint>
+#include <span>
+
+#include "image/byte_buffer.h"
+
+namespace zell {
+
+// BMP, GIF (its first image), JPEG or PNG data as a packed DIB. The GIF
+// decoder gets `replaceTransparent`. False, with the picture untouched, for
+// fewer than 8 bytes, an unknown format or a failed decoding.
+bool decodeImage(std::span<const uint8_t> data, ByteBuffer& picture, bool replaceTransparent);
+
+// A one-image GIF stream of the image file (a GIF file is copied from its
+// signature on) or, with `dataIsPicture`, of the packed DIB. Pictures of up
+// to 256 colours keep them; more are reduced to 256 first. 16- and 32-bit
+// pictures are refused.
+bool convertToGif(std::span<const uint8_t> data, ByteBuffer& out, bool dataIsPicture);
+
+} // namespace zell

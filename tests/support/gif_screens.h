@@ -1,0 +1,23 @@
+// An independent rendering of GIF animations for tests: giflib decodes, and
+// a plain compositor written from the format's rules draws each screen.
+#pragma once
+
+#ifdef ZELL_HAVE_GIFLIB
+
+#include <cstdint>
+#include <span>
+#include <vector>
+
+namespace zell::test {
+
+// Each screen as RGB rows top to bottom. The screen starts white and
+// disposal 2 restores white; disposal 3 restores the screen before the
+// frame. False when giflib refuses the stream.
+bool giflibScreens(std::span<const uint8_t> stream, std::vector<std::vector<uint8_t>>& screens);
+
+// Peak signal-to-noise ratio over all screens (99 when identical).
+double screensPsnr(const std::vector<std::vector<uint8_t>>& a, const std::vector<std::vector<uint8_t>>& b);
+
+} // namespace zell::test
+
+#endif
