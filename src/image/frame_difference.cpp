@@ -67,8 +67,10 @@ bool RasterImage::optimizeFrame(ByteBuffer& out, FrameDifference& f, bool crop, 
         return false;
     uint32_t colors = dibColorCount(h);
     const int64_t x0 = std::max<int64_t>(f.left, 0), y0 = std::max<int64_t>(f.top, 0);
-    const int64_t w = std::min<int64_t>(f.left + h.width, s.width) - x0;
-    const int64_t hh = std::min<int64_t>(f.top + h.absHeight(), s.absHeight()) - y0;
+    // A frame wholly off the screen compares nothing; a negative extent would
+    // turn the empty rectangle into one reaching outside the picture.
+    const int64_t w = std::max<int64_t>(std::min<int64_t>(f.left + h.width, s.width) - x0, 0);
+    const int64_t hh = std::max<int64_t>(std::min<int64_t>(f.top + h.absHeight(), s.absHeight()) - y0, 0);
     Rect r = crop ? Rect{w + 1, hh + 1, -1, -1} : Rect{0, 0, w - 1, hh - 1};
     const uint8_t* table = image.data() + h.size;
     if (!painted.empty() && painted.size() != uint64_t(s.width) * s.absHeight())

@@ -154,6 +154,22 @@ TEST_F(FrameDifference, OneColourChangeStillKeepsItsTransparentEntry)
     EXPECT_LT(d.transparentIndex, d.colorCount);
 }
 
+TEST_F(FrameDifference, FrameWhollyOffTheScreenBecomesOnePixelWhereItWas)
+{
+    const auto colors = sixteen();
+    screen(10, 10, colors[0]);
+    for (const auto& [left, top] : {std::pair<int64_t, int64_t>{30, 2}, {2, 30}, {65535, 65535}}) {
+        frame(8, 6, colors, std::vector<uint8_t>(48, 3));
+        Diff d{left, top, 0, 0, false, kNoIndex, 0};
+        ByteBuffer out;
+        ASSERT_TRUE(r.optimizeFrame(out, d, true, false, false));
+        EXPECT_FALSE(d.changed);
+        EXPECT_EQ(d.left, left);
+        EXPECT_EQ(d.top, top);
+        EXPECT_EQ(d.width * d.height, 1u);
+    }
+}
+
 TEST_F(FrameDifference, RefusesWrongDepths)
 {
     Diff d;

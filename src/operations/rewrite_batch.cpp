@@ -1,0 +1,106 @@
+#include "operations/rewrite_batch.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+
+namespace zell {
+
+namespace {
+
+// Creates the file exclusively and writes it whole; a partial file is removed.
+bool writeNewFile(const std::string& path, std::span<const uint8_t> bytes)
+{
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    if (fd < 0)
+        return false;
+    size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        done += size_t(n);
+    }
+    const bool closed = ::close(fd) == 0;
+    if (done == bytes.size() && closed)
+        return true;
+    ::unlink(path.c_str());
+    return false;
+}
+
+} // namespace
+
+FrameAttributes FrameAttributes::of(const Frame& frame)
+{
+    FrameAttributes a;
+    a.left = frame.left;
+    a.top = frame.top;
+    a.width = frame.width;
+    a.height = frame.height;
+    a.colorCount = frame.colorCount;
+    a.transparentIndex = frame.transparentIndex;
+    a.useLocalColorTable = frame.useLocalColorTable;
+    a.descriptorFlags = frame.descriptorFlags;
+    return a;
+}
+
+void FrameAttributes::applyTo(Frame& frame) const
+{
+    frame.left = left;
+    frame.top = top;
+    frame.width = width;
+    frame.height = height;
+    frame.colorCount = colorCount;
+    frame.transparentIndex = transparentIndex;
+    frame.useLocalColorTable = useLocalColorTable;
+    frame.descriptorFlags = descriptorFlags;
+}
+
+RewriteBatch::RewriteBatch(Document& document, WriteFault fault) : document_(document), fault_(std::move(fault)) {}
+
+RewriteBatch::~RewriteBatch()
+{
+    if (committed_)
+        return;
+    for (const Staged& s : staged_)
+        std::remove(s.path.c_str());
+}
+
+bool RewriteBatch::stage(int index, std::span<const uint8_t> gif, const FrameAttributes& attributes)
+{
+    std::string path;
+    if (committed_ || !document_.frames.frameAt(index) || (fault_ && !fault_(index))
+        || !document_.workDirectory().newWorkFileName("gif", path) || !writeNewFile(path, gif))
+        return false;
+    staged_.push_back({index, std::move(path), attributes});
+    return true;
+}
+
+void RewriteBatch::commit()
+{
+    if (committed_)
+        return;
+    committed_ = true;
+    std::vector<std::string> replaced;
+    for (Staged& s : staged_) {
+        Frame& frame = *document_.frames.frameAt(s.index);
+        replaced.push_back(std::move(frame.workFilePath));
+        frame.workFilePath = std::move(s.path);
+        s.attributes.applyTo(frame);
+    }
+    if (globalTable_)
+        document_.takeGlobalTable(*globalTable_);
+    std::sort(dropped_.begin(), dropped_.end());
+    dropped_.erase(std::unique(dropped_.begin(), dropped_.end()), dropped_.end());
+    for (auto it = dropped_.rbegin(); it != dropped_.rend(); ++it)
+        document_.frames.remove(*it);
+    for (const std::string& path : replaced)
+        if (!path.empty())
+            std::remove(path.c_str());
+}
+
+} // namespace zell

@@ -1,0 +1,71 @@
+// The new pictures and attributes of a whole-animation operation, kept aside
+// until every frame is done and then switched over together, so that a run
+// that fails part way changes neither the frames, nor their files, nor the
+// global table.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "document/document.h"
+
+namespace zell {
+
+// Lets tests break a run in the middle: called with the frame index before
+// each new work file is written; false makes that write fail.
+using WriteFault = std::function<bool(int frameIndex)>;
+
+// What a rewrite may change in a frame besides its work file.
+struct FrameAttributes {
+    uint32_t left = 0;
+    uint32_t top = 0;
+    uint32_t width = 0;
+    uint32_t height = 0;
+    uint16_t colorCount = 0;
+    uint16_t transparentIndex = kNoIndex;
+    uint8_t useLocalColorTable = 0;
+    uint8_t descriptorFlags = 0;
+
+    static FrameAttributes of(const Frame& frame);
+    void applyTo(Frame& frame) const;
+};
+
+class RewriteBatch {
+public:
+    explicit RewriteBatch(Document& document, WriteFault fault = {});
+    // Deletes the new files unless the batch was committed.
+    ~RewriteBatch();
+    RewriteBatch(const RewriteBatch&) = delete;
+    RewriteBatch& operator=(const RewriteBatch&) = delete;
+
+    // Writes the single-image GIF stream to a new work file meant for frame
+    // `index`, to take these attributes on commit.
+    bool stage(int index, std::span<const uint8_t> gif, const FrameAttributes& attributes);
+    void dropFrame(int index) { dropped_.push_back(index); }
+    void replaceGlobalTable(const ColorTable& table) { globalTable_ = table; }
+    int stagedCount() const { return int(staged_.size()); }
+
+    // Switches everything over at once, then deletes the replaced files.
+    // Cannot fail half way: it only moves names and numbers.
+    void commit();
+
+private:
+    struct Staged {
+        int index;
+        std::string path;
+        FrameAttributes attributes;
+    };
+
+    Document& document_;
+    WriteFault fault_;
+    std::vector<Staged> staged_;
+    std::vector<int> dropped_;
+    std::optional<ColorTable> globalTable_;
+    bool committed_ = false;
+};
+
+} // namespace zell

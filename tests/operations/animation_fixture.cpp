@@ -1,0 +1,155 @@
+#include "operations/animation_fixture.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <limits>
+
+#include "document/gif_export.h"
+#include "document/gif_import.h"
+#include "document/screen_composer.h"
+#include "image/raster_image.h"
+#include "support/indexed_dib.h"
+#include "support/work_frames.h"
+
+namespace zell::test {
+
+void AnimationFixture::globalTable(const std::vector<uint32_t>& colors, uint16_t background)
+{
+    ColorTable table;
+    table.count = uint16_t(1u << colorTableBits(uint32_t(colors.size())));
+    for (size_t i = 0; i < colors.size(); ++i)
+        table.setColor(uint32_t(i), colors[i]);
+    table.backgroundIndex = background;
+    document_.takeGlobalTable(table);
+}
+
+Frame& AnimationFixture::add(uint32_t width, uint32_t height, const std::vector<uint32_t>& colors,
+                             const std::vector<uint8_t>& indices, uint32_t left, uint32_t top)
+{
+    std::unique_ptr<Frame> frame = makeFrame(work_, width, height, colors, indices);
+    frame->left = left;
+    frame->top = top;
+    frame->name = "frame " + std::to_string(document_.frames.count());
+    Frame& f = *frame;
+    document_.frames.insert(document_.frames.count(), frame);
+    return f;
+}
+
+Frame& AnimationFixture::addGlobal(uint32_t width, uint32_t height, const std::vector<uint8_t>& indices,
+                                   uint32_t left, uint32_t top)
+{
+    const ColorTable& table = document_.settings.globalColorTable;
+    std::vector<uint32_t> colors;
+    for (uint32_t i = 0; i < table.count; ++i)
+        colors.push_back(table.color(i));
+    Frame& f = add(width, height, colors, indices, left, top);
+    f.useLocalColorTable = 0;
+    return f;
+}
+
+DocumentState snapshot(const Document& document)
+{
+    DocumentState s;
+    for (int i = 0; i < document.frames.count(); ++i) {
+        const Frame& f = *document.frames.frameAt(i);
+        s.frames.push_back({f.workFilePath, f.name, f.left, f.top, f.width, f.height, f.delay, f.colorCount,
+                            f.transparentIndex, f.disposal, f.userInput, f.useLocalColorTable, f.descriptorFlags,
+                            readFile(f.workFilePath)});
+    }
+    const ColorTable& t = document.settings.globalColorTable;
+    s.useGlobal = document.settings.useGlobalColorTable;
+    s.globalEntries.assign(t.entries.begin(), t.entries.end());
+    s.globalCount = t.count;
+    s.globalBackground = t.backgroundIndex;
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::directory_iterator(document.workDirectory().path(), ec))
+        s.directory.insert(entry.path().filename().string());
+    return s;
+}
+
+std::vector<std::vector<uint8_t>> composedScreens(const Document& document)
+{
+    std::vector<std::vector<uint8_t>> screens;
+    ScreenComposer composer(document);
+    for (int i = 0; i < document.frames.count(); ++i) {
+        if (!composer.composeNext())
+            return {};
+        screens.emplace_back(composer.screen().data(), composer.screen().data() + composer.screen().size());
+    }
+    return screens;
+}
+
+double psnr(const std::vector<std::vector<uint8_t>>& a, const std::vector<std::vector<uint8_t>>& b)
+{
+    double squared = 0;
+    uint64_t samples = 0;
+    for (size_t i = 0; i < a.size() && i < b.size(); ++i) {
+        // Headers are equal for equal screens; only the samples count.
+        for (size_t k = kDibHeaderSize; k < a[i].size() && k < b[i].size(); ++k) {
+            const double d = double(a[i][k]) - double(b[i][k]);
+            squared += d * d;
+        }
+        samples += a[i].size() - kDibHeaderSize;
+    }
+    if (squared == 0)
+        return std::numeric_limits<double>::infinity();
+    return 10 * std::log10(255.0 * 255.0 * double(samples) / squared);
+}
+
+std::vector<uint8_t> workFileIndices(const Frame& frame)
+{
+    RasterImage picture;
+    EXPECT_TRUE(picture.loadGifImage(frame.workFilePath, 0));
+    return indicesOf(picture.image.bytes());
+}
+
+std::vector<uint32_t> workFileTable(const Frame& frame)
+{
+    RasterImage picture;
+    EXPECT_TRUE(picture.loadGifImage(frame.workFilePath, 0));
+    return tableOf(picture.image.bytes());
+}
+
+std::vector<uint32_t> distinctColors(int n, int seed)
+{
+    std::vector<uint32_t> colors;
+    for (int i = 0; i < n; ++i)
+        colors.push_back(makeColor(uint8_t(i * 37 + seed), uint8_t(i), uint8_t(255 - i + seed * 3)));
+    return colors;
+}
+
+} // namespace zell::test
+
+namespace zell::test {
+
+bool importGif(Document& document, const std::vector<uint8_t>& gif)
+{
+    SplitResult split;
+    if (!splitGif(gif, document.workDirectory(), split))
+        return false;
+    document.settings.screenWidth = split.screenWidth;
+    document.settings.screenHeight = split.screenHeight;
+    ImportOptions options;
+    options.loadGlobalTable = true;
+    bool globalTableOpen = true;
+    insertSplitFrames(document, split, "in", options, globalTableOpen);
+    return document.frames.count() > 0;
+}
+
+std::vector<std::vector<uint8_t>> exportedScreens(const Document& document, uint32_t saveOptions)
+{
+    ScratchDir folder;
+    const std::string path = folder.str() + "out.gif";
+    if (!writeAnimatedGif(path, document.frames, GifOutput::fromSettings(document.settings, saveOptions)))
+        return {};
+    WorkDirectory work(folder.str());
+    Document back(work);
+    if (!importGif(back, readFile(path)))
+        return {};
+    auto screens = composedScreens(back);
+    return screens;
+}
+
+} // namespace zell::test
