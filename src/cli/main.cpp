@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "cli/command.h"
+#include "document/work_directory.h"
 #include "image/random.h"
 
 namespace zell::cli {
@@ -69,7 +70,10 @@ int main(int argc, char** argv)
                 return kExitOk;
             }
             zell::seedProcessRandomFromClock();
-            return command.run(rest);
+            const int status = command.run(rest);
+            // Documents are gone by now; their work directory goes with them.
+            zell::WorkDirectory::process().cleanUp("*");
+            return status;
         }
     }
     printError(args[0], "unknown command (see zell-cli --help)");

@@ -6,6 +6,7 @@
 #include "document/screen_composer.h"
 #include "image/color_quantizer.h"
 #include "image/gif_codec.h"
+#include "image/painted_area.h"
 #include "image/raster_image.h"
 #include "operations/quantizer_table.h"
 
@@ -53,6 +54,8 @@ private:
     const bool deleteUnchanged_;
     const uint32_t background_;
     RasterImage canvas_;
+    // Only pixels a frame painted are relied on; viewers differ on the background.
+    PaintedArea painted_;
     ColorQuantizer globalQuantizer_;
     ColorTable rebuilt_;
     bool rebuiltGlobal_ = false;
@@ -114,8 +117,11 @@ bool OptimizerRun::remapIntoRebuilt(FrameAttributes& a)
 
 bool OptimizerRun::compose(const Frame& frame, uint16_t transparentIndex)
 {
-    return canvas_.buildMask(transparentIndex) && canvas_.toTrueColor()
-        && canvas_.composeFrame(frame.disposal, uint16_t(frame.left), uint16_t(frame.top), background_);
+    if (!canvas_.buildMask(transparentIndex) || !canvas_.toTrueColor()
+        || !canvas_.composeFrame(frame.disposal, uint16_t(frame.left), uint16_t(frame.top), background_))
+        return false;
+    painted_.apply(canvas_, frame.disposal, uint16_t(frame.left), uint16_t(frame.top));
+    return true;
 }
 
 // The first frame is drawn as it is; it is only rewritten when its colours
@@ -181,7 +187,7 @@ bool OptimizerRun::laterFrame(int index)
     d.top = f.top;
     d.transparentIndex = a.transparentIndex;
     ByteBuffer gif;
-    if (!canvas_.optimizeFrame(gif, d, f.disposal != 2, useTransparency_, usesGlobal(f)))
+    if (!canvas_.optimizeFrame(gif, d, f.disposal != 2, useTransparency_, usesGlobal(f), painted_.pixels()))
         return false;
     if (!d.changed && deleteUnchanged_) {
         batch_.dropFrame(index);
@@ -208,7 +214,8 @@ bool OptimizerRun::run()
         return false;
     if (n > 1 && needsRebuiltTable() && !rebuildGlobalTable())
         return false;
-    if (!canvas_.createCanvas(settings_.screenWidth, settings_.screenHeight, background_) || !firstFrame())
+    if (!canvas_.createCanvas(settings_.screenWidth, settings_.screenHeight, background_)
+        || !painted_.reset(settings_.screenWidth, settings_.screenHeight) || !firstFrame())
         return false;
     for (int i = 1; i < n; ++i)
         if (!laterFrame(i))
