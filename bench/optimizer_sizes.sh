@@ -5,7 +5,7 @@
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
-build=${1:-$root/build}
+build=$(cd "${1:-$root/build}" && pwd)
 cli=$build/zell-cli
 [ -x "$cli" ] || { echo "no $cli: build zell first" >&2; exit 1; }
 
