@@ -9,6 +9,8 @@
 
 #ifdef ZELL_HAVE_GIFLIB
 #include <gif_lib.h>
+
+#include "support/gif_oracle.h"
 #endif
 
 namespace zell {
@@ -221,56 +223,11 @@ TEST_F(GifImport, OnlyGlobalTableWithAndWithoutLoading)
 
 #ifdef ZELL_HAVE_GIFLIB
 
-struct GifMemory {
-    const std::vector<uint8_t>* bytes;
-    size_t pos = 0;
-};
-
-int readMemory(GifFileType* gif, GifByteType* out, int n)
-{
-    auto* m = static_cast<GifMemory*>(gif->UserData);
-    int k = int(std::min<size_t>(size_t(n), m->bytes->size() - m->pos));
-    std::copy_n(m->bytes->data() + m->pos, k, out);
-    m->pos += size_t(k);
-    return k;
-}
-
 int writeMemory(GifFileType* gif, const GifByteType* in, int n)
 {
-    static_cast<std::vector<uint8_t>*>(gif->UserData)->insert(
-        static_cast<std::vector<uint8_t>*>(gif->UserData)->end(), in, in + n);
+    auto* out = static_cast<std::vector<uint8_t>*>(gif->UserData);
+    out->insert(out->end(), in, in + n);
     return n;
-}
-
-struct Decoded {
-    std::vector<uint8_t> indices;
-    std::vector<uint8_t> table;
-    bool interlaced = false;
-};
-
-std::vector<Decoded> giflibDecode(const std::vector<uint8_t>& bytes)
-{
-    GifMemory memory{&bytes};
-    int error = 0;
-    GifFileType* gif = DGifOpen(&memory, readMemory, &error);
-    std::vector<Decoded> out;
-    if (!gif)
-        return out;
-    if (DGifSlurp(gif) == GIF_OK) {
-        for (int i = 0; i < gif->ImageCount; ++i) {
-            const SavedImage& image = gif->SavedImages[i];
-            Decoded d;
-            size_t n = size_t(image.ImageDesc.Width) * size_t(image.ImageDesc.Height);
-            d.indices.assign(image.RasterBits, image.RasterBits + n);
-            const ColorMapObject* map = image.ImageDesc.ColorMap ? image.ImageDesc.ColorMap : gif->SColorMap;
-            for (int c = 0; map && c < map->ColorCount; ++c)
-                d.table.insert(d.table.end(), {map->Colors[c].Red, map->Colors[c].Green, map->Colors[c].Blue});
-            d.interlaced = image.ImageDesc.Interlace;
-            out.push_back(d);
-        }
-    }
-    DGifCloseFile(gif, &error);
-    return out;
 }
 
 // A three-image source written by giflib: global table, a local one, interlace.
@@ -310,16 +267,18 @@ std::vector<uint8_t> giflibSource()
 TEST_F(GifImport, GiflibDecodesEachWorkFileToTheSourceImage)
 {
     const auto source = giflibSource();
-    const auto expected = giflibDecode(source);
+    std::vector<test::GiflibImage> expected;
+    ASSERT_TRUE(test::giflibDecode(source, expected));
     ASSERT_EQ(expected.size(), 3u);
     SplitResult split;
     ASSERT_TRUE(splitGif(source, work, split));
     ASSERT_EQ(split.frames.size(), 3u);
     for (size_t i = 0; i < 3; ++i) {
-        const auto decoded = giflibDecode(test::readFile(split.frames[i]->workFilePath));
+        std::vector<test::GiflibImage> decoded;
+        ASSERT_TRUE(test::giflibDecode(test::readFile(split.frames[i]->workFilePath), decoded)) << i;
         ASSERT_EQ(decoded.size(), 1u) << i;
         EXPECT_EQ(decoded[0].indices, expected[i].indices) << i;
-        EXPECT_EQ(decoded[0].table, expected[i].table) << i;
+        EXPECT_EQ(decoded[0].colors, expected[i].colors) << i;
         EXPECT_EQ(decoded[0].interlaced, expected[i].interlaced) << i;
     }
 }
