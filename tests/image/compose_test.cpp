@@ -33,7 +33,7 @@ uint32_t tagOf(uint32_t x, uint32_t y, uint32_t tag) { return (x << 12) | (y << 
 std::vector<uint8_t> solid(uint32_t w, uint32_t h, uint32_t rgb)
 {
     ByteBuffer b;
-    createSolidImage(b, w, h, makeColor(uint8_t(rgb >> 16), uint8_t(rgb >> 8), uint8_t(rgb)));
+    EXPECT_TRUE(createSolidImage(b, w, h, makeColor(uint8_t(rgb >> 16), uint8_t(rgb >> 8), uint8_t(rgb))));
     return {b.data(), b.data() + b.size()};
 }
 
@@ -93,6 +93,8 @@ TEST(FillRect, ZeroSizeMeansWholePictureAndClips)
     EXPECT_EQ(pixelRgb(pic, 3, 2), 0x090909u);
     std::vector<uint8_t> pal(40 + 8 + 4, 0);
     EXPECT_FALSE(fillRect({pal.data(), pal.size()}, 0, 0, 0, 1, 1));
+    ByteBuffer none;
+    EXPECT_FALSE(createSolidImage(none, 0, 3, 0));
 }
 
 class Compose : public ::testing::Test {

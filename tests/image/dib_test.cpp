@@ -48,19 +48,6 @@ std::vector<uint8_t> le16(std::initializer_list<uint16_t> values)
     return out;
 }
 
-TEST(DibMeasure, ColorCountAndBitsOffsetFollowClrUsed)
-{
-    DibHeader h = makeDibHeader(3, 2, 8);
-    EXPECT_EQ(dibBitsOffset(h), 40u + 1024u);
-    h.clrUsed = 17;
-    EXPECT_EQ(dibBitsOffset(h), 40u + 68u);
-    EXPECT_EQ(dibColorCount(makeDibHeader(3, 2, 24)), 0u);
-    DibHeader fields = makeDibHeader(3, 2, 16);
-    fields.compression = kBiBitfields;
-    EXPECT_EQ(dibBitsOffset(fields), 52u);
-    EXPECT_EQ(dibStride(33, 1), 8u);
-}
-
 TEST(DibMeasure, CheckRefusesBadPictures)
 {
     auto good = dibOf(2, 1, 24, {}, {{1, 2, 3, 4, 5, 6}});
@@ -193,20 +180,6 @@ TEST(CountColors, StopsAtTwoHundredFiftySeven)
     EXPECT_EQ(withColors(300, 300), 257);
     EXPECT_EQ(withColors(1, 5), 1);
     EXPECT_EQ(countColors(dibOf(1, 1, 4, quads({0, 0}), {{0}}, 2)), 16) << "palette pictures report capacity";
-}
-
-TEST(CreateSolidImage, FillsEveryPixelBottomUp)
-{
-    ByteBuffer buffer;
-    ASSERT_TRUE(createSolidImage(buffer, 5, 3, makeColor(0x11, 0x22, 0x33)));
-    DibHeader h;
-    ASSERT_TRUE(checkDib(buffer.bytes(), &h));
-    EXPECT_EQ(h.height, 3);
-    EXPECT_EQ(h.sizeImage, 16u * 3);
-    for (uint32_t y = 0; y < 3; ++y)
-        for (uint32_t x = 0; x < 5; ++x)
-            EXPECT_EQ(test::pixelRgb(buffer.data(), x, y), 0x112233u);
-    EXPECT_FALSE(createSolidImage(buffer, 0, 3, 0));
 }
 
 } // namespace
