@@ -33,7 +33,7 @@ uint32_t tagOf(uint32_t x, uint32_t y, uint32_t tag) { return (x << 12) | (y << 
 std::vector<uint8_t> solid(uint32_t w, uint32_t h, uint32_t rgb)
 {
     ByteBuffer b;
-    createSolidImage(b, w, h, makeColor(uint8_t(rgb >> 16), uint8_t(rgb >> 8), uint8_t(rgb)));
+    EXPECT_TRUE(createSolidImage(b, w, h, makeColor(uint8_t(rgb >> 16), uint8_t(rgb >> 8), uint8_t(rgb))));
     return {b.data(), b.data() + b.size()};
 }
 
@@ -86,25 +86,21 @@ TEST(FillRect, ZeroSizeMeansWholePictureAndClips)
 {
     auto pic = solid(4, 3, 0);
     ASSERT_TRUE(fillRect(pic, makeColor(1, 2, 3), 0, 0, 0, 0));
-    for (uint32_t y = 0; y < 3; ++y)
-        for (uint32_t x = 0; x < 4; ++x)
-            EXPECT_EQ(pixelRgb(pic, x, y), 0x010203u);
+    for (uint32_t i = 0; i < 12; ++i)
+        EXPECT_EQ(pixelRgb(pic, i % 4, i / 4), 0x010203u) << i;
     ASSERT_TRUE(fillRect(pic, makeColor(9, 9, 9), 2, 1, 10, 10));
     EXPECT_EQ(pixelRgb(pic, 1, 1), 0x010203u);
     EXPECT_EQ(pixelRgb(pic, 3, 2), 0x090909u);
-    ByteBuffer eightBit;
     std::vector<uint8_t> pal(40 + 8 + 4, 0);
     EXPECT_FALSE(fillRect({pal.data(), pal.size()}, 0, 0, 0, 1, 1));
+    ByteBuffer none;
+    EXPECT_FALSE(createSolidImage(none, 0, 3, 0));
 }
 
 class Compose : public ::testing::Test {
 protected:
     RasterImage player;
-    void loadSolid(uint32_t w, uint32_t h, uint32_t rgb)
-    {
-        auto pic = solid(w, h, rgb);
-        ASSERT_TRUE(player.setDib(pic));
-    }
+    void loadSolid(uint32_t w, uint32_t h, uint32_t rgb) { ASSERT_TRUE(player.setDib(solid(w, h, rgb))); }
     uint32_t shown(uint32_t x, uint32_t y) { return pixelRgb(player.displayCanvas.data(), x, y); }
     uint32_t base(uint32_t x, uint32_t y) { return pixelRgb(player.baseCanvas.data(), x, y); }
 };
@@ -184,14 +180,12 @@ TEST(Shrink, ThreeToTwoAveragesByArea)
 TEST(Shrink, FitIntoKeepsAspectAndNeverEnlarges)
 {
     RasterImage picture;
-    auto big = solid(400, 200, 0x808080);
-    ASSERT_TRUE(picture.setDib(big));
+    ASSERT_TRUE(picture.setDib(solid(400, 200, 0x808080)));
     ASSERT_TRUE(picture.fitInto(100, 100, true));
     EXPECT_EQ(picture.imageSize(), std::make_pair(100u, 50u));
     EXPECT_EQ(pixelRgb(picture.image.data(), 50, 25), 0x808080u) << "flat areas stay flat";
 
-    auto small = solid(50, 20, 0);
-    ASSERT_TRUE(picture.setDib(small));
+    ASSERT_TRUE(picture.setDib(solid(50, 20, 0)));
     ASSERT_TRUE(picture.fitInto(100, 100, true));
     EXPECT_EQ(picture.imageSize(), std::make_pair(50u, 20u));
     ASSERT_TRUE(picture.fitInto(30, 40, false));

@@ -19,100 +19,19 @@ std::vector<uint8_t> toTrueColor(const std::vector<uint8_t>& dib)
     return {out.data(), out.data() + out.size()};
 }
 
-TEST(DibMeasure, ColorCountAndBitsOffsetFollowClrUsed)
-{
-    DibHeader h = makeDibHeader(3, 2, 8);
-    EXPECT_EQ(dibColorCount(h), 256u);
-    EXPECT_EQ(dibBitsOffset(h), 40u + 1024u);
-    h.clrUsed = 17;
-    EXPECT_EQ(dibColorCount(h), 17u);
-    EXPECT_EQ(dibBitsOffset(h), 40u + 68u);
-    EXPECT_EQ(dibColorCount(makeDibHeader(3, 2, 24)), 0u);
-    DibHeader fields = makeDibHeader(3, 2, 16);
-    fields.compression = kBiBitfields;
-    EXPECT_EQ(dibBitsOffset(fields), 52u);
-    EXPECT_EQ(dibStride(3, 24), 12u);
-    EXPECT_EQ(dibStride(33, 1), 8u);
-    EXPECT_EQ(dibPackedSize(makeDibHeader(3, -2, 24)), 40u + 24u);
-}
-
-TEST(DibMeasure, CheckRefusesBadPictures)
+std::vector<uint8_t> dibOf(int32_t width, int32_t height, uint16_t bitCount, std::vector<uint8_t> table,
+                           std::vector<std::vector<uint8_t>> rows, uint32_t clrUsed = 0, bool bitFields = false)
 {
     DibBuilder b;
-    b.header = makeDibHeader(2, 1, 24);
-    b.rows = {{1, 2, 3, 4, 5, 6}};
-    auto good = b.build();
-    EXPECT_TRUE(checkDib(good));
-    EXPECT_FALSE(checkDib({good.data(), good.size() - 1})) << "rows cut short";
-    auto rle = good;
-    putU32le(rle.data() + 16, 1);
-    EXPECT_FALSE(checkDib(rle)) << "RLE compression";
-    auto huge = good;
-    putI32le(huge.data() + 4, 1 << 15);
-    putI32le(huge.data() + 8, (1 << 13) + 1);
-    EXPECT_FALSE(checkDib(huge)) << "more than 2^28 pixels";
-    auto minHeight = good;
-    putI32le(minHeight.data() + 8, INT32_MIN);
-    EXPECT_FALSE(checkDib(minHeight));
+    b.header = makeDibHeader(width, height, bitCount, clrUsed);
+    if (bitFields)
+        b.header.compression = kBiBitfields;
+    b.table = std::move(table);
+    b.rows = std::move(rows);
+    return b.build();
 }
 
-TEST(ConvertToTrueColor, PaletteDepthsReadMostSignificantBitsFirst)
-{
-    // 4-bit, width 3: high nibble, low nibble, then the next byte's high nibble.
-    DibBuilder b;
-    b.header = makeDibHeader(3, 1, 4, 4);
-    b.table = quads({0x000000, 0xFF0000, 0x00FF00, 0x0000FF});
-    b.rows = {{0x12, 0x30}};
-    auto out = toTrueColor(b.build());
-    EXPECT_EQ(pixelRgb(out, 0, 0), 0xFF0000u);
-    EXPECT_EQ(pixelRgb(out, 1, 0), 0x00FF00u);
-    EXPECT_EQ(pixelRgb(out, 2, 0), 0x0000FFu);
-
-    DibBuilder one;
-    one.header = makeDibHeader(10, 1, 1);
-    one.table = quads({0x102030, 0xA0B0C0});
-    one.rows = {{0b10000001, 0b01000000}};
-    out = toTrueColor(one.build());
-    EXPECT_EQ(pixelRgb(out, 0, 0), 0xA0B0C0u);
-    EXPECT_EQ(pixelRgb(out, 1, 0), 0x102030u);
-    EXPECT_EQ(pixelRgb(out, 7, 0), 0xA0B0C0u);
-    EXPECT_EQ(pixelRgb(out, 9, 0), 0xA0B0C0u);
-
-    DibBuilder two;
-    two.header = makeDibHeader(5, 1, 2);
-    two.table = quads({0x111111, 0x222222, 0x333333, 0x444444});
-    two.rows = {{0b00011011, 0b11000000}};
-    out = toTrueColor(two.build());
-    EXPECT_EQ(pixelRgb(out, 0, 0), 0x111111u);
-    EXPECT_EQ(pixelRgb(out, 3, 0), 0x444444u);
-    EXPECT_EQ(pixelRgb(out, 4, 0), 0x444444u);
-}
-
-TEST(ConvertToTrueColor, IndicesBeyondShortTableStayBlack)
-{
-    DibBuilder b;
-    b.header = makeDibHeader(3, 1, 8, 2);
-    b.table = quads({0x123456, 0x654321});
-    b.rows = {{1, 2, 255}};
-    auto out = toTrueColor(b.build());
-    EXPECT_EQ(pixelRgb(out, 0, 0), 0x654321u);
-    EXPECT_EQ(pixelRgb(out, 1, 0), 0u);
-    EXPECT_EQ(pixelRgb(out, 2, 0), 0u);
-}
-
-TEST(ConvertToTrueColor, SixteenBitFiveFiveFive)
-{
-    DibBuilder b;
-    b.header = makeDibHeader(2, 1, 16);
-    // red 31, green 0, blue 16 then white
-    uint16_t a = (31 << 10) | 16, w = 0x7FFF;
-    b.rows = {{uint8_t(a), uint8_t(a >> 8), uint8_t(w), uint8_t(w >> 8)}};
-    auto out = toTrueColor(b.build());
-    EXPECT_EQ(pixelRgb(out, 0, 0), 0xFF0084u);
-    EXPECT_EQ(pixelRgb(out, 1, 0), 0xFFFFFFu);
-}
-
-std::vector<uint8_t> maskBytes(uint32_t r, uint32_t g, uint32_t b)
+std::vector<uint8_t> masks(uint32_t r, uint32_t g, uint32_t b)
 {
     std::vector<uint8_t> out(12);
     putU32le(out.data(), r);
@@ -121,71 +40,94 @@ std::vector<uint8_t> maskBytes(uint32_t r, uint32_t g, uint32_t b)
     return out;
 }
 
-TEST(ConvertToTrueColor, BitFieldsExpandEachMaskWidth)
+std::vector<uint8_t> le16(std::initializer_list<uint16_t> values)
 {
-    DibBuilder b;
-    b.header = makeDibHeader(2, 1, 16);
-    b.header.compression = kBiBitfields;
-    b.table = maskBytes(0xF800, 0x07E0, 0x001F);
-    uint16_t p0 = 0x1F << 11;           // red at full scale
-    uint16_t p1 = 0x20 << 5;            // green 6-bit 0x20
-    b.rows = {{uint8_t(p0), uint8_t(p0 >> 8), uint8_t(p1), uint8_t(p1 >> 8)}};
-    auto out = toTrueColor(b.build());
-    EXPECT_EQ(pixelRgb(out, 0, 0), 0xFF0000u);
-    EXPECT_EQ(pixelRgb(out, 1, 0), 0x008200u) << "6-bit 0x20 repeats to 130";
-
-    // 32-bit: 10-bit red (shifted down), 3-bit green (repeated), no blue.
-    DibBuilder w;
-    w.header = makeDibHeader(1, 1, 32);
-    w.header.compression = kBiBitfields;
-    w.table = maskBytes(0x3FF00000, 0x00000700, 0);
-    uint32_t px = (0x3FFu << 20) | (0x5u << 8) | 0xFF;
-    w.rows = {{uint8_t(px), uint8_t(px >> 8), uint8_t(px >> 16), uint8_t(px >> 24)}};
-    out = toTrueColor(w.build());
-    // 3-bit 101 -> 10110110 = 0xB6
-    EXPECT_EQ(pixelRgb(out, 0, 0), 0xFFB600u);
-
-    // 1-bit channel repeats to full scale; 2-bit 01 becomes 0x55.
-    DibBuilder n;
-    n.header = makeDibHeader(1, 1, 16);
-    n.header.compression = kBiBitfields;
-    n.table = maskBytes(0x1, 0x6, 0);
-    uint16_t q = 0x1 | (0x1 << 1);
-    n.rows = {{uint8_t(q), uint8_t(q >> 8)}};
-    out = toTrueColor(n.build());
-    EXPECT_EQ(pixelRgb(out, 0, 0), 0xFF5500u);
+    std::vector<uint8_t> out;
+    for (uint16_t v : values)
+        out.insert(out.end(), {uint8_t(v), uint8_t(v >> 8)});
+    return out;
 }
 
-TEST(ConvertToTrueColor, TrueColorDepthsAndRowOrder)
+TEST(DibMeasure, CheckRefusesBadPictures)
 {
-    DibBuilder b;
-    b.header = makeDibHeader(1, 2, 32); // bottom-up
-    b.rows = {{0x01, 0x02, 0x03, 0xEE}, {0x04, 0x05, 0x06, 0xEE}};
-    auto out = toTrueColor(b.build());
+    auto good = dibOf(2, 1, 24, {}, {{1, 2, 3, 4, 5, 6}});
+    EXPECT_TRUE(checkDib(good));
+    EXPECT_FALSE(checkDib({good.data(), good.size() - 1})) << "rows cut short";
+    auto bad = good;
+    putU32le(bad.data() + 16, 1);
+    EXPECT_FALSE(checkDib(bad)) << "RLE compression";
+    bad = good;
+    putI32le(bad.data() + 4, 1 << 15);
+    putI32le(bad.data() + 8, (1 << 13) + 1);
+    EXPECT_FALSE(checkDib(bad)) << "more than 2^28 pixels";
+    bad = good;
+    putI32le(bad.data() + 8, INT32_MIN);
+    EXPECT_FALSE(checkDib(bad));
+}
+
+TEST(ConvertToTrueColor, EveryDepthGivesTheSameColours)
+{
+    struct Case {
+        const char* what;
+        std::vector<uint8_t> dib;
+        std::vector<uint32_t> topRow; // 0xRRGGBB, left to right
+    };
+    const uint16_t red555 = (31 << 10) | 16; // red 31, green 0, blue 16
+    const uint32_t px32 = (0x3FFu << 20) | (0x5u << 8) | 0xFF;
+    const Case cases[] = {
+        // Palette depths read the most significant bits first.
+        {"1-bit", dibOf(10, 1, 1, quads({0x102030, 0xA0B0C0}), {{0b10000001, 0b01000000}}),
+         {0xA0B0C0, 0x102030, 0x102030, 0x102030, 0x102030, 0x102030, 0x102030, 0xA0B0C0, 0x102030, 0xA0B0C0}},
+        {"2-bit", dibOf(5, 1, 2, quads({0x111111, 0x222222, 0x333333, 0x444444}), {{0b00011011, 0b11000000}}),
+         {0x111111, 0x222222, 0x333333, 0x444444, 0x444444}},
+        {"4-bit", dibOf(3, 1, 4, quads({0x000000, 0xFF0000, 0x00FF00, 0x0000FF}), {{0x12, 0x30}}, 4),
+         {0xFF0000, 0x00FF00, 0x0000FF}},
+        // Indices beyond a short table stay black.
+        {"8-bit short table", dibOf(3, 1, 8, quads({0x123456, 0x654321}), {{1, 2, 255}}, 2), {0x654321, 0, 0}},
+        {"4-bit short table", dibOf(2, 1, 4, quads({0x123456, 0x654321}), {{0x13}}, 2), {0x654321, 0}},
+        {"16-bit 5-5-5", dibOf(2, 1, 16, {}, {le16({red555, 0x7FFF})}), {0xFF0084, 0xFFFFFF}},
+        // 6-bit green 0x20 repeats to 130.
+        {"5-6-5", dibOf(2, 1, 16, masks(0xF800, 0x07E0, 0x001F), {le16({0x1F << 11, 0x20 << 5})}, 0, true),
+         {0xFF0000, 0x008200}},
+        // 10-bit red shifted down, 3-bit green 101 repeated to 0xB6, no blue.
+        {"32-bit fields",
+         dibOf(1, 1, 32, masks(0x3FF00000, 0x700, 0),
+               {{uint8_t(px32), uint8_t(px32 >> 8), uint8_t(px32 >> 16), uint8_t(px32 >> 24)}}, 0, true),
+         {0xFFB600}},
+        // A 1-bit channel repeats to full scale; 2-bit 01 becomes 0x55.
+        {"narrow fields", dibOf(1, 1, 16, masks(0x1, 0x6, 0), {le16({0x3})}, 0, true), {0xFF5500}},
+        {"32-bit", dibOf(2, 1, 32, {}, {{1, 2, 3, 0xEE, 4, 5, 6, 0xEE}}), {0x030201, 0x060504}},
+    };
+    for (const Case& c : cases) {
+        const auto out = toTrueColor(c.dib);
+        DibHeader h;
+        ASSERT_TRUE(checkDib(out, &h)) << c.what;
+        EXPECT_EQ(h.bitCount, 24) << c.what;
+        for (uint32_t x = 0; x < c.topRow.size(); ++x)
+            EXPECT_EQ(pixelRgb(out, x, 0), c.topRow[x]) << c.what << " x " << x;
+    }
+}
+
+TEST(ConvertToTrueColor, RowOrderIsKept)
+{
+    const std::vector<std::vector<uint8_t>> rows{{0x01, 0x02, 0x03, 0xEE}, {0x04, 0x05, 0x06, 0xEE}};
+    auto out = toTrueColor(dibOf(1, 2, 32, {}, rows));
     EXPECT_EQ(pixelRgb(out, 0, 0), 0x060504u) << "top row is the last in memory";
     EXPECT_EQ(pixelRgb(out, 0, 1), 0x030201u);
-
-    b.header = makeDibHeader(1, -2, 32); // top-down keeps its sign
-    out = toTrueColor(b.build());
+    out = toTrueColor(dibOf(1, -2, 32, {}, rows));
     DibHeader h;
     ASSERT_TRUE(readDibHeader(out, h));
     EXPECT_EQ(h.height, -2);
     EXPECT_EQ(pixelRgb(out, 0, 0), 0x030201u);
 
-    DibBuilder t;
-    t.header = makeDibHeader(1, 1, 24);
-    t.header.xPelsPerMeter = 2835;
-    t.rows = {{9, 8, 7}};
-    auto src = t.build();
+    auto src = dibOf(1, 1, 24, {}, {{9, 8, 7}});
+    putI32le(src.data() + 24, 2835);
     EXPECT_EQ(toTrueColor(src), src) << "24-bit copies unchanged";
 }
 
 TEST(ConvertToTrueColor, RefusesOwnBlockAndUnknownCompression)
 {
-    DibBuilder b;
-    b.header = makeDibHeader(1, 1, 24);
-    b.rows = {{1, 2, 3}};
-    auto src = b.build();
+    auto src = dibOf(1, 1, 24, {}, {{1, 2, 3}});
     ByteBuffer buffer;
     ASSERT_TRUE(buffer.assign(src.data(), uint32_t(src.size())));
     EXPECT_FALSE(convertToTrueColor(buffer.bytes(), buffer));
@@ -200,7 +142,6 @@ TEST(MakeOrientedCopy, FlipsRowsAndSignBothWays)
     b.header = makeDibHeader(1, 3, 8, 2);
     b.header.size = 44; // a longer header is dropped from the copy
     b.table = {0, 0, 0, 0, /* header tail */ 1, 2, 3, 0, 4, 5, 6, 0};
-    b.header.size = 44;
     auto src = b.build();
     src.insert(src.end(), {10, 0, 0, 0, 11, 0, 0, 0, 12, 0, 0, 0});
     ByteBuffer down;
@@ -224,47 +165,21 @@ TEST(MakeOrientedCopy, FlipsRowsAndSignBothWays)
     EXPECT_TRUE(std::equal(same.data(), same.data() + same.size(), up.data(), up.data() + up.size()));
 }
 
-std::vector<uint8_t> trueColorWithColors(uint32_t distinct, uint32_t pixels)
-{
-    DibBuilder b;
-    b.header = makeDibHeader(int32_t(pixels), 1, 24);
-    std::vector<uint8_t> row;
-    for (uint32_t i = 0; i < pixels; ++i) {
-        uint32_t c = (i % distinct) * 0x010203u;
-        row.push_back(uint8_t(c));
-        row.push_back(uint8_t(c >> 8));
-        row.push_back(uint8_t(c >> 16));
-    }
-    b.rows = {row};
-    return b.build();
-}
-
 TEST(CountColors, StopsAtTwoHundredFiftySeven)
 {
-    EXPECT_EQ(countColors(trueColorWithColors(256, 1000)), 256);
-    EXPECT_EQ(countColors(trueColorWithColors(257, 1000)), 257);
-    EXPECT_EQ(countColors(trueColorWithColors(300, 300)), 257);
-    EXPECT_EQ(countColors(trueColorWithColors(1, 5)), 1);
-    DibBuilder b;
-    b.header = makeDibHeader(1, 1, 4);
-    b.table = quads({0, 0});
-    b.header.clrUsed = 2;
-    b.rows = {{0}};
-    EXPECT_EQ(countColors(b.build()), 16) << "palette pictures report capacity";
-}
-
-TEST(CreateSolidImage, FillsEveryPixelBottomUp)
-{
-    ByteBuffer buffer;
-    ASSERT_TRUE(createSolidImage(buffer, 5, 3, makeColor(0x11, 0x22, 0x33)));
-    DibHeader h;
-    ASSERT_TRUE(checkDib(buffer.bytes(), &h));
-    EXPECT_EQ(h.height, 3);
-    EXPECT_EQ(h.sizeImage, 16u * 3);
-    for (uint32_t y = 0; y < 3; ++y)
-        for (uint32_t x = 0; x < 5; ++x)
-            EXPECT_EQ(test::pixelRgb(buffer.data(), x, y), 0x112233u);
-    EXPECT_FALSE(createSolidImage(buffer, 0, 3, 0));
+    auto withColors = [](uint32_t distinct, uint32_t pixels) {
+        std::vector<uint8_t> row;
+        for (uint32_t i = 0; i < pixels; ++i) {
+            const uint32_t c = (i % distinct) * 0x010203u;
+            row.insert(row.end(), {uint8_t(c), uint8_t(c >> 8), uint8_t(c >> 16)});
+        }
+        return countColors(dibOf(int32_t(pixels), 1, 24, {}, {row}));
+    };
+    EXPECT_EQ(withColors(256, 1000), 256);
+    EXPECT_EQ(withColors(257, 1000), 257);
+    EXPECT_EQ(withColors(300, 300), 257);
+    EXPECT_EQ(withColors(1, 5), 1);
+    EXPECT_EQ(countColors(dibOf(1, 1, 4, quads({0, 0}), {{0}}, 2)), 16) << "palette pictures report capacity";
 }
 
 } // namespace

@@ -6,7 +6,6 @@
 #include <cstdlib>
 #include <vector>
 
-#include "image/random.h"
 #include "support/test_support.h"
 
 namespace zell {
@@ -59,31 +58,40 @@ int l1(uint32_t a, uint32_t b)
     return d;
 }
 
-TEST(NeuQuantSchedule, SmallPicturesLowerTheSampleFactor)
+// Index i's entry is at the least L1 distance from pixel i.
+void expectNearestEntries(const Reduced& r, const std::vector<uint32_t>& pixels)
 {
-    // 300 pixels: 900 / 36 = 25 samples give no step per cycle until factor 3.
-    NeuQuantSchedule s = neuQuantSchedule(900);
-    EXPECT_EQ(s.sampleFactor, 3);
-    EXPECT_EQ(s.samples, 100u);
-    EXPECT_EQ(s.cycleSteps, 1u);
-    EXPECT_EQ(s.alphaDecrement, 30);
-    EXPECT_EQ(s.step, 3u * 499u);
-
-    s = neuQuantSchedule(1920 * 1080 * 3);
-    EXPECT_EQ(s.sampleFactor, 12);
-    EXPECT_EQ(s.alphaDecrement, 33);
-    EXPECT_EQ(s.samples, 172800u);
-    EXPECT_EQ(s.cycleSteps, 1728u);
-
-    // One pixel: the factor runs out and becomes 1 with a cycle of one step.
-    s = neuQuantSchedule(3);
-    EXPECT_EQ(s.sampleFactor, 1);
-    EXPECT_EQ(s.samples, 1u);
-    EXPECT_EQ(s.cycleSteps, 1u);
+    ASSERT_EQ(r.indices.size(), pixels.size());
+    for (size_t i = 0; i < pixels.size(); ++i) {
+        int best = 1000;
+        for (uint32_t c : r.table)
+            best = std::min(best, l1(c, pixels[i]));
+        ASSERT_EQ(l1(r.table[r.indices[i]], pixels[i]), best) << "pixel " << i;
+    }
 }
 
-TEST(NeuQuantSchedule, StepAvoidsPrimesDividingTheLength)
+TEST(NeuQuantSchedule, SampleFactorAndStepFollowTheLength)
 {
+    struct Case {
+        uint64_t length;
+        int sampleFactor;
+        uint32_t samples, cycleSteps, step;
+    };
+    // 300 pixels: 900 / 36 = 25 samples give no step per cycle until factor 3.
+    // One pixel: the factor runs out and becomes 1 with a cycle of one step.
+    const Case cases[] = {{900, 3, 100, 1, 3 * 499}, {1920 * 1080 * 3, 12, 172800, 1728, 0}, {3, 1, 1, 1, 0}};
+    for (const Case& c : cases) {
+        const NeuQuantSchedule s = neuQuantSchedule(c.length);
+        EXPECT_EQ(s.sampleFactor, c.sampleFactor) << c.length;
+        EXPECT_EQ(s.samples, c.samples) << c.length;
+        EXPECT_EQ(s.cycleSteps, c.cycleSteps) << c.length;
+        if (c.step) {
+            EXPECT_EQ(s.step, c.step);
+        }
+    }
+    EXPECT_EQ(neuQuantSchedule(900).alphaDecrement, 30);
+    EXPECT_EQ(neuQuantSchedule(1920 * 1080 * 3).alphaDecrement, 33);
+    // The step avoids primes that divide the length.
     EXPECT_EQ(neuQuantSchedule(3 * 499).step, 3u * 491u);
     EXPECT_EQ(neuQuantSchedule(499 * 491).step, 3u * 487u);
     EXPECT_EQ(neuQuantSchedule(3 * 499 * 491 * 487).step, 3u * 503u);
@@ -95,10 +103,9 @@ TEST(NeuralQuantizer, SmallTrueColourPictureGetsFullTableAndNearestEntries)
     std::vector<uint32_t> pixels;
     for (uint32_t i = 0; i < 300; ++i)
         pixels.push_back(i < 257 ? i * 0x010305 % 0xFFFFFF : 0x808080);
-    const auto picture = trueColor(20, 15, pixels);
     NeuralQuantizer q;
     ByteBuffer out;
-    ASSERT_TRUE(q.reduce(picture, out));
+    ASSERT_TRUE(q.reduce(trueColor(20, 15, pixels), out));
     const Reduced r = read(out);
     EXPECT_EQ(r.header.bitCount, 8);
     EXPECT_EQ(r.header.clrUsed, 0u);
@@ -108,12 +115,7 @@ TEST(NeuralQuantizer, SmallTrueColourPictureGetsFullTableAndNearestEntries)
     ASSERT_EQ(r.table.size(), 256u);
     EXPECT_EQ(out.size(), 40u + 1024u + 300u);
     // The green-ordered search must find an entry at the least L1 distance.
-    for (size_t i = 0; i < pixels.size(); ++i) {
-        int best = 1000;
-        for (uint32_t c : r.table)
-            best = std::min(best, l1(c, pixels[i]));
-        EXPECT_EQ(l1(r.table[r.indices[i]], pixels[i]), best) << "pixel " << i;
-    }
+    expectNearestEntries(r, pixels);
 }
 
 TEST(NeuralQuantizer, FlatAreasKeepTheirColours)
@@ -129,31 +131,9 @@ TEST(NeuralQuantizer, FlatAreasKeepTheirColours)
     ASSERT_TRUE(q.reduce(trueColor(64, -48, pixels), out));
     const Reduced r = read(out);
     EXPECT_EQ(r.header.height, -48);
+    expectNearestEntries(r, pixels);
     for (size_t i = 0; i < pixels.size(); ++i)
         ASSERT_LE(l1(r.table[r.indices[i]], pixels[i]), 6) << "pixel " << i;
-}
-
-TEST(NeuralQuantizer, RandomPicturesAreMappedToNearestEntries)
-{
-    Random random(77);
-    for (int round = 0; round < 4; ++round) {
-        const int32_t width = 1 + random.next() % 90, height = 1 + random.next() % 50;
-        std::vector<uint32_t> pixels(size_t(width * height));
-        for (uint32_t& p : pixels)
-            p = (uint32_t(random.next()) << 9) ^ uint32_t(random.next());
-        NeuralQuantizer q;
-        ByteBuffer out;
-        ASSERT_TRUE(q.reduce(trueColor(width, height, pixels), out));
-        const Reduced r = read(out);
-        ASSERT_EQ(r.table.size(), 256u);
-        ASSERT_EQ(r.indices.size(), pixels.size());
-        for (size_t i = 0; i < pixels.size(); ++i) {
-            int best = 1000;
-            for (uint32_t c : r.table)
-                best = std::min(best, l1(c, pixels[i]));
-            ASSERT_EQ(l1(r.table[r.indices[i]], pixels[i]), best) << "round " << round << " pixel " << i;
-        }
-    }
 }
 
 TEST(NeuralQuantizer, PaletteAndOtherDepths)
