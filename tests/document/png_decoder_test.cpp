@@ -31,20 +31,18 @@ struct PngRecipe {
     std::vector<std::vector<png_byte>> rows{}; // packed as the file stores them
 };
 
-void appendBytes(png_structp png, png_bytep data, size_t length)
-{
-    auto* out = static_cast<std::vector<uint8_t>*>(png_get_io_ptr(png));
-    out->insert(out->end(), data, data + length);
-}
-
-void noFlush(png_structp) {}
-
 std::vector<uint8_t> encodePng(const PngRecipe& r)
 {
     std::vector<uint8_t> out;
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     png_infop info = png_create_info_struct(png);
-    png_set_write_fn(png, &out, appendBytes, noFlush);
+    png_set_write_fn(
+        png, &out,
+        [](png_structp p, png_bytep data, size_t length) {
+            auto* bytes = static_cast<std::vector<uint8_t>*>(png_get_io_ptr(p));
+            bytes->insert(bytes->end(), data, data + length);
+        },
+        [](png_structp) {});
     png_set_IHDR(png, info, r.width, r.height, r.bitDepth, r.colorType,
                  r.interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
                  PNG_FILTER_TYPE_DEFAULT);

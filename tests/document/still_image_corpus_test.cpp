@@ -12,10 +12,8 @@
 #include "document/bmp_decoder.h"
 #include "document/jpeg_decoder.h"
 #include "document/png_decoder.h"
-#include "document/still_image.h"
 #include "image/dib.h"
 #include "support/corpus.h"
-#include "support/gif_oracle.h"
 #include "support/md5.h"
 #include "support/test_support.h"
 
@@ -157,51 +155,6 @@ TEST_F(StillImageCorpus, BmpPixelsEqualImageMagickOrPillow)
         return e;
     });
 }
-
-#ifdef ZELL_HAVE_GIFLIB
-
-// What convertToGif makes of each file that decodes: 16/32-bit pictures are
-// refused, up to 256 colours come out exactly (giflib's reading), more are
-// reduced to 256.
-std::string conversionFault(std::span<const uint8_t> bytes)
-{
-    ByteBuffer picture, gif, rgb;
-    DibHeader h;
-    if (!decodeImage(bytes, picture, false) || !readDibHeader(picture.bytes(), h))
-        return "";
-    const bool converted = convertToGif(bytes, gif, false);
-    if (h.bitCount == 16 || h.bitCount == 32)
-        return converted ? "16/32-bit picture converted" : "";
-    std::vector<test::GiflibImage> images;
-    if (!converted || !test::giflibDecode(gif.bytes(), images) || images.size() != 1)
-        return "not converted to a readable stream";
-    const test::GiflibImage& image = images[0];
-    if (countColors(picture.bytes()) > 256)
-        return image.colors.size() == 256 ? "" : "not reduced to 256 colours";
-    if (!convertToTrueColor(picture.bytes(), rgb) || image.width != uint32_t(h.width) || image.height != h.absHeight())
-        return "size changed";
-    for (uint32_t i = 0; i < image.width * image.height; ++i) {
-        const uint32_t c = test::pixelRgb(rgb.data(), i % image.width, i / image.width);
-        if (image.colors[image.indices[i]] != makeColor(uint8_t(c >> 16), uint8_t(c >> 8), uint8_t(c)))
-            return "colours changed";
-    }
-    return "";
-}
-
-TEST_F(StillImageCorpus, EveryDecodedStillBecomesAGifThatShowsIt)
-{
-    std::vector<std::string> faults;
-    for (const std::string format : {"bmp", "jpeg", "png"}) {
-        for (const CorpusRow& row : test::corpusRows(format)) {
-            const std::string fault = conversionFault(test::readFile(test::corpusDir() / row.at("path")));
-            if (!fault.empty())
-                faults.push_back(row.at("path") + ": " + fault);
-        }
-    }
-    EXPECT_TRUE(faults.empty()) << ::testing::PrintToString(faults);
-}
-
-#endif
 
 } // namespace
 } // namespace zell

@@ -2,10 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <vector>
-
-#include <png.h>
 
 #include "image/bmp_file.h"
 #include "image/dib.h"
@@ -127,7 +124,7 @@ TEST(ConvertToGif, UpTo256ColoursKeepTheFewestBitsAndMoreGoThroughNeuQuant)
 
 TEST(ConvertToGif, PalettePicturesKeepTheirTableSizeAndTopDownStaysUpright)
 {
-    for (const uint16_t bitCount : {1, 4, 8}) {
+    for (const uint16_t bitCount : {1, 2, 4, 8}) {
         const auto dib = test::indexedDib(4, 2, {0x0000FF, 0x00FF00, 0xFF0000}, {0, 1, 0, 1, 1, 0, 1, 0}, bitCount);
         ByteBuffer gif;
         ASSERT_TRUE(convertToGif(makeBmpFile(dib), gif, false)) << bitCount;
