@@ -15,14 +15,14 @@ namespace {
 // A BMP file assembled from its parts; the offset field is filled in unless set.
 struct BmpFile {
     uint32_t headerSize = 40;
-    int32_t width = 0;
-    int32_t height = 0;
-    uint16_t bits = 8;
+    int32_t width = 1;
+    int32_t height = 1;
+    uint16_t bits = 24;
     uint32_t compression = 0;
     uint32_t clrUsed = 0;
-    std::vector<uint8_t> table;
-    std::vector<uint8_t> gap; // between table and pixel data
-    std::vector<uint8_t> pixels;
+    std::vector<uint8_t> table{};
+    std::vector<uint8_t> gap{}; // between table and pixel data
+    std::vector<uint8_t> pixels = {1, 2, 3, 0};
     bool zeroOffset = false;
 
     std::vector<uint8_t> build() const
@@ -31,8 +31,7 @@ struct BmpFile {
         std::vector<uint8_t> out(14 + std::max<uint32_t>(headerSize, 40), 0);
         out[0] = 'B';
         out[1] = 'M';
-        const uint32_t offset = zeroOffset ? 0 : uint32_t(14 + headerSize + table.size() + gap.size());
-        putU32le(out.data() + 10, offset);
+        putU32le(out.data() + 10, zeroOffset ? 0 : uint32_t(14 + headerSize + table.size() + gap.size()));
         uint8_t* h = out.data() + 14;
         putU32le(h, headerSize);
         putI32le(h + 4, width);
@@ -42,20 +41,12 @@ struct BmpFile {
         putU32le(h + 16, compression);
         putU32le(h + 32, clrUsed);
         out.resize(14 + headerSize);
-        out.insert(out.end(), table.begin(), table.end());
-        out.insert(out.end(), gap.begin(), gap.end());
-        out.insert(out.end(), pixels.begin(), pixels.end());
+        for (const auto* part : {&table, &gap, &pixels})
+            out.insert(out.end(), part->begin(), part->end());
         putU32le(out.data() + 2, uint32_t(out.size()));
         return out;
     }
 };
-
-DibHeader headerOf(const ByteBuffer& picture)
-{
-    DibHeader h;
-    EXPECT_TRUE(checkDib(picture.bytes(), &h));
-    return h;
-}
 
 TEST(BmpDecoder, PaletteTablesFollowDepthOrUsedCount)
 {
@@ -65,17 +56,14 @@ TEST(BmpDecoder, PaletteTablesFollowDepthOrUsedCount)
         uint32_t entries;
     };
     for (const Case c : {Case{1, 0, 2}, Case{4, 0, 16}, Case{8, 0, 256}, Case{8, 3, 3}, Case{2, 0, 4}}) {
-        BmpFile file;
-        file.width = 3;
-        file.height = 2;
-        file.bits = c.bits;
-        file.clrUsed = c.clrUsed;
+        BmpFile file{.width = 3, .height = 2, .bits = c.bits, .clrUsed = c.clrUsed};
         for (uint32_t i = 0; i < c.entries; ++i)
             file.table.insert(file.table.end(), {uint8_t(i), uint8_t(i + 1), uint8_t(i + 2), 0});
         file.pixels.assign(2 * dibStride(3, c.bits), 0x11);
         ByteBuffer picture;
+        DibHeader h;
         ASSERT_TRUE(decodeBmp(file.build(), picture)) << c.bits;
-        const DibHeader h = headerOf(picture);
+        ASSERT_TRUE(checkDib(picture.bytes(), &h));
         EXPECT_EQ(h.bitCount, c.bits);
         EXPECT_EQ(dibColorCount(h), c.entries);
         EXPECT_EQ(picture.size(), 40 + 4 * c.entries + file.pixels.size());
@@ -84,126 +72,77 @@ TEST(BmpDecoder, PaletteTablesFollowDepthOrUsedCount)
     }
 }
 
-TEST(BmpDecoder, PixelDataComeFromTheOffsetField)
+TEST(BmpDecoder, PixelDataComeFromTheOffsetFieldAndTrueColourDropsItsTable)
 {
-    BmpFile file;
-    file.width = 1;
-    file.height = 1;
-    file.bits = 24;
-    file.gap = {0xEE, 0xEE, 0xEE, 0xEE, 0xEE};
-    file.pixels = {1, 2, 3, 0};
-    ByteBuffer picture;
-    ASSERT_TRUE(decodeBmp(file.build(), picture));
-    EXPECT_EQ(test::pixelRgb(picture.data(), 0, 0), 0x030201u);
-
-    file.gap.clear();
-    file.zeroOffset = true;
-    ASSERT_TRUE(decodeBmp(file.build(), picture)) << "offset 0: rows right after the header";
-    EXPECT_EQ(test::pixelRgb(picture.data(), 0, 0), 0x030201u);
+    std::vector<BmpFile> files(3);
+    files[0].gap = {0xEE, 0xEE, 0xEE, 0xEE, 0xEE};
+    files[1].zeroOffset = true; // rows right after the header
+    files[2].clrUsed = 2;
+    files[2].gap = test::quads({0x123456, 0x654321});
+    for (const BmpFile& file : files) {
+        ByteBuffer picture;
+        DibHeader h;
+        ASSERT_TRUE(decodeBmp(file.build(), picture)) << file.gap.size();
+        ASSERT_TRUE(checkDib(picture.bytes(), &h));
+        EXPECT_EQ(h.clrUsed, 0u);
+        EXPECT_EQ(test::pixelRgb(picture.data(), 0, 0), 0x030201u) << file.gap.size();
+    }
 }
 
 TEST(BmpDecoder, LargerHeaderIsCutTo40BytesAndTopDownKeepsItsOrder)
 {
-    BmpFile file;
-    file.headerSize = 108;
-    file.width = 2;
-    file.height = -2;
-    file.bits = 1;
+    BmpFile file{.headerSize = 108, .width = 2, .height = -2, .bits = 1};
     file.table = test::quads({0x000000, 0xFFFFFF});
     file.pixels = {0x80, 0, 0, 0, 0x40, 0, 0, 0}; // top row: white, black; bottom: black, white
-    ByteBuffer picture;
+    ByteBuffer picture, rgb;
+    DibHeader h;
     ASSERT_TRUE(decodeBmp(file.build(), picture));
-    const DibHeader h = headerOf(picture);
+    ASSERT_TRUE(checkDib(picture.bytes(), &h));
     EXPECT_EQ(h.size, 40u);
     EXPECT_EQ(h.height, -2);
-    ByteBuffer rgb;
     ASSERT_TRUE(convertToTrueColor(picture.bytes(), rgb));
     EXPECT_EQ(test::pixelRgb(rgb.data(), 0, 0), 0xFFFFFFu);
     EXPECT_EQ(test::pixelRgb(rgb.data(), 1, 0), 0x000000u);
     EXPECT_EQ(test::pixelRgb(rgb.data(), 1, 1), 0xFFFFFFu);
-}
 
-TEST(BmpDecoder, BitFieldMasksOfLargeHeadersAreReadFromTheHeader)
-{
-    // A V4 header holds its masks at the place a 40-byte header's follow it.
-    BmpFile file;
-    file.headerSize = 108;
-    file.width = 1;
-    file.height = 1;
-    file.bits = 16;
-    file.compression = 3;
-    file.pixels = {0x00, 0xF8, 0, 0}; // red in 5-6-5
+    // A V4 header holds its bit-field masks where a 40-byte header's follow it.
+    file = {.headerSize = 108, .bits = 16, .compression = 3, .pixels = {0x00, 0xF8, 0, 0}}; // red in 5-6-5
     std::vector<uint8_t> bytes = file.build();
     putU32le(bytes.data() + 54, 0xF800);
     putU32le(bytes.data() + 58, 0x07E0);
     putU32le(bytes.data() + 62, 0x001F);
-    ByteBuffer picture, rgb;
     ASSERT_TRUE(decodeBmp(bytes, picture));
     ASSERT_TRUE(convertToTrueColor(picture.bytes(), rgb));
     EXPECT_EQ(test::pixelRgb(rgb.data(), 0, 0), 0xFF0000u);
 }
 
-TEST(BmpDecoder, TrueColourFileWithATableDropsTheTableCount)
-{
-    BmpFile file;
-    file.width = 1;
-    file.height = 1;
-    file.bits = 24;
-    file.clrUsed = 2;
-    file.gap = test::quads({0x123456, 0x654321});
-    file.pixels = {9, 8, 7, 0};
-    ByteBuffer picture;
-    ASSERT_TRUE(decodeBmp(file.build(), picture));
-    EXPECT_EQ(headerOf(picture).clrUsed, 0u);
-    EXPECT_EQ(test::pixelRgb(picture.data(), 0, 0), 0x070809u);
-}
-
 TEST(BmpDecoder, RefusesWhatItCannotReadFaithfully)
 {
-    BmpFile good;
-    good.width = 4;
-    good.height = 2;
-    good.bits = 8;
-    good.clrUsed = 2;
-    good.table = test::quads({0, 0xFFFFFF});
-    good.pixels.assign(8, 1);
+    const BmpFile good{.width = 4, .height = 2, .bits = 8, .clrUsed = 2, .table = test::quads({0, 0xFFFFFF}),
+                       .pixels = std::vector<uint8_t>(8, 1)};
     ByteBuffer picture;
     ASSERT_TRUE(decodeBmp(good.build(), picture));
-
-    auto refused = [](BmpFile file) {
-        ByteBuffer out;
-        return !decodeBmp(file.build(), out) && out.empty();
+    const std::pair<const char*, void (*)(BmpFile&)> cases[] = {
+        {"run-length compression", [](BmpFile& f) { f.compression = 1; }},
+        {"OS/2 header", [](BmpFile& f) { f.headerSize = 12; }},
+        {"bit fields on 24 bits", [](BmpFile& f) { f.bits = 24, f.compression = 3, f.pixels.assign(24, 0); }},
+        {"unknown depth", [](BmpFile& f) { f.bits = 30000; }},
+        {"negative width", [](BmpFile& f) { f.width = -4; }},
+        {"table beyond the file", [](BmpFile& f) { f.clrUsed = 0x40000000; }},
     };
-    BmpFile f = good;
-    f.compression = 1;
-    EXPECT_TRUE(refused(f)) << "run-length compression";
-    f = good;
-    f.headerSize = 12;
-    EXPECT_TRUE(refused(f)) << "OS/2 header";
-    f = good;
-    f.bits = 24;
-    f.compression = 3;
-    f.pixels.assign(24, 0);
-    EXPECT_TRUE(refused(f)) << "bit fields on 24 bits";
-    f = good;
-    f.bits = 30000;
-    EXPECT_TRUE(refused(f)) << "unknown depth";
-    f = good;
-    f.width = -4;
-    EXPECT_TRUE(refused(f)) << "negative width";
-    f = good;
-    f.clrUsed = 0x40000000;
-    EXPECT_TRUE(refused(f)) << "table beyond the file";
+    for (const auto& [why, spoil] : cases) {
+        BmpFile f = good;
+        spoil(f);
+        ByteBuffer out;
+        EXPECT_FALSE(decodeBmp(f.build(), out)) << why;
+        EXPECT_TRUE(out.empty()) << why;
+    }
 }
 
 TEST(BmpDecoder, EveryTruncationFailsAndLeavesThePictureAlone)
 {
-    BmpFile file;
-    file.width = 5;
-    file.height = 3;
-    file.bits = 4;
-    file.table.assign(64, 0x22);
-    file.pixels.assign(12, 0x12);
+    BmpFile file{.width = 5, .height = 3, .bits = 4, .table = std::vector<uint8_t>(64, 0x22),
+                 .pixels = std::vector<uint8_t>(12, 0x12)};
     const std::vector<uint8_t> bytes = file.build();
     ByteBuffer picture;
     ASSERT_TRUE(picture.assign(reinterpret_cast<const uint8_t*>("keep"), 4));

@@ -2,10 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <vector>
-
-#include <png.h>
 
 #include "image/bmp_file.h"
 #include "image/dib.h"
@@ -47,7 +44,6 @@ int globalTableBits(const ByteBuffer& gif)
 // A one-image GIF with a transparent entry: red, green (transparent), blue, black.
 std::vector<uint8_t> transparentGif()
 {
-    const std::vector<uint8_t> table = {255, 0, 0, 0, 255, 0, 0, 0, 255, 0, 0, 0};
     ByteBuffer gif;
     const auto dib = test::indexedDib(2, 1, {makeColor(255, 0, 0), makeColor(0, 255, 0), makeColor(0, 0, 255), 0}, {0, 1});
     EXPECT_TRUE(encodeGifImage(dib, gif, 2, false, kNoColor, makeColor(0, 255, 0)));
@@ -64,15 +60,14 @@ TEST(DecodeImage, DispatchesByFormatAndPassesTheTransparencyFlag)
     EXPECT_NE(test::tableOf(replaced.bytes())[1], makeColor(0, 255, 0)) << "transparent entry replaced";
 
     const auto dib = test::indexedDib(3, 2, {0, 0xFFFFFF}, {0, 1, 0, 1, 0, 1}, 1);
-    ByteBuffer picture;
-    ASSERT_TRUE(decodeImage(makeBmpFile(dib), picture, false));
-    EXPECT_EQ(toVector(picture), dib);
-
-    std::vector<uint8_t> prefixed(128, 0);
     const auto bmp = makeBmpFile(dib);
+    std::vector<uint8_t> prefixed(128, 0); // a 128-byte header in front
     prefixed.insert(prefixed.end(), bmp.begin(), bmp.end());
-    ASSERT_TRUE(decodeImage(prefixed, picture, false)) << "a 128-byte header in front";
-    EXPECT_EQ(toVector(picture), dib);
+    for (const auto& file : {bmp, prefixed}) {
+        ByteBuffer picture;
+        ASSERT_TRUE(decodeImage(file, picture, false)) << file.size();
+        EXPECT_EQ(toVector(picture), dib);
+    }
 }
 
 TEST(DecodeImage, RefusesShortUnknownAndImagelessDataLeavingThePicture)
@@ -109,58 +104,36 @@ void expectSameColours(const ByteBuffer& gif, std::span<const uint8_t> picture)
     }
 }
 
-TEST(ConvertToGif, BitsFollowTheColourCount)
+TEST(ConvertToGif, UpTo256ColoursKeepTheFewestBitsAndMoreGoThroughNeuQuant)
 {
-    struct Case {
-        uint32_t colours;
-        int bits;
-    };
-    for (const Case c : {Case{2, 1}, Case{3, 2}, Case{5, 3}, Case{256, 8}}) {
-        const auto dib = distinctColours(c.colours);
-        ByteBuffer gif;
-        ASSERT_TRUE(convertToGif(dib, gif, true)) << c.colours;
-        EXPECT_EQ(globalTableBits(gif), c.bits) << c.colours;
-        expectSameColours(gif, dib);
+    for (const auto& [colours, bits] : {std::pair{2u, 1}, {3u, 2}, {5u, 3}, {256u, 8}, {257u, 8}}) {
+        const auto dib = distinctColours(colours);
+        ByteBuffer gif, reduced, expected;
+        ASSERT_TRUE(convertToGif(dib, gif, true)) << colours;
+        EXPECT_EQ(globalTableBits(gif), bits) << colours;
+        if (colours <= 256) {
+            expectSameColours(gif, dib);
+            continue;
+        }
+        NeuralQuantizer quantizer;
+        ASSERT_TRUE(quantizer.reduce(dib, reduced));
+        ASSERT_TRUE(encodeGifImage(reduced.bytes(), expected, 8, false));
+        EXPECT_EQ(toVector(gif), toVector(expected));
     }
 }
 
-TEST(ConvertToGif, MoreThan256ColoursGoThroughNeuQuant)
+TEST(ConvertToGif, PalettePicturesKeepTheirTableSizeAndTopDownStaysUpright)
 {
-    const auto dib = distinctColours(257);
-    ByteBuffer gif;
-    ASSERT_TRUE(convertToGif(dib, gif, true));
-    EXPECT_EQ(globalTableBits(gif), 8);
-    ByteBuffer reduced, expected;
-    NeuralQuantizer quantizer;
-    ASSERT_TRUE(quantizer.reduce(dib, reduced));
-    ASSERT_TRUE(encodeGifImage(reduced.bytes(), expected, 8, false));
-    EXPECT_EQ(toVector(gif), toVector(expected));
-    std::vector<test::GiflibImage> images;
-    ASSERT_TRUE(test::giflibDecode(gif.bytes(), images));
-    EXPECT_EQ(images.size(), 1u);
-}
-
-TEST(ConvertToGif, PalettePicturesKeepTheirTableSize)
-{
-    const std::vector<uint32_t> colours = {0x0000FF, 0x00FF00, 0xFF0000};
-    struct Case {
-        uint16_t bitCount;
-        int bits;
-    };
-    for (const Case c : {Case{1, 1}, Case{4, 4}, Case{8, 8}}) {
-        const auto dib = test::indexedDib(4, 2, colours, {0, 1, 0, 1, 1, 0, 1, 0}, c.bitCount);
+    for (const uint16_t bitCount : {1, 2, 4, 8}) {
+        const auto dib = test::indexedDib(4, 2, {0x0000FF, 0x00FF00, 0xFF0000}, {0, 1, 0, 1, 1, 0, 1, 0}, bitCount);
         ByteBuffer gif;
-        ASSERT_TRUE(convertToGif(makeBmpFile(dib), gif, false)) << c.bitCount;
-        EXPECT_EQ(globalTableBits(gif), c.bits) << "an 8-bit picture keeps 8 bits with 2 colours used";
+        ASSERT_TRUE(convertToGif(makeBmpFile(dib), gif, false)) << bitCount;
+        EXPECT_EQ(globalTableBits(gif), bitCount) << "an 8-bit picture keeps 8 bits with 2 colours used";
         expectSameColours(gif, dib);
     }
-}
-
-TEST(ConvertToGif, TopDownBmpComesOutTheRightWayUp)
-{
-    const auto dib = test::indexedDib(2, 2, {0x000000, 0xFFFFFF}, {1, 0, 0, 0}, 8, true);
+    const auto topDown = test::indexedDib(2, 2, {0x000000, 0xFFFFFF}, {1, 0, 0, 0}, 8, true);
     ByteBuffer gif;
-    ASSERT_TRUE(convertToGif(makeBmpFile(dib), gif, false));
+    ASSERT_TRUE(convertToGif(makeBmpFile(topDown), gif, false));
     std::vector<test::GiflibImage> images;
     ASSERT_TRUE(test::giflibDecode(gif.bytes(), images));
     EXPECT_EQ(images[0].colors[images[0].indices[0]], 0xFFFFFFu) << "top left is white";
