@@ -171,23 +171,6 @@ TEST_F(TransitionInsertion, GenerateWritesEachStepAsAGifWithAnExactTable)
             colours.push_back(table.at(index));
         EXPECT_EQ(colours, std::vector<uint32_t>({makeColor(uint8_t(10 * step), 0, 0), kGreen, kBlue}));
     }
-
-    class Rainbow : public ScriptedTransition {
-        bool stepPicture(ByteBuffer& out, uint32_t, uint32_t) override
-        {
-            std::vector<uint32_t> pixels;
-            for (uint32_t i = 0; i < 300; ++i)
-                pixels.push_back(makeColor(uint8_t(i), uint8_t(i * 7), uint8_t(i >> 1)));
-            const auto dib = test::trueColorDib(20, 15, pixels);
-            return out.assign(dib.data(), uint32_t(dib.size()));
-        }
-    } rainbow;
-    ASSERT_TRUE(generateTransition(rainbow, red3x1(), red3x1(), 1, false, work, files));
-    ASSERT_EQ(files.size(), 1u);
-    EXPECT_EQ(files[0].colorCount, 256) << "more than 256 colours are reduced";
-    ByteBuffer picture;
-    ASSERT_TRUE(decodeGifImage(test::readFile(files[0].path), picture, 0, false));
-    EXPECT_EQ(dibColorCount(picture.bytes()), 256u);
 }
 
 TEST_F(TransitionInsertion, PreviewWritesBmpFilesFramedBySourceAndDestination)
