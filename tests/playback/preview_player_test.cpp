@@ -40,6 +40,7 @@ protected:
     FakeHost host;
     PreviewPlayer player{host, clock};
 
+    void SetUp() override { player.setScreen(4, 4); }
     Frame& add(uint32_t color, uint16_t delay, uint32_t size = 4)
     {
         auto frame = test::solidFrame(work, size, size, color);
@@ -55,31 +56,34 @@ protected:
     uint32_t screenPixel(uint32_t x, uint32_t y) { return test::pixelRgb(player.canvas().displayCanvas.data(), x, y); }
 };
 
-TEST_F(Player, NothingStartsWithoutFramesAndOneFrameStaysStill)
+TEST_F(Player, OneFrameStaysStillAndDelayZeroFollowsOnTheNextTick)
 {
-    player.setScreen(4, 4);
     EXPECT_FALSE(player.start());
     add(0xFF0000, 10);
     EXPECT_FALSE(player.start());
     EXPECT_FALSE(player.playing());
-    EXPECT_FALSE(player.animationShown());
     EXPECT_EQ(screenPixel(0, 0), 0x0000FFu) << "frame 0 is composed all the same (blue-green-red order)";
     EXPECT_EQ(host.busy, 0);
+
+    host.frames.frameAt(0)->delay = 0;
+    add(2, 0);
+    host.shown.clear();
+    ASSERT_TRUE(player.start());
+    player.tick();
+    EXPECT_EQ(host.shown, std::vector<int>({0, 1}));
 }
 
 TEST_F(Player, SpeedScalesTheWaitAndIsReadOnEveryTick)
 {
-    player.setScreen(4, 4);
-    add(0x000001, 10);
-    add(0x000002, 10);
-    add(0x000003, 10);
+    for (uint32_t c = 1; c <= 3; ++c)
+        add(c, 10);
     host.speedPosition = -2;
     ASSERT_TRUE(player.start());
     EXPECT_EQ(host.busy, 1);
     advance(399);
     EXPECT_EQ(host.shown, std::vector<int>({0})) << "100 ms at 1/4 speed is 400 ms";
     advance(1);
-    EXPECT_EQ(host.shown, std::vector<int>({0, 1}));
+    EXPECT_EQ(host.shown.size(), 2u);
     host.speedPosition = 2;
     advance(24);
     EXPECT_EQ(host.shown.size(), 2u);
@@ -96,11 +100,8 @@ TEST_F(Player, SpeedScalesTheWaitAndIsReadOnEveryTick)
 
 TEST_F(Player, UserInputWaitsAndStatusTexts)
 {
-    player.setScreen(4, 4);
-    Frame& a = add(1, 0);
-    a.userInput = 2;
-    Frame& b = add(2, 50);
-    b.userInput = 2;
+    add(1, 0).userInput = 2;
+    add(2, 50).userInput = 2;
     add(3, 10);
     ASSERT_TRUE(player.start());
     EXPECT_EQ(player.waitMs(), kWaitForInput);
@@ -120,28 +121,16 @@ TEST_F(Player, UserInputWaitsAndStatusTexts)
     EXPECT_EQ(player.statusText(), "100 ms.");
 }
 
-TEST_F(Player, DelayZeroFollowsOnTheNextTick)
-{
-    player.setScreen(4, 4);
-    add(1, 0);
-    add(2, 0);
-    ASSERT_TRUE(player.start());
-    player.tick();
-    EXPECT_EQ(host.shown, std::vector<int>({0, 1}));
-}
-
-TEST_F(Player, DisposalAndWrapRestartTheBase)
+TEST_F(Player, DisposalAndWrapRestartTheBaseAndStoppingPointsAtTheNextFrame)
 {
     player.setScreen(8, 8);
     player.setBackground(0xFFFFFF);
-    Frame& big = add(0x102030, 10, 8);
-    big.disposal = 1;
+    add(0x102030, 10, 8).disposal = 1;
     Frame& small = add(0x405060, 10, 2);
     small.left = 2;
     small.top = 2;
     small.disposal = 2;
-    Frame& tiny = add(0x708090, 10, 1);
-    tiny.disposal = 3;
+    add(0x708090, 10, 1).disposal = 3;
     ASSERT_TRUE(player.start());
     advance(100);
     EXPECT_EQ(screenPixel(2, 2), 0x605040u);
@@ -155,28 +144,18 @@ TEST_F(Player, DisposalAndWrapRestartTheBase)
     EXPECT_EQ(screenPixel(0, 0), 0x908070u) << "the display keeps the last frame until the next";
     advance(100);
     EXPECT_EQ(host.shown, std::vector<int>({0, 1, 2, 0}));
-}
 
-TEST_F(Player, StoppingPointsAtTheNextFrame)
-{
-    player.setScreen(4, 4);
-    add(1, 10);
-    add(2, 10);
-    ASSERT_TRUE(player.start());
-    advance(100);
     player.toggle();
     EXPECT_FALSE(player.playing());
-    EXPECT_EQ(host.stoppedAt, 0) << "after the last frame comes frame 0";
+    EXPECT_EQ(host.stoppedAt, 1) << "stopping points at the frame after the one shown";
     EXPECT_EQ(host.busy, 0);
     EXPECT_TRUE(player.statusText().empty());
 }
 
 TEST_F(Player, FastForwardAndFrameStepModes)
 {
-    player.setScreen(4, 4);
-    add(1, 100);
-    add(2, 100);
-    add(3, 100);
+    for (uint32_t c = 1; c <= 3; ++c)
+        add(c, 100);
     player.pressMode(kModeFastForward);
     ASSERT_TRUE(player.start());
     EXPECT_EQ(player.waitMs(), 24u);

@@ -10,7 +10,7 @@ namespace zell {
 namespace {
 
 namespace fs = std::filesystem;
-using test::tagged;
+using test::differences;
 using test::truecolorPicture;
 
 std::unique_ptr<TransitionPlugin> shipped(const std::string& name)
@@ -33,8 +33,13 @@ std::vector<uint8_t> stepOf(TransitionPlugin& plugin, const std::vector<uint8_t>
     return {out.data(), out.data() + out.size()};
 }
 
-uint32_t S(uint32_t x, uint32_t y) { return tagged(0x11, x, y); }
-uint32_t D(uint32_t x, uint32_t y) { return tagged(0x22, x, y); }
+std::vector<uint8_t> flat(int32_t width, uint32_t value)
+{
+    return truecolorPicture(width, 1, false, [value](uint32_t, uint32_t) { return value; });
+}
+
+uint32_t S(uint32_t x, uint32_t y) { return test::tagged(0x11, x, y); }
+uint32_t D(uint32_t x, uint32_t y) { return test::tagged(0x22, x, y); }
 
 TEST(DiagonalWipePlugin, HalfwayCoversTheTriangleFromItsCorner)
 {
@@ -46,47 +51,17 @@ TEST(DiagonalWipePlugin, HalfwayCoversTheTriangleFromItsCorner)
         auto src = truecolorPicture(4, 4, topDown, S);
         auto dst = truecolorPicture(4, 4, !topDown, D);
         // p = 1/2: pixel centres with x/W + y/H < 1, i.e. x + y < 3.
-        EXPECT_EQ(test::differences(stepOf(*down, src, dst, 0, 1), 4, 4,
-                                    [](uint32_t x, uint32_t y) { return x + y < 3 ? D(x, y) : S(x, y); }), "");
-        EXPECT_EQ(test::differences(stepOf(*up, src, dst, 0, 1), 4, 4,
-                                    [](uint32_t x, uint32_t y) { return 3 - x + y < 3 ? D(x, y) : S(x, y); }), "");
-        // A smaller destination: outside it the source stays.
-        auto small = truecolorPicture(2, 1, topDown, D);
-        EXPECT_EQ(test::differences(stepOf(*down, src, small, 0, 1), 4, 4,
-                                    [](uint32_t x, uint32_t y) { return x + y < 3 && x < 2 && y < 1 ? D(x, y) : S(x, y); }),
-                  "");
+        EXPECT_EQ(differences(stepOf(*down, src, dst, 0, 1), 4, 4,
+                              [](uint32_t x, uint32_t y) { return x + y < 3 ? D(x, y) : S(x, y); }), "");
+        EXPECT_EQ(differences(stepOf(*up, src, dst, 0, 1), 4, 4,
+                              [](uint32_t x, uint32_t y) { return 3 - x + y < 3 ? D(x, y) : S(x, y); }), "");
+        // Outside a smaller destination the source stays.
+        EXPECT_EQ(differences(stepOf(*down, src, truecolorPicture(2, 1, topDown, D), 0, 1), 4, 4,
+                              [](uint32_t x, uint32_t y) { return x < 2 && y < 1 ? D(x, y) : S(x, y); }), "");
     }
 }
 
 TEST(MosaicPlugin, AveragesBlocksOfTheSettingsSize)
-{
-    test::ScratchDir dir;
-    const fs::path config = dir.path() / "mosaic.conf";
-    test::ScopedEnvironment env("ZELL_MOSAIC_CONFIG", config.c_str());
-    auto mosaic = shipped("モザイク");
-    ASSERT_TRUE(mosaic);
-    EXPECT_TRUE(mosaic->hasSettingsDialog());
-    auto src = truecolorPicture(4, 2, true, [](uint32_t x, uint32_t y) { return x * 4 + y * 8; });
-    auto dst = truecolorPicture(4, 2, false, [](uint32_t x, uint32_t y) { return x * 10 + y * 40; });
-
-    // No file: blocks of up to 16, one block over the whole picture at p = 1/2.
-    EXPECT_EQ(test::differences(stepOf(*mosaic, src, dst, 0, 1), 4, 2, [](uint32_t, uint32_t) { return 35u; }), "");
-
-    const std::string text = "# largest block\nblock = 2\n";
-    test::writeFile(config, {text.begin(), text.end()});
-    // p = 1/2: the destination in 2 x 2 blocks: (0+10+40+50)/4, (20+30+60+70)/4.
-    EXPECT_EQ(test::differences(stepOf(*mosaic, src, dst, 0, 1), 4, 2,
-                                [](uint32_t x, uint32_t) { return x < 2 ? 25u : 45u; }), "");
-    // p = 1/4: 1 + (2 - 1) * 0.5 + 0.5 = 2, still the source: (0+4+8+12)/4, (8+12+16+20)/4.
-    EXPECT_EQ(test::differences(stepOf(*mosaic, src, dst, 0, 3), 4, 2,
-                                [](uint32_t x, uint32_t) { return x < 2 ? 6u : 14u; }), "");
-    // A destination smaller than the block: the source fills the rest of it.
-    auto dot = truecolorPicture(1, 1, false, [](uint32_t, uint32_t) { return 100u; });
-    auto black = truecolorPicture(2, 1, false, [](uint32_t, uint32_t) { return 0u; });
-    EXPECT_EQ(test::differences(stepOf(*mosaic, black, dot, 0, 1), 2, 1, [](uint32_t, uint32_t) { return 50u; }), "");
-}
-
-TEST(MosaicPlugin, SettingsDialogWritesTheDefaultsWhenTheFileIsMissing)
 {
     test::ScratchDir dir;
     const fs::path config = dir.path() / "zell" / "mosaic.conf";
@@ -95,9 +70,25 @@ TEST(MosaicPlugin, SettingsDialogWritesTheDefaultsWhenTheFileIsMissing)
     test::ScopedEnvironment open("ZELL_MOSAIC_OPEN", "true");
     auto mosaic = shipped("モザイク");
     ASSERT_TRUE(mosaic);
+    EXPECT_TRUE(mosaic->hasSettingsDialog());
+    auto src = truecolorPicture(4, 2, true, [](uint32_t x, uint32_t y) { return x * 4 + y * 8; });
+    auto dst = truecolorPicture(4, 2, false, [](uint32_t x, uint32_t y) { return x * 10 + y * 40; });
+
+    // No file: blocks of up to 16, one block over the whole picture at p = 1/2.
+    EXPECT_EQ(differences(stepOf(*mosaic, src, dst, 0, 1), 4, 2, [](uint32_t, uint32_t) { return 35u; }), "");
     mosaic->showSettings(nullptr);
-    const auto written = test::readFile(config);
-    EXPECT_NE(std::string(written.begin(), written.end()).find("\nblock = 16\n"), std::string::npos);
+    auto written = test::readFile(config);
+    EXPECT_NE(std::string(written.begin(), written.end()).find("\nblock = 16\n"), std::string::npos)
+        << "the settings dialog writes the defaults when the file is missing";
+
+    const std::string text = "# largest block\nblock = 2\n";
+    test::writeFile(config, {text.begin(), text.end()});
+    // p = 1/2: the destination in 2 x 2 blocks: (0+10+40+50)/4, (20+30+60+70)/4.
+    EXPECT_EQ(differences(stepOf(*mosaic, src, dst, 0, 1), 4, 2, [](uint32_t x, uint32_t) { return x < 2 ? 25u : 45u; }), "");
+    // p = 1/4: 1 + (2 - 1) * 0.5 + 0.5 = 2, still the source: (0+4+8+12)/4, (8+12+16+20)/4.
+    EXPECT_EQ(differences(stepOf(*mosaic, src, dst, 0, 3), 4, 2, [](uint32_t x, uint32_t) { return x < 2 ? 6u : 14u; }), "");
+    // A destination smaller than the block: the source fills the rest of it.
+    EXPECT_EQ(differences(stepOf(*mosaic, flat(2, 0), flat(1, 100), 0, 1), 2, 1, [](uint32_t, uint32_t) { return 50u; }), "");
 }
 
 } // namespace
