@@ -40,11 +40,7 @@ Frame& AnimationFixture::add(uint32_t width, uint32_t height, const std::vector<
 Frame& AnimationFixture::addGlobal(uint32_t width, uint32_t height, const std::vector<uint8_t>& indices,
                                    uint32_t left, uint32_t top)
 {
-    const ColorTable& table = document_.settings.globalColorTable;
-    std::vector<uint32_t> colors;
-    for (uint32_t i = 0; i < table.count; ++i)
-        colors.push_back(table.color(i));
-    Frame& f = add(width, height, colors, indices, left, top);
+    Frame& f = add(width, height, globalColors(document_), indices, left, top);
     f.useLocalColorTable = 0;
     return f;
 }
@@ -69,9 +65,9 @@ DocumentState snapshot(const Document& document)
     return s;
 }
 
-std::vector<std::vector<uint8_t>> composedScreens(const Document& document)
+Screens composedScreens(const Document& document)
 {
-    std::vector<std::vector<uint8_t>> screens;
+    Screens screens;
     ScreenComposer composer(document);
     for (int i = 0; i < document.frames.count(); ++i) {
         if (!composer.composeNext())
@@ -81,21 +77,44 @@ std::vector<std::vector<uint8_t>> composedScreens(const Document& document)
     return screens;
 }
 
-double psnr(const std::vector<std::vector<uint8_t>>& a, const std::vector<std::vector<uint8_t>>& b)
+Screens exportedScreens(const Document& document)
+{
+    ScratchDir folder;
+    const std::string path = folder.str() + "out.gif";
+    if (!writeAnimatedGif(path, document.frames, GifOutput::fromSettings(document.settings, 0)))
+        return {};
+    WorkDirectory work(folder.str());
+    Document back(work);
+    return importGif(back, readFile(path)) ? composedScreens(back) : Screens{};
+}
+
+double psnr(const Screens& a, const Screens& b)
 {
     double squared = 0;
     uint64_t samples = 0;
     for (size_t i = 0; i < a.size() && i < b.size(); ++i) {
         // Headers are equal for equal screens; only the samples count.
-        for (size_t k = kDibHeaderSize; k < a[i].size() && k < b[i].size(); ++k) {
-            const double d = double(a[i][k]) - double(b[i][k]);
-            squared += d * d;
-        }
+        for (size_t k = kDibHeaderSize; k < a[i].size() && k < b[i].size(); ++k)
+            squared += (double(a[i][k]) - double(b[i][k])) * (double(a[i][k]) - double(b[i][k]));
         samples += a[i].size() - kDibHeaderSize;
     }
     if (squared == 0)
         return std::numeric_limits<double>::infinity();
     return 10 * std::log10(255.0 * 255.0 * double(samples) / squared);
+}
+
+bool importGif(Document& document, const std::vector<uint8_t>& gif)
+{
+    SplitResult split;
+    if (!splitGif(gif, document.workDirectory(), split))
+        return false;
+    document.settings.screenWidth = split.screenWidth;
+    document.settings.screenHeight = split.screenHeight;
+    ImportOptions options;
+    options.loadGlobalTable = true;
+    bool globalTableOpen = true;
+    insertSplitFrames(document, split, "in", options, globalTableOpen);
+    return document.frames.count() > 0;
 }
 
 std::vector<uint8_t> workFileIndices(const Frame& frame)
@@ -112,44 +131,21 @@ std::vector<uint32_t> workFileTable(const Frame& frame)
     return tableOf(picture.image.bytes());
 }
 
+std::vector<uint32_t> globalColors(const Document& document)
+{
+    const ColorTable& t = document.settings.globalColorTable;
+    std::vector<uint32_t> colors;
+    for (uint32_t i = 0; i < t.count; ++i)
+        colors.push_back(t.color(i));
+    return colors;
+}
+
 std::vector<uint32_t> distinctColors(int n, int seed)
 {
     std::vector<uint32_t> colors;
     for (int i = 0; i < n; ++i)
         colors.push_back(makeColor(uint8_t(i * 37 + seed), uint8_t(i), uint8_t(255 - i + seed * 3)));
     return colors;
-}
-
-} // namespace zell::test
-
-namespace zell::test {
-
-bool importGif(Document& document, const std::vector<uint8_t>& gif)
-{
-    SplitResult split;
-    if (!splitGif(gif, document.workDirectory(), split))
-        return false;
-    document.settings.screenWidth = split.screenWidth;
-    document.settings.screenHeight = split.screenHeight;
-    ImportOptions options;
-    options.loadGlobalTable = true;
-    bool globalTableOpen = true;
-    insertSplitFrames(document, split, "in", options, globalTableOpen);
-    return document.frames.count() > 0;
-}
-
-std::vector<std::vector<uint8_t>> exportedScreens(const Document& document, uint32_t saveOptions)
-{
-    ScratchDir folder;
-    const std::string path = folder.str() + "out.gif";
-    if (!writeAnimatedGif(path, document.frames, GifOutput::fromSettings(document.settings, saveOptions)))
-        return {};
-    WorkDirectory work(folder.str());
-    Document back(work);
-    if (!importGif(back, readFile(path)))
-        return {};
-    auto screens = composedScreens(back);
-    return screens;
 }
 
 } // namespace zell::test

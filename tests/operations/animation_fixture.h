@@ -13,22 +13,23 @@
 
 namespace zell::test {
 
+using Screens = std::vector<std::vector<uint8_t>>;
+
 class AnimationFixture {
 public:
     AnimationFixture() : work_(scratch_.str()), document_(work_) {}
 
     Document& document() { return document_; }
-    WorkDirectory& work() { return work_; }
-
-    void screen(uint16_t width, uint16_t height) {
+    void screen(uint16_t width, uint16_t height)
+    {
         document_.settings.screenWidth = width;
         document_.settings.screenHeight = height;
     }
     void globalTable(const std::vector<uint32_t>& colors, uint16_t background = 0);
-    // Appends a local-table frame (rows top to bottom); returns it.
+    // Appends a local-table frame (rows top to bottom) named "frame <n>".
     Frame& add(uint32_t width, uint32_t height, const std::vector<uint32_t>& colors,
                const std::vector<uint8_t>& indices, uint32_t left = 0, uint32_t top = 0);
-    // Appends a frame that uses the global table: its work file carries the
+    // Appends a frame that uses the global table; its work file carries the
     // global colours.
     Frame& addGlobal(uint32_t width, uint32_t height, const std::vector<uint8_t>& indices, uint32_t left = 0,
                      uint32_t top = 0);
@@ -59,30 +60,23 @@ struct DocumentState {
 DocumentState snapshot(const Document& document);
 
 // The 24-bit screen after each frame; empty when a frame cannot be composed.
-std::vector<std::vector<uint8_t>> composedScreens(const Document& document);
-
+Screens composedScreens(const Document& document);
+// The screens of the document written as a GIF and read back.
+Screens exportedScreens(const Document& document);
 // Peak signal-to-noise ratio over equally long lists of equal pictures
 // (infinity when identical).
-double psnr(const std::vector<std::vector<uint8_t>>& a, const std::vector<std::vector<uint8_t>>& b);
-
-// The indices of a work file's picture, rows top to bottom.
-std::vector<uint8_t> workFileIndices(const Frame& frame);
-// The colour table of a work file's picture.
-std::vector<uint32_t> workFileTable(const Frame& frame);
-
-// n distinct colours.
-std::vector<uint32_t> distinctColors(int n, int seed = 0);
-
-} // namespace zell::test
-
-namespace zell::test {
+double psnr(const Screens& a, const Screens& b);
 
 // Splits a GIF stream into the document as the Open command does, taking its
 // screen and global table; false when it cannot be split.
 bool importGif(Document& document, const std::vector<uint8_t>& gif);
 
-// The screens of the document written as a GIF (with these save options)
-// and read back into a fresh document.
-std::vector<std::vector<uint8_t>> exportedScreens(const Document& document, uint32_t saveOptions = 0);
+// The indices (rows top to bottom) and the colour table of a work file.
+std::vector<uint8_t> workFileIndices(const Frame& frame);
+std::vector<uint32_t> workFileTable(const Frame& frame);
+// The global table's colours.
+std::vector<uint32_t> globalColors(const Document& document);
+// n distinct colours.
+std::vector<uint32_t> distinctColors(int n, int seed = 0);
 
 } // namespace zell::test
