@@ -16,6 +16,12 @@ std::vector<uint8_t> bytesOf(const std::string& text, size_t padTo = 16)
     return out;
 }
 
+std::vector<uint8_t> cat(std::vector<uint8_t> a, const std::vector<uint8_t>& b)
+{
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
 const std::vector<uint8_t> kPngSignature = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A, 0, 0, 0, 13, 'I', 'H'};
 const std::vector<uint8_t> kJpegStart = {0xFF, 0xD8, 0xFF, 0xE0, 0, 16, 'J', 'F', 'I', 'F', 0, 1, 1, 0};
 
@@ -48,11 +54,7 @@ TEST(ImageFormat, GifSearchSkipsBareSignaturesAndStopsAtZero)
     EXPECT_EQ(detect(bytesOf("abGIF8GIF89a.........."), &skipped), kFormatGif);
     EXPECT_EQ(skipped, 6u) << "the start moves to the signature with a version";
 
-    std::vector<uint8_t> zeroFirst = bytesOf("ab");
-    zeroFirst[2] = 0;
-    const std::string gif = "GIF89a";
-    zeroFirst.insert(zeroFirst.begin() + 3, gif.begin(), gif.end());
-    EXPECT_EQ(detect(zeroFirst), kFormatUnknown) << "nothing behind a zero byte is searched";
+    EXPECT_EQ(detect(cat({'a', 'b', 0}, bytesOf("GIF89a"))), kFormatUnknown) << "nothing behind a zero byte is searched";
 
     // A signature whose version runs past the end does not count.
     EXPECT_EQ(detect(bytesOf("xxxxxxxxxxGIF89", 0)), kFormatUnknown);
@@ -60,14 +62,8 @@ TEST(ImageFormat, GifSearchSkipsBareSignaturesAndStopsAtZero)
 
 TEST(ImageFormat, JpegNeedsStartBeforeAnyEndMarkerAndAThirdFF)
 {
-    std::vector<uint8_t> junkFirst = bytesOf("junk");
-    junkFirst.insert(junkFirst.end(), kJpegStart.begin(), kJpegStart.end());
-    EXPECT_EQ(detect(junkFirst), kFormatJpeg);
-
-    std::vector<uint8_t> endFirst = {0x10, 0xFF, 0xD9};
-    endFirst.insert(endFirst.end(), kJpegStart.begin(), kJpegStart.end());
-    EXPECT_EQ(detect(endFirst), kFormatUnknown);
-
+    EXPECT_EQ(detect(cat(bytesOf("junk"), kJpegStart)), kFormatJpeg);
+    EXPECT_EQ(detect(cat({0x10, 0xFF, 0xD9}, kJpegStart)), kFormatUnknown);
     std::vector<uint8_t> noMarker = kJpegStart;
     noMarker[2] = 0xE0;
     EXPECT_EQ(detect(noMarker), kFormatUnknown);
@@ -76,20 +72,15 @@ TEST(ImageFormat, JpegNeedsStartBeforeAnyEndMarkerAndAThirdFF)
 TEST(ImageFormat, SignatureAfter128BytePrefixIsFoundAndTheStartMoves)
 {
     // Zero bytes in the prefix stop the GIF search of the first round.
-    const std::vector<uint8_t> prefix(128, 0);
     const std::vector<std::pair<std::vector<uint8_t>, int>> cases = {
         {bytesOf("BM"), kFormatBmp}, {kPngSignature, kFormatPng}, {bytesOf("GIF89a"), kFormatGif}};
     for (const auto& [image, format] : cases) {
-        std::vector<uint8_t> data = prefix;
-        data.insert(data.end(), image.begin(), image.end());
         size_t skipped = 0;
-        EXPECT_EQ(detect(data, &skipped), format);
+        EXPECT_EQ(detect(cat(std::vector<uint8_t>(128, 0), image), &skipped), format);
         EXPECT_EQ(skipped, 128u) << format;
     }
-    std::vector<uint8_t> shifted(129, 0);
-    shifted.insert(shifted.end(), kPngSignature.begin(), kPngSignature.end());
     size_t skipped = 0;
-    EXPECT_EQ(detect(shifted, &skipped), kFormatUnknown) << "only a prefix of exactly 128 bytes";
+    EXPECT_EQ(detect(cat(std::vector<uint8_t>(129, 0), kPngSignature), &skipped), kFormatUnknown) << "only a prefix of exactly 128 bytes";
     EXPECT_EQ(skipped, 0u) << "the start stays when nothing is found";
 }
 
