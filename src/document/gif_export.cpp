@@ -10,6 +10,7 @@
 #include "document/mapped_file.h"
 #include "document/temporary_file.h"
 #include "image/bytes.h"
+#include "image/gif_blocks.h"
 
 namespace zell {
 
@@ -19,30 +20,6 @@ void appendU16(std::vector<uint8_t>& out, uint32_t v)
 {
     out.push_back(uint8_t(v));
     out.push_back(uint8_t(v >> 8));
-}
-
-// The size field of a table of n colours, by halving; -1 below 2 colours.
-int sizeFieldOf(uint32_t count)
-{
-    int k = 0;
-    uint32_t n = count;
-    while ((n = (n >> 1) & 0xFF) != 0)
-        ++k;
-    return k >= 1 && k <= 8 ? k - 1 : -1;
-}
-
-bool skipSubBlocks(std::span<const uint8_t> data, size_t& pos)
-{
-    for (;;) {
-        if (pos >= data.size())
-            return false;
-        const size_t length = data[pos++];
-        if (length == 0)
-            return true;
-        if (length > data.size() - pos)
-            return false;
-        pos += length;
-    }
 }
 
 // Appends the image of a work file whose descriptor is at `pos`.
@@ -67,7 +44,7 @@ bool copyImage(std::vector<uint8_t>& out, const Frame& frame, std::span<const ui
     if (pos >= work.size())
         return false;
     ++pos; // LZW minimum code size
-    if (!skipSubBlocks(work, pos))
+    if (!skipGifSubBlocks(work, pos))
         return false;
 
     uint8_t control = uint8_t((frame.disposal & 7) << 2);
@@ -137,12 +114,12 @@ bool writeFrame(std::vector<uint8_t>& out, const Frame& frame, std::span<const u
             return true;
         if (byte == 0x21) {
             pos += 2;
-            ok = pos <= work.size() && skipSubBlocks(work, pos);
+            ok = pos <= work.size() && skipGifSubBlocks(work, pos);
         } else if (byte == 0x2C) {
             ok = copyImage(out, frame, work, pos, hasGlobalTable, table, sizeField);
         } else {
             ++pos;
-            ok = skipSubBlocks(work, pos);
+            ok = skipGifSubBlocks(work, pos);
         }
         if (!ok) {
             out.resize(before);
@@ -163,7 +140,7 @@ bool writeStreamHeader(std::vector<uint8_t>& out, const GifOutput& output)
         out.insert(out.end(), {0x70, 0, 0});
     } else {
         const ColorTable& table = *output.globalTable;
-        const int s = sizeFieldOf(table.count);
+        const int s = gifTableSizeField(table.count);
         if (s < 0)
             return false;
         out.push_back(uint8_t(0xF0 | s));

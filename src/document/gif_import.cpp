@@ -1,67 +1,16 @@
 #include "document/gif_import.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
 
+#include "document/temporary_file.h"
 #include "image/bytes.h"
+#include "image/gif_blocks.h"
 
 namespace zell {
 
 namespace {
 
-
-// Moves past a run of sub-blocks and its zero terminator; false when the run
-// leaves the data.
-bool skipSubBlocks(std::span<const uint8_t> data, size_t& pos)
-{
-    for (;;) {
-        if (pos >= data.size())
-            return false;
-        const size_t length = data[pos++];
-        if (length == 0)
-            return true;
-        if (length > data.size() - pos)
-            return false;
-        pos += length;
-    }
-}
-
-// The size field of a colour table of `count` entries, found by halving; -1
-// when the count is below 2.
-int tableSizeField(uint32_t count)
-{
-    int k = 0;
-    uint32_t n = count;
-    while ((n = (n >> 1) & 0xFF) != 0)
-        ++k;
-    return k >= 1 && k <= 8 ? k - 1 : -1;
-}
-
-bool writeWholeFile(const std::string& path, const std::vector<uint8_t>& bytes)
-{
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-    if (fd < 0)
-        return false;
-    size_t written = 0;
-    while (written < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.data() + written, bytes.size() - written);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            break;
-        written += size_t(n);
-    }
-    const bool ok = written == bytes.size() && ::close(fd) == 0;
-    if (!ok) {
-        if (written != bytes.size())
-            ::close(fd);
-        ::unlink(path.c_str());
-    }
-    return ok;
-}
 
 void appendU16(std::vector<uint8_t>& out, uint32_t v)
 {
@@ -88,7 +37,7 @@ size_t writeImageWorkFile(Frame& scratch, std::span<const uint8_t> data, const C
         if (tableBytes > data.size() - pos)
             return 0;
     } else {
-        sizeField = tableSizeField(globalTable.count);
+        sizeField = gifTableSizeField(globalTable.count);
         if (globalTable.count < 1 || sizeField < 0)
             return 0;
         tableBytes = 3 * (size_t(2) << sizeField);
@@ -99,7 +48,7 @@ size_t writeImageWorkFile(Frame& scratch, std::span<const uint8_t> data, const C
     if (pos >= data.size())
         return 0;
     ++pos; // LZW minimum code size
-    if (!skipSubBlocks(data, pos))
+    if (!skipGifSubBlocks(data, pos))
         return 0;
 
     std::string name;
@@ -131,7 +80,7 @@ size_t writeImageWorkFile(Frame& scratch, std::span<const uint8_t> data, const C
         file.insert(file.end(), globalTable.entries.begin(), globalTable.entries.begin() + long(tableBytes));
     file.insert(file.end(), d + dataStart, d + pos);
     file.push_back(0x3B);
-    if (!writeWholeFile(name, file))
+    if (!writeNewFile(name, file))
         return 0;
 
     scratch.left = getU16le(d + 1);
@@ -152,26 +101,13 @@ namespace zell {
 namespace {
 
 // A comment sub-block counts as text up to its first NUL.
-void appendCommentText(std::string& comment, const uint8_t* bytes, size_t length)
-{
-    const void* nul = std::memchr(bytes, 0, length);
-    const size_t n = nul ? size_t(static_cast<const uint8_t*>(nul) - bytes) : length;
-    comment.append(reinterpret_cast<const char*>(bytes), n);
-}
-
 bool readComment(std::span<const uint8_t> data, size_t& pos, std::string& comment)
 {
-    for (;;) {
-        if (pos >= data.size())
-            return false;
-        const size_t length = data[pos++];
-        if (length == 0)
-            return true;
-        if (length > data.size() - pos)
-            return false;
-        appendCommentText(comment, data.data() + pos, length);
-        pos += length;
-    }
+    return forEachGifSubBlock(data, pos, [&](std::span<const uint8_t> block) {
+        const void* nul = std::memchr(block.data(), 0, block.size());
+        const size_t n = nul ? size_t(static_cast<const uint8_t*>(nul) - block.data()) : block.size();
+        comment.append(reinterpret_cast<const char*>(block.data()), n);
+    });
 }
 
 bool readGraphicControl(std::span<const uint8_t> data, size_t& pos, Frame& scratch)
@@ -210,7 +146,7 @@ bool walkBlocks(std::span<const uint8_t> data, size_t pos, WorkDirectory& workDi
                 ok = readGraphicControl(data, pos, scratch);
             } else {
                 pos += 2;
-                ok = label == 0xFE ? readComment(data, pos, out.comment) : skipSubBlocks(data, pos);
+                ok = label == 0xFE ? readComment(data, pos, out.comment) : skipGifSubBlocks(data, pos);
             }
             if (!ok)
                 return false;
@@ -227,7 +163,7 @@ bool walkBlocks(std::span<const uint8_t> data, size_t pos, WorkDirectory& workDi
             pos += used;
         } else {
             ++pos;
-            if (!skipSubBlocks(data, pos))
+            if (!skipGifSubBlocks(data, pos))
                 return false;
         }
     }

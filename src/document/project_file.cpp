@@ -113,22 +113,9 @@ int64_t Frame::readRecord(std::span<const uint8_t> bytes, WorkDirectory& workDir
     std::string path;
     if (!workDirectory.newWorkFileName("gif", path))
         return -1;
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-    if (fd < 0)
+    if (!writeNewFile(path, {p + 22, imageLength}))
         return -1;
-    workFilePath = path; // from here on this frame owns whatever was written
-    const uint8_t* image = p + 22;
-    size_t written = 0;
-    while (written < imageLength) {
-        const ssize_t n = ::write(fd, image + written, imageLength - written);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            break;
-        written += size_t(n);
-    }
-    if (::close(fd) != 0 || written != imageLength)
-        return -1;
+    workFilePath = path;
 
     name.assign(reinterpret_cast<const char*>(nameStart), nameLength);
     left = getU16le(p);

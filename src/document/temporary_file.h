@@ -2,6 +2,8 @@
 // that a failure never leaves a half-written target behind.
 #pragma once
 
+#include <cstdint>
+#include <span>
 #include <string>
 
 namespace zell {
@@ -13,5 +15,9 @@ std::string temporaryPatternBeside(const std::string& target);
 // target will need (an existing target's mode, else the usual mode under
 // the umask) and returns its descriptor, or -1. `path` receives its name.
 int createTemporaryBeside(const std::string& target, std::string& path);
+
+// Creates `path` exclusively (a work-file name is only reserved by its
+// absence) and writes the bytes; on any failure nothing is left behind.
+bool writeNewFile(const std::string& path, std::span<const uint8_t> bytes);
 
 } // namespace zell

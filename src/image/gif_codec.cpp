@@ -7,6 +7,7 @@
 #include "image/bytes.h"
 #include "image/code_hash_map.h"
 #include "image/color_quantizer.h"
+#include "image/gif_blocks.h"
 #include "image/lzw_codec.h"
 
 namespace zell {
@@ -82,19 +83,6 @@ size_t colorTableBytes(uint8_t packed)
 
 // ---------------------------------------------------------------- reading
 
-// Skips sub-blocks up to and including the zero length; false past the end.
-bool skipSubBlocks(std::span<const uint8_t> d, size_t& pos)
-{
-    for (;;) {
-        if (pos >= d.size())
-            return false;
-        const size_t length = d[pos];
-        pos += 1 + length;
-        if (length == 0)
-            return true;
-    }
-}
-
 // A graphic control extension at pos (0x21 0xF9): remembers its transparent
 // index when bit 0 is set; one too short to hold the index carries none.
 bool readGraphicControl(std::span<const uint8_t> d, size_t& pos, int& transparentIndex)
@@ -120,7 +108,7 @@ bool skipImage(std::span<const uint8_t> d, size_t& pos)
     if (packed & 0x80)
         pos += colorTableBytes(packed);
     pos += 1; // minimum code size
-    return pos <= d.size() && skipSubBlocks(d, pos);
+    return pos <= d.size() && skipGifSubBlocks(d, pos);
 }
 
 enum class Walk { found, ended, broken };
@@ -147,10 +135,10 @@ Walk findImage(std::span<const uint8_t> d, size_t& pos, int index, int& transpar
             ok = readGraphicControl(d, pos, transparentIndex);
         } else if (tag == kExtensionIntroducer) {
             pos += 2;
-            ok = skipSubBlocks(d, pos);
+            ok = skipGifSubBlocks(d, pos);
         } else {
             pos += 1;
-            ok = skipSubBlocks(d, pos);
+            ok = skipGifSubBlocks(d, pos);
         }
         if (!ok)
             return Walk::broken;

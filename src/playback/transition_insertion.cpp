@@ -7,6 +7,7 @@
 #include "document/gif_import.h"
 #include "document/screen_composer.h"
 #include "document/still_image.h"
+#include "document/temporary_file.h"
 #include "image/bmp_file.h"
 #include "image/dib.h"
 #include "playback/transition_run.h"
@@ -14,19 +15,6 @@
 namespace zell {
 
 namespace {
-
-// Created exclusively: a work-file name is only reserved by its absence.
-bool writeNewFile(const std::string& path, std::span<const uint8_t> bytes)
-{
-    std::FILE* f = std::fopen(path.c_str(), "wbx");
-    if (!f)
-        return false;
-    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-    const bool closed = std::fclose(f) == 0;
-    if (!written || !closed)
-        std::remove(path.c_str());
-    return written && closed;
-}
 
 // Entries of the global table of a stream made by convertToGif.
 uint16_t gifTableSize(std::span<const uint8_t> gif)

@@ -14,21 +14,7 @@ namespace {
 using test::DibBuilder;
 using test::quads;
 
-// 24-bit picture from 0xRRGGBB pixels, rows in memory order.
-std::vector<uint8_t> trueColor(int32_t width, int32_t height, const std::vector<uint32_t>& rgb)
-{
-    DibBuilder b;
-    b.header = makeDibHeader(width, height, 24);
-    for (uint32_t y = 0; y < b.header.absHeight(); ++y) {
-        std::vector<uint8_t> row;
-        for (int32_t x = 0; x < width; ++x) {
-            const uint32_t c = rgb[y * uint32_t(width) + uint32_t(x)];
-            row.insert(row.end(), {uint8_t(c), uint8_t(c >> 8), uint8_t(c >> 16)});
-        }
-        b.rows.push_back(row);
-    }
-    return b.build();
-}
+using test::trueColor;
 
 struct Reduced {
     DibHeader header;

@@ -20,6 +20,9 @@ struct DibBuilder {
     std::vector<uint8_t> build() const;
 };
 
+// A 24-bit picture from 0xRRGGBB pixels, rows in memory order.
+std::vector<uint8_t> trueColor(int32_t width, int32_t height, const std::vector<uint32_t>& rgb);
+
 // BGR0 quads for the given 0xRRGGBB colours.
 std::vector<uint8_t> quads(std::initializer_list<uint32_t> rgb);
 
