@@ -22,54 +22,56 @@ void appendU16(std::vector<uint8_t>& out, uint32_t v)
     out.push_back(uint8_t(v >> 8));
 }
 
-// Appends the image of a work file whose descriptor is at `pos`.
-bool copyImage(std::vector<uint8_t>& out, const Frame& frame, std::span<const uint8_t> work, size_t& pos,
-               bool hasGlobalTable, const uint8_t*& table, int& sizeField)
-{
-    if (work.size() - pos < 10)
-        return false;
-    const uint8_t packed = work[pos + 9];
-    pos += 10;
-    if (packed & 0x80) {
-        sizeField = packed & 7;
-        const size_t bytes = 3 * (size_t(2) << sizeField);
-        if (work.size() - pos < bytes)
-            return false;
-        table = work.data() + pos;
-        pos += bytes;
+// Appends each image of a work file with the frame's attributes.
+class ImageCopier : public GifBlockHandler {
+public:
+    ImageCopier(std::vector<uint8_t>& out, const Frame& frame, const GifHeader& work, bool hasGlobalTable)
+        : out_(out), frame_(frame), work_(work), hasGlobalTable_(hasGlobalTable)
+    {
     }
-    if (!table)
-        return false;
-    const size_t dataStart = pos;
-    if (pos >= work.size())
-        return false;
-    ++pos; // LZW minimum code size
-    if (!skipGifSubBlocks(work, pos))
-        return false;
 
-    uint8_t control = uint8_t((frame.disposal & 7) << 2);
-    if (frame.userInput)
-        control |= 0x02;
-    if (frame.transparentIndex != 0xFFFF)
-        control |= 0x01;
-    out.insert(out.end(), {0x21, 0xF9, 0x04, control});
-    appendU16(out, frame.delay);
-    out.push_back(frame.transparentIndex != 0xFFFF ? uint8_t(frame.transparentIndex) : 0);
-    out.push_back(0);
-    out.push_back(0x2C);
-    appendU16(out, frame.left);
-    appendU16(out, frame.top);
-    appendU16(out, frame.width);
-    appendU16(out, frame.height);
-    if (!frame.useLocalColorTable && hasGlobalTable) {
-        out.push_back(frame.descriptorFlags & 0x78);
-    } else {
-        out.push_back(uint8_t((frame.descriptorFlags & 0xF8) | 0x80 | sizeField));
-        out.insert(out.end(), table, table + 3 * (size_t(2) << sizeField));
+    bool image(const GifImageBlock& image) override
+    {
+        const bool local = !image.localTable.empty();
+        const std::span<const uint8_t> table = local ? image.localTable : work_.globalTable;
+        if (image.end == 0 || table.empty())
+            return false;
+        const int sizeField = (local ? image.packed : work_.packed) & 7;
+        writeControl();
+        out_.push_back(kGifImageSeparator);
+        appendU16(out_, frame_.left);
+        appendU16(out_, frame_.top);
+        appendU16(out_, frame_.width);
+        appendU16(out_, frame_.height);
+        if (!frame_.useLocalColorTable && hasGlobalTable_) {
+            out_.push_back(frame_.descriptorFlags & 0x78);
+        } else {
+            out_.push_back(uint8_t((frame_.descriptorFlags & 0xF8) | kGifTableFlag | sizeField));
+            out_.insert(out_.end(), table.begin(), table.end());
+        }
+        out_.insert(out_.end(), work_.stream.begin() + long(image.dataStart), work_.stream.begin() + long(image.end));
+        return true;
     }
-    out.insert(out.end(), work.data() + dataStart, work.data() + pos);
-    return true;
-}
+
+private:
+    void writeControl()
+    {
+        uint8_t control = uint8_t((frame_.disposal & 7) << 2);
+        if (frame_.userInput)
+            control |= 0x02;
+        if (frame_.transparentIndex != kNoIndex)
+            control |= 0x01;
+        out_.insert(out_.end(), {kGifExtensionIntroducer, kGifGraphicControlLabel, 0x04, control});
+        appendU16(out_, frame_.delay);
+        out_.push_back(frame_.transparentIndex != kNoIndex ? uint8_t(frame_.transparentIndex) : 0);
+        out_.push_back(0);
+    }
+
+    std::vector<uint8_t>& out_;
+    const Frame& frame_;
+    const GifHeader& work_;
+    bool hasGlobalTable_;
+};
 
 } // namespace
 
@@ -88,44 +90,14 @@ GifOutput GifOutput::fromSettings(const GifSettings& settings, uint32_t options)
 
 bool writeFrame(std::vector<uint8_t>& out, const Frame& frame, std::span<const uint8_t> work, bool hasGlobalTable)
 {
-    size_t pos = 0;
-    while (work.size() - pos >= 6 && !(std::memcmp(work.data() + pos, "GIF", 3) == 0
-               && (std::memcmp(work.data() + pos + 3, "87a", 3) == 0 || std::memcmp(work.data() + pos + 3, "89a", 3) == 0)))
-        ++pos;
-    if (work.size() - pos < 13 || work.size() < 6)
+    GifHeader header;
+    if (!readGifHeader(work, header))
         return false;
-    const uint8_t screenPacked = work[pos + 10];
-    pos += 13;
-    const uint8_t* table = nullptr;
-    int sizeField = 0;
-    if (screenPacked & 0x80) {
-        sizeField = screenPacked & 7;
-        const size_t bytes = 3 * (size_t(2) << sizeField);
-        if (work.size() - pos < bytes)
-            return false;
-        table = work.data() + pos;
-        pos += bytes;
-    }
     const size_t before = out.size();
-    while (pos < work.size()) {
-        const uint8_t byte = work[pos];
-        bool ok = true;
-        if (byte == 0x3B)
-            return true;
-        if (byte == 0x21) {
-            pos += 2;
-            ok = pos <= work.size() && skipGifSubBlocks(work, pos);
-        } else if (byte == 0x2C) {
-            ok = copyImage(out, frame, work, pos, hasGlobalTable, table, sizeField);
-        } else {
-            ++pos;
-            ok = skipGifSubBlocks(work, pos);
-        }
-        if (!ok) {
-            out.resize(before);
-            return false;
-        }
-    }
+    ImageCopier copier(out, frame, header, hasGlobalTable);
+    const GifWalkEnd end = walkGifBlocks(header.stream, header.firstBlock, copier);
+    if (end == GifWalkEnd::trailer || end == GifWalkEnd::endOfData)
+        return true;
     out.resize(before);
     return false;
 }
@@ -150,14 +122,14 @@ bool writeStreamHeader(std::vector<uint8_t>& out, const GifOutput& output)
     }
     if (output.loopValue != 0) {
         const char* id = "NETSCAPE2.0";
-        out.insert(out.end(), {0x21, 0xFF, 0x0B});
+        out.insert(out.end(), {kGifExtensionIntroducer, kGifApplicationLabel, 0x0B});
         out.insert(out.end(), id, id + 11);
         out.insert(out.end(), {0x03, 0x01});
         appendU16(out, output.loopValue <= 0xFFFF ? output.loopValue : 0);
         out.push_back(0);
     }
     if (!output.comment.empty()) {
-        out.insert(out.end(), {0x21, 0xFE});
+        out.insert(out.end(), {kGifExtensionIntroducer, kGifCommentLabel});
         for (size_t i = 0; i < output.comment.size(); i += 255) {
             const size_t n = std::min<size_t>(255, output.comment.size() - i);
             out.push_back(uint8_t(n));
@@ -263,7 +235,7 @@ bool writeAnimatedGif(const std::string& path, const FrameList& frames, const Gi
             }
         }
     }
-    out.push_back(0x3B);
+    out.push_back(kGifTrailer);
     if (!file.write(out) || !file.commit(path)) {
         why = ExportError::WriteFailed;
         return false;

@@ -40,7 +40,7 @@ struct SplitResult {
 };
 
 // Writes the image whose descriptor starts `data` as a work file and fills the
-// scratch frame. Returns the source bytes from 0x2C to the data terminator
+// scratch frame. Returns the source bytes from the image separator to the data terminator
 // inclusive, or 0 on failure (no file is left behind).
 size_t writeImageWorkFile(Frame& scratch, std::span<const uint8_t> data, const ColorTable& globalTable,
                           WorkDirectory& workDirectory);

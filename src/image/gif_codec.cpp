@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 #include <vector>
 
 #include "image/bytes.h"
@@ -14,12 +15,6 @@ namespace zell {
 
 namespace {
 
-constexpr uint8_t kExtensionIntroducer = 0x21;
-constexpr uint8_t kGraphicControlLabel = 0xF9;
-constexpr uint8_t kImageSeparator = 0x2C;
-constexpr uint8_t kTrailer = 0x3B;
-constexpr size_t kScreenDescriptorSize = 13;
-constexpr size_t kImageDescriptorSize = 10;
 constexpr uint32_t kWhite = 0xFFFFFF;
 
 // Rows of an interlaced image in the order the stream holds them.
@@ -76,74 +71,35 @@ std::vector<uint8_t>& pixelScratch()
     return block;
 }
 
-size_t colorTableBytes(uint8_t packed)
-{
-    return 3 * (size_t(2) << (packed & 7));
-}
-
 // ---------------------------------------------------------------- reading
 
-// A graphic control extension at pos (0x21 0xF9): remembers its transparent
-// index when bit 0 is set; one too short to hold the index carries none.
-bool readGraphicControl(std::span<const uint8_t> d, size_t& pos, int& transparentIndex)
-{
-    if (d.size() - pos < 3)
-        return false;
-    const size_t blockSize = d[pos + 2];
-    const size_t next = pos + 3 + blockSize + 1;
-    if (next > d.size())
-        return false;
-    if (blockSize >= 4 && (d[pos + 3] & 1))
-        transparentIndex = d[pos + 6];
-    pos = next;
-    return true;
-}
+// Finds image `wanted` and the transparent index of the graphic control
+// extensions between the image before it and itself.
+class ImageFinder : public GifBlockHandler {
+public:
+    explicit ImageFinder(int wanted) : wanted_(wanted) {}
 
-bool skipImage(std::span<const uint8_t> d, size_t& pos)
-{
-    if (d.size() - pos < kImageDescriptorSize)
-        return false;
-    const uint8_t packed = d[pos + 9];
-    pos += kImageDescriptorSize;
-    if (packed & 0x80)
-        pos += colorTableBytes(packed);
-    pos += 1; // minimum code size
-    return pos <= d.size() && skipGifSubBlocks(d, pos);
-}
-
-enum class Walk { found, ended, broken };
-
-// Walks the blocks from pos to the descriptor of image `index`, gathering the
-// transparent index of the graphic control extensions just before it.
-Walk findImage(std::span<const uint8_t> d, size_t& pos, int index, int& transparentIndex)
-{
-    int passed = 0;
-    for (;;) {
-        if (pos >= d.size())
-            return Walk::broken;
-        const uint8_t tag = d[pos];
-        if (tag == kTrailer)
-            return Walk::ended;
-        bool ok;
-        if (tag == kImageSeparator) {
-            if (passed == index)
-                return Walk::found;
-            ok = skipImage(d, pos);
-            ++passed;
-        } else if (tag == kExtensionIntroducer && pos + 1 < d.size() && d[pos + 1] == kGraphicControlLabel
-                   && passed == index) {
-            ok = readGraphicControl(d, pos, transparentIndex);
-        } else if (tag == kExtensionIntroducer) {
-            pos += 2;
-            ok = skipGifSubBlocks(d, pos);
-        } else {
-            pos += 1;
-            ok = skipGifSubBlocks(d, pos);
-        }
-        if (!ok)
-            return Walk::broken;
+    bool graphicControl(const GifGraphicControl& control) override
+    {
+        if (passed_ == wanted_ && control.hasTransparency())
+            transparentIndex = control.transparentIndex;
+        return true;
     }
-}
+    bool image(const GifImageBlock& block) override
+    {
+        if (passed_++ != wanted_)
+            return true;
+        found = block;
+        return false;
+    }
+
+    std::optional<GifImageBlock> found;
+    int transparentIndex = -1;
+
+private:
+    int wanted_;
+    int passed_ = 0;
+};
 
 struct ImageInfo {
     uint32_t width = 0;
@@ -154,30 +110,20 @@ struct ImageInfo {
     int minCodeSize = 0;
 };
 
-// Reads the descriptor at pos, the table and the data sub-blocks.
-bool readImage(std::span<const uint8_t> d, size_t pos, const uint8_t* globalTable, uint32_t globalEntries,
+// The image's table and its data sub-blocks joined. Data cut short are
+// taken as far as they go; the decoder fills the rest.
+bool readImage(std::span<const uint8_t> d, const GifImageBlock& block, std::span<const uint8_t> globalTable,
                ImageInfo& info, std::vector<uint8_t>& codes)
 {
-    if (d.size() - pos < kImageDescriptorSize)
+    info.width = block.width;
+    info.height = block.height;
+    info.interlaced = (block.packed & kGifInterlaceFlag) != 0;
+    const std::span<const uint8_t> table = !block.localTable.empty() ? block.localTable : globalTable;
+    if (table.empty())
         return false;
-    info.width = getU16le(&d[pos + 5]);
-    info.height = getU16le(&d[pos + 7]);
-    const uint8_t packed = d[pos + 9];
-    info.interlaced = (packed & 0x40) != 0;
-    pos += kImageDescriptorSize;
-    if (packed & 0x80) {
-        const size_t bytes = colorTableBytes(packed);
-        if (d.size() - pos < bytes)
-            return false;
-        info.table = &d[pos];
-        info.tableEntries = uint32_t(bytes / 3);
-        pos += bytes;
-    } else {
-        info.table = globalTable;
-        info.tableEntries = globalEntries;
-    }
-    if (!info.table || pos >= d.size())
-        return false;
+    info.table = table.data();
+    info.tableEntries = uint32_t(table.size() / 3);
+    size_t pos = block.dataStart;
     info.minCodeSize = d[pos++];
     // Measure first, so that the joined block is made in one piece.
     size_t total = 0;
@@ -450,10 +396,10 @@ bool writeStream(const IndexedPicture& pic, const StreamFields& f, const std::ve
         p[3 * i + 2] = colorBlue(pic.colors[i]);
     }
     p += 3 * tableSize;
-    const uint8_t control[8] = {0x21, 0xF9, 0x04, uint8_t(f.transparent ? 1 : 0), 0, 0, f.transparentIndex, 0};
+    const uint8_t control[8] = {kGifExtensionIntroducer, kGifGraphicControlLabel, 0x04, uint8_t(f.transparent ? 1 : 0), 0, 0, f.transparentIndex, 0};
     std::memcpy(p, control, 8);
     p += 8;
-    p[0] = kImageSeparator;
+    p[0] = kGifImageSeparator;
     putU16le(p + 1, 0);
     putU16le(p + 3, 0);
     putU16le(p + 5, uint16_t(pic.width));
@@ -469,58 +415,30 @@ bool writeStream(const IndexedPicture& pic, const StreamFields& f, const std::ve
         done += n;
     }
     p[0] = 0;
-    p[1] = kTrailer;
+    p[1] = kGifTrailer;
     return true;
 }
 
 } // namespace
 
-bool findGifSignature(std::span<const uint8_t>& data)
-{
-    if (!data.data())
-        return false;
-    const uint8_t* d = data.data();
-    for (size_t i = 0; i < data.size() && d[i] != 0; ++i) {
-        if (data.size() - i < 6 || d[i] != 'G' || d[i + 1] != 'I' || d[i + 2] != 'F')
-            continue;
-        if (d[i + 3] == '8' && (d[i + 4] == '9' || d[i + 4] == '7') && d[i + 5] == 'a') {
-            data = data.subspan(i);
-            return true;
-        }
-    }
-    return false;
-}
-
 bool decodeGifImage(std::span<const uint8_t> data, ByteBuffer& out, int imageIndex, bool replaceTransparent)
 {
-    if (imageIndex < 0 || !findGifSignature(data) || data.size() <= kScreenDescriptorSize)
+    GifHeader header;
+    if (imageIndex < 0 || !readGifHeader(data, header))
         return false;
-    const uint8_t screenPacked = data[10];
-    const uint8_t* globalTable = nullptr;
-    uint32_t globalEntries = 0;
-    size_t pos = kScreenDescriptorSize;
-    if (screenPacked & 0x80) {
-        const size_t bytes = colorTableBytes(screenPacked);
-        if (pos + bytes >= data.size())
-            return false;
-        globalTable = &data[pos];
-        globalEntries = uint32_t(bytes / 3);
-        pos += bytes;
-    }
     uint32_t background = kWhite;
-    const uint8_t backgroundIndex = data[11];
-    if (globalTable && backgroundIndex < globalEntries) {
-        const uint8_t* rgb = globalTable + 3 * backgroundIndex;
+    if (header.backgroundIndex < header.globalTable.size() / 3) {
+        const uint8_t* rgb = &header.globalTable[3 * size_t(header.backgroundIndex)];
         background = makeColor(rgb[0], rgb[1], rgb[2]);
     }
-
-    int transparentIndex = -1;
-    const Walk walk = findImage(data, pos, imageIndex, transparentIndex);
-    if (walk == Walk::ended)
-        return true;
+    ImageFinder finder(imageIndex);
+    const GifWalkEnd walk = walkGifBlocks(header.stream, header.firstBlock, finder);
+    if (!finder.found)
+        return walk == GifWalkEnd::trailer || walk == GifWalkEnd::endOfData;
+    const int transparentIndex = finder.transparentIndex;
     ImageInfo info;
     Scratch codes(codeScratch());
-    if (walk == Walk::broken || !readImage(data, pos, globalTable, globalEntries, info, *codes))
+    if (!readImage(header.stream, *finder.found, header.globalTable, info, *codes))
         return false;
     const uint64_t pixelCount = uint64_t(info.width) * info.height;
     if (pixelCount == 0 || pixelCount > kMaxPixels)

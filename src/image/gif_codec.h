@@ -7,12 +7,9 @@
 
 #include "image/byte_buffer.h"
 #include "image/dib.h"
+#include "image/gif_blocks.h"
 
 namespace zell {
-
-// Moves the span's start to the first "GIF87a"/"GIF89a" with at least six
-// bytes to the end; the search stops at the first zero byte.
-bool findGifSignature(std::span<const uint8_t>& data);
 
 // Image `imageIndex` (0-based) as an 8-bit bottom-up DIB with the image's
 // colour table. With replaceTransparent, the transparent entry takes the

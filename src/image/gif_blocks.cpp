@@ -1,0 +1,153 @@
+#include "image/gif_blocks.h"
+
+#include <cstring>
+
+#include "image/bytes.h"
+
+namespace zell {
+
+namespace {
+
+enum class Step { next, broken, stopped };
+
+Step carryOn(bool go)
+{
+    return go ? Step::next : Step::stopped;
+}
+
+// An extension at `pos` (0x21, label): its sub-blocks go to the handler.
+Step walkExtension(std::span<const uint8_t> d, size_t& pos, GifBlockHandler& handler)
+{
+    if (d.size() - pos < 2)
+        return Step::broken;
+    const uint8_t label = d[pos + 1];
+    pos += 2;
+    bool go = true;
+    bool ok;
+    if (label == kGifGraphicControlLabel) {
+        // Only the first sub-block holds the fields; more are tolerated, as
+        // other readers do.
+        int seen = 0;
+        ok = forEachGifSubBlock(d, pos, [&](std::span<const uint8_t> b) {
+            if (seen++ == 0 && b.size() >= 4)
+                go = handler.graphicControl({b[0], getU16le(&b[1]), b[3]});
+        });
+    } else if (label == kGifCommentLabel) {
+        bool first = true;
+        ok = forEachGifSubBlock(d, pos, [&](std::span<const uint8_t> b) {
+            go = go && handler.comment(b, first);
+            first = false;
+        });
+    } else if (label == kGifApplicationLabel) {
+        std::span<const uint8_t> identifier;
+        int seen = 0;
+        ok = forEachGifSubBlock(d, pos, [&](std::span<const uint8_t> b) {
+            if (seen == 0)
+                identifier = b;
+            else if (seen == 1)
+                go = handler.application(identifier, b);
+            ++seen;
+        });
+    } else {
+        ok = skipGifSubBlocks(d, pos);
+    }
+    return ok ? carryOn(go) : Step::broken;
+}
+
+Step walkImage(std::span<const uint8_t> d, size_t& pos, GifBlockHandler& handler)
+{
+    if (d.size() - pos < kGifImageDescriptorSize)
+        return Step::broken;
+    GifImageBlock image;
+    const uint8_t* p = d.data() + pos;
+    image.start = pos;
+    image.left = getU16le(p + 1);
+    image.top = getU16le(p + 3);
+    image.width = getU16le(p + 5);
+    image.height = getU16le(p + 7);
+    image.packed = p[9];
+    pos += kGifImageDescriptorSize;
+    if (image.packed & kGifTableFlag) {
+        const size_t bytes = gifTableBytes(image.packed);
+        if (d.size() - pos < bytes)
+            return Step::broken;
+        image.localTable = d.subspan(pos, bytes);
+        pos += bytes;
+    }
+    if (pos >= d.size())
+        return Step::broken;
+    image.dataStart = pos;
+    ++pos; // LZW minimum code size
+    if (!skipGifSubBlocks(d, pos)) {
+        handler.image(image);
+        return Step::broken;
+    }
+    image.end = pos;
+    return carryOn(handler.image(image));
+}
+
+} // namespace
+
+bool findGifSignature(std::span<const uint8_t>& data)
+{
+    if (!data.data())
+        return false;
+    const uint8_t* d = data.data();
+    for (size_t i = 0; i < data.size() && d[i] != 0; ++i) {
+        if (data.size() - i < 6 || d[i] != 'G' || d[i + 1] != 'I' || d[i + 2] != 'F')
+            continue;
+        if (d[i + 3] == '8' && (d[i + 4] == '9' || d[i + 4] == '7') && d[i + 5] == 'a') {
+            data = data.subspan(i);
+            return true;
+        }
+    }
+    return false;
+}
+
+bool readGifHeader(std::span<const uint8_t> data, GifHeader& out)
+{
+    if (!findGifSignature(data) || data.size() <= kGifScreenDescriptorSize)
+        return false;
+    GifHeader h;
+    h.stream = data;
+    std::memcpy(h.version, data.data() + 3, 3);
+    h.screenWidth = getU16le(&data[6]);
+    h.screenHeight = getU16le(&data[8]);
+    h.packed = data[10];
+    h.backgroundIndex = data[11];
+    h.firstBlock = kGifScreenDescriptorSize;
+    if (h.packed & kGifTableFlag) {
+        const size_t bytes = gifTableBytes(h.packed);
+        if (bytes >= data.size() - h.firstBlock)
+            return false;
+        h.globalTable = data.subspan(h.firstBlock, bytes);
+        h.firstBlock += bytes;
+    }
+    out = h;
+    return true;
+}
+
+GifWalkEnd walkGifBlocks(std::span<const uint8_t> d, size_t pos, GifBlockHandler& handler)
+{
+    while (pos < d.size()) {
+        const uint8_t tag = d[pos];
+        if (tag == kGifTrailer)
+            return GifWalkEnd::trailer;
+        Step step;
+        if (tag == kGifExtensionIntroducer) {
+            step = walkExtension(d, pos, handler);
+        } else if (tag == kGifImageSeparator) {
+            step = walkImage(d, pos, handler);
+        } else {
+            ++pos;
+            step = skipGifSubBlocks(d, pos) ? Step::next : Step::broken;
+        }
+        if (step == Step::broken)
+            return GifWalkEnd::broken;
+        if (step == Step::stopped)
+            return GifWalkEnd::stopped;
+    }
+    return GifWalkEnd::endOfData;
+}
+
+} // namespace zell
