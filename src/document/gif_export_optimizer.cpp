@@ -90,22 +90,13 @@ bool GifExportOptimizer::mapToReplacement(RasterImage& picture, Frame& attribute
 
 bool GifExportOptimizer::composeScreen(const Frame& frame, uint16_t transparentIndex)
 {
-    // An index beyond the picture's table marks no pixel; draw it opaque.
-    if (!screen_.buildMask(transparentIndex) && !screen_.buildMask(kNoIndex))
-        return false;
-    if (!screen_.toTrueColor()
-        || !screen_.composeFrame(frame.disposal, uint16_t(frame.left), uint16_t(frame.top), background_))
-        return false;
-    painted_.apply(screen_, frame.disposal, uint16_t(frame.left), uint16_t(frame.top));
-    return true;
+    return compositor_.compose(transparentIndex, frame.disposal, frame.left, frame.top);
 }
 
 bool GifExportOptimizer::writeFrames(std::vector<uint8_t>& out,
                                      const std::function<bool(std::vector<uint8_t>&)>& flush)
 {
-    background_ = tableBackground(globalTable());
-    if (!screen_.createCanvas(output_.screenWidth, output_.screenHeight, background_)
-        || !painted_.reset(output_.screenWidth, output_.screenHeight))
+    if (!compositor_.start(output_.screenWidth, output_.screenHeight, tableBackground(globalTable()), true))
         return false;
     for (int i = 0; i < frames_.count(); ++i) {
         if (!writeOne(i, out) || !flush(out))
@@ -122,7 +113,7 @@ bool GifExportOptimizer::writeOne(int index, std::vector<uint8_t>& out)
     const bool hasGlobal = globalTable() != nullptr;
     const bool usesReplacement = replacement_ && !frame.useLocalColorTable;
     const bool transparentOption = output_.options & kSaveTransparency;
-    screen_.restoreDisplayCanvas();
+    compositor_.restore();
     if (!loadPicture(frame, screen_) || (usesReplacement && !mapToReplacement(screen_, attributes)))
         return false;
 
@@ -153,7 +144,7 @@ bool GifExportOptimizer::writeOne(int index, std::vector<uint8_t>& out)
         RasterImage::FrameDifference d{attributes.left, attributes.top, 0, 0, false, attributes.transparentIndex, 0};
         const uint16_t beforeStep = attributes.transparentIndex;
         if (!screen_.optimizeFrame(stream, d, frame.disposal != 2, transparentOption, !frame.useLocalColorTable,
-                                   painted_.pixels()))
+                                   compositor_.painted()))
             return false;
         attributes.left = uint32_t(d.left);
         attributes.top = uint32_t(d.top);

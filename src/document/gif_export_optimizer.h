@@ -10,8 +10,7 @@
 #include "document/frame_list.h"
 #include "document/gif_export.h"
 #include "image/color_quantizer.h"
-#include "image/painted_area.h"
-#include "image/raster_image.h"
+#include "image/screen_compositor.h"
 
 namespace zell {
 
@@ -37,9 +36,8 @@ private:
     const GifOutput& output_;
     std::optional<ColorTable> replacement_;
     ColorQuantizer replacementQuantizer_;
-    RasterImage screen_;
-    PaintedArea painted_;
-    uint32_t background_ = 0xFFFFFF;
+    ScreenCompositor compositor_;
+    RasterImage& screen_ = compositor_.picture();
 };
 
 } // namespace zell

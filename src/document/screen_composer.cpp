@@ -20,10 +20,7 @@ bool loadFramePicture(const Document& document, int index, RasterImage& picture)
     return true;
 }
 
-ScreenComposer::ScreenComposer(const Document& document)
-    : document_(document), background_(backgroundColor(document.settings))
-{
-}
+ScreenComposer::ScreenComposer(const Document& document) : document_(document) {}
 
 bool ScreenComposer::composeFrame(int index)
 {
@@ -33,13 +30,12 @@ bool ScreenComposer::composeFrame(int index)
     next_ = index + 1;
     if (!started_) {
         const GifSettings& s = document_.settings;
-        if (!canvas_.createCanvas(s.screenWidth, s.screenHeight, background_))
+        if (!compositor_.start(s.screenWidth, s.screenHeight, backgroundColor(s)))
             return false;
         started_ = true;
     }
-    return loadFramePicture(document_, index, canvas_) && canvas_.buildMask(frame->transparentIndex)
-        && canvas_.toTrueColor()
-        && canvas_.composeFrame(frame->disposal, uint16_t(frame->left), uint16_t(frame->top), background_);
+    return loadFramePicture(document_, index, compositor_.picture())
+        && compositor_.compose(frame->transparentIndex, frame->disposal, frame->left, frame->top);
 }
 
 } // namespace zell

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "document/document.h"
-#include "image/raster_image.h"
+#include "image/screen_compositor.h"
 
 namespace zell {
 
@@ -27,13 +27,12 @@ public:
     bool composeFrame(int index);
     int nextIndex() const { return next_; }
     // 24-bit screen after the last composed frame.
-    const ByteBuffer& screen() const { return canvas_.displayCanvas; }
-    RasterImage& canvas() { return canvas_; }
+    const ByteBuffer& screen() const { return compositor_.screen(); }
+    RasterImage& canvas() { return compositor_.picture(); }
 
 private:
     const Document& document_;
-    RasterImage canvas_;
-    uint32_t background_;
+    ScreenCompositor compositor_;
     int next_ = 0;
     bool started_ = false;
 };

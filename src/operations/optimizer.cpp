@@ -6,8 +6,7 @@
 #include "document/screen_composer.h"
 #include "image/color_quantizer.h"
 #include "image/gif_codec.h"
-#include "image/painted_area.h"
-#include "image/raster_image.h"
+#include "image/screen_compositor.h"
 #include "operations/quantizer_table.h"
 
 namespace zell {
@@ -53,9 +52,9 @@ private:
     const bool autoTransparency_;
     const bool deleteUnchanged_;
     const uint32_t background_;
-    RasterImage canvas_;
     // Only pixels a frame painted are relied on; viewers differ on the background.
-    PaintedArea painted_;
+    ScreenCompositor compositor_;
+    RasterImage& canvas_ = compositor_.picture();
     ColorQuantizer globalQuantizer_;
     ColorTable rebuilt_;
     bool rebuiltGlobal_ = false;
@@ -117,11 +116,7 @@ bool OptimizerRun::remapIntoRebuilt(FrameAttributes& a)
 
 bool OptimizerRun::compose(const Frame& frame, uint16_t transparentIndex)
 {
-    if (!canvas_.buildMask(transparentIndex) || !canvas_.toTrueColor()
-        || !canvas_.composeFrame(frame.disposal, uint16_t(frame.left), uint16_t(frame.top), background_))
-        return false;
-    painted_.apply(canvas_, frame.disposal, uint16_t(frame.left), uint16_t(frame.top));
-    return true;
+    return compositor_.compose(transparentIndex, frame.disposal, frame.left, frame.top);
 }
 
 // The first frame is drawn as it is; it is only rewritten when its colours
@@ -170,7 +165,7 @@ bool OptimizerRun::giveTransparency(const Frame& frame, FrameAttributes& a)
 
 bool OptimizerRun::laterFrame(int index)
 {
-    canvas_.restoreDisplayCanvas();
+    compositor_.restore();
     const Frame& f = *document_.frames.frameAt(index);
     FrameAttributes a = FrameAttributes::of(f);
     if (!load(f) || (rebuiltGlobal_ && usesGlobal(f) && !remapIntoRebuilt(a)))
@@ -187,7 +182,7 @@ bool OptimizerRun::laterFrame(int index)
     d.top = f.top;
     d.transparentIndex = a.transparentIndex;
     ByteBuffer gif;
-    if (!canvas_.optimizeFrame(gif, d, f.disposal != 2, useTransparency_, usesGlobal(f), painted_.pixels()))
+    if (!canvas_.optimizeFrame(gif, d, f.disposal != 2, useTransparency_, usesGlobal(f), compositor_.painted()))
         return false;
     if (!d.changed && deleteUnchanged_) {
         batch_.dropFrame(index);
@@ -214,8 +209,7 @@ bool OptimizerRun::run()
         return false;
     if (n > 1 && needsRebuiltTable() && !rebuildGlobalTable())
         return false;
-    if (!canvas_.createCanvas(settings_.screenWidth, settings_.screenHeight, background_)
-        || !painted_.reset(settings_.screenWidth, settings_.screenHeight) || !firstFrame())
+    if (!compositor_.start(settings_.screenWidth, settings_.screenHeight, background_, true) || !firstFrame())
         return false;
     for (int i = 1; i < n; ++i)
         if (!laterFrame(i))

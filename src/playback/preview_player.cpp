@@ -1,5 +1,6 @@
 #include "playback/preview_player.h"
 
+#include <algorithm>
 #include <string>
 
 namespace zell {
@@ -27,15 +28,16 @@ PreviewPlayer::PreviewPlayer(PlayerHost& host, Clock& clock, PlayerTexts texts)
 
 bool PreviewPlayer::startScreen()
 {
-    return canvas_.createCanvas(screenWidth_, screenHeight_, background_);
+    return compositor_.start(screenWidth_, screenHeight_, background_);
 }
 
 bool PreviewPlayer::prepare(const Frame& frame)
 {
-    prepared_ = canvas_.loadGifImage(frame.workFilePath, 0);
+    RasterImage& picture = compositor_.picture();
+    prepared_ = picture.loadGifImage(frame.workFilePath, 0);
     if (prepared_ && !frame.useLocalColorTable)
-        canvas_.applyColorTable(&host_.globalTable());
-    prepared_ = prepared_ && canvas_.buildMask(frame.transparentIndex) && canvas_.toTrueColor();
+        picture.applyColorTable(&host_.globalTable());
+    prepared_ = prepared_ && compositor_.prepare(frame.transparentIndex);
     return prepared_;
 }
 
@@ -45,7 +47,7 @@ bool PreviewPlayer::show(const Frame& frame)
     if (!prepared_)
         return false;
     prepared_ = false;
-    return canvas_.composeFrame(frame.disposal, uint16_t(frame.left), uint16_t(frame.top), background_);
+    return compositor_.draw(frame.disposal, frame.left, frame.top);
 }
 
 uint32_t PreviewPlayer::waitFor(const Frame& frame)
@@ -61,6 +63,17 @@ uint32_t PreviewPlayer::waitFor(const Frame& frame)
     if (frame.userInput && frame.delay == 0)
         return kWaitForInput;
     return uint32_t(frame.delay) * 10;
+}
+
+uint32_t PreviewPlayer::msUntilDue() const
+{
+    if (!playing_ || waitMs_ == kWaitForInput)
+        return kWaitForInput;
+    const int speed = host_.speed();
+    // The real time whose scaled value first reaches the wait.
+    const uint64_t due = speed < 0 ? uint64_t(waitMs_) << -speed : (uint64_t(waitMs_) + (1u << speed) - 1) >> speed;
+    const uint32_t elapsed = clock_.nowMs() - waitStart_;
+    return due > elapsed ? uint32_t(std::min<uint64_t>(due - elapsed, kWaitForInput - 1)) : 0;
 }
 
 void PreviewPlayer::setStatus(std::string text)

@@ -1,6 +1,6 @@
-// Timed playback of the animation without any widget: the window polls
+// Timed playback of the animation without any widget: the window calls
 // tick(), which compares the clock against the current frame's wait, scaled
-// by the speed read afresh each time.
+// by the speed read afresh each time; msUntilDue() says when to call it.
 #pragma once
 
 #include <cstdint>
@@ -8,7 +8,7 @@
 
 #include "document/frame.h"
 #include "image/color_table.h"
-#include "image/raster_image.h"
+#include "image/screen_compositor.h"
 #include "playback/clock.h"
 
 namespace zell {
@@ -67,7 +67,11 @@ public:
     bool animationShown() const { return animationFlag_; }
     const std::string& statusText() const { return statusText_; }
     // The composed screen while animating.
-    const RasterImage& canvas() const { return canvas_; }
+    const RasterImage& canvas() const { return compositor_.picture(); }
+    // Milliseconds of real time until tick() has work to do at the current
+    // speed, so that a window can sleep until then; kWaitForInput while
+    // stopped or waiting for the user.
+    uint32_t msUntilDue() const;
 
 private:
     bool startScreen();
@@ -79,7 +83,7 @@ private:
     PlayerHost& host_;
     Clock& clock_;
     PlayerTexts texts_;
-    RasterImage canvas_;
+    ScreenCompositor compositor_;
     uint16_t screenWidth_ = 0;
     uint16_t screenHeight_ = 0;
     uint32_t background_ = 0xFFFFFF;

@@ -44,16 +44,17 @@ void draw(std::vector<uint8_t>& screen, int sw, int sh, const SavedImage& image,
     }
 }
 
-void clear(std::vector<uint8_t>& screen, int sw, int sh, const GifImageDesc& d)
+void fill(std::vector<uint8_t>& screen, int sw, int sh, int left, int top, int width, int height, uint32_t color)
 {
-    for (int y = d.Top; y < std::min(d.Top + d.Height, sh); ++y)
-        for (int x = d.Left; x < std::min(d.Left + d.Width, sw); ++x)
-            std::memset(&screen[(size_t(y) * size_t(sw) + size_t(x)) * 3], 255, 3);
+    const uint8_t rgb[3] = {uint8_t(color), uint8_t(color >> 8), uint8_t(color >> 16)};
+    for (int y = std::max(top, 0); y < std::min(top + height, sh); ++y)
+        for (int x = std::max(left, 0); x < std::min(left + width, sw); ++x)
+            std::memcpy(&screen[(size_t(y) * size_t(sw) + size_t(x)) * 3], rgb, 3);
 }
 
 } // namespace
 
-bool giflibScreens(std::span<const uint8_t> stream, std::vector<std::vector<uint8_t>>& screens)
+bool giflibScreens(std::span<const uint8_t> stream, std::vector<std::vector<uint8_t>>& screens, uint32_t background)
 {
     screens.clear();
     Input input{stream};
@@ -63,7 +64,8 @@ bool giflibScreens(std::span<const uint8_t> stream, std::vector<std::vector<uint
         return false;
     const bool ok = DGifSlurp(gif) == GIF_OK;
     const int sw = gif->SWidth, sh = gif->SHeight;
-    std::vector<uint8_t> screen(size_t(sw) * size_t(sh) * 3, 255);
+    std::vector<uint8_t> screen(size_t(sw) * size_t(sh) * 3);
+    fill(screen, sw, sh, 0, 0, sw, sh, background);
     for (int i = 0; ok && i < gif->ImageCount; ++i) {
         const SavedImage& image = gif->SavedImages[i];
         GraphicsControlBlock gcb{DISPOSAL_UNSPECIFIED, false, 0, NO_TRANSPARENT_COLOR};
@@ -73,7 +75,8 @@ bool giflibScreens(std::span<const uint8_t> stream, std::vector<std::vector<uint
         draw(screen, sw, sh, image, map, gcb.TransparentColor);
         screens.push_back(screen);
         if (gcb.DisposalMode == DISPOSE_BACKGROUND)
-            clear(screen, sw, sh, image.ImageDesc);
+            fill(screen, sw, sh, image.ImageDesc.Left, image.ImageDesc.Top, image.ImageDesc.Width,
+                 image.ImageDesc.Height, background);
         else if (gcb.DisposalMode == DISPOSE_PREVIOUS)
             screen = before;
     }

@@ -10,10 +10,12 @@
 
 namespace zell::test {
 
-// Each screen as RGB rows top to bottom. The screen starts white and
-// disposal 2 restores white; disposal 3 restores the screen before the
-// frame. False when giflib refuses the stream.
-bool giflibScreens(std::span<const uint8_t> stream, std::vector<std::vector<uint8_t>>& screens);
+// Each screen as RGB rows top to bottom. The screen starts in the
+// background colour (white unless given) and disposal 2 restores it;
+// disposal 3 restores the screen before the frame. False when giflib
+// refuses the stream.
+bool giflibScreens(std::span<const uint8_t> stream, std::vector<std::vector<uint8_t>>& screens,
+                   uint32_t background = 0xFFFFFF);
 
 // Peak signal-to-noise ratio over all screens (99 when identical).
 double screensPsnr(const std::vector<std::vector<uint8_t>>& a, const std::vector<std::vector<uint8_t>>& b);
