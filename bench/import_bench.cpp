@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "document/gif_import.h"
+#include "document/file_import.h"
 #include "image/dib.h"
 #include "image/gif_codec.h"
 

@@ -1,10 +1,12 @@
 #include "cli/cli_document.h"
 
 #include <charconv>
+#include <cstdlib>
+#include <filesystem>
 
 #include "document/gif_export.h"
 #include "document/gif_info.h"
-#include "document/mapped_file.h"
+#include "image/mapped_file.h"
 #include "document/project_file.h"
 
 namespace zell::cli {
@@ -14,13 +16,49 @@ bool isProjectPath(const std::string& path)
     return path.size() > 4 && path.compare(path.size() - 4, 4, ".zpj") == 0;
 }
 
+namespace {
+
+// Names the folder work files go to and what the system says of it.
+std::string workFolderProblem(const Document& document)
+{
+    std::string folder = document.workDirectory().path();
+    std::error_code ec;
+    if (folder.empty()) {
+        const char* tmp = std::getenv("TMPDIR");
+        folder = tmp && *tmp ? tmp : "/tmp";
+    }
+    std::string reason = "it is not writable";
+    if (!std::filesystem::is_directory(folder, ec))
+        reason = ec ? ec.message() : "it is not a folder";
+    return "no work folder could be made in " + folder + " (" + reason + ")";
+}
+
+} // namespace
+
+std::string failureText(Failure why, const Document& document)
+{
+    switch (why) {
+    case Failure::cannotRead: return "cannot be read (missing, a folder, or no permission)";
+    case Failure::empty: return "the file is empty";
+    case Failure::notSupported: return "not a supported image file";
+    case Failure::damaged: return "the file is damaged";
+    case Failure::tooLarge: return "the picture is larger than the pixel limit";
+    case Failure::noWorkDirectory: return workFolderProblem(document);
+    case Failure::cannotWrite: return "a file could not be written";
+    case Failure::noFrames: return "there are no frames";
+    case Failure::none: break;
+    }
+    return "failed";
+}
+
 bool importInputs(Document& document, const std::vector<std::string>& paths, const ImportOptions& options,
                   std::string& error)
 {
     std::vector<std::string> failed;
-    importFiles(document, paths, options, failed);
+    std::vector<Failure> reasons;
+    importFiles(document, paths, options, failed, &reasons);
     if (!failed.empty()) {
-        error = failed.front() + ": not a supported image file, or damaged";
+        error = failed.front() + ": " + failureText(reasons.front(), document);
         return false;
     }
     return true;
@@ -46,8 +84,9 @@ void takeLoopingOf(const std::string& path, GifSettings& settings)
 bool readInput(Document& document, const std::string& path, std::string& error)
 {
     if (isProjectPath(path)) {
-        if (!openProject(document, path)) {
-            error = path + ": not a readable project file";
+        Failure why = Failure::none;
+        if (!openProject(document, path, &why)) {
+            error = path + ": " + (why == Failure::notSupported ? "not a project file" : failureText(why, document));
             return false;
         }
         return true;
@@ -69,6 +108,11 @@ bool writeOutput(const Document& document, const std::string& path, uint32_t sav
             return false;
         }
         return true;
+    }
+    std::error_code ec;
+    if (std::filesystem::is_directory(path, ec)) {
+        error = path + ": is a folder, not a file name";
+        return false;
     }
     ExportError why;
     if (!writeAnimatedGif(path, document.frames, GifOutput::fromSettings(document.settings, saveOptions), &why)) {

@@ -7,12 +7,15 @@
 #include <vector>
 
 #include "document/document.h"
-#include "document/gif_import.h"
+#include "document/file_import.h"
 
 namespace zell::cli {
 
 // Imports image files at the end of the document. On failure `error` names
 // the first file that failed.
+// The one-line reason for a failed engine operation.
+std::string failureText(Failure why, const Document& document);
+
 bool importInputs(Document& document, const std::vector<std::string>& paths, const ImportOptions& options,
                   std::string& error);
 

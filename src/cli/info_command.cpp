@@ -6,10 +6,11 @@
 #include "cli/command.h"
 #include "cli/json.h"
 #include "document/gif_info.h"
+#include "document/project_file.h"
 #include "document/image_format.h"
 #include "document/still_image.h"
 #include "image/dib.h"
-#include "document/mapped_file.h"
+#include "image/mapped_file.h"
 
 namespace zell::cli {
 
@@ -43,7 +44,7 @@ std::string gifJson(const std::string& file, const GifStreamInfo& info)
             + ", \"userInput\": " + (m.userInput ? "true" : "false") + ", \"transparentIndex\": "
             + optionalNumber(m.transparentIndex.has_value(), m.transparentIndex.value_or(0)) + "}";
     }
-    return s + "]}";
+    return s + "], \"trailer\": " + (info.hasTrailer ? "true" : "false") + "}";
 }
 
 void printGifText(const std::string& file, const GifStreamInfo& info)
@@ -59,6 +60,8 @@ void printGifText(const std::string& file, const GifStreamInfo& info)
         std::printf(", loops forever\n");
     else
         std::printf(", loops %u times\n", *info.loopCount);
+    if (!info.hasTrailer)
+        std::printf("  no trailer: the stream ends after its last complete block\n");
     for (const auto& comment : info.comments)
         std::printf("  comment: %s\n", comment.c_str());
     for (size_t i = 0; i < info.images.size(); ++i) {
@@ -102,6 +105,55 @@ bool describeStill(const std::string& file, std::span<const uint8_t> bytes, int 
     return true;
 }
 
+std::string loopText(uint32_t loopValue)
+{
+    return loopValue == 0 ? "plays once" : loopValue == kLoopForever ? "loops forever"
+                                                                    : "loops " + std::to_string(loopValue) + " times";
+}
+
+// A project is described from its records, as zell would open it.
+bool describeProject(const std::string& file, std::span<const uint8_t> bytes, bool json, std::string& error)
+{
+    Document document;
+    if (!openProjectBytes(document, bytes)) {
+        error = "the project file is damaged";
+        return false;
+    }
+    const GifSettings& s = document.settings;
+    const ColorTable& table = s.globalColorTable;
+    if (json) {
+        std::string out = "{\"file\": " + jsonString(file) + ", \"format\": \"zpj\", \"screen\": {\"width\": "
+            + std::to_string(s.screenWidth) + ", \"height\": " + std::to_string(s.screenHeight) + "}, \"globalTable\": "
+            + (s.useGlobalColorTable ? "{\"size\": " + std::to_string(table.count) + ", \"background\": "
+                    + std::to_string(table.backgroundIndex) + "}" : std::string("null"))
+            + ", \"loop\": " + optionalNumber(s.loop, s.loopLimited ? s.loopCount : 0)
+            + ", \"comment\": " + (s.saveComment ? jsonString(s.comment) : std::string("null")) + ", \"frames\": [";
+        for (int i = 0; i < document.frames.count(); ++i) {
+            const Frame& f = *document.frames.frameAt(i);
+            out += std::string(i ? ", " : "") + "{\"name\": " + jsonString(f.name) + ", \"left\": "
+                + std::to_string(f.left) + ", \"top\": " + std::to_string(f.top) + ", \"width\": "
+                + std::to_string(f.width) + ", \"height\": " + std::to_string(f.height) + ", \"localTable\": "
+                + std::to_string(f.useLocalColorTable ? f.colorCount : 0) + ", \"delay\": " + std::to_string(f.delay)
+                + ", \"disposal\": " + std::to_string(f.disposal) + ", \"userInput\": "
+                + (f.userInput ? "true" : "false") + ", \"transparentIndex\": "
+                + optionalNumber(f.transparentIndex != kNoIndex, f.transparentIndex) + "}";
+        }
+        std::printf("%s]}\n", out.c_str());
+        return true;
+    }
+    std::printf("%s: zell project (zpj), screen %ux%u, %s, %s\n", file.c_str(), s.screenWidth, s.screenHeight,
+                s.useGlobalColorTable ? ("global table " + std::to_string(table.count)).c_str() : "no global table",
+                loopText(s.loopValue()).c_str());
+    if (s.saveComment)
+        std::printf("  comment: %s\n", s.comment.c_str());
+    for (int i = 0; i < document.frames.count(); ++i) {
+        const Frame& f = *document.frames.frameAt(i);
+        std::printf("  frame %d: %s, %ux%u at (%u, %u), delay %u, disposal %u\n", i + 1, f.name.c_str(), f.width,
+                    f.height, f.left, f.top, f.delay, f.disposal);
+    }
+    return true;
+}
+
 // Returns false when the file could not be described.
 bool describe(const std::string& file, bool json)
 {
@@ -115,7 +167,10 @@ bool describe(const std::string& file, bool json)
         format = detectImageFormat(bytes);
     }
     if (!mapped.isOpen()) {
-        error = "cannot read the file";
+        error = mapped.wasEmpty() ? "the file is empty" : "cannot read the file";
+    } else if (bytesAreProject(bytes)) {
+        if (describeProject(file, bytes, json, error))
+            return true;
     } else if (format == kFormatBmp || format == kFormatJpeg || format == kFormatPng) {
         if (describeStill(file, bytes, format, json, error))
             return true;

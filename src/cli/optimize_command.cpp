@@ -56,8 +56,9 @@ int runOptimize(const std::vector<std::string>& args)
         printError("optimize", error);
         return kExitFailed;
     }
-    if (!optimize(document, a.options)) {
-        printError("optimize", a.input + ": the optimisation failed; nothing was written");
+    Failure why = Failure::none;
+    if (!optimize(document, a.options, {}, &why)) {
+        printError("optimize", a.input + ": the optimisation failed (" + failureText(why, document) + "); nothing was written");
         return kExitFailed;
     }
     if (!writeOutput(document, a.output, 0, error)) {

@@ -94,8 +94,9 @@ int runUnify(const std::vector<std::string>& args)
         printError("unify", error);
         return kExitFailed;
     }
-    if (!unify(document, a.options)) {
-        printError("unify", a.input + ": the palette unification failed; nothing was written");
+    Failure why = Failure::none;
+    if (!unify(document, a.options, {}, &why)) {
+        printError("unify", a.input + ": the palette unification failed (" + failureText(why, document) + "); nothing was written");
         return kExitFailed;
     }
     if (!writeOutput(document, a.output, 0, error)) {

@@ -3,11 +3,36 @@
 // export, operation and project file works on it.
 #pragma once
 
+#include <cstdint>
+#include <functional>
+
 #include "document/frame_list.h"
 #include "document/gif_settings.h"
 #include "document/work_directory.h"
 
 namespace zell {
+
+// What an edit changed, so that views refresh only that.
+enum DocumentChange : unsigned {
+    kFramesChanged = 1,      // frames added, removed, moved or rewritten
+    kSettingsChanged = 2,    // screen, looping, comment
+    kGlobalTableChanged = 4, // the global table, its use or its background
+    kCurrentChanged = 8,     // currentIndex
+};
+
+// Why an engine operation failed, for messages; the operations return false
+// and leave their outputs as they were.
+enum class Failure {
+    none,
+    cannotRead,      // the file could not be opened or mapped
+    empty,           // the file has no bytes
+    notSupported,    // not a format zell reads
+    damaged,         // the format is known but the data are broken
+    tooLarge,        // a picture or screen beyond the pixel limit
+    noWorkDirectory, // no work directory or work file could be made
+    cannotWrite,     // the output or a new work file could not be written
+    noFrames,        // nothing to work on
+};
 
 class Document {
 public:
@@ -22,6 +47,17 @@ public:
 
     WorkDirectory& workDirectory() const { return *workDirectory_; }
 
+    // Every engine operation that edits the document reports what it changed
+    // here; a view keeps the revision it last showed.
+    void changed(unsigned what)
+    {
+        ++revision_;
+        if (onChange)
+            onChange(what);
+    }
+    uint64_t revision() const { return revision_; }
+    std::function<void(unsigned what)> onChange;
+
     // Takes a table as the animation's global table and turns its use on.
     void takeGlobalTable(const ColorTable& table)
     {
@@ -31,6 +67,7 @@ public:
 
 private:
     WorkDirectory* workDirectory_;
+    uint64_t revision_ = 0;
 };
 
 } // namespace zell

@@ -1,36 +1,73 @@
-// Importing whole files: recognition, conversion of still images, splitting,
-// and the open command's bookkeeping over several files.
 #include <algorithm>
 #include <filesystem>
 
-#include "document/gif_import.h"
+#include "document/file_import.h"
+
+#include <unistd.h>
+
 #include "document/image_format.h"
-#include "document/mapped_file.h"
+#include "image/mapped_file.h"
 #include "document/still_image.h"
 #include "image/byte_buffer.h"
 
 namespace zell {
 
-bool splitFile(const std::string& path, WorkDirectory& workDirectory, SplitResult& out)
+namespace {
+
+// A split that failed for want of a place to put work files is not the
+// file's fault.
+Failure splitFailure(WorkDirectory& workDirectory)
 {
-    MappedFile file;
-    if (!file.open(path))
-        return false;
+    if (!workDirectory.ensure() || ::access(workDirectory.path().c_str(), W_OK) != 0)
+        return Failure::noWorkDirectory;
+    return Failure::damaged;
+}
+
+bool splitMapped(const MappedFile& file, WorkDirectory& workDirectory, SplitResult& out, Failure& why)
+{
     std::span<const uint8_t> data = file.bytes();
     ByteBuffer converted;
-    if (detectImageFormat(data) != kFormatGif) {
-        if (!convertToGif(file.bytes(), converted, false))
+    const int format = detectImageFormat(data);
+    if (format == kFormatUnknown || format == kFormatTooShort) {
+        why = Failure::notSupported;
+        return false;
+    }
+    if (format != kFormatGif) {
+        if (!convertToGif(file.bytes(), converted, false)) {
+            why = Failure::damaged;
             return false;
+        }
         data = converted.bytes();
     }
-    return splitGif(data, workDirectory, out);
+    if (!splitGif(data, workDirectory, out)) {
+        why = splitFailure(workDirectory);
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+bool splitFile(const std::string& path, WorkDirectory& workDirectory, SplitResult& out, Failure* why)
+{
+    Failure reason = Failure::none;
+    MappedFile file;
+    bool ok = file.open(path);
+    if (!ok)
+        reason = file.wasEmpty() ? Failure::empty : Failure::cannotRead;
+    else
+        ok = splitMapped(file, workDirectory, out, reason);
+    if (why)
+        *why = ok ? Failure::none : reason;
+    return ok;
 }
 
 bool importImageFile(Document& document, const std::string& path, const ImportOptions& options,
-                     bool& globalTableOpen, uint16_t& screenWidth, uint16_t& screenHeight, std::string& comment)
+                     bool& globalTableOpen, uint16_t& screenWidth, uint16_t& screenHeight, std::string& comment,
+                     Failure* why)
 {
     SplitResult split;
-    if (!splitFile(path, document.workDirectory(), split))
+    if (!splitFile(path, document.workDirectory(), split, why))
         return false;
     screenWidth = split.screenWidth;
     screenHeight = split.screenHeight;
@@ -41,7 +78,7 @@ bool importImageFile(Document& document, const std::string& path, const ImportOp
 }
 
 void importFiles(Document& document, const std::vector<std::string>& paths, const ImportOptions& options,
-                 std::vector<std::string>& failed)
+                 std::vector<std::string>& failed, std::vector<Failure>* reasons)
 {
     ImportOptions each = options;
     if (options.insertMode == kReplaceAll) {
@@ -55,8 +92,11 @@ void importFiles(Document& document, const std::vector<std::string>& paths, cons
     for (const auto& path : paths) {
         uint16_t width = 0, height = 0;
         std::string comment;
-        if (!importImageFile(document, path, each, globalTableOpen, width, height, comment)) {
+        Failure why = Failure::none;
+        if (!importImageFile(document, path, each, globalTableOpen, width, height, comment, &why)) {
             failed.push_back(path);
+            if (reasons)
+                reasons->push_back(why);
             continue;
         }
         widest = std::max(widest, width);
@@ -72,6 +112,7 @@ void importFiles(Document& document, const std::vector<std::string>& paths, cons
         s.comment = comments;
         s.saveComment = true;
     }
+    document.changed(kFramesChanged | kSettingsChanged | kGlobalTableChanged | kCurrentChanged);
 }
 
 } // namespace zell

@@ -7,7 +7,7 @@
 #include <memory>
 
 #include "document/gif_export_optimizer.h"
-#include "document/mapped_file.h"
+#include "image/mapped_file.h"
 #include "document/temporary_file.h"
 #include "image/bytes.h"
 #include "image/gif_blocks.h"

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "document/mapped_file.h"
+#include "image/mapped_file.h"
 #include "image/gif_codec.h"
 
 namespace zell {

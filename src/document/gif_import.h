@@ -48,24 +48,11 @@ size_t writeImageWorkFile(Frame& scratch, std::span<const uint8_t> data, const C
 // Any failure destroys the frames made so far, with their work files.
 bool splitGif(std::span<const uint8_t> data, WorkDirectory& workDirectory, SplitResult& out);
 
-// Reads any supported image file; still images are converted to a GIF first.
-bool splitFile(const std::string& path, WorkDirectory& workDirectory, SplitResult& out);
-
 // Inserts split frames into the document: naming, insertion place, global
 // table hand-over, current frame. `baseName` is the file's name without
 // folder and extension.
 void insertSplitFrames(Document& document, SplitResult& split, const std::string& baseName,
                        const ImportOptions& options, bool& globalTableOpen);
-
-// One file into the document. On failure nothing is inserted.
-bool importImageFile(Document& document, const std::string& path, const ImportOptions& options,
-                     bool& globalTableOpen, uint16_t& screenWidth, uint16_t& screenHeight, std::string& comment);
-
-// The open command over several files: clears the list first for kReplaceAll,
-// imports each file, grows the screen to the largest file, replaces the
-// comment when files had one, and lists the files that failed.
-void importFiles(Document& document, const std::vector<std::string>& paths, const ImportOptions& options,
-                 std::vector<std::string>& failed);
 
 // "[name]の[007]"
 std::string frameName(const std::string& baseName, int number);

@@ -8,7 +8,7 @@
 #include <memory>
 #include <vector>
 
-#include "document/mapped_file.h"
+#include "image/mapped_file.h"
 #include "document/temporary_file.h"
 #include "image/bytes.h"
 
@@ -132,8 +132,10 @@ int64_t Frame::readRecord(std::span<const uint8_t> bytes, WorkDirectory& workDir
     return int64_t(fieldsAt + 22 + imageLength);
 }
 
-bool saveProject(const Document& document, const std::string& path)
+bool saveProject(const Document& document, const std::string& path, Failure* why)
 {
+    if (why)
+        *why = Failure::cannotWrite;
     if (path.empty())
         return false;
     std::string temp;
@@ -151,15 +153,28 @@ bool saveProject(const Document& document, const std::string& path)
     ok = ok && ::rename(temp.c_str(), path.c_str()) == 0;
     if (!ok)
         ::unlink(temp.c_str());
+    else if (why)
+        *why = Failure::none;
     return ok;
 }
 
-bool openProject(Document& document, const std::string& path)
+bool openProject(Document& document, const std::string& path, Failure* why)
 {
     MappedFile file;
+    Failure reason = Failure::none;
     if (!file.open(path))
-        return false;
-    return openProjectBytes(document, file.bytes());
+        reason = file.wasEmpty() ? Failure::empty : Failure::cannotRead;
+    else if (!openProjectBytes(document, file.bytes()))
+        reason = bytesAreProject(file.bytes()) && !document.workDirectory().ensure() ? Failure::noWorkDirectory
+            : bytesAreProject(file.bytes()) ? Failure::damaged : Failure::notSupported;
+    if (why)
+        *why = reason;
+    return reason == Failure::none;
+}
+
+bool bytesAreProject(std::span<const uint8_t> bytes)
+{
+    return bytes.size() >= 8 && std::memcmp(bytes.data(), kProjectMagic, 8) == 0;
 }
 
 bool openProjectBytes(Document& document, std::span<const uint8_t> bytes)
@@ -210,6 +225,7 @@ bool openProjectBytes(Document& document, std::span<const uint8_t> bytes)
     document.settings = std::move(settings);
     document.frames.swap(frames); // the old frames die with `frames`
     document.currentIndex = document.frames.count() > 0 ? 0 : -1;
+    document.changed(kFramesChanged | kSettingsChanged | kGlobalTableChanged | kCurrentChanged);
     return true;
 }
 

@@ -1,7 +1,7 @@
 // RasterImage::loadFile lives with the still-image decoders it runs.
 #include "image/raster_image.h"
 
-#include "document/mapped_file.h"
+#include "image/mapped_file.h"
 #include "document/still_image.h"
 
 namespace zell {

@@ -1,7 +1,7 @@
 // The GIF file operations of RasterImage.
 #include <cstdio>
 
-#include "document/mapped_file.h"
+#include "image/mapped_file.h"
 #include "image/color_quantizer.h"
 #include "image/gif_codec.h"
 #include "image/raster_image.h"

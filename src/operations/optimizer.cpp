@@ -31,6 +31,7 @@ public:
     }
 
     bool run();
+    bool writeFailed() const { return batch_.writeFailed(); }
 
 private:
     bool usesGlobal(const Frame& frame) const
@@ -223,10 +224,18 @@ bool OptimizerRun::run()
 
 } // namespace
 
-bool optimize(Document& document, uint32_t options, const WriteFault& fault)
+bool optimize(Document& document, uint32_t options, const WriteFault& fault, Failure* why)
 {
     OptimizerRun run(document, options, fault);
-    return run.run();
+    const bool ok = run.run();
+    if (ok)
+        document.changed(kFramesChanged | kGlobalTableChanged | kCurrentChanged);
+    if (why)
+        *why = ok ? Failure::none
+            : document.frames.count() == 0 ? Failure::noFrames
+            : run.writeFailed() ? Failure::cannotWrite
+            : Failure::damaged;
+    return ok;
 }
 
 } // namespace zell

@@ -14,7 +14,7 @@ namespace zell {
 // `options`: the GifSaveOption bits (kSaveTransparency, kSaveDropUnchanged,
 // kSaveAutoTransparency). All or nothing: the frames, their work files and
 // the global table change only when every frame succeeded. On success the
-// first frame becomes the current one.
-bool optimize(Document& document, uint32_t options, const WriteFault& fault = {});
+// first frame becomes the current one. `why` (optional) says why it failed.
+bool optimize(Document& document, uint32_t options, const WriteFault& fault = {}, Failure* why = nullptr);
 
 } // namespace zell

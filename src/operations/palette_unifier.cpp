@@ -72,9 +72,12 @@ bool rewrite(Document& document, int index, ColorQuantizer& quantizer, const Uni
 
 } // namespace
 
-bool unify(Document& document, const UnifyOptions& options, const WriteFault& fault)
+namespace {
+
+bool unifyTargets(Document& document, const UnifyOptions& options, const WriteFault& fault, Failure& why)
 {
     const int k = options.colorCount;
+    why = Failure::damaged;
     if (!isTableSize(k))
         return false;
     const std::vector<int> targets = targetsOf(document, options);
@@ -93,14 +96,33 @@ bool unify(Document& document, const UnifyOptions& options, const WriteFault& fa
     if (!quantizer.buildPalette(k, keepBackground ? background : kNoColor, reserve))
         return false;
     RewriteBatch batch(document, fault);
-    for (int i : targets)
-        if (!rewrite(document, i, quantizer, options, batch))
+    for (int i : targets) {
+        if (!rewrite(document, i, quantizer, options, batch)) {
+            if (batch.writeFailed())
+                why = Failure::cannotWrite;
             return false;
+        }
+    }
     const int backgroundIndex = keepBackground ? int(quantizer.backgroundEntry()) : quantizer.nearestIndex(background);
     batch.replaceGlobalTable(colorTableOf(quantizer, k, uint16_t(std::max(backgroundIndex, 0))));
     batch.commit();
     document.currentIndex = 0;
     return true;
+}
+
+} // namespace
+
+bool unify(Document& document, const UnifyOptions& options, const WriteFault& fault, Failure* why)
+{
+    Failure reason = Failure::none;
+    const bool ok = unifyTargets(document, options, fault, reason);
+    if (ok) {
+        reason = Failure::none;
+        document.changed(kFramesChanged | kGlobalTableChanged | kCurrentChanged);
+    }
+    if (why)
+        *why = reason;
+    return ok;
 }
 
 } // namespace zell

@@ -25,6 +25,7 @@ struct UnifyOptions {
 // All or nothing: the frames, their work files and the global table change
 // only when every target was rewritten. No target is a success that changes
 // nothing. On success the first frame becomes the current one.
-bool unify(Document& document, const UnifyOptions& options, const WriteFault& fault = {});
+// `why` (optional) says why it failed.
+bool unify(Document& document, const UnifyOptions& options, const WriteFault& fault = {}, Failure* why = nullptr);
 
 } // namespace zell

@@ -73,9 +73,13 @@ RewriteBatch::~RewriteBatch()
 bool RewriteBatch::stage(int index, std::span<const uint8_t> gif, const FrameAttributes& attributes)
 {
     std::string path;
-    if (committed_ || !document_.frames.frameAt(index) || (fault_ && !fault_(index))
-        || !document_.workDirectory().newWorkFileName("gif", path) || !writeNewFile(path, gif))
+    if (committed_ || !document_.frames.frameAt(index))
         return false;
+    if ((fault_ && !fault_(index)) || !document_.workDirectory().newWorkFileName("gif", path)
+        || !writeNewFile(path, gif)) {
+        writeFailed_ = true;
+        return false;
+    }
     staged_.push_back({index, std::move(path), attributes});
     return true;
 }

@@ -48,6 +48,8 @@ public:
     void dropFrame(int index) { dropped_.push_back(index); }
     void replaceGlobalTable(const ColorTable& table) { globalTable_ = table; }
     int stagedCount() const { return int(staged_.size()); }
+    // A new work file could not be made or written.
+    bool writeFailed() const { return writeFailed_; }
 
     // Switches everything over at once, then deletes the replaced files.
     // Cannot fail half way: it only moves names and numbers.
@@ -66,6 +68,7 @@ private:
     std::vector<int> dropped_;
     std::optional<ColorTable> globalTable_;
     bool committed_ = false;
+    bool writeFailed_ = false;
 };
 
 } // namespace zell

@@ -168,6 +168,8 @@ int insertTransitionFrames(Document& document, int current, std::vector<Generate
             ++inserted;
     }
     files.clear();
+    if (inserted > 0)
+        document.changed(kFramesChanged);
     return inserted;
 }
 

@@ -50,3 +50,47 @@ TEST(Cli, LeavesNoWorkDirectoryBehind)
 
 } // namespace
 } // namespace zell
+
+namespace zell {
+namespace {
+
+// Each failure names the file and what is wrong with it, not a guess.
+TEST(Cli, OneLineMessagesSayWhatFailed)
+{
+    test::ScratchDir dir;
+    const std::string good = dir.str() + "good.gif", empty = dir.str() + "empty.gif";
+    const std::string cut = dir.str() + "cut.gif", text = dir.str() + "notes.gif", project = dir.str() + "p.zpj";
+    const auto gif = test::GifBuilder().screen(1, 1, test::testPalette(2)).image(0, 0, 1, 1, 0, {}, 2, {0x44, 0x01})
+                         .trailer().bytes;
+    test::writeFile(good, gif);
+    test::writeFile(empty, {});
+    test::writeFile(dir.str() + "fake.zpj", gif);
+    test::writeFile(cut, std::vector<uint8_t>(gif.begin(), gif.end() - 4));
+    test::writeFile(text, {'h', 'e', 'l', 'l', 'o', ' ', 'w', 'o', 'r', 'l', 'd', '!', '!'});
+    ASSERT_EQ(test::runCli({"build", "-o", project, good}).status, 0);
+    struct Case {
+        std::vector<std::string> args;
+        const char* tmpdir;
+        std::string message;
+    } cases[] = {
+        {{"build", "-o", dir.str() + "o.gif", good}, "/no/such/folder", "no work folder could be made in /no/such/folder"},
+        {{"build", "-o", dir.str() + "o.gif", empty}, nullptr, empty + ": the file is empty"},
+        {{"build", "-o", dir.str() + "o.gif", cut}, nullptr, cut + ": the file is damaged"},
+        {{"build", "-o", dir.str() + "o.gif", text}, nullptr, text + ": not a supported image file"},
+        {{"build", "-o", dir.str(), good}, nullptr, ": is a folder"},
+        {{"export", dir.str() + "fake.zpj", "-o", dir.str() + "o.gif"}, nullptr, "fake.zpj: not a project file"},
+        {{"info", empty}, nullptr, "the file is empty"},
+    };
+    for (const Case& c : cases) {
+        const auto result = test::runCli(c.args, c.tmpdir ? c.tmpdir : dir.str());
+        EXPECT_EQ(result.status, 1) << c.args[0] << " " << c.args.back();
+        EXPECT_NE(result.err.find(c.message), std::string::npos) << result.err;
+        EXPECT_EQ(result.err.find('\n'), result.err.size() - 1) << "one line: " << result.err;
+    }
+    const auto info = test::runCli({"info", project});
+    EXPECT_EQ(info.status, 0) << info.err;
+    EXPECT_NE(info.out.find("zpj"), std::string::npos) << info.out;
+}
+
+} // namespace
+} // namespace zell

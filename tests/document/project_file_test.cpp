@@ -140,6 +140,8 @@ TEST_F(ProjectFile, DamagedFilesLeaveTheDocumentExactlyAsItWas)
         EXPECT_TRUE(fs::exists(firstFile));
     };
     const size_t filesBefore = size_t(std::distance(fs::directory_iterator(work.path()), fs::directory_iterator()));
+    unsigned reported = 0;
+    doc.onChange = [&](unsigned what) { reported |= what; };
     for (size_t cut = 0; cut < good.size(); ++cut) {
         EXPECT_FALSE(openProjectBytes(doc, {good.data(), cut})) << cut;
         unchanged();
@@ -153,6 +155,22 @@ TEST_F(ProjectFile, DamagedFilesLeaveTheDocumentExactlyAsItWas)
     unchanged();
     EXPECT_EQ(size_t(std::distance(fs::directory_iterator(work.path()), fs::directory_iterator())), filesBefore)
         << "records read before the failure left no work files";
+    EXPECT_EQ(reported, 0u) << "a failed open reports no change";
+
+    // The reasons tell a damaged project from a file that is none, and a
+    // good open reports every kind of change.
+    Failure why = Failure::none;
+    test::writeFile(dir.path() / "cut.zpj", std::vector<uint8_t>(good.begin(), good.end() - 5));
+    EXPECT_FALSE(openProject(doc, (dir.path() / "cut.zpj").string(), &why));
+    EXPECT_EQ(why, Failure::damaged);
+    test::writeFile(dir.path() / "other.zpj", {'G', 'I', 'F', '8', '9', 'a'});
+    EXPECT_FALSE(openProject(doc, (dir.path() / "other.zpj").string(), &why));
+    EXPECT_EQ(why, Failure::notSupported);
+    const uint64_t revision = doc.revision();
+    EXPECT_TRUE(openProject(doc, projectPath(), &why));
+    EXPECT_EQ(why, Failure::none);
+    EXPECT_EQ(doc.revision(), revision + 1);
+    EXPECT_EQ(reported, unsigned(kFramesChanged | kSettingsChanged | kGlobalTableChanged | kCurrentChanged));
 }
 
 TEST_F(ProjectFile, FailedSaveKeepsTheEarlierFileAndLeavesNoTemporary)

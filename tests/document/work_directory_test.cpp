@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <set>
 
-#include "document/mapped_file.h"
+#include "image/mapped_file.h"
 #include "support/test_support.h"
 
 namespace zell {

@@ -33,10 +33,10 @@ std::string slurp(const std::filesystem::path& path)
 
 } // namespace
 
-CliResult runCli(const std::vector<std::string>& args)
+CliResult runCli(const std::vector<std::string>& args, const std::string& tmpdir)
 {
     ScratchDir dir;
-    std::string command = quote(ZELL_CLI_PATH);
+    std::string command = (tmpdir.empty() ? "" : "TMPDIR=" + quote(tmpdir) + " ") + quote(ZELL_CLI_PATH);
     for (const auto& a : args)
         command += " " + quote(a);
     command += " >" + quote((dir.path() / "out").string()) + " 2>" + quote((dir.path() / "err").string()) + " </dev/null";

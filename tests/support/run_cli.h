@@ -12,6 +12,7 @@ struct CliResult {
     std::string err;
 };
 
-CliResult runCli(const std::vector<std::string>& args);
+// With `tmpdir`, zell-cli runs with TMPDIR set to it.
+CliResult runCli(const std::vector<std::string>& args, const std::string& tmpdir = {});
 
 } // namespace zell::test

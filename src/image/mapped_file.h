@@ -19,11 +19,14 @@ public:
     void close();
 
     bool isOpen() const { return view_ != nullptr; }
+    // After a failed open: the file was there but held no bytes.
+    bool wasEmpty() const { return wasEmpty_; }
     uint8_t* data() const { return view_; }
     uint32_t size() const { return size_; }
     std::span<const uint8_t> bytes() const { return {view_, size_}; }
 
 private:
+    bool wasEmpty_ = false;
     int fd_ = -1;
     uint8_t* view_ = nullptr;
     uint32_t size_ = 0;

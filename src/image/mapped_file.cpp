@@ -1,4 +1,4 @@
-#include "document/mapped_file.h"
+#include "image/mapped_file.h"
 
 #include <fcntl.h>
 #include <sys/mman.h>
@@ -10,6 +10,7 @@ namespace zell {
 bool MappedFile::open(const std::string& path, bool writable)
 {
     close();
+    wasEmpty_ = false;
     fd_ = ::open(path.c_str(), (writable ? O_RDWR : O_RDONLY) | O_CLOEXEC);
     if (fd_ < 0) {
         close();
@@ -18,6 +19,7 @@ bool MappedFile::open(const std::string& path, bool writable)
     struct stat st;
     if (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size <= 0 || st.st_size > UINT32_MAX) {
         close();
+        wasEmpty_ = S_ISREG(st.st_mode) && st.st_size == 0;
         return false;
     }
     const int protection = writable ? PROT_READ | PROT_WRITE : PROT_READ;

@@ -1,0 +1,28 @@
+// Importing whole files as the Open command does: recognition, conversion of
+// still images, splitting, and the bookkeeping over several files.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "document/document.h"
+#include "document/gif_import.h"
+
+namespace zell {
+
+// Reads any supported image file; still images are converted to a GIF first.
+bool splitFile(const std::string& path, WorkDirectory& workDirectory, SplitResult& out, Failure* why = nullptr);
+
+// One file into the document. On failure nothing is inserted.
+bool importImageFile(Document& document, const std::string& path, const ImportOptions& options,
+                     bool& globalTableOpen, uint16_t& screenWidth, uint16_t& screenHeight, std::string& comment,
+                     Failure* why = nullptr);
+
+// The open command over several files: clears the list first for kReplaceAll,
+// imports each file, grows the screen to the largest file, replaces the
+// comment when files had one, and lists the files that failed (with why,
+// when `reasons` is given).
+void importFiles(Document& document, const std::vector<std::string>& paths, const ImportOptions& options,
+                 std::vector<std::string>& failed, std::vector<Failure>* reasons = nullptr);
+
+} // namespace zell
