@@ -1,6 +1,14 @@
 #include "document/frame.h"
 
 #include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include "document/temporary_file.h"
+#include "document/work_directory.h"
+#include "image/bytes.h"
+#include "image/gif_blocks.h"
+#include "image/mapped_file.h"
 
 namespace zell {
 
@@ -43,6 +51,100 @@ void Frame::deleteWorkFile()
     // A file that is already gone is not an error.
     std::remove(workFilePath.c_str());
     workFilePath.clear();
+}
+
+namespace {
+
+constexpr size_t kRecordFieldsSize = 22;
+
+// The work file must be one image zell can decode, the size the record says.
+bool pictureMatches(const Frame& frame, std::span<const uint8_t> picture)
+{
+    GifHeader header;
+    GifImageBlock image;
+    if (!readGifHeader(picture, header) || header.stream.size() != picture.size()
+        || !findFirstGifImage(header, image) || !gifImageHasPicture(header.stream, image))
+        return false;
+    const size_t table = (image.localTable.empty() ? header.globalTable.size() : image.localTable.size()) / 3;
+    return table > 0 && image.width == frame.width && image.height == frame.height && frame.colorCount <= 256
+        && (frame.transparentIndex == 0xFFFF || frame.transparentIndex < 256);
+}
+
+} // namespace
+
+bool Frame::writeRecord(std::FILE* f) const
+{
+    MappedFile work;
+    if (!work.open(workFilePath))
+        return false;
+    // The format ends text at the first NUL; keep what a reader will see.
+    const size_t nameLength = std::strlen(name.c_str());
+    const uint64_t length = nameLength + 1 + kRecordFieldsSize + work.size();
+    if (length > UINT32_MAX)
+        return false;
+    std::vector<uint8_t> head(4 + nameLength + 1 + kRecordFieldsSize);
+    putU32le(head.data(), uint32_t(length));
+    std::memcpy(head.data() + 4, name.data(), nameLength);
+    uint8_t* p = head.data() + 4 + nameLength + 1;
+    const uint16_t fields[7] = {left, top, width, height, delay, colorCount, transparentIndex};
+    for (int i = 0; i < 7; ++i)
+        putU16le(p + 2 * i, fields[i]);
+    p[14] = disposal;
+    p[15] = userInput;
+    p[16] = useLocalColorTable;
+    p[17] = descriptorFlags;
+    putU32le(p + 18, work.size());
+    return std::fwrite(head.data(), 1, head.size(), f) == head.size()
+        && std::fwrite(work.data(), 1, work.size(), f) == work.size();
+}
+
+int64_t Frame::parseRecord(std::span<const uint8_t> bytes, std::span<const uint8_t>& picture)
+{
+    if (bytes.size() < 4)
+        return -1;
+    const uint8_t* nameStart = bytes.data() + 4;
+    const void* nul = std::memchr(nameStart, 0, bytes.size() - 4);
+    if (!nul)
+        return -1;
+    const size_t nameLength = size_t(static_cast<const uint8_t*>(nul) - nameStart);
+    const size_t fieldsAt = 4 + nameLength + 1;
+    if (bytes.size() - fieldsAt < kRecordFieldsSize)
+        return -1;
+    const uint8_t* p = bytes.data() + fieldsAt;
+    const uint32_t imageLength = getU32le(p + 18);
+    if (bytes.size() - fieldsAt - kRecordFieldsSize < imageLength)
+        return -1;
+    Frame parsed;
+    parsed.name.assign(reinterpret_cast<const char*>(nameStart), nameLength);
+    parsed.left = getU16le(p);
+    parsed.top = getU16le(p + 2);
+    parsed.width = getU16le(p + 4);
+    parsed.height = getU16le(p + 6);
+    parsed.delay = getU16le(p + 8);
+    parsed.colorCount = getU16le(p + 10);
+    parsed.transparentIndex = getU16le(p + 12);
+    parsed.disposal = p[14];
+    parsed.userInput = p[15];
+    parsed.useLocalColorTable = p[16];
+    parsed.descriptorFlags = p[17];
+    const std::span<const uint8_t> embedded{p + kRecordFieldsSize, imageLength};
+    if (!pictureMatches(parsed, embedded))
+        return -1;
+    deleteWorkFile();
+    copyFrom(parsed);
+    parsed.reset();
+    picture = embedded;
+    return int64_t(fieldsAt + kRecordFieldsSize + imageLength);
+}
+
+bool Frame::takePicture(std::span<const uint8_t> picture, WorkDirectory& workDirectory)
+{
+    std::string path;
+    if (!workDirectory.newWorkFileName("gif", path) || !writeNewFile(path, picture))
+        return false;
+    deleteWorkFile();
+    workFilePath = path;
+    return true;
 }
 
 } // namespace zell

@@ -20,10 +20,10 @@ public:
 
     std::string workFilePath;
     std::string name;
-    uint32_t left = 0;
-    uint32_t top = 0;
-    uint32_t width = 0;
-    uint32_t height = 0;
+    uint16_t left = 0;
+    uint16_t top = 0;
+    uint16_t width = 0;
+    uint16_t height = 0;
     uint16_t delay = 0;
     uint16_t colorCount = 0;
     uint16_t transparentIndex = 0xFFFF;
@@ -42,9 +42,16 @@ public:
 
     // The frame's record in a project file, its work file embedded.
     bool writeRecord(std::FILE* file) const;
-    // Reads a record into this frame, writing its picture to a new work
-    // file. Returns the bytes consumed, or -1.
-    int64_t readRecord(std::span<const uint8_t> bytes, WorkDirectory& workDirectory);
+    // Reads a record into this frame's fields and points `picture` at the
+    // embedded work file, touching no file. The record must agree with its
+    // picture (size, colour count, transparent index), which must be one
+    // decodable image. Returns the bytes consumed, or -1.
+    int64_t parseRecord(std::span<const uint8_t> bytes, std::span<const uint8_t>& picture);
+    // Writes the picture to a new work file of this frame.
+    bool takePicture(std::span<const uint8_t> picture, WorkDirectory& workDirectory);
+
+    // Length field, empty name, fields, a minimal work file.
+    static constexpr size_t kMinRecordSize = 4 + 1 + 22 + 32;
 };
 
 } // namespace zell

@@ -25,7 +25,7 @@ bool writeWorkFile(Frame& scratch, std::span<const uint8_t> stream, const GifIma
 {
     const bool local = !image.localTable.empty();
     const int sizeField = local ? image.packed & 7 : gifTableSizeField(globalTable.count);
-    if (image.end == 0 || (!local && (globalTable.count < 1 || sizeField < 0)))
+    if (!gifImageHasPicture(stream, image) || (!local && (globalTable.count < 1 || sizeField < 0)))
         return false;
     const size_t tableBytes = 3 * (size_t(2) << sizeField);
     std::string name;
@@ -71,17 +71,6 @@ bool writeWorkFile(Frame& scratch, std::span<const uint8_t> stream, const GifIma
     return true;
 }
 
-// Takes the first image of the walk and stops.
-class FirstImage : public GifBlockHandler {
-public:
-    bool image(const GifImageBlock& block) override
-    {
-        found = block;
-        return false;
-    }
-    GifImageBlock found;
-};
-
 } // namespace
 
 size_t writeImageWorkFile(Frame& scratch, std::span<const uint8_t> data, const ColorTable& globalTable,
@@ -89,10 +78,12 @@ size_t writeImageWorkFile(Frame& scratch, std::span<const uint8_t> data, const C
 {
     if (data.size() <= 11 || data[0] != kGifImageSeparator)
         return 0;
-    FirstImage first;
-    if (walkGifBlocks(data, 0, first) != GifWalkEnd::stopped)
+    GifHeader descriptorOnly;
+    descriptorOnly.stream = data;
+    GifImageBlock image;
+    if (!findFirstGifImage(descriptorOnly, image))
         return 0;
-    return writeWorkFile(scratch, data, first.found, globalTable, workDirectory) ? first.found.end : 0;
+    return writeWorkFile(scratch, data, image, globalTable, workDirectory) ? image.end : 0;
 }
 
 } // namespace zell

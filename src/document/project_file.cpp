@@ -70,68 +70,6 @@ bool writeBody(std::FILE* f, const Document& document)
 
 } // namespace
 
-bool Frame::writeRecord(std::FILE* f) const
-{
-    const long start = std::ftell(f);
-    if (start < 0 || !putU32(f, 0) || !putText(f, name))
-        return false;
-    const uint32_t fields[7] = {left, top, width, height, delay, colorCount, transparentIndex};
-    for (uint32_t v : fields) {
-        if (!putU16(f, v))
-            return false;
-    }
-    const uint8_t flags[4] = {disposal, userInput, useLocalColorTable, descriptorFlags};
-    MappedFile work;
-    if (!put(f, flags, 4) || !work.open(workFilePath))
-        return false;
-    if (!putU32(f, work.size()) || !put(f, work.data(), work.size()))
-        return false;
-    const long end = std::ftell(f);
-    if (end < 0 || end - start - 4 > long(UINT32_MAX) || std::fseek(f, start, SEEK_SET) != 0
-        || !putU32(f, uint32_t(end - start - 4)) || std::fseek(f, end, SEEK_SET) != 0)
-        return false;
-    return true;
-}
-
-int64_t Frame::readRecord(std::span<const uint8_t> bytes, WorkDirectory& workDirectory)
-{
-    if (bytes.size() < 4)
-        return -1;
-    const uint8_t* nameStart = bytes.data() + 4;
-    const void* nul = std::memchr(nameStart, 0, bytes.size() - 4);
-    if (!nul)
-        return -1;
-    const size_t nameLength = size_t(static_cast<const uint8_t*>(nul) - nameStart);
-    const size_t fieldsAt = 4 + nameLength + 1;
-    if (bytes.size() - fieldsAt < 22)
-        return -1;
-    const uint8_t* p = bytes.data() + fieldsAt;
-    const uint32_t imageLength = getU32le(p + 18);
-    if (bytes.size() - fieldsAt - 22 < imageLength)
-        return -1;
-
-    std::string path;
-    if (!workDirectory.newWorkFileName("gif", path))
-        return -1;
-    if (!writeNewFile(path, {p + 22, imageLength}))
-        return -1;
-    workFilePath = path;
-
-    name.assign(reinterpret_cast<const char*>(nameStart), nameLength);
-    left = getU16le(p);
-    top = getU16le(p + 2);
-    width = getU16le(p + 4);
-    height = getU16le(p + 6);
-    delay = getU16le(p + 8);
-    colorCount = getU16le(p + 10);
-    transparentIndex = getU16le(p + 12);
-    disposal = p[14];
-    userInput = p[15];
-    useLocalColorTable = p[16];
-    descriptorFlags = p[17];
-    return int64_t(fieldsAt + 22 + imageLength);
-}
-
 bool saveProject(const Document& document, const std::string& path, Failure* why)
 {
     if (why)
@@ -212,15 +150,27 @@ bool openProjectBytes(Document& document, std::span<const uint8_t> bytes)
     const uint32_t frameCount = getU32le(bytes.data() + pos);
     pos += 4;
 
-    // Frames are read into a list of their own; the document changes only
-    // when every record was good. Failed frames delete their work files.
-    FrameList frames;
+    // Every record is read and checked before any work file is made, so a
+    // damaged file costs no disk work. The frames form a list of their own;
+    // the document changes only when all of them have their files, and
+    // failed frames delete theirs.
+    std::vector<std::pair<std::unique_ptr<Frame>, std::span<const uint8_t>>> records;
+    if (frameCount > (bytes.size() - pos) / Frame::kMinRecordSize)
+        return false;
+    records.reserve(frameCount);
     for (uint32_t i = 0; i < frameCount; ++i) {
         auto frame = std::make_unique<Frame>();
-        const int64_t used = frame->readRecord(bytes.subspan(pos), document.workDirectory());
-        if (used < 0 || frames.insert(frames.count(), frame) < 0)
+        std::span<const uint8_t> picture;
+        const int64_t used = frame->parseRecord(bytes.subspan(pos), picture);
+        if (used < 0)
             return false;
+        records.emplace_back(std::move(frame), picture);
         pos += size_t(used);
+    }
+    FrameList frames;
+    for (auto& [frame, picture] : records) {
+        if (!frame->takePicture(picture, document.workDirectory()) || frames.insert(frames.count(), frame) < 0)
+            return false;
     }
     document.settings = std::move(settings);
     document.frames.swap(frames); // the old frames die with `frames`

@@ -150,4 +150,39 @@ GifWalkEnd walkGifBlocks(std::span<const uint8_t> d, size_t pos, GifBlockHandler
     return GifWalkEnd::endOfData;
 }
 
+namespace {
+
+class FirstImage : public GifBlockHandler {
+public:
+    explicit FirstImage(GifImageBlock& out) : out_(out) {}
+    bool image(const GifImageBlock& block) override
+    {
+        out_ = block;
+        return false;
+    }
+
+private:
+    GifImageBlock& out_;
+};
+
+} // namespace
+
+bool findFirstGifImage(const GifHeader& header, GifImageBlock& out)
+{
+    GifImageBlock found;
+    FirstImage first(found);
+    if (walkGifBlocks(header.stream, header.firstBlock, first) != GifWalkEnd::stopped)
+        return false;
+    out = found;
+    return true;
+}
+
+bool gifImageHasPicture(std::span<const uint8_t> stream, const GifImageBlock& image)
+{
+    if (image.width == 0 || image.height == 0 || image.end == 0 || image.end - image.dataStart < 3)
+        return false;
+    const uint8_t codeSize = stream[image.dataStart];
+    return codeSize >= 1 && codeSize <= 8 && stream[image.dataStart + 1] != 0;
+}
+
 } // namespace zell

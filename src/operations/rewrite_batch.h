@@ -21,10 +21,10 @@ using WriteFault = std::function<bool(int frameIndex)>;
 
 // What a rewrite may change in a frame besides its work file.
 struct FrameAttributes {
-    uint32_t left = 0;
-    uint32_t top = 0;
-    uint32_t width = 0;
-    uint32_t height = 0;
+    uint16_t left = 0;
+    uint16_t top = 0;
+    uint16_t width = 0;
+    uint16_t height = 0;
     uint16_t colorCount = 0;
     uint16_t transparentIndex = kNoIndex;
     uint8_t useLocalColorTable = 0;

@@ -154,6 +154,23 @@ TEST_F(GifImport, BrokenStreamsFailAndLeaveNoWorkFile)
     EXPECT_EQ(workFileCount(), 0);
 }
 
+// Frames zell could never show are not made: a code size outside 1-8, an
+// image without a size or without data.
+TEST_F(GifImport, ImagesWithoutAPictureAreDamage)
+{
+    struct Case { uint16_t width, height; uint8_t codeSize; std::vector<uint8_t> data; } cases[] = {
+        {1, 1, 0, {0x44, 0x01}}, {1, 1, 12, {0x44, 0x01}}, {1, 1, 255, {0x44, 0x01}},
+        {0, 1, 2, {0x44, 0x01}}, {1, 0, 2, {0x44, 0x01}}, {1, 1, 2, {}},
+    };
+    for (const Case& c : cases) {
+        auto gif = GifBuilder().screen(1, 1, testPalette(4)).image(0, 0, 1, 1, 0, {}, 2, {0x44, 0x01})
+                       .image(0, 0, c.width, c.height, 0, {}, c.codeSize, c.data).trailer();
+        SplitResult split;
+        EXPECT_FALSE(splitGif(gif.bytes, work, split)) << int(c.codeSize) << " " << c.width << "x" << c.height;
+        EXPECT_EQ(workFileCount(), 0);
+    }
+}
+
 TEST_F(GifImport, TrailerWithoutImagesGivesNoFrames)
 {
     std::vector<uint8_t> prefix(40, 'x');

@@ -5,6 +5,8 @@
 #include <filesystem>
 
 #include "image/bytes.h"
+#include "image/lzw_codec.h"
+#include "support/gif_builder.h"
 #include "support/test_support.h"
 
 namespace zell {
@@ -28,6 +30,17 @@ protected:
         return frame;
     }
 
+    // A work file: one image of that size and table, every pixel 0.
+    static std::vector<uint8_t> picture(uint16_t width, uint16_t height, int colors)
+    {
+        std::vector<uint8_t> codes;
+        const int bits = colors <= 2 ? 1 : 4;
+        LzwCodec().compress(std::vector<uint8_t>(size_t(width) * height, 0), std::max(bits, 2), codes);
+        return test::GifBuilder().screen(width, height).image(0, 0, width, height, uint8_t(0x80 | (bits - 1)),
+                                                              test::testPalette(colors), uint8_t(std::max(bits, 2)), codes)
+            .trailer().bytes;
+    }
+
     void fill(Document& doc)
     {
         doc.settings.screenWidth = 320;
@@ -42,7 +55,7 @@ protected:
         doc.settings.loopCount = 7;
         doc.settings.saveComment = false;
         doc.settings.comment = "kept";
-        auto a = frameWithFile("one", {'G', 'I', 'F', 1, 2});
+        auto a = frameWithFile("one", picture(7, 8, 16));
         a->left = 5;
         a->top = 6;
         a->width = 7;
@@ -55,7 +68,8 @@ protected:
         a->useLocalColorTable = 1;
         a->descriptorFlags = 0x40;
         doc.frames.insert(0, a);
-        auto b = frameWithFile("", {9});
+        auto b = frameWithFile("", picture(1, 1, 2));
+        b->width = b->height = 1;
         doc.frames.insert(1, b);
     }
 
@@ -71,12 +85,15 @@ TEST_F(ProjectFile, SavesTheExactLayout)
     expected.resize(32, 0);
     expected.insert(expected.end(), {0x40, 0x01, 0x34, 0x12, 0, 1, 0, 2, 0, 1, 2, 3, 4, 5, 6, 0xC0, 7, 0, 0});
     expected.insert(expected.end(), {'k', 'e', 'p', 't', 0, 2, 0, 0, 0});
-    // record 1: length = 3 + 1 + 22 + 5
-    expected.insert(expected.end(), {31, 0, 0, 0, 'o', 'n', 'e', 0, 5, 0, 6, 0, 7, 0, 8, 0, 9, 0, 16, 0, 0xFF, 0xFF,
-                                     2, 2, 1, 0x40, 5, 0, 0, 0, 'G', 'I', 'F', 1, 2});
-    // record 2: empty name, default fields
-    expected.insert(expected.end(), {24, 0, 0, 0, /* name */ 0, /* fields */ 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
-                                     0xFF, 0xFF, 0, 0, 0, 0, 1, 0, 0, 0, 9});
+    // record 1: length = 3 + 1 + 22 + the work file
+    const auto one = picture(7, 8, 16), two = picture(1, 1, 2);
+    expected.insert(expected.end(), {uint8_t(26 + one.size()), 0, 0, 0, 'o', 'n', 'e', 0, 5, 0, 6, 0, 7, 0, 8, 0, 9,
+                                     0, 16, 0, 0xFF, 0xFF, 2, 2, 1, 0x40, uint8_t(one.size()), 0, 0, 0});
+    expected.insert(expected.end(), one.begin(), one.end());
+    // record 2: empty name, default fields but the size
+    expected.insert(expected.end(), {uint8_t(23 + two.size()), 0, 0, 0, /* name */ 0, /* fields */ 0, 0, 0, 0, 1, 0,
+                                     1, 0, 0, 0, 0, 0, 0xFF, 0xFF, 0, 0, 0, 0, uint8_t(two.size()), 0, 0, 0});
+    expected.insert(expected.end(), two.begin(), two.end());
     EXPECT_EQ(test::readFile(projectPath()), expected);
 }
 
@@ -152,6 +169,25 @@ TEST_F(ProjectFile, DamagedFilesLeaveTheDocumentExactlyAsItWas)
     auto tooManyColours = good;
     putU16le(tooManyColours.data() + 39, 257);
     EXPECT_FALSE(openProjectBytes(doc, tooManyColours));
+    unchanged();
+    // A record must agree with its picture: a 65535 x 65535 frame around a
+    // 7 x 8 picture, or a transparent index no GIF can carry, is damage.
+    const size_t firstFields = 68;
+    for (auto [offset, value] : {std::pair{firstFields + 4, 65535}, {firstFields + 6, 65535}, {firstFields + 12, 300},
+                                 {firstFields + 10, 257}}) {
+        auto disagreeing = good;
+        putU16le(disagreeing.data() + offset, uint16_t(value));
+        EXPECT_FALSE(openProjectBytes(doc, disagreeing)) << offset;
+        unchanged();
+    }
+    // A hundred thousand empty records are refused before any file is made.
+    std::vector<uint8_t> many(good.begin(), good.begin() + 56);
+    many.insert(many.end(), {0xA0, 0x86, 0x01, 0x00}); // 100,000 frames
+    for (int i = 0; i < 100000; ++i) {
+        const uint8_t empty[27] = {23};
+        many.insert(many.end(), empty, empty + 27);
+    }
+    EXPECT_FALSE(openProjectBytes(doc, many));
     unchanged();
     EXPECT_EQ(size_t(std::distance(fs::directory_iterator(work.path()), fs::directory_iterator())), filesBefore)
         << "records read before the failure left no work files";
