@@ -8,6 +8,8 @@
 #include "document/gif_info.h"
 #include "image/mapped_file.h"
 #include "document/project_file.h"
+#include "document/screen_composer.h"
+#include "image/pixel_limit.h"
 
 namespace zell::cli {
 
@@ -35,6 +37,14 @@ std::string workFolderProblem(const Document& document)
 
 } // namespace
 
+std::string tooLargeText(const Document& document)
+{
+    uint32_t width = 0, height = 0;
+    exceedsPixelLimit(document, width, height);
+    return std::to_string(width) + "x" + std::to_string(height) + " is larger than the limit of "
+        + std::to_string(pixelLimit()) + " pixels, which --max-pixels raises";
+}
+
 std::string failureText(Failure why, const Document& document)
 {
     switch (why) {
@@ -42,7 +52,7 @@ std::string failureText(Failure why, const Document& document)
     case Failure::empty: return "the file is empty";
     case Failure::notSupported: return "not a supported image file";
     case Failure::damaged: return "the file is damaged";
-    case Failure::tooLarge: return "the picture is larger than the pixel limit";
+    case Failure::tooLarge: return tooLargeText(document);
     case Failure::noWorkDirectory: return workFolderProblem(document);
     case Failure::cannotWrite: return "a file could not be written";
     case Failure::noFrames: return "there are no frames";
@@ -122,6 +132,7 @@ bool writeOutput(const Document& document, const std::string& path, uint32_t sav
         case ExportError::BadGlobalTable: error = path + ": the global colour table has fewer than 2 colours"; break;
         case ExportError::BadWorkFile: error = path + ": a frame's picture could not be read"; break;
         case ExportError::OptimizeFailed: error = path + ": optimising a frame failed"; break;
+        case ExportError::TooLarge: error = path + ": " + tooLargeText(document); break;
         default: error = path + ": writing failed"; break;
         }
         return false;

@@ -13,6 +13,8 @@ namespace zell::cli {
 
 // Imports image files at the end of the document. On failure `error` names
 // the first file that failed.
+// Names the screen or frame beyond the pixel limit.
+std::string tooLargeText(const Document& document);
 // The one-line reason for a failed engine operation.
 std::string failureText(Failure why, const Document& document);
 

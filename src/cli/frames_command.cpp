@@ -46,6 +46,10 @@ int runFrames(const std::vector<std::string>& args)
         printError("frames", error);
         return kExitFailed;
     }
+    if (uint32_t w, h; composed && exceedsPixelLimit(document, w, h)) {
+        printError(input, tooLargeText(document));
+        return kExitFailed;
+    }
     std::error_code ec;
     std::filesystem::create_directories(folder, ec);
     ScreenComposer composer(document);

@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <charconv>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -6,6 +7,8 @@
 
 #include "cli/command.h"
 #include "document/work_directory.h"
+#include "image/dib.h"
+#include "image/pixel_limit.h"
 #include "image/random.h"
 
 namespace zell::cli {
@@ -30,6 +33,26 @@ bool wantsHelp(const std::vector<std::string>& args)
 
 namespace {
 
+// "--max-pixels N" may stand anywhere after the command; it is taken out
+// before the command sees its arguments. False on a bad value.
+bool takePixelLimit(std::vector<std::string>& args)
+{
+    for (size_t i = 0; i < args.size(); ++i) {
+        if (args[i] != "--max-pixels")
+            continue;
+        uint64_t value = 0;
+        const std::string text = i + 1 < args.size() ? args[i + 1] : std::string();
+        const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+        if (text.empty() || ec != std::errc() || end != text.data() + text.size() || value == 0
+            || value > zell::kMaxPixels)
+            return false;
+        zell::setPixelLimit(value);
+        args.erase(args.begin() + long(i), args.begin() + long(i) + 2);
+        return true;
+    }
+    return true;
+}
+
 void printHelp()
 {
     std::printf("Usage: zell-cli COMMAND [OPTIONS] [FILES...]\n"
@@ -41,7 +64,11 @@ void printHelp()
         std::printf("  %-12s %s\n", command.name, command.summary);
     std::printf("\nOptions:\n"
                 "  --help       show this help (also after a command)\n"
-                "  --version    show the version\n");
+                "  --version    show the version\n"
+                "  --max-pixels N  largest picture or screen to decode or compose, in pixels\n"
+                "               (default %llu, at most %llu)\n",
+                static_cast<unsigned long long>(zell::kDefaultPixelLimit),
+                static_cast<unsigned long long>(zell::kMaxPixels));
 }
 
 } // namespace
@@ -65,6 +92,11 @@ int main(int argc, char** argv)
     for (const auto& command : commands()) {
         if (args[0] == command.name) {
             std::vector<std::string> rest(args.begin() + 1, args.end());
+            if (!takePixelLimit(rest)) {
+                printError(command.name, "--max-pixels takes a number of pixels from 1 to "
+                                             + std::to_string(zell::kMaxPixels));
+                return kExitUsage;
+            }
             if (wantsHelp(rest)) {
                 std::printf("%s", command.usage);
                 return kExitOk;

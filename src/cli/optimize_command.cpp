@@ -58,7 +58,8 @@ int runOptimize(const std::vector<std::string>& args)
     }
     Failure why = Failure::none;
     if (!optimize(document, a.options, {}, &why)) {
-        printError("optimize", a.input + ": the optimisation failed (" + failureText(why, document) + "); nothing was written");
+        printError("optimize",
+                   a.input + ": the optimisation failed: " + failureText(why, document) + "; nothing was written");
         return kExitFailed;
     }
     if (!writeOutput(document, a.output, 0, error)) {

@@ -155,7 +155,7 @@ int runTransitionCommand(const std::vector<std::string>& args)
         return usageError("--after takes a frame number from 1 to " + std::to_string(count));
     TransitionError why = TransitionError::None;
     if (!insertTransition(document, int(after - 1), *transition, request, &why)) {
-        printError(a.input, describe(why));
+        printError(a.input, why == TransitionError::TooLarge ? tooLargeText(document) : describe(why));
         return kExitFailed;
     }
     if (!writeOutput(document, a.output, 0, error)) {

@@ -96,7 +96,8 @@ int runUnify(const std::vector<std::string>& args)
     }
     Failure why = Failure::none;
     if (!unify(document, a.options, {}, &why)) {
-        printError("unify", a.input + ": the palette unification failed (" + failureText(why, document) + "); nothing was written");
+        printError("unify", a.input + ": the palette unification failed: " + failureText(why, document)
+                                + "; nothing was written");
         return kExitFailed;
     }
     if (!writeOutput(document, a.output, 0, error)) {

@@ -4,6 +4,7 @@
 
 #include "image/bytes.h"
 #include "image/dib.h"
+#include "image/pixel_limit.h"
 
 namespace zell {
 
@@ -41,7 +42,7 @@ bool readLayout(std::span<const uint8_t> data, BmpLayout& layout)
     // would shift every row of the picture.
     if (h.compression == kBiBitfields && h.bitCount != 16 && h.bitCount != 32)
         return false;
-    if (uint64_t(h.width) * h.absHeight() > kMaxPixels)
+    if (uint64_t(h.width) * h.absHeight() > pixelLimit())
         return false;
 
     if (h.bitCount <= 8) {

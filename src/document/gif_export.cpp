@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "document/gif_export_optimizer.h"
+#include "document/screen_composer.h"
 #include "image/mapped_file.h"
 #include "document/temporary_file.h"
 #include "image/bytes.h"
@@ -196,13 +197,18 @@ bool writeAnimatedGif(const std::string& path, const FrameList& frames, const Gi
         why = ExportError::NoFrames;
         return false;
     }
+    const bool optimizing = output.options & kSaveOptimize;
+    uint32_t width, height;
+    if (optimizing && exceedsPixelLimit(output.screenWidth, output.screenHeight, frames, width, height)) {
+        why = ExportError::TooLarge;
+        return false;
+    }
     TempOutput file(path);
     if (!file.ok()) {
         why = ExportError::CannotCreate;
         return false;
     }
     std::vector<uint8_t> out;
-    const bool optimizing = output.options & kSaveOptimize;
     GifExportOptimizer optimizer(frames, output);
     GifOutput header = output;
     if (optimizing) {

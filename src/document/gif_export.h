@@ -31,7 +31,8 @@ struct GifOutput {
     static GifOutput fromSettings(const GifSettings& settings, uint32_t options);
 };
 
-enum class ExportError { None, NoFrames, CannotCreate, BadGlobalTable, BadWorkFile, OptimizeFailed, WriteFailed };
+// TooLarge: the optimising path would compose beyond the pixel limit.
+enum class ExportError { None, NoFrames, CannotCreate, BadGlobalTable, BadWorkFile, OptimizeFailed, WriteFailed, TooLarge };
 
 // Writes to a temporary file beside `path` that replaces it only when
 // complete: a failed export leaves an existing file untouched.

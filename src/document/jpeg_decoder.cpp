@@ -11,6 +11,7 @@
 
 #include "document/image_format.h"
 #include "image/dib.h"
+#include "image/pixel_limit.h"
 
 namespace zell {
 
@@ -116,7 +117,7 @@ bool allocatePicture(const jpeg_decompress_struct& info, ByteBuffer& picture)
 {
     const uint64_t width = info.output_width;
     const uint64_t height = info.output_height;
-    if (width == 0 || height == 0 || width * height > kMaxPixels)
+    if (width == 0 || height == 0 || width * height > pixelLimit())
         return false;
     const uint64_t size = kDibHeaderSize + dibStride(int64_t(width), 24) * height;
     if (size > UINT32_MAX || !picture.allocate(uint32_t(size)))
@@ -154,7 +155,7 @@ bool runDecompressor(JpegContext& context, ByteBuffer& picture)
     info.src = &context.source;
     jpeg_read_header(&info, TRUE);
     // Refuse huge pictures before the library allocates for them.
-    if (uint64_t(info.image_width) * info.image_height > kMaxPixels) {
+    if (uint64_t(info.image_width) * info.image_height > pixelLimit()) {
         jpeg_destroy_decompress(&info);
         return false;
     }

@@ -8,6 +8,7 @@
 #include <png.h>
 
 #include "image/dib.h"
+#include "image/pixel_limit.h"
 
 namespace zell {
 
@@ -159,7 +160,7 @@ bool prepareTransforms(PngContext& context)
     const int bitDepth = png_get_bit_depth(png, info);
     const int colorType = png_get_color_type(png, info);
     if (context.width == 0 || context.height == 0 || context.width > INT32_MAX || context.height > INT32_MAX
-        || uint64_t(context.width) * context.height > kMaxPixels)
+        || uint64_t(context.width) * context.height > pixelLimit())
         return false;
 
     context.greyAsPalette = colorType == PNG_COLOR_TYPE_GRAY && (bitDepth == 2 || bitDepth == 4);

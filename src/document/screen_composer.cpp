@@ -1,5 +1,7 @@
 #include "document/screen_composer.h"
 
+#include "image/pixel_limit.h"
+
 namespace zell {
 
 uint32_t backgroundColor(const GifSettings& settings)
@@ -18,6 +20,31 @@ bool loadFramePicture(const Document& document, int index, RasterImage& picture)
     if (!frame->useLocalColorTable)
         picture.applyColorTable(&document.settings.globalColorTable);
     return true;
+}
+
+bool exceedsPixelLimit(uint32_t screenWidth, uint32_t screenHeight, const FrameList& frames, uint32_t& width,
+                       uint32_t& height)
+{
+    auto over = [&](uint32_t w, uint32_t h) {
+        if (withinPixelLimit(w, h))
+            return false;
+        width = w;
+        height = h;
+        return true;
+    };
+    if (over(screenWidth, screenHeight))
+        return true;
+    for (int i = 0; i < frames.count(); ++i) {
+        if (over(frames.frameAt(i)->width, frames.frameAt(i)->height))
+            return true;
+    }
+    return false;
+}
+
+bool exceedsPixelLimit(const Document& document, uint32_t& width, uint32_t& height)
+{
+    return exceedsPixelLimit(document.settings.screenWidth, document.settings.screenHeight, document.frames, width,
+                             height);
 }
 
 ScreenComposer::ScreenComposer(const Document& document) : document_(document) {}

@@ -15,6 +15,12 @@ uint32_t backgroundColor(const GifSettings& settings);
 // uses it.
 bool loadFramePicture(const Document& document, int index, RasterImage& picture);
 
+// The first thing the animation would decode or compose beyond the pixel
+// limit: the logical screen, then each frame's picture. False when all fit.
+bool exceedsPixelLimit(uint32_t screenWidth, uint32_t screenHeight, const FrameList& frames, uint32_t& width,
+                       uint32_t& height);
+bool exceedsPixelLimit(const Document& document, uint32_t& width, uint32_t& height);
+
 class ScreenComposer {
 public:
     explicit ScreenComposer(const Document& document);

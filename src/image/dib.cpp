@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "image/bytes.h"
+#include "image/pixel_limit.h"
 
 namespace zell {
 
@@ -330,7 +331,7 @@ int countColors(std::span<const uint8_t> dib)
 bool createSolidImage(ByteBuffer& buffer, uint32_t width, uint32_t height, uint32_t color)
 {
     if (width == 0 || height == 0 || width > INT32_MAX || height > INT32_MAX
-        || uint64_t(width) * height > kMaxPixels)
+        || uint64_t(width) * height > pixelLimit())
         return false;
     const uint64_t stride = dibStride(width, 24);
     const uint64_t size = kDibHeaderSize + stride * height;

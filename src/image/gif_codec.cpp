@@ -10,6 +10,7 @@
 #include "image/color_quantizer.h"
 #include "image/gif_blocks.h"
 #include "image/lzw_codec.h"
+#include "image/pixel_limit.h"
 
 namespace zell {
 
@@ -441,7 +442,7 @@ bool decodeGifImage(std::span<const uint8_t> data, ByteBuffer& out, int imageInd
     if (!readImage(header.stream, *finder.found, header.globalTable, info, *codes))
         return false;
     const uint64_t pixelCount = uint64_t(info.width) * info.height;
-    if (pixelCount == 0 || pixelCount > kMaxPixels)
+    if (pixelCount == 0 || pixelCount > pixelLimit())
         return false;
     Scratch pixels(pixelScratch());
     LzwCodec codec;

@@ -1,4 +1,5 @@
 #include "image/painted_area.h"
+#include "image/pixel_limit.h"
 
 #include <algorithm>
 
@@ -6,7 +7,7 @@ namespace zell {
 
 bool PaintedArea::reset(uint32_t width, uint32_t height)
 {
-    if (uint64_t(width) * height > kMaxPixels)
+    if (uint64_t(width) * height > pixelLimit())
         return false;
     width_ = width;
     height_ = height;

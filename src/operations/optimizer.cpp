@@ -226,6 +226,12 @@ bool OptimizerRun::run()
 
 bool optimize(Document& document, uint32_t options, const WriteFault& fault, Failure* why)
 {
+    uint32_t width, height;
+    if (exceedsPixelLimit(document, width, height)) {
+        if (why)
+            *why = Failure::tooLarge;
+        return false;
+    }
     OptimizerRun run(document, options, fault);
     const bool ok = run.run();
     if (ok)

@@ -114,8 +114,9 @@ bool unifyTargets(Document& document, const UnifyOptions& options, const WriteFa
 
 bool unify(Document& document, const UnifyOptions& options, const WriteFault& fault, Failure* why)
 {
-    Failure reason = Failure::none;
-    const bool ok = unifyTargets(document, options, fault, reason);
+    Failure reason = Failure::tooLarge;
+    uint32_t width, height;
+    const bool ok = !exceedsPixelLimit(document, width, height) && unifyTargets(document, options, fault, reason);
     if (ok) {
         reason = Failure::none;
         document.changed(kFramesChanged | kGlobalTableChanged | kCurrentChanged);

@@ -184,6 +184,8 @@ bool insertTransition(Document& document, int current, Transition& transition, c
         why = TransitionError::NoCurrentFrame;
     else if (request.steps == 0 || request.steps > transition.maxSteps)
         why = TransitionError::BadSteps;
+    else if (uint32_t w, h; exceedsPixelLimit(document, w, h))
+        why = TransitionError::TooLarge;
     else if (!composeScreens(document, current, screens))
         why = TransitionError::ComposeFailed;
     else if (!request.toColor && screens.next.empty())

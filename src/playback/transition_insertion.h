@@ -61,7 +61,7 @@ struct TransitionRequest {
     uint32_t color = 0xFFFFFF; // colour value, for toColor
 };
 
-enum class TransitionError { None, NoCurrentFrame, ComposeFailed, NoNextFrame, BadSteps, GenerateFailed };
+enum class TransitionError { None, NoCurrentFrame, ComposeFailed, NoNextFrame, BadSteps, GenerateFailed, TooLarge };
 
 // The whole command: compose, generate and insert after the current frame.
 // On failure the document is unchanged and no work file is left behind.

@@ -94,3 +94,58 @@ TEST(Cli, OneLineMessagesSayWhatFailed)
 
 } // namespace
 } // namespace zell
+
+#include <sys/resource.h>
+
+namespace zell {
+namespace {
+
+long childPeakKiB()
+{
+    rusage usage{};
+    getrusage(RUSAGE_CHILDREN, &usage);
+    return usage.ru_maxrss;
+}
+
+// A few bytes claiming a 65535 x 4095 screen must not cost what such a
+// screen would: the composing commands refuse it before allocating, naming
+// the size and the limit; copying commands still work, and --max-pixels
+// raises the limit.
+TEST(Cli, TinyFilesClaimingHugeScreensAreRefusedCheaply)
+{
+    test::ScratchDir dir;
+    const std::string in = dir.str() + "huge.gif", out = dir.str() + "out.gif";
+    const auto gif = test::GifBuilder().screen(65535, 4095, test::testPalette(2))
+                         .image(0, 0, 1, 1, 0, {}, 2, {0x44, 0x01}).trailer().bytes;
+    ASSERT_LT(gif.size(), 50u);
+    test::writeFile(in, gif);
+    const std::vector<std::vector<std::string>> composing = {
+        {"optimize", in, "-o", out},
+        {"frames", in, "-o", dir.str() + "shots", "--composed"},
+        {"build", "--optimize", "-o", out, in},
+        {"transition", in, "-o", out, "--after", "1", "--to-color", "000000", "--steps", "1"},
+        {"unify", in, "-o", out, "--colors", "4"},
+    };
+    for (const auto& args : composing) {
+        const auto result = test::runCli(args, dir.str());
+        EXPECT_EQ(result.status, 1) << args[0];
+        EXPECT_NE(result.err.find("65535x4095 is larger than the limit of 67108864 pixels"), std::string::npos)
+            << result.err;
+    }
+    // An image of that size is not decoded either.
+    const std::string image = dir.str() + "image.gif";
+    test::writeFile(image, test::GifBuilder().screen(1, 1, test::testPalette(2))
+                               .image(0, 0, 65535, 4095, 0, {}, 2, {0x44, 0x01}).trailer().bytes);
+    const auto frames = test::runCli({"frames", image, "-o", dir.str() + "shots"}, dir.str());
+    EXPECT_EQ(frames.status, 1);
+    EXPECT_NE(frames.err.find("could not be decoded"), std::string::npos) << frames.err;
+    // A picture that large would take hundreds of megabytes.
+    EXPECT_LT(childPeakKiB(), 100 * 1024);
+    EXPECT_EQ(test::runCli({"build", "-o", out, in}, dir.str()).status, 0) << "plain copies are not limited";
+    const auto raised = test::runCli({"optimize", in, "-o", out, "--max-pixels", "16"}, dir.str());
+    EXPECT_NE(raised.err.find("limit of 16 pixels"), std::string::npos) << raised.err;
+    EXPECT_EQ(test::runCli({"optimize", in, "-o", out, "--max-pixels", "0"}, dir.str()).status, 2);
+}
+
+} // namespace
+} // namespace zell
