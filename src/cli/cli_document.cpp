@@ -112,6 +112,10 @@ bool readInput(Document& document, const std::string& path, std::string& error)
 
 bool writeOutput(const Document& document, const std::string& path, uint32_t saveOptions, std::string& error)
 {
+    if (document.frames.count() == 0) {
+        error = path + ": there are no frames to write";
+        return false;
+    }
     if (isProjectPath(path)) {
         if (!saveProject(document, path)) {
             error = path + ": the project could not be written";

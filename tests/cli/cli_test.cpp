@@ -65,6 +65,8 @@ TEST(Cli, OneLineMessagesSayWhatFailed)
     test::writeFile(good, gif);
     test::writeFile(empty, {});
     test::writeFile(dir.str() + "fake.zpj", gif);
+    const std::string noImages = dir.str() + "no-images.gif";
+    test::writeFile(noImages, test::GifBuilder().screen(1, 1, test::testPalette(2)).trailer().bytes);
     test::writeFile(cut, std::vector<uint8_t>(gif.begin(), gif.end() - 4));
     test::writeFile(text, {'h', 'e', 'l', 'l', 'o', ' ', 'w', 'o', 'r', 'l', 'd', '!', '!'});
     ASSERT_EQ(test::runCli({"build", "-o", project, good}).status, 0);
@@ -80,6 +82,7 @@ TEST(Cli, OneLineMessagesSayWhatFailed)
         {{"build", "-o", dir.str(), good}, nullptr, ": is a folder"},
         {{"export", dir.str() + "fake.zpj", "-o", dir.str() + "o.gif"}, nullptr, "fake.zpj: not a project file"},
         {{"info", empty}, nullptr, "the file is empty"},
+        {{"build", "-o", dir.str() + "none.zpj", noImages}, nullptr, "none.zpj: there are no frames to write"},
     };
     for (const Case& c : cases) {
         const auto result = test::runCli(c.args, c.tmpdir ? c.tmpdir : dir.str());
