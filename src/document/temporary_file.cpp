@@ -40,26 +40,4 @@ int createTemporaryBeside(const std::string& target, std::string& path)
     return fd;
 }
 
-bool writeNewFile(const std::string& path, std::span<const uint8_t> bytes)
-{
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-    if (fd < 0)
-        return false;
-    size_t written = 0;
-    while (written < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.data() + written, bytes.size() - written);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            break;
-        written += size_t(n);
-    }
-    const bool closed = ::close(fd) == 0;
-    if (written != bytes.size() || !closed) {
-        ::unlink(path.c_str());
-        return false;
-    }
-    return true;
-}
-
 } // namespace zell

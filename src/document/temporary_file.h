@@ -6,6 +6,8 @@
 #include <span>
 #include <string>
 
+#include "image/file_write.h"
+
 namespace zell {
 
 // A mkstemp pattern in the target's folder: "<folder>/.<name>.zllXXXXXX".
@@ -15,9 +17,5 @@ std::string temporaryPatternBeside(const std::string& target);
 // target will need (an existing target's mode, else the usual mode under
 // the umask) and returns its descriptor, or -1. `path` receives its name.
 int createTemporaryBeside(const std::string& target, std::string& path);
-
-// Creates `path` exclusively (a work-file name is only reserved by its
-// absence) and writes the bytes; on any failure nothing is left behind.
-bool writeNewFile(const std::string& path, std::span<const uint8_t> bytes);
 
 } // namespace zell

@@ -4,6 +4,7 @@
 
 #include "image/bytes.h"
 #include "image/dib.h"
+#include "image/file_write.h"
 
 namespace zell {
 
@@ -30,14 +31,7 @@ bool writeBmpFile(const std::string& path, std::span<const uint8_t> dib)
     const std::vector<uint8_t> bytes = makeBmpFile(dib);
     if (bytes.empty())
         return false;
-    std::FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f)
-        return false;
-    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-    const bool closed = std::fclose(f) == 0;
-    if (!written || !closed)
-        std::remove(path.c_str());
-    return written && closed;
+    return writeWholeFile(path, bytes);
 }
 
 } // namespace zell

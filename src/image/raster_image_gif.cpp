@@ -3,21 +3,13 @@
 
 #include "image/mapped_file.h"
 #include "image/color_quantizer.h"
+#include "image/file_write.h"
 #include "image/gif_codec.h"
 #include "image/raster_image.h"
 
 namespace zell {
 
 namespace {
-
-bool writeWholeFile(const std::string& path, std::span<const uint8_t> bytes)
-{
-    std::FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f)
-        return false;
-    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-    return std::fclose(f) == 0 && written;
-}
 
 // Reduces `source` (8 or 24 bits) to 2^bits entries with dithering into
 // `out`, keeping an entry for the transparent pixels when there are any.

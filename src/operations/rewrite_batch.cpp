@@ -1,38 +1,11 @@
 #include "operations/rewrite_batch.h"
 
-#include <fcntl.h>
-#include <unistd.h>
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
 
+#include "image/file_write.h"
+
 namespace zell {
-
-namespace {
-
-// Creates the file exclusively and writes it whole; a partial file is removed.
-bool writeNewFile(const std::string& path, std::span<const uint8_t> bytes)
-{
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-    if (fd < 0)
-        return false;
-    size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            break;
-        done += size_t(n);
-    }
-    const bool closed = ::close(fd) == 0;
-    if (done == bytes.size() && closed)
-        return true;
-    ::unlink(path.c_str());
-    return false;
-}
-
-} // namespace
 
 FrameAttributes FrameAttributes::of(const Frame& frame)
 {
