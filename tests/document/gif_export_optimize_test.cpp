@@ -138,6 +138,14 @@ TEST_F(OptimizedExport, EveryOptionSetComposesToTheSameScreens)
             EXPECT_EQ(optimized, original) << options;
         }
     }
+    // Nothing can be composed on a screen without width: that is a failure,
+    // not an empty success.
+    doc.settings.screenWidth = 0;
+    ExportError why;
+    EXPECT_FALSE(writeAnimatedGif((dir.path() / "zero.gif").string(), doc.frames,
+                                  GifOutput::fromSettings(doc.settings, kSaveOptimize), &why));
+    EXPECT_EQ(why, ExportError::OptimizeFailed);
+    EXPECT_FALSE(std::filesystem::exists(dir.path() / "zero.gif"));
 }
 
 TEST_F(OptimizedExport, AutoTransparencyStaysCloseAndShrinksNothingOfTheDocument)

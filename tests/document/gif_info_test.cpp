@@ -37,6 +37,7 @@ TEST(GifInfo, ReportsStreamAndPerImageFacts)
     EXPECT_EQ(info.comments[0], "hello world");
     ASSERT_EQ(info.images.size(), 2u);
     const auto& a = info.images[0];
+    EXPECT_EQ(std::vector<int>({a.left, a.top, a.width, a.height}), std::vector<int>({1, 2, 3, 4}));
     EXPECT_EQ(a.localTableSize, 4);
     EXPECT_TRUE(a.interlaced);
     EXPECT_EQ(a.disposal, 3);

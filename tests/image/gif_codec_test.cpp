@@ -250,6 +250,12 @@ TEST(GifDecode, TransparentEntryTakesTheBackgroundColour)
     ASSERT_TRUE(decodeGifImage(withGlobal.bytes, dib, 0, false));
     EXPECT_EQ(tableOf(dib.bytes()), kFourColors);
 
+    // Index 0 is an index like any other.
+    test::GifBuilder zero;
+    zero.screen(2, 1, kFourRgb, 2).control(1, 0, 0).image(0, 0, 2, 1, 0, {}, 8, lzw({0, 1})).trailer();
+    ASSERT_TRUE(decodeGifImage(zero.bytes, dib, 0, true));
+    EXPECT_EQ(tableOf(dib.bytes()), (std::vector<uint32_t>{0xFF0000, 0x00FF00, 0xFF0000, 0x808080}));
+
     // No global table: white.
     test::GifBuilder localOnly;
     localOnly.screen(2, 1).control(1, 0, 1).image(0, 0, 2, 1, 0x81, kFourRgb, 8, lzw({0, 1})).trailer();
