@@ -303,6 +303,12 @@ TEST_F(GifImport, GiflibDecodesEachWorkFileToTheSourceImage)
         EXPECT_EQ(decoded[0].colors, expected[i].colors) << i;
         EXPECT_EQ(decoded[0].interlaced, expected[i].interlaced) << i;
     }
+    // Without its trailer the stream gives the same work files, byte for byte.
+    SplitResult cut;
+    ASSERT_TRUE(splitGif(std::span(source).first(source.size() - 1), work, cut));
+    ASSERT_EQ(cut.frames.size(), 3u);
+    for (size_t i = 0; i < 3; ++i)
+        EXPECT_EQ(test::readFile(cut.frames[i]->workFilePath), test::readFile(split.frames[i]->workFilePath)) << i;
 }
 
 #endif
