@@ -11,7 +11,7 @@
 
 namespace zell {
 
-bool splitFile(const std::string& path, WorkDirectory& workDirectory, SplitResult& out)
+bool splitFile(const std::string& path, WorkDirectory& workDirectory, SplitResult& out, bool keepAlpha)
 {
     MappedFile file;
     if (!file.open(path))
@@ -19,7 +19,7 @@ bool splitFile(const std::string& path, WorkDirectory& workDirectory, SplitResul
     std::span<const uint8_t> data = file.bytes();
     ByteBuffer converted;
     if (detectImageFormat(data) != kFormatGif) {
-        if (!convertToGif(file.bytes(), converted, false))
+        if (!convertToGif(file.bytes(), converted, false, keepAlpha))
             return false;
         data = converted.bytes();
     }
@@ -30,7 +30,7 @@ bool importImageFile(Document& document, const std::string& path, const ImportOp
                      bool& globalTableOpen, uint16_t& screenWidth, uint16_t& screenHeight, std::string& comment)
 {
     SplitResult split;
-    if (!splitFile(path, document.workDirectory(), split))
+    if (!splitFile(path, document.workDirectory(), split, options.keepAlpha))
         return false;
     screenWidth = split.screenWidth;
     screenHeight = split.screenHeight;

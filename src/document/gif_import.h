@@ -27,6 +27,9 @@ struct ImportOptions {
     int insertMode = kInsertAtEnd;
     bool loadGlobalTable = false;
     bool loadComment = false;
+    // Fully transparent pixels of PNG and 32-bit BMP files become the
+    // frame's transparent colour instead of showing the background.
+    bool keepAlpha = false;
 };
 
 // What one file gives: its frames (owned until inserted), screen, comment
@@ -48,8 +51,9 @@ size_t writeImageWorkFile(Frame& scratch, std::span<const uint8_t> data, const C
 // Any failure destroys the frames made so far, with their work files.
 bool splitGif(std::span<const uint8_t> data, WorkDirectory& workDirectory, SplitResult& out);
 
-// Reads any supported image file; still images are converted to a GIF first.
-bool splitFile(const std::string& path, WorkDirectory& workDirectory, SplitResult& out);
+// Reads any supported image file; still images are converted to a GIF first
+// (`keepAlpha` as in ImportOptions).
+bool splitFile(const std::string& path, WorkDirectory& workDirectory, SplitResult& out, bool keepAlpha = false);
 
 // Inserts split frames into the document: naming, insertion place, global
 // table hand-over, current frame. `baseName` is the file's name without
