@@ -108,8 +108,10 @@ bool resolveWriteTarget(const std::string& target, std::string& out)
             return true;
         }
         const fs::path next = fs::read_symlink(path, ec);
-        if (ec)
+        if (ec) {
+            errno = ec.value();
             return false;
+        }
         path = next.is_absolute() ? next : path.parent_path() / next;
     }
     errno = ELOOP;
