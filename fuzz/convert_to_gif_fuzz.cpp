@@ -5,17 +5,20 @@
 #include "document/still_image.h"
 #include "image/gif_codec.h"
 
-// Whatever the input, a stream we wrote for it must read back as an image.
+// Whatever the input, a stream we wrote for it, with fully transparent
+// pixels kept or not, must read back as an image.
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    zell::ByteBuffer gif;
-    if (!zell::convertToGif({data, size}, gif, false))
-        return 0;
     std::span<const uint8_t> input(data, size);
     if (zell::detectImageFormat(input) == zell::kFormatGif)
         return 0; // copied, not written by us
-    zell::ByteBuffer picture;
-    if (!zell::decodeGifImage(gif.bytes(), picture, 0, false) || picture.empty())
-        __builtin_trap();
+    for (const bool keepAlpha : {false, true}) {
+        zell::ByteBuffer gif;
+        if (!zell::convertToGif({data, size}, gif, false, keepAlpha))
+            continue;
+        zell::ByteBuffer picture;
+        if (!zell::decodeGifImage(gif.bytes(), picture, 0, false) || picture.empty())
+            __builtin_trap();
+    }
     return 0;
 }

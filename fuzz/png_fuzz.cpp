@@ -36,7 +36,8 @@ void repairCrcs(std::vector<uint8_t>& png)
 } // namespace
 
 // Whatever the input, a decoded picture must be one every other operation
-// accepts, and converting it must stay inside it.
+// accepts, converting it must stay inside it, and its transparency, when
+// read, must cover it pixel for pixel.
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     std::vector<uint8_t> png(data, data + size);
@@ -48,5 +49,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         __builtin_trap();
     zell::ByteBuffer rgb;
     zell::convertToTrueColor(picture.bytes(), rgb);
+    zell::DibHeader h;
+    std::vector<uint8_t> clear;
+    if (zell::decodePngTransparency(png, clear) && !clear.empty()
+        && (!zell::readDibHeader(picture.bytes(), h) || clear.size() != uint64_t(h.width) * h.absHeight()))
+        __builtin_trap();
     return 0;
 }

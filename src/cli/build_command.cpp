@@ -15,6 +15,7 @@ struct BuildArgs {
     std::vector<std::string> inputs;
     bool globalTable = false;
     bool comments = false;
+    bool keepAlpha = false;
     bool hasComment = false;
     std::string comment;
     std::string loop;
@@ -51,6 +52,8 @@ std::string parse(const std::vector<std::string>& args, BuildArgs& out)
             out.globalTable = true;
         } else if (a == "--comments") {
             out.comments = true;
+        } else if (a == "--keep-alpha") {
+            out.keepAlpha = true;
         } else if (a == "--comment") {
             if (!value(out.comment))
                 return "--comment needs a text";
@@ -107,6 +110,7 @@ int runBuild(const std::vector<std::string>& args)
     ImportOptions options;
     options.loadGlobalTable = a.globalTable;
     options.loadComment = a.comments;
+    options.keepAlpha = a.keepAlpha;
     std::string error;
     if (!importInputs(document, a.inputs, options, error)) {
         printError("build", error);
@@ -148,6 +152,9 @@ const CommandRegistration registration({
     "project when OUT ends in .zpj.\n\n"
     "  --global-table        take the first file's global colour table\n"
     "  --comments            keep the inputs' comments\n"
+    "  --keep-alpha          fully transparent pixels of PNG and 32-bit BMP inputs\n"
+    "                        become the frame's transparent colour (default: they\n"
+    "                        show the background)\n"
     "  --comment TEXT        write this comment\n"
     "  --loop forever|off|N  looping (default: as the first GIF input; forever\n"
     "                        for still images)\n"

@@ -102,6 +102,8 @@ int main(int argc, char** argv)
                 return kExitOk;
             }
             zell::seedProcessRandomFromClock();
+            // Work directories of zell processes that were killed would pile up otherwise.
+            zell::removeStaleWorkDirectories();
             const int status = command.run(rest);
             // Documents are gone by now; their work directory goes with them.
             zell::WorkDirectory::process().cleanUp("*");

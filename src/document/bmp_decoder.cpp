@@ -11,6 +11,8 @@ namespace zell {
 namespace {
 
 constexpr uint64_t kFileHeaderSize = 14;
+// Headers from 56 bytes on hold an alpha mask after the three colour masks.
+constexpr uint32_t kAlphaMaskOffset = 52;
 
 // Where the parts of the file lie, every range checked against its size.
 struct BmpLayout {
@@ -83,6 +85,39 @@ bool decodeBmp(std::span<const uint8_t> data, ByteBuffer& picture)
     writeDibHeader(out, h);
     std::memcpy(out + kDibHeaderSize, data.data() + layout.tableOffset, layout.tableBytes);
     std::memcpy(out + kDibHeaderSize + layout.tableBytes, data.data() + layout.bitsOffset, layout.bitsBytes);
+    return true;
+}
+
+bool decodeBmpTransparency(std::span<const uint8_t> data, std::vector<uint8_t>& clear)
+{
+    BmpLayout layout;
+    if (!data.data() || !readLayout(data, layout))
+        return false;
+    const DibHeader& h = layout.header;
+    uint32_t alphaMask = 0;
+    if (h.bitCount == 32 && h.compression == kBiRgb)
+        alphaMask = 0xFF000000u;
+    else if (h.bitCount == 32 && h.size >= kAlphaMaskOffset + 4 && kFileHeaderSize + kAlphaMaskOffset + 4 <= data.size())
+        alphaMask = getU32le(data.data() + kFileHeaderSize + kAlphaMaskOffset);
+    std::vector<uint8_t> out;
+    bool anyAlpha = false;
+    if (alphaMask != 0) {
+        const uint32_t width = uint32_t(h.width), height = h.absHeight();
+        const uint64_t stride = dibStride(width, 32);
+        out.resize(size_t(uint64_t(width) * height));
+        for (uint32_t y = 0; y < height; ++y) {
+            const uint32_t stored = h.topDown() ? y : height - 1 - y;
+            const uint8_t* row = data.data() + layout.bitsOffset + stored * stride;
+            for (uint32_t x = 0; x < width; ++x) {
+                const uint32_t alpha = getU32le(row + 4 * x) & alphaMask;
+                anyAlpha = anyAlpha || alpha != 0;
+                out[size_t(y) * width + x] = alpha == 0;
+            }
+        }
+    }
+    if (!anyAlpha)
+        out.clear();
+    clear.swap(out);
     return true;
 }
 

@@ -23,7 +23,8 @@ Failure splitFailure(WorkDirectory& workDirectory)
     return Failure::damaged;
 }
 
-bool splitMapped(const MappedFile& file, WorkDirectory& workDirectory, SplitResult& out, Failure& why)
+bool splitMapped(const MappedFile& file, WorkDirectory& workDirectory, SplitResult& out, bool keepAlpha,
+                 Failure& why)
 {
     std::span<const uint8_t> data = file.bytes();
     ByteBuffer converted;
@@ -33,7 +34,7 @@ bool splitMapped(const MappedFile& file, WorkDirectory& workDirectory, SplitResu
         return false;
     }
     if (format != kFormatGif) {
-        if (!convertToGif(file.bytes(), converted, false)) {
+        if (!convertToGif(file.bytes(), converted, false, keepAlpha)) {
             why = Failure::damaged;
             return false;
         }
@@ -48,7 +49,8 @@ bool splitMapped(const MappedFile& file, WorkDirectory& workDirectory, SplitResu
 
 } // namespace
 
-bool splitFile(const std::string& path, WorkDirectory& workDirectory, SplitResult& out, Failure* why)
+bool splitFile(const std::string& path, WorkDirectory& workDirectory, SplitResult& out, bool keepAlpha,
+               Failure* why)
 {
     Failure reason = Failure::none;
     MappedFile file;
@@ -56,7 +58,7 @@ bool splitFile(const std::string& path, WorkDirectory& workDirectory, SplitResul
     if (!ok)
         reason = file.wasEmpty() ? Failure::empty : Failure::cannotRead;
     else
-        ok = splitMapped(file, workDirectory, out, reason);
+        ok = splitMapped(file, workDirectory, out, keepAlpha, reason);
     if (why)
         *why = ok ? Failure::none : reason;
     return ok;
@@ -67,7 +69,7 @@ bool importImageFile(Document& document, const std::string& path, const ImportOp
                      Failure* why)
 {
     SplitResult split;
-    if (!splitFile(path, document.workDirectory(), split, why))
+    if (!splitFile(path, document.workDirectory(), split, options.keepAlpha, why))
         return false;
     screenWidth = split.screenWidth;
     screenHeight = split.screenHeight;

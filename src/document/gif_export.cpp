@@ -147,11 +147,9 @@ class TempOutput {
 public:
     explicit TempOutput(const std::string& target)
     {
-        const int fd = createTemporaryBeside(target, temp_);
-        if (fd < 0) {
-            temp_.clear();
+        const int fd = temp_.create(target);
+        if (fd < 0)
             return;
-        }
         file_ = ::fdopen(fd, "wb");
         if (!file_)
             ::close(fd);
@@ -160,8 +158,6 @@ public:
     {
         if (file_)
             std::fclose(file_);
-        if (!temp_.empty())
-            ::unlink(temp_.c_str());
     }
     bool ok() const { return file_ != nullptr; }
     bool write(std::vector<uint8_t>& bytes)
@@ -170,19 +166,16 @@ public:
         bytes.clear();
         return done;
     }
-    bool commit(const std::string& target)
+    bool commit()
     {
         std::FILE* f = file_;
         file_ = nullptr;
         const bool flushed = std::fflush(f) == 0 && ::fsync(::fileno(f)) == 0;
-        if (std::fclose(f) != 0 || !flushed || ::rename(temp_.c_str(), target.c_str()) != 0)
-            return false;
-        temp_.clear();
-        return true;
+        return std::fclose(f) == 0 && flushed && temp_.commit();
     }
 
 private:
-    std::string temp_;
+    TemporaryFile temp_;
     std::FILE* file_ = nullptr;
 };
 
@@ -242,7 +235,7 @@ bool writeAnimatedGif(const std::string& path, const FrameList& frames, const Gi
         }
     }
     out.push_back(kGifTrailer);
-    if (!file.write(out) || !file.commit(path)) {
+    if (!file.write(out) || !file.commit()) {
         why = ExportError::WriteFailed;
         return false;
     }

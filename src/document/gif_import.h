@@ -27,6 +27,9 @@ struct ImportOptions {
     int insertMode = kInsertAtEnd;
     bool loadGlobalTable = false;
     bool loadComment = false;
+    // Fully transparent pixels of PNG and 32-bit BMP files become the
+    // frame's transparent colour instead of showing the background.
+    bool keepAlpha = false;
 };
 
 // What one file gives: its frames (owned until inserted), screen, comment

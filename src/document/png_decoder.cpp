@@ -266,4 +266,35 @@ bool decodePng(std::span<const uint8_t> data, ByteBuffer& picture)
     return ok;
 }
 
+bool decodePngTransparency(std::span<const uint8_t> data, std::vector<uint8_t>& clear)
+{
+    if (!data.data() || data.empty())
+        return false;
+    png_image image;
+    std::memset(&image, 0, sizeof image);
+    image.version = PNG_IMAGE_VERSION;
+    if (!png_image_begin_read_from_memory(&image, data.data(), data.size()))
+        return false;
+    if (!(image.format & PNG_FORMAT_FLAG_ALPHA)) {
+        png_image_free(&image);
+        clear.clear();
+        return true;
+    }
+    if (uint64_t(image.width) * image.height > kMaxPixels) {
+        png_image_free(&image);
+        return false;
+    }
+    // Two bytes a pixel, as little as the library delivers; a 16-bit alpha
+    // below 1/510 rounds to 0, where compositing shows the background anyway.
+    image.format = PNG_FORMAT_GA;
+    std::vector<uint8_t> pixels(PNG_IMAGE_SIZE(image));
+    if (!png_image_finish_read(&image, nullptr, pixels.data(), 0, nullptr))
+        return false;
+    std::vector<uint8_t> out(size_t(image.width) * image.height);
+    for (size_t i = 0; i < out.size(); ++i)
+        out[i] = pixels[2 * i + 1] == 0;
+    clear.swap(out);
+    return true;
+}
+
 } // namespace zell

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <span>
+#include <vector>
 
 #include "image/byte_buffer.h"
 
@@ -14,5 +15,10 @@ namespace zell {
 // files become 24-bit, 16-bit samples 8-bit. libpng's errors make the
 // decoding fail without touching the picture.
 bool decodePng(std::span<const uint8_t> data, ByteBuffer& picture);
+
+// The fully transparent pixels (alpha 0, from an alpha channel or a
+// transparency chunk), one byte a pixel, rows from the top; empty for a
+// file without transparency.
+bool decodePngTransparency(std::span<const uint8_t> data, std::vector<uint8_t>& clear);
 
 } // namespace zell

@@ -76,22 +76,19 @@ bool saveProject(const Document& document, const std::string& path, Failure* why
         *why = Failure::cannotWrite;
     if (path.empty())
         return false;
-    std::string temp;
-    const int fd = createTemporaryBeside(path, temp);
+    TemporaryFile temp;
+    const int fd = temp.create(path);
     if (fd < 0)
         return false;
     FilePtr file(::fdopen(fd, "wb"));
     if (!file) {
         ::close(fd);
-        ::unlink(temp.c_str());
         return false;
     }
     bool ok = writeBody(file.get(), document) && std::fflush(file.get()) == 0 && ::fsync(fd) == 0;
     ok = std::fclose(file.release()) == 0 && ok;
-    ok = ok && ::rename(temp.c_str(), path.c_str()) == 0;
-    if (!ok)
-        ::unlink(temp.c_str());
-    else if (why)
+    ok = ok && temp.commit();
+    if (ok && why)
         *why = Failure::none;
     return ok;
 }

@@ -8,6 +8,10 @@
 #include "image/dib.h"
 #include "image/gif_codec.h"
 #include "image/neural_quantizer.h"
+#include "image/transparent_entry.h"
+
+#include <algorithm>
+#include <vector>
 
 namespace zell {
 
@@ -41,6 +45,32 @@ int prepareColors(std::span<const uint8_t>& picture, ByteBuffer& reduced)
     return 8;
 }
 
+// The fully transparent pixels of a PNG or BMP file, rows from the top;
+// empty when it has none, or no alpha at all.
+bool readTransparency(std::span<const uint8_t> data, std::vector<uint8_t>& clear)
+{
+    switch (detectImageFormat(data)) {
+    case kFormatBmp:
+        return decodeBmpTransparency(data, clear);
+    case kFormatPng:
+        return decodePngTransparency(data, clear);
+    default:
+        clear.clear();
+        return true;
+    }
+}
+
+bool encodeWithTransparency(std::span<const uint8_t> picture, const std::vector<uint8_t>& clear, ByteBuffer& out)
+{
+    ByteBuffer indexed;
+    uint8_t entry = 0;
+    if (!indexWithClearEntry(picture, clear, indexed, entry))
+        return false;
+    const uint8_t* quad = indexed.data() + kDibHeaderSize + 4 * entry;
+    const int bits = colorTableBits(dibColorCount(indexed.bytes()));
+    return encodeGifImage(indexed.bytes(), out, bits, false, kNoColor, makeColor(quad[2], quad[1], quad[0]));
+}
+
 } // namespace
 
 bool decodeImage(std::span<const uint8_t> data, ByteBuffer& picture, bool replaceTransparent)
@@ -61,7 +91,7 @@ bool decodeImage(std::span<const uint8_t> data, ByteBuffer& picture, bool replac
     }
 }
 
-bool convertToGif(std::span<const uint8_t> data, ByteBuffer& out, bool dataIsPicture)
+bool convertToGif(std::span<const uint8_t> data, ByteBuffer& out, bool dataIsPicture, bool keepAlpha)
 {
     if (!data.data() || data.empty())
         return false;
@@ -77,9 +107,28 @@ bool convertToGif(std::span<const uint8_t> data, ByteBuffer& out, bool dataIsPic
             return false;
         picture = decoded.bytes();
     }
+    // GIF pictures have a table; the true-colour path takes every depth.
+    DibHeader h;
+    ByteBuffer trueColor;
+    if (!checkDib(picture, &h))
+        return false;
+    if (h.bitCount == 16 || h.bitCount == 32) {
+        if (!convertToTrueColor(picture, trueColor))
+            return false;
+        picture = trueColor.bytes();
+    }
+    std::vector<uint8_t> clear;
+    if (keepAlpha && !dataIsPicture && !readTransparency(data, clear))
+        return false;
+    ByteBuffer encoded;
+    if (std::find(clear.begin(), clear.end(), 1) != clear.end()) {
+        if (!encodeWithTransparency(picture, clear, encoded))
+            return false;
+        out.swap(encoded);
+        return true;
+    }
     ByteBuffer reduced;
     const int bits = prepareColors(picture, reduced);
-    ByteBuffer encoded;
     if (bits == 0 || !encodeGifImage(picture, encoded, bits, false, kNoColor, kNoColor))
         return false;
     out.swap(encoded);

@@ -16,8 +16,10 @@ bool decodeImage(std::span<const uint8_t> data, ByteBuffer& picture, bool replac
 
 // A one-image GIF stream of the image file (a GIF file is copied from its
 // signature on) or, with `dataIsPicture`, of the packed DIB. Pictures of up
-// to 256 colours keep them; more are reduced to 256 first. 16- and 32-bit
-// pictures are refused.
-bool convertToGif(std::span<const uint8_t> data, ByteBuffer& out, bool dataIsPicture);
+// to 256 colours keep them; more are reduced to 256 first; 16- and 32-bit
+// pictures are made 24-bit first. With `keepAlpha`, the fully transparent
+// pixels of a PNG or 32-bit BMP file become the stream's transparent colour
+// instead of showing the background (or, in a BMP, their own colour).
+bool convertToGif(std::span<const uint8_t> data, ByteBuffer& out, bool dataIsPicture, bool keepAlpha = false);
 
 } // namespace zell

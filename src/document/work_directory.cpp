@@ -1,10 +1,14 @@
 #include "document/work_directory.h"
 
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <string_view>
 #include <system_error>
 #include <unistd.h>
 
@@ -14,6 +18,8 @@ namespace {
 
 constexpr int kMaxDirectoryAttempts = 4096;
 constexpr int kMaxNameAttempts = 1 << 20;
+constexpr char kLockName[] = ".lock";
+constexpr char kNewLockName[] = ".lock-new";
 
 std::string hex(uint32_t n)
 {
@@ -39,7 +45,110 @@ bool matchesExtension(const std::string& file, const std::string& ext)
         && file.compare(file.size() - suffix.size(), suffix.size(), suffix) == 0;
 }
 
+// The lock file appears under its name only once it is locked, so a sweep
+// never takes a directory that is still being set up. -1 where the file
+// system has no locks: the directory then works as before, never swept.
+int lockDirectory(const std::string& directory)
+{
+    const std::string fresh = directory + kNewLockName;
+    const int fd = ::open(fresh.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0)
+        return -1;
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0 || ::rename(fresh.c_str(), (directory + kLockName).c_str()) != 0) {
+        ::unlink(fresh.c_str());
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+bool onlyLockLeft(const std::string& directory)
+{
+    std::error_code ec;
+    for (std::filesystem::directory_iterator it(directory, ec), end; !ec && it != end; it.increment(ec)) {
+        if (it->path().filename() != kLockName)
+            return false;
+    }
+    return !ec;
+}
+
+// "zell" and the hexadecimal number ensure() gives, nothing else.
+bool isWorkDirectoryName(std::string_view name)
+{
+    if (name.size() < 5 || name.size() > 12 || !name.starts_with("zell"))
+        return false;
+    return name.find_first_not_of("0123456789abcdef", 4) == std::string_view::npos;
+}
+
+bool isOurEntry(std::string_view name)
+{
+    return name == "." || name == ".." || name == kLockName || name == kNewLockName || name.starts_with("zll");
+}
+
+// Removes the work files of a directory whose lock we hold, unless anything
+// that is not ours is there. unlinkat without AT_REMOVEDIR removes a
+// symbolic link itself, never what it points to, and refuses directories.
+bool emptyStaleDirectory(int directory)
+{
+    const int listingFd = ::fcntl(directory, F_DUPFD_CLOEXEC, 0);
+    DIR* listing = listingFd < 0 ? nullptr : ::fdopendir(listingFd);
+    if (!listing) {
+        if (listingFd >= 0)
+            ::close(listingFd);
+        return false;
+    }
+    bool foreign = false;
+    while (const dirent* entry = ::readdir(listing))
+        foreign = foreign || !isOurEntry(entry->d_name);
+    if (!foreign) {
+        ::rewinddir(listing);
+        while (const dirent* entry = ::readdir(listing)) {
+            const std::string_view name = entry->d_name;
+            if (name != "." && name != ".." && name != kLockName && ::unlinkat(directory, entry->d_name, 0) != 0)
+                foreign = true;
+        }
+    }
+    ::closedir(listing);
+    return !foreign;
+}
+
+bool removeIfStale(int base, const char* name)
+{
+    const int directory = ::openat(base, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (directory < 0)
+        return false;
+    bool removed = false;
+    struct stat st;
+    const int lock = ::openat(directory, kLockName, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (lock >= 0 && ::fstat(lock, &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == ::geteuid()
+        && ::flock(lock, LOCK_EX | LOCK_NB) == 0 && emptyStaleDirectory(directory)) {
+        // The lock file goes last: until then another sweep finds it locked.
+        removed = ::unlinkat(directory, kLockName, 0) == 0 && ::unlinkat(base, name, AT_REMOVEDIR) == 0;
+    }
+    if (lock >= 0)
+        ::close(lock);
+    ::close(directory);
+    return removed;
+}
+
 } // namespace
+
+int removeStaleWorkDirectories(const std::string& base)
+{
+    std::error_code ec;
+    const std::string folder = base.empty() ? std::filesystem::temp_directory_path(ec).string() : base;
+    DIR* listing = ec || folder.empty() ? nullptr : ::opendir(folder.c_str());
+    if (!listing)
+        return 0;
+    const int fd = ::dirfd(listing);
+    int removed = 0;
+    while (const dirent* entry = ::readdir(listing)) {
+        if (isWorkDirectoryName(entry->d_name) && removeIfStale(fd, entry->d_name))
+            ++removed;
+    }
+    ::closedir(listing);
+    return removed;
+}
 
 uint32_t tickCount()
 {
@@ -48,6 +157,12 @@ uint32_t tickCount()
 }
 
 WorkDirectory::WorkDirectory(std::string base) : base_(std::move(base)) {}
+
+WorkDirectory::~WorkDirectory()
+{
+    if (lock_ >= 0)
+        ::close(lock_);
+}
 
 WorkDirectory& WorkDirectory::process()
 {
@@ -75,6 +190,7 @@ bool WorkDirectory::ensure()
         // mkdir is atomic: of two processes picking the same name, one gets EEXIST.
         if (::mkdir(candidate.c_str(), 0700) == 0) {
             path_ = candidate + '/';
+            lock_ = lockDirectory(path_);
             return true;
         }
         if (errno != EEXIST)
@@ -118,9 +234,15 @@ void WorkDirectory::cleanUp(const std::string& ext)
             std::filesystem::remove(it->path(), removeError);
         }
     }
+    if (lock_ >= 0 && onlyLockLeft(path_))
+        ::unlink((path_ + kLockName).c_str());
     // Only succeeds when nothing is left; a later request makes a new directory.
-    if (::rmdir(path_.c_str()) == 0)
+    if (::rmdir(path_.c_str()) == 0) {
         path_.clear();
+        if (lock_ >= 0)
+            ::close(lock_);
+        lock_ = -1;
+    }
 }
 
 } // namespace zell

@@ -1,6 +1,7 @@
 // The per-run directory that holds the frames' work files. It is created
 // exclusively, so two processes never share one, and a process only ever
-// cleans up the directory it created itself.
+// cleans up the directory it created itself, or one whose process is gone:
+// each directory holds a lock file that its process keeps locked for life.
 #pragma once
 
 #include <cstdint>
@@ -15,6 +16,8 @@ public:
     explicit WorkDirectory(std::string base = {});
     WorkDirectory(const WorkDirectory&) = delete;
     WorkDirectory& operator=(const WorkDirectory&) = delete;
+    // Releases the lock; the directory and its files stay.
+    ~WorkDirectory();
 
     // The directory every frame of this process uses.
     static WorkDirectory& process();
@@ -36,7 +39,14 @@ private:
     std::string path_;
     uint32_t last_ = 0;
     bool haveLast_ = false;
+    int lock_ = -1;
 };
+
+// Removes the work directories under `base` (empty: the system's temporary
+// directory) whose process is gone: a "zell<hex>" directory of this user
+// whose lock file can be locked. Directories without a lock file, with
+// foreign entries or locked by a live process stay. Returns how many went.
+int removeStaleWorkDirectories(const std::string& base = {});
 
 // Milliseconds of a monotonic clock, truncated to 32 bits.
 uint32_t tickCount();

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "image/bmp_file.h"
 #include "support/corpus.h"
 #include "support/gif_builder.h"
 #include "support/gif_screens.h"
@@ -132,6 +133,21 @@ TEST(BuildCommand, OptionsAndErrors)
     EXPECT_NE(r.out.find("\"globalTable\": null"), std::string::npos) << "no --global-table: own tables";
     EXPECT_NE(r.out.find("\"localTable\": 2"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("\"delay\": 7, \"disposal\": 2"), std::string::npos) << r.out;
+
+    // A 32-bit BMP of an opaque red pixel and a fully transparent one.
+    test::DibBuilder bmp;
+    bmp.header = makeDibHeader(2, 1, 32);
+    bmp.rows = {{0, 0, 255, 255, 0, 0, 0, 0}};
+    const auto alpha = dir.path() / "alpha.bmp";
+    test::writeFile(alpha, makeBmpFile(bmp.build()));
+    for (const bool keep : {false, true}) {
+        std::vector<std::string> args = {"build", "-o", out, alpha.string()};
+        if (keep)
+            args.push_back("--keep-alpha");
+        ASSERT_EQ(test::runCli(args).status, 0);
+        r = test::runCli({"info", "--json", out});
+        EXPECT_EQ(r.out.find("\"transparentIndex\": null") == std::string::npos, keep) << r.out;
+    }
 
     EXPECT_EQ(test::runCli({"build", "-o", out}).status, 2);
     EXPECT_EQ(test::runCli({"build", in.string()}).status, 2);

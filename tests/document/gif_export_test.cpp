@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 
 #include "document/gif_import.h"
@@ -174,7 +175,12 @@ TEST_F(GifExport, BrokenWorkFileKeepsTheEarlierOutput)
 } // namespace
 } // namespace zell
 
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include "document/project_file.h"
 
 namespace zell {
 namespace {
@@ -192,6 +198,74 @@ TEST_F(GifExport, OutputGetsOrdinaryPermissionsOrKeepsTheTargets)
     ASSERT_EQ(::stat(out().c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0640u) << "an overwritten file keeps its mode";
     ::umask(mask);
+}
+
+std::vector<std::string> hiddenNames(const fs::path& folder)
+{
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(folder)) {
+        if (e.path().filename().string().starts_with("."))
+            names.push_back(e.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+TEST_F(GifExport, SymbolicLinksAreWrittenThroughForGifsAndProjects)
+{
+    addFrame();
+    fs::create_directory(dir.path() / "real");
+    const fs::path target = dir.path() / "real" / "target.gif";
+    test::writeFile(target, {'o', 'l', 'd'});
+    ::chmod(target.c_str(), 0640);
+    fs::create_symlink("hop.gif", dir.path() / "link.gif"); // relative, then absolute
+    fs::create_symlink(target, dir.path() / "hop.gif");
+    ASSERT_TRUE(writeAnimatedGif((dir.path() / "link.gif").string(), frames, GifOutput{}));
+    EXPECT_TRUE(fs::is_symlink(dir.path() / "link.gif"));
+    EXPECT_TRUE(fs::is_symlink(dir.path() / "hop.gif"));
+    const auto written = test::readFile(target);
+    ASSERT_GE(written.size(), 6u);
+    EXPECT_EQ(std::string(written.begin(), written.begin() + 6), "GIF89a");
+    struct stat st;
+    ASSERT_EQ(::stat(target.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0640u);
+
+    // A dangling link makes the file it names, as cp does.
+    fs::create_symlink("real/new.zpj", dir.path() / "new.zpj");
+    Document empty(work);
+    ASSERT_TRUE(saveProject(empty, (dir.path() / "new.zpj").string()));
+    EXPECT_TRUE(fs::is_symlink(dir.path() / "new.zpj"));
+    EXPECT_EQ(test::readFile(dir.path() / "real" / "new.zpj").size(), 41u + 9) << "an empty project";
+
+    fs::create_symlink("b.gif", dir.path() / "a.gif");
+    fs::create_symlink("a.gif", dir.path() / "b.gif");
+    ExportError why;
+    EXPECT_FALSE(writeAnimatedGif((dir.path() / "a.gif").string(), frames, GifOutput{}, &why));
+    EXPECT_EQ(why, ExportError::CannotCreate) << "a loop of links";
+    EXPECT_TRUE(fs::is_symlink(dir.path() / "a.gif"));
+    EXPECT_TRUE(hiddenNames(dir.path()).empty());
+    EXPECT_TRUE(hiddenNames(dir.path() / "real").empty());
+}
+
+TEST_F(GifExport, TemporariesOfDeadWritersGoLiveOnesAndOthersStay)
+{
+    addFrame();
+    test::writeFile(dir.path() / ".out.gif.zllAb12Cd", {1}); // nobody holds its lock
+    const fs::path live = dir.path() / ".x.gif.zllQw12Er";
+    test::writeFile(live, {2});
+    const int held = ::open(live.c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_EQ(::flock(held, LOCK_EX), 0);
+    for (const char* name : {".out.gif.zll_x-y.z", ".zllAbCdEf", "out.gif.zllAbCdEf"})
+        test::writeFile(dir.path() / name, {3});
+    test::writeFile(dir.path() / "real", {4});
+    fs::create_symlink(dir.path() / "real", dir.path() / ".l.gif.zllLnK123");
+
+    ASSERT_TRUE(writeAnimatedGif(out(), frames, GifOutput{}));
+    ::close(held);
+    EXPECT_EQ(hiddenNames(dir.path()),
+              (std::vector<std::string>{".l.gif.zllLnK123", ".out.gif.zll_x-y.z", ".x.gif.zllQw12Er", ".zllAbCdEf"}));
+    EXPECT_TRUE(fs::exists(dir.path() / "out.gif.zllAbCdEf"));
+    EXPECT_EQ(test::readFile(dir.path() / "real"), std::vector<uint8_t>{4});
 }
 
 } // namespace

@@ -30,8 +30,8 @@ protected:
         if (work.path().empty() || !fs::exists(work.path()))
             return 0;
         int n = 0;
-        for ([[maybe_unused]] const auto& entry : fs::directory_iterator(work.path()))
-            ++n;
+        for (const auto& entry : fs::directory_iterator(work.path()))
+            n += entry.path().filename().string().starts_with("zll"); // not the directory's lock
         return n;
     }
 };

@@ -2,8 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <cstring>
 #include <vector>
 
+#include <png.h>
+
+#include "document/file_import.h"
+#include "document/gif_import.h"
 #include "image/bmp_file.h"
 #include "image/dib.h"
 #include "image/gif_codec.h"
@@ -152,20 +158,157 @@ TEST(ConvertToGif, GifFilesAreCopiedFromTheirSignature)
     EXPECT_EQ(toVector(out), gif);
 }
 
-TEST(ConvertToGif, SixteenAndThirtyTwoBitPicturesAreRefused)
+// A 3x2 picture of 16 or 32 bits from 0xRRGGBB pixels (rows from the top);
+// with masks (red, green, blue) it uses bit fields, else the plain layout.
+std::vector<uint8_t> packedDib(uint16_t bits, std::vector<uint32_t> masks, const std::vector<uint32_t>& rgb,
+                               uint8_t fourthByte = 0)
 {
-    for (uint16_t bits : {16, 32}) {
-        test::DibBuilder b;
-        b.header = makeDibHeader(2, 1, bits);
-        b.rows = {std::vector<uint8_t>(2 * bits / 8, 0x42)};
-        const auto dib = b.build();
-        ByteBuffer picture;
-        ASSERT_TRUE(decodeImage(makeBmpFile(dib), picture, false)) << "the file itself decodes";
-        ByteBuffer out;
-        ASSERT_TRUE(out.assign(reinterpret_cast<const uint8_t*>("keep"), 4));
-        EXPECT_FALSE(convertToGif(makeBmpFile(dib), out, false)) << bits;
-        EXPECT_FALSE(convertToGif(dib, out, true)) << bits;
-        EXPECT_EQ(out.size(), 4u);
+    test::DibBuilder b;
+    b.header = makeDibHeader(3, 2, bits);
+    if (!masks.empty()) {
+        b.header.compression = kBiBitfields;
+        for (uint32_t m : masks)
+            b.table.insert(b.table.end(), {uint8_t(m), uint8_t(m >> 8), uint8_t(m >> 16), uint8_t(m >> 24)});
+    } else {
+        masks = bits == 16 ? std::vector<uint32_t>{0x7C00, 0x03E0, 0x001F} : std::vector<uint32_t>{0xFF0000, 0xFF00, 0xFF};
+    }
+    for (int y = 1; y >= 0; --y) { // bottom-up
+        std::vector<uint8_t> row;
+        for (int x = 0; x < 3; ++x) {
+            const uint32_t c = rgb[size_t(y) * 3 + size_t(x)];
+            // Channels are all zeros or all ones: the expectation cannot
+            // depend on how a channel is widened.
+            const uint32_t v = ((c & 0xFF0000) ? masks[0] : 0) | ((c & 0xFF00) ? masks[1] : 0) | ((c & 0xFF) ? masks[2] : 0);
+            for (int i = 0; i < bits / 8; ++i)
+                row.push_back(uint8_t(v >> (8 * i)));
+            if (bits == 32 && masks[0] == 0xFF0000)
+                row.back() = fourthByte;
+        }
+        b.rows.push_back(row);
+    }
+    return b.build();
+}
+
+// The pixels of a one-image GIF as 0xRRGGBB, rows from the top.
+std::vector<uint32_t> gifPixels(std::span<const uint8_t> gif)
+{
+    ByteBuffer picture, rgb;
+    DibHeader h;
+    if (!decodeGifImage(gif, picture, 0, false) || !convertToTrueColor(picture.bytes(), rgb) || !checkDib(rgb.bytes(), &h))
+        return {};
+    std::vector<uint32_t> out;
+    for (uint32_t y = 0; y < h.absHeight(); ++y) {
+        for (uint32_t x = 0; x < uint32_t(h.width); ++x)
+            out.push_back(test::pixelRgb(rgb.data(), x, y));
+    }
+    return out;
+}
+
+TEST(ConvertToGif, SixteenAndThirtyTwoBitPicturesShowTheirColours)
+{
+    const std::vector<uint32_t> want = {0xFF0000, 0x00FF00, 0x0000FF, 0xFFFFFF, 0x000000, 0xFF00FF};
+    const std::pair<uint16_t, std::vector<uint32_t>> cases[] = {
+        {16, {}}, {16, {0xF800, 0x07E0, 0x001F}}, {32, {}}, {32, {0x0000FF00, 0x00FF0000, 0xFF000000}}};
+    for (const auto& [bits, masks] : cases) {
+        SCOPED_TRACE(testing::Message() << bits << " bits, " << masks.size() << " masks");
+        const auto dib = packedDib(bits, masks, want, 0x80);
+        ByteBuffer fromFile, fromPicture;
+        ASSERT_TRUE(convertToGif(makeBmpFile(dib), fromFile, false));
+        EXPECT_EQ(gifPixels(fromFile.bytes()), want);
+        ASSERT_TRUE(convertToGif(dib, fromPicture, true));
+        EXPECT_EQ(toVector(fromPicture), toVector(fromFile));
+    }
+}
+
+std::vector<uint8_t> rgbaPng(uint32_t width, uint32_t height, const std::vector<uint32_t>& argb)
+{
+    png_image image;
+    std::memset(&image, 0, sizeof image);
+    image.version = PNG_IMAGE_VERSION;
+    image.width = width;
+    image.height = height;
+    image.format = PNG_FORMAT_RGBA;
+    std::vector<uint8_t> pixels;
+    for (uint32_t c : argb)
+        pixels.insert(pixels.end(), {uint8_t(c >> 16), uint8_t(c >> 8), uint8_t(c), uint8_t(c >> 24)});
+    png_alloc_size_t size = 0;
+    EXPECT_TRUE(png_image_write_to_memory(&image, nullptr, &size, 0, pixels.data(), 0, nullptr));
+    std::vector<uint8_t> out(size);
+    EXPECT_TRUE(png_image_write_to_memory(&image, out.data(), &size, 0, pixels.data(), 0, nullptr));
+    out.resize(size);
+    return out;
+}
+
+// Fully transparent pixels take an entry of their own; every other pixel
+// keeps the colour the plain import gives it, or, when more than 255 colours
+// must share the table with the transparent entry, comes near the file's.
+TEST(SplitFile, KeepAlphaGivesFullyTransparentPixelsTheTransparentIndex)
+{
+    std::vector<uint32_t> many; // 0xAARRGGBB: 300 opaque colours of a smooth ramp
+    for (uint32_t i = 0; i < 400; ++i)
+        many.push_back(i % 4 == 1 ? 0x00FFFFFFu : 0xFF000080u | (i % 20 * 13) << 16 | (i / 20 * 13) << 8);
+    const std::vector<uint32_t> few = {0xFFFF0000, 0x00000000, 0x80000000, 0xFF0A141E,
+                                       0x00010203, 0xFFFF0000, 0xFFFFFFFF, 0x00FFFFFF};
+    auto bmpAlpha = [](bool someTransparent) {
+        auto dib = packedDib(32, {}, {0xFF0000, 0x00FF00, 0x0000FF, 0xFFFFFF, 0x000000, 0xFF00FF}, 0xFF);
+        if (someTransparent)
+            dib[kDibHeaderSize + 3] = dib[kDibHeaderSize + 11] = 0; // bottom row: first and third pixel
+        else
+            for (size_t i = kDibHeaderSize + 3; i < dib.size(); i += 4)
+                dib[i] = 0; // a fourth byte left unused
+        return makeBmpFile(dib);
+    };
+    std::vector<uint8_t> manyClear;
+    for (uint32_t c : many)
+        manyClear.push_back(c >> 24 == 0);
+    struct Case {
+        const char* name;
+        std::vector<uint8_t> file;
+        std::vector<uint8_t> clear; // expected fully transparent pixels, rows from the top
+        std::vector<uint32_t> reduced{}; // the file's colours, when they must be reduced
+    };
+    const Case cases[] = {
+        {"RGBA, few colours, one half transparent", rgbaPng(4, 2, few), {0, 1, 0, 0, 1, 0, 0, 1}},
+        {"RGBA, 300 colours", rgbaPng(20, 20, many), manyClear, many},
+        {"32-bit BMP", bmpAlpha(true), {0, 0, 0, 1, 0, 1}},
+        {"32-bit BMP, alpha unused", bmpAlpha(false), {}},
+    };
+    test::ScratchDir dir;
+    WorkDirectory work(dir.str());
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto path = dir.path() / "in";
+        test::writeFile(path, c.file);
+        SplitResult plain, kept;
+        ASSERT_TRUE(splitFile(path.string(), work, plain));
+        ASSERT_TRUE(splitFile(path.string(), work, kept, true));
+        EXPECT_EQ(plain.frames[0]->transparentIndex, 0xFFFF) << "off by default";
+        const uint16_t index = kept.frames[0]->transparentIndex;
+        EXPECT_EQ(index == 0xFFFF, c.clear.empty());
+
+        const auto plainPixels = gifPixels(test::readFile(plain.frames[0]->workFilePath));
+        const auto keptFile = test::readFile(kept.frames[0]->workFilePath);
+        const auto keptPixels = gifPixels(keptFile);
+        ByteBuffer indexed;
+        ASSERT_TRUE(decodeGifImage(keptFile, indexed, 0, false));
+        const auto indices = test::indicesOf(indexed.bytes());
+        ASSERT_EQ(indices.size(), plainPixels.size());
+        ASSERT_EQ(keptPixels.size(), plainPixels.size());
+        double error = 0;
+        for (size_t i = 0; i < indices.size(); ++i) {
+            const bool clear = !c.clear.empty() && c.clear[i];
+            ASSERT_EQ(indices[i] == index, clear) << "pixel " << i;
+            if (clear)
+                continue;
+            if (c.reduced.empty()) {
+                ASSERT_EQ(keptPixels[i], plainPixels[i]) << "pixel " << i;
+                continue;
+            }
+            for (int shift : {0, 8, 16})
+                error += std::abs(int(keptPixels[i] >> shift & 0xFF) - int(c.reduced[i] >> shift & 0xFF));
+        }
+        // NeuQuant on this small ramp: 9.0 per channel on average, as on the plain path.
+        EXPECT_LE(error / (3 * 300), c.reduced.empty() ? 0 : 12);
     }
 }
 

@@ -104,6 +104,56 @@ TEST(WorkDirectory, CleanUpByExtensionThenEverything)
     work.cleanUp("*");
 }
 
+// A directory whose process is gone, as a destroyed WorkDirectory leaves it:
+// its lock released, its work files still there.
+std::string abandonedDirectory(const std::string& base)
+{
+    WorkDirectory gone(base);
+    std::string file;
+    EXPECT_TRUE(gone.newWorkFileName("gif", file));
+    test::writeFile(file, {1});
+    return fs::path(gone.path()).parent_path().string();
+}
+
+TEST(WorkDirectory, StaleDirectoriesGoWhileLiveAndForeignOnesStay)
+{
+    test::ScratchDir dir, elsewhere;
+    test::writeFile(elsewhere.path() / "precious", {7});
+    WorkDirectory live(dir.str());
+    std::string liveFile;
+    ASSERT_TRUE(live.newWorkFileName("gif", liveFile));
+    test::writeFile(liveFile, {1});
+
+    const std::string stale = abandonedDirectory(dir.str());
+    fs::create_symlink(elsewhere.path() / "precious", fs::path(stale) / "zll1.gif");
+    const std::string withForeignFile = abandonedDirectory(dir.str());
+    test::writeFile(fs::path(withForeignFile) / "notes.txt", {2});
+    const fs::path renamed = dir.path() / "zell-kept";
+    fs::rename(abandonedDirectory(dir.str()), renamed);
+    const fs::path unlocked = dir.path() / "zell1";
+    fs::create_directory(unlocked);
+    test::writeFile(unlocked / "zll1.gif", {3});
+    // A link named like a work directory, to a stale one outside.
+    const fs::path outsideStale = abandonedDirectory(elsewhere.str());
+    const fs::path link = dir.path() / "zellabc";
+    fs::create_directory_symlink(outsideStale, link);
+
+    EXPECT_EQ(removeStaleWorkDirectories(dir.str()), 1);
+    EXPECT_FALSE(fs::exists(fs::symlink_status(stale)));
+    EXPECT_EQ(test::readFile(elsewhere.path() / "precious"), std::vector<uint8_t>{7}) << "a link was followed";
+    EXPECT_TRUE(fs::exists(liveFile)) << "a live directory was taken";
+    EXPECT_EQ(std::distance(fs::directory_iterator(withForeignFile), fs::directory_iterator()), 3)
+        << "a directory with someone else's file was touched";
+    EXPECT_TRUE(fs::exists(renamed / ".lock")) << "not one of our names";
+    EXPECT_TRUE(fs::exists(unlocked / "zll1.gif")) << "no lock file: still being made, or not ours";
+    EXPECT_TRUE(fs::is_symlink(link));
+    EXPECT_TRUE(fs::exists(outsideStale / ".lock"));
+
+    live.cleanUp("*");
+    EXPECT_FALSE(fs::exists(live.path().empty() ? fs::path(liveFile).parent_path() : fs::path(live.path())))
+        << "cleaning up removes the lock file with the directory";
+}
+
 TEST(MappedFile, MapsWholeFilesAndRefusesEmptyOnes)
 {
     test::ScratchDir dir;

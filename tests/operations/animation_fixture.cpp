@@ -60,8 +60,10 @@ DocumentState snapshot(const Document& document)
     s.globalCount = t.count;
     s.globalBackground = t.backgroundIndex;
     std::error_code ec;
-    for (const auto& entry : std::filesystem::directory_iterator(document.workDirectory().path(), ec))
-        s.directory.insert(entry.path().filename().string());
+    for (const auto& entry : std::filesystem::directory_iterator(document.workDirectory().path(), ec)) {
+        if (entry.path().filename().string().starts_with("zll")) // not the directory's lock
+            s.directory.insert(entry.path().filename().string());
+    }
     return s;
 }
 

@@ -54,7 +54,7 @@ struct DocumentState {
     bool useGlobal = false;
     std::vector<uint8_t> globalEntries;
     uint16_t globalCount = 0, globalBackground = 0;
-    std::set<std::string> directory; // every file name in the work directory
+    std::set<std::string> directory; // every work file name in the work directory
     bool operator==(const DocumentState&) const = default;
 };
 DocumentState snapshot(const Document& document);
