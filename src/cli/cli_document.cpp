@@ -1,7 +1,9 @@
 #include "cli/cli_document.h"
 
 #include <charconv>
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 
 #include "document/gif_export.h"
@@ -36,6 +38,16 @@ std::string workFolderProblem(const Document& document)
 }
 
 } // namespace
+
+// The folder a file was to be written in, and what the system said.
+std::string cannotCreateText(const std::string& path)
+{
+    const int error = errno;
+    std::string folder = std::filesystem::path(path).parent_path().string();
+    if (folder.empty())
+        folder = ".";
+    return path + ": cannot write into " + folder + (error != 0 ? " (" + std::string(std::strerror(error)) + ")" : "");
+}
 
 std::string tooLargeText(const Document& document)
 {
@@ -117,8 +129,9 @@ bool writeOutput(const Document& document, const std::string& path, uint32_t sav
         return false;
     }
     if (isProjectPath(path)) {
+        errno = 0;
         if (!saveProject(document, path)) {
-            error = path + ": the project could not be written";
+            error = cannotCreateText(path);
             return false;
         }
         return true;
@@ -129,10 +142,11 @@ bool writeOutput(const Document& document, const std::string& path, uint32_t sav
         return false;
     }
     ExportError why;
+    errno = 0;
     if (!writeAnimatedGif(path, document.frames, GifOutput::fromSettings(document.settings, saveOptions), &why)) {
         switch (why) {
         case ExportError::NoFrames: error = path + ": there are no frames to write"; break;
-        case ExportError::CannotCreate: error = path + ": cannot create the file"; break;
+        case ExportError::CannotCreate: error = cannotCreateText(path); break;
         case ExportError::BadGlobalTable: error = path + ": the global colour table has fewer than 2 colours"; break;
         case ExportError::BadWorkFile: error = path + ": a frame's picture could not be read"; break;
         case ExportError::OptimizeFailed: error = path + ": optimising a frame failed"; break;

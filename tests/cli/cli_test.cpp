@@ -149,6 +149,7 @@ TEST(Cli, OneLineMessagesSayWhatFailed)
         {{"build", "-o", dir.str() + "o.gif", cut}, nullptr, cut + ": the file is damaged"},
         {{"build", "-o", dir.str() + "o.gif", text}, nullptr, text + ": not a supported image file"},
         {{"build", "-o", dir.str(), good}, nullptr, ": is a folder"},
+        {{"build", "-o", dir.str() + "gone/x.gif", good}, nullptr, "cannot write into " + dir.str() + "gone ("},
         {{"export", dir.str() + "fake.zpj", "-o", dir.str() + "o.gif"}, nullptr, "fake.zpj: not a project file"},
         {{"info", empty}, nullptr, "the file is empty"},
         {{"build", "-o", dir.str() + "none.zpj", noImages}, nullptr, "none.zpj: there are no frames to write"},
