@@ -15,7 +15,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     static zell::WorkDirectory work((std::filesystem::temp_directory_path() / "").string());
     // Small screens keep each run quick; the limit itself is what is tested.
-    zell::setPixelLimit(uint64_t(1) << 20);
+    zell::setPixelLimit(uint64_t(1) << 16);
     {
         zell::Document document(work);
         zell::SplitResult split;
