@@ -1,6 +1,7 @@
 #include "cli/cli_document.h"
 
 #include <charconv>
+#include <cstdio>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -78,7 +79,11 @@ bool importInputs(Document& document, const std::vector<std::string>& paths, con
 {
     std::vector<std::string> failed;
     std::vector<Failure> reasons;
-    importFiles(document, paths, options, failed, &reasons);
+    std::vector<std::string> truncated;
+    importFiles(document, paths, options, failed, &reasons, &truncated);
+    for (const auto& path : truncated)
+        std::fprintf(stderr, "zell-cli: warning: %s: the file ends early; the picture is shown as far as it goes\n",
+                     path.c_str());
     if (!failed.empty()) {
         error = failed.front() + ": " + failureText(reasons.front(), document);
         return false;

@@ -28,13 +28,14 @@ bool splitMapped(const MappedFile& file, WorkDirectory& workDirectory, SplitResu
 {
     std::span<const uint8_t> data = file.bytes();
     ByteBuffer converted;
+    bool truncated = false;
     const int format = detectImageFormat(data);
     if (format == kFormatUnknown || format == kFormatTooShort) {
         why = Failure::notSupported;
         return false;
     }
     if (format != kFormatGif) {
-        if (!convertToGif(file.bytes(), converted, false, keepAlpha)) {
+        if (!convertToGif(file.bytes(), converted, false, keepAlpha, &truncated)) {
             why = Failure::damaged;
             return false;
         }
@@ -44,6 +45,7 @@ bool splitMapped(const MappedFile& file, WorkDirectory& workDirectory, SplitResu
         why = splitFailure(workDirectory);
         return false;
     }
+    out.truncated = truncated;
     return true;
 }
 
@@ -66,11 +68,13 @@ bool splitFile(const std::string& path, WorkDirectory& workDirectory, SplitResul
 
 bool importImageFile(Document& document, const std::string& path, const ImportOptions& options,
                      bool& globalTableOpen, uint16_t& screenWidth, uint16_t& screenHeight, std::string& comment,
-                     Failure* why)
+                     Failure* why, bool* truncated)
 {
     SplitResult split;
     if (!splitFile(path, document.workDirectory(), split, options.keepAlpha, why))
         return false;
+    if (truncated)
+        *truncated = split.truncated;
     screenWidth = split.screenWidth;
     screenHeight = split.screenHeight;
     comment = options.loadComment ? split.comment : std::string();
@@ -80,7 +84,7 @@ bool importImageFile(Document& document, const std::string& path, const ImportOp
 }
 
 void importFiles(Document& document, const std::vector<std::string>& paths, const ImportOptions& options,
-                 std::vector<std::string>& failed, std::vector<Failure>* reasons)
+                 std::vector<std::string>& failed, std::vector<Failure>* reasons, std::vector<std::string>* truncated)
 {
     ImportOptions each = options;
     if (options.insertMode == kReplaceAll) {
@@ -95,12 +99,15 @@ void importFiles(Document& document, const std::vector<std::string>& paths, cons
         uint16_t width = 0, height = 0;
         std::string comment;
         Failure why = Failure::none;
-        if (!importImageFile(document, path, each, globalTableOpen, width, height, comment, &why)) {
+        bool cut = false;
+        if (!importImageFile(document, path, each, globalTableOpen, width, height, comment, &why, &cut)) {
             failed.push_back(path);
             if (reasons)
                 reasons->push_back(why);
             continue;
         }
+        if (cut && truncated)
+            truncated->push_back(path);
         widest = std::max(widest, width);
         tallest = std::max(tallest, height);
         if (!comment.empty())

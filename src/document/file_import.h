@@ -18,13 +18,14 @@ bool splitFile(const std::string& path, WorkDirectory& workDirectory, SplitResul
 // One file into the document. On failure nothing is inserted.
 bool importImageFile(Document& document, const std::string& path, const ImportOptions& options,
                      bool& globalTableOpen, uint16_t& screenWidth, uint16_t& screenHeight, std::string& comment,
-                     Failure* why = nullptr);
+                     Failure* why = nullptr, bool* truncated = nullptr);
 
 // The open command over several files: clears the list first for kReplaceAll,
 // imports each file, grows the screen to the largest file, replaces the
 // comment when files had one, and lists the files that failed (with why,
-// when `reasons` is given).
+// when `reasons` is given) and the JPEG files whose data ended early.
 void importFiles(Document& document, const std::vector<std::string>& paths, const ImportOptions& options,
-                 std::vector<std::string>& failed, std::vector<Failure>* reasons = nullptr);
+                 std::vector<std::string>& failed, std::vector<Failure>* reasons = nullptr,
+                 std::vector<std::string>* truncated = nullptr);
 
 } // namespace zell

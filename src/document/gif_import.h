@@ -40,6 +40,8 @@ struct SplitResult {
     uint16_t screenHeight = 0;
     std::string comment;
     ColorTable globalTable;
+    // A JPEG whose data ended before its picture: imported as far as it went.
+    bool truncated = false;
 };
 
 // Writes the image whose descriptor starts `data` as a work file and fills the

@@ -31,6 +31,7 @@ struct JpegContext {
     const uint8_t* data;
     size_t size;
     size_t position;
+    bool ranOut; // the data ended before the picture did
 };
 
 JpegContext& contextOf(j_common_ptr info)
@@ -58,6 +59,7 @@ boolean fillInputBuffer(j_decompress_ptr info)
             ERREXIT(info, JERR_INPUT_EMPTY);
         // Let the library finish the picture with what it has.
         WARNMS(info, JWRN_JPEG_EOF);
+        context.ranOut = true;
         source.next_input_byte = kFakeEndOfImage;
         source.bytes_in_buffer = sizeof kFakeEndOfImage;
         return TRUE;
@@ -173,7 +175,7 @@ bool runDecompressor(JpegContext& context, ByteBuffer& picture)
 
 } // namespace
 
-bool decodeJpeg(std::span<const uint8_t> data, ByteBuffer& picture)
+bool decodeJpeg(std::span<const uint8_t> data, ByteBuffer& picture, bool* truncated)
 {
     const int64_t start = findJpegStart(data);
     if (!data.data() || start < 0)
@@ -197,6 +199,8 @@ bool decodeJpeg(std::span<const uint8_t> data, ByteBuffer& picture)
     if (!runDecompressor(context, decoded))
         return false;
     picture.swap(decoded);
+    if (truncated)
+        *truncated = context.ranOut;
     return true;
 }
 

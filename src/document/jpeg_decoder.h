@@ -11,6 +11,8 @@ namespace zell {
 // Greyscale, colour and CMYK/YCCK files become bottom-up 24-bit pictures. A
 // file that ends early keeps what the library made of it; the library's
 // fatal errors make the decoding fail without touching the picture.
-bool decodeJpeg(std::span<const uint8_t> data, ByteBuffer& picture);
+// `truncated` (optional) tells whether the data ended before the picture did;
+// the rows not reached are then left grey by the library.
+bool decodeJpeg(std::span<const uint8_t> data, ByteBuffer& picture, bool* truncated = nullptr);
 
 } // namespace zell

@@ -73,7 +73,7 @@ bool encodeWithTransparency(std::span<const uint8_t> picture, const std::vector<
 
 } // namespace
 
-bool decodeImage(std::span<const uint8_t> data, ByteBuffer& picture, bool replaceTransparent)
+bool decodeImage(std::span<const uint8_t> data, ByteBuffer& picture, bool replaceTransparent, bool* truncated)
 {
     if (!data.data() || data.size() < kMinImageBytes)
         return false;
@@ -83,7 +83,7 @@ bool decodeImage(std::span<const uint8_t> data, ByteBuffer& picture, bool replac
     case kFormatGif:
         return decodeFirstGifImage(data, picture, replaceTransparent);
     case kFormatJpeg:
-        return decodeJpeg(data, picture);
+        return decodeJpeg(data, picture, truncated);
     case kFormatPng:
         return decodePng(data, picture);
     default:
@@ -91,7 +91,8 @@ bool decodeImage(std::span<const uint8_t> data, ByteBuffer& picture, bool replac
     }
 }
 
-bool convertToGif(std::span<const uint8_t> data, ByteBuffer& out, bool dataIsPicture, bool keepAlpha)
+bool convertToGif(std::span<const uint8_t> data, ByteBuffer& out, bool dataIsPicture, bool keepAlpha,
+                  bool* truncated)
 {
     if (!data.data() || data.empty())
         return false;
@@ -103,7 +104,7 @@ bool convertToGif(std::span<const uint8_t> data, ByteBuffer& out, bool dataIsPic
     ByteBuffer decoded;
     std::span<const uint8_t> picture = data;
     if (!dataIsPicture) {
-        if (!decodeImage(data, decoded, false))
+        if (!decodeImage(data, decoded, false, truncated))
             return false;
         picture = decoded.bytes();
     }

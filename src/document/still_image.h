@@ -12,7 +12,8 @@ namespace zell {
 // BMP, GIF (its first image), JPEG or PNG data as a packed DIB. The GIF
 // decoder gets `replaceTransparent`. False, with the picture untouched, for
 // fewer than 8 bytes, an unknown format or a failed decoding.
-bool decodeImage(std::span<const uint8_t> data, ByteBuffer& picture, bool replaceTransparent);
+bool decodeImage(std::span<const uint8_t> data, ByteBuffer& picture, bool replaceTransparent,
+                 bool* truncated = nullptr);
 
 // A one-image GIF stream of the image file (a GIF file is copied from its
 // signature on) or, with `dataIsPicture`, of the packed DIB. Pictures of up
@@ -20,6 +21,8 @@ bool decodeImage(std::span<const uint8_t> data, ByteBuffer& picture, bool replac
 // pictures are made 24-bit first. With `keepAlpha`, the fully transparent
 // pixels of a PNG or 32-bit BMP file become the stream's transparent colour
 // instead of showing the background (or, in a BMP, their own colour).
-bool convertToGif(std::span<const uint8_t> data, ByteBuffer& out, bool dataIsPicture, bool keepAlpha = false);
+// `truncated` (optional) tells whether a JPEG ended before its picture did.
+bool convertToGif(std::span<const uint8_t> data, ByteBuffer& out, bool dataIsPicture, bool keepAlpha = false,
+                  bool* truncated = nullptr);
 
 } // namespace zell

@@ -128,8 +128,11 @@ TEST(JpegDecoder, TruncatedFileKeepsTheRowsItHas)
             }
         }
         ByteBuffer whole, cut;
-        ASSERT_TRUE(decodeJpeg(file, whole));
-        ASSERT_TRUE(decodeJpeg(std::span(file).first(cutAt), cut)) << progressive;
+        bool wholeRanOut = true, cutRanOut = false;
+        ASSERT_TRUE(decodeJpeg(file, whole, &wholeRanOut));
+        ASSERT_TRUE(decodeJpeg(std::span(file).first(cutAt), cut, &cutRanOut)) << progressive;
+        EXPECT_FALSE(wholeRanOut);
+        EXPECT_TRUE(cutRanOut) << "the caller can warn that the file ends early";
         ASSERT_EQ(cut.size(), whole.size());
         if (!progressive) {
             // The first block rows were complete in the file: same pixels.
