@@ -1,0 +1,53 @@
+#include "app/application.h"
+
+#include <QApplication>
+#include <QFileInfo>
+#include <QTimer>
+
+#include <memory>
+
+#include "app/profile.h"
+#include "app/string_table.h"
+#include "document/document.h"
+#include "document/work_directory.h"
+#include "image/random.h"
+#include "ui/document_model.h"
+#include "ui/main_window.h"
+
+namespace zell {
+
+int Application::run(const QStringList& files)
+{
+    Profile profile(Profile::defaultPath());
+    const std::string libraryPath = programDirectory() + kStringLibraryName;
+    loadStringLibrary(profile, libraryPath);
+    seedProcessRandomFromClock();
+    // The main window decides when the program ends, not the last window.
+    QApplication::setQuitOnLastWindowClosed(false);
+    int status = 0;
+    {
+        Document document;
+        DocumentModel model(document);
+        MainWindow window(model, profile, libraryPath);
+        window.show();
+        QTimer::singleShot(0, &window, [&window, files] {
+            window.restoreToolWindowPlacement();
+            QStringList existing;
+            for (const QString& f : files) {
+                if (QFileInfo(f).isFile())
+                    existing << f;
+            }
+            if (!existing.isEmpty())
+                window.openFiles(existing);
+        });
+        QObject::connect(&window, &MainWindow::closed, qApp, &QApplication::quit, Qt::QueuedConnection);
+        status = QApplication::exec();
+        // The window saves its tool windows' places as it goes.
+    }
+    // The frames went with the document; now the files they leave behind.
+    WorkDirectory::process().cleanUp("*");
+    freeStringLibrary();
+    return status;
+}
+
+} // namespace zell

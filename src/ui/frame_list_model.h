@@ -1,0 +1,50 @@
+// The frames as a ten-column table, read live from the document: cell texts
+// are made when a cell is painted, never stored. Structural changes go
+// through DocumentModel, which tells this model about them.
+#pragma once
+
+#include <QAbstractTableModel>
+
+#include "ui/thumbnail_cache.h"
+
+namespace zell {
+
+class DocumentModel;
+
+enum FrameColumn : int {
+    kColumnNumber,
+    kColumnName,
+    kColumnPosition,
+    kColumnSize,
+    kColumnColors,
+    kColumnLocalTable,
+    kColumnUserInput,
+    kColumnTransparent,
+    kColumnDisposal,
+    kColumnDelay,
+    kColumnCount
+};
+
+class FrameListModel final : public QAbstractTableModel {
+    Q_OBJECT
+public:
+    explicit FrameListModel(DocumentModel& document);
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+
+    ThumbnailCache& thumbnails() { return thumbnails_; }
+    // Default column widths in pixels.
+    static int columnWidth(int column);
+
+private:
+    friend class DocumentModel;
+    QString cellText(int row, int column) const;
+
+    DocumentModel& document_;
+    mutable ThumbnailCache thumbnails_;
+};
+
+} // namespace zell
