@@ -17,8 +17,6 @@ public:
     // What a paste keeps in 7-bit mode: the characters that are one byte in
     // the Japanese code page (ASCII and half-width katakana).
     static QString singleByteOnly(const QString& text);
-
-protected:
     void insertFromMimeData(const QMimeData* source) override;
 
 private:

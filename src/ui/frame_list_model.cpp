@@ -7,9 +7,9 @@
 namespace zell {
 namespace {
 
-const int kHeadings[kColumnCount] = {20111, 20112, 20113, 20114, 20115, 20116, 20117, 20118, 20119, 20120};
+const int kHeadings[kColumnCount] = {20112, 20111, 20113, 20114, 20115, 20116, 20117, 20118, 20119, 20120};
 // The number column is wider than its heading needs: it carries the thumbnail.
-const int kWidths[kColumnCount] = {31 + ThumbnailCache::kWidth + 6, 93, 56, 62, 39, 28, 26, 39, 31, 40};
+const int kWidths[kColumnCount] = {93, 31 + ThumbnailCache::kWidth + 6, 56, 62, 39, 28, 26, 39, 31, 40};
 
 Qt::Alignment alignmentOf(int column)
 {

@@ -11,9 +11,12 @@ namespace zell {
 
 class DocumentModel;
 
+// The name is the model's first column: column 0 identifies a row, and a row
+// number would change under every row that moves. The view shows the number
+// first.
 enum FrameColumn : int {
-    kColumnNumber,
     kColumnName,
+    kColumnNumber,
     kColumnPosition,
     kColumnSize,
     kColumnColors,

@@ -43,6 +43,7 @@ FrameListView::FrameListView(DocumentModel& document, QWidget* parent) : QTableV
     for (int c = 0; c < kColumnCount; ++c)
         setColumnWidth(c, FrameListModel::columnWidth(c));
     horizontalHeader()->setStretchLastSection(true);
+    horizontalHeader()->moveSection(horizontalHeader()->visualIndex(kColumnNumber), 0);
 
     menu_ = new QMenu(this);
     addCommand(20101, {QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter)}, &FrameListView::showCurrent);
@@ -435,7 +436,7 @@ void FrameListView::makeDragImage(const QPoint& pos)
     QRect area = visualRect(model()->index(dragRow_, 0));
     QList<QRect> strips;
     for (int r : rows.size() >= 2 ? rows : QList<int>{dragRow_}) {
-        QRect strip = visualRect(model()->index(r, 0)).united(visualRect(model()->index(r, kColumnCount - 1)));
+        QRect strip(0, rowViewportPosition(r), horizontalHeader()->length(), rowHeight(r));
         if (strip.intersects(viewport()->rect())) {
             strips << strip.intersected(viewport()->rect());
             area = area.united(strips.back());
