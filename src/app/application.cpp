@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QFileInfo>
+#include <QScreen>
 #include <QTimer>
 
 #include <memory>
@@ -29,6 +30,12 @@ int Application::run(const QStringList& files)
         Document document;
         DocumentModel model(document);
         MainWindow window(model, profile, libraryPath);
+        // Centred, as the old dialog opened, clear of the tool windows' default corners.
+        if (QScreen* screen = QGuiApplication::primaryScreen()) {
+            QRect place(QPoint(), window.size());
+            place.moveCenter(screen->availableGeometry().center());
+            window.move(place.topLeft());
+        }
         window.show();
         QTimer::singleShot(0, &window, [&window, files] {
             window.restoreToolWindowPlacement();

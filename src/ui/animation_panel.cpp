@@ -2,7 +2,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
-#include <QGridLayout>
+#include <QBoxLayout>
 #include <QLabel>
 #include <QPushButton>
 #include <QSignalBlocker>
@@ -28,6 +28,7 @@ AnimationPanel::AnimationPanel(DocumentModel& document, const Profile& profile, 
     background_ = new QLabel(this);
     background_->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     background_->setFont(fixedFieldFont(font()));
+    background_->setMinimumWidth(background_->fontMetrics().horizontalAdvance(QStringLiteral("[255]：[#FFFFFF]")) + 8);
     loop_ = new QCheckBox(ownText(1048), this);
     limit_ = new QCheckBox(this);
     loopCount_ = new NumberEdit(this);
@@ -36,24 +37,19 @@ AnimationPanel::AnimationPanel(DocumentModel& document, const Profile& profile, 
     comment_->setFixedHeight(comment_->fontMetrics().lineSpacing() + 2 * comment_->frameWidth() + 8);
     confirm_ = new QPushButton(ownText(1054), this);
 
-    auto* grid = new QGridLayout(this);
-    grid->setContentsMargins(0, 0, 0, 0);
-    grid->addWidget(new QLabel(ownText(1041), this), 0, 0);
-    grid->addWidget(width_, 0, 1);
-    grid->addWidget(new QLabel(ownText(1043), this), 0, 2);
-    grid->addWidget(height_, 0, 3);
-    grid->addWidget(just_, 0, 4);
-    grid->addWidget(globalTable_, 1, 0, 1, 3);
-    grid->addWidget(new QLabel(ownText(1068), this), 1, 3);
-    grid->addWidget(background_, 1, 4, 1, 2);
-    grid->addWidget(loop_, 2, 0, 1, 2);
-    grid->addWidget(limit_, 2, 2, Qt::AlignRight);
-    grid->addWidget(loopCount_, 2, 3);
-    grid->addWidget(new QLabel(ownText(1050), this), 2, 4);
-    grid->addWidget(commentOn_, 3, 0);
-    grid->addWidget(comment_, 3, 1, 1, 4);
-    grid->addWidget(confirm_, 3, 5);
-    grid->setColumnStretch(6, 1);
+    auto* rows = new QVBoxLayout(this);
+    auto row = [rows](std::initializer_list<QWidget*> widgets, QWidget* stretch = nullptr) {
+        auto* line = new QHBoxLayout;
+        for (QWidget* w : widgets)
+            line->addWidget(w, w == stretch ? 1 : 0);
+        if (!stretch)
+            line->addStretch(1);
+        rows->addLayout(line);
+    };
+    row({new QLabel(ownText(1041), this), width_, new QLabel(ownText(1043), this), height_, just_});
+    row({globalTable_, new QLabel(ownText(1068), this), background_});
+    row({loop_, limit_, loopCount_, new QLabel(ownText(1050), this)});
+    row({commentOn_, comment_, confirm_}, comment_);
 
     const std::pair<QWidget*, int> tips[] = {{width_, 20139},     {height_, 20140},   {just_, 20141},
                                              {globalTable_, 20142}, {background_, 20143}, {loop_, 20144},

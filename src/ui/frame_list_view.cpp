@@ -40,9 +40,10 @@ FrameListView::FrameListView(DocumentModel& document, QWidget* parent) : QTableV
     verticalHeader()->setDefaultSectionSize(std::max(fontMetrics().height() + 6, ThumbnailCache::kHeight + 4));
     horizontalHeader()->setSectionsClickable(false);
     horizontalHeader()->setHighlightSections(false);
+    // The widths were made for a 12-pixel font; they grow with ours.
+    const double scale = std::max(1.0, fontMetrics().height() / 12.0);
     for (int c = 0; c < kColumnCount; ++c)
-        setColumnWidth(c, FrameListModel::columnWidth(c));
-    horizontalHeader()->setStretchLastSection(true);
+        setColumnWidth(c, int(FrameListModel::columnWidth(c) * scale));
     horizontalHeader()->moveSection(horizontalHeader()->visualIndex(kColumnNumber), 0);
 
     menu_ = new QMenu(this);

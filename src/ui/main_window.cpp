@@ -3,6 +3,8 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QGroupBox>
+#include <QHeaderView>
 #include <QMenuBar>
 #include <QScreen>
 #include <QVBoxLayout>
@@ -32,15 +34,19 @@ MainWindow::MainWindow(DocumentModel& document, const Profile& profile, std::str
     setWindowTitle(QStringLiteral("zell"));
     auto* central = new QWidget(this);
     auto* layout = new QVBoxLayout(central);
-    animation_ = new AnimationPanel(document_, profile_, central);
+    auto* animationBox = new QGroupBox(central);
+    auto* propertyBox = new QGroupBox(central);
+    animation_ = new AnimationPanel(document_, profile_, animationBox);
     list_ = new FrameListView(document_, central);
-    properties_ = new PropertyPanel(document_, *list_, central);
-    layout->addWidget(animation_);
+    properties_ = new PropertyPanel(document_, *list_, propertyBox);
+    (new QVBoxLayout(animationBox))->addWidget(animation_);
+    (new QVBoxLayout(propertyBox))->addWidget(properties_);
+    layout->addWidget(animationBox);
     layout->addWidget(list_, 1);
-    layout->addWidget(properties_);
+    layout->addWidget(propertyBox);
     setCentralWidget(central);
     buildMenu();
-    resize(560, 640);
+    resize(std::max(560, list_->horizontalHeader()->length() + 48), 680);
 
     palette_ = std::make_unique<ToolWindow>(ownText(203), QSize(280, 320));
     imageView_ = std::make_unique<ToolWindow>(ownText(204), QSize(320, 280));
@@ -236,6 +242,7 @@ void MainWindow::restoreToolWindowPlacement()
     }
     raiseWindowGroup(kMainWindow, mask);
     activateWindow();
+    list_->setFocus();
 }
 
 void MainWindow::saveToolWindowPlacement()

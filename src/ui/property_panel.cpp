@@ -77,6 +77,7 @@ PropertyPanel::PropertyPanel(DocumentModel& document, FrameListView& list, QWidg
     userInput_ = new QCheckBox(ownText(1066), this);
     transparent_ = sunkenField(this);
     transparent_->setFont(fixedFieldFont(font()));
+    transparent_->setMinimumWidth(transparent_->fontMetrics().horizontalAdvance(QStringLiteral("[255]：[#FFFFFF]")) + 8);
     disposal_ = new QComboBox(this);
     for (int id = 20135; id <= 20138; ++id)
         disposal_->addItem(ownText(id));
@@ -119,6 +120,7 @@ PropertyPanel::PropertyPanel(DocumentModel& document, FrameListView& list, QWidg
         document_.setAttribute(list_.selectedRows(), FrameAttribute::Disposal, uint32_t(item));
     });
     connect(&document_, &DocumentModel::frameSelected, this, &PropertyPanel::fill);
+    fill(-1);
     connect(&document_, &DocumentModel::framesEdited, this, [this](int first, int last) {
         const int current = document_.currentIndex();
         if (current >= first && current <= last)
