@@ -197,16 +197,32 @@ void FrameListView::selectPrevious()
 void FrameListView::moveSelection(int delta)
 {
     const QList<int> rows = trulySelectedRows();
-    const int current = document_.currentIndex();
-    const bool currentMoves = rows.contains(current);
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    const int applied = document_.moveRows(rows, delta);
-    QApplication::restoreOverrideCursor();
-    if (applied == 0)
+    delta = DocumentModel::clampDelta(rows, document_.frameCount(), delta);
+    if (delta == 0)
         return;
+    const bool currentMoves = rows.contains(document_.currentIndex());
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    // The selection is taken down and put back as whole runs: carried through
+    // the model's layout change, thousands of separate ranges cost time
+    // quadratic in their number.
+    suppress_ = true;
+    clearSelection();
+    document_.moveRows(rows, delta);
+    QItemSelection moved;
+    for (qsizetype i = 0; i < rows.size();) {
+        qsizetype j = i;
+        while (j + 1 < rows.size() && rows[j + 1] == rows[j] + 1)
+            ++j;
+        moved.append(QItemSelectionRange(model()->index(rows[i] + delta, 0),
+                                         model()->index(rows[j] + delta, kColumnCount - 1)));
+        i = j + 1;
+    }
+    selectionModel()->select(moved, QItemSelectionModel::Select);
+    suppress_ = false;
+    QApplication::restoreOverrideCursor();
     if (currentMoves) {
         const QModelIndex index = model()->index(document_.currentIndex(), 0);
-        selectionModel()->setCurrentIndex(index, QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        selectionModel()->setCurrentIndex(index, QItemSelectionModel::NoUpdate);
         scrollTo(index);
         document_.selectFrame(index.row());
     }
