@@ -55,8 +55,10 @@ AnimationPanel::AnimationPanel(DocumentModel& document, const Profile& profile, 
                                              {globalTable_, 20142}, {background_, 20143}, {loop_, 20144},
                                              {limit_, 20145},     {loopCount_, 20146}, {commentOn_, 20147},
                                              {comment_, 20148},   {confirm_, 20149}};
-    for (auto [widget, id] : tips)
+    for (auto [widget, id] : tips) {
         widget->setToolTip(ownText(id));
+        widget->setToolTipDuration(kToolTipDurationMs);
+    }
 
     connect(width_, &NumberEdit::valueChanged, this, [this](int v) { sizeChanged(width_, v); });
     connect(height_, &NumberEdit::valueChanged, this, [this](int v) { sizeChanged(height_, v); });

@@ -106,8 +106,10 @@ PropertyPanel::PropertyPanel(DocumentModel& document, FrameListView& list, QWidg
     const std::pair<QWidget*, int> tips[] = {{x_, 20150},         {y_, 20151},        {width_, 20152},
                                              {height_, 20153},    {localTable_, 20154}, {transparent_, 20155},
                                              {userInput_, 20156}, {disposal_, 20157}, {delay_, 20158}};
-    for (auto [widget, id] : tips)
+    for (auto [widget, id] : tips) {
         widget->setToolTip(ownText(id));
+        widget->setToolTipDuration(kToolTipDurationMs);
+    }
 
     connect(x_, &NumberEdit::valueChanged, this, [this](int v) { positionChanged(true, v); });
     connect(y_, &NumberEdit::valueChanged, this, [this](int v) { positionChanged(false, v); });
@@ -121,6 +123,7 @@ PropertyPanel::PropertyPanel(DocumentModel& document, FrameListView& list, QWidg
     });
     connect(&document_, &DocumentModel::frameSelected, this, &PropertyPanel::fill);
     fill(-1);
+    disposal_->setCurrentIndex(1); // what a new frame gets, until a frame is shown
     connect(&document_, &DocumentModel::framesEdited, this, [this](int first, int last) {
         const int current = document_.currentIndex();
         if (current >= first && current <= last)

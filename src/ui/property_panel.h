@@ -11,6 +11,9 @@ class QLabel;
 
 namespace zell {
 
+// Tool tips stay up long enough to read the longer ones.
+inline constexpr int kToolTipDurationMs = 32767;
+
 class DocumentModel;
 class FrameListView;
 class NumberEdit;
