@@ -5,6 +5,7 @@
 #include <QScreen>
 #include <QTimer>
 
+#include <algorithm>
 #include <memory>
 
 #include "app/profile.h"
@@ -39,11 +40,15 @@ int Application::run(const QStringList& files)
         window.show();
         QTimer::singleShot(0, &window, [&window, files] {
             window.restoreToolWindowPlacement();
+            // Existing files by their full paths, in byte order; folders wait
+            // for the Open dialog.
             QStringList existing;
             for (const QString& f : files) {
                 if (QFileInfo(f).isFile())
-                    existing << f;
+                    existing << QFileInfo(f).absoluteFilePath();
             }
+            std::stable_sort(existing.begin(), existing.end(),
+                             [](const QString& a, const QString& b) { return a.toUtf8() < b.toUtf8(); });
             if (!existing.isEmpty())
                 window.openFiles(existing);
         });

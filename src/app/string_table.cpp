@@ -159,8 +159,8 @@ const std::unordered_map<int, const char*>& table()
         {2, "ｷｬﾝｾﾙ"},
         {1, "OK"},
         // tool windows
-        {203, "ColorPalette"},
-        {204, "ImageView"},
+        {203, "カラーパレット"},
+        {204, "イメージビュー"},
     };
     return texts;
 }

@@ -214,9 +214,9 @@ void MainWindow::openFiles(const QStringList& paths)
 {
     QStringList failed;
     document_.openPaths(paths, failed);
-    for (const QString& path : failed) {
+    if (!failed.isEmpty()) {
         QString text = loadText(21513);
-        text.replace(QStringLiteral("%s"), path);
+        text.replace(QStringLiteral("%s"), failed.join(QLatin1Char('\n')));
         showPlainMessage(this, text, loadText(21013), MessageStyle::OkExclamation);
     }
     if (document_.frameCount() > 0)
