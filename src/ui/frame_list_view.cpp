@@ -10,6 +10,7 @@
 #include <QMenu>
 #include <QPainter>
 #include <QScrollBar>
+#include <QStyledItemDelegate>
 #include <QUrl>
 
 #include <algorithm>
@@ -20,10 +21,27 @@
 #include "ui/thumbnail_cache.h"
 
 namespace zell {
+namespace {
+
+// Rows are selected whole, so no single cell shows a focus frame.
+class RowDelegate final : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+protected:
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override
+    {
+        QStyledItemDelegate::initStyleOption(option, index);
+        option->state &= ~QStyle::State_HasFocus;
+    }
+};
+
+} // namespace
 
 FrameListView::FrameListView(DocumentModel& document, QWidget* parent) : QTableView(parent), document_(document)
 {
     setModel(&document.listModel());
+    setItemDelegate(new RowDelegate(this));
     setSelectionBehavior(SelectRows);
     setSelectionMode(ExtendedSelection);
     setEditTriggers(NoEditTriggers);
@@ -447,34 +465,39 @@ int FrameListView::dragDelta(int drop, int dragged, const QList<int>& selected)
     return d;
 }
 
-void FrameListView::makeDragImage(const QPoint& pos)
+void FrameListView::makeDragImage()
 {
+    // The number and name of each dragged row that is visible, kept in their
+    // places relative to each other. The image follows the pointer from
+    // below right: without a compositor it cannot be translucent, and over
+    // the pointer it would hide the insertion mark.
     const QList<int> rows = trulySelectedRows();
-    QRect area = visualRect(model()->index(dragRow_, 0));
+    const int width = columnWidth(kColumnNumber) + columnWidth(kColumnName);
+    QRect area;
     QList<QRect> strips;
     for (int r : rows.size() >= 2 ? rows : QList<int>{dragRow_}) {
-        QRect strip(0, rowViewportPosition(r), horizontalHeader()->length(), rowHeight(r));
+        const QRect strip(0, rowViewportPosition(r), width, rowHeight(r));
         if (strip.intersects(viewport()->rect())) {
             strips << strip.intersected(viewport()->rect());
             area = area.united(strips.back());
         }
     }
-    area = area.intersected(viewport()->rect());
+    if (area.isEmpty())
+        return;
     QPixmap image(area.size());
     image.fill(palette().color(QPalette::Window));
     QPainter painter(&image);
     for (const QRect& strip : strips)
         painter.drawPixmap(strip.topLeft() - area.topLeft(), viewport()->grab(strip));
+    painter.setPen(palette().color(QPalette::Mid));
+    painter.drawRect(image.rect().adjusted(0, 0, -1, -1));
     painter.end();
-    hotSpot_ = pos - area.topLeft();
     auto* label = new QLabel(nullptr, Qt::ToolTip | Qt::FramelessWindowHint | Qt::WindowTransparentForInput);
     label->setAttribute(Qt::WA_DeleteOnClose);
     label->setAttribute(Qt::WA_ShowWithoutActivating);
     label->setPixmap(image);
-    label->setWindowOpacity(0.6);
+    label->setWindowOpacity(0.7);
     label->resize(image.size());
-    label->move(viewport()->mapToGlobal(pos) - hotSpot_);
-    label->show();
     dragImage_ = label;
 }
 
@@ -486,7 +509,7 @@ void FrameListView::beginDrag(const QPoint& pos)
     lastClickedRow_ = -1;
     if (!selectionModel()->isRowSelected(dragRow_))
         select(dragRow_);
-    makeDragImage(pressPos_);
+    makeDragImage();
     dragging_ = true;
     scrollFlags_ = 0;
     dropPosition_ = -1;
@@ -497,8 +520,10 @@ void FrameListView::beginDrag(const QPoint& pos)
 
 void FrameListView::trackDrag(const QPoint& pos)
 {
-    if (dragImage_)
-        dragImage_->move(viewport()->mapToGlobal(pos) - hotSpot_);
+    if (dragImage_) {
+        dragImage_->move(viewport()->mapToGlobal(pos) + QPoint(kDragImageOffset, kDragImageOffset));
+        dragImage_->show();
+    }
     const int old = dropPosition_;
     const QRect rows = viewport()->rect();
     const int row = rowAt(pos.y());

@@ -25,6 +25,7 @@ public:
     static constexpr int kRenameDelayMs = 768;
     static constexpr int kAutoScrollMs = 192;
     static constexpr int kAutoScrollStep = 16;
+    static constexpr int kDragImageOffset = 14;
     static constexpr int kMoveToTop = INT_MIN;
     static constexpr int kMoveToEnd = INT_MAX;
 
@@ -79,7 +80,7 @@ private:
     void trackDrag(const QPoint& pos);
     void finishDrag(bool drop);
     void autoScroll();
-    void makeDragImage(const QPoint& pos);
+    void makeDragImage();
 
     DocumentModel& document_;
     QMenu* menu_ = nullptr;
@@ -100,7 +101,6 @@ private:
     int scrollFlags_ = 0;
     QTimer autoScrollTimer_;
     QPointer<QLabel> dragImage_;
-    QPoint hotSpot_;
 };
 
 } // namespace zell

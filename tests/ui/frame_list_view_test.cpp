@@ -2,6 +2,7 @@
 #include <QApplication>
 #include <QLineEdit>
 #include <QMouseEvent>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -125,6 +126,27 @@ private slots:
         QCOMPARE(f.doc.names(), frameNames({0, 1, 4, 5, 2, 3, 6, 7}));
         QCOMPARE(f.view.selectedRows(), (QList<int>{4, 5}));
         QCOMPARE(FrameListView::dragDelta(0, 5, {1, 5}), -4);
+    }
+
+    void dragBelowTheRowsScrollsOnEachTick()
+    {
+        ListFixture f(200);
+        f.view.select(0);
+        QWidget* vp = f.view.viewport();
+        const QPoint start = f.rowPoint(0, kColumnSize);
+        QTest::mousePress(vp, Qt::LeftButton, Qt::NoModifier, start);
+        f.moveMouse(QPoint(start.x(), vp->height() + 10));
+        QCOMPARE(f.view.dropPosition(), -1);
+        QCOMPARE(f.view.scrollFlags(), int(FrameListView::kScrollDown));
+        QScrollBar* bar = f.view.verticalScrollBar();
+        QCOMPARE(bar->value(), 0);
+        QMetaObject::invokeMethod(&f.view.autoScrollTimer(), "timeout");
+        QMetaObject::invokeMethod(&f.view.autoScrollTimer(), "timeout");
+        QCOMPARE(bar->value(), 2 * FrameListView::kAutoScrollStep);
+        // Dropped outside the rows: nothing moves.
+        QTest::mouseRelease(vp, Qt::LeftButton, Qt::NoModifier, QPoint(start.x(), vp->height() + 10));
+        QVERIFY(!f.view.autoScrollTimer().isActive());
+        QCOMPARE(f.doc.model.frameAt(0)->name, std::string("f0"));
     }
 
     void deleteSelectsTheRowThatTakesThePlace()
