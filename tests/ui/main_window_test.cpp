@@ -16,6 +16,7 @@
 #include "ui/main_window.h"
 #include "ui/number_edit.h"
 #include "ui/property_panel.h"
+#include "ui/settings_dialog.h"
 #include "ui/test_document.h"
 #include "ui/tool_window.h"
 #include "ui/ui_test.h"
@@ -198,6 +199,31 @@ private slots:
         QCOMPARE(f.doc.model.frameCount(), 0);
         QVERIFY(!f.window.action(32775)->isEnabled());
         QCOMPARE(f.panel().xEdit()->value(), 0);
+    }
+
+    void settingsChangesApplyAtOnce()
+    {
+        WindowFixture f(0);
+        ToolWindow* palette = f.window.paletteWindow();
+        palette->show();
+        QVERIFY(palette->windowType() != Qt::Tool);
+        QVERIFY(f.animation().commentEdit()->sevenBit());
+        f.prompter.dialogScript = [](QDialog& dialog) {
+            auto& settings = static_cast<SettingsDialog&>(dialog);
+            settings.toolWindowBox()->setChecked(true);
+            settings.commentBox()->setChecked(true);
+            settings.accept();
+            return int(QDialog::Accepted);
+        };
+        f.window.action(32791)->trigger();
+        QCOMPARE(f.prompter.dialogs, 1);
+        QCOMPARE(palette->windowType(), Qt::Tool);
+        QVERIFY(palette->isVisible());
+        QVERIFY(!f.window.imageViewWindow()->isVisible());
+        QVERIFY(!f.animation().commentEdit()->sevenBit());
+        // Commands whose windows come later say so and change nothing.
+        f.window.action(32771)->trigger();
+        QCOMPARE(f.prompter.texts.last(), QString::fromUtf8("この機能はまだ使えません。"));
     }
 
     void applyToAllCopiesFromTheCurrentFrame()
