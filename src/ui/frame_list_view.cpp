@@ -64,6 +64,21 @@ FrameListView::FrameListView(DocumentModel& document, QWidget* parent) : QTableV
         setColumnWidth(c, int(FrameListModel::columnWidth(c) * scale));
     horizontalHeader()->moveSection(horizontalHeader()->visualIndex(kColumnNumber), 0);
 
+    buildContextMenu();
+
+    renameTimer_.setSingleShot(true);
+    renameTimer_.setInterval(kRenameDelayMs);
+    connect(&renameTimer_, &QTimer::timeout, this, &FrameListView::startRename);
+    autoScrollTimer_.setInterval(kAutoScrollMs);
+    connect(&autoScrollTimer_, &QTimer::timeout, this, &FrameListView::autoScroll);
+
+    connect(&document_, &DocumentModel::frameSelected, this, &FrameListView::updateCommands);
+    connect(&document_, &DocumentModel::frameCountChanged, this, &FrameListView::updateCommands);
+    updateCommands();
+}
+
+void FrameListView::buildContextMenu()
+{
     menu_ = new QMenu(this);
     addCommand(20101, {QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter)}, &FrameListView::showCurrent);
     menu_->addSeparator();
@@ -83,16 +98,6 @@ FrameListView::FrameListView(DocumentModel& document, QWidget* parent) : QTableV
         QAction* action = addCommand(moves[i].first, {moveKeys[i]}, nullptr);
         connect(action, &QAction::triggered, this, move(moves[i].second));
     }
-
-    renameTimer_.setSingleShot(true);
-    renameTimer_.setInterval(kRenameDelayMs);
-    connect(&renameTimer_, &QTimer::timeout, this, &FrameListView::startRename);
-    autoScrollTimer_.setInterval(kAutoScrollMs);
-    connect(&autoScrollTimer_, &QTimer::timeout, this, &FrameListView::autoScroll);
-
-    connect(&document_, &DocumentModel::frameSelected, this, &FrameListView::updateCommands);
-    connect(&document_, &DocumentModel::frameCountChanged, this, &FrameListView::updateCommands);
-    updateCommands();
 }
 
 QAction* FrameListView::addCommand(int textId, const QList<QKeySequence>& keys, void (FrameListView::*slot)())

@@ -7,6 +7,8 @@
 #include <QTableView>
 #include <QTimer>
 
+#include <climits>
+
 class QAction;
 class QLabel;
 class QLineEdit;
@@ -70,6 +72,7 @@ protected:
     void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
 
 private:
+    void buildContextMenu();
     QAction* addCommand(int textId, const QList<QKeySequence>& keys, void (FrameListView::*slot)());
     void updateCommands();
     void announceRow(int row);
