@@ -126,6 +126,9 @@ private slots:
         QCOMPARE(f.doc.names(), frameNames({0, 1, 4, 5, 2, 3, 6, 7}));
         QCOMPARE(f.view.selectedRows(), (QList<int>{4, 5}));
         QCOMPARE(FrameListView::dragDelta(0, 5, {1, 5}), -4);
+        // Dropped on either edge of the dragged row itself: no move.
+        QCOMPARE(FrameListView::dragDelta(2, 2, {2, 3}), 0);
+        QCOMPARE(FrameListView::dragDelta(3, 2, {2, 3}), 0);
     }
 
     void dragBelowTheRowsScrollsOnEachTick()

@@ -98,6 +98,10 @@ private slots:
         WindowFixture f(3);
         f.doc.document.settings.useGlobalColorTable = true;
         f.animation().refresh();
+        f.frame(0).useLocalColorTable = 1;
+        f.list().select(0);
+        f.panel().localTableBox()->click(); // with a global table the local one may go
+        QCOMPARE(f.frame(0).useLocalColorTable, 0);
         QCheckBox* box = f.animation().globalTableBox();
         f.prompter.answers = {kIdNo};
         box->click();
@@ -194,6 +198,7 @@ private slots:
         f.list().select(0);
         f.list().duplicateSelection();
         QVERIFY(f.window.applyMenu()->isEnabled());
+        QVERIFY(f.window.action(32784)->isEnabled());
         f.prompter.answers = {kIdYes};
         f.window.action(32775)->trigger();
         QCOMPARE(f.doc.model.frameCount(), 0);

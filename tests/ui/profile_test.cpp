@@ -23,12 +23,13 @@ private slots:
     void namesIgnoreCaseValuesDoNot()
     {
         const std::string p = path("case.ini");
-        writeFile(p, "[system]\r\n toolwindow = Yes \r\n[ARE YOU]\nWOTA?=yes\n");
+        writeFile(p, "[system]\r\n toolwindow = Yes \r\n[ARE YOU]\nWOTA?=yes\nin the 1-byte area?=\"no\"\n");
         Profile profile(p);
         QCOMPARE(profile.readString("System", "ToolWindow", ""), std::string("Yes"));
         QVERIFY(profile.readString("System", "ToolWindow", "") != "yes");
         QCOMPARE(profile.readString("are you", "wota?", "no"), std::string("yes"));
-        QCOMPARE(profile.readString("are you", "in the 1-byte area?", "yes"), std::string("yes"));
+        QCOMPARE(profile.readString("are you", "in the 1-byte area?", "yes"), std::string("no")); // quotes go
+        QCOMPARE(profile.readString("are you", "absent", "yes"), std::string("yes"));
     }
 
     void missingFileAndKeysGiveDefaults()
