@@ -52,9 +52,10 @@ int Application::run(const QStringList& files)
             if (!existing.isEmpty())
                 window.openFiles(existing);
         });
-        QObject::connect(&window, &MainWindow::closed, qApp, &QApplication::quit, Qt::QueuedConnection);
+        // exit, not quit: quit would close every window again, asking again.
+        QObject::connect(
+            &window, &MainWindow::closed, qApp, [] { QCoreApplication::exit(0); }, Qt::QueuedConnection);
         status = QApplication::exec();
-        // The window saves its tool windows' places as it goes.
     }
     // The frames went with the document; now the files they leave behind.
     WorkDirectory::process().cleanUp("*");

@@ -57,10 +57,7 @@ MainWindow::MainWindow(DocumentModel& document, const Profile& profile, std::str
     updateCommands();
 }
 
-MainWindow::~MainWindow()
-{
-    saveToolWindowPlacement();
-}
+MainWindow::~MainWindow() = default;
 
 QAction* MainWindow::addCommand(QMenu* menu, int command, const QKeySequence& key, void (MainWindow::*slot)())
 {
@@ -285,6 +282,10 @@ void MainWindow::closeEvent(QCloseEvent* event)
         return;
     }
     event->accept();
+    // Saved while the tool windows still show how the user left them.
+    saveToolWindowPlacement();
+    palette_->hide();
+    imageView_->hide();
     emit closed();
 }
 

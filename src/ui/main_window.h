@@ -49,7 +49,8 @@ public:
     ToolWindow* imageViewWindow() const { return imageView_.get(); }
 
 signals:
-    // The window accepted its closing: the program ends.
+    // The window accepted its closing and saved the tool windows' places:
+    // the program ends.
     void closed();
 
 protected:

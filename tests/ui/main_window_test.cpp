@@ -177,10 +177,15 @@ private slots:
         f.prompter.answers = {kIdNo};
         QVERIFY(!f.window.close());
         QVERIFY(f.window.isVisible());
+        // Closing saves the places of the tool windows as they were shown.
+        f.window.paletteWindow()->show();
         f.prompter.answers = {kIdYes};
         QSignalSpy closed(&f.window, &MainWindow::closed);
         QVERIFY(f.window.close());
         QCOMPARE(closed.size(), 1);
+        QCOMPARE(f.profile.readInt("ColorPalette", "visible", -1), 1);
+        QCOMPARE(f.profile.readInt("ImageView", "visible", -1), 0);
+        QVERIFY(!f.window.paletteWindow()->isVisible());
     }
 
     void commandsFollowTheFrameCount()
