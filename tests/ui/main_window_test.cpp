@@ -2,9 +2,11 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFile>
 #include <QLabel>
 #include <QMenu>
 #include <QMimeData>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -238,7 +240,7 @@ private slots:
 
     void applyToAllCopiesFromTheCurrentFrame()
     {
-        WindowFixture f(3);
+        WindowFixture f(2);
         f.frame(1).left = 5;
         f.frame(1).top = 6;
         f.list().select(1);
@@ -247,8 +249,40 @@ private slots:
         QCOMPARE(f.frame(0).left, 0u);
         f.window.action(32779)->trigger();
         QCOMPARE(f.frame(0).left, 5u);
-        QCOMPARE(f.frame(2).top, 6u);
-        QCOMPARE(f.frame(2).delay, 2);
+        QCOMPARE(f.frame(0).top, 6u);
+        QCOMPARE(f.frame(0).delay, 0);
+        // "Just" takes the frames' bounding size: frame 1 reaches 5 + 11 by 6 + 21.
+        f.animation().justButton()->click();
+        QCOMPARE(f.doc.document.settings.screenWidth, 16);
+        QCOMPARE(f.doc.document.settings.screenHeight, 27);
+    }
+
+    void openedFilesShowTheirFramesAndFailuresInOneMessage()
+    {
+        WindowFixture f(0);
+        // One pixel of colour 0, which is also the transparent colour.
+        const QByteArray gif("GIF89a\x01\x00\x01\x00\x80\x00\x00\xff\x00\x00\x00\xff\x00"
+                             "!\xf9\x04\x01\x00\x00\x00\x00,\x00\x00\x00\x00\x01\x00\x01\x00\x00"
+                             "\x02\x02\x44\x01\x00;",
+                             43);
+        const QString good = f.doc.dir.path() + "/dot.gif";
+        const QString bad = f.doc.dir.path() + "/bad.gif";
+        {
+            QFile out(good);
+            QVERIFY(out.open(QIODevice::WriteOnly));
+            out.write(gif);
+            QFile junk(bad);
+            QVERIFY(junk.open(QIODevice::WriteOnly));
+            junk.write("not a picture");
+        }
+        f.prompter.answers = {kIdOk};
+        f.window.openFiles({good, bad, bad});
+        QCOMPARE(f.doc.model.frameCount(), 1);
+        QCOMPARE(f.doc.model.currentIndex(), 0);
+        QCOMPARE(f.prompter.texts.size(), 1);
+        QVERIFY(f.prompter.texts[0].startsWith(bad + "\n" + bad + "\n\n"));
+        QCOMPARE(f.panel().transparentField()->text(), QString::fromUtf8("[0]：[#FF0000]"));
+        QCOMPARE(f.panel().widthField()->text(), QStringLiteral("1"));
     }
 
     void toolWindowsComeBackOntoTheScreen()
