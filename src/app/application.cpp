@@ -1,0 +1,66 @@
+#include "app/application.h"
+
+#include <QApplication>
+#include <QFileInfo>
+#include <QScreen>
+#include <QTimer>
+
+#include <algorithm>
+#include <memory>
+
+#include "app/profile.h"
+#include "app/string_table.h"
+#include "document/document.h"
+#include "document/work_directory.h"
+#include "image/random.h"
+#include "ui/document_model.h"
+#include "ui/main_window.h"
+
+namespace zell {
+
+int Application::run(const QStringList& files)
+{
+    Profile profile(Profile::defaultPath());
+    const std::string libraryPath = programDirectory() + kStringLibraryName;
+    loadStringLibrary(profile, libraryPath);
+    seedProcessRandomFromClock();
+    // The main window decides when the program ends, not the last window.
+    QApplication::setQuitOnLastWindowClosed(false);
+    int status = 0;
+    {
+        Document document;
+        DocumentModel model(document);
+        MainWindow window(model, profile, libraryPath);
+        // Centred, as the old dialog opened, clear of the tool windows' default corners.
+        if (QScreen* screen = QGuiApplication::primaryScreen()) {
+            QRect place(QPoint(), window.size());
+            place.moveCenter(screen->availableGeometry().center());
+            window.move(place.topLeft());
+        }
+        window.show();
+        QTimer::singleShot(0, &window, [&window, files] {
+            window.restoreToolWindowPlacement();
+            // Existing files by their full paths, in byte order; folders wait
+            // for the Open dialog.
+            QStringList existing;
+            for (const QString& f : files) {
+                if (QFileInfo(f).isFile())
+                    existing << QFileInfo(f).absoluteFilePath();
+            }
+            std::stable_sort(existing.begin(), existing.end(),
+                             [](const QString& a, const QString& b) { return a.toUtf8() < b.toUtf8(); });
+            if (!existing.isEmpty())
+                window.openFiles(existing);
+        });
+        // exit, not quit: quit would close every window again, asking again.
+        QObject::connect(
+            &window, &MainWindow::closed, qApp, [] { QCoreApplication::exit(0); }, Qt::QueuedConnection);
+        status = QApplication::exec();
+    }
+    // The frames went with the document; now the files they leave behind.
+    WorkDirectory::process().cleanUp("*");
+    freeStringLibrary();
+    return status;
+}
+
+} // namespace zell

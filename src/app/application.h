@@ -1,0 +1,19 @@
+// Start and end of the desktop program, in this order: profile path, string
+// table, generator seed, main window (tool windows restored, command-line
+// files opened), then at the end the tool windows' places are saved (as the
+// main window closes), the frames and the work directory removed and the
+// string table freed.
+#pragma once
+
+#include <QStringList>
+
+namespace zell {
+
+class Application {
+public:
+    // Runs the program with Qt's arguments already taken out; returns the
+    // process's exit status.
+    int run(const QStringList& files);
+};
+
+} // namespace zell

@@ -1,0 +1,261 @@
+#include "app/string_table.h"
+
+#include <fstream>
+#include <map>
+#include <optional>
+#include <unordered_map>
+
+#include "app/message_box.h"
+#include "app/profile.h"
+
+namespace zell {
+namespace {
+
+const std::unordered_map<int, const char*>& table()
+{
+    static const std::unordered_map<int, const char*> texts = {
+        {20001, "zell のﾊﾞｰｼﾞｮﾝ情報(&A)..."},
+        // frame list: context menu, headings, cells
+        {20101, "表示(&S)\tEnter"},
+        {20102, "フレーム名変更(&R)\tCtrl+R"},
+        {20103, "複製の作成(&C)\tCtrl+C"},
+        {20104, "削除(&D)\tDelete"},
+        {20105, "トップへ移動(&T)\tCtrl+-"},
+        {20106, "１つ上へ移動(&P)\t-"},
+        {20107, "１つ下へ移動(&N)\t+"},
+        {20108, "ラストへ移動(&L)\tCtrl++"},
+        {20111, "No."},
+        {20112, "フレーム名"},
+        {20113, "位置"},
+        {20114, "サイズ"},
+        {20115, "色数"},
+        {20116, "LT"},
+        {20117, "UI"},
+        {20118, "透過"},
+        {20119, "DM"},
+        {20120, "待機"},
+        {20121, "(%d, %d)"},
+        {20122, "%d x %d"},
+        {20123, "○"},
+        {20124, "×"},
+        {20125, "無"},
+        {20135, "0: 指定しない"},
+        {20136, "1: 現在のまま"},
+        {20137, "2: 背景色で塗り潰し"},
+        {20138, "3: 以前の状態を復元"},
+        // tool tips
+        {20139, "Gif全体の横幅\nRange:[0 - 65535]"},
+        {20140, "Gif全体の縦幅\nRange:[0 - 65535]"},
+        {20141, "登録されているフレーム情報からGIFのサイズを求める"},
+        {20142, "Global Color Table（共通パレット）を作成するなら[ON]"},
+        {20143, "背景色に設定されている色の情報\n※ 背景色はGif全体で１色のみ指定可"},
+        {20144, "AnimationGifをトグルに（繰り返し）再生するなら[ON]"},
+        {20145, "再生回数に制限を設けるなら[ON]\n無限に再生を続けるなら[OFF]"},
+        {20146, "繰り返し再生回数\nRange:[0 - 65535]"},
+        {20147, "GIFファイルにコメントを保存するなら[ON]"},
+        {20148, "GIFの仕様は「7Bit ASCII しか認めない」と言ってます"},
+        {20149, "入力コメント全文を確認"},
+        {20150, "配置位置x座標（Gifの左上座標[0, 0]からの相対座標）\nRange:[0 - 65535]"},
+        {20151, "配置位置y座標（Gifの左上座標[0, 0]からの相対座標）\nRange:[0 - 65535]"},
+        {20152, "イメージの横幅"},
+        {20153, "イメージの縦幅"},
+        {20154, "Local Color Table（個別パレット）を使用するなら[ON]\nGlobal Color Table（共通パレット）を使用するなら[OFF]"},
+        {20155, "透過色に設定されている色の情報\n※ 透過色はフレーム毎に指定可"},
+        {20156, "次フレーム表示判定にユーザー入力を有効にするなら[ON]\n待機時間のみで判定するなら[OFF]"},
+        {20157, "画像の処理方法\n詳細希望者は 解説.html 参照"},
+        {20158, "次のフレームを表示するまでの待機時間（1/100秒単位）\nRange:[0 - 65535]"},
+        {20159, "未設定"},
+        {20160, "[%d]：[#%06X]"},
+        {20161, "ＭＳ ゴシック"},
+        {20162, "のｺﾋﾟｰ"},
+        // message captions and texts
+        {21000, "残念なお知らせです"},
+        {21001, "ColorPaletteについて"},
+        {21002, "エラー"},
+        {21003, "エラー"},
+        {21004, "終了確認"},
+        {21005, "削除確認"},
+        {21007, "更新確認"},
+        {21008, "更新確認"},
+        {21009, "仕様確認"},
+        {21010, "GIFの領域からはみ出すフレームがあります"},
+        {21011, "Global Paletteの色数が足りません"},
+        {21012, "読込確認"},
+        {21013, "不正なファイルです"},
+        {21014, "確認"},
+        {21020, "お知らせ"},
+        {21500, "あなたが wota だと言う事は判った。\nだが %s のバージョンが低いため期待に沿えない事があるかもしれない。\n\n"
+                "例えばいきなり素のメッセージを表示する事があるかもしれないが…\n「ヲタをなめてんのか！」 とか叫んでブチ切れないように。"},
+        {21501, "画面のフォントが「小さいフォント」（96dpi）でないのでパレットの表示位置が少しズレます。"},
+        {21502, "処理に失敗しました。"},
+        {21503, "初期化処理に失敗しました。"},
+        {21504, "終了します。"},
+        {21505, "全てのフレーム情報を削除します。"},
+        {21507, "全てのフレームに現在の設定を反映します。"},
+        {21508, "全てのフレームデータの「Local Color Tableを使用」項目を有効にする必要があります\nよろしいですか？"},
+        {21509, "Global Color Table を設定していない場合は外す事はできません。"},
+        {21510, "GIFの領域からはみ出しているフレームが存在します。\nはみ出している部分は画面に表示されない可能性がありますが\nよろしいですか？"},
+        {21511, "グローバルカラーテーブルのサイズが小さいため色数が足りないフレームがあります。\nグローバルカラーテーブルのサイズを大きくするか、ローカルカラーテーブルを\n使用するようにしてください。"},
+        {21512, "Global PaletteにパレットをLoadします。"},
+        {21513, "%s\n\n上記ファイルは対応していない or 壊れています。"},
+        {21514, "処理に失敗しました。\n\n※256色より多くの色を扱うBMPには基本的にパレットは存在しません。"},
+        {21515, "Local Color Table のサイズを変更しようとしています。\nサイズを変更するとGIFは再構築されることになります。\nよろしいですか？"},
+        // Commands whose windows are not built yet say so plainly.
+        {21520, "この機能はまだ使えません。"},
+        // menu 129: popup titles, then items by command number
+        {12901, "ファイル(&F)"},
+        {12902, "編集(&E)"},
+        {12903, "ウィンドウ(&W)"},
+        {12904, "ヘルプ(&H)"},
+        {12905, "現在の設定を全フレームに適用(&S)"},
+        {32771, "開く(&O)...\tCtrl+O"},
+        {32772, "保存(&S)...\tCtrl+S"},
+        {32773, "プロジェクトファイルを開く(&P)"},
+        {32774, "プロジェクトファイルの保存(&Q)"},
+        {57665, "終了(&X)"},
+        {32775, "フレーム情報を全て削除(D)\tCtrl+Del"},
+        {32776, "全て選択(&A)\tCtrl+A"},
+        {32779, "配置位置(&P)"},
+        {32780, "LocalColorTableフラグ(&L)"},
+        {32781, "透過色(&T)"},
+        {32782, "ユーザー入力(&U)"},
+        {32783, "画像の処理方法(&B)"},
+        {32784, "待機時間(&W)"},
+        {32785, "現在の設定で最適化(&O)..."},
+        {32786, "パレットを統一する(&U)..."},
+        {32787, "画面トランジション挿入(&T)"},
+        {32788, "現在の設定でプレビュー(&P)\tCtrl+P"},
+        {32789, "カラーパレット(&C)\tShift+C"},
+        {32790, "イメージビュー(&I)\tShift+I"},
+        {32791, "設定(&S)..."},
+        {32792, "ホームページへ(&H)"},
+        {57664, "バージョン情報(&A)..."},
+        // dialog 202
+        {1041, "横幅："},
+        {1043, "縦幅："},
+        {1045, "Just"},
+        {1046, "Global Color Table を作成"},
+        {1048, "繰り返し再生"},
+        {1050, "回"},
+        {1052, "コメント"},
+        {1054, "確認"},
+        {1056, "ｘ座標："},
+        {1058, "ｙ座標："},
+        {1060, "Local Color Table を使用"},
+        {1061, "待機時間："},
+        {1062, "/100 秒"},
+        {1063, "横幅："},
+        {1064, "縦幅："},
+        {1065, "透過色："},
+        {1066, "ユーザー入力"},
+        {1067, "画像の処理方法："},
+        {1068, "背景色："},
+        // dialog 210
+        {210, "設定"},
+        {1281, "カラーパレット と イメージビュー はタスクバーに表示しない"},
+        {1282, "コメントに日本語を使用する　※GIFの仕様から外れます"},
+        {1283, "起動時に、前回終了時のウィンドウの状態を復元する"},
+        {1284, "wota である"},
+        {2, "ｷｬﾝｾﾙ"},
+        {1, "OK"},
+        // tool windows
+        {203, "カラーパレット"},
+        {204, "イメージビュー"},
+    };
+    return texts;
+}
+
+struct StringLibrary {
+    std::map<int, std::string> texts;
+};
+
+std::optional<StringLibrary>& library()
+{
+    static std::optional<StringLibrary> loaded;
+    return loaded;
+}
+
+std::string unescape(std::string_view text)
+{
+    std::string out;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '\\' || i + 1 == text.size()) {
+            out += text[i];
+            continue;
+        }
+        char c = text[++i];
+        out += c == 'n' ? '\n' : c == 't' ? '\t' : c;
+    }
+    return out;
+}
+
+bool readLibrary(const std::string& path, StringLibrary& out)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        return false;
+    for (std::string line; std::getline(in, line);) {
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        size_t tab = line.find('\t');
+        if (tab == std::string::npos || tab == 0)
+            continue;
+        int id = 0;
+        bool number = true;
+        for (size_t i = 0; i < tab; ++i) {
+            number = number && line[i] >= '0' && line[i] <= '9' && id < 100000;
+            id = id * 10 + (line[i] - '0');
+        }
+        if (number)
+            out.texts[id] = unescape(std::string_view(line).substr(tab + 1));
+    }
+    return true;
+}
+
+} // namespace
+
+QString ownText(int id)
+{
+    auto it = table().find(id);
+    return it == table().end() ? QString() : QString::fromUtf8(it->second);
+}
+
+QString loadText(int id)
+{
+    if (const auto& lib = library()) {
+        auto it = lib->texts.find(id);
+        if (it != lib->texts.end() && !it->second.empty())
+            return QString::fromUtf8(it->second);
+    }
+    return ownText(id);
+}
+
+void loadStringLibrary(const Profile& profile, const std::string& path)
+{
+    if (profile.readString("are you", "wota?", "no") != "yes")
+        return;
+    StringLibrary lib;
+    if (!readLibrary(path, lib))
+        return;
+    // A table without a version text is as old as can be.
+    auto version = lib.texts.find(20000);
+    const bool old = version == lib.texts.end() || version->second < kStringLibraryVersion;
+    library() = std::move(lib);
+    if (old) {
+        QString text = ownText(21500);
+        text.replace(QStringLiteral("%s"), QString::fromUtf8(kStringLibraryName));
+        showPlainMessage(nullptr, text, ownText(21000), MessageStyle::OkExclamation);
+    }
+}
+
+void freeStringLibrary()
+{
+    library().reset();
+}
+
+bool stringLibraryLoaded()
+{
+    return library().has_value();
+}
+
+} // namespace zell

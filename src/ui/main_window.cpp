@@ -1,0 +1,309 @@
+#include "ui/main_window.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QMenuBar>
+#include <QScreen>
+#include <QVBoxLayout>
+
+#include "app/message_box.h"
+#include "app/profile.h"
+#include "app/string_table.h"
+#include "ui/animation_panel.h"
+#include "ui/document_model.h"
+#include "ui/frame_list_view.h"
+#include "ui/property_panel.h"
+#include "ui/settings_dialog.h"
+#include "ui/tool_window.h"
+#include "ui/window_placement.h"
+
+namespace zell {
+namespace {
+
+// Commands that need at least one frame.
+const int kNeedFrames[] = {32772, 32774, 32775, 32776, 32785, 32786, 32787, 32788};
+
+} // namespace
+
+MainWindow::MainWindow(DocumentModel& document, const Profile& profile, std::string libraryPath, QWidget* parent)
+    : QMainWindow(parent), document_(document), profile_(profile), libraryPath_(std::move(libraryPath))
+{
+    setWindowTitle(QStringLiteral("zell"));
+    auto* central = new QWidget(this);
+    auto* layout = new QVBoxLayout(central);
+    auto* animationBox = new QGroupBox(central);
+    auto* propertyBox = new QGroupBox(central);
+    animation_ = new AnimationPanel(document_, profile_, animationBox);
+    list_ = new FrameListView(document_, central);
+    properties_ = new PropertyPanel(document_, *list_, propertyBox);
+    (new QVBoxLayout(animationBox))->addWidget(animation_);
+    (new QVBoxLayout(propertyBox))->addWidget(properties_);
+    layout->addWidget(animationBox);
+    layout->addWidget(list_, 1);
+    layout->addWidget(propertyBox);
+    setCentralWidget(central);
+    buildMenu();
+    resize(std::max(560, list_->horizontalHeader()->length() + 48), 680);
+
+    palette_ = std::make_unique<ToolWindow>(ownText(203), QSize(280, 320));
+    imageView_ = std::make_unique<ToolWindow>(ownText(204), QSize(320, 280));
+    for (ToolWindow* w : {palette_.get(), imageView_.get()})
+        w->applyToolWindowStyle(profile_);
+
+    connect(&document_, &DocumentModel::frameCountChanged, this, &MainWindow::updateCommands);
+    updateCommands();
+}
+
+MainWindow::~MainWindow() = default;
+
+QAction* MainWindow::addCommand(QMenu* menu, int command, const QKeySequence& key, void (MainWindow::*slot)())
+{
+    auto* action = new QAction(ownText(command), this);
+    if (!key.isEmpty())
+        action->setShortcut(key);
+    connect(action, &QAction::triggered, this, [this, slot] {
+        // While a frame is being renamed the window's keys belong to the editor.
+        if (!list_->renaming())
+            (this->*slot)();
+    });
+    if (menu)
+        menu->addAction(action);
+    else
+        addAction(action);
+    actions_[command] = action;
+    return action;
+}
+
+void MainWindow::buildMenu()
+{
+    using K = QKeySequence;
+    QMenu* file = menuBar()->addMenu(ownText(12901));
+    addCommand(file, 32771, K(Qt::CTRL | Qt::Key_O), &MainWindow::notYetAvailable);
+    addCommand(file, 32772, K(Qt::CTRL | Qt::Key_S), &MainWindow::notYetAvailable);
+    file->addSeparator();
+    addCommand(file, 32773, {}, &MainWindow::notYetAvailable);
+    addCommand(file, 32774, {}, &MainWindow::notYetAvailable);
+    file->addSeparator();
+    auto* exit = new QAction(ownText(57665), this);
+    connect(exit, &QAction::triggered, this, &QWidget::close);
+    file->addAction(exit);
+    actions_[57665] = exit;
+
+    QMenu* edit = menuBar()->addMenu(ownText(12902));
+    addCommand(edit, 32775, K(Qt::CTRL | Qt::Key_Delete), &MainWindow::deleteAll);
+    edit->addSeparator();
+    addCommand(edit, 32776, K(Qt::CTRL | Qt::Key_A), &MainWindow::selectAll);
+    edit->addSeparator();
+    applyMenu_ = edit->addMenu(ownText(12905));
+    for (int kind = 0; kind < 6; ++kind) {
+        auto* action = new QAction(ownText(32779 + kind), this);
+        connect(action, &QAction::triggered, this, [this, kind] { applyToAll(kind); });
+        applyMenu_->addAction(action);
+        actions_[32779 + kind] = action;
+    }
+    edit->addSeparator();
+    addCommand(edit, 32785, {}, &MainWindow::notYetAvailable);
+    addCommand(edit, 32786, {}, &MainWindow::notYetAvailable);
+    addCommand(edit, 32787, {}, &MainWindow::notYetAvailable);
+    edit->addSeparator();
+    addCommand(edit, 32788, K(Qt::CTRL | Qt::Key_P), &MainWindow::notYetAvailable);
+
+    QMenu* window = menuBar()->addMenu(ownText(12903));
+    addCommand(window, 32789, K(Qt::SHIFT | Qt::Key_C), &MainWindow::togglePalette);
+    addCommand(window, 32790, K(Qt::SHIFT | Qt::Key_I), &MainWindow::toggleImageView);
+    window->addSeparator();
+    addCommand(window, 32791, {}, &MainWindow::openSettings);
+
+    QMenu* help = menuBar()->addMenu(ownText(12904));
+    addCommand(help, 32792, {}, &MainWindow::notYetAvailable);
+    addCommand(help, 57664, {}, &MainWindow::notYetAvailable);
+
+    addCommand(nullptr, 32777, K(Qt::CTRL | Qt::Key_Space), &MainWindow::selectNext);
+    addCommand(nullptr, 32778, K(Qt::CTRL | Qt::Key_B), &MainWindow::selectPrevious);
+}
+
+QAction* MainWindow::action(int command) const
+{
+    auto it = actions_.find(command);
+    return it == actions_.end() ? nullptr : it->second;
+}
+
+void MainWindow::updateCommands()
+{
+    const int n = document_.frameCount();
+    for (int command : kNeedFrames)
+        actions_[command]->setEnabled(n > 0);
+    applyMenu_->setEnabled(n >= 2);
+    for (int kind = 0; kind < 6; ++kind)
+        actions_[32779 + kind]->setEnabled(n >= 2);
+}
+
+void MainWindow::notYetAvailable()
+{
+    showMessage(this, 21520, 21020, MessageStyle::OkInfo);
+}
+
+void MainWindow::deleteAll()
+{
+    if (document_.frameCount() == 0 || showMessage(this, 21505, 21005, MessageStyle::YesNoInfo) != kIdYes)
+        return;
+    document_.removeAll();
+    document_.selectFrame(-1);
+}
+
+void MainWindow::applyToAll(int kind)
+{
+    if (document_.frameCount() < 2 || showMessage(this, 21507, 21007, MessageStyle::YesNoInfo) != kIdYes)
+        return;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    document_.applyToAll(ApplyKind(kind));
+    QApplication::restoreOverrideCursor();
+}
+
+void MainWindow::selectAll()
+{
+    list_->selectAll();
+}
+
+void MainWindow::selectNext()
+{
+    list_->selectNext();
+}
+
+void MainWindow::selectPrevious()
+{
+    list_->selectPrevious();
+}
+
+void MainWindow::togglePalette()
+{
+    palette_->toggle();
+}
+
+void MainWindow::toggleImageView()
+{
+    imageView_->toggle();
+}
+
+void MainWindow::openSettings()
+{
+    SettingsDialog dialog(profile_, libraryPath_, this);
+    if (prompter().runDialog(dialog) != QDialog::Accepted)
+        return;
+    const SettingsDialog::Changes changes = dialog.changes();
+    if (changes.toolWindowStyle) {
+        for (ToolWindow* w : {palette_.get(), imageView_.get()}) {
+            const bool visible = w->isVisible();
+            w->hide();
+            w->applyToolWindowStyle(profile_);
+            if (visible)
+                w->show();
+        }
+    }
+    if (changes.commentMode)
+        animation_->readCommentMode();
+}
+
+void MainWindow::openFiles(const QStringList& paths)
+{
+    QStringList failed;
+    document_.openPaths(paths, failed);
+    if (!failed.isEmpty()) {
+        QString text = loadText(21513);
+        text.replace(QStringLiteral("%s"), failed.join(QLatin1Char('\n')));
+        showPlainMessage(this, text, loadText(21013), MessageStyle::OkExclamation);
+    }
+    if (document_.frameCount() > 0)
+        list_->select(std::max(document_.currentIndex(), 0));
+}
+
+void MainWindow::restoreToolWindowPlacement()
+{
+    QScreen* primary = QGuiApplication::primaryScreen();
+    const QRect workArea = primary ? primary->availableGeometry() : QRect(0, 0, 1024, 768);
+    QList<QRect> screens;
+    for (QScreen* s : QGuiApplication::screens())
+        screens << s->availableGeometry();
+    int mask = 1 << kMainWindow;
+    const std::pair<ToolWindow*, const char*> windows[] = {{palette_.get(), "ColorPalette"},
+                                                           {imageView_.get(), "ImageView"}};
+    for (int i = 0; i < 2; ++i) {
+        auto [window, section] = windows[i];
+        const Placement p = restoredPlacement(profile_, section, workArea, window->designedSize(), i == 0);
+        window->setGeometry(reachableRect(p.rect, screens));
+        if (p.visible)
+            mask |= 1 << (i + 1);
+    }
+    raiseWindowGroup(kMainWindow, mask);
+    activateWindow();
+    list_->setFocus();
+}
+
+void MainWindow::saveToolWindowPlacement()
+{
+    const std::pair<ToolWindow*, const char*> windows[] = {{palette_.get(), "ColorPalette"},
+                                                           {imageView_.get(), "ImageView"}};
+    for (auto [window, section] : windows) {
+        if (window)
+            savePlacement(profile_, section, window->normalGeometry(), window->isMinimized(), window->isVisible());
+    }
+}
+
+void MainWindow::raiseWindowGroup(int front, int showMask)
+{
+    QWidget* windows[3] = {this, palette_.get(), imageView_.get()};
+    if (front < 0 || front >= 3)
+        return;
+    for (int i = 0; i < 3; ++i) {
+        if (showMask & (1 << i))
+            windows[i]->show();
+    }
+    for (int i = 0; i < 3; ++i) {
+        if (i != front && windows[i]->isVisible())
+            windows[i]->raise();
+    }
+    windows[front]->raise();
+}
+
+void MainWindow::setBusy(bool busy, int except)
+{
+    QWidget* windows[3] = {this, palette_.get(), imageView_.get()};
+    for (int i = 0; i < 3; ++i)
+        windows[i]->setEnabled(!busy || i == except);
+}
+
+void MainWindow::closeEvent(QCloseEvent* event)
+{
+    if (document_.frameCount() > 0 && showMessage(this, 21504, 21004, MessageStyle::YesNoInfo) != kIdYes) {
+        event->ignore();
+        return;
+    }
+    event->accept();
+    // Saved while the tool windows still show how the user left them.
+    saveToolWindowPlacement();
+    palette_->hide();
+    imageView_->hide();
+    emit closed();
+}
+
+void MainWindow::keyPressEvent(QKeyEvent* event)
+{
+    // Esc cancels the window as in the old dialog: close, after the question.
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        close();
+        return;
+    }
+    QMainWindow::keyPressEvent(event);
+}
+
+void MainWindow::changeEvent(QEvent* event)
+{
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::ActivationChange && isActiveWindow())
+        raiseWindowGroup(kMainWindow, 0);
+}
+
+} // namespace zell

@@ -1,0 +1,43 @@
+// Dialog 210: tool-window style, comment mode, restoring windows at start and
+// the replacement text table. A setting is written only when its box changed,
+// except "RestoreWindow", which every OK writes.
+#pragma once
+
+#include <QDialog>
+
+#include <string>
+
+class QCheckBox;
+
+namespace zell {
+
+class Profile;
+
+class SettingsDialog final : public QDialog {
+    Q_OBJECT
+public:
+    struct Changes {
+        bool toolWindowStyle = false;
+        bool commentMode = false;
+        bool stringLibrary = false;
+    };
+
+    SettingsDialog(const Profile& profile, std::string libraryPath, QWidget* parent = nullptr);
+
+    void accept() override;
+    Changes changes() const { return changes_; }
+
+    QCheckBox* toolWindowBox() const { return boxes_[0]; }
+    QCheckBox* commentBox() const { return boxes_[1]; }
+    QCheckBox* restoreBox() const { return boxes_[2]; }
+    QCheckBox* libraryBox() const { return boxes_[3]; }
+
+private:
+    const Profile& profile_;
+    std::string libraryPath_;
+    QCheckBox* boxes_[4];
+    bool initial_[4];
+    Changes changes_;
+};
+
+} // namespace zell

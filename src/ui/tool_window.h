@@ -1,0 +1,28 @@
+// A tool window (colour palette, image view): a top-level window of its own,
+// not owned by the main window. Its contents come with their own windows;
+// until then it is an empty frame that keeps its place.
+#pragma once
+
+#include <QWidget>
+
+namespace zell {
+
+class Profile;
+
+class ToolWindow final : public QWidget {
+    Q_OBJECT
+public:
+    ToolWindow(const QString& title, const QSize& designed);
+
+    // "System"/"ToolWindow" exactly "yes": a tool window without a taskbar
+    // entry; anything else: an ordinary window.
+    void applyToolWindowStyle(const Profile& profile);
+    // Minimised: restore; visible: minimise; hidden: show.
+    void toggle();
+    QSize designedSize() const { return designed_; }
+
+private:
+    QSize designed_;
+};
+
+} // namespace zell

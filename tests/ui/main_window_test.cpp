@@ -1,0 +1,312 @@
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFile>
+#include <QLabel>
+#include <QMenu>
+#include <QMimeData>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+
+#include "app/profile.h"
+#include "ui/animation_panel.h"
+#include "ui/comment_edit.h"
+#include "ui/frame_list_model.h"
+#include "ui/frame_list_view.h"
+#include "ui/main_window.h"
+#include "ui/number_edit.h"
+#include "ui/property_panel.h"
+#include "ui/settings_dialog.h"
+#include "ui/test_document.h"
+#include "ui/tool_window.h"
+#include "ui/ui_test.h"
+
+namespace zell::test {
+
+struct WindowFixture {
+    explicit WindowFixture(int frames)
+        : doc(frames, false), profile((doc.dir.path() + "/zell.ini").toStdString()),
+          window(doc.model, profile, "/nonexistent/pelio.txt")
+    {
+        window.show();
+        QApplication::setActiveWindow(&window);
+    }
+    PropertyPanel& panel() { return *window.propertyPanel(); }
+    AnimationPanel& animation() { return *window.animationPanel(); }
+    FrameListView& list() { return *window.frameList(); }
+    Frame& frame(int i) { return *doc.model.frameAt(i); }
+
+    TestDocument doc;
+    Profile profile;
+    ScriptedPrompter prompter;
+    MainWindow window;
+};
+
+class MainWindowTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void valuesBeyondTheRangeAreClamped()
+    {
+        WindowFixture f(2);
+        f.frame(1).width = 100;
+        f.list().select(1);
+        NumberEdit* x = f.panel().xEdit();
+        x->selectAll();
+        QTest::keyClicks(x, "65500");
+        QCOMPARE(x->value(), 65435);
+        QCOMPARE(f.frame(1).left, 65435u);
+        NumberEdit* width = f.animation().widthEdit();
+        width->selectAll();
+        QTest::keyClicks(width, "70000");
+        QCOMPARE(width->value(), 65535);
+        QCOMPARE(f.doc.document.settings.screenWidth, 65535);
+        f.panel().delayEdit()->setValue(99999);
+        QCOMPARE(f.frame(1).delay, 65535);
+    }
+
+    void panelEditsGoToEverySelectedFrameButFillingTouchesNone()
+    {
+        WindowFixture f(4);
+        f.frame(3).left = 77;
+        f.list().select(0);
+        f.list().selectionModel()->select(f.doc.model.listModel().index(2, 0),
+                                          QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        QVERIFY(f.panel().panelLive());
+        f.panel().delayEdit()->setValue(42);
+        f.panel().yEdit()->setValue(9);
+        QCOMPARE(f.frame(0).delay, 42);
+        QCOMPARE(f.frame(2).delay, 42);
+        QCOMPARE(f.frame(1).delay, 1);
+        QCOMPARE(f.frame(2).top, 9u);
+        f.panel().disposalBox()->activated(3);
+        QCOMPARE(f.frame(2).disposal, 3);
+
+        // Ctrl-click adds row 3: its values fill the panel, and no other frame changes.
+        QTest::mouseClick(f.list().viewport(), Qt::LeftButton, Qt::ControlModifier,
+                          f.list().visualRect(f.doc.model.listModel().index(3, 2)).center());
+        QCOMPARE(f.doc.model.currentIndex(), 3);
+        QCOMPARE(f.panel().xEdit()->value(), 77);
+        QCOMPARE(f.panel().delayEdit()->value(), 3);
+        QCOMPARE(f.frame(0).left, 0u);
+        QCOMPARE(f.frame(0).delay, 42);
+        QCOMPARE(f.frame(2).delay, 42);
+    }
+
+    void globalTableBoxOffAsksFirst()
+    {
+        WindowFixture f(3);
+        f.doc.document.settings.useGlobalColorTable = true;
+        f.animation().refresh();
+        f.frame(0).useLocalColorTable = 1;
+        f.list().select(0);
+        f.panel().localTableBox()->click(); // with a global table the local one may go
+        QCOMPARE(f.frame(0).useLocalColorTable, 0);
+        QCheckBox* box = f.animation().globalTableBox();
+        f.prompter.answers = {kIdNo};
+        box->click();
+        QVERIFY(box->isChecked());
+        QVERIFY(f.doc.document.settings.useGlobalColorTable);
+        QCOMPARE(f.frame(2).useLocalColorTable, 0);
+
+        f.list().select(1);
+        f.prompter.answers = {kIdYes};
+        box->click();
+        QVERIFY(!box->isChecked());
+        QVERIFY(!f.doc.document.settings.useGlobalColorTable);
+        for (int i = 0; i < 3; ++i)
+            QCOMPARE(f.frame(i).useLocalColorTable, 1);
+        QVERIFY(f.panel().localTableBox()->isChecked());
+        // Without a global table the local one cannot be turned off.
+        f.panel().localTableBox()->click();
+        QVERIFY(f.panel().localTableBox()->isChecked());
+        QCOMPARE(f.frame(1).useLocalColorTable, 1);
+        QCOMPARE(f.prompter.texts.size(), 3);
+        QVERIFY(f.prompter.texts.last().startsWith(QString::fromUtf8("Global Color Table を設定していない")));
+    }
+
+    void sevenBitPasteDropsDoubleByteCharacters()
+    {
+        WindowFixture f(0);
+        CommentEdit* edit = f.animation().commentEdit();
+        QVERIFY(edit->sevenBit());
+        QMimeData mixed;
+        mixed.setText(QString::fromUtf8("ab漢字cｱ\n"));
+        edit->insertFromMimeData(&mixed);
+        QCOMPARE(edit->toPlainText(), QString::fromUtf8("abcｱ\n"));
+        QMimeData wide;
+        wide.setText(QString::fromUtf8("全角"));
+        edit->insertFromMimeData(&wide);
+        QCOMPARE(edit->toPlainText(), QString::fromUtf8("abcｱ\n"));
+        QCOMPARE(f.doc.document.settings.comment, std::string("abcｱ\n"));
+        f.profile.writeString("are you", "in the 1-byte area?", "no");
+        f.animation().readCommentMode();
+        edit->insertFromMimeData(&wide);
+        QVERIFY(edit->toPlainText().endsWith(QString::fromUtf8("全角")));
+    }
+
+    void typedCapitalsGoToTheFocusedTextField()
+    {
+        WindowFixture f(2);
+        ToolWindow* palette = f.window.paletteWindow();
+        QVERIFY(!palette->isVisible());
+        f.animation().commentBox()->click();
+        CommentEdit* edit = f.animation().commentEdit();
+        edit->setFocus();
+        QTest::keyClicks(edit, "CI");
+        QCOMPARE(edit->toPlainText(), QStringLiteral("CI"));
+        QVERIFY(!palette->isVisible());
+        QVERIFY(!f.window.imageViewWindow()->isVisible());
+        // Selecting all in the text does not select the frames.
+        QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
+        QCOMPARE(f.list().selectedRows(), QList<int>{});
+        // With the focus on the list the same key is the shortcut.
+        f.list().setFocus();
+        QTest::keyClick(&f.list(), Qt::Key_C, Qt::ShiftModifier);
+        QVERIFY(palette->isVisible());
+    }
+
+    void closingAsksOnlyWithFrames()
+    {
+        {
+            WindowFixture f(0);
+            QVERIFY(f.window.close());
+            QVERIFY(f.prompter.texts.isEmpty());
+        }
+        WindowFixture f(1);
+        f.prompter.answers = {kIdNo};
+        QVERIFY(!f.window.close());
+        QVERIFY(f.window.isVisible());
+        // Closing saves the places of the tool windows as they were shown.
+        f.window.paletteWindow()->show();
+        f.prompter.answers = {kIdYes};
+        QSignalSpy closed(&f.window, &MainWindow::closed);
+        QVERIFY(f.window.close());
+        QCOMPARE(closed.size(), 1);
+        QCOMPARE(f.profile.readInt("ColorPalette", "visible", -1), 1);
+        QCOMPARE(f.profile.readInt("ImageView", "visible", -1), 0);
+        QVERIFY(!f.window.paletteWindow()->isVisible());
+    }
+
+    void commandsFollowTheFrameCount()
+    {
+        WindowFixture f(0);
+        QVERIFY(!f.window.action(32772)->isEnabled());
+        QVERIFY(!f.window.action(32776)->isEnabled());
+        QVERIFY(f.window.action(32771)->isEnabled());
+        QVERIFY(!f.window.applyMenu()->isEnabled());
+        f.doc.add();
+        QStringList failed;
+        f.doc.model.openPaths({}, failed); // a refresh with nothing to open
+        QVERIFY(f.window.action(32788)->isEnabled());
+        QVERIFY(!f.window.applyMenu()->isEnabled());
+        f.list().select(0);
+        f.list().duplicateSelection();
+        QVERIFY(f.window.applyMenu()->isEnabled());
+        QVERIFY(f.window.action(32784)->isEnabled());
+        f.prompter.answers = {kIdYes};
+        f.window.action(32775)->trigger();
+        QCOMPARE(f.doc.model.frameCount(), 0);
+        QVERIFY(!f.window.action(32775)->isEnabled());
+        QCOMPARE(f.panel().xEdit()->value(), 0);
+    }
+
+    void settingsChangesApplyAtOnce()
+    {
+        WindowFixture f(0);
+        ToolWindow* palette = f.window.paletteWindow();
+        palette->show();
+        QVERIFY(palette->windowType() != Qt::Tool);
+        QVERIFY(f.animation().commentEdit()->sevenBit());
+        f.prompter.dialogScript = [](QDialog& dialog) {
+            auto& settings = static_cast<SettingsDialog&>(dialog);
+            settings.toolWindowBox()->setChecked(true);
+            settings.commentBox()->setChecked(true);
+            settings.accept();
+            return int(QDialog::Accepted);
+        };
+        f.window.action(32791)->trigger();
+        QCOMPARE(f.prompter.dialogs, 1);
+        QCOMPARE(palette->windowType(), Qt::Tool);
+        QVERIFY(palette->isVisible());
+        QVERIFY(!f.window.imageViewWindow()->isVisible());
+        QVERIFY(!f.animation().commentEdit()->sevenBit());
+        // Commands whose windows come later say so and change nothing.
+        f.window.action(32771)->trigger();
+        QCOMPARE(f.prompter.texts.last(), QString::fromUtf8("この機能はまだ使えません。"));
+    }
+
+    void applyToAllCopiesFromTheCurrentFrame()
+    {
+        WindowFixture f(2);
+        f.frame(1).left = 5;
+        f.frame(1).top = 6;
+        f.list().select(1);
+        f.prompter.answers = {kIdNo, kIdYes};
+        f.window.action(32779)->trigger();
+        QCOMPARE(f.frame(0).left, 0u);
+        f.window.action(32779)->trigger();
+        QCOMPARE(f.frame(0).left, 5u);
+        QCOMPARE(f.frame(0).top, 6u);
+        QCOMPARE(f.frame(0).delay, 0);
+        // "Just" takes the frames' bounding size: frame 1 reaches 5 + 11 by 6 + 21.
+        f.animation().justButton()->click();
+        QCOMPARE(f.doc.document.settings.screenWidth, 16);
+        QCOMPARE(f.doc.document.settings.screenHeight, 27);
+    }
+
+    void openedFilesShowTheirFramesAndFailuresInOneMessage()
+    {
+        WindowFixture f(0);
+        // One pixel of colour 0, which is also the transparent colour.
+        const QByteArray gif("GIF89a\x01\x00\x01\x00\x80\x00\x00\xff\x00\x00\x00\xff\x00"
+                             "!\xf9\x04\x01\x00\x00\x00\x00,\x00\x00\x00\x00\x01\x00\x01\x00\x00"
+                             "\x02\x02\x44\x01\x00;",
+                             43);
+        const QString good = f.doc.dir.path() + "/dot.gif";
+        const QString bad = f.doc.dir.path() + "/bad.gif";
+        {
+            QFile out(good);
+            QVERIFY(out.open(QIODevice::WriteOnly));
+            out.write(gif);
+            QFile junk(bad);
+            QVERIFY(junk.open(QIODevice::WriteOnly));
+            junk.write("not a picture");
+        }
+        f.prompter.answers = {kIdOk};
+        f.window.openFiles({good, bad, bad});
+        QCOMPARE(f.doc.model.frameCount(), 1);
+        QCOMPARE(f.doc.model.currentIndex(), 0);
+        QCOMPARE(f.prompter.texts.size(), 1);
+        QVERIFY(f.prompter.texts[0].startsWith(bad + "\n" + bad + "\n\n"));
+        QCOMPARE(f.panel().transparentField()->text(), QString::fromUtf8("[0]：[#FF0000]"));
+        QCOMPARE(f.panel().widthField()->text(), QStringLiteral("1"));
+    }
+
+    void toolWindowsComeBackOntoTheScreen()
+    {
+        WindowFixture f(0);
+        f.profile.writeInt("ColorPalette", "left", 5000);
+        f.profile.writeInt("ColorPalette", "top", 4000);
+        f.profile.writeInt("ColorPalette", "width", 200);
+        f.profile.writeInt("ColorPalette", "height", 100);
+        f.profile.writeInt("ImageView", "visible", 0);
+        f.window.restoreToolWindowPlacement();
+        const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+        QVERIFY(screen.contains(f.window.paletteWindow()->geometry()));
+        QCOMPARE(f.window.paletteWindow()->size(), QSize(200, 100));
+        QVERIFY(f.window.paletteWindow()->isVisible());
+        QVERIFY(!f.window.imageViewWindow()->isVisible());
+        f.window.saveToolWindowPlacement();
+        QCOMPARE(f.profile.readInt("ImageView", "visible", 1), 0);
+        QCOMPARE(f.profile.readInt("ColorPalette", "visible", 0), 1);
+    }
+};
+
+ZELL_UI_TEST(MainWindowTest);
+
+} // namespace zell::test
+
+#include "main_window_test.moc"

@@ -1,0 +1,62 @@
+// The UI tests: each test class registers itself and one main runs them all
+// on the offscreen platform. Message boxes and dialogs are answered by script.
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+
+#include <deque>
+#include <functional>
+#include <vector>
+
+#include "app/message_box.h"
+
+namespace zell::test {
+
+using TestFactory = std::function<QObject*()>;
+std::vector<TestFactory>& testRegistry();
+
+struct RegisterTest {
+    explicit RegisterTest(TestFactory factory) { testRegistry().push_back(std::move(factory)); }
+};
+
+#define ZELL_UI_TEST(Class) \
+    static ::zell::test::RegisterTest registerTest##Class([] { return static_cast<QObject*>(new Class); })
+
+// Answers message boxes from a queue and records every one shown; a message
+// nobody expected is answered No and counted.
+class ScriptedPrompter final : public Prompter {
+public:
+    ScriptedPrompter() { setPrompter(this); }
+    ~ScriptedPrompter() override { setPrompter(nullptr); }
+
+    int message(QWidget*, const QString& text, const QString& caption, MessageStyle) override
+    {
+        texts << text;
+        captions << caption;
+        if (answers.empty()) {
+            ++unexpected;
+            return kIdNo;
+        }
+        int answer = answers.front();
+        answers.pop_front();
+        return answer;
+    }
+
+    int runDialog(QDialog& dialog) override
+    {
+        ++dialogs;
+        return dialogScript ? dialogScript(dialog) : 0;
+    }
+
+    std::deque<int> answers;
+    QStringList texts;
+    QStringList captions;
+    int unexpected = 0;
+    int dialogs = 0;
+    std::function<int(QDialog&)> dialogScript;
+};
+
+} // namespace zell::test
