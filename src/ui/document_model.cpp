@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "app/string_table.h"
-#include "document/gif_import.h"
+#include "document/file_import.h"
 #include "document/project_file.h"
 #include "ui/frame_list_model.h"
 
@@ -107,8 +107,8 @@ QSize DocumentModel::boundingSize() const
     uint32_t width = 0, height = 0;
     for (int i = 0; i < frameCount(); ++i) {
         const Frame& f = *frameAt(i);
-        width = std::max(width, f.left + f.width);
-        height = std::max(height, f.top + f.height);
+        width = std::max<uint32_t>(width, uint32_t(f.left) + f.width);
+        height = std::max<uint32_t>(height, uint32_t(f.top) + f.height);
     }
     return QSize(int(std::min<uint32_t>(width, INT_MAX)), int(std::min<uint32_t>(height, INT_MAX)));
 }
