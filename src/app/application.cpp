@@ -12,6 +12,7 @@
 #include "app/string_table.h"
 #include "document/document.h"
 #include "document/work_directory.h"
+#include "image/pixel_limit.h"
 #include "image/random.h"
 #include "ui/document_model.h"
 #include "ui/main_window.h"
@@ -21,6 +22,10 @@ namespace zell {
 int Application::run(const QStringList& files)
 {
     Profile profile(Profile::defaultPath());
+    removeStaleWorkDirectories();
+    // A profile may raise (or lower) the limit on what is decoded and composed.
+    if (const int maxPixels = profile.readInt("System", "MaxPixels", 0); maxPixels > 0)
+        setPixelLimit(uint64_t(maxPixels));
     const std::string libraryPath = programDirectory() + kStringLibraryName;
     loadStringLibrary(profile, libraryPath);
     seedProcessRandomFromClock();
