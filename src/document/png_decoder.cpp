@@ -22,6 +22,8 @@ constexpr double kGammaThreshold = 5000.0;
 
 // Everything the callbacks and the setjmp frame share. Plain data only: a
 // longjmp must not skip a destructor.
+constexpr uint64_t kMaxDeflateRatio = 1032;
+
 struct PngContext {
     png_structp png;
     png_infop info;
@@ -161,6 +163,12 @@ bool prepareTransforms(PngContext& context)
     const int colorType = png_get_color_type(png, info);
     if (context.width == 0 || context.height == 0 || context.width > INT32_MAX || context.height > INT32_MAX
         || uint64_t(context.width) * context.height > pixelLimit())
+        return false;
+    // Deflate expands at most about 1032 times: a file too small to hold the
+    // picture would fail once its data ran out, so fail before the picture
+    // is allocated for it.
+    const uint64_t rowBytes = (uint64_t(context.width) * png_get_channels(png, info) * bitDepth + 7) / 8 + 1;
+    if (rowBytes * context.height > kMaxDeflateRatio * (uint64_t(context.size) + 1))
         return false;
 
     context.greyAsPalette = colorType == PNG_COLOR_TYPE_GRAY && (bitDepth == 2 || bitDepth == 4);
