@@ -140,6 +140,14 @@ TEST(Shrink, ThreeToTwoAveragesByArea)
     EXPECT_EQ(h.height, -2) << "row order kept";
     EXPECT_EQ(pixelRgb(out.data(), 0, 0), 0x434343u);
     EXPECT_EQ(pixelRgb(out.data(), 0, 1), 0x858585u);
+
+    // Shrinking only: no zero size, no growth, not into the source's own block.
+    for (uint32_t size : {0u, 4u}) {
+        EXPECT_FALSE(shrinkWidth(b.build(), size, out)) << size;
+        EXPECT_FALSE(shrinkHeight(v.build(), size, out)) << size;
+    }
+    EXPECT_FALSE(shrinkWidth(out.bytes(), 1, out));
+    EXPECT_FALSE(shrinkHeight(out.bytes(), 1, out));
 }
 
 TEST(Shrink, FitIntoKeepsAspectAndNeverEnlarges)

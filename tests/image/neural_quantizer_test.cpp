@@ -7,6 +7,7 @@
 #include <tuple>
 #include <vector>
 
+#include "support/indexed_dib.h"
 #include "support/test_support.h"
 
 namespace zell {
@@ -126,11 +127,13 @@ TEST(NeuralQuantizer, PaletteAndOtherDepths)
     b.table = quads({0x000000, 0xFF0000, 0x00FF00, 0x0000FF});
     b.table.resize(16 * 4, 0);
     b.rows = {{0x01, 0x20}, {0x30, 0x00}};
-    const auto palette = b.build();
     NeuralQuantizer q;
-    ByteBuffer out;
-    ASSERT_TRUE(q.reduce(palette, out));
-    EXPECT_TRUE(std::equal(palette.begin(), palette.end(), out.bytes().begin(), out.bytes().end()));
+    // Palette pictures, 8-bit ones too, are copied as they are.
+    for (const auto& palette : {b.build(), test::indexedDib(3, 2, {0x000000, 0x0000FF, 0x00FF00}, {0, 1, 2, 2, 1, 0})}) {
+        ByteBuffer out;
+        ASSERT_TRUE(q.reduce(palette, out));
+        EXPECT_TRUE(std::equal(palette.begin(), palette.end(), out.bytes().begin(), out.bytes().end()));
+    }
 
     // A 32-bit picture reduces like its 24-bit equivalent.
     DibBuilder wide;

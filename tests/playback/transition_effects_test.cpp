@@ -41,6 +41,9 @@ const EffectCase kCases[] = {
     {"v-slide 14/15", verticalSlideEffect, 14, 15, 1, 16, 1, 16, [](uint32_t x, uint32_t y) { return y < 15 ? D(x, y) : S(x, y - 15); }},
     // The source is clipped to the destination: 2 x 1 at x = 2 on 4 x 2; 6 x 3 at y = 2 on 4 x 4.
     {"h-slide clipped", horizontalSlideEffect, 0, 1, 2, 1, 4, 2, [](uint32_t x, uint32_t y) { return y == 0 && x >= 2 ? S(x - 2, y) : D(x, y); }},
+    // One column or row: the first step already shows all of the destination.
+    {"h-slide one column", horizontalSlideEffect, 0, 1, 1, 2, 1, 2, D},
+    {"v-slide one row", verticalSlideEffect, 0, 1, 2, 1, 2, 1, D},
     {"v-slide clipped", verticalSlideEffect, 0, 1, 6, 3, 4, 4, [](uint32_t x, uint32_t y) { return y >= 2 ? S(x, y - 2) : D(x, y); }},
     // m = 8 of every 16; the cut band (rows 16-19, columns 16-18) still starts with the destination.
     {"h-blinds half", horizontalBlindsEffect, 0, 1, 3, 20, 3, 20, [](uint32_t x, uint32_t y) { return y % 16 < 8 ? D(x, y) : S(x, y); }},
