@@ -70,6 +70,12 @@ TEST(BlitImage, MaskCopiesOnlyOpaquePixels)
     EXPECT_EQ(pixelRgb(dst, 2, 0), 0x112233u);
     EXPECT_EQ(pixelRgb(dst, 0, 1), 0x112233u);
     EXPECT_EQ(pixelRgb(dst, 1, 1), 0xABCDEFu);
+
+    // A mask of another size or depth is refused, the destination untouched.
+    const auto before = dst;
+    EXPECT_FALSE(blitImage(dst, 0, 0, 2, 2, numbered(2, 2, 0), 0, 0, frame.mask.bytes()));
+    EXPECT_FALSE(blitImage(dst, 0, 0, 3, 2, frame.image.bytes(), 0, 0, frame.image.bytes()));
+    EXPECT_EQ(dst, before);
 }
 
 TEST(FillRect, ZeroSizeMeansWholePictureAndClips)
