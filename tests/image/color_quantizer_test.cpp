@@ -256,6 +256,9 @@ TEST(ColorQuantizerMap, NearestIndexTakesFirstOfEqualDistances)
     EXPECT_EQ(built.q.nearestIndex(colorValue(0x020000)), 0) << "equal distance; background never chosen";
     EXPECT_EQ(built.q.nearestIndex(colorValue(0x010000)), 1);
     EXPECT_EQ(built.q.nearestIndex(colorValue(0xFFFFFF)), 0);
+    // Only reserved entries: still a palette, whose index is used as it comes.
+    Built empty({indexed(1, 1, quads({0x00FF00}), {0})}, 16, colorValue(0xFF0000), true, 0);
+    EXPECT_EQ(empty.q.nearestIndex(colorValue(0xFF0000)), 0);
 }
 
 TEST(ColorQuantizerDither, FlatGreyMixesBlackAndWhite)
