@@ -118,85 +118,65 @@ TEST(ColorQuantizerGather, RefusesWhatItCannotRead)
     EXPECT_FALSE(q.buildPalette(4));
 }
 
-TEST(ColorQuantizerReserve, TransparentEntryIsTheAgreedColourOrTheDefault)
+TEST(ColorQuantizerReserve, ReservedEntriesFollowTheChosenOnesWhereTheyFit)
 {
-    // Ten colours over two palette pictures whose transparent entries disagree.
-    Built ten({indexed(6, 1, quads({0x000001, 0x000002, 0x000003, 0x000004, 0x000005, 0xFF0000}), {0, 1, 2, 3, 4, 5}),
-               indexed(6, 1, quads({0x000006, 0x000007, 0x000008, 0x000009, 0x00000A, 0x0000FF}), {0, 1, 2, 3, 4, 5})},
-              256, kNoColor, true, 5);
-    EXPECT_EQ(ten.q.colorCount(), 10);
-    EXPECT_EQ(ten.q.transparentEntry(), 10);
-    EXPECT_EQ(ten.q.palette(nullptr), 11);
-    EXPECT_EQ(entryRgb(ten.q, 10), 0x008080u);
-    for (int i = 0; i < 10; ++i)
-        EXPECT_LE(entryRgb(ten.q, i), 0x0Au) << "transparent colours were not gathered";
-
-    auto picture = indexed(3, 1, quads({0x000001, 0x123456, 0x000003}), {0, 1, 2});
-    Built agreed({picture, picture}, 16, colorValue(0xABCDEF), true, 1);
-    EXPECT_EQ(agreed.q.colorCount(), 2);
-    EXPECT_EQ(agreed.q.backgroundEntry(), 2u);
-    EXPECT_EQ(entryRgb(agreed.q, 2), 0xABCDEFu);
-    EXPECT_EQ(agreed.q.transparentEntry(), 3);
-    EXPECT_EQ(entryRgb(agreed.q, 3), 0x123456u);
-    EXPECT_EQ(agreed.q.palette(nullptr), 4);
-}
-
-TEST(ColorQuantizerReserve, ManyColoursLeaveTheLastEntriesReserved)
-{
-    std::vector<uint32_t> pixels;
+    std::vector<uint32_t> many;
     for (uint32_t i = 0; i < 300; ++i)
-        pixels.push_back((i * 2) | ((i % 7) << 9));
-    const auto picture = trueColor(300, 1, pixels);
-    Built transparentOnly({picture}, 256, kNoColor, true);
-    EXPECT_EQ(transparentOnly.q.colorCount(), 255);
-    EXPECT_EQ(transparentOnly.q.transparentEntry(), 255);
-    EXPECT_EQ(transparentOnly.q.palette(nullptr), 256);
-    Built both({picture}, 256, colorValue(0x0000FE), true);
-    EXPECT_EQ(both.q.colorCount(), 254);
-    EXPECT_EQ(both.q.backgroundEntry(), 254u);
-    EXPECT_EQ(entryRgb(both.q, 254), 0x0000FEu);
-    EXPECT_EQ(both.q.transparentEntry(), 255);
-}
-
-TEST(ColorQuantizerReserve, TwoEntriesNeverGrowForReservations)
-{
-    // One colour: the background still fits behind it; the transparent entry does not.
-    Built one({trueColor(1, 1, {0x102030})}, 2, colorValue(0xFFFFFF), true);
-    EXPECT_EQ(one.q.colorCount(), 1);
-    EXPECT_EQ(one.q.backgroundEntry(), 1u);
-    EXPECT_EQ(one.q.transparentEntry(), -1);
-    EXPECT_EQ(one.q.palette(nullptr), 2);
-    // Three colours fill both entries: nothing reserved, nothing added.
-    const auto picture = trueColor(3, 1, {0x000000, 0x808080, 0xFEFEFE});
-    Built three({picture}, 2, colorValue(0x00FF00), true);
-    EXPECT_EQ(three.q.colorCount(), 2);
-    EXPECT_EQ(three.q.transparentEntry(), -1);
-    EXPECT_EQ(three.q.palette(nullptr), 2);
-    ByteBuffer out;
-    ASSERT_TRUE(three.q.mapImage(picture, out, true));
-    DibHeader h;
-    ASSERT_TRUE(readDibHeader(out.bytes(), h));
-    EXPECT_EQ(h.clrUsed, 2u);
-    for (uint8_t index : indicesOf(out))
-        EXPECT_LT(index, 2);
-}
-
-TEST(ColorQuantizerReserve, EmptyHistogramKeepsBackgroundAtEntryZero)
-{
-    // A picture that is transparent everywhere gathers nothing.
-    auto clear = indexed(2, 1, quads({0x00FF00, 0x0000FF}), {1, 1});
-    Built built({clear}, 16, colorValue(0xFF0000), true, 1);
-    EXPECT_EQ(built.q.colorCount(), 0);
-    EXPECT_EQ(built.q.backgroundEntry(), 0u);
-    EXPECT_EQ(entryRgb(built.q, 0), 0xFF0000u);
-    EXPECT_EQ(built.q.transparentEntry(), 1) << "must not overwrite the background";
-    EXPECT_EQ(entryRgb(built.q, 1), 0x0000FFu);
-    ByteBuffer out;
-    ASSERT_TRUE(built.q.mapImage(clear, out, false, 1));
-    DibHeader h;
-    ASSERT_TRUE(readDibHeader(out.bytes(), h));
-    EXPECT_EQ(h.clrUsed, 2u) << "0 would claim a 256-entry table";
-    EXPECT_EQ(indicesOf(out), (std::vector<uint8_t>{1, 1}));
+        many.push_back((i * 2) | ((i % 7) << 9));
+    const auto agreed = indexed(3, 1, quads({0x000001, 0x123456, 0x000003}), {0, 1, 2});
+    struct Case {
+        const char* what;
+        std::vector<std::vector<uint8_t>> pictures;
+        int count;
+        uint32_t background; // 0xRRGGBB or kNoColor
+        uint32_t transparentIndex;
+        int colorCount, transparentEntry, paletteSize;
+        uint32_t backgroundEntry;
+        std::vector<std::pair<int, uint32_t>> entries; // index, 0xRRGGBB
+        std::vector<uint8_t> mapped = {};               // the first picture's indices, when given
+    };
+    const Case cases[] = {
+        // The two pictures' transparent colours disagree: the default colour.
+        {"disagreeing transparent colours",
+         {indexed(6, 1, quads({0x000001, 0x000002, 0x000003, 0x000004, 0x000005, 0xFF0000}), {0, 1, 2, 3, 4, 5}),
+          indexed(6, 1, quads({0x000006, 0x000007, 0x000008, 0x000009, 0x00000A, 0x0000FF}), {0, 1, 2, 3, 4, 5})},
+         256, kNoColor, 5, 10, 10, 11, 0, {{10, 0x008080}}},
+        {"agreed transparent colour", {agreed, agreed}, 16, 0xABCDEF, 1, 2, 3, 4, 2, {{2, 0xABCDEF}, {3, 0x123456}}},
+        {"many colours, transparent only", {trueColor(300, 1, many)}, 256, kNoColor, 0xFFFF, 255, 255, 256, 0, {}},
+        {"many colours, both", {trueColor(300, 1, many)}, 256, 0x0000FE, 0xFFFF, 254, 255, 256, 254, {{254, 0x0000FE}}},
+        // Two entries never grow: the background fits behind one colour,
+        // the transparent entry does not, and three colours fill both.
+        {"two entries, one colour", {trueColor(1, 1, {0x102030})}, 2, 0xFFFFFF, 0xFFFF, 1, -1, 2, 1, {{1, 0xFFFFFF}}},
+        {"two entries, three colours", {trueColor(3, 1, {0x000000, 0x808080, 0xFEFEFE})}, 2, 0x00FF00, 0xFFFF, 2, -1, 2,
+         0, {}},
+        // Transparent everywhere: nothing gathered, and the transparent
+        // entry must not overwrite the background at entry 0.
+        {"empty histogram", {indexed(2, 1, quads({0x00FF00, 0x0000FF}), {1, 1})}, 16, 0xFF0000, 1, 0, 1, 2, 0,
+         {{0, 0xFF0000}, {1, 0x0000FF}}, {1, 1}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Built built(c.pictures, c.count, c.background == kNoColor ? kNoColor : colorValue(c.background), true,
+                    c.transparentIndex);
+        EXPECT_EQ(built.q.colorCount(), c.colorCount);
+        EXPECT_EQ(built.q.transparentEntry(), c.transparentEntry);
+        EXPECT_EQ(built.q.palette(nullptr), c.paletteSize);
+        EXPECT_EQ(built.q.backgroundEntry(), c.backgroundEntry);
+        for (const auto& [index, rgb] : c.entries)
+            EXPECT_EQ(entryRgb(built.q, index), rgb) << "entry " << index;
+        // The dithered picture states the whole palette (0 would claim 256
+        // entries) but uses no reserved entry save the transparent one.
+        ByteBuffer out;
+        ASSERT_TRUE(built.q.mapImage(c.pictures[0], out, true, c.transparentIndex));
+        DibHeader h;
+        ASSERT_TRUE(readDibHeader(out.bytes(), h));
+        EXPECT_EQ(h.clrUsed, uint32_t(c.paletteSize));
+        for (uint8_t index : indicesOf(out))
+            EXPECT_TRUE(index < c.colorCount || index == c.transparentEntry) << int(index);
+        if (!c.mapped.empty()) {
+            EXPECT_EQ(indicesOf(out), c.mapped);
+        }
+    }
 }
 
 TEST(ColorQuantizerMedianCut, SplitsWidestChannelAtTheMedianPixel)
@@ -276,6 +256,9 @@ TEST(ColorQuantizerMap, NearestIndexTakesFirstOfEqualDistances)
     EXPECT_EQ(built.q.nearestIndex(colorValue(0x020000)), 0) << "equal distance; background never chosen";
     EXPECT_EQ(built.q.nearestIndex(colorValue(0x010000)), 1);
     EXPECT_EQ(built.q.nearestIndex(colorValue(0xFFFFFF)), 0);
+    // Only reserved entries: still a palette, whose index is used as it comes.
+    Built empty({indexed(1, 1, quads({0x00FF00}), {0})}, 16, colorValue(0xFF0000), true, 0);
+    EXPECT_EQ(empty.q.nearestIndex(colorValue(0xFF0000)), 0);
 }
 
 TEST(ColorQuantizerDither, FlatGreyMixesBlackAndWhite)
@@ -295,30 +278,6 @@ TEST(ColorQuantizerDither, FlatGreyMixesBlackAndWhite)
             EXPECT_NEAR(double(counts[1]) / (64 * 64), 128.0 / 254.0, 0.03);
         else
             EXPECT_TRUE(counts[0] == 0 || counts[1] == 0) << "without dithering one entry only";
-    }
-}
-
-TEST(ColorQuantizerMap, RandomPicturesOnlyUseChosenEntries)
-{
-    Random random(2024);
-    for (int round = 0; round < 12; ++round) {
-        const int32_t width = 1 + random.next() % 40, height = 1 + random.next() % 30;
-        const bool background = round % 3 == 0, reserve = round % 2 == 0, dither = round % 4 < 2;
-        std::vector<uint32_t> pixels(size_t(width * height));
-        for (uint32_t& p : pixels)
-            p = uint32_t(random.next()) << 9 ^ uint32_t(random.next());
-        const auto picture = trueColor(width, round % 2 ? height : -height, pixels);
-        ColorQuantizer q(&random);
-        ASSERT_TRUE(q.addImage(picture));
-        ASSERT_TRUE(q.buildPalette(1 << (1 + round % 8), background ? colorValue(0x123456) : kNoColor, reserve));
-        ASSERT_LE(q.palette(nullptr), 1 << (1 + round % 8));
-        ByteBuffer out;
-        ASSERT_TRUE(q.mapImage(picture, out, dither));
-        for (uint8_t index : indicesOf(out))
-            ASSERT_LT(int(index), q.colorCount()) << "round " << round;
-        DibHeader h;
-        ASSERT_TRUE(readDibHeader(out.bytes(), h));
-        EXPECT_EQ(h.clrUsed, uint32_t(q.palette(nullptr)));
     }
 }
 

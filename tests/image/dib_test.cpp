@@ -70,8 +70,9 @@ TEST(ConvertToTrueColor, EveryDepthGivesTheSameColours)
     struct Case {
         const char* what;
         std::vector<uint8_t> dib;
-        std::vector<uint32_t> topRow; // 0xRRGGBB, left to right
+        std::vector<uint32_t> pixels; // 0xRRGGBB, rows from the top
     };
+    const std::vector<std::vector<uint8_t>> twoRows{{0x01, 0x02, 0x03, 0xEE}, {0x04, 0x05, 0x06, 0xEE}};
     const uint16_t red555 = (31 << 10) | 16; // red 31, green 0, blue 16
     const uint32_t px32 = (0x3FFu << 20) | (0x5u << 8) | 0xFF;
     const Case cases[] = {
@@ -97,43 +98,28 @@ TEST(ConvertToTrueColor, EveryDepthGivesTheSameColours)
         // A 1-bit channel repeats to full scale; 2-bit 01 becomes 0x55.
         {"narrow fields", dibOf(1, 1, 16, masks(0x1, 0x6, 0), {le16({0x3})}, 0, true), {0xFF5500}},
         {"32-bit", dibOf(2, 1, 32, {}, {{1, 2, 3, 0xEE, 4, 5, 6, 0xEE}}), {0x030201, 0x060504}},
+        // The top row is the last in memory unless the height is negative.
+        {"bottom-up", dibOf(1, 2, 32, {}, twoRows), {0x060504, 0x030201}},
+        {"top-down", dibOf(1, -2, 32, {}, twoRows), {0x030201, 0x060504}},
     };
     for (const Case& c : cases) {
         const auto out = toTrueColor(c.dib);
-        DibHeader h;
-        ASSERT_TRUE(checkDib(out, &h)) << c.what;
+        DibHeader h, source;
+        ASSERT_TRUE(checkDib(out, &h) && readDibHeader(c.dib, source)) << c.what;
         EXPECT_EQ(h.bitCount, 24) << c.what;
-        for (uint32_t x = 0; x < c.topRow.size(); ++x)
-            EXPECT_EQ(pixelRgb(out, x, 0), c.topRow[x]) << c.what << " x " << x;
+        EXPECT_EQ(h.height, source.height) << c.what;
+        for (uint32_t i = 0; i < c.pixels.size(); ++i)
+            EXPECT_EQ(pixelRgb(out, i % uint32_t(h.width), i / uint32_t(h.width)), c.pixels[i]) << c.what << " " << i;
     }
-}
-
-TEST(ConvertToTrueColor, RowOrderIsKept)
-{
-    const std::vector<std::vector<uint8_t>> rows{{0x01, 0x02, 0x03, 0xEE}, {0x04, 0x05, 0x06, 0xEE}};
-    auto out = toTrueColor(dibOf(1, 2, 32, {}, rows));
-    EXPECT_EQ(pixelRgb(out, 0, 0), 0x060504u) << "top row is the last in memory";
-    EXPECT_EQ(pixelRgb(out, 0, 1), 0x030201u);
-    out = toTrueColor(dibOf(1, -2, 32, {}, rows));
-    DibHeader h;
-    ASSERT_TRUE(readDibHeader(out, h));
-    EXPECT_EQ(h.height, -2);
-    EXPECT_EQ(pixelRgb(out, 0, 0), 0x030201u);
 
     auto src = dibOf(1, 1, 24, {}, {{9, 8, 7}});
     putI32le(src.data() + 24, 2835);
     EXPECT_EQ(toTrueColor(src), src) << "24-bit copies unchanged";
-}
-
-TEST(ConvertToTrueColor, RefusesOwnBlockAndUnknownCompression)
-{
-    auto src = dibOf(1, 1, 24, {}, {{1, 2, 3}});
     ByteBuffer buffer;
     ASSERT_TRUE(buffer.assign(src.data(), uint32_t(src.size())));
-    EXPECT_FALSE(convertToTrueColor(buffer.bytes(), buffer));
+    EXPECT_FALSE(convertToTrueColor(buffer.bytes(), buffer)) << "its own block";
     putU32le(src.data() + 16, 2);
-    ByteBuffer out;
-    EXPECT_FALSE(convertToTrueColor(src, out));
+    EXPECT_FALSE(convertToTrueColor(src, buffer)) << "unknown compression";
 }
 
 TEST(MakeOrientedCopy, FlipsRowsAndSignBothWays)

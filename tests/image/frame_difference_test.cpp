@@ -51,62 +51,74 @@ protected:
     }
 };
 
-TEST_F(FrameDifference, IdenticalFrameBecomesOnePixelAtItsPosition)
+TEST_F(FrameDifference, CropKeepsTheChangeAndATableJustLargeEnough)
 {
-    setUp(20, 20, colors[5], 4, 3, std::vector<uint8_t>(12, 5));
-    Diff d = optimize(7, 8, kNoIndex, true);
-    EXPECT_FALSE(d.changed);
-    EXPECT_EQ(std::make_tuple(d.left, d.top, d.width, d.height), std::make_tuple(7, 8, 1u, 1u));
-
-    setUp(20, 20, colors[5], 4, 3, std::vector<uint8_t>(12, 5));
-    d = optimize(7, 8, kNoIndex, false);
-    EXPECT_TRUE(d.changed) << "without cropping a frame always counts as changed";
-    EXPECT_EQ(std::make_tuple(d.width, d.height, d.colorCount), std::make_tuple(4u, 3u, uint16_t(16)));
-    EXPECT_EQ(decoded().first, std::vector<uint8_t>(12, 5));
-}
-
-TEST_F(FrameDifference, CropShrinksTheTableToWhatTheChangeNeeds)
-{
-    // A 3-colour change in a 3x2 block at (4, 5) of an 8x8 frame with a transparent index.
-    std::vector<uint8_t> indices(64, 0);
-    const uint8_t block[6] = {1, 2, 3, 3, 2, 15};
-    for (int k = 0; k < 6; ++k)
-        indices[size_t((5 + k / 3) * 8 + 4 + k % 3)] = block[k];
-    setUp(10, 10, colors[0], 8, 8, indices);
-    Diff d = optimize(1, 1, 15, true);
-    EXPECT_TRUE(d.changed);
-    EXPECT_EQ(std::make_tuple(d.left, d.top, d.width, d.height), std::make_tuple(5, 6, 3u, 2u));
-    EXPECT_EQ(d.colorCount, 4) << "3 colours + transparent = 4 <= 16/2";
-    EXPECT_EQ(d.transparentIndex, 3);
-    auto [pixels, tableSize] = decoded();
-    EXPECT_EQ(tableSize, 4u);
-    EXPECT_EQ(pixels[5], 3) << "the transparent pixel maps to the reserved entry";
-    EXPECT_NE(pixels[0], 3);
-
-    // Six colours need 7 entries: a table of 8.
-    std::vector<uint8_t> six(64, 0);
-    for (int k = 0; k < 6; ++k)
+    // A 3-colour change in a 3x2 block at (4, 5) of an 8x8 frame; six colours
+    // in its first row; a two-colour frame with one changed pixel.
+    std::vector<uint8_t> block(64, 0), six(64, 0), dot(16, 0);
+    const uint8_t change[6] = {1, 2, 3, 3, 2, 15};
+    for (int k = 0; k < 6; ++k) {
+        block[size_t((5 + k / 3) * 8 + 4 + k % 3)] = change[k];
         six[size_t(k)] = uint8_t(k + 1);
+    }
     six[6] = 15;
-    setUp(10, 10, colors[0], 8, 8, six);
-    d = optimize(0, 0, 15, true);
-    EXPECT_EQ(d.colorCount, 8);
-    EXPECT_EQ(d.transparentIndex, 6);
-}
-
-TEST_F(FrameDifference, TwoColourFramesAndKeptColoursAreNeverReduced)
-{
-    const std::vector<uint32_t> two = {makeColor(0, 0, 0), makeColor(255, 255, 255)};
-    std::vector<uint8_t> dot(16, 0);
     dot[5] = 1;
-    setUp(4, 4, two[0], 4, 4, dot, two);
-    Diff d = optimize(0, 0, kNoIndex, true);
-    EXPECT_EQ(d.colorCount, 2);
-    EXPECT_EQ(d.width, 1u);
-
-    setUp(4, 4, colors[0], 2, 2, {9, 9, 9, 0});
-    EXPECT_EQ(optimize(0, 0, kNoIndex, true, false, true).colorCount, 16)
-        << "keep-colours keeps the global-table frame's table";
+    const std::vector<uint32_t> two = {makeColor(0, 0, 0), makeColor(255, 255, 255)};
+    struct Case {
+        const char* what;
+        uint32_t w, h;
+        std::vector<uint8_t> indices;
+        std::vector<uint32_t> table;
+        int64_t left, top;
+        uint16_t transparent;
+        bool crop, keepColors;
+        bool changed;
+        int64_t x, y;
+        uint32_t width, height;
+        uint16_t colorCount, transparentAfter;
+    };
+    const Case cases[] = {
+        {"identical", 4, 3, std::vector<uint8_t>(12, 0), colors, 7, 8, kNoIndex, true, false, false, 7, 8, 1, 1, 0, kNoIndex},
+        {"identical, not cropped", 4, 3, std::vector<uint8_t>(12, 0), colors, 7, 8, kNoIndex, false, false, true, 7, 8, 4, 3,
+         16, kNoIndex},
+        // 3 colours + transparent = 4 <= 16 / 2; six need 7 entries: 8.
+        {"block", 8, 8, block, colors, 1, 1, 15, true, false, true, 5, 6, 3, 2, 4, 3},
+        {"six colours", 8, 8, six, colors, 0, 0, 15, true, false, true, 0, 0, 6, 1, 8, 6},
+        // 1 colour + transparency needs 2 entries: see-through pixels must
+        // stay see-through in the reduced table.
+        {"one colour", 4, 1, {15, 3, 3, 15}, colors, 0, 0, 15, true, false, true, 1, 0, 2, 1, 2, 1},
+        {"two colours are never reduced", 4, 4, dot, two, 0, 0, kNoIndex, true, false, true, 1, 1, 1, 1, 2, kNoIndex},
+        {"kept colours", 2, 2, {9, 9, 9, 0}, colors, 0, 0, kNoIndex, true, true, true, 0, 0, 2, 2, 16, kNoIndex},
+        {"off to the right", 8, 6, std::vector<uint8_t>(48, 3), colors, 30, 2, kNoIndex, true, false, false, 30, 2, 1, 1, 0,
+         kNoIndex},
+        {"off below", 8, 6, std::vector<uint8_t>(48, 3), colors, 2, 30, kNoIndex, true, false, false, 2, 30, 1, 1, 0, kNoIndex},
+        {"far off", 8, 6, std::vector<uint8_t>(48, 3), colors, 65535, 65535, kNoIndex, true, false, false, 65535, 65535, 1, 1,
+         0, kNoIndex},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        setUp(20, 20, c.table[0], c.w, c.h, c.indices, c.table);
+        const Diff d = optimize(c.left, c.top, c.transparent, c.crop, false, c.keepColors);
+        EXPECT_EQ(std::make_tuple(d.changed, d.left, d.top, d.width, d.height),
+                  std::make_tuple(c.changed, c.x, c.y, c.width, c.height));
+        if (!c.changed)
+            continue;
+        EXPECT_EQ(d.colorCount, c.colorCount);
+        EXPECT_EQ(d.transparentIndex, c.transparentAfter);
+        // The written picture: the frame's pixels of the rectangle, in its
+        // own colours where the table was reduced.
+        const auto [pixels, tableSize] = decoded();
+        EXPECT_EQ(tableSize, c.colorCount);
+        ASSERT_EQ(pixels.size(), size_t(d.width) * d.height);
+        for (size_t i = 0; i < pixels.size(); ++i) {
+            const uint8_t was = c.indices[size_t(d.top - c.top + int64_t(i / d.width)) * c.w + size_t(d.left - c.left)
+                                          + i % d.width];
+            EXPECT_EQ(pixels[i] == d.transparentIndex, was == c.transparent) << i;
+            if (c.colorCount == c.table.size()) {
+                EXPECT_EQ(pixels[i], was) << i;
+            }
+        }
+    }
 }
 
 TEST_F(FrameDifference, UnchangedPixelsTakeTheTransparentIndexEverywhere)
@@ -119,17 +131,6 @@ TEST_F(FrameDifference, UnchangedPixelsTakeTheTransparentIndexEverywhere)
     for (size_t i = 0; i < after.size(); ++i)
         EXPECT_EQ(after[i], i == 14 ? 7 : 4) << i;
     EXPECT_EQ(decoded().first, after);
-}
-
-TEST_F(FrameDifference, OneColourChangeStillKeepsItsTransparentEntry)
-{
-    // 1 colour + transparency needs 2 entries; the reduced table must still
-    // have a transparent entry or see-through pixels would turn opaque.
-    setUp(4, 1, colors[0], 4, 1, {15, 3, 3, 15});
-    Diff d = optimize(0, 0, 15, true);
-    EXPECT_EQ(d.width, 2u);
-    ASSERT_NE(d.transparentIndex, kNoIndex);
-    EXPECT_LT(d.transparentIndex, d.colorCount);
 }
 
 TEST_F(FrameDifference, PixelsOverTheBackgroundAlwaysCountAsChanged)
@@ -145,18 +146,6 @@ TEST_F(FrameDifference, PixelsOverTheBackgroundAlwaysCountAsChanged)
     EXPECT_EQ(d.left, 2);
     EXPECT_EQ(d.width, 2u);
     EXPECT_EQ(test::indicesOf(r.image.bytes()), (std::vector<uint8_t>{3, 3, 0, 0}));
-}
-
-TEST_F(FrameDifference, FrameWhollyOffTheScreenBecomesOnePixelWhereItWas)
-{
-    for (const auto& [left, top] : {std::pair<int64_t, int64_t>{30, 2}, {2, 30}, {65535, 65535}}) {
-        setUp(10, 10, colors[0], 8, 6, std::vector<uint8_t>(48, 3));
-        Diff d = optimize(left, top, kNoIndex, true);
-        EXPECT_FALSE(d.changed);
-        EXPECT_EQ(d.left, left);
-        EXPECT_EQ(d.top, top);
-        EXPECT_EQ(d.width * d.height, 1u);
-    }
 }
 
 TEST_F(FrameDifference, RefusesWrongDepths)

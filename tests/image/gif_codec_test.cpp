@@ -90,16 +90,6 @@ TEST(GifEncode, TwoColourPictureIsByteExact)
     EXPECT_EQ(encode(indexedDib(2, 1, {0x000000, 0xFFFFFF}, {0, 1}, 1), 1), expected);
 }
 
-TEST(GifEncode, InterlacedTenRowsGoOutInPassOrder)
-{
-    const std::vector<uint8_t> rows{0, 1, 2, 3, 4, 5, 6, 7, 8, 9};
-    const std::vector<uint8_t> stream = encode(indexedDib(1, 10, std::vector<uint32_t>(16, 0), rows), 4, true);
-    EXPECT_EQ(stream[13 + 48 + 8 + 9], 0x40);
-    std::vector<uint8_t> order;
-    ASSERT_TRUE(LzwCodec().decompress(imageData(stream, 4).codes, 4, order));
-    EXPECT_EQ(order, (std::vector<uint8_t>{0, 8, 4, 2, 6, 1, 3, 5, 7, 9}));
-}
-
 TEST(GifEncode, SubBlocksAreFullExceptTheLast)
 {
     // Pixels whose neighbouring pairs never repeat give one code each: 9 bits
@@ -147,32 +137,20 @@ TEST(GifEncode, FewColoursAreWrittenExactlyByPixelCount)
 
     // Five colours for a 4-entry table go through the quantizer.
     const std::vector<uint32_t> five{0x0000FF, 0x00FF00, 0xFF0000, 0xFFFFFF, 0x000000, 0x0000FF, 0x00FF00, 0xFF0000};
+    // Each pixel takes the entry nearest to its colour.
     ASSERT_TRUE(decodeGifImage(encode(trueColorDib(4, 2, five), 2), back, 0, false));
-    EXPECT_EQ(tableOf(back.bytes()).size(), 4u);
-    for (uint8_t index : indicesOf(back.bytes()))
-        EXPECT_LT(index, 4);
-}
-
-TEST(GifEncode, EveryDepthAndRowOrderKeepsItsIndicesAndPadsTheTableWithZeros)
-{
-    Random random(11);
-    for (uint16_t depth : {1, 2, 4, 8}) {
-        for (bool topDown : {false, true}) {
-            std::vector<uint8_t> indices(13 * 5);
-            for (auto& v : indices)
-                v = uint8_t(random.next() % (1 << depth));
-            std::vector<uint32_t> colors;
-            for (uint32_t i = 0; i < std::min(1u << depth, 16u); ++i)
-                colors.push_back(0x102030 * (i + 1) & 0xFFFFFF);
-            for (auto& v : indices)
-                v = uint8_t(v % colors.size());
-            ByteBuffer back;
-            ASSERT_TRUE(decodeGifImage(encode(indexedDib(13, 5, colors, indices, depth, topDown), 8), back, 0, false));
-            EXPECT_EQ(indicesOf(back.bytes()), indices) << depth;
-            colors.resize(256, 0);
-            EXPECT_EQ(tableOf(back.bytes()), colors) << depth;
-        }
-    }
+    const std::vector<uint32_t> table = tableOf(back.bytes());
+    const std::vector<uint8_t> indices = indicesOf(back.bytes());
+    ASSERT_EQ(indices.size(), five.size());
+    auto distance = [](uint32_t a, uint32_t b) {
+        int d = 0;
+        for (int shift = 0; shift < 24; shift += 8)
+            d += (int(a >> shift & 0xFF) - int(b >> shift & 0xFF)) * (int(a >> shift & 0xFF) - int(b >> shift & 0xFF));
+        return d;
+    };
+    for (size_t i = 0; i < five.size(); ++i)
+        for (uint32_t entry : table)
+            EXPECT_LE(distance(five[i], table.at(indices[i])), distance(five[i], entry)) << i;
 }
 
 TEST(GifEncode, BackgroundAndTransparentColoursFindTheirEntries)
@@ -204,21 +182,6 @@ TEST(GifEncode, RefusesWhatItCannotWriteAndLeavesTheOutput)
 }
 
 // ---------------------------------------------------------------- reading
-
-TEST(GifDecode, FindsTheSignaturePastJunkButNotPastAZeroByte)
-{
-    const std::vector<uint8_t> junk{'x', 'G', 'I', 'F', '8', '8', 'a', 'G', 'I', 'F', '8', '7', 'a', 1, 2};
-    std::span<const uint8_t> span(junk);
-    ASSERT_TRUE(findGifSignature(span));
-    EXPECT_EQ(span.data(), junk.data() + 7);
-    EXPECT_EQ(span.size(), 8u);
-    for (std::vector<uint8_t> bad : {std::vector<uint8_t>{'x', 0, 'G', 'I', 'F', '8', '9', 'a'},
-                                     std::vector<uint8_t>{'G', 'I', 'F', '8', '9'}}) {
-        std::span<const uint8_t> badSpan(bad);
-        EXPECT_FALSE(findGifSignature(badSpan));
-        EXPECT_EQ(badSpan.data(), bad.data());
-    }
-}
 
 TEST(GifDecode, ReadsTheWantedImageWithItsOwnTable)
 {
@@ -278,23 +241,6 @@ TEST(GifDecode, OnlyControlBlocksBeforeTheWantedImageCount)
     EXPECT_EQ(indicesOf(dib.bytes()), (std::vector<uint8_t>{3}));
 }
 
-TEST(GifDecode, StreamThatEndsBeforeTheWantedImageLeavesTheOutput)
-{
-    test::GifBuilder gif;
-    gif.screen(1, 1, kFourRgb).image(0, 0, 1, 1, 0, {}, 8, lzw({0})).image(0, 0, 1, 1, 0, {}, 8, lzw({1})).trailer();
-    ByteBuffer out;
-    ASSERT_TRUE(out.assign(reinterpret_cast<const uint8_t*>("keep"), 4));
-    EXPECT_TRUE(decodeGifImage(gif.bytes, out, 3, false));
-    EXPECT_EQ(bytesOf(out), (std::vector<uint8_t>{'k', 'e', 'e', 'p'}));
-    // A stream that ends cleanly without its trailer ends there too; one cut
-    // inside an image before the wanted one is damaged.
-    gif.bytes.pop_back();
-    EXPECT_TRUE(decodeGifImage(gif.bytes, out, 3, false));
-    gif.bytes.resize(gif.bytes.size() - 2);
-    EXPECT_FALSE(decodeGifImage(gif.bytes, out, 3, false));
-    EXPECT_EQ(bytesOf(out), (std::vector<uint8_t>{'k', 'e', 'e', 'p'}));
-}
-
 TEST(GifDecode, ShortImageDataFillsWhatItCanAndLeavesZeros)
 {
     std::vector<uint8_t> pixels(40);
@@ -313,13 +259,19 @@ TEST(GifDecode, ShortImageDataFillsWhatItCanAndLeavesZeros)
     EXPECT_EQ(indicesOf(dib.bytes()), want);
 }
 
-TEST(GifDecode, RefusesBrokenStreams)
+TEST(GifDecode, RefusesBrokenStreamsAndLeavesTheOutputWithoutTheWantedImage)
 {
     test::GifBuilder good;
-    good.screen(2, 1, kFourRgb).image(0, 0, 2, 1, 0, {}, 8, lzw({0, 1})).trailer();
+    good.screen(2, 1, kFourRgb).image(0, 0, 2, 1, 0, {}, 8, lzw({0, 1})).image(0, 0, 2, 1, 0, {}, 8, lzw({1, 0}));
+    good.trailer();
     ByteBuffer out;
-    ASSERT_TRUE(decodeGifImage(good.bytes, out, 0, false));
-    out.release();
+    ASSERT_TRUE(out.assign(reinterpret_cast<const uint8_t*>("keep"), 4));
+    // No image 3: success with nothing read, also when the trailer is
+    // missing; a cut inside an earlier image is damage.
+    EXPECT_TRUE(decodeGifImage(good.bytes, out, 3, false));
+    EXPECT_TRUE(decodeGifImage(std::span(good.bytes).first(good.bytes.size() - 1), out, 3, false));
+    EXPECT_FALSE(decodeGifImage(std::span(good.bytes).first(good.bytes.size() - 3), out, 3, false));
+    EXPECT_FALSE(decodeGifImage(good.bytes, out, -1, false));
     // Every truncation before the image data fails cleanly.
     for (size_t n = 0; n < 13 + 12 + 10 + 1; ++n)
         EXPECT_FALSE(decodeGifImage(std::span(good.bytes).first(n), out, 0, false)) << n;
@@ -329,16 +281,15 @@ TEST(GifDecode, RefusesBrokenStreams)
     badCodeSize.bytes[13 + 12 + 10] = 12;
     for (const test::GifBuilder* bad : {&noTable, &zeroWidth, &badCodeSize})
         EXPECT_FALSE(decodeGifImage(bad->bytes, out, 0, false));
-    EXPECT_FALSE(decodeGifImage(good.bytes, out, -1, false));
-    EXPECT_TRUE(out.empty());
+    EXPECT_EQ(bytesOf(out), (std::vector<uint8_t>{'k', 'e', 'e', 'p'}));
 }
 
 // ---------------------------------------------------------------- oracles
 
 #ifdef ZELL_HAVE_GIFLIB
 
-// Every depth, both row orders of writing, odd sizes, 1x1, 4096 wide, and a
-// 300x200 picture noisy enough that the code table is cleared many times.
+// Every depth, interlaced or not, odd sizes, 1x1, 4096 wide, and a 300x200
+// picture noisy enough that the code table is cleared many times.
 template <typename Check>
 void forEachOracleCase(uint64_t seed, Check check)
 {
@@ -364,8 +315,11 @@ TEST(GifOracle, GiflibReadsWhatWeWrite)
 {
     forEachOracleCase(5, [](uint32_t w, uint32_t h, int bits, bool interlace, const std::vector<uint32_t>& colors,
                             const std::vector<uint8_t>& indices) {
+        // The picture in the smallest depth that holds it, odd heights top-down.
+        const uint16_t depth = bits == 1 ? 1 : bits == 2 ? 2 : bits <= 4 ? 4 : 8;
         std::vector<test::GiflibImage> images;
-        ASSERT_TRUE(test::giflibDecode(encode(indexedDib(w, h, colors, indices), bits, interlace), images));
+        ASSERT_TRUE(test::giflibDecode(encode(indexedDib(w, h, colors, indices, depth, h % 2 == 1), bits, interlace),
+                                       images));
         ASSERT_EQ(images.size(), 1u);
         EXPECT_EQ(images[0].interlaced, interlace);
         EXPECT_EQ(images[0].indices, indices);

@@ -128,50 +128,47 @@ TEST(LzwCodec, ClearCodeWithTwelveBitsAfterEntry4096ThenNineBitCodes)
     EXPECT_EQ(decompress(out, 8), data);
 }
 
-TEST(LzwCodec, CodeSizeOneIsTakenAsItStandsAndBadSizesAreRefused)
+TEST(LzwCodec, DecodingStopsAtCorruptCodesAndEndOfInputKeepingWhatCameOut)
 {
-    // 0x32 holds clear, 0, end as 2-bit codes; read with 3 or 4 bits it would give 2.
-    EXPECT_EQ(decompress({0x32}, 1), (std::vector<uint8_t>{0}));
-    const std::vector<uint8_t> data{1, 0, 1, 1, 0, 0, 1, 1, 1, 1, 0};
-    EXPECT_EQ(decompress(compress(data, 1), 1), data);
-
-    LzwCodec codec;
-    std::vector<uint8_t> out{9};
-    for (int size : {0, 9}) {
-        EXPECT_FALSE(codec.compress(data, size, out));
-        EXPECT_FALSE(codec.decompress(data, size, out));
+    struct Case {
+        const char* what;
+        std::vector<uint8_t> stream;
+        int minCodeSize;
+        bool ok;
+        std::vector<uint8_t> out; // starts as {9}: refusals leave it
+    };
+    const Case cases[] = {
+        // Clear, 0, end as 2-bit codes; read with 3 or 4 bits it would give 2.
+        {"code size 1 as it stands", {0x32}, 1, true, {0}},
+        {"code 7, next free 6", pack({{1, 3}, {7, 3}, {5, 3}}), 2, true, {1}},
+        {"code 9 (4 bits), next free 8", pack({{1, 3}, {2, 3}, {0, 3}, {9, 4}, {5, 4}}), 2, true, {1, 2, 0}},
+        {"string code right after a clear", pack({{3, 3}, {4, 3}, {6, 3}}), 2, true, {3}},
+        {"nothing decodable", pack({{6, 3}}), 2, false, {}},
+        // No end code: the 7 bits filling the second byte hold one more
+        // 4-bit code (0); 3 bits are left over.
+        {"no end code", pack({{1, 3}, {2, 3}, {3, 3}}), 2, true, {1, 2, 3, 0}},
+        {"empty", {}, 8, false, {9}},
+        {"code size 0", {0x32}, 0, false, {9}},
+        {"code size 9", {0x32}, 9, false, {9}},
+    };
+    for (const Case& c : cases) {
+        std::vector<uint8_t> out{9};
+        EXPECT_EQ(LzwCodec().decompress(c.stream, c.minCodeSize, out), c.ok) << c.what;
+        EXPECT_EQ(out, c.out) << c.what;
     }
-    EXPECT_FALSE(codec.compress({}, 8, out));
-    EXPECT_FALSE(codec.decompress({}, 8, out));
-    EXPECT_EQ(out, (std::vector<uint8_t>{9}));
-}
 
-TEST(LzwCodec, CorruptCodesStopAndKeepWhatWasDecoded)
-{
-    // Code 7 while the next free code is 6.
-    EXPECT_EQ(decompress(pack({{1, 3}, {7, 3}, {5, 3}}), 2), (std::vector<uint8_t>{1}));
-    // Code 9 (4 bits by now) while the next free code is 8.
-    EXPECT_EQ(decompress(pack({{1, 3}, {2, 3}, {0, 3}, {9, 4}, {5, 4}}), 2), (std::vector<uint8_t>{1, 2, 0}));
-    // A string code right after a clear has nothing to build on.
-    EXPECT_EQ(decompress(pack({{3, 3}, {4, 3}, {6, 3}}), 2), (std::vector<uint8_t>{3}));
-    // Nothing decodable at all.
-    LzwCodec codec;
-    std::vector<uint8_t> out;
-    EXPECT_FALSE(codec.decompress(pack({{6, 3}}), 2, out));
-    EXPECT_TRUE(out.empty());
-}
+    const std::vector<uint8_t> bits{1, 0, 1, 1, 0, 0, 1, 1, 1, 1, 0};
+    EXPECT_EQ(decompress(compress(bits, 1), 1), bits);
+    std::vector<uint8_t> untouched{9};
+    for (int size : {0, 9})
+        EXPECT_FALSE(LzwCodec().compress(bits, size, untouched)) << size;
+    EXPECT_FALSE(LzwCodec().compress({}, 8, untouched));
+    EXPECT_EQ(untouched, (std::vector<uint8_t>{9}));
 
-TEST(LzwCodec, StopsAtEndOfInputAndAtTheOutputLimit)
-{
-    // No end code: reading goes on to the last whole code. The 7 bits that
-    // fill the second byte hold one more 4-bit code (0); 3 bits are left.
-    EXPECT_EQ(decompress(pack({{1, 3}, {2, 3}, {3, 3}}), 2), (std::vector<uint8_t>{1, 2, 3, 0}));
     const std::vector<uint8_t> data = distinctPairs(5000);
-    const std::vector<uint8_t> codes = compress(data, 8);
-    std::vector<uint8_t> out;
-    LzwCodec codec;
-    ASSERT_TRUE(codec.decompress(codes, 8, out, 1234));
-    EXPECT_EQ(out, std::vector<uint8_t>(data.begin(), data.begin() + 1234));
+    std::vector<uint8_t> limited;
+    ASSERT_TRUE(LzwCodec().decompress(compress(data, 8), 8, limited, 1234));
+    EXPECT_EQ(limited, std::vector<uint8_t>(data.begin(), data.begin() + 1234));
 }
 
 TEST(LzwCodec, OneCodecRoundTripsManyCallsOfDifferentSizes)

@@ -4,8 +4,10 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <tuple>
 #include <vector>
 
+#include "support/indexed_dib.h"
 #include "support/test_support.h"
 
 namespace zell {
@@ -83,43 +85,39 @@ TEST(NeuQuantSchedule, SampleFactorAndStepFollowTheLength)
     EXPECT_EQ(neuQuantSchedule(3 * 499 * 491 * 487).step, 3u * 503u);
 }
 
-// 300 pixels with 257 colours: the smallest picture of the edge case.
-TEST(NeuralQuantizer, SmallTrueColourPictureGetsFullTableAndNearestEntries)
+TEST(NeuralQuantizer, TrueColourGetsAFullTableAndEveryPixelItsNearestEntry)
 {
-    std::vector<uint32_t> pixels;
+    // 300 pixels with 257 colours, the smallest picture worth a network; four
+    // flat areas of 32 x 24, top-down.
+    std::vector<uint32_t> small, flat;
     for (uint32_t i = 0; i < 300; ++i)
-        pixels.push_back(i < 257 ? i * 0x010305 % 0xFFFFFF : 0x808080);
-    NeuralQuantizer q;
-    ByteBuffer out;
-    ASSERT_TRUE(q.reduce(trueColor(20, 15, pixels), out));
-    const Reduced r = read(out);
-    EXPECT_EQ(r.header.bitCount, 8);
-    EXPECT_EQ(r.header.clrUsed, 0u);
-    EXPECT_EQ(r.header.width, 20);
-    EXPECT_EQ(r.header.height, 15);
-    EXPECT_EQ(r.header.sizeImage, 20u * 15u);
-    ASSERT_EQ(r.table.size(), 256u);
-    EXPECT_EQ(out.size(), 40u + 1024u + 300u);
-    // The green-ordered search must find an entry at the least L1 distance.
-    expectNearestEntries(r, pixels);
-}
-
-TEST(NeuralQuantizer, FlatAreasKeepTheirColours)
-{
+        small.push_back(i < 257 ? i * 0x010305 % 0xFFFFFF : 0x808080);
     const uint32_t colours[4] = {0xE01020, 0x10C040, 0x2030F0, 0xF0F0F0};
-    std::vector<uint32_t> pixels;
-    for (int y = 0; y < 48; ++y) {
-        for (int x = 0; x < 64; ++x)
-            pixels.push_back(colours[(y / 24) * 2 + x / 32]);
+    for (uint32_t i = 0; i < 64 * 48; ++i)
+        flat.push_back(colours[(i / 64 / 24) * 2 + i % 64 / 32]);
+    struct Case {
+        int32_t width, height;
+        const std::vector<uint32_t>& pixels;
+        int worst; // the largest L1 error allowed; 0: no bound (257 colours)
+    };
+    for (const Case& c : {Case{20, 15, small, 0}, Case{64, -48, flat, 6}}) {
+        SCOPED_TRACE(c.width);
+        NeuralQuantizer q;
+        ByteBuffer out;
+        ASSERT_TRUE(q.reduce(trueColor(c.width, c.height, c.pixels), out));
+        const Reduced r = read(out);
+        EXPECT_EQ(std::make_tuple(r.header.bitCount, r.header.clrUsed, r.header.width, r.header.height),
+                  std::make_tuple(uint16_t(8), 0u, c.width, c.height));
+        const uint32_t pixels = uint32_t(c.width * std::abs(c.height));
+        EXPECT_EQ(uint64_t(r.header.sizeImage), dibStride(c.width, 8) * uint64_t(std::abs(c.height)));
+        ASSERT_EQ(r.table.size(), 256u);
+        EXPECT_EQ(out.size(), 40u + 1024u + r.header.sizeImage);
+        EXPECT_EQ(r.indices.size(), pixels);
+        // The green-ordered search must find an entry at the least L1 distance.
+        expectNearestEntries(r, c.pixels);
+        for (size_t i = 0; c.worst && i < c.pixels.size(); ++i)
+            ASSERT_LE(l1(r.table[r.indices[i]], c.pixels[i]), c.worst) << "pixel " << i;
     }
-    NeuralQuantizer q;
-    ByteBuffer out;
-    ASSERT_TRUE(q.reduce(trueColor(64, -48, pixels), out));
-    const Reduced r = read(out);
-    EXPECT_EQ(r.header.height, -48);
-    expectNearestEntries(r, pixels);
-    for (size_t i = 0; i < pixels.size(); ++i)
-        ASSERT_LE(l1(r.table[r.indices[i]], pixels[i]), 6) << "pixel " << i;
 }
 
 TEST(NeuralQuantizer, PaletteAndOtherDepths)
@@ -129,11 +127,13 @@ TEST(NeuralQuantizer, PaletteAndOtherDepths)
     b.table = quads({0x000000, 0xFF0000, 0x00FF00, 0x0000FF});
     b.table.resize(16 * 4, 0);
     b.rows = {{0x01, 0x20}, {0x30, 0x00}};
-    const auto palette = b.build();
     NeuralQuantizer q;
-    ByteBuffer out;
-    ASSERT_TRUE(q.reduce(palette, out));
-    EXPECT_TRUE(std::equal(palette.begin(), palette.end(), out.bytes().begin(), out.bytes().end()));
+    // Palette pictures, 8-bit ones too, are copied as they are.
+    for (const auto& palette : {b.build(), test::indexedDib(3, 2, {0x000000, 0x0000FF, 0x00FF00}, {0, 1, 2, 2, 1, 0})}) {
+        ByteBuffer out;
+        ASSERT_TRUE(q.reduce(palette, out));
+        EXPECT_TRUE(std::equal(palette.begin(), palette.end(), out.bytes().begin(), out.bytes().end()));
+    }
 
     // A 32-bit picture reduces like its 24-bit equivalent.
     DibBuilder wide;

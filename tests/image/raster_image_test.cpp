@@ -60,9 +60,9 @@ TEST(RasterImage, PixelIndexCountsRowsFromTheTop)
 {
     RasterImage picture;
     EXPECT_EQ(picture.pixelIndex(0, 0), 0) << "no picture";
-    ASSERT_TRUE(picture.setDib(eightBit(3, 2, {{0, 1, 2}, {3, 9, 1}})));
+    ASSERT_TRUE(picture.setDib(eightBit(3, 2, {{0, 1, 2}, {3, 4, 1}})));
     EXPECT_EQ(picture.pixelIndex(0, 0), 3);
-    EXPECT_EQ(picture.pixelIndex(1, 0), -1) << "index 9 is beyond a 4-entry table";
+    EXPECT_EQ(picture.pixelIndex(1, 0), -1) << "index 4 is beyond a 4-entry table";
     EXPECT_EQ(picture.pixelIndex(2, 1), 2);
     EXPECT_EQ(picture.pixelIndex(3, 0), -1);
     EXPECT_EQ(picture.pixelIndex(-1, 0), -1);

@@ -155,6 +155,14 @@ std::vector<uint8_t> lzw(const std::vector<uint8_t>& indices)
     return codes;
 }
 
+// Two frames of a four-colour table whose transparent index is 5.
+test::GifBuilder transparentBeyondTheTable()
+{
+    return test::GifBuilder().screen(2, 1, test::testPalette(4))
+        .control(0x05, 10, 5).image(0, 0, 2, 1, 0, {}, 2, lzw({1, 2}))
+        .control(0x05, 10, 5).image(0, 0, 2, 1, 0, {}, 2, lzw({3, 0})).trailer();
+}
+
 // Recipes for what composers get wrong: transparency at or beyond the table,
 // every disposal, frames partly or wholly off the screen, local tables.
 TEST(Compositor, EveryCallerShowsWhatGiflibShows)
@@ -166,9 +174,7 @@ TEST(Compositor, EveryCallerShowsWhatGiflibShows)
         test::GifBuilder gif;
     };
     std::vector<Recipe> recipes;
-    recipes.push_back({"transparent index beyond the table", test::GifBuilder()
-        .screen(2, 1, four).control(0x05, 10, 5).image(0, 0, 2, 1, 0, {}, 2, lzw({1, 2}))
-        .control(0x05, 10, 5).image(0, 0, 2, 1, 0, {}, 2, lzw({3, 0})).trailer()});
+    recipes.push_back({"transparent index beyond the table", transparentBeyondTheTable()});
     recipes.push_back({"transparent index 0 over every disposal", test::GifBuilder()
         .screen(3, 2, four).control(0x01, 5, 0).image(0, 0, 3, 2, 0, {}, 2, lzw({1, 2, 3, 3, 2, 1}))
         .control(0x09, 5, 0).image(1, 0, 2, 2, 0, {}, 2, lzw({0, 3, 2, 0}))
@@ -187,9 +193,7 @@ TEST(Compositor, EveryCallerShowsWhatGiflibShows)
 TEST(Compositor, CommandsAcceptATransparentIndexBeyondTheTable)
 {
     const auto palette = test::testPalette(4);
-    const auto gif = test::GifBuilder().screen(2, 1, palette)
-        .control(0x05, 10, 5).image(0, 0, 2, 1, 0, {}, 2, lzw({1, 2}))
-        .control(0x05, 10, 5).image(0, 0, 2, 1, 0, {}, 2, lzw({3, 0})).trailer().bytes;
+    const auto gif = transparentBeyondTheTable().bytes;
     test::ScratchDir dir;
     const std::string in = dir.str() + "in.gif";
     test::writeFile(in, gif);

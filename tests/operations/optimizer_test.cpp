@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdio>
+#include <tuple>
 
 #include "document/gif_export.h"
 #include "image/gif_codec.h"
@@ -222,8 +223,13 @@ TEST(Optimizer, InterlacedFramesAreWrittenPlainAndSaidSo)
 // frame, work file and the global table as they were.
 TEST(Optimizer, FailureMidRunChangesNothing)
 {
-    for (const bool unreadable : {false, true}) {
-        SCOPED_TRACE(unreadable ? "unreadable work file" : "write failure");
+    const std::tuple<const char*, bool, uint32_t> cases[] = {
+        {"write failure", false, kAll},
+        {"unreadable work file", true, kAll & ~kSaveAutoTransparency},
+        {"unreadable work file while the table is rebuilt", true, kAll},
+    };
+    for (const auto& [what, unreadable, options] : cases) {
+        SCOPED_TRACE(what);
         AnimationFixture a;
         a.screen(24, 24);
         a.globalTable({kA, kB, kC, makeColor(1, 2, 3)});
@@ -235,10 +241,12 @@ TEST(Optimizer, FailureMidRunChangesNothing)
         const test::DocumentState before = test::snapshot(a.document());
         int writes = 0;
         const WriteFault fault = [&](int index) { return ++writes, unreadable || index != 3; };
-        EXPECT_FALSE(optimize(a.document(), unreadable ? kAll & ~kSaveAutoTransparency : kAll, fault));
+        EXPECT_FALSE(optimize(a.document(), options, fault));
         EXPECT_EQ(test::snapshot(a.document()), before);
-        if (unreadable)
+        if (unreadable) {
+            EXPECT_TRUE(options != kAll || writes == 0) << "the table is rebuilt before any frame is staged";
             continue;
+        }
         EXPECT_EQ(writes, 4) << "frames 0 to 2 were staged first (the table was rebuilt)";
         ASSERT_TRUE(optimize(a.document(), kAll));
         EXPECT_EQ(a.document().frames.count(), 5);

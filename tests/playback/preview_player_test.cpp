@@ -80,13 +80,16 @@ TEST_F(Player, SpeedScalesTheWaitAndIsReadOnEveryTick)
     host.speedPosition = -2;
     ASSERT_TRUE(player.start());
     EXPECT_EQ(host.busy, 1);
+    EXPECT_EQ(player.msUntilDue(), 400u);
     advance(399);
     EXPECT_EQ(host.shown, std::vector<int>({0})) << "100 ms at 1/4 speed is 400 ms";
+    EXPECT_EQ(player.msUntilDue(), 1u);
     advance(1);
     EXPECT_EQ(host.shown.size(), 2u);
     host.speedPosition = 2;
     advance(24);
     EXPECT_EQ(host.shown.size(), 2u);
+    EXPECT_EQ(player.msUntilDue(), 1u);
     advance(1);
     EXPECT_EQ(host.shown, std::vector<int>({0, 1, 2})) << "25 ms at 4x";
     // A change during a wait applies at once: 60 ms elapsed at 1/4 is 15 ms, at 2x 120 ms.
@@ -148,6 +151,7 @@ TEST_F(Player, DisposalAndWrapRestartTheBaseAndStoppingPointsAtTheNextFrame)
     player.toggle();
     EXPECT_FALSE(player.playing());
     EXPECT_EQ(host.stoppedAt, 1) << "stopping points at the frame after the one shown";
+    EXPECT_EQ(player.msUntilDue(), kWaitForInput) << "nothing is due when stopped";
     EXPECT_EQ(host.busy, 0);
     EXPECT_TRUE(player.statusText().empty());
 }
