@@ -86,6 +86,9 @@ void ImageViewWindow::buildControls()
     transparency_ = new PlayerButton(PlayerButton::Label, this);
     transparency_->setText(QStringLiteral("透"));
     transparency_->setCheckable(true);
+    // Checked while their mode is on; the player decides, not the click.
+    fastForward_->setCheckable(true);
+    frameStep_->setCheckable(true);
     zoom_ = makeTrackbar(-1, 3, this);
     status_ = new QLabel(this);
     status_->setAutoFillBackground(true);
