@@ -47,6 +47,9 @@ void PlayerButton::paintEvent(QPaintEvent*)
     p.drawControl(QStyle::CE_PushButtonBevel, option);
 
     const QRect inner = rect().adjusted(2, 2, -2, -2);
+    // The style's pressed look is faint; a mode that is on must show from afar.
+    if (looksPushed())
+        p.fillRect(inner, QColor(0, 0, 0, 48));
     const qreal h = inner.height();
     const qreal shift = looksPushed() ? 1 : 0;
     const QColor ink = palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::ButtonText);
@@ -73,12 +76,8 @@ void PlayerButton::paintEvent(QPaintEvent*)
             p.setRenderHint(QPainter::Antialiasing, false);
             p.fillRect(rect().adjusted(dx, dy, -dx, -dy).translated(int(shift), int(shift)), Qt::black);
         } else {
-            QStyleOption arrow;
-            arrow.initFrom(this);
-            const int side = int(h * 0.6);
-            arrow.rect = QRect(0, 0, side, side);
-            arrow.rect.moveCenter(rect().center() + QPoint(int(shift), int(shift)));
-            p.drawPrimitive(QStyle::PE_IndicatorArrowRight, arrow);
+            // A play sign: one triangle, centred.
+            drawTriangle(p, inner.left() + (inner.width() - h / 4) / 2 + shift, top, h);
         }
         break;
     case Label:

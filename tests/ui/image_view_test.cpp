@@ -372,8 +372,9 @@ private slots:
         PlayerButton* play = f.view.button(1203);
         PlayerButton* fast = f.view.button(1204);
         PlayerButton* step = f.view.button(1205);
-        const auto centre = [](QWidget* w) { return w->grab().toImage().pixel(w->width() / 2, w->height() / 2); };
-        QVERIFY(centre(play) != qRgb(0, 0, 0));
+        // Inside the stop sign's square, beside the play sign's triangle.
+        const auto corner = [](QWidget* w) { return w->grab().toImage().pixel(w->width() / 3, w->height() / 3); };
+        QVERIFY(corner(play) != qRgb(0, 0, 0));
 
         QTest::mouseClick(fast, Qt::LeftButton);
         QVERIFY(fast->looksPushed() && !step->looksPushed());
@@ -381,7 +382,7 @@ private slots:
         QVERIFY(!fast->looksPushed() && step->looksPushed());
         QTest::mouseClick(play, Qt::LeftButton);
         QVERIFY(f.view.player().playing() && play->playing());
-        QCOMPARE(centre(play), qRgb(0, 0, 0)); // the stop sign
+        QCOMPARE(corner(play), qRgb(0, 0, 0)); // the stop sign
         QVERIFY(!f.view.button(1207)->isEnabled());
         QCOMPARE(f.view.playTimer().interval(), 100); // frame-step: 1024 ms, redrawn meanwhile
         QTest::mouseClick(step, Qt::LeftButton);
