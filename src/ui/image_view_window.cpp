@@ -96,8 +96,10 @@ void ImageViewWindow::buildControls()
     status_->setTextFormat(Qt::PlainText);
     const std::pair<QWidget*, int> tips[] = {{play_, 20178},  {fastForward_, 20179},  {frameStep_, 20180},
                                              {speed_, 20181}, {transparency_, 20182}, {zoom_, 20183}};
-    for (auto [widget, text] : tips)
+    for (auto [widget, text] : tips) {
         widget->setToolTip(loadText(text));
+        widget->setToolTipDuration(32767);
+    }
 
     connect(play_, &QAbstractButton::clicked, this, &ImageViewWindow::togglePlay);
     connect(fastForward_, &QAbstractButton::clicked, this, [this] { pressMode(kModeFastForward); });
@@ -439,6 +441,15 @@ void ImageViewWindow::changeEvent(QEvent* event)
     ToolWindow::changeEvent(event);
     if (event->type() == QEvent::ActivationChange && isActiveWindow())
         emit activated();
+}
+
+void ImageViewWindow::hideEvent(QHideEvent* event)
+{
+    // Playing holds the main window disabled; hidden or minimised (also the
+    // window system's hide), a tool window without a taskbar entry could not
+    // be reached to stop it.
+    stopPlayback();
+    ToolWindow::hideEvent(event);
 }
 
 } // namespace zell

@@ -436,6 +436,17 @@ private slots:
         QVERIFY(window.isEnabled());
         QCoreApplication::processEvents();
         QCOMPARE(doc.model.currentIndex(), 1); // the frame that would have come next
+
+        // Minimised or hidden, the view stops so that the main window comes back.
+        view.togglePlay();
+        view.showMinimized();
+        QVERIFY(!view.player().playing() && window.isEnabled());
+        view.showNormal();
+        view.togglePlay();
+        view.hide();
+        QVERIFY(!view.player().playing() && window.isEnabled());
+        view.show();
+        QCoreApplication::processEvents();
         window.frameList()->select(0);
 
         // A right click in transparent mode clears the frame's transparent colour.
