@@ -57,7 +57,7 @@ QSlider* makeTrackbar(int minimum, int maximum, QWidget* parent)
 } // namespace
 
 ImageViewWindow::ImageViewWindow(DocumentModel& document, Clock* clock)
-    : ToolWindow(ownText(204), QSize(420, 360)), document_(document),
+    : ToolWindow(ownText(204), QSize(520, 400)), document_(document),
       ownClock_(clock ? nullptr : std::make_unique<SteadyClock>()), clock_(clock ? *clock : *ownClock_)
 {
     player_ = std::make_unique<PreviewPlayer>(static_cast<PlayerHost&>(*this), clock_, playerTexts());
