@@ -19,6 +19,7 @@
 #include "ui/main_window.h"
 #include "ui/player_buttons.h"
 #include "ui/test_document.h"
+#include "ui/thumbnail_cache.h"
 #include "ui/ui_test.h"
 
 namespace zell::test {
@@ -409,6 +410,18 @@ private slots:
         QTest::keyClick(&f.view, Qt::Key_Escape);
         QVERIFY(!f.view.player().playing());
         QVERIFY(!f.view.isVisible());
+    }
+
+    void thumbnailsShowTheFramesColours()
+    {
+        // Wrongly offset rows read beyond the picture (and its end).
+        TestDocument doc;
+        addPicture(doc, 8, 6, [](int, int y) { return uint8_t(y < 3 ? 1 : 2); });
+        ThumbnailCache cache;
+        const QImage small = cache.thumbnail(doc.model, 0);
+        QVERIFY(!small.isNull());
+        QCOMPARE(small.pixel(0, 0), rgbOf(kGreen));
+        QCOMPARE(small.pixel(small.width() - 1, small.height() - 1), rgbOf(kBlue));
     }
 
     void mainWindowKeepsTheViewAndTakesItsPicks()
