@@ -12,9 +12,11 @@
 #include "app/message_box.h"
 #include "app/profile.h"
 #include "app/string_table.h"
+#include "document/screen_composer.h"
 #include "ui/animation_panel.h"
 #include "ui/document_model.h"
 #include "ui/frame_list_view.h"
+#include "ui/image_view_window.h"
 #include "ui/property_panel.h"
 #include "ui/settings_dialog.h"
 #include "ui/tool_window.h"
@@ -49,15 +51,63 @@ MainWindow::MainWindow(DocumentModel& document, const Profile& profile, std::str
     resize(std::max(560, list_->horizontalHeader()->length() + 48), 680);
 
     palette_ = std::make_unique<ToolWindow>(ownText(203), QSize(280, 320));
-    imageView_ = std::make_unique<ToolWindow>(ownText(204), QSize(320, 280));
+    auto* view = new ImageViewWindow(document_);
+    imageView_.reset(view);
+    imageViewWindow_ = view;
     for (ToolWindow* w : {palette_.get(), imageView_.get()})
         w->applyToolWindowStyle(profile_);
 
     connect(&document_, &DocumentModel::frameCountChanged, this, &MainWindow::updateCommands);
     updateCommands();
+    connectImageView();
 }
 
 MainWindow::~MainWindow() = default;
+
+void MainWindow::connectImageView()
+{
+    ImageViewWindow* view = imageViewWindow_;
+    const auto showSettings = [this, view] {
+        const GifSettings& s = document_.settings();
+        view->setScreenSize(s.screenWidth, s.screenHeight);
+        view->setBackgroundColor(backgroundColor(s));
+    };
+    connect(&document_, &DocumentModel::frameCountChanged, view, &ImageViewWindow::setFrameCount);
+    connect(&document_, &DocumentModel::frameSelected, view, &ImageViewWindow::showFrame);
+    connect(&document_, &DocumentModel::settingsChanged, view, showSettings);
+    connect(&document_, &DocumentModel::globalTableChanged, view, [showSettings, view] {
+        showSettings();
+        view->refreshFrame();
+    });
+    connect(&document_, &DocumentModel::framesEdited, view, [this, view](int first, int last) {
+        const int current = document_.currentIndex();
+        if (current >= first && current <= last)
+            view->refreshFrame();
+    });
+    connect(view, &ImageViewWindow::frameRequested, list_, &FrameListView::select);
+    connect(view, &ImageViewWindow::busyChanged, this, [this](bool busy) { setBusy(busy, kImageViewWindow); });
+    connect(view, &ImageViewWindow::paletteToggleRequested, this, &MainWindow::togglePalette);
+    connect(view, &ImageViewWindow::activated, this, [this] { raiseWindowGroup(kImageViewWindow, 0); });
+    connect(view, &ImageViewWindow::colorIndexPicked, this, &MainWindow::pickColorIndex);
+    showSettings();
+    view->setFrameCount(document_.frameCount());
+    view->showFrame(document_.currentIndex());
+}
+
+void MainWindow::pickColorIndex(int target, int index)
+{
+    // Until the palette window takes these over, the picks go straight to the
+    // document: target 0 the background entry, 1 the current frame's
+    // transparent index; -1 clears.
+    if (target == 0) {
+        if (index >= 0)
+            document_.editSettings([index](GifSettings& s) { s.globalColorTable.backgroundIndex = uint16_t(index); });
+        return;
+    }
+    if (document_.currentFrame())
+        document_.setAttribute({document_.currentIndex()}, FrameAttribute::Transparent,
+                               index < 0 ? kNoIndex : uint32_t(index));
+}
 
 QAction* MainWindow::addCommand(QMenu* menu, int command, const QKeySequence& key, void (MainWindow::*slot)())
 {

@@ -17,6 +17,7 @@ namespace zell {
 class AnimationPanel;
 class DocumentModel;
 class FrameListView;
+class ImageViewWindow;
 class Profile;
 class PropertyPanel;
 class ToolWindow;
@@ -47,6 +48,7 @@ public:
     PropertyPanel* propertyPanel() const { return properties_; }
     ToolWindow* paletteWindow() const { return palette_.get(); }
     ToolWindow* imageViewWindow() const { return imageView_.get(); }
+    ImageViewWindow* imageView() const { return imageViewWindow_; }
 
 signals:
     // The window accepted its closing and saved the tool windows' places:
@@ -71,6 +73,8 @@ private:
     void selectAll();
     void togglePalette();
     void toggleImageView();
+    void connectImageView();
+    void pickColorIndex(int target, int index);
 
     DocumentModel& document_;
     const Profile& profile_;
@@ -82,6 +86,7 @@ private:
     std::map<int, QAction*> actions_;
     std::unique_ptr<ToolWindow> palette_;
     std::unique_ptr<ToolWindow> imageView_;
+    ImageViewWindow* imageViewWindow_ = nullptr;
 };
 
 } // namespace zell

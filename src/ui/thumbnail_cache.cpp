@@ -17,9 +17,9 @@ QImage dibToImage(std::span<const uint8_t> dib)
     QImage out(width, height, QImage::Format_RGB888);
     if (out.isNull())
         return {};
-    const uint8_t* bits = dib.data() + dibBitsOffset(header);
     for (int y = 0; y < height; ++y) {
-        const uint8_t* from = bits + dibRowOffset(header, uint32_t(y));
+        // The row offset counts from the DIB's start, header included.
+        const uint8_t* from = dib.data() + dibRowOffset(header, uint32_t(y));
         uchar* to = out.scanLine(y);
         for (int x = 0; x < width; ++x) {
             to[3 * x] = from[3 * x + 2];

@@ -9,7 +9,7 @@ namespace zell {
 
 class Profile;
 
-class ToolWindow final : public QWidget {
+class ToolWindow : public QWidget {
     Q_OBJECT
 public:
     ToolWindow(const QString& title, const QSize& designed);

@@ -1,0 +1,269 @@
+#include "ui/image_canvas.h"
+
+#include <QApplication>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QScrollBar>
+#include <QWheelEvent>
+
+#include <algorithm>
+
+#include "image/dib.h"
+
+namespace zell {
+
+namespace {
+
+QColor toQColor(uint32_t color)
+{
+    return QColor(colorRed(color), colorGreen(color), colorBlue(color));
+}
+
+bool maskOpaque(const uint8_t* bits, uint32_t x)
+{
+    return (bits[x >> 3] & (0x80u >> (x & 7))) != 0;
+}
+
+} // namespace
+
+QImage dibToImage(const ByteBuffer& dib, const ByteBuffer* mask)
+{
+    DibHeader h;
+    if (dib.empty() || !checkDib(dib.bytes(), &h))
+        return {};
+    ByteBuffer converted;
+    const ByteBuffer* rgb = &dib;
+    if (h.bitCount != 24) {
+        if (!convertToTrueColor(dib.bytes(), converted) || !checkDib(converted.bytes(), &h))
+            return {};
+        rgb = &converted;
+    }
+    DibHeader m;
+    const bool masked = mask && !mask->empty() && checkDib(mask->bytes(), &m) && m.bitCount == 1
+                        && m.width == h.width && m.absHeight() == h.absHeight();
+    const int width = h.width;
+    const int height = int(h.absHeight());
+    QImage out(width, height, masked ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
+    if (out.isNull())
+        return {};
+    for (int y = 0; y < height; ++y) {
+        const uint8_t* src = rgb->data() + dibRowOffset(h, uint32_t(y));
+        const uint8_t* maskRow = masked ? mask->data() + dibRowOffset(m, uint32_t(y)) : nullptr;
+        auto* dst = reinterpret_cast<QRgb*>(out.scanLine(y));
+        for (int x = 0; x < width; ++x, src += 3) {
+            const bool opaque = !maskRow || maskOpaque(maskRow, uint32_t(x));
+            dst[x] = opaque ? qRgb(src[2], src[1], src[0]) : 0;
+        }
+    }
+    return out;
+}
+
+ImageCanvas::ImageCanvas(QWidget* parent)
+    : QAbstractScrollArea(parent), wheelLines_(QApplication::wheelScrollLines())
+{
+    setFrameShape(QFrame::StyledPanel);
+    setFrameShadow(QFrame::Sunken);
+    for (QScrollBar* bar : {horizontalScrollBar(), verticalScrollBar()})
+        connect(bar, &QScrollBar::actionTriggered, this, [this, bar](int action) { adjustAction(bar, action); });
+    updateScrollRanges();
+}
+
+int ImageCanvas::lineOf(const QScrollBar& bar)
+{
+    return std::max(1, bar.pageStep() / 8);
+}
+
+void ImageCanvas::adjustAction(QScrollBar* bar, int action)
+{
+    // A page moves seven lines, not a whole page; value() is still the old one.
+    const int page = 7 * lineOf(*bar);
+    if (action == QAbstractSlider::SliderPageStepAdd)
+        bar->setSliderPosition(bar->value() + page);
+    else if (action == QAbstractSlider::SliderPageStepSub)
+        bar->setSliderPosition(bar->value() - page);
+}
+
+void ImageCanvas::updateScrollRanges()
+{
+    const QSize client = viewport()->size();
+    const auto set = [](QScrollBar* bar, int logical, int page) {
+        page = std::max(1, page);
+        bar->setRange(0, std::max(0, logical - page));
+        bar->setPageStep(page);
+        bar->setSingleStep(std::max(1, page / 8));
+    };
+    set(horizontalScrollBar(), screenWidth_, int(unscaled(client.width())));
+    set(verticalScrollBar(), screenHeight_, int(unscaled(client.height())));
+    viewport()->update();
+}
+
+void ImageCanvas::setScreenSize(int width, int height)
+{
+    screenWidth_ = std::max(0, width);
+    screenHeight_ = std::max(0, height);
+    updateScrollRanges();
+}
+
+void ImageCanvas::setBackground(uint32_t color)
+{
+    background_ = color & 0xFFFFFF;
+    viewport()->update();
+}
+
+void ImageCanvas::setFrame(RasterImage& picture, int left, int top, uint16_t transparentIndex)
+{
+    picture_.image.swap(picture.image);
+    picture_.mask.release();
+    frameLeft_ = left;
+    frameTop_ = top;
+    transparentIndex_ = transparentIndex;
+    rebuildFrameImage();
+}
+
+void ImageCanvas::clearFrame()
+{
+    picture_.image.release();
+    picture_.mask.release();
+    frameImage_ = QImage();
+    viewport()->update();
+}
+
+void ImageCanvas::setFramePosition(int left, int top)
+{
+    frameLeft_ = left;
+    frameTop_ = top;
+    viewport()->update();
+}
+
+void ImageCanvas::setTransparentIndex(uint16_t index)
+{
+    transparentIndex_ = index;
+    rebuildFrameImage();
+}
+
+bool ImageCanvas::setPalette(const ColorTable& table)
+{
+    DibHeader h;
+    if (picture_.image.empty() || !checkDib(picture_.image.bytes(), &h) || h.bitCount > 8)
+        return true;
+    if (table.count < dibColorCount(h))
+        return false;
+    picture_.applyColorTable(&table);
+    rebuildFrameImage();
+    return true;
+}
+
+void ImageCanvas::setShowTransparency(bool on)
+{
+    showTransparency_ = on;
+    rebuildFrameImage();
+}
+
+void ImageCanvas::rebuildFrameImage()
+{
+    // An index the picture has no entry for marks nothing: the frame is
+    // drawn opaque, as the player composes it.
+    picture_.mask.release();
+    if (showTransparency_ && transparentIndex_ != kNoIndex && !picture_.buildMask(transparentIndex_))
+        picture_.mask.release();
+    frameImage_ = dibToImage(picture_.image, showTransparency_ ? &picture_.mask : nullptr);
+    viewport()->update();
+}
+
+void ImageCanvas::setAnimationFrame(const ByteBuffer& screen)
+{
+    animationImage_ = dibToImage(screen);
+    viewport()->update();
+}
+
+void ImageCanvas::setAnimating(bool on)
+{
+    animating_ = on;
+    if (!on)
+        animationImage_ = QImage();
+    viewport()->update();
+}
+
+void ImageCanvas::setZoom(int zoom)
+{
+    zoom_ = std::clamp(zoom, -1, 3);
+    updateScrollRanges();
+}
+
+void ImageCanvas::setPickMode(int mode)
+{
+    pickMode_ = mode;
+    if (mode == kPickBackground || mode == kPickTransparent)
+        viewport()->setCursor(Qt::CrossCursor);
+    else
+        viewport()->unsetCursor();
+}
+
+void ImageCanvas::paintEvent(QPaintEvent*)
+{
+    QPainter p(viewport());
+    p.setRenderHint(QPainter::SmoothPixmapTransform, false);
+    p.fillRect(viewport()->rect(), palette().color(QPalette::Dark));
+    const int64_t sx = horizontalScrollBar()->value();
+    const int64_t sy = verticalScrollBar()->value();
+    const QRect screen(0, 0, int(scaled(screenWidth_ - sx)), int(scaled(screenHeight_ - sy)));
+    if (screen.isEmpty())
+        return;
+    p.setClipRect(screen);
+    p.fillRect(screen, toQColor(background_));
+    const QImage& image = animating_ ? animationImage_ : frameImage_;
+    if (image.isNull())
+        return;
+    const int64_t left = animating_ ? 0 : frameLeft_;
+    const int64_t top = animating_ ? 0 : frameTop_;
+    const QRect target(int(scaled(left - sx)), int(scaled(top - sy)), int(scaled(image.width())),
+                       int(scaled(image.height())));
+    p.drawImage(target, image, image.rect());
+}
+
+void ImageCanvas::resizeEvent(QResizeEvent* event)
+{
+    QAbstractScrollArea::resizeEvent(event);
+    updateScrollRanges();
+}
+
+void ImageCanvas::scrollContentsBy(int, int)
+{
+    // Scroll units are logical pixels, not canvas pixels: repaint instead.
+    viewport()->update();
+}
+
+void ImageCanvas::mousePressEvent(QMouseEvent* event)
+{
+    if (animating_ || (pickMode_ != kPickBackground && pickMode_ != kPickTransparent)) {
+        QAbstractScrollArea::mousePressEvent(event);
+        return;
+    }
+    const int target = pickMode_ == kPickBackground ? 0 : 1;
+    if (event->button() == Qt::RightButton) {
+        emit colorIndexPicked(target, -1);
+    } else if (event->button() == Qt::LeftButton) {
+        const QPoint at = event->position().toPoint();
+        const int64_t x = horizontalScrollBar()->value() + unscaled(at.x());
+        const int64_t y = verticalScrollBar()->value() + unscaled(at.y());
+        const int index = hasFrame() ? picture_.pixelIndex(x - frameLeft_, y - frameTop_) : -1;
+        emit colorIndexPicked(target, index);
+    }
+    event->accept();
+}
+
+void ImageCanvas::wheelEvent(QWheelEvent* event)
+{
+    event->accept();
+    if (event->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier))
+        return;
+    QScrollBar* bar = verticalScrollBar()->maximum() > 0 ? verticalScrollBar() : horizontalScrollBar();
+    const QPoint angle = event->angleDelta();
+    const int delta = angle.y() != 0 ? angle.y() : angle.x();
+    // At most seven lines a notch either way, so a page-per-notch setting
+    // cannot jump the view to its far end.
+    const int lines = std::clamp(-delta * wheelLines_ / 120, -7, 7);
+    bar->setValue(bar->value() + lines * lineOf(*bar));
+}
+
+} // namespace zell

@@ -1,0 +1,99 @@
+// The image view's drawing surface: the logical screen at a power-of-two
+// zoom, showing either the current frame alone or the player's composed
+// screen, with scroll bars over the logical screen and colour picking.
+#pragma once
+
+#include <QAbstractScrollArea>
+#include <QImage>
+
+#include <cstdint>
+
+#include "image/byte_buffer.h"
+#include "image/color_table.h"
+#include "image/raster_image.h"
+
+class QScrollBar;
+
+namespace zell {
+
+// A 24-bit or indexed packed DIB as a QImage (RGB32); with a 1-bit mask of
+// the same size, its see-through pixels get alpha 0 (premultiplied ARGB32).
+// A null image when the DIB cannot be read.
+QImage dibToImage(const ByteBuffer& dib, const ByteBuffer* mask = nullptr);
+
+enum PickMode : int { kPickNone = 0, kPickBackground = 1, kPickTransparent = 2 };
+
+class ImageCanvas final : public QAbstractScrollArea {
+    Q_OBJECT
+public:
+    explicit ImageCanvas(QWidget* parent = nullptr);
+
+    void setScreenSize(int width, int height);
+    QSize screenSize() const { return {screenWidth_, screenHeight_}; }
+    // 0x00BBGGRR.
+    void setBackground(uint32_t color);
+    uint32_t background() const { return background_; }
+    // Takes the frame's picture (8-bit, as read from its work file) and
+    // where it lies; an empty picture leaves only the background.
+    void setFrame(RasterImage& picture, int left, int top, uint16_t transparentIndex);
+    void clearFrame();
+    void setFramePosition(int left, int top);
+    void setTransparentIndex(uint16_t index);
+    // False when the table has fewer entries than the picture uses: the
+    // picture keeps its colours.
+    bool setPalette(const ColorTable& table);
+    bool hasFrame() const { return !picture_.image.empty(); }
+
+    void setShowTransparency(bool on);
+    bool showTransparency() const { return showTransparency_; }
+    // The player's screen replaces the single frame while it plays.
+    void setAnimationFrame(const ByteBuffer& screen);
+    void setAnimating(bool on);
+    bool animating() const { return animating_; }
+
+    // -1 (half) to 3 (eight times).
+    void setZoom(int zoom);
+    int zoom() const { return zoom_; }
+    void setPickMode(int mode);
+    int pickMode() const { return pickMode_; }
+
+    // v in logical-screen pixels as canvas pixels at the current zoom.
+    int64_t scaled(int64_t v) const { return zoom_ < 0 ? v >> 1 : v << zoom_; }
+    int64_t unscaled(int64_t v) const { return zoom_ < 0 ? v << 1 : v >> zoom_; }
+    // One scroll line: an eighth of the page, at least 1.
+    static int lineOf(const QScrollBar& bar);
+
+signals:
+    // target 0: the background index, 1: the frame's transparent index;
+    // index -1 clears it (or the point lay outside the frame).
+    void colorIndexPicked(int target, int index);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+    void scrollContentsBy(int dx, int dy) override;
+
+private:
+    void updateScrollRanges();
+    void rebuildFrameImage();
+    void adjustAction(QScrollBar* bar, int action);
+
+    int screenWidth_ = 0;
+    int screenHeight_ = 0;
+    uint32_t background_ = 0xFFFFFF;
+    RasterImage picture_;
+    QImage frameImage_;
+    int frameLeft_ = 0;
+    int frameTop_ = 0;
+    uint16_t transparentIndex_ = kNoIndex;
+    bool showTransparency_ = false;
+    QImage animationImage_;
+    bool animating_ = false;
+    int zoom_ = 0;
+    int pickMode_ = kPickNone;
+    int wheelLines_;
+};
+
+} // namespace zell

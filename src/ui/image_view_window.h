@@ -1,0 +1,116 @@
+// The image view tool window: the current frame on the logical screen at a
+// zoom, and the player that shows the animation there with its real timing.
+// The window sleeps between frames: a precise timer is armed for the time
+// the player says its next frame is due.
+#pragma once
+
+#include <QTimer>
+
+#include <memory>
+
+#include "playback/clock.h"
+#include "playback/preview_player.h"
+#include "ui/tool_window.h"
+
+class QLabel;
+class QScrollBar;
+class QSlider;
+
+namespace zell {
+
+class DocumentModel;
+class ImageCanvas;
+class PlayerButton;
+
+class ImageViewWindow final : public ToolWindow, private PlayerHost {
+    Q_OBJECT
+public:
+    // Without a clock the window keeps time with the steady clock.
+    explicit ImageViewWindow(DocumentModel& document, Clock* clock = nullptr);
+    ~ImageViewWindow() override;
+
+    // What the main window and the palette window keep up to date; each
+    // stops playback first.
+    void setFrameCount(int count);
+    // Shows frame `index` of the document alone; -1 shows none.
+    void showFrame(int index);
+    // The shown frame's position, transparent index or picture changed.
+    void refreshFrame();
+    void setScreenSize(int width, int height);
+    void setBackgroundColor(uint32_t color);
+    // The shown frame takes the table as its palette; a table too small for
+    // it is reported in the status area and changes nothing.
+    void setPalette(const ColorTable& table);
+    // The palette window's mode: 0 colour edit, 1 background, 2 transparent.
+    void setPickMode(int mode);
+
+    // The player's buttons.
+    void togglePlay();
+    void pressMode(int mode);
+    // The timer's work; public so that tests drive time themselves.
+    void tick();
+
+    const PreviewPlayer& player() const { return *player_; }
+    ImageCanvas* canvas() const { return canvas_; }
+    QScrollBar* frameSlider() const { return slider_; }
+    QSlider* speedSlider() const { return speed_; }
+    QSlider* zoomSlider() const { return zoom_; }
+    PlayerButton* button(int id) const;
+    const QTimer& playTimer() const { return timer_; }
+    QString statusText() const;
+
+signals:
+    // The slider (or a stop) picked a frame: the frame list should select it.
+    void frameRequested(int row);
+    // Playback holds the other windows disabled while it runs.
+    void busyChanged(bool busy);
+    void colorIndexPicked(int target, int index);
+    void paletteToggleRequested();
+    void activated();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+
+private:
+    // PlayerHost
+    const Frame* frame(int index) override;
+    const ColorTable& globalTable() override;
+    int speed() override;
+    void setBusy(bool busy) override;
+    void frameShown(int index) override;
+    void stopped(int nextIndex) override;
+    void statusChanged(const std::string& text) override;
+
+    void buildControls();
+    void layoutControls();
+    void stopPlayback();
+    void syncControls();
+    void armTimer();
+    void userInput();
+    void setSliderQuietly(int position);
+    void sliderMoved(int position);
+    void sliderAction(int action);
+    void updateTitle();
+
+    DocumentModel& document_;
+    std::unique_ptr<Clock> ownClock_;
+    Clock& clock_;
+    std::unique_ptr<PreviewPlayer> player_;
+    QTimer timer_;
+    ImageCanvas* canvas_ = nullptr;
+    QScrollBar* slider_ = nullptr;
+    PlayerButton* play_ = nullptr;
+    PlayerButton* fastForward_ = nullptr;
+    PlayerButton* frameStep_ = nullptr;
+    QSlider* speed_ = nullptr;
+    PlayerButton* transparency_ = nullptr;
+    QSlider* zoom_ = nullptr;
+    QLabel* status_ = nullptr;
+};
+
+} // namespace zell
