@@ -108,6 +108,7 @@ TEST_F(Player, UserInputWaitsAndStatusTexts)
     add(3, 10);
     ASSERT_TRUE(player.start());
     EXPECT_EQ(player.waitMs(), kWaitForInput);
+    EXPECT_EQ(player.msUntilDue(), kWaitForInput) << "no timer while the user is awaited";
     advance(100000);
     EXPECT_EQ(player.statusText(), "ユーザー入力待ち中...  ");
     EXPECT_EQ(host.shown.size(), 1u);
