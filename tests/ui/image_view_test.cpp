@@ -262,6 +262,21 @@ private slots:
         QApplication::setWheelScrollLines(3);
     }
 
+    void resizingKeepsTheControlsAtTheBottomAndGrowsTheCanvas()
+    {
+        ViewFixture f;
+        auto bottomGap = [&](const QWidget* w) {
+            QCoreApplication::sendPostedEvents();
+            return f.view.height() - w->mapTo(&f.view, QPoint(0, w->height())).y();
+        };
+        const int buttons = bottomGap(f.view.speedSlider()), slider = bottomGap(f.view.frameSlider());
+        const int canvasHeight = f.canvas().height();
+        f.view.resize(600, 520);
+        QCOMPARE(bottomGap(f.view.speedSlider()), buttons);
+        QCOMPARE(bottomGap(f.view.frameSlider()), slider);
+        QCOMPARE(f.canvas().height(), canvasHeight + 160);
+    }
+
     void titleCountsAndTheSliderSelectsFrames()
     {
         ViewFixture f;
