@@ -19,6 +19,8 @@ namespace {
 
 // The library is fed at most this much at a time.
 constexpr size_t kBlockSize = 4096;
+// Even a flat picture takes about 3 bits per 8 x 8 block: 170 pixels a byte.
+constexpr uint64_t kMaxPixelsPerByte = 16384;
 const JOCTET kFakeEndOfImage[2] = {0xFF, JPEG_EOI};
 
 // Everything the callbacks and the setjmp frame share. Plain data only: a
@@ -156,8 +158,12 @@ bool runDecompressor(JpegContext& context, ByteBuffer& picture)
     jpeg_create_decompress(&info);
     info.src = &context.source;
     jpeg_read_header(&info, TRUE);
-    // Refuse huge pictures before the library allocates for them.
-    if (uint64_t(info.image_width) * info.image_height > pixelLimit()) {
+    // Refuse huge pictures before the library allocates for them. A file cut
+    // short is decoded as far as it goes, but one too small to hold even a
+    // bit or two per block of its picture is no picture: progressive files
+    // would otherwise make the library allocate for the whole picture.
+    const uint64_t pixels = uint64_t(info.image_width) * info.image_height;
+    if (pixels > pixelLimit() || pixels > kMaxPixelsPerByte * (uint64_t(context.size) + 1)) {
         jpeg_destroy_decompress(&info);
         return false;
     }
