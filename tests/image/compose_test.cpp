@@ -91,6 +91,8 @@ TEST(FillRect, ZeroSizeMeansWholePictureAndClips)
     EXPECT_FALSE(fillRect({pal.data(), pal.size()}, 0, 0, 0, 1, 1));
     ByteBuffer none;
     EXPECT_FALSE(createSolidImage(none, 0, 3, 0));
+    EXPECT_FALSE(createSolidImage(none, 1u << 14, 1u << 13, 0)) << "beyond the pixel limit";
+    EXPECT_TRUE(none.empty());
 }
 
 class Compose : public ::testing::Test {

@@ -102,6 +102,9 @@ TEST(LzwCodec, TinyInputsGiveHandComputedCodes)
         EXPECT_EQ(compress(c.data, c.minCodeSize), pack(c.codes)) << c.data.size() << " " << c.minCodeSize;
         EXPECT_EQ(decompress(pack(c.codes), c.minCodeSize), c.data) << c.data.size() << " " << c.minCodeSize;
     }
+    std::vector<uint8_t> out{7};
+    EXPECT_FALSE(LzwCodec().compress(std::vector<uint8_t>{}, 2, out)) << "nothing to compress";
+    EXPECT_EQ(out, std::vector<uint8_t>{7});
 }
 
 TEST(LzwCodec, ClearCodeWithTwelveBitsAfterEntry4096ThenNineBitCodes)

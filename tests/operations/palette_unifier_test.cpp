@@ -81,6 +81,13 @@ TEST(PaletteUnifierTargets, OnlyTheChosenFramesAreRewritten)
         options.colorCount = 48;
         EXPECT_FALSE(unify(t.document(), options));
     }
+    // Without frames there is nothing to select afterwards.
+    test::AnimationFixture empty;
+    empty.document().currentIndex = 3;
+    UnifyOptions options;
+    options.colorCount = 32;
+    ASSERT_TRUE(unify(empty.document(), options));
+    EXPECT_EQ(empty.document().currentIndex, -1);
 }
 
 TEST_F(PaletteUnifier, TwoColoursReserveNothing)
