@@ -16,7 +16,8 @@ namespace zell {
 namespace {
 
 // Help and version go to standard output with status 0; a command line that
-// cannot be run is status 2, before any output file is made.
+// cannot be run is status 2, says why, and makes no output file. The input
+// is a single frame, so --after 2 is out of range.
 TEST(Cli, HelpVersionAndUsageErrors)
 {
     test::ScratchDir dir;
@@ -43,6 +44,14 @@ TEST(Cli, HelpVersionAndUsageErrors)
         {{"optimize", in}, 2, "needs IN and -o OUT"},
         {{"optimize", in, "-o", out, "--fast"}, 2, "unknown option --fast"},
         {{"optimize", in, "-o", out, "--max-pixels", "0"}, 2, "--max-pixels takes a number"},
+        {{"transition", in, "-o", out}, 2, "needs IN, -o OUT and --after I"},
+        {{"transition", in, "-o", out, "--after", "2"}, 2, "--after takes a frame number from 1 to 1"},
+        {{"transition", in, "-o", out, "--after", "1", "--steps", "16"}, 2, "--steps takes 1 to 15"},
+        {{"transition", in, "-o", out, "--after", "1", "--steps", "0"}, 2, "--steps takes 1 to 15"},
+        {{"transition", in, "-o", out, "--after", "1", "--pattern", "99"}, 2, "no pattern 99"},
+        {{"transition", in, "-o", out, "--after", "1", "--to-color", "12345G"}, 2, "--to-color takes RRGGBB"},
+        {{"transition", in, "-o", out, "--after", "1", "--delay", "65536"}, 2, "--delay takes 0 to 65535"},
+        {{"transition", in, "-o", out, "--after", "1", "--bogus"}, 2, "unknown option --bogus"},
     };
     for (const auto& c : cases) {
         const auto r = test::runCli(c.args, dir.str());
