@@ -44,6 +44,7 @@ TEST(Cli, HelpVersionAndUsageErrors)
         {{"optimize", in}, 2, "needs IN and -o OUT"},
         {{"optimize", in, "-o", out, "--fast"}, 2, "unknown option --fast"},
         {{"optimize", in, "-o", out, "--max-pixels", "0"}, 2, "--max-pixels takes a number"},
+        {{"optimize", in, "-o", out, "--max-pixels"}, 2, "--max-pixels takes a number"},
         {{"transition", in, "-o", out}, 2, "needs IN, -o OUT and --after I"},
         {{"transition", in, "-o", out, "--after", "2"}, 2, "--after takes a frame number from 1 to 1"},
         {{"transition", in, "-o", out, "--after", "1", "--steps", "16"}, 2, "--steps takes 1 to 15"},

@@ -27,6 +27,7 @@ Screens composeAll(const Document& document)
         const ByteBuffer& s = composer.screen();
         screens.emplace_back(s.data(), s.data() + s.size());
     }
+    EXPECT_FALSE(composer.composeNext()) << "past the last frame";
     return screens;
 }
 
