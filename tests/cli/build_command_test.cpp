@@ -115,12 +115,12 @@ TEST(BuildCommand, OptionsAndErrors)
     test::writeFile(in, gif.bytes);
     const std::string out = (dir.path() / "out.gif").string();
     auto r = test::runCli({"build", "-o", out, "--delay", "7", "--disposal", "2", "--loop", "off", "--screen", "9x8",
-                           "--comment", "café→", in.string(), in.string()});
+                           "--comment", "café→🎞", in.string(), in.string()});
     ASSERT_EQ(r.status, 0) << r.err;
     r = test::runCli({"info", "--json", out});
     EXPECT_NE(r.out.find("\"screen\": {\"width\": 9, \"height\": 8}"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("\"loop\": null"), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find("\"comments\": [\"café→\"]"), std::string::npos) << "UTF-8 printed as it is: " << r.out;
+    EXPECT_NE(r.out.find("\"comments\": [\"café→🎞\"]"), std::string::npos) << "UTF-8 printed as it is: " << r.out;
     EXPECT_NE(r.out.find("\"globalTable\": null"), std::string::npos) << "no --global-table: own tables";
     EXPECT_NE(r.out.find("\"localTable\": 2"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("\"delay\": 7, \"disposal\": 2"), std::string::npos) << r.out;
