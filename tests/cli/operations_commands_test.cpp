@@ -84,19 +84,5 @@ TEST_F(OperationsCommands, UnifyInstallsOneGlobalTable)
     EXPECT_EQ(k.images[6].localTableSize, 16) << "its own table holds the new palette";
 }
 
-TEST_F(OperationsCommands, UsageErrorsExitTwoAndFailuresOne)
-{
-    for (const std::vector<std::string>& usage : std::vector<std::vector<std::string>>{
-             {"unify", in_, "-o", out("u.gif"), "--colors", "48"},
-             {"unify", in_, "-o", out("u.gif")},
-             {"optimize", in_},
-             {"optimize", in_, "-o", out("o.gif"), "--fast"}})
-        EXPECT_EQ(test::runCli(usage).status, 2) << usage.back();
-    const auto missing = test::runCli({"optimize", out("none.gif"), "-o", out("o.gif")});
-    EXPECT_EQ(missing.status, 1);
-    EXPECT_NE(missing.err.find("none.gif"), std::string::npos);
-    EXPECT_EQ(test::runCli({"optimize", "--help"}).status, 0);
-}
-
 } // namespace
 } // namespace zell

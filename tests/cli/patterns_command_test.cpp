@@ -46,15 +46,5 @@ TEST(PatternsCommand, ListsTheBuiltinsThenThePluginsBesideTheProgramThenZellPlug
     EXPECT_EQ(out[20], "21\tstart throws\t15\t" + folder + "/throwing.so");
 }
 
-TEST(PatternsCommand, HelpAndUsage)
-{
-    const auto help = test::runCli({"patterns", "--help"});
-    EXPECT_EQ(help.status, 0);
-    EXPECT_NE(help.out.find("Usage: zell-cli patterns"), std::string::npos);
-    const auto extra = test::runCli({"patterns", "fade"});
-    EXPECT_EQ(extra.status, 2);
-    EXPECT_NE(extra.err.find("patterns"), std::string::npos);
-}
-
 } // namespace
 } // namespace zell

@@ -74,6 +74,9 @@ TEST(FrameList, RemovalAndClearDeleteWorkFiles)
         EXPECT_EQ(list.insert(list.count(), frame), i);
         EXPECT_EQ(frame, nullptr);
     }
+    list.remove(3);
+    list.remove(-1);
+    EXPECT_EQ(list.count(), 3) << "an index out of range removes nothing";
     list.remove(1);
     EXPECT_FALSE(fs::exists(paths[1]));
     EXPECT_EQ(list.frameAt(1)->workFilePath, paths[2]);

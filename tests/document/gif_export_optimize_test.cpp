@@ -7,6 +7,7 @@
 #include "document/gif_import.h"
 #include "document/screen_composer.h"
 #include "image/gif_codec.h"
+#include "support/gif_screens.h"
 #include "support/indexed_dib.h"
 #include "support/test_support.h"
 #include "support/work_frames.h"
@@ -14,7 +15,8 @@
 namespace zell {
 namespace {
 
-using Screens = std::vector<std::vector<uint8_t>>;
+using test::Screens;
+using test::withoutRepeats;
 
 Screens composeAll(const Document& document)
 {
@@ -25,16 +27,8 @@ Screens composeAll(const Document& document)
         const ByteBuffer& s = composer.screen();
         screens.emplace_back(s.data(), s.data() + s.size());
     }
+    EXPECT_FALSE(composer.composeNext()) << "past the last frame";
     return screens;
-}
-
-Screens withoutRepeats(const Screens& screens)
-{
-    Screens out;
-    for (const auto& s : screens)
-        if (out.empty() || out.back() != s)
-            out.push_back(s);
-    return out;
 }
 
 double psnr(const Screens& a, const Screens& b)

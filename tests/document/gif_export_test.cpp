@@ -2,10 +2,14 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
+#include <fcntl.h>
 #include <filesystem>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "document/gif_import.h"
+#include "document/project_file.h"
 #include "support/gif_builder.h"
 #include "support/test_support.h"
 
@@ -46,25 +50,19 @@ TEST(GifExportHeader, LoopingExtensionVariants)
     GifSettings s;
     s.screenWidth = 0x0102;
     s.screenHeight = 3;
-    const std::vector<uint8_t> start = {'G', 'I', 'F', '8', '9', 'a', 2, 1, 3, 0, 0x70, 0, 0};
-    auto loopBlock = [](uint8_t lo, uint8_t hi) {
-        return std::vector<uint8_t>{0x21, 0xFF, 0x0B, 'N', 'E', 'T', 'S', 'C', 'A', 'P', 'E', '2', '.', '0', 3, 1, lo, hi, 0};
-    };
-    s.loop = false;
-    EXPECT_EQ(header(GifOutput::fromSettings(s, 0)), start);
-    s.loop = true;
-    auto forever = start;
-    auto block = loopBlock(0, 0);
-    forever.insert(forever.end(), block.begin(), block.end());
-    EXPECT_EQ(header(GifOutput::fromSettings(s, 0)), forever);
-    s.loopLimited = true;
-    s.loopCount = 5;
-    auto five = start;
-    block = loopBlock(5, 0);
-    five.insert(five.end(), block.begin(), block.end());
-    EXPECT_EQ(header(GifOutput::fromSettings(s, 0)), five);
-    s.loopCount = 0;
-    EXPECT_EQ(header(GifOutput::fromSettings(s, 0)), start) << "limited to 0 writes nothing";
+    // Limited to 0 writes no block; the count is little-endian.
+    const struct { bool loop, limited; uint16_t count; int written; } cases[] = {
+        {false, false, 0, -1}, {true, false, 7, 0}, {true, true, 0x0105, 0x0105}, {true, true, 0, -1}};
+    for (const auto& c : cases) {
+        s.loop = c.loop;
+        s.loopLimited = c.limited;
+        s.loopCount = c.count;
+        std::vector<uint8_t> want = {'G', 'I', 'F', '8', '9', 'a', 2, 1, 3, 0, 0x70, 0, 0};
+        if (c.written >= 0)
+            want.insert(want.end(), {0x21, 0xFF, 0x0B, 'N', 'E', 'T', 'S', 'C', 'A', 'P', 'E', '2', '.', '0', 3, 1,
+                                     uint8_t(c.written), uint8_t(c.written >> 8), 0});
+        EXPECT_EQ(header(GifOutput::fromSettings(s, 0)), want) << c.loop << c.limited << c.count;
+    }
 }
 
 TEST(GifExportHeader, CommentSubBlocksAndGlobalTablePackedBytes)
@@ -162,28 +160,12 @@ TEST_F(GifExport, BrokenWorkFileKeepsTheEarlierOutput)
     EXPECT_FALSE(writeAnimatedGif(out(), frames, GifOutput{}, &why));
     EXPECT_EQ(why, ExportError::BadWorkFile);
     EXPECT_EQ(test::readFile(out()), (std::vector<uint8_t>{'o', 'l', 'd'}));
-    int entries = 0;
-    for ([[maybe_unused]] const auto& e : fs::directory_iterator(dir.path()))
-        ++entries;
-    EXPECT_EQ(entries, 2) << "no temporary file left beside the output";
+    EXPECT_EQ(test::namesIn(dir.path()).size(), 2u) << "no temporary file left beside the output";
 
     FrameList none;
     EXPECT_FALSE(writeAnimatedGif(out(), none, GifOutput{}, &why));
     EXPECT_EQ(why, ExportError::NoFrames);
 }
-
-} // namespace
-} // namespace zell
-
-#include <sys/file.h>
-#include <sys/stat.h>
-#include <fcntl.h>
-#include <unistd.h>
-
-#include "document/project_file.h"
-
-namespace zell {
-namespace {
 
 TEST_F(GifExport, OutputGetsOrdinaryPermissionsOrKeepsTheTargets)
 {
@@ -202,12 +184,8 @@ TEST_F(GifExport, OutputGetsOrdinaryPermissionsOrKeepsTheTargets)
 
 std::vector<std::string> hiddenNames(const fs::path& folder)
 {
-    std::vector<std::string> names;
-    for (const auto& e : fs::directory_iterator(folder)) {
-        if (e.path().filename().string().starts_with("."))
-            names.push_back(e.path().filename().string());
-    }
-    std::sort(names.begin(), names.end());
+    auto names = test::namesIn(folder);
+    std::erase_if(names, [](const std::string& n) { return !n.starts_with("."); });
     return names;
 }
 

@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <filesystem>
 #include <sstream>
 
 #include "document/gif_import.h"
@@ -11,8 +10,6 @@
 namespace zell {
 namespace {
 
-namespace fs = std::filesystem;
-
 std::vector<std::string> split(const std::string& text, char separator)
 {
     std::vector<std::string> parts;
@@ -21,17 +18,6 @@ std::vector<std::string> split(const std::string& text, char separator)
     while (std::getline(in, part, separator))
         parts.push_back(part);
     return parts;
-}
-
-int countFiles(const std::string& folder)
-{
-    std::error_code ec;
-    if (folder.empty() || !fs::exists(folder, ec))
-        return 0;
-    int n = 0;
-    for (const auto& entry : fs::directory_iterator(folder, ec))
-        n += entry.path().filename().string().starts_with("zll"); // not the directory's lock
-    return n;
 }
 
 // Compares one image's attributes with a manifest entry
@@ -70,7 +56,7 @@ TEST(GifImportCorpus, CleanFilesSplitWithTheirAttributesAndBrokenOnesLeaveNothin
         SplitResult result;
         const bool ok = splitGif(test::readFile(test::corpusDir() / path), work, result);
         const bool clean = test::hasVerdict(row, "giflib-walk=ok");
-        if (!ok && countFiles(work.path()) != 0)
+        if (!ok && test::workFileCount(work.path()) != 0)
             problems.push_back(path + ": a failed split left work files");
         if (!clean) {
             ++(ok ? brokenRead : brokenRefused);

@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
-
 #include "support/gif_builder.h"
 #include "support/test_support.h"
 
@@ -16,7 +14,6 @@
 namespace zell {
 namespace {
 
-namespace fs = std::filesystem;
 using test::GifBuilder;
 using test::testPalette;
 
@@ -25,15 +22,7 @@ protected:
     test::ScratchDir dir;
     WorkDirectory work{dir.str()};
 
-    int workFileCount()
-    {
-        if (work.path().empty() || !fs::exists(work.path()))
-            return 0;
-        int n = 0;
-        for (const auto& entry : fs::directory_iterator(work.path()))
-            n += entry.path().filename().string().starts_with("zll"); // not the directory's lock
-        return n;
-    }
+    int workFileCount() { return test::workFileCount(work.path()); }
 };
 
 TEST_F(GifImport, WorkFileWithLocalTableIsByteExact)

@@ -103,9 +103,9 @@ TEST(PngDecoder, AlphaIsCompositedOnWhiteOrTheFileBackgroundBottomUpWithDensity)
     EXPECT_EQ(test::pixelRgb(picture.data(), 0, 0), 0x0000C8u);
 }
 
-// Both become 4-bit palette pictures, so that every palette picture has a
-// depth the rest of the program draws.
-TEST(PngDecoder, TwoBitPaletteAndGreyBecomeFourBitPalettes)
+// 2-bit palettes and greys become 4-bit palette pictures, so that every
+// palette picture has a depth the rest of the program draws.
+TEST(PngDecoder, PalettesKeepTheirColoursAndTwoBitOnesBecomeFourBit)
 {
     PngRecipe palette{.width = 5, .height = 1, .bitDepth = 2, .colorType = PNG_COLOR_TYPE_PALETTE};
     palette.palette = {{255, 0, 0}, {0, 255, 0}, {0, 0, 255}};
@@ -117,18 +117,22 @@ TEST(PngDecoder, TwoBitPaletteAndGreyBecomeFourBitPalettes)
         PngRecipe recipe;
         std::vector<uint32_t> table; // then zeros
         std::vector<uint8_t> row;
+        uint16_t bits = 4;
     };
-    PngRecipe interlaced = palette;
+    PngRecipe interlaced = palette, eight = palette;
     interlaced.interlaced = true;
+    eight.bitDepth = 8;
+    eight.rows = {{0, 1, 2, 0, 1}};
     const std::vector<uint32_t> colours = {0xFF0000, 0x00FF00, 0x0000FF};
     // The transparent grey shows the white background.
     for (const Case& c : {Case{palette, colours, {0x01, 0x20, 0x10}}, Case{interlaced, colours, {0x01, 0x20, 0x10}},
-                          Case{grey, {0x000000, 0xFFFFFF, 0xAAAAAA, 0xFFFFFF}, {0x01, 0x23}}}) {
+                          Case{grey, {0x000000, 0xFFFFFF, 0xAAAAAA, 0xFFFFFF}, {0x01, 0x23}},
+                          Case{eight, colours, {0, 1, 2, 0, 1}, 8}}) {
         ByteBuffer picture;
         const DibHeader h = decodeChecked(encodePng(c.recipe), picture);
-        EXPECT_EQ(h.bitCount, 4);
-        ASSERT_EQ(dibColorCount(h), 16u);
-        for (uint32_t i = 0; i < 16; ++i)
+        EXPECT_EQ(h.bitCount, c.bits);
+        ASSERT_EQ(dibColorCount(h), 1u << c.bits);
+        for (uint32_t i = 0; i < 1u << c.bits; ++i)
             EXPECT_EQ(tableEntry(picture, i), i < c.table.size() ? c.table[i] : 0u) << i;
         EXPECT_TRUE(std::equal(c.row.begin(), c.row.end(), picture.data() + dibBitsOffset(h))) << c.recipe.interlaced;
     }

@@ -13,7 +13,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-TEST(WorkDirectory, MadeLazilyUnderTheBaseWithHexName)
+TEST(WorkDirectory, MadeLazilyWithHexNameAndNamesStayUniqueWhileFilesExist)
 {
     test::ScratchDir dir;
     WorkDirectory work(dir.str());
@@ -25,6 +25,16 @@ TEST(WorkDirectory, MadeLazilyUnderTheBaseWithHexName)
     EXPECT_EQ(leaf.rfind("zell", 0), 0u);
     EXPECT_EQ(leaf.find_first_not_of("0123456789abcdef", 4), std::string::npos);
     EXPECT_TRUE(fs::is_directory(work.path()));
+    std::set<std::string> names;
+    for (int i = 0; i < 200; ++i) {
+        std::string name;
+        ASSERT_TRUE(work.newWorkFileName("gif", name));
+        EXPECT_EQ(fs::path(name).parent_path().string() + "/", work.path());
+        EXPECT_EQ(fs::path(name).extension(), ".gif");
+        EXPECT_EQ(fs::path(name).filename().string().rfind("zll", 0), 0u);
+        EXPECT_TRUE(names.insert(name).second) << name;
+        test::writeFile(name, {1});
+    }
 }
 
 TEST(WorkDirectory, TwoProcessesNeverShareADirectory)
@@ -58,22 +68,6 @@ TEST(WorkDirectory, FailsWithEmptyPathWhenNothingCanBeMade)
     EXPECT_FALSE(work.newWorkFileName("gif", out));
     EXPECT_EQ(out, "unchanged");
     work.cleanUp("*"); // nothing of ours to touch
-}
-
-TEST(WorkDirectory, NamesStayUniqueWhileFilesExist)
-{
-    test::ScratchDir dir;
-    WorkDirectory work(dir.str());
-    std::set<std::string> names;
-    for (int i = 0; i < 200; ++i) {
-        std::string name;
-        ASSERT_TRUE(work.newWorkFileName("gif", name));
-        EXPECT_EQ(fs::path(name).parent_path().string() + "/", work.path());
-        EXPECT_EQ(fs::path(name).extension(), ".gif");
-        EXPECT_EQ(fs::path(name).filename().string().rfind("zll", 0), 0u);
-        EXPECT_TRUE(names.insert(name).second) << name;
-        test::writeFile(name, {1});
-    }
 }
 
 TEST(WorkDirectory, CleanUpByExtensionThenEverything)

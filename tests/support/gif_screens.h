@@ -2,11 +2,28 @@
 // a plain compositor written from the format's rules draws each screen.
 #pragma once
 
-#ifdef ZELL_HAVE_GIFLIB
-
 #include <cstdint>
 #include <span>
 #include <vector>
+
+namespace zell::test {
+
+using Screens = std::vector<std::vector<uint8_t>>;
+
+// The screens with each run of equal ones cut to one: what a viewer shows
+// when a frame that changes nothing is left out.
+inline Screens withoutRepeats(const Screens& screens)
+{
+    Screens out;
+    for (const auto& s : screens)
+        if (out.empty() || out.back() != s)
+            out.push_back(s);
+    return out;
+}
+
+} // namespace zell::test
+
+#ifdef ZELL_HAVE_GIFLIB
 
 namespace zell::test {
 

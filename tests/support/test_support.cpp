@@ -1,5 +1,6 @@
 #include "support/test_support.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
@@ -90,6 +91,24 @@ void writeFile(const std::filesystem::path& path, const std::vector<uint8_t>& by
 {
     std::ofstream out(path, std::ios::binary);
     out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+}
+
+std::vector<std::string> namesIn(const std::filesystem::path& folder)
+{
+    std::vector<std::string> names;
+    std::error_code ec;
+    for (const auto& e : std::filesystem::directory_iterator(folder, ec))
+        names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+int workFileCount(const std::string& folder)
+{
+    if (folder.empty())
+        return 0;
+    const auto names = namesIn(folder);
+    return int(std::count_if(names.begin(), names.end(), [](const std::string& n) { return n.starts_with("zll"); }));
 }
 
 } // namespace zell::test

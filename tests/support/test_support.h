@@ -47,4 +47,9 @@ private:
 std::vector<uint8_t> readFile(const std::filesystem::path& path);
 void writeFile(const std::filesystem::path& path, const std::vector<uint8_t>& bytes);
 
+// The names in a folder, sorted; empty when it is missing.
+std::vector<std::string> namesIn(const std::filesystem::path& folder);
+// Work files (zll...) in a work directory, not its lock; 0 when it is missing.
+int workFileCount(const std::string& folder);
+
 } // namespace zell::test
