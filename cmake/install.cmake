@@ -26,6 +26,8 @@ configure_file(${PROJECT_SOURCE_DIR}/doc/zell-cli.1 ${PROJECT_BINARY_DIR}/zell-c
 install(FILES ${PROJECT_BINARY_DIR}/zell-cli.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES ${PROJECT_SOURCE_DIR}/doc/manual.html
   DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/zell RENAME index.html)
+# A program run from the build folder opens this copy.
+configure_file(${PROJECT_SOURCE_DIR}/doc/manual.html ${PROJECT_BINARY_DIR}/doc/index.html COPYONLY)
 
 # cpack -G DEB from the build folder. Dependencies come from the binaries
 # (dpkg-shlibdeps); the desktop's caches are refreshed by the triggers of
