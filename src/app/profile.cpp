@@ -102,8 +102,14 @@ std::string programDirectory()
 
 std::string Profile::defaultPath()
 {
-    std::string dir = programDirectory();
-    if (::access(dir.c_str(), W_OK) == 0)
+    return pathFor(programDirectory());
+}
+
+std::string Profile::pathFor(const std::string& dir)
+{
+    std::error_code ec;
+    const bool installed = std::filesystem::is_directory(dir + "../lib/zell/plugins", ec);
+    if (!installed && ::access(dir.c_str(), W_OK) == 0)
         return dir + "zell.ini";
     std::string config;
     if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg)

@@ -17,6 +17,11 @@ public:
     // Beside the executable when that folder is writable, else
     // $XDG_CONFIG_HOME/zell/zell.ini.
     static std::string defaultPath();
+    // The same for a program in programDir (ending with '/'). An installed
+    // program (PREFIX/bin beside PREFIX/lib/zell/plugins) always uses the
+    // config folder: root or a user's ~/.local/bin could write beside it,
+    // but a package's folder is no place for one user's settings.
+    static std::string pathFor(const std::string& programDir);
 
     const std::string& path() const { return path_; }
 

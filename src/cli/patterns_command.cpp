@@ -44,8 +44,9 @@ const CommandRegistration registration({
     "Lists the screen transitions, one a line, fields separated by tabs:\n"
     "number (from 1, as transition --pattern takes it), name, largest step\n"
     "count, and \"built-in\" or the plug-in library that offers it.\n"
-    "Plug-ins are the *.so files in \"plugins\" beside zell-cli, then in each\n"
-    "folder of ZELL_PLUGIN_PATH (colon-separated).\n",
+    "Plug-ins are the *.so files in \"plugins\" beside zell-cli, then in\n"
+    "../lib/zell/plugins relative to it (where an installed zell keeps them),\n"
+    "then in each folder of ZELL_PLUGIN_PATH (colon-separated).\n",
     runPatterns,
 });
 

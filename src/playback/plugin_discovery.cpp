@@ -91,8 +91,11 @@ std::vector<fs::path> transitionPluginFolders()
     try {
         std::error_code ec;
         const fs::path program = fs::read_symlink("/proc/self/exe", ec);
-        if (!ec)
+        if (!ec) {
             addFolder(folders, program.parent_path() / "plugins");
+            // An installed program sits in PREFIX/bin with its plug-ins in PREFIX/lib/zell/plugins.
+            addFolder(folders, program.parent_path() / ".." / "lib" / "zell" / "plugins");
+        }
         if (const char* path = std::getenv("ZELL_PLUGIN_PATH")) {
             std::string_view rest(path);
             while (!rest.empty()) {

@@ -13,8 +13,9 @@ namespace zell {
 // A library may claim more; the rest are not listed.
 inline constexpr int32_t kMaxTransitionsPerLibrary = 256;
 
-// "plugins" beside the executable, then each folder of ZELL_PLUGIN_PATH
-// (colon-separated, empty entries ignored), each folder once.
+// "plugins" beside the executable, then "../lib/zell/plugins" relative to it,
+// then each folder of ZELL_PLUGIN_PATH (colon-separated, empty entries
+// ignored), each folder once.
 std::vector<std::filesystem::path> transitionPluginFolders();
 
 // One TransitionPlugin per transition of every "*.so" in the folders, folder

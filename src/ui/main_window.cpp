@@ -3,12 +3,14 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDesktopServices>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QMenuBar>
 #include <QScreen>
 #include <QVBoxLayout>
 
+#include "app/manual.h"
 #include "app/message_box.h"
 #include "app/profile.h"
 #include "app/string_table.h"
@@ -168,7 +170,7 @@ void MainWindow::buildMenu()
     addCommand(window, 32791, {}, &MainWindow::openSettings);
 
     QMenu* help = menuBar()->addMenu(ownText(12904));
-    addCommand(help, 32792, {}, &MainWindow::notYetAvailable);
+    addCommand(help, 32792, {}, &MainWindow::openManual);
     addCommand(help, 57664, {}, &MainWindow::notYetAvailable);
 
     addCommand(nullptr, 32777, K(Qt::CTRL | Qt::Key_Space), &MainWindow::selectNext);
@@ -194,6 +196,16 @@ void MainWindow::updateCommands()
 void MainWindow::notYetAvailable()
 {
     showMessage(this, 21520, 21020, MessageStyle::OkInfo);
+}
+
+// The home-page command opens the manual that ships with zell: it is there offline.
+void MainWindow::openManual()
+{
+    const std::string manual = findManual(programDirectory());
+    if (manual.empty())
+        notYetAvailable();
+    else
+        QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(manual)));
 }
 
 void MainWindow::deleteAll()

@@ -65,6 +65,7 @@ private:
     QAction* addCommand(QMenu* menu, int command, const QKeySequence& key, void (MainWindow::*slot)());
     void updateCommands();
     void notYetAvailable();
+    void openManual();
     void deleteAll();
     void applyToAll(int kind);
     void openSettings();

@@ -1,3 +1,4 @@
+#include <QDir>
 #include <QFile>
 #include <QTest>
 
@@ -67,6 +68,25 @@ private slots:
         Profile profile("/proc/zell-no-such-dir/zell.ini");
         profile.writeInt("System", "RestoreWindow", 0);
         QCOMPARE(profile.readInt("System", "RestoreWindow", 1), 1);
+    }
+
+    void installedProgramKeepsItsProfileInTheConfigFolder()
+    {
+        const QByteArray saved = qgetenv("XDG_CONFIG_HOME");
+        const bool had = qEnvironmentVariableIsSet("XDG_CONFIG_HOME");
+        qputenv("XDG_CONFIG_HOME", QByteArray("/config"));
+        QVERIFY(QDir(dir.path()).mkpath("build"));
+        QVERIFY(QDir(dir.path()).mkpath("usr/bin"));
+        QVERIFY(QDir(dir.path()).mkpath("usr/lib/zell/plugins"));
+        // Writable and not installed: beside the program, as a build runs.
+        const std::string build = path("build/");
+        QCOMPARE(Profile::pathFor(build), build + "zell.ini");
+        // Writable too, yet installed.
+        QCOMPARE(Profile::pathFor(path("usr/bin/")), std::string("/config/zell/zell.ini"));
+        if (had)
+            qputenv("XDG_CONFIG_HOME", saved);
+        else
+            qunsetenv("XDG_CONFIG_HOME");
     }
 
     void savedSizeZeroKeepsDesignedSizeAndDefaultPlace()

@@ -1,0 +1,46 @@
+# Installation and the Debian package. Plug-ins go to lib/zell/plugins, not
+# the multiarch libdir: the programs find them relative to bin/, whatever the
+# distribution calls its library folder.
+include(GNUInstallDirs)
+
+install(TARGETS zell zell-cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+# Every plug-in module that plugins/ defines, so a new one ships without an edit here.
+get_property(zell_plugin_targets DIRECTORY ${PROJECT_SOURCE_DIR}/plugins PROPERTY BUILDSYSTEM_TARGETS)
+list(FILTER zell_plugin_targets INCLUDE REGEX "^zell_plugin_")
+install(TARGETS ${zell_plugin_targets} LIBRARY DESTINATION lib/zell/plugins)
+install(FILES ${PROJECT_SOURCE_DIR}/include/zell/transition_plugin.h
+  DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/zell)
+
+install(FILES ${PROJECT_SOURCE_DIR}/data/zell.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+install(FILES ${PROJECT_SOURCE_DIR}/data/zell-mime.xml
+  DESTINATION ${CMAKE_INSTALL_DATADIR}/mime/packages RENAME zell.xml)
+install(FILES ${PROJECT_SOURCE_DIR}/data/icons/zell.svg
+  DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
+foreach(size 16 32 48 64 128 256)
+  install(FILES ${PROJECT_SOURCE_DIR}/data/icons/zell-${size}.png
+    DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps RENAME zell.png)
+endforeach()
+
+set(ZELL_VERSION ${PROJECT_VERSION})
+configure_file(${PROJECT_SOURCE_DIR}/doc/zell-cli.1 ${PROJECT_BINARY_DIR}/zell-cli.1 @ONLY)
+install(FILES ${PROJECT_BINARY_DIR}/zell-cli.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+install(FILES ${PROJECT_SOURCE_DIR}/doc/manual.html
+  DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/zell RENAME index.html)
+# A program run from the build folder opens this copy.
+configure_file(${PROJECT_SOURCE_DIR}/doc/manual.html ${PROJECT_BINARY_DIR}/doc/index.html COPYONLY)
+
+# cpack -G DEB from the build folder. Dependencies come from the binaries
+# (dpkg-shlibdeps); the desktop's caches are refreshed by the triggers of
+# desktop-file-utils, shared-mime-info and the icon theme, so no scripts.
+set(CPACK_PACKAGE_NAME zell)
+set(CPACK_PACKAGE_VENDOR "zell")
+set(CPACK_PACKAGE_CONTACT "zell developers <zell@localhost>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "animated GIF authoring program")
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "zell gathers still images and the frames of existing GIFs into a\nframe list, edits every frame attribute, plays the animation back,\noptimizes it, unifies palettes, inserts screen transitions and writes\none animated GIF. zell-cli does the same from the command line.")
+set(CPACK_PACKAGE_INSTALL_DIRECTORY zell)
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_STRIP_FILES ON)
+include(CPack)
