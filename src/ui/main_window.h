@@ -16,6 +16,8 @@ namespace zell {
 
 class AnimationPanel;
 class DocumentModel;
+class FileCommands;
+class PaletteWindow;
 class FrameListView;
 class Profile;
 class PropertyPanel;
@@ -47,6 +49,8 @@ public:
     PropertyPanel* propertyPanel() const { return properties_; }
     ToolWindow* paletteWindow() const { return palette_.get(); }
     ToolWindow* imageViewWindow() const { return imageView_.get(); }
+    PaletteWindow* palette() const { return paletteContent_; }
+    FileCommands* fileCommands() const { return files_; }
 
 signals:
     // The window accepted its closing and saved the tool windows' places:
@@ -57,6 +61,8 @@ protected:
     void closeEvent(QCloseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void changeEvent(QEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     void buildMenu();
@@ -70,6 +76,11 @@ private:
     void selectPrevious();
     void selectAll();
     void togglePalette();
+    void openImages();
+    void saveGif();
+    void openProjectFile();
+    void saveProjectFile();
+    void preview();
     void toggleImageView();
 
     DocumentModel& document_;
@@ -82,6 +93,8 @@ private:
     std::map<int, QAction*> actions_;
     std::unique_ptr<ToolWindow> palette_;
     std::unique_ptr<ToolWindow> imageView_;
+    PaletteWindow* paletteContent_ = nullptr;
+    FileCommands* files_ = nullptr;
 };
 
 } // namespace zell
