@@ -235,7 +235,7 @@ private slots:
         QVERIFY(!f.window.imageViewWindow()->isVisible());
         QVERIFY(!f.animation().commentEdit()->sevenBit());
         // Commands whose windows come later say so and change nothing.
-        f.window.action(32785)->trigger();
+        f.window.action(32792)->trigger();
         QCOMPARE(f.prompter.texts.last(), QString::fromUtf8("この機能はまだ使えません。"));
     }
 
