@@ -201,6 +201,8 @@ ImageOpenDialog::ImageOpenDialog(QWidget* parent, const QString& startDirectory,
     auto* layout = new QHBoxLayout(this);
     layout->addWidget(files_, 1);
     layout->addLayout(side);
+    // Wide enough that the file list's sizes and the long filter are not cut.
+    resize(1000, 520);
     connect(files_, &QFileDialog::currentChanged, this, &ImageOpenDialog::showPreview);
     connect(previewOn_, &QCheckBox::toggled, this, [this](bool on) {
         if (!on)
