@@ -16,6 +16,7 @@
 #include "image/random.h"
 #include "ui/document_model.h"
 #include "ui/main_window.h"
+#include "ui/palette_window.h"
 
 namespace zell {
 
@@ -34,6 +35,7 @@ int Application::run(const QStringList& files)
     int status = 0;
     {
         Document document;
+        seedGlobalTable(document.settings.globalColorTable, programDirectory() + "gct.tmp");
         DocumentModel model(document);
         MainWindow window(model, profile, libraryPath);
         // Centred, as the old dialog opened, clear of the tool windows' default corners.
@@ -45,11 +47,11 @@ int Application::run(const QStringList& files)
         window.show();
         QTimer::singleShot(0, &window, [&window, files] {
             window.restoreToolWindowPlacement();
-            // Existing files by their full paths, in byte order; folders wait
-            // for the Open dialog.
+            // Existing files and folders by their full paths; a folder shows
+            // the Open dialog there, as a dropped one does.
             QStringList existing;
             for (const QString& f : files) {
-                if (QFileInfo(f).isFile())
+                if (QFileInfo::exists(f))
                     existing << QFileInfo(f).absoluteFilePath();
             }
             std::stable_sort(existing.begin(), existing.end(),

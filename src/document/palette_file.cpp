@@ -67,6 +67,23 @@ bool findGifColorTable(std::span<const uint8_t> data, bool wantGlobal, ColorTabl
     return true;
 }
 
+bool replaceGifColorTable(std::span<const uint8_t> data, const ColorTable& table, std::vector<uint8_t>& out)
+{
+    GifHeader header;
+    GifImageBlock image;
+    if (!readGifHeader(data, header) || !findFirstGifImage(header, image))
+        return false;
+    const std::span<const uint8_t> found = image.localTable.empty() ? header.globalTable : image.localTable;
+    if (found.empty())
+        return false;
+    std::vector<uint8_t> copy(data.begin(), data.end());
+    const size_t at = size_t(found.data() - data.data());
+    const size_t bytes = std::min<size_t>(found.size(), size_t(3) * table.count);
+    std::copy_n(table.entries.begin(), bytes, copy.begin() + std::ptrdiff_t(at));
+    out = std::move(copy);
+    return true;
+}
+
 PaletteLoad loadPaletteFile(const std::string& path, ColorTable& out)
 {
     MappedFile file;

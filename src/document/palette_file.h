@@ -5,6 +5,7 @@
 
 #include <span>
 #include <string>
+#include <vector>
 
 #include "image/color_table.h"
 
@@ -16,6 +17,11 @@ namespace zell {
 // with `out` unchanged, when there is no table or the stream is broken
 // before the first image.
 bool findGifColorTable(std::span<const uint8_t> data, bool wantGlobal, ColorTable& out);
+
+// A copy of a GIF stream whose colour table (the one findGifColorTable finds
+// without `wantGlobal`) holds the first entries of `table`; the table keeps
+// its size, so nothing else moves. False, `out` unchanged, without a table.
+bool replaceGifColorTable(std::span<const uint8_t> data, const ColorTable& table, std::vector<uint8_t>& out);
 
 enum class PaletteLoad { ok, failed, noEntries };
 

@@ -142,6 +142,37 @@ void DocumentModel::openPaths(const QStringList& paths, QStringList& failed)
     emit frameCountChanged(frameCount());
 }
 
+void DocumentModel::rebuild(const std::function<void(Document&)>& operation)
+{
+    list_->beginResetModel();
+    operation(document_);
+    if (!frameAt(document_.currentIndex))
+        document_.currentIndex = -1;
+    list_->thumbnails().clear();
+    list_->endResetModel();
+    emit settingsChanged();
+    emit globalTableChanged();
+    emit frameCountChanged(frameCount());
+}
+
+void DocumentModel::editGlobalTable(const std::function<void(ColorTable&)>& edit)
+{
+    edit(document_.settings.globalColorTable);
+    list_->thumbnails().clear();
+    emit globalTableChanged();
+    announceEdited(0, frameCount() - 1);
+}
+
+void DocumentModel::switchWorkFile(int row, const std::string& path)
+{
+    Frame* f = frameAt(row);
+    if (!f)
+        return;
+    f->deleteWorkFile();
+    f->workFilePath = path;
+    announceEdited(row, row);
+}
+
 void DocumentModel::removeRows(const QList<int>& rows)
 {
     // From the end, so that the indices still to come stay valid; one model

@@ -61,6 +61,14 @@ public:
     // Opens project files and image files at the end of the list; `failed`
     // gets the paths that could not be read.
     void openPaths(const QStringList& paths, QStringList& failed);
+    // Runs an engine operation that may change anything (imports, project
+    // open) and then tells every view to show the document anew.
+    void rebuild(const std::function<void(Document&)>& operation);
+    // Edits the global table (entries, count, background index).
+    void editGlobalTable(const std::function<void(ColorTable&)>& edit);
+    // Points the frame at a new, complete work file and only then deletes
+    // the old one, so a failed rewrite never costs the frame its picture.
+    void switchWorkFile(int row, const std::string& path);
     // Rows in ascending order.
     void removeRows(const QList<int>& rows);
     void removeAll();

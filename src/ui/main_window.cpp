@@ -4,10 +4,12 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDesktopServices>
+#include <QMimeData>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QMenuBar>
 #include <QScreen>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include "app/manual.h"
@@ -17,8 +19,10 @@
 #include "document/screen_composer.h"
 #include "ui/animation_panel.h"
 #include "ui/document_model.h"
+#include "ui/file_commands.h"
 #include "ui/frame_list_view.h"
 #include "ui/image_view_window.h"
+#include "ui/palette_window.h"
 #include "ui/property_panel.h"
 #include "ui/settings_dialog.h"
 #include "ui/tool_window.h"
@@ -49,10 +53,21 @@ MainWindow::MainWindow(DocumentModel& document, const Profile& profile, std::str
     layout->addWidget(list_, 1);
     layout->addWidget(propertyBox);
     setCentralWidget(central);
+    files_ = new FileCommands(document_, this, [this](bool busy) { setBusy(busy); });
     buildMenu();
     resize(std::max(560, list_->horizontalHeader()->length() + 48), 680);
 
-    palette_ = std::make_unique<ToolWindow>(ownText(203), QSize(280, 320));
+    paletteContent_ = new PaletteWindow(document_);
+    palette_ = std::make_unique<ToolWindow>(ownText(203), paletteContent_->size());
+    paletteContent_->setParent(palette_.get());
+    connect(paletteContent_, &PaletteWindow::toggleRequested, this, &MainWindow::togglePalette);
+    connect(paletteContent_, &PaletteWindow::imageViewToggleRequested, this, &MainWindow::toggleImageView);
+    connect(files_, &FileCommands::selectRow, list_, &FrameListView::select);
+    connect(files_, &FileCommands::framesOpened, this, [this] {
+        if (document_.frameCount() > 0)
+            list_->select(std::max(document_.currentIndex(), 0));
+    });
+    setAcceptDrops(true);
     auto* view = new ImageViewWindow(document_);
     imageView_.reset(view);
     imageViewWindow_ = view;
@@ -91,6 +106,8 @@ void MainWindow::connectImageView()
     connect(view, &ImageViewWindow::paletteToggleRequested, this, &MainWindow::togglePalette);
     connect(view, &ImageViewWindow::activated, this, [this] { raiseWindowGroup(kImageViewWindow, 0); });
     connect(view, &ImageViewWindow::colorIndexPicked, this, &MainWindow::pickColorIndex);
+    // The palette's pick modes are the view's.
+    connect(paletteContent_, &PaletteWindow::modeChanged, view, &ImageViewWindow::setPickMode);
     showSettings();
     view->setFrameCount(document_.frameCount());
     view->showFrame(document_.currentIndex());
@@ -98,17 +115,15 @@ void MainWindow::connectImageView()
 
 void MainWindow::pickColorIndex(int target, int index)
 {
-    // Until the palette window takes these over, the picks go straight to the
-    // document: target 0 the background entry, 1 the current frame's
-    // transparent index; -1 clears.
+    // The view picks for the palette window, which knows the tables' rules:
+    // target 0 the background entry, 1 the current frame's transparent
+    // index; -1 (outside the frame, or a right click) clears the latter.
     if (target == 0) {
         if (index >= 0)
-            document_.editSettings([index](GifSettings& s) { s.globalColorTable.backgroundIndex = uint16_t(index); });
+            paletteContent_->setBackgroundIndex(index);
         return;
     }
-    if (document_.currentFrame())
-        document_.setAttribute({document_.currentIndex()}, FrameAttribute::Transparent,
-                               index < 0 ? kNoIndex : uint32_t(index));
+    paletteContent_->setTransparentIndex(index);
 }
 
 QAction* MainWindow::addCommand(QMenu* menu, int command, const QKeySequence& key, void (MainWindow::*slot)())
@@ -133,11 +148,11 @@ void MainWindow::buildMenu()
 {
     using K = QKeySequence;
     QMenu* file = menuBar()->addMenu(ownText(12901));
-    addCommand(file, 32771, K(Qt::CTRL | Qt::Key_O), &MainWindow::notYetAvailable);
-    addCommand(file, 32772, K(Qt::CTRL | Qt::Key_S), &MainWindow::notYetAvailable);
+    addCommand(file, 32771, K(Qt::CTRL | Qt::Key_O), &MainWindow::openImages);
+    addCommand(file, 32772, K(Qt::CTRL | Qt::Key_S), &MainWindow::saveGif);
     file->addSeparator();
-    addCommand(file, 32773, {}, &MainWindow::notYetAvailable);
-    addCommand(file, 32774, {}, &MainWindow::notYetAvailable);
+    addCommand(file, 32773, {}, &MainWindow::openProjectFile);
+    addCommand(file, 32774, {}, &MainWindow::saveProjectFile);
     file->addSeparator();
     auto* exit = new QAction(ownText(57665), this);
     connect(exit, &QAction::triggered, this, &QWidget::close);
@@ -161,7 +176,7 @@ void MainWindow::buildMenu()
     addCommand(edit, 32786, {}, &MainWindow::notYetAvailable);
     addCommand(edit, 32787, {}, &MainWindow::notYetAvailable);
     edit->addSeparator();
-    addCommand(edit, 32788, K(Qt::CTRL | Qt::Key_P), &MainWindow::notYetAvailable);
+    addCommand(edit, 32788, K(Qt::CTRL | Qt::Key_P), &MainWindow::preview);
 
     QMenu* window = menuBar()->addMenu(ownText(12903));
     addCommand(window, 32789, K(Qt::SHIFT | Qt::Key_C), &MainWindow::togglePalette);
@@ -271,15 +286,54 @@ void MainWindow::openSettings()
 
 void MainWindow::openFiles(const QStringList& paths)
 {
-    QStringList failed;
-    document_.openPaths(paths, failed);
-    if (!failed.isEmpty()) {
-        QString text = loadText(21513);
-        text.replace(QStringLiteral("%s"), failed.join(QLatin1Char('\n')));
-        showPlainMessage(this, text, loadText(21013), MessageStyle::OkExclamation);
+    files_->openDropped(paths);
+}
+
+void MainWindow::openImages()
+{
+    files_->open();
+}
+
+void MainWindow::saveGif()
+{
+    files_->save();
+}
+
+void MainWindow::openProjectFile()
+{
+    files_->openProject();
+}
+
+void MainWindow::saveProjectFile()
+{
+    files_->saveProject();
+}
+
+void MainWindow::preview()
+{
+    files_->preview();
+}
+
+void MainWindow::dragEnterEvent(QDragEnterEvent* event)
+{
+    if (event->mimeData()->hasUrls())
+        event->acceptProposedAction();
+}
+
+void MainWindow::dropEvent(QDropEvent* event)
+{
+    QStringList paths;
+    for (const QUrl& url : event->mimeData()->urls()) {
+        if (url.isLocalFile())
+            paths << url.toLocalFile();
     }
-    if (document_.frameCount() > 0)
-        list_->select(std::max(document_.currentIndex(), 0));
+    event->acceptProposedAction();
+    if (paths.isEmpty())
+        return;
+    raiseWindowGroup(kMainWindow, 0);
+    activateWindow();
+    // After the drop has ended, so the source is not kept waiting by dialogs.
+    QTimer::singleShot(0, this, [this, paths] { files_->openDropped(paths); });
 }
 
 void MainWindow::restoreToolWindowPlacement()

@@ -16,6 +16,8 @@ namespace zell {
 
 class AnimationPanel;
 class DocumentModel;
+class FileCommands;
+class PaletteWindow;
 class FrameListView;
 class ImageViewWindow;
 class Profile;
@@ -49,6 +51,8 @@ public:
     ToolWindow* paletteWindow() const { return palette_.get(); }
     ToolWindow* imageViewWindow() const { return imageView_.get(); }
     ImageViewWindow* imageView() const { return imageViewWindow_; }
+    PaletteWindow* palette() const { return paletteContent_; }
+    FileCommands* fileCommands() const { return files_; }
 
 signals:
     // The window accepted its closing and saved the tool windows' places:
@@ -59,6 +63,8 @@ protected:
     void closeEvent(QCloseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void changeEvent(QEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     void buildMenu();
@@ -73,6 +79,11 @@ private:
     void selectPrevious();
     void selectAll();
     void togglePalette();
+    void openImages();
+    void saveGif();
+    void openProjectFile();
+    void saveProjectFile();
+    void preview();
     void toggleImageView();
     void connectImageView();
     void pickColorIndex(int target, int index);
@@ -88,6 +99,8 @@ private:
     std::unique_ptr<ToolWindow> palette_;
     std::unique_ptr<ToolWindow> imageView_;
     ImageViewWindow* imageViewWindow_ = nullptr;
+    PaletteWindow* paletteContent_ = nullptr;
+    FileCommands* files_ = nullptr;
 };
 
 } // namespace zell

@@ -56,6 +56,41 @@ TEST(PaletteFile, GifTablesGlobalFirstWhenWantedElseTheFirstImagesOwn)
     }
 }
 
+TEST(PaletteFile, ReplacesTheTableTheFrameUsesAndNothingElse)
+{
+    const auto global = test::testPalette(4), local = test::testPalette(2, 5);
+    const auto both = GifBuilder().screen(1, 1, global, 3).control(0, 0, 0)
+                          .image(0, 0, 1, 1, 0x80, local, 2, {0x44, 0x01}).trailer().bytes;
+    ColorTable table;
+    table.count = 2;
+    table.setColor(0, 0x112233);
+    table.setColor(1, 0x445566);
+    std::vector<uint8_t> out;
+    ASSERT_TRUE(replaceGifColorTable(both, table, out));
+    ASSERT_EQ(out.size(), both.size());
+    ColorTable found;
+    ASSERT_TRUE(findGifColorTable(out, false, found));
+    EXPECT_EQ(colorsOf(found), colorsOf(table));
+    ASSERT_TRUE(findGifColorTable(out, true, found));
+    EXPECT_EQ(colorsOf(found), colorsOf(global));
+
+    // Without a local table the global one is the frame's; a shorter table
+    // leaves the entries beyond it as they were.
+    const auto globalOnly = GifBuilder().screen(1, 1, global).image(0, 0, 1, 1, 0, {}, 2, {0x44, 0x01})
+                                .trailer().bytes;
+    table.count = 1;
+    ASSERT_TRUE(replaceGifColorTable(globalOnly, table, out));
+    ASSERT_TRUE(findGifColorTable(out, false, found));
+    auto expected = colorsOf(global);
+    expected[0] = 0x112233;
+    EXPECT_EQ(colorsOf(found), expected);
+
+    const std::vector<uint8_t> before = out;
+    EXPECT_FALSE(replaceGifColorTable(GifBuilder().screen(1, 1).image(0, 0, 1, 1, 0, {}, 2, {0x44, 0x01}).trailer().bytes,
+                                      table, out));
+    EXPECT_EQ(out, before);
+}
+
 TEST(PaletteFile, LoadsGifAndBmpPalettesAndTellsABitmapWithout)
 {
     test::ScratchDir dir;

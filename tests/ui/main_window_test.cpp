@@ -13,6 +13,7 @@
 #include "app/profile.h"
 #include "ui/animation_panel.h"
 #include "ui/comment_edit.h"
+#include "ui/file_commands.h"
 #include "ui/frame_list_model.h"
 #include "ui/frame_list_view.h"
 #include "ui/main_window.h"
@@ -234,7 +235,8 @@ private slots:
         QVERIFY(!f.window.imageViewWindow()->isVisible());
         QVERIFY(!f.animation().commentEdit()->sevenBit());
         // Commands whose windows come later say so and change nothing.
-        f.window.action(32771)->trigger();
+        f.window.action(57664)->trigger();
+        QVERIFY(!f.prompter.texts.isEmpty());
         QCOMPARE(f.prompter.texts.last(), QString::fromUtf8("この機能はまだ使えません。"));
     }
 
@@ -276,7 +278,13 @@ private slots:
             junk.write("not a picture");
         }
         f.prompter.answers = {kIdOk};
+        // The first file's load dialog takes its choice for the rest.
+        f.prompter.dialogScript = [](QDialog& dialog) {
+            static_cast<LoadDialog&>(dialog).useForAllBox()->setChecked(true);
+            return int(QDialog::Accepted);
+        };
         f.window.openFiles({good, bad, bad});
+        QCOMPARE(f.prompter.dialogs, 1);
         QCOMPARE(f.doc.model.frameCount(), 1);
         QCOMPARE(f.doc.model.currentIndex(), 0);
         QCOMPARE(f.prompter.texts.size(), 1);

@@ -1,0 +1,558 @@
+#include "ui/file_commands.h"
+
+#include <QApplication>
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QDesktopServices>
+#include <QDialogButtonBox>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QRadioButton>
+#include <QUrl>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+#include "app/message_box.h"
+#include "app/string_table.h"
+#include "document/file_import.h"
+#include "document/palette_file.h"
+#include "document/project_file.h"
+#include "image/mapped_file.h"
+#include "image/raster_image.h"
+#include "ui/document_model.h"
+#include "ui/thumbnail_cache.h"
+
+namespace zell {
+namespace {
+
+constexpr int kPreviewSide = 160;
+
+class WaitCursor {
+public:
+    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
+    WaitCursor(const WaitCursor&) = delete;
+    WaitCursor& operator=(const WaitCursor&) = delete;
+};
+
+// Disables the windows for a command and enables them again however it ends.
+class Busy {
+public:
+    explicit Busy(const std::function<void(bool)>& setBusy) : setBusy_(setBusy)
+    {
+        if (setBusy_)
+            setBusy_(true);
+    }
+    ~Busy()
+    {
+        if (setBusy_)
+            setBusy_(false);
+    }
+    Busy(const Busy&) = delete;
+    Busy& operator=(const Busy&) = delete;
+
+private:
+    const std::function<void(bool)>& setBusy_;
+};
+
+QString reasonText(Failure why)
+{
+    switch (why) {
+    case Failure::cannotRead: return QStringLiteral("cannot read the file");
+    case Failure::empty: return QStringLiteral("the file is empty");
+    case Failure::notSupported: return QStringLiteral("not a supported format");
+    case Failure::damaged: return QStringLiteral("the data are damaged");
+    case Failure::tooLarge: return QStringLiteral("the picture is too large");
+    case Failure::noWorkDirectory: return QStringLiteral("no work directory");
+    case Failure::cannotWrite: return QStringLiteral("cannot write the file");
+    case Failure::noFrames: return QStringLiteral("no frames");
+    case Failure::none: break;
+    }
+    return {};
+}
+
+Failure failureOf(ExportError error)
+{
+    switch (error) {
+    case ExportError::None: return Failure::none;
+    case ExportError::NoFrames: return Failure::noFrames;
+    case ExportError::CannotCreate:
+    case ExportError::WriteFailed: return Failure::cannotWrite;
+    case ExportError::BadWorkFile:
+    case ExportError::BadGlobalTable:
+    case ExportError::OptimizeFailed: return Failure::damaged;
+    case ExportError::TooLarge: return Failure::tooLarge;
+    }
+    return Failure::none;
+}
+
+// The count of the table a frame's picture uses; 0 when it cannot be read.
+int frameTableCount(const Frame& frame)
+{
+    MappedFile file;
+    ColorTable table;
+    if (!file.open(frame.workFilePath) || !findGifColorTable(file.bytes(), false, table))
+        return 0;
+    return table.count;
+}
+
+} // namespace
+
+QString fileDialogFilter(int textId)
+{
+    const QStringList parts = loadText(textId).split(QLatin1Char('|'));
+    QStringList filters;
+    for (qsizetype i = 0; i + 1 < parts.size() && !parts[i].isEmpty(); i += 2) {
+        QString patterns = parts[i + 1];
+        patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
+        filters << QStringLiteral("%1 (%2)").arg(parts[i], patterns);
+    }
+    return filters.join(QStringLiteral(";;"));
+}
+
+ImportOptionsPanel::ImportOptionsPanel(QWidget* parent) : QWidget(parent)
+{
+    auto* group = new QGroupBox(ownText(1160), this);
+    auto* groupLayout = new QVBoxLayout(group);
+    for (int m = 0; m < 4; ++m) {
+        modes_[m] = new QRadioButton(ownText(1161 + m), group);
+        groupLayout->addWidget(modes_[m]);
+    }
+    globalTable_ = new QCheckBox(ownText(20546), this);
+    comment_ = new QCheckBox(ownText(20552), this);
+    keepAlpha_ = new QCheckBox(ownText(20553), this);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(group);
+    layout->addWidget(globalTable_);
+    layout->addWidget(comment_);
+    layout->addWidget(keepAlpha_);
+    setOptions(ImportOptions());
+}
+
+ImportOptions ImportOptionsPanel::options() const
+{
+    ImportOptions o;
+    for (int m = 0; m < 4; ++m) {
+        if (modes_[m]->isChecked())
+            o.insertMode = m;
+    }
+    o.loadGlobalTable = globalTable_->isChecked();
+    o.loadComment = comment_->isChecked();
+    o.keepAlpha = keepAlpha_->isChecked();
+    return o;
+}
+
+void ImportOptionsPanel::setOptions(const ImportOptions& options)
+{
+    modes_[std::clamp(options.insertMode, 0, 3)]->setChecked(true);
+    globalTable_->setChecked(options.loadGlobalTable);
+    comment_->setChecked(options.loadComment);
+    keepAlpha_->setChecked(options.keepAlpha);
+}
+
+FileDialogHost::FileDialogHost(QWidget* parent, int filterId, bool save) : QDialog(parent)
+{
+    files_ = new QFileDialog(this, QString(), QString(), fileDialogFilter(filterId));
+    files_->setWindowFlags(Qt::Widget);
+    files_->setOption(QFileDialog::DontUseNativeDialog);
+    files_->setOption(QFileDialog::ReadOnly, false);
+    files_->setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    files_->setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFiles);
+    connect(files_, &QFileDialog::accepted, this, [this] {
+        chosen_ = files_->selectedFiles();
+        accept();
+    });
+    connect(files_, &QFileDialog::rejected, this, &QDialog::reject);
+}
+
+void FileDialogHost::choose(const QStringList& files)
+{
+    chosen_ = files;
+}
+
+ImageOpenDialog::ImageOpenDialog(QWidget* parent, const QString& startDirectory, bool listEmpty)
+    : FileDialogHost(parent, 20004, false)
+{
+    setWindowTitle(ownText(205));
+    if (!startDirectory.isEmpty())
+        files_->setDirectory(startDirectory);
+    panel_ = new ImportOptionsPanel(this);
+    ImportOptions defaults;
+    defaults.loadGlobalTable = listEmpty;
+    panel_->setOptions(defaults);
+    previewOn_ = new QCheckBox(ownText(1165), this);
+    previewOn_->setChecked(true);
+    preview_ = new QLabel(this);
+    preview_->setFixedSize(kPreviewSide, kPreviewSide);
+    preview_->setFrameShape(QFrame::StyledPanel);
+    preview_->setAlignment(Qt::AlignCenter);
+
+    auto* side = new QVBoxLayout;
+    side->addWidget(panel_);
+    side->addWidget(previewOn_);
+    side->addWidget(preview_, 0, Qt::AlignHCenter);
+    side->addStretch(1);
+    auto* layout = new QHBoxLayout(this);
+    layout->addWidget(files_, 1);
+    layout->addLayout(side);
+    // Wide enough that the file list's sizes and the long filter are not cut.
+    resize(1000, 520);
+    connect(files_, &QFileDialog::currentChanged, this, &ImageOpenDialog::showPreview);
+    connect(previewOn_, &QCheckBox::toggled, this, [this](bool on) {
+        if (!on)
+            preview_->clear();
+    });
+}
+
+void ImageOpenDialog::showPreview(const QString& path)
+{
+    preview_->clear();
+    if (!previewOn_->isChecked() || !QFileInfo(path).isFile())
+        return;
+    RasterImage picture;
+    if (picture.loadFile(path.toStdString()) && picture.fitInto(kPreviewSide - 4, kPreviewSide - 4, true))
+        preview_->setPixmap(QPixmap::fromImage(dibToImage(picture.image.bytes())));
+}
+
+SaveGifDialog::SaveGifDialog(QWidget* parent) : FileDialogHost(parent, 20005, true)
+{
+    setWindowTitle(ownText(206));
+    files_->setDefaultSuffix(QStringLiteral("gif"));
+    files_->selectFile(QStringLiteral("zell"));
+    optimize_ = new QCheckBox(ownText(1221), this);
+    transparency_ = new QCheckBox(ownText(1224), this);
+    dropUnchanged_ = new QCheckBox(ownText(1225), this);
+    onlySet_ = new QRadioButton(ownText(1226), this);
+    automatic_ = new QRadioButton(ownText(1227), this);
+    optimize_->setChecked(true);
+    automatic_->setChecked(true);
+
+    auto* radios = new QVBoxLayout;
+    radios->setContentsMargins(24, 0, 0, 0);
+    radios->addWidget(onlySet_);
+    radios->addWidget(automatic_);
+    auto* details = new QVBoxLayout;
+    details->setContentsMargins(24, 0, 0, 0);
+    details->addWidget(transparency_);
+    details->addLayout(radios);
+    details->addWidget(dropUnchanged_);
+    auto* panel = new QGroupBox(this);
+    auto* panelLayout = new QVBoxLayout(panel);
+    panelLayout->addWidget(optimize_);
+    panelLayout->addLayout(details);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(files_, 1);
+    layout->addWidget(panel);
+    connect(optimize_, &QCheckBox::toggled, this, &SaveGifDialog::updateEnabling);
+    connect(transparency_, &QCheckBox::toggled, this, &SaveGifDialog::updateEnabling);
+    updateEnabling();
+}
+
+void SaveGifDialog::updateEnabling()
+{
+    const bool optimize = optimize_->isChecked();
+    transparency_->setEnabled(optimize);
+    dropUnchanged_->setEnabled(optimize);
+    onlySet_->setEnabled(optimize && transparency_->isChecked());
+    automatic_->setEnabled(optimize && transparency_->isChecked());
+}
+
+uint32_t SaveGifDialog::options() const
+{
+    if (!optimize_->isChecked())
+        return 0;
+    uint32_t bits = kSaveOptimize;
+    if (dropUnchanged_->isChecked())
+        bits |= kSaveDropUnchanged;
+    if (transparency_->isChecked()) {
+        bits |= kSaveTransparency;
+        if (automatic_->isChecked())
+            bits |= kSaveAutoTransparency;
+    }
+    return bits;
+}
+
+QCheckBox* SaveGifDialog::box(int control) const
+{
+    switch (control) {
+    case 1221: return optimize_;
+    case 1224: return transparency_;
+    case 1225: return dropUnchanged_;
+    default: return nullptr;
+    }
+}
+
+QRadioButton* SaveGifDialog::radio(int control) const
+{
+    return control == 1226 ? onlySet_ : control == 1227 ? automatic_ : nullptr;
+}
+
+LoadDialog::LoadDialog(QWidget* parent, const QString& path, const ImportOptions& options, bool moreFollow)
+    : QDialog(parent)
+{
+    setWindowTitle(ownText(207));
+    auto* name = new QLabel(QDir::toNativeSeparators(path), this);
+    name->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    name->setWordWrap(true);
+    panel_ = new ImportOptionsPanel(this);
+    panel_->setOptions(options);
+    useForAll_ = new QCheckBox(ownText(1168), this);
+    useForAll_->setVisible(moreFollow);
+    auto* buttons = new QDialogButtonBox(this);
+    buttons->addButton(ownText(1), QDialogButtonBox::AcceptRole);
+    buttons->addButton(ownText(2), QDialogButtonBox::RejectRole);
+    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(name);
+    layout->addWidget(panel_);
+    layout->addWidget(useForAll_);
+    layout->addWidget(buttons);
+}
+
+FileCommands::FileCommands(DocumentModel& document, QWidget* owner, std::function<void(bool)> setBusy)
+    : QObject(owner), document_(document), owner_(owner), setBusy_(std::move(setBusy))
+{
+    openInViewer = [](const QString& path) { return QDesktopServices::openUrl(QUrl::fromLocalFile(path)); };
+}
+
+void FileCommands::failed(Failure why)
+{
+    QString text = loadText(21502);
+    if (const QString reason = reasonText(why); !reason.isEmpty())
+        text += QStringLiteral("\n(%1)").arg(reason);
+    showPlainMessage(owner_, text, loadText(21002), MessageStyle::OkInfo);
+}
+
+void FileCommands::reportFailed(const QStringList& paths)
+{
+    if (paths.isEmpty())
+        return;
+    QString text = loadText(21513);
+    text.replace(QStringLiteral("%s"), paths.join(QLatin1Char('\n')));
+    showPlainMessage(owner_, text, loadText(21013), MessageStyle::OkExclamation);
+}
+
+bool FileCommands::runOpenDialog(const QString& startDirectory, bool listEmpty, Collected& collected, bool& replaced)
+{
+    ImageOpenDialog dialog(owner_, startDirectory, listEmpty);
+    if (prompter().runDialog(dialog) != QDialog::Accepted || dialog.chosenFiles().isEmpty())
+        return false;
+    ImportOptions options = dialog.panel()->options();
+    if (options.insertMode == kReplaceAll && replaced)
+        options.insertMode = kInsertAtEnd;
+    replaced = replaced || options.insertMode == kReplaceAll;
+    WaitCursor wait;
+    std::vector<std::string> paths;
+    for (const QString& p : dialog.chosenFiles())
+        paths.push_back(p.toStdString());
+    // The engine grows the screen, collects the comments and clears the list
+    // for the replacing mode.
+    document_.rebuild([&](Document& d) {
+        std::vector<std::string> bad;
+        importFiles(d, paths, options, bad);
+        for (const std::string& b : bad)
+            collected.failed << QString::fromStdString(b);
+    });
+    return true;
+}
+
+void FileCommands::open(const QString& startDirectory)
+{
+    Collected collected;
+    bool replaced = false;
+    if (!runOpenDialog(startDirectory, document_.frameCount() == 0, collected, replaced))
+        return;
+    emit framesOpened();
+    reportFailed(collected.failed);
+}
+
+void FileCommands::openDropped(const QStringList& paths)
+{
+    QStringList sorted = paths;
+    std::stable_sort(sorted.begin(), sorted.end(),
+                     [](const QString& a, const QString& b) { return a.toUtf8() < b.toUtf8(); });
+    const bool listEmpty = document_.frameCount() == 0;
+    ImportOptions options;
+    options.loadGlobalTable = listEmpty;
+    bool useForAll = false, replaced = false, globalTableOpen = true, opened = false;
+    Collected collected;
+    for (qsizetype i = 0; i < sorted.size(); ++i) {
+        const QString& path = sorted[i];
+        if (QFileInfo(path).isDir()) {
+            opened = runOpenDialog(path, document_.frameCount() == 0, collected, replaced) || opened;
+            continue;
+        }
+        if (!useForAll) {
+            LoadDialog dialog(owner_, path, options, i + 1 < sorted.size());
+            const bool ok = prompter().runDialog(dialog) == QDialog::Accepted;
+            const bool forAll = dialog.useForAllBox()->isChecked() && i + 1 < sorted.size();
+            if (!ok) {
+                if (forAll)
+                    break;
+                continue;
+            }
+            options = dialog.panel()->options();
+            useForAll = forAll;
+        }
+        ImportOptions each = options;
+        if (each.insertMode == kReplaceAll) {
+            if (!replaced)
+                document_.removeAll();
+            replaced = true;
+            each.insertMode = options.insertMode = kInsertAtEnd;
+        }
+        WaitCursor wait;
+        uint16_t width = 0, height = 0;
+        std::string comment;
+        Failure why = Failure::none;
+        bool ok = false;
+        document_.rebuild([&](Document& d) {
+            ok = importImageFile(d, path.toStdString(), each, globalTableOpen, width, height, comment, &why);
+        });
+        opened = true;
+        if (!ok) {
+            if (useForAll)
+                collected.failed << path;
+            else
+                reportFailed({path});
+            continue;
+        }
+        collected.width = std::max(collected.width, width);
+        collected.height = std::max(collected.height, height);
+        if (!comment.empty())
+            collected.comments << QString::fromStdString(comment);
+    }
+    finish(collected);
+    if (opened)
+        emit framesOpened();
+    reportFailed(collected.failed);
+}
+
+void FileCommands::finish(const Collected& collected)
+{
+    document_.editSettings([&](GifSettings& s) {
+        s.screenWidth = std::max(s.screenWidth, collected.width);
+        s.screenHeight = std::max(s.screenHeight, collected.height);
+        if (!collected.comments.isEmpty()) {
+            s.comment = collected.comments.join(QStringLiteral("\r\n")).toStdString();
+            s.saveComment = true;
+        }
+    });
+}
+
+bool FileCommands::collectGifSettings(GifOutput& output, bool withComment)
+{
+    const GifSettings& s = document_.settings();
+    bool checkBounds = true;
+    for (int i = 0; i < document_.frameCount(); ++i) {
+        const Frame& f = *document_.frameAt(i);
+        if (checkBounds && (uint32_t(f.left) + f.width > s.screenWidth || uint32_t(f.top) + f.height > s.screenHeight)) {
+            if (showMessage(owner_, 21510, 21010, MessageStyle::YesNoInfo) != kIdYes) {
+                emit selectRow(i);
+                return false;
+            }
+            checkBounds = false;
+        }
+        if (!f.useLocalColorTable && frameTableCount(f) > s.globalColorTable.count) {
+            showMessage(owner_, 21511, 21011, MessageStyle::OkInfo);
+            emit selectRow(i);
+            return false;
+        }
+    }
+    output = GifOutput::fromSettings(s, 0);
+    if (!withComment)
+        output.comment.clear();
+    return true;
+}
+
+void FileCommands::save()
+{
+    GifOutput output;
+    if (document_.frameCount() == 0 || !collectGifSettings(output, true))
+        return;
+    Busy busy(setBusy_);
+    SaveGifDialog dialog(owner_);
+    if (prompter().runDialog(dialog) != QDialog::Accepted || dialog.chosenFiles().isEmpty())
+        return;
+    WaitCursor wait;
+    output.options = dialog.options();
+    ExportError error = ExportError::None;
+    if (!writeAnimatedGif(dialog.chosenFiles().front().toStdString(), document_.document().frames, output, &error))
+        failed(failureOf(error));
+}
+
+void FileCommands::openProject()
+{
+    Busy busy(setBusy_);
+    QFileDialog dialog(owner_, QString(), QString(), fileDialogFilter(20007));
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setDefaultSuffix(QStringLiteral("zpj"));
+    dialog.selectFile(projectTitle_);
+    if (prompter().runDialog(dialog) != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return;
+    const QString path = dialog.selectedFiles().front();
+    WaitCursor wait;
+    bool ok = false;
+    Failure why = Failure::none;
+    document_.rebuild([&](Document& d) { ok = zell::openProject(d, path.toStdString(), &why); });
+    if (!ok) {
+        failed(why);
+        return;
+    }
+    projectTitle_ = QFileInfo(path).completeBaseName();
+    emit framesOpened();
+}
+
+void FileCommands::saveProject()
+{
+    Busy busy(setBusy_);
+    QFileDialog dialog(owner_, QString(), QString(), fileDialogFilter(20007));
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setDefaultSuffix(QStringLiteral("zpj"));
+    dialog.selectFile(projectTitle_);
+    if (prompter().runDialog(dialog) != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return;
+    WaitCursor wait;
+    Failure why = Failure::none;
+    if (!zell::saveProject(document_.document(), dialog.selectedFiles().front().toStdString(), &why))
+        failed(why);
+}
+
+void FileCommands::preview()
+{
+    if (document_.frameCount() == 0)
+        return;
+    WaitCursor wait;
+    GifOutput output;
+    if (!collectGifSettings(output, false))
+        return;
+    if (!previewPath_.empty()) {
+        std::remove(previewPath_.c_str());
+        previewPath_.clear();
+    }
+    std::string path;
+    if (!document_.document().workDirectory().newWorkFileName("gif", path)) {
+        failed(Failure::noWorkDirectory);
+        return;
+    }
+    ExportError error = ExportError::None;
+    if (!writeAnimatedGif(path, document_.document().frames, output, &error)) {
+        failed(failureOf(error));
+        return;
+    }
+    previewPath_ = path;
+    if (openInViewer)
+        openInViewer(QString::fromStdString(path));
+}
+
+} // namespace zell

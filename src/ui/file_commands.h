@@ -1,0 +1,159 @@
+// The main window's file commands: open images (dialog with its option panel
+// and preview), dropped and command-line files (the load dialog), save the
+// GIF (dialog with the optimisation panel), project open and save, and the
+// preview in the desktop's viewer. Every dialog runs through the Prompter.
+#pragma once
+
+#include <QDialog>
+#include <QObject>
+#include <QStringList>
+
+#include <functional>
+#include <string>
+
+#include "document/gif_export.h"
+#include "document/gif_import.h"
+
+class QButtonGroup;
+class QCheckBox;
+class QFileDialog;
+class QLabel;
+class QRadioButton;
+
+namespace zell {
+
+class DocumentModel;
+
+// A filter of the string table ("name|patterns|...||") as Qt wants it.
+QString fileDialogFilter(int textId);
+
+// Insertion mode and the load options (dialogs 205 and 207).
+class ImportOptionsPanel final : public QWidget {
+    Q_OBJECT
+public:
+    explicit ImportOptionsPanel(QWidget* parent = nullptr);
+    ImportOptions options() const;
+    void setOptions(const ImportOptions& options);
+    QRadioButton* modeButton(int mode) const { return modes_[mode]; }
+    QCheckBox* globalTableBox() const { return globalTable_; }
+    QCheckBox* commentBox() const { return comment_; }
+    QCheckBox* keepAlphaBox() const { return keepAlpha_; }
+
+private:
+    QRadioButton* modes_[4];
+    QCheckBox* globalTable_;
+    QCheckBox* comment_;
+    QCheckBox* keepAlpha_;
+};
+
+// A file dialog inside a dialog of ours, so that our panel sits beside it.
+class FileDialogHost : public QDialog {
+    Q_OBJECT
+public:
+    FileDialogHost(QWidget* parent, int filterId, bool save);
+    QFileDialog* files() const { return files_; }
+    // The files the user took; a script may name them directly.
+    QStringList chosenFiles() const { return chosen_; }
+    void choose(const QStringList& files);
+
+protected:
+    QFileDialog* files_;
+    QStringList chosen_;
+};
+
+// Dialog 205: several images, the options and a preview of the file under
+// the cursor.
+class ImageOpenDialog final : public FileDialogHost {
+    Q_OBJECT
+public:
+    ImageOpenDialog(QWidget* parent, const QString& startDirectory, bool listEmpty);
+    ImportOptionsPanel* panel() const { return panel_; }
+    QCheckBox* previewBox() const { return previewOn_; }
+    QLabel* preview() const { return preview_; }
+    void showPreview(const QString& path);
+
+private:
+    ImportOptionsPanel* panel_;
+    QCheckBox* previewOn_;
+    QLabel* preview_;
+};
+
+// Dialog 206: the name of the GIF and the optimisation bits.
+class SaveGifDialog final : public FileDialogHost {
+    Q_OBJECT
+public:
+    explicit SaveGifDialog(QWidget* parent);
+    uint32_t options() const;
+    QCheckBox* box(int control) const;
+    QRadioButton* radio(int control) const;
+
+private:
+    void updateEnabling();
+    QCheckBox* optimize_;
+    QCheckBox* transparency_;
+    QCheckBox* dropUnchanged_;
+    QRadioButton* onlySet_;
+    QRadioButton* automatic_;
+};
+
+// Dialog 207: one dropped file.
+class LoadDialog final : public QDialog {
+    Q_OBJECT
+public:
+    LoadDialog(QWidget* parent, const QString& path, const ImportOptions& options, bool moreFollow);
+    ImportOptionsPanel* panel() const { return panel_; }
+    QCheckBox* useForAllBox() const { return useForAll_; }
+
+private:
+    ImportOptionsPanel* panel_;
+    QCheckBox* useForAll_;
+};
+
+class FileCommands final : public QObject {
+    Q_OBJECT
+public:
+    FileCommands(DocumentModel& document, QWidget* owner, std::function<void(bool)> setBusy);
+
+    void open(const QString& startDirectory = {});
+    // Dropped names and command-line files: sorted, each through the load
+    // dialog (or the open dialog for a folder).
+    void openDropped(const QStringList& paths);
+    void save();
+    void openProject();
+    void saveProject();
+    void preview();
+    // The checks before writing: a frame beyond the screen (asked once) and a
+    // global table too small for a frame; `output` for the writer.
+    bool collectGifSettings(GifOutput& output, bool withComment);
+
+    QString projectTitle() const { return projectTitle_; }
+    QString previewPath() const { return QString::fromStdString(previewPath_); }
+    // Where previews are opened; tests replace the desktop's viewer.
+    std::function<bool(const QString&)> openInViewer;
+
+signals:
+    // The frames changed; the list selects a row.
+    void framesOpened();
+    // A check found this frame at fault; the list selects it alone.
+    void selectRow(int row);
+
+private:
+    struct Collected {
+        uint16_t width = 0;
+        uint16_t height = 0;
+        QStringList comments;
+        QStringList failed;
+    };
+    bool runOpenDialog(const QString& startDirectory, bool listEmpty, Collected& collected, bool& replaced);
+    void finish(const Collected& collected);
+    void reportFailed(const QStringList& failed);
+    void failed(Failure why = Failure::none);
+
+    DocumentModel& document_;
+    QWidget* owner_;
+    std::function<void(bool)> setBusy_;
+    QString projectTitle_ = QStringLiteral("zell");
+    std::string previewPath_;
+};
+
+} // namespace zell

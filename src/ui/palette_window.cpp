@@ -1,0 +1,415 @@
+#include "ui/palette_window.h"
+
+#include <QApplication>
+#include <QButtonGroup>
+#include <QColorDialog>
+#include <QComboBox>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFile>
+#include <QFileDialog>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMimeData>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include <fstream>
+#include <vector>
+
+#include "app/message_box.h"
+#include "app/string_table.h"
+#include "document/palette_file.h"
+#include "image/mapped_file.h"
+#include "image/raster_image.h"
+#include "ui/document_model.h"
+#include "ui/file_commands.h"
+#include "ui/palette_grid.h"
+
+namespace zell {
+namespace {
+
+
+// The combo shows the item whose count is the table's own; other counts
+// (a palette file of 100 entries) show the item that holds them.
+int itemHolding(int count)
+{
+    for (int k = 0; k < 8; ++k) {
+        if (count <= 2 << k)
+            return k;
+    }
+    return 7;
+}
+
+bool writeNewWorkFile(DocumentModel& document, const std::vector<uint8_t>& bytes, std::string& path)
+{
+    if (!document.document().workDirectory().newWorkFileName("gif", path))
+        return false;
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+    out.close();
+    if (out)
+        return true;
+    std::remove(path.c_str());
+    return false;
+}
+
+QPushButton* pushRadio(const QString& text, int tip, QButtonGroup* group, QWidget* parent)
+{
+    auto* b = new QPushButton(text, parent);
+    b->setCheckable(true);
+    b->setToolTip(loadText(tip));
+    b->setFocusPolicy(Qt::TabFocus);
+    group->addButton(b);
+    return b;
+}
+
+} // namespace
+
+void seedGlobalTable(ColorTable& table, const std::string& seedPath)
+{
+    table = ColorTable();
+    table.count = 256;
+    table.backgroundIndex = 0;
+    std::ifstream in(seedPath, std::ios::binary);
+    if (in)
+        in.read(reinterpret_cast<char*>(table.entries.data()), std::streamsize(table.entries.size()));
+}
+
+PaletteWindow::PaletteWindow(DocumentModel& document, QWidget* parent) : QWidget(parent), document_(document)
+{
+    auto* tables = new QButtonGroup(this);
+    auto* modes = new QButtonGroup(this);
+    global_ = pushRadio(ownText(1121), 20128, tables, this);
+    local_ = pushRadio(ownText(1122), 20129, tables, this);
+    for (int m = 0; m < 3; ++m)
+        modes_[m] = pushRadio(ownText(1123 + m), 20130 + m, modes, this);
+    load_ = new QPushButton(ownText(1126), this);
+    load_->setToolTip(loadText(20133));
+    count_ = new QComboBox(this);
+    for (int k = 0; k < 8; ++k)
+        count_->addItem(QString::number(2 << k));
+    count_->setToolTip(loadText(20134));
+    grid_ = new PaletteGrid(this);
+    // The grid is drawn in 96-dpi pixels; a screen set to more gets it larger.
+    grid_->setScale(std::max(1.0, logicalDpiX() / 96.0));
+
+    auto* layout = new QGridLayout(this);
+    layout->addWidget(global_, 0, 0);
+    layout->addWidget(local_, 0, 1);
+    layout->addWidget(load_, 0, 2);
+    layout->addWidget(modes_[0], 1, 0);
+    layout->addWidget(modes_[1], 1, 1);
+    layout->addWidget(modes_[2], 1, 2);
+    auto* countRow = new QHBoxLayout;
+    countRow->addStretch(1);
+    countRow->addWidget(new QLabel(ownText(1127), this));
+    countRow->addWidget(count_);
+    layout->addLayout(countRow, 2, 0, 1, 3);
+    layout->addWidget(grid_, 3, 0, 1, 3, Qt::AlignCenter);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+    setAcceptDrops(true);
+
+    global_->setChecked(true);
+    modes_[kEditColor]->setChecked(true);
+    count_->setCurrentIndex(shownItem_);
+
+    connect(global_, &QPushButton::clicked, this, [this] { showGlobal(true); });
+    connect(local_, &QPushButton::clicked, this, [this] { showGlobal(false); });
+    for (int m = 0; m < 3; ++m)
+        connect(modes_[m], &QPushButton::clicked, this, [this, m] { setMode(m); });
+    connect(load_, &QPushButton::clicked, this, &PaletteWindow::loadClicked);
+    connect(count_, &QComboBox::activated, this, &PaletteWindow::chooseEntryCount);
+    connect(grid_, &PaletteGrid::cellClicked, this, &PaletteWindow::clickCell);
+    connect(grid_, &PaletteGrid::cellRightClicked, this, &PaletteWindow::rightClickCell);
+    connect(&document_, &DocumentModel::frameSelected, this, &PaletteWindow::refresh);
+    connect(&document_, &DocumentModel::framesEdited, this, &PaletteWindow::refresh);
+    connect(&document_, &DocumentModel::frameCountChanged, this, &PaletteWindow::refresh);
+    connect(&document_, &DocumentModel::globalTableChanged, this, &PaletteWindow::refresh);
+    connect(&document_, &DocumentModel::settingsChanged, this, &PaletteWindow::refresh);
+    refresh();
+    adjustSize();
+}
+
+QPushButton* PaletteWindow::modeButton(int mode) const
+{
+    return modes_[std::clamp(mode, 0, 2)];
+}
+
+QPushButton* PaletteWindow::tableButton(bool global) const
+{
+    return global ? global_ : local_;
+}
+
+const ColorTable& PaletteWindow::displayedTable() const
+{
+    return showGlobal_ ? document_.settings().globalColorTable : frameTable_;
+}
+
+bool PaletteWindow::canPickTransparent() const
+{
+    const Frame* f = document_.currentFrame();
+    const bool usesLocal = f && f->useLocalColorTable;
+    return frameTable_.count > 0 && (!showGlobal_ || !usesLocal);
+}
+
+void PaletteWindow::reloadFrameTable()
+{
+    const Frame* f = document_.currentFrame();
+    if (!f || f->workFilePath.empty()) {
+        frameTable_.count = 0;
+        frameTable_.backgroundIndex = kNoIndex;
+        loadedPath_.clear();
+        return;
+    }
+    if (f->workFilePath != loadedPath_) {
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        MappedFile file;
+        ColorTable table;
+        // An unreadable file leaves the table as it was, as the window always did.
+        if (file.open(f->workFilePath) && findGifColorTable(file.bytes(), false, table)) {
+            frameTable_ = table;
+            loadedPath_ = f->workFilePath;
+        }
+        QApplication::restoreOverrideCursor();
+    }
+    // The index field carries the frame's transparent colour.
+    frameTable_.backgroundIndex = f->transparentIndex;
+}
+
+void PaletteWindow::refresh()
+{
+    reloadFrameTable();
+    const Frame* f = document_.currentFrame();
+    const bool usesLocal = f && f->useLocalColorTable;
+    if (!showGlobal_ && mode_ == kPickBackground)
+        setMode(kEditColor);
+    const bool transparency = canPickTransparent();
+    modes_[kPickTransparent]->setEnabled(transparency);
+    if (!transparency && mode_ == kPickTransparent)
+        setMode(kEditColor);
+    modes_[kPickBackground]->setEnabled(showGlobal_);
+    load_->setEnabled(showGlobal_);
+
+    const ColorTable& global = document_.settings().globalColorTable;
+    const int background = showGlobal_ ? int(global.backgroundIndex) : -1;
+    int transparent = -1;
+    if (f && f->transparentIndex != kNoIndex && (!showGlobal_ || !usesLocal))
+        transparent = f->transparentIndex;
+    grid_->setTable(displayedTable(), background, transparent);
+    showCount(displayedTable().count);
+}
+
+void PaletteWindow::showCount(int count)
+{
+    const int item = count >= 2 ? itemHolding(count) : -1;
+    const QSignalBlocker blocker(count_);
+    count_->setCurrentIndex(item);
+    if (item >= 0)
+        shownItem_ = item;
+    count_->setEnabled(count > 0);
+}
+
+void PaletteWindow::showGlobal(bool global)
+{
+    showGlobal_ = global;
+    (global ? global_ : local_)->setChecked(true);
+    refresh();
+}
+
+void PaletteWindow::setMode(int mode)
+{
+    mode_ = std::clamp(mode, 0, 2);
+    modes_[mode_]->setChecked(true);
+    emit modeChanged(mode_);
+}
+
+void PaletteWindow::clickCell(int index)
+{
+    if (index < 0 || index >= displayedTable().count)
+        return;
+    if (mode_ == kPickBackground) {
+        setBackgroundIndex(index);
+        return;
+    }
+    if (mode_ == kPickTransparent) {
+        setTransparentIndex(index);
+        return;
+    }
+    const uint32_t old = displayedTable().color(uint32_t(index));
+    QColorDialog dialog(QColor(int(old & 0xFF), int((old >> 8) & 0xFF), int((old >> 16) & 0xFF)), window());
+    if (prompter().runDialog(dialog) != QDialog::Accepted)
+        return;
+    const QColor c = dialog.currentColor();
+    const uint32_t color = uint32_t(c.red()) | uint32_t(c.green()) << 8 | uint32_t(c.blue()) << 16;
+    if (showGlobal_)
+        document_.editGlobalTable([&](ColorTable& t) { t.setColor(uint32_t(index), color); });
+    else
+        editFrameColor(index, color);
+}
+
+void PaletteWindow::editFrameColor(int index, uint32_t color)
+{
+    Frame* f = document_.currentFrame();
+    if (!f)
+        return;
+    ColorTable edited = frameTable_;
+    edited.setColor(uint32_t(index), color);
+    MappedFile file;
+    std::vector<uint8_t> bytes;
+    std::string path;
+    if (!file.open(f->workFilePath) || !replaceGifColorTable(file.bytes(), edited, bytes) ||
+        !writeNewWorkFile(document_, bytes, path)) {
+        showMessage(window(), 21502, 21002, MessageStyle::OkInfo);
+        return;
+    }
+    file.close();
+    document_.switchWorkFile(document_.currentIndex(), path);
+}
+
+void PaletteWindow::rightClickCell(int)
+{
+    if (mode_ == kPickTransparent)
+        setTransparentIndex(-1);
+}
+
+void PaletteWindow::setBackgroundIndex(int index)
+{
+    const Frame* f = document_.currentFrame();
+    if (f && f->useLocalColorTable)
+        return;
+    document_.editGlobalTable([index](ColorTable& t) {
+        t.backgroundIndex = index >= 0 && index < t.count ? uint16_t(index) : 0;
+    });
+}
+
+void PaletteWindow::setTransparentIndex(int index)
+{
+    const Frame* f = document_.currentFrame();
+    if (!f)
+        return;
+    const ColorTable& reference = f->useLocalColorTable ? frameTable_ : document_.settings().globalColorTable;
+    const uint32_t value = index < 0 || index >= reference.count ? kNoIndex : uint32_t(index);
+    document_.setAttribute({document_.currentIndex()}, FrameAttribute::Transparent, value);
+}
+
+void PaletteWindow::chooseEntryCount(int item)
+{
+    if (item < 0 || item > 7)
+        return;
+    const int bits = item + 1;
+    const uint16_t count = uint16_t(1u << bits);
+    if (showGlobal_) {
+        document_.editGlobalTable([count](ColorTable& t) {
+            for (uint32_t i = std::min(count, t.count); i < 256; ++i)
+                t.setColor(i, 0);
+            t.count = count;
+            if (t.backgroundIndex >= count)
+                t.backgroundIndex = 0;
+        });
+        return;
+    }
+    const Frame* f = document_.currentFrame();
+    bool done = f && f->colorCount == count;
+    if (f && !done && showMessage(window(), 21515, 21014, MessageStyle::YesNoInfo) == kIdYes)
+        done = resizeFrameTable(bits);
+    if (!done) {
+        const QSignalBlocker blocker(count_);
+        count_->setCurrentIndex(shownItem_);
+    }
+}
+
+bool PaletteWindow::resizeFrameTable(int bits)
+{
+    const int row = document_.currentIndex();
+    Frame* f = document_.currentFrame();
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    RasterImage picture;
+    std::string path;
+    uint32_t transparent = f->transparentIndex;
+    // A new work file; the frame keeps its old one until this one is complete.
+    const bool ok = picture.loadGifImage(f->workFilePath, 0) &&
+                    document_.document().workDirectory().newWorkFileName("gif", path) &&
+                    picture.saveGif(path, bits, transparent);
+    QApplication::restoreOverrideCursor();
+    if (!ok) {
+        if (!path.empty())
+            std::remove(path.c_str());
+        showMessage(window(), 21502, 21002, MessageStyle::OkInfo);
+        return false;
+    }
+    f->colorCount = uint16_t(1u << bits);
+    f->useLocalColorTable = 1;
+    f->transparentIndex = transparent < 256 ? uint16_t(transparent) : kNoIndex;
+    document_.switchWorkFile(row, path);
+    document_.selectFrame(row);
+    return true;
+}
+
+void PaletteWindow::loadClicked()
+{
+    QFileDialog dialog(window(), QString(), QString(), fileDialogFilter(20006));
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    if (prompter().runDialog(dialog) != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return;
+    loadPalette(dialog.selectedFiles().front());
+}
+
+void PaletteWindow::loadPalette(const QString& path)
+{
+    ColorTable table;
+    const PaletteLoad result = loadPaletteFile(path.toStdString(), table);
+    if (result == PaletteLoad::ok) {
+        document_.editGlobalTable([&](ColorTable& t) {
+            // Entries beyond the file's count keep their colours.
+            std::copy_n(table.entries.begin(), size_t(3) * table.count, t.entries.begin());
+            t.count = table.count;
+            t.backgroundIndex = table.backgroundIndex < table.count ? table.backgroundIndex : 0;
+        });
+        return;
+    }
+    showMessage(window(), result == PaletteLoad::noEntries ? 21514 : 21502, 21002, MessageStyle::OkInfo);
+}
+
+void PaletteWindow::keyPressEvent(QKeyEvent* event)
+{
+    const bool shift = event->modifiers() == Qt::ShiftModifier;
+    if (shift && event->key() == Qt::Key_C) {
+        emit toggleRequested();
+    } else if (shift && event->key() == Qt::Key_I) {
+        emit imageViewToggleRequested();
+    } else if (event->key() == Qt::Key_Escape) {
+        window()->hide();
+    } else if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        // Enter does nothing here, as in the old dialog.
+    } else {
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    event->accept();
+}
+
+void PaletteWindow::dragEnterEvent(QDragEnterEvent* event)
+{
+    if (event->mimeData()->hasUrls())
+        event->acceptProposedAction();
+}
+
+void PaletteWindow::dropEvent(QDropEvent* event)
+{
+    QString path;
+    for (const QUrl& url : event->mimeData()->urls()) {
+        if (url.isLocalFile()) {
+            path = url.toLocalFile();
+            break;
+        }
+    }
+    event->acceptProposedAction();
+    if (path.isEmpty() || showMessage(window(), 21512, 21012, MessageStyle::YesNoInfo) != kIdYes)
+        return;
+    loadPalette(path);
+}
+
+} // namespace zell

@@ -1,0 +1,289 @@
+#include <QCheckBox>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QRadioButton>
+#include <QSignalSpy>
+#include <QTest>
+
+#include "app/string_table.h"
+#include "document/gif_export.h"
+#include "ui/file_commands.h"
+#include "ui/gif_files.h"
+#include "ui/test_document.h"
+#include "ui/ui_test.h"
+
+namespace zell::test {
+
+// Imported frames are named "[file]の[001]"; the file's letter is enough.
+QStringList sources(const TestDocument& doc)
+{
+    QStringList out;
+    for (const QString& name : doc.names())
+        out << name.mid(1, 1);
+    return out;
+}
+
+struct CommandsFixture {
+    CommandsFixture() : commands(doc.model, nullptr, [this](bool on) { busy << on; }) {}
+    QString file(const QString& name, const QByteArray& bytes)
+    {
+        const QString path = doc.dir.path() + "/" + name;
+        writeBytes(path, bytes);
+        return path;
+    }
+    QByteArray read(const QString& path)
+    {
+        QFile in(path);
+        return in.open(QIODevice::ReadOnly) ? in.readAll() : QByteArray();
+    }
+
+    TestDocument doc;
+    ScriptedPrompter prompter;
+    QList<bool> busy;
+    FileCommands commands;
+};
+
+// Answers every file dialog with `path` and accepts it.
+std::function<int(QDialog&)> choosing(const QString& path)
+{
+    return [path](QDialog& dialog) {
+        if (auto* host = dynamic_cast<FileDialogHost*>(&dialog))
+            host->choose({path});
+        else
+            static_cast<QFileDialog&>(dialog).selectFile(path);
+        return int(QDialog::Accepted);
+    };
+}
+
+class FileCommandsTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void theSaveOptionsFollowTheirBoxes()
+    {
+        SaveGifDialog dialog(nullptr);
+        QCOMPARE(dialog.options(), uint32_t(kSaveOptimize));
+        QVERIFY(dialog.box(1224)->isEnabled());
+        QVERIFY(!dialog.radio(1227)->isEnabled());
+        dialog.box(1224)->setChecked(true);
+        QVERIFY(dialog.radio(1226)->isEnabled());
+        QCOMPARE(dialog.options(), uint32_t(kSaveOptimize | kSaveTransparency | kSaveAutoTransparency));
+        dialog.radio(1226)->setChecked(true);
+        dialog.box(1225)->setChecked(true);
+        QCOMPARE(dialog.options(), uint32_t(kSaveOptimize | kSaveTransparency | kSaveDropUnchanged));
+        // Without optimising nothing else counts, whatever the boxes show.
+        dialog.box(1221)->setChecked(false);
+        QVERIFY(!dialog.box(1224)->isEnabled());
+        QVERIFY(!dialog.box(1225)->isEnabled());
+        QVERIFY(!dialog.radio(1226)->isEnabled());
+        QCOMPARE(dialog.options(), 0u);
+    }
+
+    void theOpenDialogPresetsTheGlobalTableOnlyForAnEmptyList()
+    {
+        ImageOpenDialog empty(nullptr, {}, true), filled(nullptr, {}, false);
+        QVERIFY(empty.panel()->globalTableBox()->isChecked());
+        QVERIFY(!filled.panel()->globalTableBox()->isChecked());
+        QCOMPARE(filled.panel()->options().insertMode, int(kInsertAtEnd));
+        QVERIFY(!filled.panel()->options().loadComment);
+        QVERIFY(empty.previewBox()->isChecked());
+        const QString fileFilter = fileDialogFilter(20005);
+        QCOMPARE(fileFilter, QStringLiteral("Graphics Interchange Format (*.gif) (*.gif);;All Files (*.*) (*.*)"));
+    }
+
+    void openImportsWithTheChosenMode()
+    {
+        CommandsFixture f;
+        const QString a = f.file("a.gif", tinyGif(2, false, 1, 4));
+        const QString b = f.file("b.gif", tinyGif(2, false, 2, 9));
+        auto openWith = [&](const QString& path, int mode) {
+            f.prompter.dialogScript = [path, mode](QDialog& dialog) {
+                auto& open = static_cast<ImageOpenDialog&>(dialog);
+                open.choose({path});
+                open.panel()->modeButton(mode)->setChecked(true);
+                return int(QDialog::Accepted);
+            };
+            f.commands.open();
+        };
+        openWith(a, kInsertAtEnd);
+        openWith(b, kInsertAtHead);
+        QCOMPARE(sources(f.doc), QStringList({"b", "a"}));
+        // The first open took the file's table as the global table.
+        QVERIFY(f.doc.document.settings.useGlobalColorTable);
+        QCOMPARE(f.doc.document.settings.globalColorTable.color(0), 0xFF0001u);
+        QCOMPARE(f.doc.document.settings.screenWidth, 9);
+        openWith(a, kReplaceAll);
+        QCOMPARE(sources(f.doc), QStringList({"a"}));
+        QCOMPARE(f.doc.document.settings.screenWidth, 9); // never shrinks
+        QCOMPARE(f.prompter.unexpected, 0);
+    }
+
+    void droppedFilesGoInByteOrderAndFailuresComeOnce()
+    {
+        CommandsFixture f;
+        const QString c = f.file("c.gif", tinyGif(1, false, 3));
+        const QString a = f.file("a.gif", tinyGif(1, false, 1));
+        const QString b = f.file("b.gif", tinyGif(1, false, 2));
+        QStringList shown;
+        f.prompter.dialogScript = [&shown](QDialog& dialog) {
+            auto& load = static_cast<LoadDialog&>(dialog);
+            shown << QString::number(load.useForAllBox()->isVisibleTo(&load));
+            return int(QDialog::Accepted);
+        };
+        f.commands.openDropped({c, a, b});
+        QCOMPARE(sources(f.doc), QStringList({"a", "b", "c"}));
+        QCOMPARE(shown, QStringList({"1", "1", "0"})); // no use-for-all box for the last
+
+        // Use-for-all in the first dialog: no more dialogs, one message at the end.
+        const QString bad = f.file("bad.gif", "not a picture");
+        const QString d = f.file("d.gif", tinyGif(1, false, 4));
+        f.prompter.dialogs = 0;
+        f.prompter.dialogScript = [](QDialog& dialog) {
+            static_cast<LoadDialog&>(dialog).useForAllBox()->setChecked(true);
+            return int(QDialog::Accepted);
+        };
+        f.prompter.answers = {kIdOk};
+        f.commands.openDropped({d, bad, bad});
+        QCOMPARE(f.prompter.dialogs, 1);
+        QCOMPARE(sources(f.doc), QStringList({"a", "b", "c", "d"}));
+        QCOMPARE(f.prompter.texts.size(), 1);
+        QVERIFY(f.prompter.texts[0].startsWith(bad + "\n" + bad + "\n\n"));
+
+        // Without it each failure is told at once; Cancel skips one file.
+        f.prompter.texts.clear();
+        f.prompter.dialogScript = [](QDialog&) { return int(QDialog::Accepted); };
+        f.prompter.answers = {kIdOk, kIdOk};
+        f.commands.openDropped({bad, bad});
+        QCOMPARE(f.prompter.texts.size(), 2);
+        QCOMPARE(f.prompter.unexpected, 0);
+    }
+
+    void loopSettingsReachTheWriter()
+    {
+        CommandsFixture f;
+        GifOutput out;
+        f.doc.model.editSettings([](GifSettings& s) { s.loop = false; });
+        QVERIFY(f.commands.collectGifSettings(out, true));
+        QCOMPARE(out.loopValue, 0u);
+        f.doc.model.editSettings([](GifSettings& s) { s.loop = true; s.loopLimited = false; s.loopCount = 3; });
+        QVERIFY(f.commands.collectGifSettings(out, true));
+        QCOMPARE(out.loopValue, 0xFFFFFFFFu);
+        f.doc.model.editSettings([](GifSettings& s) { s.loopLimited = true; s.comment = "hi"; s.saveComment = true; });
+        QVERIFY(f.commands.collectGifSettings(out, true));
+        QCOMPARE(out.loopValue, 3u);
+        QCOMPARE(out.comment, std::string("hi"));
+        QVERIFY(f.commands.collectGifSettings(out, false));
+        QVERIFY(out.comment.empty());
+    }
+
+    void aFrameBeyondTheScreenIsAskedAboutOnce()
+    {
+        CommandsFixture f;
+        Frame& one = f.doc.add(false);
+        Frame& two = f.doc.add(false);
+        one.useLocalColorTable = two.useLocalColorTable = 1;
+        f.doc.model.editSettings([](GifSettings& s) { s.screenWidth = 10; s.screenHeight = 30; });
+        two.left = 5; // 5 + 11 > 10; frame 0 is 10 wide and fits
+        QSignalSpy select(&f.commands, &FileCommands::selectRow);
+        GifOutput out;
+        f.prompter.answers = {kIdNo};
+        QVERIFY(!f.commands.collectGifSettings(out, false));
+        QCOMPARE(select.count(), 1);
+        QCOMPARE(select[0][0].toInt(), 1);
+        one.left = 1;
+        f.prompter.answers = {kIdYes};
+        QVERIFY(f.commands.collectGifSettings(out, false));
+        QCOMPARE(f.prompter.texts.size(), 2); // once per check, not per frame
+        QCOMPARE(f.prompter.unexpected, 0);
+    }
+
+    void saveWritesWhatTheWriterWrites()
+    {
+        CommandsFixture f;
+        const QString in = f.file("in.gif", tinyGif(2, false, 9, 3));
+        f.prompter.dialogScript = [](QDialog&) { return int(QDialog::Accepted); };
+        f.commands.openDropped({in, in});
+        QCOMPARE(f.doc.model.frameCount(), 2);
+        for (bool optimised : {false, true}) {
+            const QString out = f.doc.dir.path() + (optimised ? "/o.gif" : "/p.gif");
+            f.prompter.dialogScript = [out, optimised](QDialog& dialog) {
+                auto& save = static_cast<SaveGifDialog&>(dialog);
+                save.box(1221)->setChecked(optimised);
+                save.choose({out});
+                return int(QDialog::Accepted);
+            };
+            f.busy.clear();
+            f.commands.save();
+            QCOMPARE(f.busy, QList<bool>({true, false}));
+            const std::string reference = (f.doc.dir.path() + "/reference.gif").toStdString();
+            QVERIFY(writeAnimatedGif(reference, f.doc.document.frames,
+                                     GifOutput::fromSettings(f.doc.document.settings, optimised ? uint32_t(kSaveOptimize) : 0u)));
+            QVERIFY(!f.read(out).isEmpty());
+            QCOMPARE(f.read(out), f.read(QString::fromStdString(reference)));
+        }
+        // A path that cannot be written is a failure, told once.
+        f.prompter.dialogScript = choosing(f.doc.dir.path() + "/missing/x.gif");
+        f.prompter.answers = {kIdOk};
+        f.commands.save();
+        QVERIFY(f.prompter.texts.last().startsWith(loadText(21502)));
+        QCOMPARE(f.prompter.unexpected, 0);
+    }
+
+    void aProjectComesBackByteForByte()
+    {
+        CommandsFixture f;
+        const QString in = f.file("in.gif", tinyGif(2, false, 9, 3));
+        f.prompter.dialogScript = [](QDialog&) { return int(QDialog::Accepted); };
+        f.commands.openDropped({in});
+        f.doc.model.setAttribute({0}, FrameAttribute::Delay, 42);
+        const QString first = f.doc.dir.path() + "/first.zpj";
+        const QString second = f.doc.dir.path() + "/second.zpj";
+        f.prompter.dialogScript = choosing(first);
+        f.commands.saveProject();
+        f.doc.model.removeAll();
+        f.commands.openProject();
+        QCOMPARE(f.commands.projectTitle(), QStringLiteral("first"));
+        QCOMPARE(f.doc.model.frameCount(), 1);
+        QCOMPARE(f.doc.model.frameAt(0)->delay, 42);
+        f.prompter.dialogScript = choosing(second);
+        f.commands.saveProject();
+        QVERIFY(!f.read(first).isEmpty());
+        QCOMPARE(f.read(second), f.read(first));
+
+        // A broken project changes nothing and is told.
+        const QString broken = f.file("broken.zpj", "ZELL0000 and nothing");
+        f.prompter.dialogScript = choosing(broken);
+        f.prompter.answers = {kIdOk};
+        f.commands.openProject();
+        QCOMPARE(f.doc.model.frameCount(), 1);
+        QCOMPARE(f.commands.projectTitle(), QStringLiteral("first"));
+        QVERIFY(f.prompter.texts.last().startsWith(loadText(21502)));
+    }
+
+    void twoPreviewsLeaveOneFile()
+    {
+        CommandsFixture f;
+        const QString in = f.file("in.gif", tinyGif(2, false, 9, 3));
+        f.prompter.dialogScript = [](QDialog&) { return int(QDialog::Accepted); };
+        f.commands.openDropped({in});
+        QStringList opened;
+        f.commands.openInViewer = [&opened](const QString& path) {
+            opened << path;
+            return true;
+        };
+        f.commands.preview();
+        f.commands.preview();
+        QCOMPARE(opened.size(), 2);
+        QVERIFY(opened[0] != opened[1]);
+        QVERIFY(!QFileInfo::exists(opened[0]));
+        QVERIFY(QFileInfo::exists(opened[1]));
+        QCOMPARE(f.commands.previewPath(), opened[1]);
+    }
+};
+
+ZELL_UI_TEST(FileCommandsTest);
+
+} // namespace zell::test
+
+#include "file_commands_test.moc"
