@@ -1,6 +1,7 @@
 #include "app/application.h"
 
 #include <QApplication>
+#include <QIcon>
 #include <QFileInfo>
 #include <QScreen>
 #include <QTimer>
@@ -32,6 +33,10 @@ int Application::run(const QStringList& files)
     seedProcessRandomFromClock();
     // The main window decides when the program ends, not the last window.
     QApplication::setQuitOnLastWindowClosed(false);
+    QIcon icon;
+    for (int size : {16, 32, 48, 128})
+        icon.addFile(QStringLiteral(":/icons/zell-%1.png").arg(size));
+    QApplication::setWindowIcon(icon);
     int status = 0;
     {
         Document document;

@@ -214,6 +214,11 @@ const std::unordered_map<int, const char*>& table()
         // tool windows
         {203, "カラーパレット"},
         {204, "イメージビュー"},
+        // dialog 201 and the home-page message
+        {201, "zellのﾊﾞｰｼﾞｮﾝ情報"},
+        {1003, "E-Mail"},
+        {21006, "エラー"},
+        {21506, "ホームページを開くことができませんでした。\n下記のURLにアクセスをお願いします。\n%s"},
     };
     return texts;
 }

@@ -436,13 +436,6 @@ void ImageViewWindow::closeEvent(QCloseEvent* event)
     ToolWindow::closeEvent(event);
 }
 
-void ImageViewWindow::changeEvent(QEvent* event)
-{
-    ToolWindow::changeEvent(event);
-    if (event->type() == QEvent::ActivationChange && isActiveWindow())
-        emit activated();
-}
-
 void ImageViewWindow::hideEvent(QHideEvent* event)
 {
     // Playing holds the main window disabled; hidden or minimised (also the

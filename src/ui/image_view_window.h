@@ -66,14 +66,12 @@ signals:
     void busyChanged(bool busy);
     void colorIndexPicked(int target, int index);
     void paletteToggleRequested();
-    void activated();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
-    void changeEvent(QEvent* event) override;
     void hideEvent(QHideEvent* event) override;
 
 private:

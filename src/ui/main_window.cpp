@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDesktopServices>
+#include <QFileInfo>
 #include <QMimeData>
 #include <QGroupBox>
 #include <QHeaderView>
@@ -12,11 +13,11 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
-#include "app/manual.h"
 #include "app/message_box.h"
 #include "app/profile.h"
 #include "app/string_table.h"
 #include "document/screen_composer.h"
+#include "ui/about_dialog.h"
 #include "ui/animation_panel.h"
 #include "ui/document_model.h"
 #include "ui/file_commands.h"
@@ -40,6 +41,7 @@ MainWindow::MainWindow(DocumentModel& document, const Profile& profile, std::str
     : QMainWindow(parent), document_(document), profile_(profile), libraryPath_(std::move(libraryPath))
 {
     setWindowTitle(QStringLiteral("zell"));
+    openUrl = [](const QUrl& url) { return QDesktopServices::openUrl(url); };
     auto* central = new QWidget(this);
     auto* layout = new QVBoxLayout(central);
     auto* animationBox = new QGroupBox(central);
@@ -62,6 +64,7 @@ MainWindow::MainWindow(DocumentModel& document, const Profile& profile, std::str
     paletteContent_->setParent(palette_.get());
     connect(paletteContent_, &PaletteWindow::toggleRequested, this, &MainWindow::togglePalette);
     connect(paletteContent_, &PaletteWindow::imageViewToggleRequested, this, &MainWindow::toggleImageView);
+    connect(palette_.get(), &ToolWindow::activated, this, [this] { raiseWindowGroup(kPaletteWindow, 0); });
     connect(files_, &FileCommands::selectRow, list_, &FrameListView::select);
     connect(files_, &FileCommands::framesOpened, this, [this] {
         if (document_.frameCount() > 0)
@@ -186,7 +189,7 @@ void MainWindow::buildMenu()
 
     QMenu* help = menuBar()->addMenu(ownText(12904));
     addCommand(help, 32792, {}, &MainWindow::openManual);
-    addCommand(help, 57664, {}, &MainWindow::notYetAvailable);
+    addCommand(help, 57664, {}, &MainWindow::showAbout);
 
     addCommand(nullptr, 32777, K(Qt::CTRL | Qt::Key_Space), &MainWindow::selectNext);
     addCommand(nullptr, 32778, K(Qt::CTRL | Qt::Key_B), &MainWindow::selectPrevious);
@@ -216,11 +219,19 @@ void MainWindow::notYetAvailable()
 // The home-page command opens the manual that ships with zell: it is there offline.
 void MainWindow::openManual()
 {
-    const std::string manual = findManual(programDirectory());
-    if (manual.empty())
-        notYetAvailable();
-    else
-        QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(manual)));
+    const QUrl address = homePageAddress();
+    const bool present = !address.isLocalFile() || QFileInfo::exists(address.toLocalFile());
+    if (present && openUrl(address))
+        return;
+    QString text = ownText(21506);
+    text.replace(QStringLiteral("%s"), address.isLocalFile() ? address.toLocalFile() : address.toString());
+    showPlainMessage(this, text, ownText(21006), MessageStyle::OkInfo);
+}
+
+void MainWindow::showAbout()
+{
+    AboutDialog about(this);
+    prompter().runDialog(about);
 }
 
 void MainWindow::deleteAll()

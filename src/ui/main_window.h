@@ -5,12 +5,14 @@
 
 #include <QMainWindow>
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
 
 class QAction;
 class QMenu;
+class QUrl;
 
 namespace zell {
 
@@ -53,6 +55,8 @@ public:
     ImageViewWindow* imageView() const { return imageViewWindow_; }
     PaletteWindow* palette() const { return paletteContent_; }
     FileCommands* fileCommands() const { return files_; }
+    // Opens the home page; tests replace the desktop.
+    std::function<bool(const QUrl&)> openUrl;
 
 signals:
     // The window accepted its closing and saved the tool windows' places:
@@ -72,6 +76,7 @@ private:
     void updateCommands();
     void notYetAvailable();
     void openManual();
+    void showAbout();
     void deleteAll();
     void applyToAll(int kind);
     void openSettings();

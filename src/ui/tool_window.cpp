@@ -1,5 +1,7 @@
 #include "ui/tool_window.h"
 
+#include <QEvent>
+
 #include "app/profile.h"
 
 namespace zell {
@@ -21,6 +23,13 @@ void ToolWindow::applyToolWindowStyle(const Profile& profile)
     setGeometry(place);
     if (wasVisible)
         show();
+}
+
+void ToolWindow::changeEvent(QEvent* event)
+{
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::ActivationChange && isActiveWindow())
+        emit activated();
 }
 
 void ToolWindow::toggle()

@@ -21,6 +21,13 @@ public:
     void toggle();
     QSize designedSize() const { return designed_; }
 
+signals:
+    // The window became the active one: the main window raises its group.
+    void activated();
+
+protected:
+    void changeEvent(QEvent* event) override;
+
 private:
     QSize designed_;
 };

@@ -8,6 +8,7 @@
 
 #include "app/manual.h"
 #include "app/profile.h"
+#include "ui/about_dialog.h"
 #include "ui/main_window.h"
 #include "ui/test_document.h"
 #include "ui/ui_test.h"
@@ -18,8 +19,16 @@ namespace zell::test {
 class UrlRecorder : public QObject {
     Q_OBJECT
 public:
-    UrlRecorder() { QDesktopServices::setUrlHandler(QStringLiteral("file"), this, "open"); }
-    ~UrlRecorder() override { QDesktopServices::unsetUrlHandler(QStringLiteral("file")); }
+    UrlRecorder()
+    {
+        for (const char* scheme : {"file", "mailto"})
+            QDesktopServices::setUrlHandler(QString::fromLatin1(scheme), this, "open");
+    }
+    ~UrlRecorder() override
+    {
+        for (const char* scheme : {"file", "mailto"})
+            QDesktopServices::unsetUrlHandler(QString::fromLatin1(scheme));
+    }
     QList<QUrl> opened;
 public slots:
     void open(const QUrl& url) { opened << url; }
@@ -59,7 +68,28 @@ private slots:
         // The tests run from the build folder, which keeps a copy of the manual.
         const std::string manual = findManual(programDirectory());
         QVERIFY(!manual.empty());
-        QCOMPARE(recorder.opened, QList<QUrl>{QUrl::fromLocalFile(QString::fromStdString(manual))});
+        const QUrl address = QUrl::fromLocalFile(QString::fromStdString(manual));
+        QCOMPARE(recorder.opened, QList<QUrl>{address});
+        QCOMPARE(prompter.texts.size(), 0);
+
+        // A desktop that cannot open it: the address is told instead.
+        window.openUrl = [](const QUrl&) { return false; };
+        prompter.answers = {kIdOk};
+        window.action(32792)->trigger();
+        QCOMPARE(prompter.texts.size(), 1);
+        QVERIFY(prompter.texts[0].endsWith(address.toLocalFile()));
+
+        // The about box's links open the same page and a mail to the address.
+        recorder.opened.clear();
+        prompter.dialogScript = [](QDialog& dialog) {
+            auto& about = static_cast<AboutDialog&>(dialog);
+            for (LinkLabel* link : {about.homeLink(), about.mailLink()})
+                QTest::mouseClick(link, Qt::LeftButton);
+            return int(QDialog::Accepted);
+        };
+        window.action(57664)->trigger();
+        QCOMPARE(prompter.dialogs, 1);
+        QCOMPARE(recorder.opened, (QList<QUrl>{address, QUrl(QStringLiteral("mailto:") + mailAddress())}));
     }
 };
 
