@@ -17,6 +17,7 @@
 #include "app/profile.h"
 #include "app/string_table.h"
 #include "document/screen_composer.h"
+#include "ui/animation_commands.h"
 #include "ui/animation_panel.h"
 #include "ui/document_model.h"
 #include "ui/file_commands.h"
@@ -54,6 +55,8 @@ MainWindow::MainWindow(DocumentModel& document, const Profile& profile, std::str
     layout->addWidget(propertyBox);
     setCentralWidget(central);
     files_ = new FileCommands(document_, this, [this](bool busy) { setBusy(busy); });
+    operations_ = new AnimationCommands(
+        document_, this, *files_, [this] { return list_->selectedRows(); }, [this](bool busy) { setBusy(busy); });
     buildMenu();
     resize(std::max(560, list_->horizontalHeader()->length() + 48), 680);
 
@@ -63,6 +66,7 @@ MainWindow::MainWindow(DocumentModel& document, const Profile& profile, std::str
     connect(paletteContent_, &PaletteWindow::toggleRequested, this, &MainWindow::togglePalette);
     connect(paletteContent_, &PaletteWindow::imageViewToggleRequested, this, &MainWindow::toggleImageView);
     connect(files_, &FileCommands::selectRow, list_, &FrameListView::select);
+    connect(operations_, &AnimationCommands::selectRow, list_, &FrameListView::select);
     connect(files_, &FileCommands::framesOpened, this, [this] {
         if (document_.frameCount() > 0)
             list_->select(std::max(document_.currentIndex(), 0));
@@ -172,9 +176,9 @@ void MainWindow::buildMenu()
         actions_[32779 + kind] = action;
     }
     edit->addSeparator();
-    addCommand(edit, 32785, {}, &MainWindow::notYetAvailable);
-    addCommand(edit, 32786, {}, &MainWindow::notYetAvailable);
-    addCommand(edit, 32787, {}, &MainWindow::notYetAvailable);
+    addCommand(edit, 32785, {}, &MainWindow::optimizeAnimation);
+    addCommand(edit, 32786, {}, &MainWindow::unifyPalettes);
+    addCommand(edit, 32787, {}, &MainWindow::insertTransition);
     edit->addSeparator();
     addCommand(edit, 32788, K(Qt::CTRL | Qt::Key_P), &MainWindow::preview);
 
@@ -312,6 +316,21 @@ void MainWindow::saveProjectFile()
 void MainWindow::preview()
 {
     files_->preview();
+}
+
+void MainWindow::optimizeAnimation()
+{
+    operations_->optimize();
+}
+
+void MainWindow::unifyPalettes()
+{
+    operations_->unifyPalettes();
+}
+
+void MainWindow::insertTransition()
+{
+    operations_->insertTransition();
 }
 
 void MainWindow::dragEnterEvent(QDragEnterEvent* event)

@@ -14,6 +14,7 @@ class QMenu;
 
 namespace zell {
 
+class AnimationCommands;
 class AnimationPanel;
 class DocumentModel;
 class FileCommands;
@@ -53,6 +54,7 @@ public:
     ImageViewWindow* imageView() const { return imageViewWindow_; }
     PaletteWindow* palette() const { return paletteContent_; }
     FileCommands* fileCommands() const { return files_; }
+    AnimationCommands* animationCommands() const { return operations_; }
 
 signals:
     // The window accepted its closing and saved the tool windows' places:
@@ -84,6 +86,9 @@ private:
     void openProjectFile();
     void saveProjectFile();
     void preview();
+    void optimizeAnimation();
+    void unifyPalettes();
+    void insertTransition();
     void toggleImageView();
     void connectImageView();
     void pickColorIndex(int target, int index);
@@ -101,6 +106,7 @@ private:
     ImageViewWindow* imageViewWindow_ = nullptr;
     PaletteWindow* paletteContent_ = nullptr;
     FileCommands* files_ = nullptr;
+    AnimationCommands* operations_ = nullptr;
 };
 
 } // namespace zell
