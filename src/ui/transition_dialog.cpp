@@ -374,7 +374,7 @@ TransitionPreviewDialog::TransitionPreviewDialog(QWidget* parent, const QStringL
     timer_ = new QTimer(this);
     timer_->setSingleShot(true);
     timer_->setTimerType(Qt::PreciseTimer);
-    connect(timer_, &QTimer::timeout, this, &TransitionPreviewDialog::due);
+    connect(timer_, &QTimer::timeout, this, &TransitionPreviewDialog::showDue);
     connect(play_, &QPushButton::clicked, this, &TransitionPreviewDialog::play);
     connect(stop_, &QPushButton::clicked, this, &TransitionPreviewDialog::stop);
     connect(close, &QPushButton::clicked, this, &QDialog::accept);
@@ -445,7 +445,7 @@ void TransitionPreviewDialog::stop()
     stop_->setChecked(true);
 }
 
-void TransitionPreviewDialog::due()
+void TransitionPreviewDialog::showDue()
 {
     if (!playing_)
         return;
@@ -456,10 +456,12 @@ void TransitionPreviewDialog::due()
         ++next_;
     }
     playing_ = loaded;
-    if (playing_)
+    if (playing_) {
         timer_->start(delayMs_);
-    else
+    } else {
+        timer_->stop();
         stop_->setChecked(true);
+    }
 }
 
 } // namespace zell

@@ -143,6 +143,9 @@ public:
 
     void play();
     void stop();
+    // What the timer does when the next picture is due; tests call it
+    // instead of waiting.
+    void showDue();
     bool playing() const { return playing_; }
     int nextFileIndex() const { return next_; }
     PictureBox* pictureBox() const { return box_; }
@@ -153,7 +156,6 @@ public:
 private:
     void showFile(int index);
     bool loadFile(int index);
-    void due();
 
     QStringList files_;
     int delayMs_;

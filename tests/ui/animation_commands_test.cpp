@@ -402,15 +402,22 @@ private slots:
         for (const GeneratedFile& f : files)
             paths << QString::fromStdString(f.path);
         QCOMPARE(paths.size(), 5);
-        TransitionPreviewDialog preview(nullptr, paths, 0, kScreenWidth, kScreenHeight);
+        TransitionPreviewDialog preview(nullptr, paths, 70, kScreenWidth, kScreenHeight);
         const QSize initial = preview.size();
         QVERIFY(preview.stopButton()->isChecked());
         QVERIFY(!preview.pictureBox()->image().isNull());
         preview.play();
         QVERIFY(preview.playing());
         QVERIFY(preview.playButton()->isChecked());
-        QVERIFY(preview.timer()->isActive());
-        QTRY_VERIFY_WITH_TIMEOUT(!preview.playing(), 5000);
+        // Source, three steps, destination: four waits, then it stops.
+        int waits = 0;
+        for (; preview.playing() && waits < 10; ++waits) {
+            QVERIFY(preview.timer()->isActive());
+            QCOMPARE(preview.timer()->interval(), 70);
+            preview.showDue();
+        }
+        QCOMPARE(waits, 4);
+        QVERIFY(!preview.timer()->isActive());
         QCOMPARE(preview.nextFileIndex(), 5);
         QVERIFY(preview.stopButton()->isChecked());
         QCOMPARE(preview.pictureBox()->image().pixel(0, 0) & 0xFFFFFF, 0xFFFFFFu);
