@@ -162,6 +162,7 @@ UnifyDialog::UnifyDialog(QWidget* parent, int currentColorCount) : QDialog(paren
     layout->addWidget(palette);
     layout->addWidget(note_);
     layout->addWidget(okCancel(this));
+    setMinimumWidth(480); // the note in two lines, not four
     connect(colors_, &QComboBox::currentIndexChanged, this, &UnifyDialog::updateEnabling);
     connect(reserveTransparent_, &QCheckBox::toggled, this, &UnifyDialog::updateEnabling);
     updateEnabling();

@@ -178,12 +178,18 @@ TransitionDialog::TransitionDialog(QWidget* parent, const TransitionScreens& scr
     speed_ = new RangeEdit(this);
     settings_ = new QPushButton(ownText(1326), this);
     preview_ = new QPushButton(ownText(1327), this);
+    // Patterns with and without settings keep the fields where they are.
+    QSizePolicy keepPlace = settings_->sizePolicy();
+    keepPlace.setRetainSizeWhenHidden(true);
+    settings_->setSizePolicy(keepPlace);
     auto* destinations = new QButtonGroup(this);
     destinations->addButton(toNext_);
     destinations->addButton(toColor_);
 
     auto* sourceGroup = new QGroupBox(ownText(20911), this);
     auto* sourceLayout = new QVBoxLayout(sourceGroup);
+    // Level with the destination's picture, which sits under its radio.
+    sourceLayout->addSpacing(toNext_->sizeHint().height() + sourceLayout->spacing());
     sourceLayout->addWidget(sourceBox_);
     sourceLayout->addStretch(1);
     auto* nextGroup = new QGroupBox(ownText(20912), this);
