@@ -18,6 +18,7 @@
 #include "app/string_table.h"
 #include "document/screen_composer.h"
 #include "ui/about_dialog.h"
+#include "ui/animation_commands.h"
 #include "ui/animation_panel.h"
 #include "ui/document_model.h"
 #include "ui/file_commands.h"
@@ -56,6 +57,8 @@ MainWindow::MainWindow(DocumentModel& document, const Profile& profile, std::str
     layout->addWidget(propertyBox);
     setCentralWidget(central);
     files_ = new FileCommands(document_, this, [this](bool busy) { setBusy(busy); });
+    operations_ = new AnimationCommands(
+        document_, this, *files_, [this] { return list_->selectedRows(); }, [this](bool busy) { setBusy(busy); });
     buildMenu();
     resize(std::max(560, list_->horizontalHeader()->length() + 48), 680);
 
@@ -66,6 +69,7 @@ MainWindow::MainWindow(DocumentModel& document, const Profile& profile, std::str
     connect(paletteContent_, &PaletteWindow::imageViewToggleRequested, this, &MainWindow::toggleImageView);
     connect(palette_.get(), &ToolWindow::activated, this, [this] { raiseWindowGroup(kPaletteWindow, 0); });
     connect(files_, &FileCommands::selectRow, list_, &FrameListView::select);
+    connect(operations_, &AnimationCommands::selectRow, list_, &FrameListView::select);
     connect(files_, &FileCommands::framesOpened, this, [this] {
         if (document_.frameCount() > 0)
             list_->select(std::max(document_.currentIndex(), 0));
@@ -175,9 +179,9 @@ void MainWindow::buildMenu()
         actions_[32779 + kind] = action;
     }
     edit->addSeparator();
-    addCommand(edit, 32785, {}, &MainWindow::notYetAvailable);
-    addCommand(edit, 32786, {}, &MainWindow::notYetAvailable);
-    addCommand(edit, 32787, {}, &MainWindow::notYetAvailable);
+    addCommand(edit, 32785, {}, &MainWindow::optimizeAnimation);
+    addCommand(edit, 32786, {}, &MainWindow::unifyPalettes);
+    addCommand(edit, 32787, {}, &MainWindow::insertTransition);
     edit->addSeparator();
     addCommand(edit, 32788, K(Qt::CTRL | Qt::Key_P), &MainWindow::preview);
 
@@ -209,11 +213,6 @@ void MainWindow::updateCommands()
     applyMenu_->setEnabled(n >= 2);
     for (int kind = 0; kind < 6; ++kind)
         actions_[32779 + kind]->setEnabled(n >= 2);
-}
-
-void MainWindow::notYetAvailable()
-{
-    showMessage(this, 21520, 21020, MessageStyle::OkInfo);
 }
 
 // The home-page command opens the manual that ships with zell: it is there offline.
@@ -323,6 +322,21 @@ void MainWindow::saveProjectFile()
 void MainWindow::preview()
 {
     files_->preview();
+}
+
+void MainWindow::optimizeAnimation()
+{
+    operations_->optimize();
+}
+
+void MainWindow::unifyPalettes()
+{
+    operations_->unifyPalettes();
+}
+
+void MainWindow::insertTransition()
+{
+    operations_->insertTransition();
 }
 
 void MainWindow::dragEnterEvent(QDragEnterEvent* event)

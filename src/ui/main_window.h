@@ -16,6 +16,7 @@ class QUrl;
 
 namespace zell {
 
+class AnimationCommands;
 class AnimationPanel;
 class DocumentModel;
 class FileCommands;
@@ -57,6 +58,7 @@ public:
     FileCommands* fileCommands() const { return files_; }
     // Opens the home page; tests replace the desktop.
     std::function<bool(const QUrl&)> openUrl;
+    AnimationCommands* animationCommands() const { return operations_; }
 
 signals:
     // The window accepted its closing and saved the tool windows' places:
@@ -74,7 +76,6 @@ private:
     void buildMenu();
     QAction* addCommand(QMenu* menu, int command, const QKeySequence& key, void (MainWindow::*slot)());
     void updateCommands();
-    void notYetAvailable();
     void openManual();
     void showAbout();
     void deleteAll();
@@ -89,6 +90,9 @@ private:
     void openProjectFile();
     void saveProjectFile();
     void preview();
+    void optimizeAnimation();
+    void unifyPalettes();
+    void insertTransition();
     void toggleImageView();
     void connectImageView();
     void pickColorIndex(int target, int index);
@@ -106,6 +110,7 @@ private:
     ImageViewWindow* imageViewWindow_ = nullptr;
     PaletteWindow* paletteContent_ = nullptr;
     FileCommands* files_ = nullptr;
+    AnimationCommands* operations_ = nullptr;
 };
 
 } // namespace zell

@@ -1,0 +1,134 @@
+#include "ui/animation_commands.h"
+
+#include <QApplication>
+
+#include "app/message_box.h"
+#include "document/gif_export.h"
+#include "document/screen_composer.h"
+#include "operations/optimizer.h"
+#include "operations/palette_unifier.h"
+#include "playback/plugin_discovery.h"
+#include "ui/document_model.h"
+#include "ui/file_commands.h"
+#include "ui/operation_dialogs.h"
+#include "ui/transition_dialog.h"
+
+namespace zell {
+namespace {
+
+class WaitCursor {
+public:
+    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
+    WaitCursor(const WaitCursor&) = delete;
+    WaitCursor& operator=(const WaitCursor&) = delete;
+};
+
+class Busy {
+public:
+    explicit Busy(const std::function<void(bool)>& setBusy) : setBusy_(setBusy)
+    {
+        if (setBusy_)
+            setBusy_(true);
+    }
+    ~Busy()
+    {
+        if (setBusy_)
+            setBusy_(false);
+    }
+    Busy(const Busy&) = delete;
+    Busy& operator=(const Busy&) = delete;
+
+private:
+    const std::function<void(bool)>& setBusy_;
+};
+
+} // namespace
+
+AnimationCommands::AnimationCommands(DocumentModel& document, QWidget* owner, FileCommands& checks,
+                                     std::function<QList<int>()> selectedRows, std::function<void(bool)> setBusy)
+    : QObject(owner), pluginFolders(transitionPluginFolders()), document_(document), owner_(owner), checks_(checks),
+      selectedRows_(std::move(selectedRows)), setBusy_(std::move(setBusy))
+{
+}
+
+void AnimationCommands::failed()
+{
+    showMessage(owner_, 21502, 21002, MessageStyle::OkInfo);
+}
+
+// Command 32785.
+void AnimationCommands::optimize()
+{
+    if (document_.frameCount() == 0)
+        return;
+    OptimizeDialog dialog(owner_, 0x31);
+    if (prompter().runDialog(dialog) != QDialog::Accepted)
+        return;
+    WaitCursor wait;
+    GifOutput output;
+    if (!checks_.collectGifSettings(output, false))
+        return;
+    Busy busy(setBusy_);
+    bool ok = false;
+    document_.rebuild([&](Document& d) { ok = zell::optimize(d, dialog.options()); });
+    emit selectRow(ok ? 0 : std::max(document_.currentIndex(), 0));
+    if (!ok)
+        failed();
+}
+
+// Command 32786.
+void AnimationCommands::unifyPalettes()
+{
+    if (document_.frameCount() == 0)
+        return;
+    const Frame* current = document_.currentFrame();
+    UnifyDialog dialog(owner_, current ? int(current->colorCount) : 0);
+    if (prompter().runDialog(dialog) != QDialog::Accepted)
+        return;
+    UnifyOptions options = dialog.options();
+    if (options.selectedOnly && selectedRows_) {
+        for (int row : selectedRows_())
+            options.selected.push_back(row);
+    }
+    WaitCursor wait;
+    Busy busy(setBusy_);
+    bool ok = false;
+    // The engine takes the background colour from the global table.
+    document_.rebuild([&](Document& d) { ok = zell::unify(d, options); });
+    emit selectRow(ok ? 0 : std::max(document_.currentIndex(), 0));
+    if (!ok)
+        failed();
+}
+
+bool AnimationCommands::composeTransitionScreens(int current, TransitionScreens& screens)
+{
+    WaitCursor wait;
+    GifOutput output;
+    if (!checks_.collectGifSettings(output, false))
+        return false;
+    uint32_t width = 0, height = 0;
+    if (exceedsPixelLimit(document_.document(), width, height))
+        return false;
+    return composeScreens(document_.document(), current, screens);
+}
+
+// Command 32787.
+void AnimationCommands::insertTransition()
+{
+    const int current = document_.currentIndex();
+    TransitionScreens screens;
+    if (!composeTransitionScreens(current, screens)) {
+        failed();
+        return;
+    }
+    TransitionDialog dialog(owner_, screens, document_.document().workDirectory(), pluginFolders);
+    if (prompter().runDialog(dialog) != QDialog::Accepted)
+        return;
+    std::vector<GeneratedFile> files = dialog.takeGeneratedFiles();
+    const uint16_t delay = dialog.frameDelay();
+    document_.rebuild([&](Document& d) { insertTransitionFrames(d, current, files, delay); });
+    emit selectRow(current);
+}
+
+} // namespace zell

@@ -1,0 +1,216 @@
+#include "ui/operation_dialogs.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+#include "app/string_table.h"
+#include "document/gif_export.h"
+
+namespace zell {
+namespace {
+
+constexpr int kToolTipMs = 32767;
+
+QDialogButtonBox* okCancel(QDialog* dialog)
+{
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, dialog);
+    buttons->button(QDialogButtonBox::Ok)->setText(ownText(1));
+    buttons->button(QDialogButtonBox::Cancel)->setText(ownText(2));
+    QObject::connect(buttons, &QDialogButtonBox::accepted, dialog, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, dialog, &QDialog::reject);
+    return buttons;
+}
+
+void setTip(QWidget* widget, const QString& text)
+{
+    // Plain text keeps the table's line breaks; none of these tips is wider
+    // than 512 pixels.
+    widget->setToolTip(text);
+    widget->setToolTipDuration(kToolTipMs);
+}
+
+} // namespace
+
+int colorCountEntry(int count)
+{
+    for (int i = 0; i < 8; ++i) {
+        if (count == (2 << i))
+            return i;
+    }
+    return -1;
+}
+
+OptimizeDialog::OptimizeDialog(QWidget* parent, uint32_t initial) : QDialog(parent)
+{
+    setWindowTitle(ownText(208));
+    transparency_ = new QCheckBox(ownText(1224), this);
+    dropUnchanged_ = new QCheckBox(ownText(1225), this);
+    onlySet_ = new QRadioButton(ownText(1226), this);
+    automatic_ = new QRadioButton(ownText(1227), this);
+    transparency_->setChecked(initial & kSaveTransparency);
+    dropUnchanged_->setChecked(initial & kSaveDropUnchanged);
+    ((initial & kSaveAutoTransparency) ? automatic_ : onlySet_)->setChecked(true);
+
+    auto* radios = new QVBoxLayout;
+    radios->setContentsMargins(24, 0, 0, 0);
+    radios->addWidget(onlySet_);
+    radios->addWidget(automatic_);
+    auto* group = new QGroupBox(this);
+    auto* groupLayout = new QVBoxLayout(group);
+    groupLayout->addWidget(transparency_);
+    groupLayout->addLayout(radios);
+    groupLayout->addWidget(dropUnchanged_);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(group);
+    layout->addWidget(okCancel(this));
+    connect(transparency_, &QCheckBox::toggled, this, &OptimizeDialog::updateEnabling);
+    updateEnabling();
+}
+
+void OptimizeDialog::updateEnabling()
+{
+    onlySet_->setEnabled(transparency_->isChecked());
+    automatic_->setEnabled(transparency_->isChecked());
+}
+
+uint32_t OptimizeDialog::options() const
+{
+    uint32_t bits = kSaveOptimize;
+    if (dropUnchanged_->isChecked())
+        bits |= kSaveDropUnchanged;
+    if (transparency_->isChecked()) {
+        bits |= kSaveTransparency;
+        if (automatic_->isChecked())
+            bits |= kSaveAutoTransparency;
+    }
+    return bits;
+}
+
+QCheckBox* OptimizeDialog::box(int control) const
+{
+    return control == 1224 ? transparency_ : control == 1225 ? dropUnchanged_ : nullptr;
+}
+
+QRadioButton* OptimizeDialog::radio(int control) const
+{
+    return control == 1226 ? onlySet_ : control == 1227 ? automatic_ : nullptr;
+}
+
+UnifyDialog::UnifyDialog(QWidget* parent, int currentColorCount) : QDialog(parent)
+{
+    setWindowTitle(ownText(209));
+    which_ = new QComboBox(this);
+    which_->addItem(ownText(20901));
+    which_->addItem(ownText(20902));
+    sizes_ = new QComboBox(this);
+    sizes_->addItem(ownText(20901));
+    colors_ = new QComboBox(this);
+    for (int i = 0; i < 8; ++i) {
+        sizes_->addItem(ownText(20903).replace(QStringLiteral("%d"), QString::number(2 << i)));
+        colors_->addItem(ownText(20904).replace(QStringLiteral("%d"), QString::number(2 << i)));
+    }
+    const int entry = colorCountEntry(currentColorCount);
+    sizes_->setCurrentIndex(entry + 1);
+    // Without a current frame (or with an odd count) the box starts at 256
+    // colours, so that OK always has a size to give.
+    colors_->setCurrentIndex(entry >= 0 ? entry : 7);
+    useGlobal_ = new QCheckBox(ownText(1243), this);
+    useGlobal_->setChecked(true);
+    keepBackground_ = new QCheckBox(ownText(1244), this);
+    reserveTransparent_ = new QCheckBox(ownText(1245), this);
+    transparentForAll_ = new QCheckBox(ownText(1246), this);
+    note_ = new QLabel(ownText(1223), this);
+    note_->setWordWrap(true);
+    QFont small = font();
+    const int pixels = small.pixelSize() > 0 ? small.pixelSize() : QFontInfo(small).pixelSize();
+    small.setPixelSize(std::max(pixels * 8 / 10, 10));
+    note_->setFont(small);
+
+    setTip(which_, ownText(20905).replace(QStringLiteral("%d"), QStringLiteral("1")));
+    setTip(sizes_, ownText(20905).replace(QStringLiteral("%d"), QStringLiteral("2")));
+    setTip(useGlobal_, ownText(20906));
+    setTip(transparentForAll_, ownText(20907));
+    setTip(colors_, ownText(20908));
+    setTip(keepBackground_, ownText(20909));
+    setTip(reserveTransparent_, ownText(20910));
+
+    auto* targets = new QGroupBox(this);
+    auto* targetForm = new QFormLayout(targets);
+    targetForm->addRow(ownText(1241), which_);
+    targetForm->addRow(ownText(1242), sizes_);
+    targetForm->addRow(useGlobal_);
+    auto* palette = new QGroupBox(this);
+    auto* paletteForm = new QFormLayout(palette);
+    paletteForm->addRow(ownText(1127), colors_);
+    paletteForm->addRow(keepBackground_);
+    paletteForm->addRow(reserveTransparent_);
+    auto* indented = new QVBoxLayout;
+    indented->setContentsMargins(24, 0, 0, 0);
+    indented->addWidget(transparentForAll_);
+    paletteForm->addRow(indented);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(targets);
+    layout->addWidget(palette);
+    layout->addWidget(note_);
+    layout->addWidget(okCancel(this));
+    setMinimumWidth(480); // the note in two lines, not four
+    connect(colors_, &QComboBox::currentIndexChanged, this, &UnifyDialog::updateEnabling);
+    connect(reserveTransparent_, &QCheckBox::toggled, this, &UnifyDialog::updateEnabling);
+    updateEnabling();
+}
+
+void UnifyDialog::updateEnabling()
+{
+    const bool above2 = colors_->currentIndex() > 0;
+    keepBackground_->setEnabled(above2);
+    reserveTransparent_->setEnabled(above2);
+    transparentForAll_->setEnabled(reserveTransparent_->isChecked());
+}
+
+UnifyOptions UnifyDialog::options() const
+{
+    UnifyOptions o;
+    o.selectedOnly = which_->currentIndex() == 1;
+    const int size = std::max(sizes_->currentIndex(), 0);
+    o.sizeMask = size == 0 ? 0x1FFu : 1u << size;
+    o.colorCount = 2 << std::max(colors_->currentIndex(), 0);
+    o.useGlobal = useGlobal_->isChecked();
+    // The reservations only count above 2 colours; the box for all frames
+    // only while the transparent entry is reserved.
+    o.keepBackground = o.colorCount > 2 && keepBackground_->isChecked();
+    o.reserveTransparent = o.colorCount > 2 && reserveTransparent_->isChecked();
+    o.transparentForAll = o.reserveTransparent && transparentForAll_->isChecked();
+    return o;
+}
+
+QComboBox* UnifyDialog::combo(int control) const
+{
+    switch (control) {
+    case 1241: return which_;
+    case 1242: return sizes_;
+    case 1127: return colors_;
+    default: return nullptr;
+    }
+}
+
+QCheckBox* UnifyDialog::box(int control) const
+{
+    switch (control) {
+    case 1243: return useGlobal_;
+    case 1244: return keepBackground_;
+    case 1245: return reserveTransparent_;
+    case 1246: return transparentForAll_;
+    default: return nullptr;
+    }
+}
+
+} // namespace zell
