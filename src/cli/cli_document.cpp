@@ -69,6 +69,7 @@ std::string failureText(Failure why, const Document& document)
     case Failure::noWorkDirectory: return workFolderProblem(document);
     case Failure::cannotWrite: return "a file could not be written";
     case Failure::noFrames: return "there are no frames";
+    case Failure::cancelled: return "interrupted";
     case Failure::none: break;
     }
     return "failed";
@@ -156,6 +157,7 @@ bool writeOutput(const Document& document, const std::string& path, uint32_t sav
         case ExportError::BadWorkFile: error = path + ": a frame's picture could not be read"; break;
         case ExportError::OptimizeFailed: error = path + ": optimising a frame failed"; break;
         case ExportError::TooLarge: error = path + ": " + tooLargeText(document); break;
+        case ExportError::Cancelled: error = path + ": interrupted, nothing written"; break;
         default: error = path + ": writing failed"; break;
         }
         return false;

@@ -32,6 +32,7 @@ enum class Failure {
     noWorkDirectory, // no work directory or work file could be made
     cannotWrite,     // the output or a new work file could not be written
     noFrames,        // nothing to work on
+    cancelled,       // the caller stopped the run
 };
 
 class Document {

@@ -83,24 +83,51 @@ bool importImageFile(Document& document, const std::string& path, const ImportOp
     return true;
 }
 
-void importFiles(Document& document, const std::vector<std::string>& paths, const ImportOptions& options,
-                 std::vector<std::string>& failed, std::vector<Failure>* reasons, std::vector<std::string>* truncated)
+namespace {
+
+// Where the imported frames go in the document, as insertSplitFrames places
+// the first file; later files are placed relative to it.
+int importStart(const Document& document, int insertMode)
 {
+    if (insertMode == kInsertAtHead || insertMode == kReplaceAll)
+        return 0;
+    if (insertMode == kInsertAtCurrent)
+        return document.currentIndex >= 0 && document.currentIndex <= document.frames.count() ? document.currentIndex
+                                                                                               : 0;
+    return document.frames.count();
+}
+
+} // namespace
+
+void importFiles(Document& document, const std::vector<std::string>& paths, const ImportOptions& options,
+                 std::vector<std::string>& failed, std::vector<Failure>* reasons, std::vector<std::string>* truncated,
+                 Progress* progress)
+{
+    // The files go into a document of their own, spliced in when every file
+    // is done, so that a stopped import leaves the document as it was and
+    // takes its new work files with it.
+    Document scratch(document.workDirectory());
+    scratch.settings = document.settings;
+    scratch.currentIndex = 0;
     ImportOptions each = options;
-    if (options.insertMode == kReplaceAll) {
-        document.frames.clear();
-        document.currentIndex = -1;
+    if (options.insertMode == kReplaceAll)
         each.insertMode = kInsertAtEnd;
-    }
     bool globalTableOpen = true;
     uint16_t widest = 0, tallest = 0;
     std::string comments;
+    const int64_t total = int64_t(paths.size());
+    int64_t done = 0;
     for (const auto& path : paths) {
+        if (stopRequested(progress))
+            return;
+        if (done > 0)
+            reportProgress(progress, done, total);
+        ++done;
         uint16_t width = 0, height = 0;
         std::string comment;
         Failure why = Failure::none;
         bool cut = false;
-        if (!importImageFile(document, path, each, globalTableOpen, width, height, comment, &why, &cut)) {
+        if (!importImageFile(scratch, path, each, globalTableOpen, width, height, comment, &why, &cut)) {
             failed.push_back(path);
             if (reasons)
                 reasons->push_back(why);
@@ -113,7 +140,10 @@ void importFiles(Document& document, const std::vector<std::string>& paths, cons
         if (!comment.empty())
             comments += comment + "\r\n";
     }
-    GifSettings& s = document.settings;
+    reportProgress(progress, total, total);
+    if (stopRequested(progress))
+        return;
+    GifSettings& s = scratch.settings;
     s.screenWidth = std::max(s.screenWidth, widest);
     s.screenHeight = std::max(s.screenHeight, tallest);
     if (!comments.empty()) {
@@ -121,7 +151,23 @@ void importFiles(Document& document, const std::vector<std::string>& paths, cons
         s.comment = comments;
         s.saveComment = true;
     }
-    document.changed(kFramesChanged | kSettingsChanged | kGlobalTableChanged | kCurrentChanged);
+    commitStep(progress, [&] {
+        const int start = importStart(document, options.insertMode);
+        const int added = scratch.frames.count();
+        if (options.insertMode == kReplaceAll) {
+            document.frames.swap(scratch.frames); // the old frames die with `scratch`
+            document.currentIndex = -1;
+        } else {
+            for (int i = 0; i < added; ++i) {
+                std::unique_ptr<Frame> frame = scratch.frames.take(0);
+                document.frames.insert(start + i, frame);
+            }
+        }
+        if (added > 0)
+            document.currentIndex = start + scratch.currentIndex;
+        document.settings = std::move(scratch.settings);
+        document.changed(kFramesChanged | kSettingsChanged | kGlobalTableChanged | kCurrentChanged);
+    });
 }
 
 } // namespace zell

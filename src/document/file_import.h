@@ -7,6 +7,7 @@
 
 #include "document/document.h"
 #include "document/gif_import.h"
+#include "document/progress.h"
 
 namespace zell {
 
@@ -26,6 +27,6 @@ bool importImageFile(Document& document, const std::string& path, const ImportOp
 // when `reasons` is given) and the JPEG files whose data ended early.
 void importFiles(Document& document, const std::vector<std::string>& paths, const ImportOptions& options,
                  std::vector<std::string>& failed, std::vector<Failure>* reasons = nullptr,
-                 std::vector<std::string>* truncated = nullptr);
+                 std::vector<std::string>* truncated = nullptr, Progress* progress = nullptr);
 
 } // namespace zell

@@ -181,7 +181,8 @@ private:
 
 } // namespace
 
-bool writeAnimatedGif(const std::string& path, const FrameList& frames, const GifOutput& output, ExportError* error)
+bool writeAnimatedGif(const std::string& path, const FrameList& frames, const GifOutput& output, ExportError* error,
+                      Progress* progress)
 {
     ExportError ignored;
     ExportError& why = error ? *error : ignored;
@@ -215,13 +216,28 @@ bool writeAnimatedGif(const std::string& path, const FrameList& frames, const Gi
         why = ExportError::BadGlobalTable;
         return false;
     }
+    const int total = frames.count();
     if (optimizing) {
-        if (!optimizer.writeFrames(out, [&](std::vector<uint8_t>& bytes) { return file.write(bytes); })) {
-            why = ExportError::OptimizeFailed;
+        // The optimiser flushes once per frame, so that is where it stops.
+        int written = 0;
+        bool stopped = false;
+        const bool ok = optimizer.writeFrames(out, [&](std::vector<uint8_t>& bytes) {
+            if (!file.write(bytes))
+                return false;
+            reportProgress(progress, ++written, total);
+            stopped = written < total && stopRequested(progress);
+            return !stopped;
+        });
+        if (!ok) {
+            why = stopped ? ExportError::Cancelled : ExportError::OptimizeFailed;
             return false;
         }
     } else {
         for (int i = 0; i < frames.count(); ++i) {
+            if (stopRequested(progress)) {
+                why = ExportError::Cancelled;
+                return false;
+            }
             const Frame& frame = *frames.frameAt(i);
             MappedFile work;
             if (!work.open(frame.workFilePath) || !writeFrame(out, frame, work.bytes(), output.globalTable != nullptr)) {
@@ -232,7 +248,12 @@ bool writeAnimatedGif(const std::string& path, const FrameList& frames, const Gi
                 why = ExportError::WriteFailed;
                 return false;
             }
+            reportProgress(progress, i + 1, total);
         }
+    }
+    if (stopRequested(progress)) {
+        why = ExportError::Cancelled;
+        return false;
     }
     out.push_back(kGifTrailer);
     if (!file.write(out) || !file.commit()) {

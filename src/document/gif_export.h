@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "document/document.h"
+#include "document/progress.h"
 
 namespace zell {
 
@@ -32,12 +33,13 @@ struct GifOutput {
 };
 
 // TooLarge: the optimising path would compose beyond the pixel limit.
-enum class ExportError { None, NoFrames, CannotCreate, BadGlobalTable, BadWorkFile, OptimizeFailed, WriteFailed, TooLarge };
+enum class ExportError { None, NoFrames, CannotCreate, BadGlobalTable, BadWorkFile, OptimizeFailed, WriteFailed, TooLarge,
+                         Cancelled };
 
 // Writes to a temporary file beside `path` that replaces it only when
 // complete: a failed export leaves an existing file untouched.
 bool writeAnimatedGif(const std::string& path, const FrameList& frames, const GifOutput& output,
-                      ExportError* error = nullptr);
+                      ExportError* error = nullptr, Progress* progress = nullptr);
 
 // The header, screen descriptor, global table, looping and comment blocks.
 bool writeStreamHeader(std::vector<uint8_t>& out, const GifOutput& output);

@@ -51,7 +51,7 @@ bool putText(std::FILE* f, const std::string& text)
     return put(f, text.data(), n) && put(f, "", 1);
 }
 
-bool writeBody(std::FILE* f, const Document& document)
+bool writeBody(std::FILE* f, const Document& document, Progress* progress, bool& stopped)
 {
     const GifSettings& s = document.settings;
     const ColorTable& table = s.globalColorTable;
@@ -63,14 +63,21 @@ bool writeBody(std::FILE* f, const Document& document)
     const uint8_t loopFlags = uint8_t((s.loop ? 0x80 : 0) | (s.loopLimited ? 0x40 : 0));
     ok = ok && put(f, &loopFlags, 1) && putU16(f, s.loopCount) && put(f, s.saveComment ? "\1" : "\0", 1)
         && putText(f, s.comment) && putU32(f, uint32_t(document.frames.count()));
-    for (int i = 0; ok && i < document.frames.count(); ++i)
+    const int total = document.frames.count();
+    for (int i = 0; ok && i < total; ++i) {
+        if (stopRequested(progress)) {
+            stopped = true;
+            return false;
+        }
         ok = document.frames.frameAt(i)->writeRecord(f);
+        reportProgress(progress, i + 1, total);
+    }
     return ok;
 }
 
 } // namespace
 
-bool saveProject(const Document& document, const std::string& path, Failure* why)
+bool saveProject(const Document& document, const std::string& path, Failure* why, Progress* progress)
 {
     if (why)
         *why = Failure::cannotWrite;
@@ -85,22 +92,28 @@ bool saveProject(const Document& document, const std::string& path, Failure* why
         ::close(fd);
         return false;
     }
-    bool ok = writeBody(file.get(), document) && std::fflush(file.get()) == 0 && ::fsync(fd) == 0;
+    bool stopped = false;
+    bool ok = writeBody(file.get(), document, progress, stopped) && std::fflush(file.get()) == 0 && ::fsync(fd) == 0;
     ok = std::fclose(file.release()) == 0 && ok;
-    ok = ok && temp.commit();
+    stopped = stopped || (ok && stopRequested(progress));
+    if (stopped && why)
+        *why = Failure::cancelled;
+    ok = ok && !stopped && temp.commit();
     if (ok && why)
         *why = Failure::none;
     return ok;
 }
 
-bool openProject(Document& document, const std::string& path, Failure* why)
+bool openProject(Document& document, const std::string& path, Failure* why, Progress* progress)
 {
     MappedFile file;
     Failure reason = Failure::none;
+    bool stopped = false;
     if (!file.open(path))
         reason = file.wasEmpty() ? Failure::empty : Failure::cannotRead;
-    else if (!openProjectBytes(document, file.bytes()))
-        reason = bytesAreProject(file.bytes()) && !document.workDirectory().ensure() ? Failure::noWorkDirectory
+    else if (!openProjectBytes(document, file.bytes(), progress, &stopped))
+        reason = stopped ? Failure::cancelled
+            : bytesAreProject(file.bytes()) && !document.workDirectory().ensure() ? Failure::noWorkDirectory
             : bytesAreProject(file.bytes()) ? Failure::damaged : Failure::notSupported;
     if (why)
         *why = reason;
@@ -112,7 +125,7 @@ bool bytesAreProject(std::span<const uint8_t> bytes)
     return bytes.size() >= 8 && std::memcmp(bytes.data(), kProjectMagic, 8) == 0;
 }
 
-bool openProjectBytes(Document& document, std::span<const uint8_t> bytes)
+bool openProjectBytes(Document& document, std::span<const uint8_t> bytes, Progress* progress, bool* stopped)
 {
     if (bytes.size() < 41 || std::memcmp(bytes.data(), kProjectMagic, 8) != 0)
         return false;
@@ -165,14 +178,28 @@ bool openProjectBytes(Document& document, std::span<const uint8_t> bytes)
         pos += size_t(used);
     }
     FrameList frames;
+    const int64_t total = int64_t(records.size());
     for (auto& [frame, picture] : records) {
+        if (stopRequested(progress)) {
+            if (stopped)
+                *stopped = true;
+            return false;
+        }
         if (!frame->takePicture(picture, document.workDirectory()) || frames.insert(frames.count(), frame) < 0)
             return false;
+        reportProgress(progress, frames.count(), total);
     }
-    document.settings = std::move(settings);
-    document.frames.swap(frames); // the old frames die with `frames`
-    document.currentIndex = document.frames.count() > 0 ? 0 : -1;
-    document.changed(kFramesChanged | kSettingsChanged | kGlobalTableChanged | kCurrentChanged);
+    if (stopRequested(progress)) {
+        if (stopped)
+            *stopped = true;
+        return false;
+    }
+    commitStep(progress, [&] {
+        document.settings = std::move(settings);
+        document.frames.swap(frames); // the old frames die with `frames`
+        document.currentIndex = document.frames.count() > 0 ? 0 : -1;
+        document.changed(kFramesChanged | kSettingsChanged | kGlobalTableChanged | kCurrentChanged);
+    });
     return true;
 }
 

@@ -19,8 +19,9 @@ constexpr uint8_t kInterlaceFlag = 0x40;
 
 class OptimizerRun {
 public:
-    OptimizerRun(Document& document, uint32_t options, const WriteFault& fault)
+    OptimizerRun(Document& document, uint32_t options, const WriteFault& fault, Progress* progress)
         : document_(document),
+          progress_(progress),
           settings_(document.settings),
           useTransparency_((options & kSaveTransparency) != 0),
           autoTransparency_((options & kSaveAutoTransparency) != 0),
@@ -32,8 +33,14 @@ public:
 
     bool run();
     bool writeFailed() const { return batch_.writeFailed(); }
+    bool stopped() const { return stopped_; }
 
 private:
+    bool stopHere()
+    {
+        stopped_ = stopRequested(progress_);
+        return stopped_;
+    }
     bool usesGlobal(const Frame& frame) const
     {
         return settings_.useGlobalColorTable && !frame.useLocalColorTable;
@@ -48,6 +55,8 @@ private:
     bool compose(const Frame& frame, uint16_t transparentIndex);
 
     Document& document_;
+    Progress* progress_;
+    bool stopped_ = false;
     const GifSettings& settings_;
     const bool useTransparency_;
     const bool autoTransparency_;
@@ -210,21 +219,30 @@ bool OptimizerRun::run()
         return false;
     if (n > 1 && needsRebuiltTable() && !rebuildGlobalTable())
         return false;
-    if (!compositor_.start(settings_.screenWidth, settings_.screenHeight, background_, true) || !firstFrame())
+    if (stopHere() || !compositor_.start(settings_.screenWidth, settings_.screenHeight, background_, true)
+        || !firstFrame())
         return false;
-    for (int i = 1; i < n; ++i)
-        if (!laterFrame(i))
+    reportProgress(progress_, 1, n);
+    for (int i = 1; i < n; ++i) {
+        if (stopHere() || !laterFrame(i))
             return false;
+        reportProgress(progress_, i + 1, n);
+    }
+    if (stopHere())
+        return false;
     if (rebuiltGlobal_)
         batch_.replaceGlobalTable(rebuilt_);
-    batch_.commit();
-    document_.currentIndex = 0;
+    commitStep(progress_, [this] {
+        batch_.commit();
+        document_.currentIndex = 0;
+        document_.changed(kFramesChanged | kGlobalTableChanged | kCurrentChanged);
+    });
     return true;
 }
 
 } // namespace
 
-bool optimize(Document& document, uint32_t options, const WriteFault& fault, Failure* why)
+bool optimize(Document& document, uint32_t options, const WriteFault& fault, Failure* why, Progress* progress)
 {
     uint32_t width, height;
     if (exceedsPixelLimit(document, width, height)) {
@@ -232,12 +250,11 @@ bool optimize(Document& document, uint32_t options, const WriteFault& fault, Fai
             *why = Failure::tooLarge;
         return false;
     }
-    OptimizerRun run(document, options, fault);
+    OptimizerRun run(document, options, fault, progress);
     const bool ok = run.run();
-    if (ok)
-        document.changed(kFramesChanged | kGlobalTableChanged | kCurrentChanged);
     if (why)
         *why = ok ? Failure::none
+            : run.stopped() ? Failure::cancelled
             : document.frames.count() == 0 ? Failure::noFrames
             : run.writeFailed() ? Failure::cannotWrite
             : Failure::damaged;

@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "document/document.h"
+#include "document/progress.h"
 #include "operations/rewrite_batch.h"
 
 namespace zell {
@@ -15,6 +16,7 @@ namespace zell {
 // kSaveAutoTransparency). All or nothing: the frames, their work files and
 // the global table change only when every frame succeeded. On success the
 // first frame becomes the current one. `why` (optional) says why it failed.
-bool optimize(Document& document, uint32_t options, const WriteFault& fault = {}, Failure* why = nullptr);
+bool optimize(Document& document, uint32_t options, const WriteFault& fault = {}, Failure* why = nullptr,
+              Progress* progress = nullptr);
 
 } // namespace zell

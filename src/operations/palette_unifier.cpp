@@ -37,14 +37,22 @@ std::vector<int> targetsOf(const Document& document, const UnifyOptions& options
 // Each picture with its work file's own table, also for frames that use the
 // global table. A file that cannot be read is left out here; rewriting it
 // fails the run later.
-void gather(const Document& document, const std::vector<int>& targets, ColorQuantizer& quantizer)
+// Each target is read twice, to gather its colours and to map it, and each
+// reading counts as a unit of progress. False when stopped.
+bool gather(const Document& document, const std::vector<int>& targets, ColorQuantizer& quantizer,
+            Progress* progress)
 {
     RasterImage picture;
+    int64_t done = 0;
     for (int i : targets) {
+        if (stopRequested(progress))
+            return false;
         const Frame& f = *document.frames.frameAt(i);
         if (picture.loadGifImage(f.workFilePath, 0))
             quantizer.addImage(picture.image.bytes(), f.transparentIndex);
+        reportProgress(progress, ++done, 2 * int64_t(targets.size()));
     }
+    return true;
 }
 
 bool rewrite(Document& document, int index, ColorQuantizer& quantizer, const UnifyOptions& options,
@@ -74,7 +82,8 @@ bool rewrite(Document& document, int index, ColorQuantizer& quantizer, const Uni
 
 namespace {
 
-bool unifyTargets(Document& document, const UnifyOptions& options, const WriteFault& fault, Failure& why)
+bool unifyTargets(Document& document, const UnifyOptions& options, const WriteFault& fault, Failure& why,
+                  Progress* progress)
 {
     const int k = options.colorCount;
     why = Failure::damaged;
@@ -83,6 +92,7 @@ bool unifyTargets(Document& document, const UnifyOptions& options, const WriteFa
     const std::vector<int> targets = targetsOf(document, options);
     if (targets.empty()) {
         document.currentIndex = document.frames.count() > 0 ? 0 : -1;
+        document.changed(kFramesChanged | kGlobalTableChanged | kCurrentChanged);
         return true;
     }
     bool reserve = options.reserveTransparent;
@@ -92,35 +102,51 @@ bool unifyTargets(Document& document, const UnifyOptions& options, const WriteFa
     const uint32_t background = backgroundColor(document.settings);
     const bool keepBackground = options.keepBackground && k > 2;
     ColorQuantizer quantizer;
-    gather(document, targets, quantizer);
+    if (!gather(document, targets, quantizer, progress)) {
+        why = Failure::cancelled;
+        return false;
+    }
     if (!quantizer.buildPalette(k, keepBackground ? background : kNoColor, reserve))
         return false;
     RewriteBatch batch(document, fault);
+    const int64_t total = 2 * int64_t(targets.size());
+    int64_t done = total / 2;
     for (int i : targets) {
+        if (stopRequested(progress)) {
+            why = Failure::cancelled;
+            return false;
+        }
         if (!rewrite(document, i, quantizer, options, batch)) {
             if (batch.writeFailed())
                 why = Failure::cannotWrite;
             return false;
         }
+        reportProgress(progress, ++done, total);
+    }
+    if (stopRequested(progress)) {
+        why = Failure::cancelled;
+        return false;
     }
     const int backgroundIndex = keepBackground ? int(quantizer.backgroundEntry()) : quantizer.nearestIndex(background);
     batch.replaceGlobalTable(colorTableOf(quantizer, k, uint16_t(std::max(backgroundIndex, 0))));
-    batch.commit();
-    document.currentIndex = 0;
+    commitStep(progress, [&] {
+        batch.commit();
+        document.currentIndex = 0;
+        document.changed(kFramesChanged | kGlobalTableChanged | kCurrentChanged);
+    });
     return true;
 }
 
 } // namespace
 
-bool unify(Document& document, const UnifyOptions& options, const WriteFault& fault, Failure* why)
+bool unify(Document& document, const UnifyOptions& options, const WriteFault& fault, Failure* why, Progress* progress)
 {
     Failure reason = Failure::tooLarge;
     uint32_t width, height;
-    const bool ok = !exceedsPixelLimit(document, width, height) && unifyTargets(document, options, fault, reason);
-    if (ok) {
+    const bool ok =
+        !exceedsPixelLimit(document, width, height) && unifyTargets(document, options, fault, reason, progress);
+    if (ok)
         reason = Failure::none;
-        document.changed(kFramesChanged | kGlobalTableChanged | kCurrentChanged);
-    }
     if (why)
         *why = reason;
     return ok;

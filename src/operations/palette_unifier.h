@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "document/document.h"
+#include "document/progress.h"
 #include "operations/rewrite_batch.h"
 
 namespace zell {
@@ -26,6 +27,7 @@ struct UnifyOptions {
 // only when every target was rewritten. No target is a success that changes
 // nothing. On success the first frame becomes the current one.
 // `why` (optional) says why it failed.
-bool unify(Document& document, const UnifyOptions& options, const WriteFault& fault = {}, Failure* why = nullptr);
+bool unify(Document& document, const UnifyOptions& options, const WriteFault& fault = {}, Failure* why = nullptr,
+           Progress* progress = nullptr);
 
 } // namespace zell

@@ -53,7 +53,8 @@ void deleteFiles(std::vector<GeneratedFile>& files)
 // Appends to `made`, whose room the caller has reserved, so that no file is
 // ever written without being recorded for clean-up.
 bool writeAll(Transition& transition, std::span<const uint8_t> source, std::span<const uint8_t> destination,
-              uint32_t steps, bool forPreview, WorkDirectory& workDirectory, std::vector<GeneratedFile>& made)
+              uint32_t steps, bool forPreview, WorkDirectory& workDirectory, std::vector<GeneratedFile>& made,
+              Progress* progress)
 {
     GeneratedFile file;
     if (forPreview) {
@@ -62,10 +63,12 @@ bool writeAll(Transition& transition, std::span<const uint8_t> source, std::span
         made.push_back(file);
     }
     const bool ran = runTransition(transition, source, destination, steps,
-                                   [&](uint32_t, const ByteBuffer& picture) {
-                                       if (!writePicture(picture.bytes(), forPreview, workDirectory, file))
+                                   [&](uint32_t step, const ByteBuffer& picture) {
+                                       if (stopRequested(progress)
+                                           || !writePicture(picture.bytes(), forPreview, workDirectory, file))
                                            return false;
                                        made.push_back(file);
+                                       reportProgress(progress, int64_t(step) + 1, steps);
                                        return true;
                                    });
     if (!ran || !forPreview)
@@ -115,7 +118,7 @@ std::span<const uint8_t> transitionDestination(const TransitionScreens& screens,
 
 bool generateTransition(Transition& transition, std::span<const uint8_t> source,
                         std::span<const uint8_t> destination, uint32_t steps, bool forPreview,
-                        WorkDirectory& workDirectory, std::vector<GeneratedFile>& files)
+                        WorkDirectory& workDirectory, std::vector<GeneratedFile>& files, Progress* progress)
 {
     files.clear();
     if (steps == 0 || steps > transition.maxSteps)
@@ -123,7 +126,8 @@ bool generateTransition(Transition& transition, std::span<const uint8_t> source,
     std::vector<GeneratedFile> made;
     try {
         made.reserve(size_t(steps) + 2);
-        if (!writeAll(transition, source, destination, steps, forPreview, workDirectory, made)) {
+        if (!writeAll(transition, source, destination, steps, forPreview, workDirectory, made, progress)
+            || stopRequested(progress)) {
             deleteFiles(made);
             return false;
         }
@@ -174,7 +178,7 @@ int insertTransitionFrames(Document& document, int current, std::vector<Generate
 }
 
 bool insertTransition(Document& document, int current, Transition& transition, const TransitionRequest& request,
-                      TransitionError* error)
+                      TransitionError* error, Progress* progress)
 {
     TransitionError why = TransitionError::None;
     TransitionScreens screens;
@@ -193,14 +197,15 @@ bool insertTransition(Document& document, int current, Transition& transition, c
     else {
         const auto destination = transitionDestination(screens, request.toColor, request.color, solid);
         if (destination.empty() || !generateTransition(transition, screens.source.bytes(), destination,
-                                                       request.steps, false, document.workDirectory(), files))
-            why = TransitionError::GenerateFailed;
+                                                       request.steps, false, document.workDirectory(), files,
+                                                       progress))
+            why = stopRequested(progress) ? TransitionError::Cancelled : TransitionError::GenerateFailed;
     }
     if (error)
         *error = why;
     if (why != TransitionError::None)
         return false;
-    insertTransitionFrames(document, current, files, request.delay);
+    commitStep(progress, [&] { insertTransitionFrames(document, current, files, request.delay); });
     return true;
 }
 

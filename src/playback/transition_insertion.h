@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "document/document.h"
+#include "document/progress.h"
 #include "image/byte_buffer.h"
 #include "playback/transition.h"
 
@@ -43,7 +44,8 @@ struct GeneratedFile {
 // every file written is deleted again and `files` is left empty.
 bool generateTransition(Transition& transition, std::span<const uint8_t> source,
                         std::span<const uint8_t> destination, uint32_t steps, bool forPreview,
-                        WorkDirectory& workDirectory, std::vector<GeneratedFile>& files);
+                        WorkDirectory& workDirectory, std::vector<GeneratedFile>& files,
+                        Progress* progress = nullptr);
 
 // " [<name of the frame at max(current, 0)> >>]の[007]" for step 7.
 std::string transitionFrameName(const Document& document, int current, int step);
@@ -61,11 +63,11 @@ struct TransitionRequest {
     uint32_t color = 0xFFFFFF; // colour value, for toColor
 };
 
-enum class TransitionError { None, NoCurrentFrame, ComposeFailed, NoNextFrame, BadSteps, GenerateFailed, TooLarge };
+enum class TransitionError { None, NoCurrentFrame, ComposeFailed, NoNextFrame, BadSteps, GenerateFailed, TooLarge, Cancelled };
 
 // The whole command: compose, generate and insert after the current frame.
 // On failure the document is unchanged and no work file is left behind.
 bool insertTransition(Document& document, int current, Transition& transition, const TransitionRequest& request,
-                      TransitionError* error = nullptr);
+                      TransitionError* error = nullptr, Progress* progress = nullptr);
 
 } // namespace zell

@@ -71,6 +71,7 @@ QString reasonText(Failure why)
     case Failure::noWorkDirectory: return QStringLiteral("no work directory");
     case Failure::cannotWrite: return QStringLiteral("cannot write the file");
     case Failure::noFrames: return QStringLiteral("no frames");
+    case Failure::cancelled: return QStringLiteral("cancelled");
     case Failure::none: break;
     }
     return {};
@@ -87,6 +88,7 @@ Failure failureOf(ExportError error)
     case ExportError::BadGlobalTable:
     case ExportError::OptimizeFailed: return Failure::damaged;
     case ExportError::TooLarge: return Failure::tooLarge;
+    case ExportError::Cancelled: return Failure::cancelled;
     }
     return Failure::none;
 }

@@ -1,0 +1,225 @@
+// Every long run reports rising progress and, when stopped at any unit,
+// leaves the document, its work files and any target file as they were.
+#include "document/progress.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <set>
+
+#include "document/file_import.h"
+#include "document/gif_export.h"
+#include "document/project_file.h"
+#include "operations/animation_fixture.h"
+#include "operations/optimizer.h"
+#include "operations/palette_unifier.h"
+#include "playback/builtin_transition.h"
+#include "playback/transition_insertion.h"
+
+namespace zell {
+namespace {
+
+using test::AnimationFixture;
+using test::readFile;
+using test::ScratchDir;
+using test::writeFile;
+
+// Records the reports; stops once `stopAfter` reports were heard.
+class Recorder : public Progress {
+public:
+    explicit Recorder(int stopAfter = -1) : stopAfter_(stopAfter) {}
+    void report(int64_t done, int64_t total) override { reports.emplace_back(done, total); }
+    bool cancelled() override { return stopAfter_ >= 0 && int(reports.size()) >= stopAfter_; }
+    std::vector<std::pair<int64_t, int64_t>> reports;
+
+private:
+    int stopAfter_;
+};
+
+std::set<std::string> listing(const std::filesystem::path& folder)
+{
+    std::set<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        names.insert(entry.path().filename().string());
+    return names;
+}
+
+// Six frames of different content on a global table, plus a folder for
+// targets and sources holding an old target file, a project file and two
+// GIF files to import.
+struct Sample {
+    AnimationFixture a;
+    ScratchDir files;
+    std::string target, project, gifOne, gifTwo;
+
+    Sample()
+    {
+        a.screen(12, 10);
+        a.globalTable(test::distinctColors(6));
+        for (uint8_t i = 0; i < 6; ++i) {
+            std::vector<uint8_t> indices(12 * 10, 0);
+            for (size_t p = i; p < indices.size(); p += 7)
+                indices[p] = uint8_t(1 + i % 5);
+            a.addGlobal(12, 10, indices);
+        }
+        a.document().currentIndex = 2;
+        target = (files.path() / "target.gif").string();
+        project = (files.path() / "saved.zll").string();
+        gifOne = (files.path() / "one.gif").string();
+        gifTwo = (files.path() / "two.gif").string();
+        writeFile(target, {'o', 'l', 'd'});
+        const GifOutput plain = GifOutput::fromSettings(a.document().settings, 0);
+        EXPECT_TRUE(saveProject(a.document(), project));
+        EXPECT_TRUE(writeAnimatedGif(gifOne, a.document().frames, plain));
+        EXPECT_TRUE(writeAnimatedGif(gifTwo, a.document().frames, plain));
+    }
+};
+
+using Run = std::function<bool(Sample&, Progress*)>;
+
+struct Case {
+    const char* name;
+    Run run;
+};
+
+bool importWith(Sample& s, int mode, Progress* p)
+{
+    ImportOptions options;
+    options.insertMode = mode;
+    options.loadGlobalTable = true;
+    std::vector<std::string> failed;
+    importFiles(s.a.document(), {s.gifOne, s.gifTwo}, options, failed, nullptr, nullptr, p);
+    return failed.empty() && !stopRequested(p);
+}
+
+const std::vector<Case>& cases()
+{
+    static const std::vector<Case> all = {
+        {"optimize", [](Sample& s, Progress* p) {
+             constexpr uint32_t kAll = kSaveOptimize | kSaveTransparency | kSaveDropUnchanged;
+             return optimize(s.a.document(), kAll, {}, nullptr, p);
+         }},
+        {"unify", [](Sample& s, Progress* p) {
+             UnifyOptions options;
+             options.colorCount = 4;
+             return unify(s.a.document(), options, {}, nullptr, p);
+         }},
+        {"transition", [](Sample& s, Progress* p) {
+             std::vector<std::unique_ptr<Transition>> list;
+             if (!appendBuiltinTransitions(list) || list.empty())
+                 return false;
+             TransitionRequest request;
+             request.steps = 5;
+             return insertTransition(s.a.document(), 2, *list.front(), request, nullptr, p);
+         }},
+        {"export", [](Sample& s, Progress* p) {
+             const GifOutput out = GifOutput::fromSettings(s.a.document().settings, 0);
+             return writeAnimatedGif(s.target, s.a.document().frames, out, nullptr, p);
+         }},
+        {"optimised export", [](Sample& s, Progress* p) {
+             const GifOutput out = GifOutput::fromSettings(s.a.document().settings, kSaveOptimize | kSaveTransparency);
+             return writeAnimatedGif(s.target, s.a.document().frames, out, nullptr, p);
+         }},
+        {"save project", [](Sample& s, Progress* p) { return saveProject(s.a.document(), s.target, nullptr, p); }},
+        {"open project", [](Sample& s, Progress* p) { return openProject(s.a.document(), s.project, nullptr, p); }},
+        {"import replacing", [](Sample& s, Progress* p) { return importWith(s, kReplaceAll, p); }},
+        {"import at current", [](Sample& s, Progress* p) { return importWith(s, kInsertAtCurrent, p); }},
+    };
+    return all;
+}
+
+TEST(Progress, ReportsRiseAndEndAtTotal)
+{
+    for (const Case& c : cases()) {
+        SCOPED_TRACE(c.name);
+        Sample s;
+        Recorder recorder;
+        ASSERT_TRUE(c.run(s, &recorder));
+        ASSERT_FALSE(recorder.reports.empty());
+        const int64_t total = recorder.reports.front().second;
+        EXPECT_GT(total, 0);
+        int64_t last = 0;
+        for (const auto& [done, each] : recorder.reports) {
+            EXPECT_EQ(each, total);
+            EXPECT_GE(done, last);
+            EXPECT_LE(done, total);
+            last = done;
+        }
+        EXPECT_EQ(last, total);
+    }
+}
+
+TEST(Progress, StopAtFirstMiddleOrLastUnitChangesNothing)
+{
+    for (const Case& c : cases()) {
+        int reports = 0;
+        {
+            Sample s;
+            Recorder counter;
+            ASSERT_TRUE(c.run(s, &counter)) << c.name;
+            reports = int(counter.reports.size());
+        }
+        for (const int stopAfter : {0, reports / 2, reports}) {
+            SCOPED_TRACE(std::string(c.name) + " stopped after " + std::to_string(stopAfter));
+            Sample s;
+            const Document& d = s.a.document();
+            const test::DocumentState before = test::snapshot(d);
+            const GifSettings settings = d.settings;
+            const std::set<std::string> folder = listing(s.files.path());
+            const uint64_t revision = d.revision();
+            Recorder stopper(stopAfter);
+            EXPECT_FALSE(c.run(s, &stopper));
+            EXPECT_EQ(test::snapshot(d), before);
+            EXPECT_EQ(d.currentIndex, 2);
+            EXPECT_EQ(d.settings.screenWidth, settings.screenWidth);
+            EXPECT_EQ(d.settings.comment, settings.comment);
+            EXPECT_EQ(d.revision(), revision) << "no change announced";
+            EXPECT_EQ(listing(s.files.path()), folder) << "no temporary left beside the target";
+            EXPECT_EQ(readFile(s.target), (std::vector<uint8_t>{'o', 'l', 'd'}));
+        }
+    }
+}
+
+// The files gathered aside land where placing them one by one would have
+// put them.
+TEST(Progress, ImportPlacesFilesAsOneByOne)
+{
+    struct Placement {
+        int mode;
+        std::vector<std::string> names;
+        int current;
+    };
+    const std::string f = "frame ";
+    const std::vector<Placement> table = {
+        {kInsertAtEnd, {f + "0", f + "1", "[one]の[001]", "[two]の[001]"}, 3},
+        {kInsertAtHead, {"[two]の[001]", "[one]の[001]", f + "0", f + "1"}, 0},
+        {kInsertAtCurrent, {f + "0", "[two]の[001]", "[one]の[001]", f + "1"}, 1},
+        {kReplaceAll, {"[one]の[001]", "[two]の[001]"}, 1},
+    };
+    for (const Placement& p : table) {
+        SCOPED_TRACE(p.mode);
+        Sample s;
+        Document& d = s.a.document();
+        while (d.frames.count() > 2)
+            d.frames.remove(2);
+        d.currentIndex = 1;
+        // One-frame sources make the names short to check.
+        Sample one;
+        while (one.a.document().frames.count() > 1)
+            one.a.document().frames.remove(1);
+        const GifOutput plain = GifOutput::fromSettings(one.a.document().settings, 0);
+        ASSERT_TRUE(writeAnimatedGif(s.gifOne, one.a.document().frames, plain));
+        ASSERT_TRUE(writeAnimatedGif(s.gifTwo, one.a.document().frames, plain));
+        ASSERT_TRUE(importWith(s, p.mode, nullptr));
+        std::vector<std::string> names;
+        for (int i = 0; i < d.frames.count(); ++i)
+            names.push_back(d.frames.frameAt(i)->name);
+        EXPECT_EQ(names, p.names);
+        EXPECT_EQ(d.currentIndex, p.current);
+    }
+}
+
+} // namespace
+} // namespace zell
