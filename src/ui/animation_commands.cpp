@@ -8,6 +8,7 @@
 #include "operations/optimizer.h"
 #include "operations/palette_unifier.h"
 #include "playback/plugin_discovery.h"
+#include "ui/background_run.h"
 #include "ui/document_model.h"
 #include "ui/file_commands.h"
 #include "ui/operation_dialogs.h"
@@ -70,10 +71,14 @@ void AnimationCommands::optimize()
     if (!checks_.collectGifSettings(output, false))
         return;
     Busy busy(setBusy_);
-    bool ok = false;
-    document_.rebuild([&](Document& d) { ok = zell::optimize(d, dialog.options()); });
+    const uint32_t options = dialog.options();
+    Failure why = Failure::none;
+    Document& d = document_.document();
+    const bool ok = runInBackground(
+        owner_, tr("frames"), [&](Progress& p) { return zell::optimize(d, options, {}, &why, &p); },
+        rebuildingCommit(document_));
     emit selectRow(ok ? 0 : std::max(document_.currentIndex(), 0));
-    if (!ok)
+    if (!ok && why != Failure::cancelled)
         failed();
 }
 
@@ -93,11 +98,14 @@ void AnimationCommands::unifyPalettes()
     }
     WaitCursor wait;
     Busy busy(setBusy_);
-    bool ok = false;
+    Failure why = Failure::none;
+    Document& d = document_.document();
     // The engine takes the background colour from the global table.
-    document_.rebuild([&](Document& d) { ok = zell::unify(d, options); });
+    const bool ok = runInBackground(
+        owner_, tr("frames"), [&](Progress& p) { return zell::unify(d, options, {}, &why, &p); },
+        rebuildingCommit(document_));
     emit selectRow(ok ? 0 : std::max(document_.currentIndex(), 0));
-    if (!ok)
+    if (!ok && why != Failure::cancelled)
         failed();
 }
 

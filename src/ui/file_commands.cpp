@@ -24,6 +24,7 @@
 #include "document/project_file.h"
 #include "image/mapped_file.h"
 #include "image/raster_image.h"
+#include "ui/background_run.h"
 #include "ui/document_model.h"
 #include "ui/thumbnail_cache.h"
 
@@ -351,17 +352,25 @@ bool FileCommands::runOpenDialog(const QString& startDirectory, bool listEmpty, 
         options.insertMode = kInsertAtEnd;
     replaced = replaced || options.insertMode == kReplaceAll;
     WaitCursor wait;
+    Busy busy(setBusy_);
     std::vector<std::string> paths;
     for (const QString& p : dialog.chosenFiles())
         paths.push_back(p.toStdString());
     // The engine grows the screen, collects the comments and clears the list
-    // for the replacing mode.
-    document_.rebuild([&](Document& d) {
-        std::vector<std::string> bad;
-        importFiles(d, paths, options, bad);
-        for (const std::string& b : bad)
-            collected.failed << QString::fromStdString(b);
-    });
+    // for the replacing mode; a cancelled import adds nothing.
+    std::vector<std::string> bad;
+    Document& d = document_.document();
+    runInBackground(
+        owner_, tr("files"),
+        [&](Progress& p) {
+            importFiles(d, paths, options, bad, nullptr, nullptr, &p);
+            return true;
+        },
+        rebuildingCommit(document_));
+    if (lastBackgroundRun().cancelled)
+        return false;
+    for (const std::string& b : bad)
+        collected.failed << QString::fromStdString(b);
     return true;
 }
 
@@ -486,7 +495,12 @@ void FileCommands::save()
     WaitCursor wait;
     output.options = dialog.options();
     ExportError error = ExportError::None;
-    if (!writeAnimatedGif(dialog.chosenFiles().front().toStdString(), document_.document().frames, output, &error))
+    const std::string path = dialog.chosenFiles().front().toStdString();
+    const FrameList& frames = document_.document().frames;
+    const bool ok = runInBackground(owner_, tr("frames"), [&](Progress& p) {
+        return writeAnimatedGif(path, frames, output, &error, &p);
+    });
+    if (!ok && error != ExportError::Cancelled)
         failed(failureOf(error));
 }
 
@@ -503,11 +517,15 @@ void FileCommands::openProject()
         return;
     const QString path = dialog.selectedFiles().front();
     WaitCursor wait;
-    bool ok = false;
     Failure why = Failure::none;
-    document_.rebuild([&](Document& d) { ok = zell::openProject(d, path.toStdString(), &why); });
+    Document& d = document_.document();
+    const std::string file = path.toStdString();
+    const bool ok = runInBackground(
+        owner_, tr("frames"), [&](Progress& p) { return zell::openProject(d, file, &why, &p); },
+        rebuildingCommit(document_));
     if (!ok) {
-        failed(why);
+        if (why != Failure::cancelled)
+            failed(why);
         return;
     }
     projectTitle_ = QFileInfo(path).completeBaseName();
@@ -526,7 +544,11 @@ void FileCommands::saveProject()
         return;
     WaitCursor wait;
     Failure why = Failure::none;
-    if (!zell::saveProject(document_.document(), dialog.selectedFiles().front().toStdString(), &why))
+    const std::string path = dialog.selectedFiles().front().toStdString();
+    const Document& d = document_.document();
+    const bool ok =
+        runInBackground(owner_, tr("frames"), [&](Progress& p) { return zell::saveProject(d, path, &why, &p); });
+    if (!ok && why != Failure::cancelled)
         failed(why);
 }
 

@@ -1,0 +1,126 @@
+#include "ui/background_run.h"
+
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QLocale>
+#include <QMetaObject>
+#include <QObject>
+#include <QProgressDialog>
+#include <QThread>
+#include <QTimer>
+
+#include <atomic>
+#include <memory>
+
+#include "ui/document_model.h"
+
+namespace zell {
+namespace {
+
+BackgroundRunRecord record;
+
+class ThreadProgress final : public Progress {
+public:
+    ThreadProgress(QObject* uiThreadObject, const std::function<void(const std::function<void()>&)>& wrap)
+        : uiThreadObject_(uiThreadObject), wrap_(wrap)
+    {
+    }
+    void report(int64_t done, int64_t total) override
+    {
+        total_.store(total);
+        done_.store(done);
+    }
+    bool cancelled() override { return stop.load(); }
+    void commit(const std::function<void()>& step) override
+    {
+        const auto onUiThread = [&] {
+            if (wrap_)
+                wrap_(step);
+            else
+                step();
+        };
+        if (QThread::currentThread() == uiThreadObject_->thread())
+            onUiThread();
+        else
+            QMetaObject::invokeMethod(uiThreadObject_, onUiThread, Qt::BlockingQueuedConnection);
+    }
+    int64_t done() const { return done_.load(); }
+    int64_t total() const { return total_.load(); }
+
+    std::atomic<bool> stop{false};
+
+private:
+    QObject* uiThreadObject_;
+    const std::function<void(const std::function<void()>&)>& wrap_;
+    std::atomic<int64_t> done_{0};
+    std::atomic<int64_t> total_{0};
+};
+
+QString countText(int64_t done, int64_t total, const QString& unit)
+{
+    QLocale locale;
+    if (locale.language() == QLocale::C)
+        locale = QLocale(QLocale::English);
+    return QStringLiteral("%1 / %2 %3").arg(locale.toString(qlonglong(done)), locale.toString(qlonglong(total)), unit);
+}
+
+} // namespace
+
+std::function<void(const std::function<void()>&)> rebuildingCommit(DocumentModel& model)
+{
+    return [&model](const std::function<void()>& step) { model.rebuild([&](Document&) { step(); }); };
+}
+
+const BackgroundRunRecord& lastBackgroundRun()
+{
+    return record;
+}
+
+bool runInBackground(QWidget* owner, const QString& unit, const std::function<bool(Progress&)>& work,
+                     const std::function<void(const std::function<void()>&)>& commit)
+{
+    record = {};
+    QObject anchor; // lives on this thread: the commit step is run through it
+    ThreadProgress progress(&anchor, commit);
+    bool result = false;
+    std::unique_ptr<QThread> worker(QThread::create([&] { result = work(progress); }));
+    QEventLoop loop;
+    QObject::connect(worker.get(), &QThread::finished, &loop, &QEventLoop::quit);
+    std::unique_ptr<QProgressDialog> dialog;
+    QElapsedTimer clock;
+    QTimer poll;
+    poll.setInterval(50);
+    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+        if (!dialog && clock.elapsed() >= kProgressDelayMs) {
+            dialog = std::make_unique<QProgressDialog>(owner);
+            dialog->setWindowModality(Qt::ApplicationModal);
+            dialog->setMinimumDuration(0);
+            dialog->setAutoReset(false);
+            dialog->setAutoClose(false);
+            QObject::connect(dialog.get(), &QProgressDialog::canceled, &loop, [&] {
+                progress.stop.store(true);
+                record.cancelled = true;
+                dialog->setLabelText(QObject::tr("Stopping…"));
+            });
+            dialog->show();
+            record.dialogShown = true;
+        }
+        if (dialog && !progress.stop.load()) {
+            const int64_t total = std::max<int64_t>(progress.total(), 1);
+            const int64_t done = std::min(progress.done(), total);
+            // The bar works in permille so that counts beyond int fit.
+            dialog->setMaximum(1000);
+            dialog->setValue(int(done * 1000 / total));
+            dialog->setLabelText(countText(done, progress.total(), unit));
+        }
+    });
+    clock.start();
+    poll.start();
+    worker->start();
+    loop.exec();
+    worker->wait();
+    poll.stop();
+    return result;
+}
+
+} // namespace zell

@@ -1,0 +1,40 @@
+// Runs a long engine call on a worker thread while the windows stay busy but
+// keep repainting. After half a second a progress dialog shows how far the
+// run got and offers Cancel; the engine's commit step, the only moment the
+// document changes, is carried over to the user-interface thread.
+#pragma once
+
+#include <QString>
+
+#include <functional>
+
+#include "document/progress.h"
+
+class QWidget;
+
+namespace zell {
+
+class DocumentModel;
+
+// How long a run goes before the progress dialog appears.
+inline constexpr int kProgressDelayMs = 500;
+
+// `work` runs on a worker thread and must touch the document only through
+// the Progress's commit step, which `commit` wraps (e.g. in
+// DocumentModel::rebuild) on this thread. `unit` names what is counted
+// ("frames", "files"). Returns what `work` returned.
+bool runInBackground(QWidget* owner, const QString& unit, const std::function<bool(Progress&)>& work,
+                     const std::function<void(const std::function<void()>&)>& commit = {});
+
+// Runs the commit step inside model.rebuild, so every view shows the result.
+std::function<void(const std::function<void()>&)> rebuildingCommit(DocumentModel& model);
+
+// Whether the last run's progress dialog was shown and whether Cancel was
+// pressed; for the commands' messages and for tests.
+struct BackgroundRunRecord {
+    bool dialogShown = false;
+    bool cancelled = false;
+};
+const BackgroundRunRecord& lastBackgroundRun();
+
+} // namespace zell
