@@ -97,13 +97,14 @@ bool runInBackground(QWidget* owner, const QString& unit, const std::function<bo
             dialog->setMinimumDuration(0);
             dialog->setAutoReset(false);
             dialog->setAutoClose(false);
-            QObject::connect(dialog.get(), &QProgressDialog::canceled, &loop, [&] {
-                progress.stop.store(true);
-                record.cancelled = true;
-                dialog->setLabelText(QObject::tr("Stopping…"));
-            });
             dialog->show();
             record.dialogShown = true;
+        }
+        // Polled rather than signalled: cancel() as a slot emits nothing.
+        if (dialog && dialog->wasCanceled() && !progress.stop.load()) {
+            progress.stop.store(true);
+            record.cancelled = true;
+            dialog->setLabelText(QObject::tr("Stopping…"));
         }
         if (dialog && !progress.stop.load()) {
             const int64_t total = std::max<int64_t>(progress.total(), 1);

@@ -1,8 +1,11 @@
 #include <QCheckBox>
 #include <QColorDialog>
 #include <QComboBox>
+#include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTemporaryDir>
@@ -22,6 +25,7 @@
 #include "image/raster_image.h"
 #include "playback/transition_plugin.h"
 #include "ui/animation_commands.h"
+#include "ui/background_run.h"
 #include "ui/file_commands.h"
 #include "ui/image_canvas.h"
 #include "ui/operation_dialogs.h"
@@ -65,18 +69,18 @@ QByteArray fileBytes(const std::string& path)
 
 // Frames of one colour each, filling the screen, with their own tables.
 struct Animation {
-    explicit Animation(std::initializer_list<uint32_t> colors)
+    explicit Animation(const std::vector<uint32_t>& colors, int width = kScreenWidth, int height = kScreenHeight)
         : checks(doc.model, nullptr, {}),
           commands(
               doc.model, nullptr, checks, [this] { return selected; }, [this](bool on) { busy << on; })
     {
-        doc.document.settings.screenWidth = kScreenWidth;
-        doc.document.settings.screenHeight = kScreenHeight;
+        doc.document.settings.screenWidth = uint16_t(width);
+        doc.document.settings.screenHeight = uint16_t(height);
         for (uint32_t color : colors) {
             Frame& f = doc.add(false);
-            f.workFilePath = solidWorkFile(doc.work, kScreenWidth, kScreenHeight, color);
-            f.width = kScreenWidth;
-            f.height = kScreenHeight;
+            f.workFilePath = solidWorkFile(doc.work, width, height, color);
+            f.width = uint16_t(width);
+            f.height = uint16_t(height);
             f.delay = 10;
             f.useLocalColorTable = 1;
             f.colorCount = 2;
@@ -152,6 +156,57 @@ private slots:
         QCOMPARE(a.doc.model.frameCount(), 1);
         QCOMPARE(a.busy, QList<bool>({true, false, true, false}));
         QCOMPARE(a.prompter.texts.size(), 0);
+        QVERIFY2(!lastBackgroundRun().dialogShown, "a short run shows no progress");
+    }
+
+    void aLongOptimiseKeepsTheWindowsAliveAndCancelRestoresAll()
+    {
+        std::vector<uint32_t> colors;
+        for (int i = 0; i < 80; ++i)
+            colors.push_back(i % 2 ? 0x102030u * uint32_t(i % 7) : 0xF0E0D0u);
+        Animation a(colors, 1600, 1200);
+        std::vector<std::pair<std::string, QByteArray>> before;
+        for (int i = 0; i < a.doc.model.frameCount(); ++i)
+            before.emplace_back(a.doc.model.frameAt(i)->workFilePath, fileBytes(a.doc.model.frameAt(i)->workFilePath));
+        const QStringList workFiles = QDir(QString::fromStdString(a.doc.work.path())).entryList(QDir::Files);
+        a.prompter.dialogScript = [](QDialog& dialog) {
+            static_cast<OptimizeDialog&>(dialog).box(1224)->setChecked(true);
+            return int(QDialog::Accepted);
+        };
+        QElapsedTimer clock, sinceTick;
+        qint64 longestGap = 0, dialogAfter = -1;
+        QTimer tick;
+        tick.setInterval(10);
+        connect(&tick, &QTimer::timeout, this, [&] {
+            longestGap = std::max(longestGap, sinceTick.restart());
+            for (QWidget* w : QApplication::topLevelWidgets()) {
+                auto* progress = qobject_cast<QProgressDialog*>(w);
+                if (progress && progress->isVisible() && dialogAfter < 0) {
+                    dialogAfter = clock.elapsed();
+                    QTimer::singleShot(100, progress, [progress] {
+                        if (auto* button = progress->findChild<QPushButton*>())
+                            button->click();
+                    });
+                }
+            }
+        });
+        clock.start();
+        sinceTick.start();
+        tick.start();
+        a.commands.optimize();
+        tick.stop();
+        QVERIFY(lastBackgroundRun().dialogShown);
+        QVERIFY2(lastBackgroundRun().cancelled, "the run must outlast the dialog's delay");
+        QVERIFY2(dialogAfter >= kProgressDelayMs - 50, qPrintable(QString::number(dialogAfter)));
+        QVERIFY2(longestGap < 100, qPrintable(QString::number(longestGap)));
+        QCOMPARE(a.prompter.texts, QStringList()); // a cancel is no failure
+        QCOMPARE(a.busy, QList<bool>({true, false}));
+        QCOMPARE(a.doc.model.frameCount(), int(before.size()));
+        for (int i = 0; i < a.doc.model.frameCount(); ++i) {
+            QCOMPARE(a.doc.model.frameAt(i)->workFilePath, before[size_t(i)].first);
+            QCOMPARE(fileBytes(before[size_t(i)].first), before[size_t(i)].second);
+        }
+        QCOMPARE(QDir(QString::fromStdString(a.doc.work.path())).entryList(QDir::Files), workFiles);
     }
 
     void aFailingOptimiseChangesNothingAndSays21502()
