@@ -1,4 +1,5 @@
 #include "cli/cli_document.h"
+#include "cli/cli_progress.h"
 
 #include <charconv>
 #include <cstdio>
@@ -81,7 +82,11 @@ bool importInputs(Document& document, const std::vector<std::string>& paths, con
     std::vector<std::string> failed;
     std::vector<Failure> reasons;
     std::vector<std::string> truncated;
-    importFiles(document, paths, options, failed, &reasons, &truncated);
+    importFiles(document, paths, options, failed, &reasons, &truncated, progress());
+    if (interrupted()) {
+        error = "interrupted";
+        return false;
+    }
     for (const auto& path : truncated)
         std::fprintf(stderr, "zell-cli: warning: %s: the file ends early; the picture is shown as far as it goes\n",
                      path.c_str());
@@ -113,7 +118,7 @@ bool readInput(Document& document, const std::string& path, std::string& error)
 {
     if (isProjectPath(path)) {
         Failure why = Failure::none;
-        if (!openProject(document, path, &why)) {
+        if (!openProject(document, path, &why, progress())) {
             error = path + ": " + (why == Failure::notSupported ? "not a project file" : failureText(why, document));
             return false;
         }
@@ -136,8 +141,9 @@ bool writeOutput(const Document& document, const std::string& path, uint32_t sav
     }
     if (isProjectPath(path)) {
         errno = 0;
-        if (!saveProject(document, path)) {
-            error = cannotCreateText(path);
+        Failure why = Failure::none;
+        if (!saveProject(document, path, &why, progress())) {
+            error = why == Failure::cancelled ? path + ": interrupted, nothing written" : cannotCreateText(path);
             return false;
         }
         return true;
@@ -149,7 +155,8 @@ bool writeOutput(const Document& document, const std::string& path, uint32_t sav
     }
     ExportError why;
     errno = 0;
-    if (!writeAnimatedGif(path, document.frames, GifOutput::fromSettings(document.settings, saveOptions), &why)) {
+    if (!writeAnimatedGif(path, document.frames, GifOutput::fromSettings(document.settings, saveOptions), &why,
+                          progress())) {
         switch (why) {
         case ExportError::NoFrames: error = path + ": there are no frames to write"; break;
         case ExportError::CannotCreate: error = cannotCreateText(path); break;

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/cli_progress.h"
 #include "cli/command.h"
 #include "document/work_directory.h"
 #include "image/dib.h"
@@ -21,6 +22,7 @@ std::vector<Command>& commands()
 
 void printError(const std::string& subject, const std::string& what)
 {
+    endProgress();
     std::fprintf(stderr, "zell-cli: %s: %s\n", subject.c_str(), what.c_str());
 }
 
@@ -32,6 +34,17 @@ bool wantsHelp(const std::vector<std::string>& args)
 } // namespace zell::cli
 
 namespace {
+
+// "--quiet" may stand anywhere after the command; it is taken out before the
+// command sees its arguments.
+bool takeQuiet(std::vector<std::string>& args)
+{
+    const auto it = std::find(args.begin(), args.end(), "--quiet");
+    if (it == args.end())
+        return false;
+    args.erase(it);
+    return true;
+}
 
 // "--max-pixels N" may stand anywhere after the command; it is taken out
 // before the command sees its arguments. False on a bad value.
@@ -65,6 +78,7 @@ void printHelp()
     std::printf("\nOptions:\n"
                 "  --help       show this help (also after a command)\n"
                 "  --version    show the version\n"
+                "  --quiet      no progress line on a terminal\n"
                 "  --max-pixels N  largest picture or screen to decode or compose, in pixels\n"
                 "               (default %llu, at most %llu)\n",
                 static_cast<unsigned long long>(zell::kDefaultPixelLimit),
@@ -104,9 +118,17 @@ int main(int argc, char** argv)
             zell::seedProcessRandomFromClock();
             // Work directories of zell processes that were killed would pile up otherwise.
             zell::removeStaleWorkDirectories();
+            const bool quiet = takeQuiet(rest);
+            startProgress(command.name, quiet);
             const int status = command.run(rest);
+            endProgress();
             // Documents are gone by now; their work directory goes with them.
             zell::WorkDirectory::process().cleanUp("*");
+            if (interrupted()) {
+                if (status == kExitOk)
+                    printError(command.name, "interrupted after the work was done");
+                return kExitInterrupted;
+            }
             return status;
         }
     }

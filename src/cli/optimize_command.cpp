@@ -1,6 +1,7 @@
 // zell-cli optimize: crop every frame to what it changes, optionally with
 // transparent pixels and without the frames that change nothing.
 #include "cli/cli_document.h"
+#include "cli/cli_progress.h"
 #include "cli/command.h"
 #include "document/gif_export.h"
 #include "operations/optimizer.h"
@@ -57,7 +58,7 @@ int runOptimize(const std::vector<std::string>& args)
         return kExitFailed;
     }
     Failure why = Failure::none;
-    if (!optimize(document, a.options, {}, &why)) {
+    if (!optimize(document, a.options, {}, &why, progress())) {
         printError("optimize",
                    a.input + ": the optimisation failed: " + failureText(why, document) + "; nothing was written");
         return kExitFailed;

@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "cli/cli_document.h"
+#include "cli/cli_progress.h"
 #include "cli/command.h"
 #include "image/dib.h"
 #include "playback/plugin_discovery.h"
@@ -154,7 +155,7 @@ int runTransitionCommand(const std::vector<std::string>& args)
     if (count > 0 && !parseNumber(a.after, 1, count, after))
         return usageError("--after takes a frame number from 1 to " + std::to_string(count));
     TransitionError why = TransitionError::None;
-    if (!insertTransition(document, int(after - 1), *transition, request, &why)) {
+    if (!insertTransition(document, int(after - 1), *transition, request, &why, progress())) {
         printError(a.input, why == TransitionError::TooLarge ? tooLargeText(document) : describe(why));
         return kExitFailed;
     }

@@ -1,6 +1,7 @@
 // zell-cli unify: one colour table for the frames, installed as the global
 // table.
 #include "cli/cli_document.h"
+#include "cli/cli_progress.h"
 #include "cli/command.h"
 #include "operations/palette_unifier.h"
 #include "operations/quantizer_table.h"
@@ -95,7 +96,7 @@ int runUnify(const std::vector<std::string>& args)
         return kExitFailed;
     }
     Failure why = Failure::none;
-    if (!unify(document, a.options, {}, &why)) {
+    if (!unify(document, a.options, {}, &why, progress())) {
         printError("unify", a.input + ": the palette unification failed: " + failureText(why, document)
                                 + "; nothing was written");
         return kExitFailed;
