@@ -25,6 +25,7 @@
 #include "image/dib.h"
 #include "image/raster_image.h"
 #include "playback/plugin_discovery.h"
+#include "ui/background_run.h"
 #include "ui/display_text.h"
 #include "ui/thumbnail_cache.h"
 
@@ -306,6 +307,7 @@ void TransitionDialog::showSettings()
 
 bool TransitionDialog::generate(bool forPreview, std::vector<GeneratedFile>& files)
 {
+    cancelled_ = false;
     Transition* t = selectedTransition();
     if (!t)
         return false;
@@ -313,8 +315,13 @@ bool TransitionDialog::generate(bool forPreview, std::vector<GeneratedFile>& fil
     const auto destination = transitionDestination(screens_, toColor_->isChecked(), colorButton_->color(), solid);
     if (destination.empty())
         return false;
-    return generateTransition(*t, screens_.source.bytes(), destination, uint32_t(steps_->value()), forPreview,
-                              workDirectory_, files);
+    const uint32_t steps = uint32_t(steps_->value());
+    const bool ok = runInBackground(this, tr("pictures"), [&](Progress& progress) {
+        return generateTransition(*t, screens_.source.bytes(), destination, steps, forPreview, workDirectory_, files,
+                                  &progress);
+    });
+    cancelled_ = lastBackgroundRun().cancelled;
+    return ok;
 }
 
 void TransitionDialog::showPreview()
@@ -326,7 +333,8 @@ void TransitionDialog::showPreview()
         ok = generate(true, files);
     }
     if (!ok) {
-        failed(this);
+        if (!cancelled_)
+            failed(this);
         return;
     }
     QStringList paths;
@@ -350,7 +358,8 @@ void TransitionDialog::accept()
         ok = generate(false, files);
     }
     if (!ok) {
-        failed(this);
+        if (!cancelled_)
+            failed(this);
         return;
     }
     // A generation the caller never took is not left behind.

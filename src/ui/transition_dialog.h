@@ -111,6 +111,7 @@ public:
     void* settingsParent();
 
 private:
+    bool cancelled_ = false; // the last generation was stopped with Cancel
     void patternChanged(int index);
     void chooseColor();
     void showSettings();
