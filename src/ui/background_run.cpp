@@ -1,5 +1,6 @@
 #include "ui/background_run.h"
 
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QLocale>
@@ -119,8 +120,13 @@ bool runInBackground(QWidget* owner, const QString& unit, const std::function<bo
     poll.start();
     worker->start();
     loop.exec();
-    worker->wait();
     poll.stop();
+    // Quitting the application ends this loop too; the run is then stopped,
+    // and its commit step, should it come, still runs here.
+    if (!worker->isFinished())
+        progress.stop.store(true);
+    while (!worker->wait(20))
+        QCoreApplication::sendPostedEvents(&anchor, QEvent::MetaCall);
     return result;
 }
 

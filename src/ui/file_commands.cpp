@@ -570,8 +570,12 @@ void FileCommands::preview()
         return;
     }
     ExportError error = ExportError::None;
-    if (!writeAnimatedGif(path, document_.document().frames, output, &error)) {
-        failed(failureOf(error));
+    const FrameList& frames = document_.document().frames;
+    Busy busy(setBusy_);
+    if (!runInBackground(owner_, tr("frames"),
+                         [&](Progress& p) { return writeAnimatedGif(path, frames, output, &error, &p); })) {
+        if (error != ExportError::Cancelled)
+            failed(failureOf(error));
         return;
     }
     previewPath_ = path;
