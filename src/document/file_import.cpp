@@ -24,7 +24,7 @@ Failure splitFailure(WorkDirectory& workDirectory)
 }
 
 bool splitMapped(const MappedFile& file, WorkDirectory& workDirectory, SplitResult& out, bool keepAlpha,
-                 Failure& why)
+                 Failure& why, Progress* progress)
 {
     std::span<const uint8_t> data = file.bytes();
     ByteBuffer converted;
@@ -41,8 +41,9 @@ bool splitMapped(const MappedFile& file, WorkDirectory& workDirectory, SplitResu
         }
         data = converted.bytes();
     }
-    if (!splitGif(data, workDirectory, out)) {
-        why = splitFailure(workDirectory);
+    bool stopped = false;
+    if (!splitGif(data, workDirectory, out, progress, &stopped)) {
+        why = stopped ? Failure::cancelled : splitFailure(workDirectory);
         return false;
     }
     out.truncated = truncated;
@@ -52,7 +53,7 @@ bool splitMapped(const MappedFile& file, WorkDirectory& workDirectory, SplitResu
 } // namespace
 
 bool splitFile(const std::string& path, WorkDirectory& workDirectory, SplitResult& out, bool keepAlpha,
-               Failure* why)
+               Failure* why, Progress* progress)
 {
     Failure reason = Failure::none;
     MappedFile file;
@@ -60,7 +61,7 @@ bool splitFile(const std::string& path, WorkDirectory& workDirectory, SplitResul
     if (!ok)
         reason = file.wasEmpty() ? Failure::empty : Failure::cannotRead;
     else
-        ok = splitMapped(file, workDirectory, out, keepAlpha, reason);
+        ok = splitMapped(file, workDirectory, out, keepAlpha, reason, progress);
     if (why)
         *why = ok ? Failure::none : reason;
     return ok;
@@ -68,22 +69,37 @@ bool splitFile(const std::string& path, WorkDirectory& workDirectory, SplitResul
 
 bool importImageFile(Document& document, const std::string& path, const ImportOptions& options,
                      bool& globalTableOpen, uint16_t& screenWidth, uint16_t& screenHeight, std::string& comment,
-                     Failure* why, bool* truncated)
+                     Failure* why, bool* truncated, Progress* progress)
 {
     SplitResult split;
-    if (!splitFile(path, document.workDirectory(), split, options.keepAlpha, why))
+    if (!splitFile(path, document.workDirectory(), split, options.keepAlpha, why, progress))
         return false;
+    if (stopRequested(progress)) { // the split's files go with `split`
+        if (why)
+            *why = Failure::cancelled;
+        return false;
+    }
     if (truncated)
         *truncated = split.truncated;
     screenWidth = split.screenWidth;
     screenHeight = split.screenHeight;
     comment = options.loadComment ? split.comment : std::string();
     const std::string baseName = std::filesystem::path(path).stem().string();
-    insertSplitFrames(document, split, baseName, options, globalTableOpen);
+    commitStep(progress, [&] { insertSplitFrames(document, split, baseName, options, globalTableOpen); });
     return true;
 }
 
 namespace {
+
+// Lets a file's split stop with the import, which counts files, not bytes.
+class StopOnly final : public Progress {
+public:
+    explicit StopOnly(Progress* outer) : outer_(outer) {}
+    bool cancelled() override { return stopRequested(outer_); }
+
+private:
+    Progress* outer_;
+};
 
 // Where the imported frames go in the document, as insertSplitFrames places
 // the first file; later files are placed relative to it.
@@ -117,6 +133,7 @@ void importFiles(Document& document, const std::vector<std::string>& paths, cons
     std::string comments;
     const int64_t total = int64_t(paths.size());
     int64_t done = 0;
+    StopOnly stopOnly(progress);
     for (const auto& path : paths) {
         if (stopRequested(progress))
             return;
@@ -127,7 +144,9 @@ void importFiles(Document& document, const std::vector<std::string>& paths, cons
         std::string comment;
         Failure why = Failure::none;
         bool cut = false;
-        if (!importImageFile(scratch, path, each, globalTableOpen, width, height, comment, &why, &cut)) {
+        if (!importImageFile(scratch, path, each, globalTableOpen, width, height, comment, &why, &cut, &stopOnly)) {
+            if (why == Failure::cancelled)
+                return;
             failed.push_back(path);
             if (reasons)
                 reasons->push_back(why);

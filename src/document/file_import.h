@@ -14,12 +14,12 @@ namespace zell {
 // Reads any supported image file; still images are converted to a GIF first
 // (`keepAlpha` as in ImportOptions).
 bool splitFile(const std::string& path, WorkDirectory& workDirectory, SplitResult& out, bool keepAlpha = false,
-               Failure* why = nullptr);
+               Failure* why = nullptr, Progress* progress = nullptr);
 
 // One file into the document. On failure nothing is inserted.
 bool importImageFile(Document& document, const std::string& path, const ImportOptions& options,
                      bool& globalTableOpen, uint16_t& screenWidth, uint16_t& screenHeight, std::string& comment,
-                     Failure* why = nullptr, bool* truncated = nullptr);
+                     Failure* why = nullptr, bool* truncated = nullptr, Progress* progress = nullptr);
 
 // The open command over several files: clears the list first for kReplaceAll,
 // imports each file, grows the screen to the largest file, replaces the

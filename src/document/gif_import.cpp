@@ -95,10 +95,13 @@ namespace {
 // Each image with the graphic control extension before it becomes a frame.
 class Splitter : public GifBlockHandler {
 public:
-    Splitter(std::span<const uint8_t> stream, WorkDirectory& workDirectory, bool hasGlobalTable, SplitResult& out)
-        : stream_(stream), workDirectory_(workDirectory), hasGlobalTable_(hasGlobalTable), out_(out)
+    Splitter(std::span<const uint8_t> stream, WorkDirectory& workDirectory, bool hasGlobalTable, SplitResult& out,
+             Progress* progress)
+        : stream_(stream), workDirectory_(workDirectory), hasGlobalTable_(hasGlobalTable), out_(out),
+          progress_(progress)
     {
     }
+    bool stopped = false;
 
     bool graphicControl(const GifGraphicControl& control) override
     {
@@ -119,6 +122,10 @@ public:
     }
     bool image(const GifImageBlock& block) override
     {
+        if (stopRequested(progress_)) {
+            stopped = true;
+            return false;
+        }
         if (!writeWorkFile(scratch_, stream_, block, out_.globalTable, workDirectory_))
             return false;
         auto frame = std::make_unique<Frame>();
@@ -127,6 +134,7 @@ public:
         if (!hasGlobalTable_)
             frame->useLocalColorTable = 1;
         out_.frames.push_back(std::move(frame));
+        reportProgress(progress_, int64_t(block.end), int64_t(stream_.size()));
         return true;
     }
 
@@ -135,12 +143,14 @@ private:
     WorkDirectory& workDirectory_;
     bool hasGlobalTable_;
     SplitResult& out_;
+    Progress* progress_;
     Frame scratch_;
 };
 
 } // namespace
 
-bool splitGif(std::span<const uint8_t> data, WorkDirectory& workDirectory, SplitResult& out)
+bool splitGif(std::span<const uint8_t> data, WorkDirectory& workDirectory, SplitResult& out, Progress* progress,
+              bool* stopped)
 {
     out = SplitResult{};
     GifHeader header;
@@ -152,14 +162,18 @@ bool splitGif(std::span<const uint8_t> data, WorkDirectory& workDirectory, Split
     out.globalTable.count = uint16_t(n);
     out.globalTable.backgroundIndex = n > 0 && header.backgroundIndex < n ? header.backgroundIndex : 0;
     std::copy(header.globalTable.begin(), header.globalTable.end(), out.globalTable.entries.begin());
-    Splitter splitter(header.stream, workDirectory, n > 0, out);
+    Splitter splitter(header.stream, workDirectory, n > 0, out, progress);
     // A stream that ends cleanly after a complete image is kept, as viewers
     // show it; one cut inside a block is damaged.
     const GifWalkEnd end = walkGifBlocks(header.stream, header.firstBlock, splitter);
-    if (end != GifWalkEnd::trailer && !(end == GifWalkEnd::endOfData && !out.frames.empty())) {
+    if (stopped)
+        *stopped = splitter.stopped;
+    if (splitter.stopped
+        || (end != GifWalkEnd::trailer && !(end == GifWalkEnd::endOfData && !out.frames.empty()))) {
         out.frames.clear(); // deletes their work files
         return false;
     }
+    reportProgress(progress, int64_t(header.stream.size()), int64_t(header.stream.size()));
     return true;
 }
 

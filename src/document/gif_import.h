@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "document/progress.h"
 #include "document/document.h"
 #include "document/frame.h"
 #include "image/color_table.h"
@@ -51,7 +52,10 @@ size_t writeImageWorkFile(Frame& scratch, std::span<const uint8_t> data, const C
                           WorkDirectory& workDirectory);
 
 // Any failure destroys the frames made so far, with their work files.
-bool splitGif(std::span<const uint8_t> data, WorkDirectory& workDirectory, SplitResult& out);
+// A stop requested through `progress` (reported in bytes of the stream) ends
+// the split with nothing kept and `stopped` set.
+bool splitGif(std::span<const uint8_t> data, WorkDirectory& workDirectory, SplitResult& out,
+              Progress* progress = nullptr, bool* stopped = nullptr);
 
 // Inserts split frames into the document: naming, insertion place, global
 // table hand-over, current frame. `baseName` is the file's name without

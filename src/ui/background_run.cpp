@@ -59,6 +59,8 @@ private:
 
 QString countText(int64_t done, int64_t total, const QString& unit)
 {
+    if (total <= 0)
+        return {};
     QLocale locale;
     if (locale.language() == QLocale::C)
         locale = QLocale(QLocale::English);

@@ -423,10 +423,17 @@ void FileCommands::openDropped(const QStringList& paths)
         uint16_t width = 0, height = 0;
         std::string comment;
         Failure why = Failure::none;
-        bool ok = false;
-        document_.rebuild([&](Document& d) {
-            ok = importImageFile(d, path.toStdString(), each, globalTableOpen, width, height, comment, &why);
-        });
+        Document& d = document_.document();
+        const std::string file = path.toStdString();
+        Busy busy(setBusy_);
+        const bool ok = runInBackground(
+            owner_, tr("bytes"),
+            [&](Progress& p) {
+                return importImageFile(d, file, each, globalTableOpen, width, height, comment, &why, nullptr, &p);
+            },
+            rebuildingCommit(document_));
+        if (why == Failure::cancelled)
+            break; // Cancel ends the whole drop; the files already in stay
         opened = true;
         if (!ok) {
             if (useForAll)

@@ -126,6 +126,12 @@ const std::vector<Case>& cases()
         {"open project", [](Sample& s, Progress* p) { return openProject(s.a.document(), s.project, nullptr, p); }},
         {"import replacing", [](Sample& s, Progress* p) { return importWith(s, kReplaceAll, p); }},
         {"import at current", [](Sample& s, Progress* p) { return importWith(s, kInsertAtCurrent, p); }},
+        {"open one GIF", [](Sample& s, Progress* p) {
+             bool open = true;
+             uint16_t w = 0, h = 0;
+             std::string comment;
+             return importImageFile(s.a.document(), s.gifOne, {}, open, w, h, comment, nullptr, nullptr, p);
+         }},
     };
     return all;
 }
