@@ -112,14 +112,31 @@ int runBuild(const std::vector<std::string>& args)
     options.loadComment = a.comments;
     options.keepAlpha = a.keepAlpha;
     std::string error;
-    if (!importInputs(document, a.inputs, options, error)) {
+    // A project comes first and brings its settings; the images join its frames.
+    std::vector<std::string> images = a.inputs;
+    const bool fromProject = isProjectPath(images.front());
+    if (fromProject) {
+        if (!readInput(document, images.front(), error)) {
+            printError("build", error);
+            return kExitFailed;
+        }
+        images.erase(images.begin());
+    }
+    for (const std::string& path : images) {
+        if (isProjectPath(path)) {
+            printError("build", path + ": a project can only be the first input");
+            return kExitUsage;
+        }
+    }
+    if (!images.empty() && !importInputs(document, images, options, error)) {
         printError("build", error);
         return kExitFailed;
     }
     GifSettings& s = document.settings;
-    if (a.loop.empty())
-        takeLoopingOf(a.inputs.front(), s);
-    else
+    if (a.loop.empty()) {
+        if (!fromProject)
+            takeLoopingOf(a.inputs.front(), s);
+    } else
         applyLoop(a.loop, s);
     if (a.hasComment) {
         s.comment = a.comment;
@@ -149,15 +166,16 @@ const CommandRegistration registration({
     "Usage: zell-cli build -o OUT INPUT... [options]\n"
     "Imports every input as the Open command does (GIF files split into frames,\n"
     "still images converted to one frame) and writes OUT, an animated GIF, or a\n"
-    "project when OUT ends in .zpj.\n\n"
+    "project when OUT ends in .zpj. The first input may be a project (*.zpj): its\n"
+    "frames and settings come first and the other inputs are added after them.\n\n"
     "  --global-table        take the first file's global colour table\n"
     "  --comments            keep the inputs' comments\n"
     "  --keep-alpha          fully transparent pixels of PNG and 32-bit BMP inputs\n"
     "                        become the frame's transparent colour (default: they\n"
     "                        show the background)\n"
     "  --comment TEXT        write this comment\n"
-    "  --loop forever|off|N  looping (default: as the first GIF input; forever\n"
-    "                        for still images)\n"
+    "  --loop forever|off|N  looping (default: as the project or the first GIF\n"
+    "                        input; forever for still images)\n"
     "  --delay N             every frame's delay, in 1/100 s\n"
     "  --disposal 0-3        every frame's disposal method\n"
     "  --screen WxH          logical screen size (default: the largest input)\n"

@@ -102,6 +102,20 @@ TEST(BuildCommand, ProjectThenExportGivesTheSameGif)
     auto result = test::runCli({"export", project, "-o", exported});
     ASSERT_EQ(result.status, 0) << result.err;
     EXPECT_EQ(test::readFile(direct), test::readFile(exported));
+    // A project as the first input comes back byte for byte, and images join it.
+    const std::string again = (dir.path() / "again.zpj").string();
+    result = test::runCli({"build", "-o", again, project});
+    ASSERT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(test::readFile(again), test::readFile(project));
+    const std::string grown = (dir.path() / "grown.gif").string();
+    ASSERT_EQ(test::runCli({"build", "-o", grown, project, in.string()}).status, 0);
+    result = test::runCli({"info", "--json", grown});
+    EXPECT_NE(result.out.find("}, {\"left\""), std::string::npos) << "two images: " << result.out;
+    EXPECT_NE(result.out.find("\"loop\": 3"), std::string::npos) << "the project's looping: " << result.out;
+    result = test::runCli({"build", "-o", grown, in.string(), project});
+    EXPECT_EQ(result.status, 2);
+    EXPECT_NE(result.err.find("a project can only be the first input"), std::string::npos) << result.err;
+
     result = test::runCli({"info", "--json", direct});
     EXPECT_NE(result.out.find("\"loop\": 3"), std::string::npos) << "looping kept: " << result.out;
     EXPECT_NE(result.out.find("\"comments\": [\"hi\"]"), std::string::npos) << result.out;
