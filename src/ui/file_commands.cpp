@@ -373,6 +373,11 @@ void FileCommands::open(const QString& startDirectory)
     reportFailed(collected.failed);
 }
 
+static bool isProjectName(const QString& path)
+{
+    return path.endsWith(QStringLiteral(".zpj"), Qt::CaseInsensitive);
+}
+
 void FileCommands::openDropped(const QStringList& paths)
 {
     QStringList sorted = paths;
@@ -387,6 +392,18 @@ void FileCommands::openDropped(const QStringList& paths)
         const QString& path = sorted[i];
         if (QFileInfo(path).isDir()) {
             opened = runOpenDialog(path, document_.frameCount() == 0, collected, replaced) || opened;
+            continue;
+        }
+        // A project is a whole document, not frames to insert: it opens as
+        // the project command opens it, without the load dialog.
+        if (isProjectName(path)) {
+            opened = true;
+            if (!openProjectFile(path)) {
+                if (useForAll)
+                    collected.failed << path;
+                else
+                    reportFailed({path});
+            }
             continue;
         }
         if (!useForAll) {
@@ -499,17 +516,22 @@ void FileCommands::openProject()
     dialog.selectFile(projectTitle_);
     if (prompter().runDialog(dialog) != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return;
-    const QString path = dialog.selectedFiles().front();
-    WaitCursor wait;
-    bool ok = false;
     Failure why = Failure::none;
-    document_.rebuild([&](Document& d) { ok = zell::openProject(d, path.toStdString(), &why); });
-    if (!ok) {
+    if (!openProjectFile(dialog.selectedFiles().front(), &why)) {
         failed(why);
         return;
     }
-    projectTitle_ = QFileInfo(path).completeBaseName();
     emit framesOpened();
+}
+
+bool FileCommands::openProjectFile(const QString& path, Failure* why)
+{
+    WaitCursor wait;
+    bool ok = false;
+    document_.rebuild([&](Document& d) { ok = zell::openProject(d, path.toStdString(), why); });
+    if (ok)
+        projectTitle_ = QFileInfo(path).completeBaseName();
+    return ok;
 }
 
 void FileCommands::saveProject()

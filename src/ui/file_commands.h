@@ -148,6 +148,7 @@ private:
     void finish(const Collected& collected);
     void reportFailed(const QStringList& failed);
     void failed(Failure why = Failure::none);
+    bool openProjectFile(const QString& path, Failure* why = nullptr);
 
     DocumentModel& document_;
     QWidget* owner_;

@@ -251,6 +251,15 @@ private slots:
         QVERIFY(!f.read(first).isEmpty());
         QCOMPARE(f.read(second), f.read(first));
 
+        // Dropped (or named on the command line), a project opens whole,
+        // without the load dialog.
+        f.doc.model.removeAll();
+        const int dialogs = f.prompter.dialogs;
+        f.commands.openDropped({first});
+        QCOMPARE(f.prompter.dialogs, dialogs);
+        QCOMPARE(f.doc.model.frameCount(), 1);
+        QCOMPARE(f.doc.model.frameAt(0)->delay, 42);
+
         // A broken project changes nothing and is told.
         const QString broken = f.file("broken.zpj", "ZELL0000 and nothing");
         f.prompter.dialogScript = choosing(broken);
