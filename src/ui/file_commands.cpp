@@ -24,6 +24,7 @@
 #include "document/project_file.h"
 #include "image/mapped_file.h"
 #include "image/raster_image.h"
+#include "ui/busy.h"
 #include "ui/document_model.h"
 #include "ui/thumbnail_cache.h"
 
@@ -31,34 +32,6 @@ namespace zell {
 namespace {
 
 constexpr int kPreviewSide = 160;
-
-class WaitCursor {
-public:
-    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
-    WaitCursor(const WaitCursor&) = delete;
-    WaitCursor& operator=(const WaitCursor&) = delete;
-};
-
-// Disables the windows for a command and enables them again however it ends.
-class Busy {
-public:
-    explicit Busy(const std::function<void(bool)>& setBusy) : setBusy_(setBusy)
-    {
-        if (setBusy_)
-            setBusy_(true);
-    }
-    ~Busy()
-    {
-        if (setBusy_)
-            setBusy_(false);
-    }
-    Busy(const Busy&) = delete;
-    Busy& operator=(const Busy&) = delete;
-
-private:
-    const std::function<void(bool)>& setBusy_;
-};
 
 QString reasonText(Failure why)
 {
