@@ -73,7 +73,8 @@ std::string parse(const std::vector<std::string>& args, BuildArgs& out)
                 return "--screen takes WIDTHxHEIGHT";
         } else if (a.rfind("--optimize", 0) == 0) {
             if (!parseOptimize(a, out.saveOptions))
-                return "--optimize takes transparency, drop-unchanged, auto-transparency";
+                return "--optimize takes lossless, transparency, auto-transparency, no-transparency, "
+                       "drop-unchanged, keep-timing, shrink-tables, keep-tables";
         } else if (a.size() > 1 && a[0] == '-') {
             return "unknown option " + a;
         } else {
@@ -161,8 +162,13 @@ const CommandRegistration registration({
     "  --delay N             every frame's delay, in 1/100 s\n"
     "  --disposal 0-3        every frame's disposal method\n"
     "  --screen WxH          logical screen size (default: the largest input)\n"
-    "  --optimize[=transparency,drop-unchanged,auto-transparency]\n"
-    "                        crop and re-encode frames against the screen\n",
+    "  --optimize[=WORD,...] crop and re-encode frames against the screen; words:\n"
+    "                        lossless (the default: frames without a transparent\n"
+    "                        colour get an unused index, no pixel changes),\n"
+    "                        transparency, auto-transparency, no-transparency,\n"
+    "                        drop-unchanged, keep-timing (drop-unchanged, the delay\n"
+    "                        going to the frame before), shrink-tables (default\n"
+    "                        with lossless), keep-tables\n",
     runBuild,
 });
 

@@ -217,6 +217,112 @@ bool LzwCodec::compress(std::span<const uint8_t> data, int minCodeSize, std::vec
     return !out.empty();
 }
 
+bool LzwCodec::compressChoosing(std::span<const uint8_t> data, std::span<const uint8_t> alt, int minCodeSize,
+                                std::vector<uint8_t>& out)
+{
+    if (!data.data() || data.empty() || alt.size() != data.size() || !validCodeSize(minCodeSize))
+        return false;
+    const uint32_t k = uint32_t(minCodeSize);
+    const uint32_t clear = 1u << k;
+    const uint32_t first = clear + 2;
+    const uint32_t byteMask = clear - 1;
+    ChildTable& table = childTable();
+    table.clear();
+    const uint16_t* child = table.child.data();
+    uint16_t* writable = table.child.data();
+    const uint8_t* in = data.data();
+    const uint8_t* other = alt.data();
+    const size_t size = data.size();
+    // Whether the string `code` can take pixel i (either of its values).
+    auto grows = [&](uint32_t code, size_t i) {
+        return i < size && (child[(uint32_t(in[i] & byteMask) << 12) | code] != 0
+                            || child[(uint32_t(other[i] & byteMask) << 12) | code] != 0);
+    };
+    // How many more pixels the string `code` can take from pixel i on,
+    // following either value greedily (at most kReach).
+    constexpr uint32_t kReach = 24;
+    auto reach = [&](uint32_t code, size_t i) {
+        uint32_t steps = 0;
+        while (steps < kReach && i < size) {
+            uint32_t next = child[(uint32_t(other[i] & byteMask) << 12) | code];
+            if (next == 0)
+                next = child[(uint32_t(in[i] & byteMask) << 12) | code];
+            if (next == 0)
+                break;
+            code = next;
+            ++i;
+            ++steps;
+        }
+        return steps;
+    };
+    // The value a string starting at pixel i begins with: the one that
+    // continues the run before it, else the one that can take the next pixel.
+    auto firstValue = [&](size_t i, uint32_t previous) {
+        const uint32_t a = in[i] & byteMask, b = other[i] & byteMask;
+        if (a == b || b == previous)
+            return b;
+        if (a == previous && grows(a, i + 1))
+            return a;
+        return grows(a, i + 1) && !grows(b, i + 1) ? a : b;
+    };
+
+    BitWriter writer(out);
+    uint32_t n = first;
+    uint32_t codeSize = k + 1;
+    uint32_t limit = 1u << codeSize;
+    uint32_t last = clear; // no pixel yet
+    uint32_t pending = clear; // the next string's first value, once chosen
+    size_t i = 0;
+    while (i < size) {
+        if (n > limit) {
+            if (n > kMaxLzwCodes) {
+                writer.put(clear, codeSize);
+                table.clear();
+                n = first;
+                codeSize = k + 1;
+                limit = 1u << codeSize;
+                continue;
+            }
+            ++codeSize;
+            limit <<= 1;
+        }
+        uint32_t cur = pending != clear ? pending : firstValue(i, last);
+        last = cur;
+        ++i;
+        pending = clear;
+        while (i < size) {
+            const uint32_t a = in[i] & byteMask, b = other[i] & byteMask;
+            uint32_t c = child[(b << 12) | cur];
+            uint32_t value = b;
+            if (a != b) {
+                const uint32_t ca = child[(a << 12) | cur];
+                if (c == 0 || (ca != 0 && reach(ca, i + 1) > reach(c, i + 1))) {
+                    c = ca;
+                    value = a;
+                }
+            }
+            if (c != 0) {
+                cur = c;
+                last = value;
+                ++i;
+                continue;
+            }
+            pending = firstValue(i, last);
+            if (n < kMaxLzwCodes) {
+                const uint32_t slot = (pending << 12) | cur;
+                writable[slot] = uint16_t(n);
+                table.used[table.usedCount++] = slot;
+            }
+            ++n;
+            break;
+        }
+        writer.put(cur, codeSize);
+    }
+    writer.put(clear + 1, codeSize);
+    writer.finish();
+    return !out.empty();
+}
+
 // One function so that the whole state stays in registers: this is the
 // decoder's hot loop.
 bool LzwCodec::decompress(std::span<const uint8_t> data, int minCodeSize, std::vector<uint8_t>& out,

@@ -23,6 +23,12 @@ public:
     // decoders read such streams); 0 and above 8 are refused. Input bytes
     // are masked to the root codes. True when bytes came out.
     bool compress(std::span<const uint8_t> data, int minCodeSize, std::vector<uint8_t>& out);
+    // The same stream format, but pixel i may be written as data[i] or as
+    // alt[i] (equal where there is no choice): string by string, the encoder
+    // takes whichever lets the current string grow, looking one pixel ahead.
+    // `alt` must be as long as `data`.
+    bool compressChoosing(std::span<const uint8_t> data, std::span<const uint8_t> alt, int minCodeSize,
+                          std::vector<uint8_t>& out);
     // Stops at the end code, at the end of the data, at a corrupt code (the
     // bytes decoded so far are kept) or once maxOutput bytes are out. True
     // when at least one byte came out.

@@ -10,6 +10,7 @@
 #include "image/gif_codec.h"
 #include "image/random.h"
 #include "operations/animation_fixture.h"
+#include "support/gif_screens.h"
 #include "support/indexed_dib.h"
 
 namespace zell {
@@ -325,6 +326,37 @@ TEST_P(OptimizerOracle, ComposesTheSameScreensOrCloseOnes)
     const double db = test::psnr(screens, test::exportedScreens(lossy.document()));
     std::printf("[ psnr     ] seed %u %s: %.2f dB\n", seed, global ? "global" : "local", db);
     EXPECT_GT(db, 30.0);
+}
+
+// Issue 18: the lossless modes change no screen, give transparency to frames
+// without one, and keeping the timing keeps the animation's length.
+TEST_P(OptimizerOracle, LosslessModesKeepEveryScreen)
+{
+    const auto [seed, global] = GetParam();
+    AnimationFixture lossless, timed, plain;
+    for (AnimationFixture* a : {&lossless, &timed, &plain}) {
+        generate(*a, seed, global);
+        for (int i = 0; i < a->document().frames.count(); ++i)
+            a->document().frames.frameAt(i)->delay = uint16_t(5 + i);
+    }
+    const test::Screens screens = composedScreens(lossless.document());
+    ASSERT_TRUE(optimize(lossless.document(), kSaveLosslessDefault));
+    EXPECT_EQ(composedScreens(lossless.document()), screens);
+    EXPECT_EQ(test::exportedScreens(lossless.document()), screens);
+
+    auto totalDelay = [](const Document& d) {
+        uint32_t sum = 0;
+        for (int i = 0; i < d.frames.count(); ++i)
+            sum += d.frames.frameAt(i)->delay;
+        return sum;
+    };
+    const uint32_t before = totalDelay(timed.document());
+    ASSERT_TRUE(optimize(timed.document(), kSaveLosslessDefault | kSaveDropUnchanged | kSaveKeepTiming));
+    EXPECT_LT(timed.document().frames.count(), plain.document().frames.count());
+    EXPECT_EQ(totalDelay(timed.document()), before);
+    EXPECT_EQ(test::withoutRepeats(composedScreens(timed.document())), test::withoutRepeats(screens));
+    ASSERT_TRUE(optimize(plain.document(), kSaveLosslessDefault | kSaveDropUnchanged));
+    EXPECT_LT(totalDelay(plain.document()), before) << "without keep-timing the delay goes with the frame";
 }
 
 INSTANTIATE_TEST_SUITE_P(Generated, OptimizerOracle,
