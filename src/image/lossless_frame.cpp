@@ -219,13 +219,18 @@ bool encodeLosslessFrame(RasterImage& picture, ByteBuffer& out, LosslessFrame& f
     std::vector<uint8_t> data(area), alt(area);
     LzwCodec codec;
     // `transparent`: the index in the mapping's table, or kNoIndex.
-    auto tryEncoding = [&](const Mapping& m, uint32_t transparent, bool choosing) -> bool {
+    // Encodes `data` (with `alt` when choosing); gives up as soon as it
+    // cannot beat the best so far.
+    auto tryEncoding = [&](const Mapping& m, uint32_t transparent, bool choosing,
+                           const std::vector<uint8_t>& pixels) {
         std::vector<uint8_t> codes;
         const int minCode = std::max(m.bits, 2);
-        const bool ok = choosing ? codec.compressChoosing(data, alt, minCode, codes)
-                                 : codec.compress(data, minCode, codes);
+        const uint64_t table = streamCost(0, m.bits, f.keepColors || m.global);
+        const size_t limit = best.cost == UINT64_MAX ? SIZE_MAX : size_t(best.cost - std::min(best.cost, table));
+        const bool ok = choosing ? codec.compressChoosing(pixels, alt, minCode, codes, limit)
+                                 : codec.compress(pixels, minCode, codes, limit);
         if (!ok)
-            return false;
+            return;
         const uint64_t cost = streamCost(codes.size(), m.bits, f.keepColors || m.global);
         if (cost < best.cost) {
             best.codes.swap(codes);
@@ -233,19 +238,18 @@ bool encodeLosslessFrame(RasterImage& picture, ByteBuffer& out, LosslessFrame& f
             best.transparent = transparent;
             best.cost = cost;
         }
-        return true;
     };
     // Every pixel its own colour.
-    auto opaque = [&](const Mapping& m) -> bool {
+    auto opaque = [&](const Mapping& m) {
         for (size_t p = 0; p < area; ++p) {
             const uint8_t index = rectIndex[p];
             data[p] = m.kept[index] ? m.to[index] : index;
         }
-        return tryEncoding(m, kNoIndex, false);
+        tryEncoding(m, kNoIndex, false, data);
     };
-    // Unchanged pixels chosen per string, then all of them transparent (as
-    // optimizeFrame writes them); `tt`: the transparent index in `m`.
-    auto transparentOnes = [&](const Mapping& m, uint8_t tt) -> bool {
+    // All unchanged pixels transparent (as optimizeFrame writes them), then
+    // chosen string by string; `tt`: the transparent index in `m`.
+    auto transparentOnes = [&](const Mapping& m, uint8_t tt) {
         bool anyChoice = false;
         for (size_t p = 0; p < area; ++p) {
             const uint8_t index = rectIndex[p];
@@ -260,29 +264,27 @@ bool encodeLosslessFrame(RasterImage& picture, ByteBuffer& out, LosslessFrame& f
                 anyChoice = anyChoice || data[p] != tt;
             }
         }
-        if (anyChoice && !tryEncoding(m, tt, true))
-            return false;
-        data.swap(alt);
-        return tryEncoding(m, tt, false);
+        tryEncoding(m, tt, false, alt);
+        if (anyChoice)
+            tryEncoding(m, tt, true, data);
     };
 
-    const bool opaquePossible = !hasSeeThrough;
     const bool transparentPossible = t != kNoIndex && (hasQuiet || hasSeeThrough);
-    if (opaquePossible) {
-        std::array<bool, 256> keep{};
-        for (uint32_t i = 0; i < 256; ++i)
-            keep[i] = mustUse[i] || quietUse[i];
-        if (!opaque(makeMapping(table, colors, keep, compact, colors)))
-            return false;
-    }
+    const bool opaquePossible = !hasSeeThrough;
+    // The likeliest winner first, so that the others can give up early.
     if (transparentPossible) {
         std::array<bool, 256> keep{};
         for (uint32_t i = 0; i < 256; ++i)
             keep[i] = mustUse[i] != 0;
         keep[t] = true;
         const Mapping m = makeMapping(table, colors, keep, compact, grown);
-        if (!transparentOnes(m, m.to[t]))
-            return false;
+        transparentOnes(m, m.to[t]);
+    }
+    if (opaquePossible) {
+        std::array<bool, 256> keep{};
+        for (uint32_t i = 0; i < 256; ++i)
+            keep[i] = mustUse[i] || quietUse[i];
+        opaque(makeMapping(table, colors, keep, compact, colors));
     }
     // A local-table frame whose colours are all in the global table can use
     // it and write no table of its own.
@@ -316,16 +318,16 @@ bool encodeLosslessFrame(RasterImage& picture, ByteBuffer& out, LosslessFrame& f
                     quietAt[g.to[i]] += quietUse[i];
             }
         }
-        if (opaquePossible && mustFit && allFit && !opaque(g))
-            return false;
+        if (opaquePossible && mustFit && allFit)
+            opaque(g);
         const bool wantsTransparent = hasSeeThrough || (hasQuiet && f.giveTransparency) || own != kNoIndex;
         if (mustFit && wantsTransparent && (hasQuiet || hasSeeThrough)) {
             uint32_t tg = kNoIndex;
             for (uint32_t j = 0; j < f.global->count; ++j)
                 if (!taken[j] && (tg == kNoIndex || quietAt[j] > quietAt[tg]))
                     tg = j;
-            if (tg != kNoIndex && !transparentOnes(g, uint8_t(tg)))
-                return false;
+            if (tg != kNoIndex)
+                transparentOnes(g, uint8_t(tg));
         }
     }
     if (best.cost == UINT64_MAX)

@@ -69,6 +69,8 @@ public:
         }
     }
 
+    size_t bytes() const { return pos_; }
+
     void finish()
     {
         const uint32_t bytes = (count_ + 7) / 8;
@@ -160,7 +162,7 @@ inline uint64_t appendByte(uint64_t head, uint32_t length, uint8_t byte)
 
 // One function so that the whole state stays in registers: this is the
 // encoder's hot loop.
-bool LzwCodec::compress(std::span<const uint8_t> data, int minCodeSize, std::vector<uint8_t>& out)
+bool LzwCodec::compress(std::span<const uint8_t> data, int minCodeSize, std::vector<uint8_t>& out, size_t maxBytes)
 {
     if (!data.data() || data.empty() || !validCodeSize(minCodeSize))
         return false;
@@ -211,6 +213,8 @@ bool LzwCodec::compress(std::span<const uint8_t> data, int minCodeSize, std::vec
             break;
         }
         writer.put(cur, codeSize);
+        if (writer.bytes() > maxBytes)
+            return false;
     }
     writer.put(clear + 1, codeSize);
     writer.finish();
@@ -218,7 +222,7 @@ bool LzwCodec::compress(std::span<const uint8_t> data, int minCodeSize, std::vec
 }
 
 bool LzwCodec::compressChoosing(std::span<const uint8_t> data, std::span<const uint8_t> alt, int minCodeSize,
-                                std::vector<uint8_t>& out)
+                                std::vector<uint8_t>& out, size_t maxBytes)
 {
     if (!data.data() || data.empty() || alt.size() != data.size() || !validCodeSize(minCodeSize))
         return false;
@@ -233,13 +237,9 @@ bool LzwCodec::compressChoosing(std::span<const uint8_t> data, std::span<const u
     const uint8_t* in = data.data();
     const uint8_t* other = alt.data();
     const size_t size = data.size();
-    // Whether the string `code` can take pixel i (either of its values).
-    auto grows = [&](uint32_t code, size_t i) {
-        return i < size && (child[(uint32_t(in[i] & byteMask) << 12) | code] != 0
-                            || child[(uint32_t(other[i] & byteMask) << 12) | code] != 0);
-    };
     // How many more pixels the string `code` can take from pixel i on,
-    // following either value greedily (at most kReach).
+    // following the alternative first (at most kReach): a one-string
+    // look-ahead that decides between the two values of a pixel.
     constexpr uint32_t kReach = 24;
     auto reach = [&](uint32_t code, size_t i) {
         uint32_t steps = 0;
@@ -255,15 +255,13 @@ bool LzwCodec::compressChoosing(std::span<const uint8_t> data, std::span<const u
         }
         return steps;
     };
-    // The value a string starting at pixel i begins with: the one that
-    // continues the run before it, else the one that can take the next pixel.
+    // The value a string starting at pixel i begins with: the alternative
+    // when it continues the run before it, else the one that reaches further.
     auto firstValue = [&](size_t i, uint32_t previous) {
         const uint32_t a = in[i] & byteMask, b = other[i] & byteMask;
         if (a == b || b == previous)
             return b;
-        if (a == previous && grows(a, i + 1))
-            return a;
-        return grows(a, i + 1) && !grows(b, i + 1) ? a : b;
+        return reach(a, i + 1) > reach(b, i + 1) ? a : b;
     };
 
     BitWriter writer(out);
@@ -317,6 +315,8 @@ bool LzwCodec::compressChoosing(std::span<const uint8_t> data, std::span<const u
             break;
         }
         writer.put(cur, codeSize);
+        if (writer.bytes() > maxBytes)
+            return false;
     }
     writer.put(clear + 1, codeSize);
     writer.finish();
