@@ -49,8 +49,8 @@ bool encodeLosslessFrame(RasterImage& picture, ByteBuffer& out, LosslessFrame& f
                          std::span<const uint8_t> painted = {});
 
 // The bytes a frame's single-image GIF stream (a work file or an encoded
-// frame) costs in an animation: all of it, less its colour table when the
-// frame uses the global table. 0 when the stream is not one.
+// frame) costs in an animation: its compressed data, and its colour table
+// unless the frame uses the global table. 0 when the stream is not one.
 uint64_t frameStreamCost(std::span<const uint8_t> stream, bool usesGlobalTable);
 
 // Replaces the 8-bit picture's indices through `to` and its table by `table`.
