@@ -251,8 +251,8 @@ bool encodeLosslessFrame(RasterImage& picture, ByteBuffer& out, LosslessFrame& f
         const int minCode = std::max(m.bits, 2);
         const uint64_t table = streamCost(0, m.bits, f.keepColors || m.global);
         const size_t limit = best.cost == UINT64_MAX ? SIZE_MAX : size_t(best.cost - std::min(best.cost, table));
-        const bool ok = choosing ? codec.compressChoosing(pixels, alt, minCode, codes, limit)
-                                 : codec.compress(pixels, minCode, codes, limit);
+        const std::span<const uint8_t> other = choosing ? std::span<const uint8_t>(alt) : pixels;
+        const bool ok = codec.compressChoosing(pixels, other, minCode, codes, limit);
         if (!ok)
             return;
         const uint64_t cost = streamCost(codes.size(), m.bits, f.keepColors || m.global);

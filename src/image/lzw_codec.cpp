@@ -70,6 +70,7 @@ public:
     }
 
     size_t bytes() const { return pos_; }
+    uint64_t bits() const { return uint64_t(pos_) * 8 + count_; }
 
     void finish()
     {
@@ -270,19 +271,28 @@ bool LzwCodec::compressChoosing(std::span<const uint8_t> data, std::span<const u
     uint32_t limit = 1u << codeSize;
     uint32_t last = clear; // no pixel yet
     uint32_t pending = clear; // the next string's first value, once chosen
+    // A full table is kept (no clear code: readers then add no entries and
+    // stay at 12 bits) while it compresses about as well as in the first
+    // window after it filled; the clear code comes once a window costs
+    // clearly more. Pictures that go on as they began gain most.
+    constexpr double kWorse = 1.1;
+    constexpr size_t kWindow = 8192;
+    bool frozen = false;
+    size_t windowStart = 0;
+    uint64_t windowBits = 0;
+    double baseRate = 0;
     size_t i = 0;
     while (i < size) {
-        if (n > limit) {
+        if (!frozen && n > limit) {
             if (n > kMaxLzwCodes) {
-                writer.put(clear, codeSize);
-                table.clear();
-                n = first;
-                codeSize = k + 1;
-                limit = 1u << codeSize;
-                continue;
+                frozen = true;
+                windowStart = i;
+                windowBits = writer.bits();
+                baseRate = 0;
+            } else {
+                ++codeSize;
+                limit <<= 1;
             }
-            ++codeSize;
-            limit <<= 1;
         }
         uint32_t cur = pending != clear ? pending : firstValue(i, last);
         last = cur;
@@ -306,15 +316,32 @@ bool LzwCodec::compressChoosing(std::span<const uint8_t> data, std::span<const u
                 continue;
             }
             pending = firstValue(i, last);
-            if (n < kMaxLzwCodes) {
-                const uint32_t slot = (pending << 12) | cur;
-                writable[slot] = uint16_t(n);
-                table.used[table.usedCount++] = slot;
+            if (!frozen) {
+                if (n < kMaxLzwCodes) {
+                    const uint32_t slot = (pending << 12) | cur;
+                    writable[slot] = uint16_t(n);
+                    table.used[table.usedCount++] = slot;
+                }
+                ++n;
             }
-            ++n;
             break;
         }
         writer.put(cur, codeSize);
+        if (frozen && i - windowStart >= kWindow) {
+            const double rate = double(writer.bits() - windowBits) / double(i - windowStart);
+            if (baseRate == 0) {
+                baseRate = rate;
+            } else if (rate > baseRate * kWorse) {
+                writer.put(clear, codeSize);
+                table.clear();
+                n = first;
+                codeSize = k + 1;
+                limit = 1u << codeSize;
+                frozen = false;
+            }
+            windowStart = i;
+            windowBits = writer.bits();
+        }
         if (writer.bytes() > maxBytes)
             return false;
     }

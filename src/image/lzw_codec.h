@@ -32,7 +32,8 @@ public:
     // The same stream format, but pixel i may be written as data[i] or as
     // alt[i] (equal where there is no choice): string by string, the encoder
     // takes whichever lets the current string grow further (looking a few
-    // pixels ahead), preferring alt[i].
+    // pixels ahead), preferring alt[i]. A full table is kept in use until it
+    // compresses clearly worse than when it filled (deferred clear code).
     // `alt` must be as long as `data`.
     bool compressChoosing(std::span<const uint8_t> data, std::span<const uint8_t> alt, int minCodeSize,
                           std::vector<uint8_t>& out, size_t maxBytes = SIZE_MAX);
