@@ -32,14 +32,14 @@ fi
 
 size() { if [ -s "$1" ]; then stat -c %s "$1"; else echo "-"; fi; }
 now() { date +%s%N; }
-ms=0
-run() { # output, command...  (sets $ms to the time taken)
+run() { # output, command...  (the time taken goes to $work/ms: $(...) is a subshell)
     local out=$1; shift
     local t0; t0=$(now)
     "$@" >/dev/null 2>&1 || rm -f "$out"
-    ms=$(( ($(now) - t0) / 1000000 ))
+    echo $(( ($(now) - t0) / 1000000 )) > "$work/ms"
     size "$out"
 }
+ms() { cat "$work/ms"; }
 # What ImageMagick shows: every coalesced frame, as RGBA bytes.
 screens() { convert "$1" -coalesce -depth 8 rgba:- 2>/dev/null | md5sum | cut -d' ' -f1; }
 
@@ -51,12 +51,12 @@ for in in "$work"/*.gif; do
     case $name in *.*) continue ;; esac
     plain=$(run "$name.plain.gif" "$cli" build --global-table -o "$name.plain.gif" "$in")
     o=$(run "$name.o.gif" "$cli" optimize "$in" -o "$name.o.gif" --transparency=none)
-    ot=$(run "$name.ot.gif" "$cli" optimize "$in" -o "$name.ot.gif" --transparency); t_ot=$ms
+    ot=$(run "$name.ot.gif" "$cli" optimize "$in" -o "$name.ot.gif" --transparency); t_ot=$(ms)
     oad=$(run "$name.oad.gif" "$cli" optimize "$in" -o "$name.oad.gif" --auto-transparency --drop-unchanged)
-    ol=$(run "$name.ol.gif" "$cli" optimize "$in" -o "$name.ol.gif"); t_ol=$ms
+    ol=$(run "$name.ol.gif" "$cli" optimize "$in" -o "$name.ol.gif"); t_ol=$(ms)
     olk=$(run "$name.olk.gif" "$cli" optimize "$in" -o "$name.olk.gif" --drop-unchanged=keep-timing)
     g2=$(run "$name.g2.gif" gifsicle -O2 "$in" -o "$name.g2.gif")
-    g3=$(run "$name.g3.gif" gifsicle -O3 "$in" -o "$name.g3.gif"); t_g3=$ms
+    g3=$(run "$name.g3.gif" gifsicle -O3 "$in" -o "$name.g3.gif"); t_g3=$(ms)
     exact=no
     [ "$ol" != "-" ] && [ "$(screens "$in")" = "$(screens "$name.ol.gif")" ] && exact=yes
     ratio=$(awk -v a="$ol" -v b="$g3" 'BEGIN { if (a == "-" || b == "-") print "-"; else printf "%.3f", a / b }')
