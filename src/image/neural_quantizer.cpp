@@ -43,6 +43,7 @@ int radiusOf(int radius)
 }
 
 constexpr int kRefinePasses = 20;
+constexpr size_t kRefineSamples = 1 << 18;
 
 // A table searched by squared distance: entries sorted by green, and a walk
 // out from the green of the colour sought that stops once green alone is
@@ -101,9 +102,15 @@ struct Palette {
 // colours weighted by their counts; an entry nothing chose keeps its colour.
 void refine(Palette& palette, const uint8_t* pixels, uint32_t length)
 {
-    std::vector<uint32_t> keys(length / 3);
-    for (size_t i = 0; i < keys.size(); ++i)
-        keys[i] = uint32_t(pixels[3 * i]) | (uint32_t(pixels[3 * i + 1]) << 8) | (uint32_t(pixels[3 * i + 2]) << 16);
+    // Large pictures learn from an even sample of at most kRefineSamples
+    // pixels: the passes cost as much per distinct colour as per pixel.
+    const size_t pixelCount = length / 3;
+    const size_t step = (pixelCount + kRefineSamples - 1) / kRefineSamples;
+    std::vector<uint32_t> keys(pixelCount / step);
+    for (size_t i = 0; i < keys.size(); ++i) {
+        const uint8_t* p = pixels + 3 * i * step;
+        keys[i] = uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16);
+    }
     std::sort(keys.begin(), keys.end());
     std::vector<std::pair<uint32_t, uint32_t>> colours; // key, count
     for (size_t i = 0; i < keys.size();) {
@@ -138,17 +145,22 @@ void refine(Palette& palette, const uint8_t* pixels, uint32_t length)
         unused = std::min(unused, worst.size());
         std::partial_sort(worst.begin(), worst.begin() + std::ptrdiff_t(unused), worst.end(), std::greater<>());
         size_t next = 0;
+        bool moved = false;
         for (size_t i = 0; i < sums.size(); ++i) {
+            const auto before = palette.entries[i];
             if (sums[i][3] == 0) {
                 if (next < unused) {
                     const uint32_t key = worst[next++].second;
                     palette.entries[i] = {int(key & 0xFF), int((key >> 8) & 0xFF), int(key >> 16)};
                 }
-                continue;
+            } else {
+                for (size_t c = 0; c < 3; ++c)
+                    palette.entries[i][c] = int((sums[i][c] + sums[i][3] / 2) / sums[i][3]);
             }
-            for (size_t c = 0; c < 3; ++c)
-                palette.entries[i][c] = int((sums[i][c] + sums[i][3] / 2) / sums[i][3]);
+            moved = moved || palette.entries[i] != before;
         }
+        if (!moved)
+            break;
     }
 }
 
