@@ -54,6 +54,7 @@ private:
     bool laterFrame(int index);
     bool losslessFrame(int index);
     bool remapIntoShrunk(const Frame& frame, FrameAttributes& a);
+    bool remapIntoMerged(FrameAttributes& a);
     void dropFrame(int index);
     bool giveTransparency(const Frame& frame, FrameAttributes& a);
     bool compose(const Frame& frame, uint16_t transparentIndex);
@@ -76,6 +77,7 @@ private:
     int reservedEntry_ = -1;
     // kSaveShrinkTables: the smaller global table and the old -> new indices.
     std::optional<ColorTable> shrunk_;
+    std::optional<MergedTables> merged_;
     std::array<uint8_t, 256> shrinkMap_{};
     // kSaveKeepTiming: the last frame kept and the delay it has so far.
     int lastKept_ = 0;
@@ -203,6 +205,17 @@ bool OptimizerRun::remapIntoShrunk(const Frame& frame, FrameAttributes& a)
     return true;
 }
 
+bool OptimizerRun::remapIntoMerged(FrameAttributes& a)
+{
+    if (!remapPicture(canvas_.image, merged_->mapping(canvas_.image.bytes(), a.transparentIndex), merged_->table))
+        return false;
+    if (a.transparentIndex < 256)
+        a.transparentIndex = merged_->transparent;
+    a.colorCount = merged_->table.count;
+    a.useLocalColorTable = 0;
+    return true;
+}
+
 void OptimizerRun::dropFrame(int index)
 {
     batch_.dropFrame(index);
@@ -219,8 +232,9 @@ bool OptimizerRun::losslessFrame(int index)
     compositor_.restore();
     const Frame& f = *document_.frames.frameAt(index);
     FrameAttributes a = FrameAttributes::of(f);
-    const bool remapped = shrunk_ && usesGlobal(f);
-    if (!load(f) || (remapped && !remapIntoShrunk(f, a)))
+    const bool global = merged_ || usesGlobal(f);
+    const bool remapped = merged_ || (shrunk_ && usesGlobal(f));
+    if (!load(f) || (merged_ ? !remapIntoMerged(a) : (remapped && !remapIntoShrunk(f, a))))
         return false;
     const uint16_t maskIndex = a.transparentIndex;
     LosslessFrame d;
@@ -229,8 +243,8 @@ bool OptimizerRun::losslessFrame(int index)
     d.transparentIndex = a.transparentIndex;
     d.crop = index > 0 && f.disposal != 2; // the first frame is drawn on the background: all of it counts
     d.giveTransparency = true;
-    d.keepColors = usesGlobal(f);
-    if (settings_.useGlobalColorTable && !usesGlobal(f))
+    d.keepColors = global;
+    if (settings_.useGlobalColorTable && !global)
         d.global = shrunk_ ? &*shrunk_ : &settings_.globalColorTable;
     ByteBuffer gif;
     if (!encodeLosslessFrame(canvas_, gif, d, compositor_.painted()))
@@ -243,8 +257,7 @@ bool OptimizerRun::losslessFrame(int index)
     lastKeptDelay_ = f.delay;
     MappedFile work;
     if (!remapped && work.open(f.workFilePath)
-        && frameStreamCost(work.bytes(), usesGlobal(f))
-               <= frameStreamCost(gif.bytes(), usesGlobal(f) || d.usesGlobal))
+        && frameStreamCost(work.bytes(), usesGlobal(f)) <= frameStreamCost(gif.bytes(), global || d.usesGlobal))
         return compose(f, maskIndex);
     a.left = uint16_t(d.left);
     a.top = uint16_t(d.top);
@@ -319,7 +332,10 @@ bool OptimizerRun::run()
         return false;
     if (n > 1 && needsRebuiltTable() && !rebuildGlobalTable())
         return false;
-    if (shrinkTables_ && !rebuiltGlobal_ && settings_.useGlobalColorTable
+    if (shrinkTables_ && lossless_ && settings_.useGlobalColorTable
+        && !mergeTables(document_.frames, settings_.globalColorTable, merged_))
+        return false;
+    if (shrinkTables_ && !rebuiltGlobal_ && !merged_ && settings_.useGlobalColorTable
         && !shrinkGlobalTable(document_.frames, settings_.globalColorTable, shrunk_, shrinkMap_))
         return false;
     if (!compositor_.start(settings_.screenWidth, settings_.screenHeight, background_, true)
@@ -332,6 +348,8 @@ bool OptimizerRun::run()
         batch_.replaceGlobalTable(rebuilt_);
     if (shrunk_)
         batch_.replaceGlobalTable(*shrunk_);
+    if (merged_)
+        batch_.replaceGlobalTable(merged_->table);
     batch_.commit();
     document_.currentIndex = 0;
     return true;
