@@ -24,7 +24,7 @@ Failure splitFailure(WorkDirectory& workDirectory)
 }
 
 bool splitMapped(const MappedFile& file, WorkDirectory& workDirectory, SplitResult& out, bool keepAlpha,
-                 Failure& why)
+                 uint32_t stillColors, Failure& why)
 {
     std::span<const uint8_t> data = file.bytes();
     ByteBuffer converted;
@@ -35,7 +35,7 @@ bool splitMapped(const MappedFile& file, WorkDirectory& workDirectory, SplitResu
         return false;
     }
     if (format != kFormatGif) {
-        if (!convertToGif(file.bytes(), converted, false, keepAlpha, &truncated)) {
+        if (!convertToGif(file.bytes(), converted, false, keepAlpha, &truncated, stillColors)) {
             why = Failure::damaged;
             return false;
         }
@@ -52,7 +52,7 @@ bool splitMapped(const MappedFile& file, WorkDirectory& workDirectory, SplitResu
 } // namespace
 
 bool splitFile(const std::string& path, WorkDirectory& workDirectory, SplitResult& out, bool keepAlpha,
-               Failure* why)
+               Failure* why, uint32_t stillColors)
 {
     Failure reason = Failure::none;
     MappedFile file;
@@ -60,7 +60,7 @@ bool splitFile(const std::string& path, WorkDirectory& workDirectory, SplitResul
     if (!ok)
         reason = file.wasEmpty() ? Failure::empty : Failure::cannotRead;
     else
-        ok = splitMapped(file, workDirectory, out, keepAlpha, reason);
+        ok = splitMapped(file, workDirectory, out, keepAlpha, stillColors, reason);
     if (why)
         *why = ok ? Failure::none : reason;
     return ok;
@@ -71,7 +71,7 @@ bool importImageFile(Document& document, const std::string& path, const ImportOp
                      Failure* why, bool* truncated)
 {
     SplitResult split;
-    if (!splitFile(path, document.workDirectory(), split, options.keepAlpha, why))
+    if (!splitFile(path, document.workDirectory(), split, options.keepAlpha, why, options.stillColors))
         return false;
     if (truncated)
         *truncated = split.truncated;
