@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Sizes of generated animations after zell's optimizer next to gifsicle.
 # Usage: bench/optimizer_sizes.sh [BUILD_DIR]   (default: build)
+# The animations come from bench/make_animations.sh.
 # Installs ImageMagick, ffmpeg and gifsicle with apt-get when they are missing.
 set -euo pipefail
 
@@ -22,59 +23,63 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cd "$work"
 
-# ffmpeg writes every frame whole (no offsetting, no transparency), so the
-# inputs leave all the work to the optimizers.
-ff() { # name, lavfi source, colours
-    ffmpeg -v error -f lavfi -i "$2" -filter_complex \
-        "[0:v]split[a][b];[a]palettegen=max_colors=$3:stats_mode=full[p];[b][p]paletteuse=dither=none" \
-        -gifflags -offsetting-transdiff -loop 0 "$1.gif" || echo "could not make $1" >&2
-}
-ff life "life=s=160x120:mold=10:r=10:ratio=0.1:seed=1:death_color=#202020:life_color=#e0c040,trim=duration=4" 16
-ff testsrc "testsrc=s=160x120:r=10,trim=duration=3" 256
-ff mandelbrot "mandelbrot=s=160x120:r=10,trim=duration=3" 256
-ff counter "color=c=navy:s=200x60:r=5,drawtext=text='%{n}':fontcolor=white:fontsize=40:x=20:y=10,trim=duration=4" 8
-
-# ImageMagick: a ball moving over a fixed picture, every frame whole.
-frames=()
-for i in $(seq 0 15); do
-    x=$((10 + i * 8))
-    convert -size 160x100 gradient:'#3060a0-#a0d0f0' -fill '#e04020' \
-        -draw "circle $x,50 $((x + 12)),50" "ball$i.png"
-    frames+=("ball$i.png")
-done
-convert -delay 8 -loop 0 "${frames[@]}" +dither -colors 64 ball.gif
-# ... and a slide show of three still pictures shown twice each.
-convert -seed 1 -size 120x90 plasma:fractal a.png
-convert -size 120x90 pattern:checkerboard b.png
-convert -size 120x90 xc:white -fill black -draw "rectangle 20,20 100,70" c.png
-convert -delay 50 -loop 0 a.png a.png b.png b.png c.png c.png +dither -colors 128 slides.gif
+# ZELL_BENCH_ANIMATIONS names a folder made by make_animations.sh before.
+if [ -n "${ZELL_BENCH_ANIMATIONS:-}" ]; then
+    cp "$ZELL_BENCH_ANIMATIONS"/*.gif "$work"
+else
+    "$root/bench/make_animations.sh" "$work" >/dev/null
+fi
 
 size() { if [ -s "$1" ]; then stat -c %s "$1"; else echo "-"; fi; }
-run() { # output, command...
+now() { date +%s%N; }
+run() { # output, command...  (the time taken goes to $work/ms: $(...) is a subshell)
     local out=$1; shift
+    local t0; t0=$(now)
     "$@" >/dev/null 2>&1 || rm -f "$out"
+    echo $(( ($(now) - t0) / 1000000 )) > "$work/ms"
     size "$out"
 }
+ms() { cat "$work/ms"; }
+# What ImageMagick shows: every coalesced frame, as RGBA bytes.
+screens() { convert "$1" -coalesce -depth 8 rgba:- 2>/dev/null | md5sum | cut -d' ' -f1; }
 
-printf '%-11s %8s %8s %8s %8s %8s %8s %8s %8s %8s\n' animation input plain opt opt+T opt+T+D auto+D export-O gs-O2 gs-O3
-for name in life testsrc mandelbrot counter ball slides; do
-    in=$name.gif
-    [ -s "$in" ] || continue
+printf '%-11s %8s %8s %8s %8s %8s %8s %8s %8s %8s %6s %5s %7s %7s %7s\n' animation input plain \
+    opt opt+T auto+D lossless lossl+KT gs-O2 gs-O3 ratio exact t-opt+T t-lossl t-gsO3
+tl=0; tg=0; worst=0; tt=0; tz=0; tgs=0
+for in in "$work"/*.gif; do
+    name=$(basename "$in" .gif)
+    case $name in *.*) continue ;; esac
     plain=$(run "$name.plain.gif" "$cli" build --global-table -o "$name.plain.gif" "$in")
-    o=$(run "$name.o.gif" "$cli" optimize "$in" -o "$name.o.gif")
-    ot=$(run "$name.ot.gif" "$cli" optimize "$in" -o "$name.ot.gif" --transparency)
-    otd=$(run "$name.otd.gif" "$cli" optimize "$in" -o "$name.otd.gif" --transparency --drop-unchanged)
+    o=$(run "$name.o.gif" "$cli" optimize "$in" -o "$name.o.gif" --transparency=none)
+    ot=$(run "$name.ot.gif" "$cli" optimize "$in" -o "$name.ot.gif" --transparency); t_ot=$(ms)
     oad=$(run "$name.oad.gif" "$cli" optimize "$in" -o "$name.oad.gif" --auto-transparency --drop-unchanged)
-    eo=$(run "$name.eo.gif" "$cli" build --global-table -o "$name.eo.gif" "$in" \
-        --optimize=transparency,drop-unchanged,auto-transparency)
+    ol=$(run "$name.ol.gif" "$cli" optimize "$in" -o "$name.ol.gif"); t_ol=$(ms)
+    olk=$(run "$name.olk.gif" "$cli" optimize "$in" -o "$name.olk.gif" --drop-unchanged=keep-timing)
     g2=$(run "$name.g2.gif" gifsicle -O2 "$in" -o "$name.g2.gif")
-    g3=$(run "$name.g3.gif" gifsicle -O3 "$in" -o "$name.g3.gif")
-    printf '%-11s %8s %8s %8s %8s %8s %8s %8s %8s %8s\n' "$name" "$(size "$in")" "$plain" "$o" "$ot" "$otd" "$oad" "$eo" "$g2" "$g3"
+    g3=$(run "$name.g3.gif" gifsicle -O3 "$in" -o "$name.g3.gif"); t_g3=$(ms)
+    exact=no
+    [ "$ol" != "-" ] && [ "$(screens "$in")" = "$(screens "$name.ol.gif")" ] && exact=yes
+    ratio=$(awk -v a="$ol" -v b="$g3" 'BEGIN { if (a == "-" || b == "-") print "-"; else printf "%.3f", a / b }')
+    printf '%-11s %8s %8s %8s %8s %8s %8s %8s %8s %8s %6s %5s %7s %7s %7s\n' "$name" "$(size "$in")" "$plain" \
+        "$o" "$ot" "$oad" "$ol" "$olk" "$g2" "$g3" "$ratio" "$exact" "${t_ot}ms" "${t_ol}ms" "${t_g3}ms"
+    if [ "$ol" != "-" ] && [ "$g3" != "-" ]; then
+        tl=$((tl + ol)); tg=$((tg + g3))
+        tt=$((tt + t_ot)); tz=$((tz + t_ol)); tgs=$((tgs + t_g3))
+    fi
 done
+awk -v a="$tl" -v b="$tg" -v t1="$tt" -v t2="$tz" -v t3="$tgs" 'BEGIN {
+    printf "total: lossless %d bytes, gifsicle -O3 %d bytes, ratio %.3f; time opt+T %d ms, lossless %d ms (%.2fx), gifsicle -O3 %d ms\n",
+        a, b, a / b, t1, t2, t2 / (t1 ? t1 : 1), t3 }'
 cat <<'NOTE'
 
 plain: zell-cli build --global-table (import and export as it is);
-opt: zell-cli optimize; +T --transparency; +D --drop-unchanged;
-auto: --auto-transparency; export-O: the optimising export with all three;
-gs: gifsicle. Sizes in bytes; "-" where a tool failed.
+opt: zell-cli optimize --transparency=none (crop only, the former default);
+opt+T: --transparency (frames that have a transparent colour use it);
+auto+D: --auto-transparency --drop-unchanged (requantises);
+lossless: zell-cli optimize with no mode (lossless transparency, don't-care
+pixels, smallest encoding per frame, shrunk tables);
+lossl+KT: the same with --drop-unchanged=keep-timing;
+gs: gifsicle. ratio: lossless / gifsicle -O3. exact: ImageMagick's coalesced
+frames of the lossless output equal the input's. Sizes in bytes; "-" where a
+tool failed. Times are wall-clock for one run.
 NOTE

@@ -172,12 +172,55 @@ bool writeOutput(const Document& document, const std::string& path, uint32_t sav
     return true;
 }
 
+bool OptimizeChoice::apply(const std::string& word)
+{
+    constexpr uint32_t modes = kSaveTransparency | kSaveAutoTransparency | kSaveLosslessTransparency;
+    if (word == "transparency" || word == "existing") {
+        options = (options & ~modes) | kSaveTransparency;
+        modeNamed = true;
+    } else if (word == "auto-transparency" || word == "auto") {
+        options = (options & ~modes) | kSaveTransparency | kSaveAutoTransparency;
+        modeNamed = true;
+    } else if (word == "lossless") {
+        options = (options & ~modes) | kSaveTransparency | kSaveLosslessTransparency;
+        modeNamed = true;
+    } else if (word == "no-transparency" || word == "none") {
+        options &= ~modes;
+        modeNamed = true;
+    } else if (word == "drop-unchanged") {
+        options |= kSaveDropUnchanged;
+    } else if (word == "keep-timing") {
+        options |= kSaveDropUnchanged | kSaveKeepTiming;
+    } else if (word == "shrink-tables") {
+        options |= kSaveShrinkTables;
+        tablesNamed = true;
+    } else if (word == "keep-tables") {
+        options &= ~uint32_t(kSaveShrinkTables);
+        tablesNamed = true;
+    } else {
+        return false;
+    }
+    return true;
+}
+
+uint32_t OptimizeChoice::finish() const
+{
+    uint32_t o = options;
+    if (!modeNamed)
+        o |= kSaveTransparency | kSaveLosslessTransparency;
+    if (!tablesNamed && (o & kSaveLosslessTransparency))
+        o |= kSaveShrinkTables;
+    return o;
+}
+
 bool parseOptimize(const std::string& argument, uint32_t& options)
 {
-    options = kSaveOptimize;
+    OptimizeChoice choice;
     const std::string prefix = "--optimize";
-    if (argument == prefix)
+    if (argument == prefix) {
+        options = choice.finish();
         return true;
+    }
     if (argument.compare(0, prefix.size() + 1, prefix + "=") != 0)
         return false;
     std::string rest = argument.substr(prefix.size() + 1);
@@ -185,18 +228,13 @@ bool parseOptimize(const std::string& argument, uint32_t& options)
     while (start <= rest.size()) {
         size_t comma = rest.find(',', start);
         std::string word = rest.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
-        if (word == "transparency")
-            options |= kSaveTransparency;
-        else if (word == "drop-unchanged")
-            options |= kSaveDropUnchanged;
-        else if (word == "auto-transparency")
-            options |= kSaveTransparency | kSaveAutoTransparency;
-        else
+        if (!choice.apply(word))
             return false;
         if (comma == std::string::npos)
             break;
         start = comma + 1;
     }
+    options = choice.finish();
     return true;
 }
 

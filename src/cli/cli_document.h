@@ -8,6 +8,7 @@
 
 #include "document/document.h"
 #include "document/file_import.h"
+#include "document/gif_export.h"
 
 namespace zell::cli {
 
@@ -36,6 +37,23 @@ bool isProjectPath(const std::string& path);
 
 // Parses "--optimize[=a,b,c]" into save options; false on an unknown word.
 bool parseOptimize(const std::string& argument, uint32_t& options);
+
+// The optimising choices of zell-cli, gathered word by word: "transparency"
+// (frames that have a transparent colour use it), "lossless"
+// (issue 18: frames without one get an index they do not use, unchanged
+// pixels chosen per run, the smallest encoding kept), "auto-transparency"
+// (requantises frames without one), "no-transparency",
+// "drop-unchanged", "keep-timing" (drop-unchanged, the delay going to the
+// frame before), "shrink-tables", "keep-tables". Without a transparency word
+// the choice is "lossless", which also shrinks tables unless "keep-tables".
+struct OptimizeChoice {
+    uint32_t options = kSaveOptimize;
+    bool modeNamed = false;
+    bool tablesNamed = false;
+
+    bool apply(const std::string& word); // false on an unknown word
+    uint32_t finish() const;
+};
 
 // A whole non-negative number within [low, high].
 bool parseNumber(const std::string& text, long low, long high, long& value);

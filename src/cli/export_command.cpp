@@ -18,7 +18,8 @@ int runExport(const std::vector<std::string>& args)
             output = args[++i];
         } else if (args[i].rfind("--optimize", 0) == 0) {
             if (!parseOptimize(args[i], saveOptions)) {
-                printError("export", "--optimize takes transparency, drop-unchanged, auto-transparency");
+                printError("export", "--optimize takes lossless, transparency, auto-transparency, no-transparency, "
+                                  "drop-unchanged, keep-timing, shrink-tables, keep-tables");
                 return kExitUsage;
             }
         } else if (args[i].size() > 1 && args[i][0] == '-') {
@@ -48,7 +49,8 @@ const CommandRegistration registration({
     "export",
     "a project written as an animated GIF",
     "Usage: zell-cli export PROJECT.zpj -o OUT.gif [--optimize[=...]]\n"
-    "Writes the project's frames and settings as one animated GIF.\n",
+    "Writes the project's frames and settings as one animated GIF.\n"
+    "--optimize takes the words of zell-cli build --optimize (default lossless).\n",
     runExport,
 });
 

@@ -13,7 +13,7 @@ namespace {
 struct OptimizeArguments {
     std::string input;
     std::string output;
-    uint32_t options = kSaveOptimize;
+    OptimizeChoice choice;
 };
 
 // False with a message on a usage error.
@@ -24,11 +24,22 @@ bool parseArguments(const std::vector<std::string>& args, OptimizeArguments& out
         if (a == "-o" && i + 1 < args.size()) {
             out.output = args[++i];
         } else if (a == "--transparency") {
-            out.options |= kSaveTransparency;
+            out.choice.apply("transparency");
+        } else if (a.rfind("--transparency=", 0) == 0) {
+            const std::string mode = a.substr(15);
+            if ((mode != "lossless" && mode != "existing" && mode != "auto" && mode != "none")
+                || !out.choice.apply(mode)) {
+                printError("optimize", "--transparency takes lossless, existing, auto or none");
+                return false;
+            }
         } else if (a == "--auto-transparency") {
-            out.options |= kSaveTransparency | kSaveAutoTransparency;
+            out.choice.apply("auto-transparency");
         } else if (a == "--drop-unchanged") {
-            out.options |= kSaveDropUnchanged;
+            out.choice.apply("drop-unchanged");
+        } else if (a == "--drop-unchanged=keep-timing") {
+            out.choice.apply("keep-timing");
+        } else if (a == "--shrink-tables" || a == "--keep-tables") {
+            out.choice.apply(a.substr(2));
         } else if (!a.empty() && a[0] == '-') {
             printError("optimize", "unknown option " + a + " (see zell-cli optimize --help)");
             return false;
@@ -58,7 +69,7 @@ int runOptimize(const std::vector<std::string>& args)
         return kExitFailed;
     }
     Failure why = Failure::none;
-    if (!optimize(document, a.options, {}, &why, progress())) {
+    if (!optimize(document, a.choice.finish(), {}, &why, progress())) {
         printError("optimize",
                    a.input + ": the optimisation failed: " + failureText(why, document) + "; nothing was written");
         return kExitFailed;
@@ -73,18 +84,30 @@ int runOptimize(const std::vector<std::string>& args)
 const CommandRegistration registration({
     "optimize",
     "make an animation smaller without changing what it shows",
-    "Usage: zell-cli optimize IN -o OUT [--transparency] [--auto-transparency]\n"
-    "                         [--drop-unchanged]\n"
+    "Usage: zell-cli optimize IN -o OUT [--transparency[=MODE]] [--auto-transparency]\n"
+    "                         [--drop-unchanged[=keep-timing]] [--shrink-tables]\n"
+    "                         [--keep-tables]\n"
     "Crops every frame after the first to the rectangle that changes the screen\n"
     "and shrinks its own colour table to the colours it still needs.\n"
     "IN is a GIF, a still image or a project (*.zpj); OUT ending in .zpj writes a\n"
     "project, anything else a GIF. A GIF keeps its looping and comments.\n\n"
-    "  --transparency       pixels that change nothing become the transparent\n"
-    "                       colour (long runs of one index compress well)\n"
-    "  --auto-transparency  also give frames without a transparent colour one\n"
-    "                       (implies --transparency; may change colours slightly)\n"
+    "  --transparency=lossless  (the default) frames without a transparent colour\n"
+    "                       get an index they do not use; pixels that change\n"
+    "                       nothing are written transparent or in their own colour,\n"
+    "                       whichever compresses better; each frame keeps its\n"
+    "                       smallest encoding. No pixel of any screen changes.\n"
+    "  --transparency       (=existing) pixels that change nothing become the\n"
+    "                       transparent colour of frames that have one\n"
+    "  --transparency=none  crop only\n"
+    "  --auto-transparency  (=auto) also give frames without a transparent colour\n"
+    "                       one by requantising them (may change colours slightly)\n"
     "  --drop-unchanged     delete frames that change nothing; their delay and\n"
-    "                       user-input wait go with them\n",
+    "                       user-input wait go with them\n"
+    "  --drop-unchanged=keep-timing  the same, but a deleted frame's delay is added\n"
+    "                       to the frame shown before it\n"
+    "  --shrink-tables      cut the global table to the smallest power of two that\n"
+    "                       holds the colours used (the default with lossless)\n"
+    "  --keep-tables        leave the global table as it is\n",
     runOptimize,
 });
 

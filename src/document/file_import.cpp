@@ -24,7 +24,7 @@ Failure splitFailure(WorkDirectory& workDirectory)
 }
 
 bool splitMapped(const MappedFile& file, WorkDirectory& workDirectory, SplitResult& out, bool keepAlpha,
-                 Failure& why, Progress* progress)
+                 uint32_t stillColors, Failure& why, Progress* progress)
 {
     std::span<const uint8_t> data = file.bytes();
     ByteBuffer converted;
@@ -35,7 +35,7 @@ bool splitMapped(const MappedFile& file, WorkDirectory& workDirectory, SplitResu
         return false;
     }
     if (format != kFormatGif) {
-        if (!convertToGif(file.bytes(), converted, false, keepAlpha, &truncated)) {
+        if (!convertToGif(file.bytes(), converted, false, keepAlpha, &truncated, stillColors)) {
             why = Failure::damaged;
             return false;
         }
@@ -53,7 +53,7 @@ bool splitMapped(const MappedFile& file, WorkDirectory& workDirectory, SplitResu
 } // namespace
 
 bool splitFile(const std::string& path, WorkDirectory& workDirectory, SplitResult& out, bool keepAlpha,
-               Failure* why, Progress* progress)
+               Failure* why, uint32_t stillColors, Progress* progress)
 {
     Failure reason = Failure::none;
     MappedFile file;
@@ -61,7 +61,7 @@ bool splitFile(const std::string& path, WorkDirectory& workDirectory, SplitResul
     if (!ok)
         reason = file.wasEmpty() ? Failure::empty : Failure::cannotRead;
     else
-        ok = splitMapped(file, workDirectory, out, keepAlpha, reason, progress);
+        ok = splitMapped(file, workDirectory, out, keepAlpha, stillColors, reason, progress);
     if (why)
         *why = ok ? Failure::none : reason;
     return ok;
@@ -72,7 +72,7 @@ bool importImageFile(Document& document, const std::string& path, const ImportOp
                      Failure* why, bool* truncated, Progress* progress)
 {
     SplitResult split;
-    if (!splitFile(path, document.workDirectory(), split, options.keepAlpha, why, progress))
+    if (!splitFile(path, document.workDirectory(), split, options.keepAlpha, why, options.stillColors, progress))
         return false;
     if (stopRequested(progress)) { // the split's files go with `split`
         if (why)

@@ -14,7 +14,7 @@ namespace zell {
 // Reads any supported image file; still images are converted to a GIF first
 // (`keepAlpha` as in ImportOptions).
 bool splitFile(const std::string& path, WorkDirectory& workDirectory, SplitResult& out, bool keepAlpha = false,
-               Failure* why = nullptr, Progress* progress = nullptr);
+               Failure* why = nullptr, uint32_t stillColors = 0, Progress* progress = nullptr);
 
 // One file into the document. On failure nothing is inserted.
 bool importImageFile(Document& document, const std::string& path, const ImportOptions& options,

@@ -1,6 +1,7 @@
 #include "document/gif_export.h"
 
 #include <unistd.h>
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -218,13 +219,15 @@ bool writeAnimatedGif(const std::string& path, const FrameList& frames, const Gi
     }
     const int total = frames.count();
     if (optimizing) {
-        // The optimiser flushes once per frame, so that is where it stops.
+        // The optimiser flushes about once per frame (once more when it holds
+        // a frame back for its timing), so that is where it stops.
         int written = 0;
         bool stopped = false;
         const bool ok = optimizer.writeFrames(out, [&](std::vector<uint8_t>& bytes) {
             if (!file.write(bytes))
                 return false;
-            reportProgress(progress, ++written, total);
+            written = std::min(written + 1, total);
+            reportProgress(progress, written, total);
             stopped = written < total && stopRequested(progress);
             return !stopped;
         });

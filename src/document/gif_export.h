@@ -18,7 +18,19 @@ enum GifSaveOption : uint32_t {
     kSaveTransparency = 0x02,     // unchanged pixels become transparent
     kSaveDropUnchanged = 0x04,    // frames that change nothing are left out
     kSaveAutoTransparency = 0x10, // frames without a transparent colour get one
+    // The lossless modes; none of them changes a pixel of any screen.
+    // Frames without a transparent colour get an index they do not use;
+    // unchanged pixels are written transparent or not, whichever encodes
+    // smaller; each frame keeps its smallest encoding (never larger than its
+    // work file). Takes the place of kSaveAutoTransparency when both are set.
+    kSaveLosslessTransparency = 0x20,
+    kSaveShrinkTables = 0x40, // a global table shrinks to the colours used
+    kSaveKeepTiming = 0x80,   // a dropped frame's delay goes to the frame before it
 };
+
+// What zell-cli optimises with when no mode is named.
+inline constexpr uint32_t kSaveLosslessDefault =
+    kSaveOptimize | kSaveTransparency | kSaveLosslessTransparency | kSaveShrinkTables;
 
 // What the writer needs of the whole-animation settings.
 struct GifOutput {

@@ -5,6 +5,7 @@
 
 #include "image/mapped_file.h"
 #include "image/gif_codec.h"
+#include "image/lossless_frame.h"
 
 namespace zell {
 
@@ -27,6 +28,140 @@ struct ScratchFrame {
 
 } // namespace
 
+bool shrinkGlobalTable(const FrameList& frames, const ColorTable& global, std::optional<ColorTable>& shrunk,
+                       std::array<uint8_t, 256>& to)
+{
+    shrunk.reset();
+    std::array<bool, 256> used{};
+    if (global.backgroundIndex < global.count)
+        used[global.backgroundIndex] = true;
+    for (int i = 0; i < frames.count(); ++i) {
+        const Frame& f = *frames.frameAt(i);
+        if (f.useLocalColorTable)
+            continue;
+        RasterImage picture;
+        DibHeader h;
+        if (!picture.loadGifImage(f.workFilePath, 0) || !checkDib(picture.image.bytes(), &h) || h.bitCount != 8)
+            return false;
+        if (f.transparentIndex < 256)
+            used[f.transparentIndex] = true;
+        for (uint32_t y = 0; y < h.absHeight(); ++y) {
+            const uint8_t* row = picture.image.data() + dibRowOffset(h, y);
+            for (int64_t x = 0; x < h.width; ++x)
+                used[row[x]] = true;
+        }
+    }
+    uint32_t count = 0;
+    for (uint32_t i = 0; i < 256; ++i) {
+        if (used[i] && i >= global.count)
+            return true; // an index beyond the table: leave it all alone
+        count += used[i] ? 1 : 0;
+    }
+    const uint32_t size = 1u << colorTableBits(count);
+    if (size >= global.count)
+        return true;
+    ColorTable table;
+    table.count = uint16_t(size);
+    to.fill(0);
+    uint32_t next = 0;
+    for (uint32_t i = 0; i < global.count; ++i) {
+        if (!used[i])
+            continue;
+        to[i] = uint8_t(next);
+        table.setColor(next++, global.color(i));
+    }
+    table.backgroundIndex = global.backgroundIndex < global.count ? to[global.backgroundIndex] : 0;
+    shrunk = table;
+    return true;
+}
+
+std::array<uint8_t, 256> MergedTables::mapping(std::span<const uint8_t> dib, uint16_t transparentIndex) const
+{
+    std::array<uint8_t, 256> to{};
+    DibHeader h;
+    if (!checkDib(dib, &h))
+        return to;
+    const uint8_t* quad = dib.data() + h.size;
+    for (uint32_t i = 0; i < std::min<uint32_t>(dibColorCount(h), 256); ++i, quad += 4) {
+        const uint32_t c = makeColor(quad[2], quad[1], quad[0]);
+        const auto it = std::lower_bound(colors.begin(), colors.end(), c);
+        if (it != colors.end() && *it == c)
+            to[i] = entries[size_t(it - colors.begin())];
+    }
+    if (transparentIndex < 256)
+        to[transparentIndex] = uint8_t(transparent);
+    return to;
+}
+
+bool mergeTables(const FrameList& frames, const ColorTable& global, std::optional<MergedTables>& merged)
+{
+    merged.reset();
+    std::vector<uint32_t> order; // colours in the order they first show
+    std::vector<uint32_t> seen;  // the same, sorted
+    auto add = [&](uint32_t c) {
+        const auto it = std::lower_bound(seen.begin(), seen.end(), c);
+        if (it != seen.end() && *it == c)
+            return;
+        seen.insert(it, c);
+        order.push_back(c);
+    };
+    if (global.backgroundIndex < global.count)
+        add(global.color(global.backgroundIndex));
+    uint64_t before = 3u * uint64_t(1u << colorTableBits(global.count));
+    bool anyLocal = false;
+    int fewestBits = colorTableBits(global.count);
+    for (int i = 0; i < frames.count(); ++i) {
+        const Frame& f = *frames.frameAt(i);
+        RasterImage picture;
+        DibHeader h;
+        if (!picture.loadGifImage(f.workFilePath, 0) || !checkDib(picture.image.bytes(), &h) || h.bitCount != 8)
+            return false;
+        if (!f.useLocalColorTable)
+            picture.applyColorTable(&global);
+        const uint32_t count = std::min<uint32_t>(dibColorCount(h), 256);
+        if (f.useLocalColorTable) {
+            anyLocal = true;
+            before += 3u * uint64_t(1u << colorTableBits(count));
+            fewestBits = std::min(fewestBits, colorTableBits(count));
+        }
+        std::array<bool, 256> used{};
+        for (uint32_t y = 0; y < h.absHeight(); ++y) {
+            const uint8_t* row = picture.image.data() + dibRowOffset(h, y);
+            for (int64_t x = 0; x < h.width; ++x)
+                used[row[x]] = true;
+        }
+        const uint8_t* quad = picture.image.data() + h.size;
+        for (uint32_t k = 0; k < 256; ++k) {
+            if (!used[k] || k == f.transparentIndex)
+                continue;
+            if (k >= count)
+                return true; // an index beyond the table: leave the tables alone
+            add(makeColor(quad[4 * k + 2], quad[4 * k + 1], quad[4 * k]));
+            if (seen.size() > 255)
+                return true;
+        }
+    }
+    const uint32_t entries = uint32_t(order.size()) + 1;
+    const uint64_t after = 3u * uint64_t(1u << colorTableBits(entries));
+    // Longer codes for any frame would cost more than the tables saved.
+    if (!anyLocal || after >= before || colorTableBits(entries) > fewestBits)
+        return true;
+    MergedTables m;
+    m.table.count = uint16_t(1u << colorTableBits(entries));
+    for (uint32_t k = 0; k < order.size(); ++k)
+        m.table.setColor(k, order[k]);
+    m.transparent = uint16_t(order.size());
+    m.colors = seen;
+    m.entries.resize(seen.size());
+    for (uint32_t k = 0; k < order.size(); ++k)
+        m.entries[size_t(std::lower_bound(seen.begin(), seen.end(), order[k]) - seen.begin())] = uint8_t(k);
+    m.table.backgroundIndex = 0; // the background colour went in first
+    if (global.backgroundIndex >= global.count)
+        m.table.backgroundIndex = kNoIndex;
+    merged = std::move(m);
+    return true;
+}
+
 GifExportOptimizer::GifExportOptimizer(const FrameList& frames, const GifOutput& output)
     : frames_(frames), output_(output)
 {
@@ -44,15 +179,29 @@ bool GifExportOptimizer::loadPicture(const Frame& frame, RasterImage& picture) c
 bool GifExportOptimizer::prepare()
 {
     const uint32_t all = kSaveOptimize | kSaveTransparency | kSaveAutoTransparency;
-    if (!output_.globalTable || (output_.options & all) != all)
+    if (!output_.globalTable)
         return true;
+    if ((output_.options & all) != all || (output_.options & kSaveLosslessTransparency)) {
+        if ((output_.options & kSaveShrinkTables) && (output_.options & kSaveLosslessTransparency)) {
+            if (!mergeTables(frames_, *output_.globalTable, merged_))
+                return false;
+            if (merged_)
+                return true;
+        }
+        if (output_.options & kSaveShrinkTables)
+            return shrinkGlobalTable(frames_, *output_.globalTable, shrunk_, shrinkMap_);
+        return true;
+    }
     bool wanted = false;
     for (int i = 1; i < frames_.count() && !wanted; ++i) {
         const Frame& f = *frames_.frameAt(i);
         wanted = !f.useLocalColorTable && f.transparentIndex == kNoIndex;
     }
-    if (!wanted)
+    if (!wanted) {
+        if (output_.options & kSaveShrinkTables)
+            return shrinkGlobalTable(frames_, *output_.globalTable, shrunk_, shrinkMap_);
         return true;
+    }
     for (int i = 0; i < frames_.count(); ++i) {
         const Frame& f = *frames_.frameAt(i);
         RasterImage picture;
@@ -98,23 +247,123 @@ bool GifExportOptimizer::writeFrames(std::vector<uint8_t>& out,
 {
     if (!compositor_.start(output_.screenWidth, output_.screenHeight, tableBackground(globalTable()), true))
         return false;
+    const bool keepTiming = output_.options & kSaveKeepTiming;
+    uint32_t heldDelay = 0;
     for (int i = 0; i < frames_.count(); ++i) {
-        if (!writeOne(i, out) || !flush(out))
+        const size_t before = out.size();
+        bool dropped = false;
+        if (!writeOne(i, out, dropped))
             return false;
+        if (!keepTiming) {
+            if (!flush(out))
+                return false;
+            continue;
+        }
+        // The last frame written stays in `out` while a frame left out after
+        // it may still add its delay to its graphic control extension.
+        if (dropped) {
+            heldDelay = std::min<uint32_t>(heldDelay + frames_.frameAt(i)->delay, 0xFFFF);
+            if (out.size() >= 6 && out[0] == 0x21 && out[1] == 0xF9) {
+                out[4] = uint8_t(heldDelay);
+                out[5] = uint8_t(heldDelay >> 8);
+            }
+            continue;
+        }
+        std::vector<uint8_t> frame(out.begin() + std::ptrdiff_t(before), out.end());
+        out.resize(before);
+        if (!flush(out))
+            return false;
+        out.swap(frame);
+        heldDelay = frames_.frameAt(i)->delay;
     }
-    return true;
+    return flush(out);
 }
 
-bool GifExportOptimizer::writeOne(int index, std::vector<uint8_t>& out)
+bool GifExportOptimizer::writeLossless(int index, std::vector<uint8_t>& out, bool& dropped)
 {
     const Frame& frame = *frames_.frameAt(index);
     ScratchFrame scratch(frame);
     Frame& attributes = scratch.frame;
     const bool hasGlobal = globalTable() != nullptr;
-    const bool usesReplacement = replacement_ && !frame.useLocalColorTable;
+    const bool usesGlobal = hasGlobal && (merged_ || !frame.useLocalColorTable);
+    const bool remapped = merged_ || (shrunk_ && usesGlobal);
+    compositor_.restore();
+    if (!loadPicture(frame, screen_))
+        return false;
+    if (merged_ ? !remapToMerged(attributes) : (remapped && !remapToShrunk(attributes)))
+        return false;
+    // The remapped picture shows the same colours as the frame.
+    const uint16_t maskIndex = attributes.transparentIndex;
+    LosslessFrame d;
+    d.left = attributes.left;
+    d.top = attributes.top;
+    d.transparentIndex = attributes.transparentIndex;
+    d.crop = index > 0 && frame.disposal != 2; // the first frame is drawn on the background: all of it counts
+    d.giveTransparency = true;
+    d.keepColors = usesGlobal;
+    if (hasGlobal && !usesGlobal)
+        d.global = globalTable();
+    ByteBuffer stream;
+    if (!encodeLosslessFrame(screen_, stream, d, compositor_.painted()))
+        return false;
+    if (!composeScreen(frame, maskIndex))
+        return false;
+    if (!d.changed && (output_.options & kSaveDropUnchanged)) {
+        dropped = true;
+        return true;
+    }
+    MappedFile work;
+    if (!remapped && work.open(frame.workFilePath)
+        && frameStreamCost(work.bytes(), usesGlobal) <= frameStreamCost(stream.bytes(), usesGlobal || d.usesGlobal))
+        return writeFrame(out, frame, work.bytes(), hasGlobal);
+    attributes.left = uint16_t(d.left);
+    attributes.top = uint16_t(d.top);
+    attributes.width = uint16_t(d.width);
+    attributes.height = uint16_t(d.height);
+    attributes.transparentIndex = d.transparentIndex;
+    attributes.colorCount = d.colorCount;
+    if (d.usesGlobal)
+        attributes.useLocalColorTable = 0;
+    attributes.descriptorFlags &= uint8_t(~0x40);
+    return writeFrame(out, attributes, stream.bytes(), hasGlobal);
+}
+
+bool GifExportOptimizer::remapToMerged(Frame& attributes)
+{
+    if (!remapPicture(screen_.image, merged_->mapping(screen_.image.bytes(), attributes.transparentIndex),
+                      merged_->table))
+        return false;
+    if (attributes.transparentIndex < 256)
+        attributes.transparentIndex = merged_->transparent;
+    attributes.colorCount = merged_->table.count;
+    attributes.useLocalColorTable = 0;
+    return true;
+}
+
+bool GifExportOptimizer::remapToShrunk(Frame& attributes)
+{
+    if (!remapPicture(screen_.image, shrinkMap_, *shrunk_))
+        return false;
+    if (attributes.transparentIndex < 256)
+        attributes.transparentIndex = shrinkMap_[attributes.transparentIndex];
+    attributes.colorCount = shrunk_->count;
+    return true;
+}
+
+bool GifExportOptimizer::writeOne(int index, std::vector<uint8_t>& out, bool& dropped)
+{
+    if (output_.options & kSaveLosslessTransparency)
+        return writeLossless(index, out, dropped);
+    const Frame& frame = *frames_.frameAt(index);
+    ScratchFrame scratch(frame);
+    Frame& attributes = scratch.frame;
+    const bool hasGlobal = globalTable() != nullptr;
+    const bool usesShrunk = shrunk_ && !frame.useLocalColorTable;
+    const bool usesReplacement = (replacement_ && !frame.useLocalColorTable) || usesShrunk;
     const bool transparentOption = output_.options & kSaveTransparency;
     compositor_.restore();
-    if (!loadPicture(frame, screen_) || (usesReplacement && !mapToReplacement(screen_, attributes)))
+    if (!loadPicture(frame, screen_) || (usesShrunk && !remapToShrunk(attributes))
+        || (replacement_ && !frame.useLocalColorTable && !mapToReplacement(screen_, attributes)))
         return false;
 
     ByteBuffer stream;
@@ -127,7 +376,7 @@ bool GifExportOptimizer::writeOne(int index, std::vector<uint8_t>& out)
         }
     } else {
         if ((output_.options & kSaveAutoTransparency) && attributes.transparentIndex == kNoIndex) {
-            if (usesReplacement) {
+            if (replacement_ && !frame.useLocalColorTable) {
                 attributes.transparentIndex = uint16_t(replacementQuantizer_.transparentEntry());
             } else {
                 ColorQuantizer own;
@@ -157,8 +406,10 @@ bool GifExportOptimizer::writeOne(int index, std::vector<uint8_t>& out)
         // The screen is composed from the whole frame with its own index.
         if (!composeScreen(frame, beforeStep))
             return false;
-        if (!keep)
+        if (!keep) {
+            dropped = true;
             return true;
+        }
         return writeFrame(out, attributes, stream.bytes(), hasGlobal);
     }
 

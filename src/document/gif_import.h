@@ -31,6 +31,9 @@ struct ImportOptions {
     // Fully transparent pixels of PNG and 32-bit BMP files become the
     // frame's transparent colour instead of showing the background.
     bool keepAlpha = false;
+    // Stills of more than 256 colours: NeuQuantOption bits (refinement,
+    // dithering); 0 reduces them as the network leaves them.
+    uint32_t stillColors = 0;
 };
 
 // What one file gives: its frames (owned until inserted), screen, comment

@@ -31,7 +31,7 @@ bool decodeFirstGifImage(std::span<const uint8_t> data, ByteBuffer& picture, boo
 
 // Colour bits for the picture, reducing it to 256 colours when it has more;
 // 0 when it cannot be stored in a GIF.
-int prepareColors(std::span<const uint8_t>& picture, ByteBuffer& reduced)
+int prepareColors(std::span<const uint8_t>& picture, ByteBuffer& reduced, uint32_t options)
 {
     const int colors = countColors(picture);
     if (colors == 0)
@@ -40,7 +40,7 @@ int prepareColors(std::span<const uint8_t>& picture, ByteBuffer& reduced)
         return colorTableBits(uint32_t(colors));
     NeuralQuantizer quantizer;
     // Without a reduction the encoder gets the picture as it is.
-    if (quantizer.reduce(picture, reduced))
+    if (quantizer.reduce(picture, reduced, options))
         picture = reduced.bytes();
     return 8;
 }
@@ -92,7 +92,7 @@ bool decodeImage(std::span<const uint8_t> data, ByteBuffer& picture, bool replac
 }
 
 bool convertToGif(std::span<const uint8_t> data, ByteBuffer& out, bool dataIsPicture, bool keepAlpha,
-                  bool* truncated)
+                  bool* truncated, uint32_t colors)
 {
     if (!data.data() || data.empty())
         return false;
@@ -129,7 +129,7 @@ bool convertToGif(std::span<const uint8_t> data, ByteBuffer& out, bool dataIsPic
         return true;
     }
     ByteBuffer reduced;
-    const int bits = prepareColors(picture, reduced);
+    const int bits = prepareColors(picture, reduced, colors);
     if (bits == 0 || !encodeGifImage(picture, encoded, bits, false, kNoColor, kNoColor))
         return false;
     out.swap(encoded);

@@ -22,7 +22,8 @@ bool decodeImage(std::span<const uint8_t> data, ByteBuffer& picture, bool replac
 // pixels of a PNG or 32-bit BMP file become the stream's transparent colour
 // instead of showing the background (or, in a BMP, their own colour).
 // `truncated` (optional) tells whether a JPEG ended before its picture did.
+// `colors`: NeuQuantOption bits for pictures of more than 256 colours.
 bool convertToGif(std::span<const uint8_t> data, ByteBuffer& out, bool dataIsPicture, bool keepAlpha = false,
-                  bool* truncated = nullptr);
+                  bool* truncated = nullptr, uint32_t colors = 0);
 
 } // namespace zell

@@ -485,4 +485,23 @@ bool encodeGifImage(std::span<const uint8_t> dib, ByteBuffer& out, int bits, boo
     return true;
 }
 
+bool writeGifStream(uint32_t width, uint32_t height, std::span<const uint32_t> colors, int bits,
+                    const std::vector<uint8_t>& codes, ByteBuffer& out)
+{
+    if (bits < 1 || bits > 8 || width == 0 || height == 0 || width > 0xFFFF || height > 0xFFFF || codes.empty())
+        return false;
+    std::vector<uint8_t> none;
+    IndexedPicture pic(none);
+    pic.width = width;
+    pic.height = height;
+    pic.colors.assign(colors.begin(), colors.end());
+    StreamFields fields;
+    fields.bits = bits;
+    ByteBuffer stream;
+    if (!writeStream(pic, fields, codes, stream))
+        return false;
+    out.swap(stream);
+    return true;
+}
+
 } // namespace zell

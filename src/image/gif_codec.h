@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <span>
+#include <vector>
 
 #include "image/byte_buffer.h"
 #include "image/dib.h"
@@ -21,5 +22,11 @@ bool decodeGifImage(std::span<const uint8_t> data, ByteBuffer& out, int imageInd
 // 1..8). Colours are colour values or kNoColor.
 bool encodeGifImage(std::span<const uint8_t> dib, ByteBuffer& out, int bits, bool interlace,
                     uint32_t backgroundColor = kNoColor, uint32_t transparentColor = kNoColor);
+
+// A single-image GIF89a stream around LZW data already made (minimum code
+// size max(bits, 2), rows top to bottom, not interlaced): a global table of
+// 2^bits entries from `colors` (zeros past its end), no transparent colour.
+bool writeGifStream(uint32_t width, uint32_t height, std::span<const uint32_t> colors, int bits,
+                    const std::vector<uint8_t>& codes, ByteBuffer& out);
 
 } // namespace zell

@@ -69,6 +69,9 @@ public:
         }
     }
 
+    size_t bytes() const { return pos_; }
+    uint64_t bits() const { return uint64_t(pos_) * 8 + count_; }
+
     void finish()
     {
         const uint32_t bytes = (count_ + 7) / 8;
@@ -160,7 +163,7 @@ inline uint64_t appendByte(uint64_t head, uint32_t length, uint8_t byte)
 
 // One function so that the whole state stays in registers: this is the
 // encoder's hot loop.
-bool LzwCodec::compress(std::span<const uint8_t> data, int minCodeSize, std::vector<uint8_t>& out)
+bool LzwCodec::compress(std::span<const uint8_t> data, int minCodeSize, std::vector<uint8_t>& out, size_t maxBytes)
 {
     if (!data.data() || data.empty() || !validCodeSize(minCodeSize))
         return false;
@@ -211,6 +214,136 @@ bool LzwCodec::compress(std::span<const uint8_t> data, int minCodeSize, std::vec
             break;
         }
         writer.put(cur, codeSize);
+        if (writer.bytes() > maxBytes)
+            return false;
+    }
+    writer.put(clear + 1, codeSize);
+    writer.finish();
+    return !out.empty();
+}
+
+bool LzwCodec::compressChoosing(std::span<const uint8_t> data, std::span<const uint8_t> alt, int minCodeSize,
+                                std::vector<uint8_t>& out, size_t maxBytes)
+{
+    if (!data.data() || data.empty() || alt.size() != data.size() || !validCodeSize(minCodeSize))
+        return false;
+    const uint32_t k = uint32_t(minCodeSize);
+    const uint32_t clear = 1u << k;
+    const uint32_t first = clear + 2;
+    const uint32_t byteMask = clear - 1;
+    ChildTable& table = childTable();
+    table.clear();
+    const uint16_t* child = table.child.data();
+    uint16_t* writable = table.child.data();
+    const uint8_t* in = data.data();
+    const uint8_t* other = alt.data();
+    const size_t size = data.size();
+    // How many more pixels the string `code` can take from pixel i on,
+    // following the alternative first (at most kReach): a one-string
+    // look-ahead that decides between the two values of a pixel.
+    constexpr uint32_t kReach = 24;
+    auto reach = [&](uint32_t code, size_t i) {
+        uint32_t steps = 0;
+        while (steps < kReach && i < size) {
+            uint32_t next = child[(uint32_t(other[i] & byteMask) << 12) | code];
+            if (next == 0)
+                next = child[(uint32_t(in[i] & byteMask) << 12) | code];
+            if (next == 0)
+                break;
+            code = next;
+            ++i;
+            ++steps;
+        }
+        return steps;
+    };
+    // The value a string starting at pixel i begins with: the alternative
+    // when it continues the run before it, else the one that reaches further.
+    auto firstValue = [&](size_t i, uint32_t previous) {
+        const uint32_t a = in[i] & byteMask, b = other[i] & byteMask;
+        if (a == b || b == previous)
+            return b;
+        return reach(a, i + 1) > reach(b, i + 1) ? a : b;
+    };
+
+    BitWriter writer(out);
+    uint32_t n = first;
+    uint32_t codeSize = k + 1;
+    uint32_t limit = 1u << codeSize;
+    uint32_t last = clear; // no pixel yet
+    uint32_t pending = clear; // the next string's first value, once chosen
+    // A full table is kept (no clear code: readers then add no entries and
+    // stay at 12 bits) while it compresses about as well as in the first
+    // window after it filled; the clear code comes once a window costs
+    // clearly more. Pictures that go on as they began gain most.
+    constexpr double kWorse = 1.1;
+    constexpr size_t kWindow = 8192;
+    bool frozen = false;
+    size_t windowStart = 0;
+    uint64_t windowBits = 0;
+    double baseRate = 0;
+    size_t i = 0;
+    while (i < size) {
+        if (!frozen && n > limit) {
+            if (n > kMaxLzwCodes) {
+                frozen = true;
+                windowStart = i;
+                windowBits = writer.bits();
+                baseRate = 0;
+            } else {
+                ++codeSize;
+                limit <<= 1;
+            }
+        }
+        uint32_t cur = pending != clear ? pending : firstValue(i, last);
+        last = cur;
+        ++i;
+        pending = clear;
+        while (i < size) {
+            const uint32_t a = in[i] & byteMask, b = other[i] & byteMask;
+            uint32_t c = child[(b << 12) | cur];
+            uint32_t value = b;
+            if (a != b) {
+                const uint32_t ca = child[(a << 12) | cur];
+                if (c == 0 || (ca != 0 && reach(ca, i + 1) > reach(c, i + 1))) {
+                    c = ca;
+                    value = a;
+                }
+            }
+            if (c != 0) {
+                cur = c;
+                last = value;
+                ++i;
+                continue;
+            }
+            pending = firstValue(i, last);
+            if (!frozen) {
+                if (n < kMaxLzwCodes) {
+                    const uint32_t slot = (pending << 12) | cur;
+                    writable[slot] = uint16_t(n);
+                    table.used[table.usedCount++] = slot;
+                }
+                ++n;
+            }
+            break;
+        }
+        writer.put(cur, codeSize);
+        if (frozen && i - windowStart >= kWindow) {
+            const double rate = double(writer.bits() - windowBits) / double(i - windowStart);
+            if (baseRate == 0) {
+                baseRate = rate;
+            } else if (rate > baseRate * kWorse) {
+                writer.put(clear, codeSize);
+                table.clear();
+                n = first;
+                codeSize = k + 1;
+                limit = 1u << codeSize;
+                frozen = false;
+            }
+            windowStart = i;
+            windowBits = writer.bits();
+        }
+        if (writer.bytes() > maxBytes)
+            return false;
     }
     writer.put(clear + 1, codeSize);
     writer.finish();

@@ -22,7 +22,21 @@ public:
     // 1..8 are taken as they stand (1: clear code 2, 2-bit codes, as other
     // decoders read such streams); 0 and above 8 are refused. Input bytes
     // are masked to the root codes. True when bytes came out.
-    bool compress(std::span<const uint8_t> data, int minCodeSize, std::vector<uint8_t>& out);
+    bool compress(std::span<const uint8_t> data, int minCodeSize, std::vector<uint8_t>& out)
+    {
+        return compress(data, minCodeSize, out, SIZE_MAX);
+    }
+    // The same, giving up (false, `out` unspecified) once more than
+    // `maxBytes` are out: a candidate encoding that has already lost.
+    bool compress(std::span<const uint8_t> data, int minCodeSize, std::vector<uint8_t>& out, size_t maxBytes);
+    // The same stream format, but pixel i may be written as data[i] or as
+    // alt[i] (equal where there is no choice): string by string, the encoder
+    // takes whichever lets the current string grow further (looking a few
+    // pixels ahead), preferring alt[i]. A full table is kept in use until it
+    // compresses clearly worse than when it filled (deferred clear code).
+    // `alt` must be as long as `data`.
+    bool compressChoosing(std::span<const uint8_t> data, std::span<const uint8_t> alt, int minCodeSize,
+                          std::vector<uint8_t>& out, size_t maxBytes = SIZE_MAX);
     // Stops at the end code, at the end of the data, at a corrupt code (the
     // bytes decoded so far are kept) or once maxOutput bytes are out. True
     // when at least one byte came out.

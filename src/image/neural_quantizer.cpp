@@ -1,8 +1,10 @@
 #include "image/neural_quantizer.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <limits>
 #include <new>
 #include <utility>
@@ -38,6 +40,180 @@ int radiusOf(int radius)
 {
     const int rad = radius >> kRadiusBiasShift;
     return rad <= 1 ? 0 : rad;
+}
+
+constexpr int kRefinePasses = 20;
+constexpr size_t kRefineSamples = 1 << 18;
+
+// A table searched by squared distance: entries sorted by green, and a walk
+// out from the green of the colour sought that stops once green alone is
+// farther than the best so far.
+struct Palette {
+    std::array<std::array<int, 3>, NeuralQuantizer::kNetSize> entries{}; // blue, green, red
+    std::array<int, 256> greenStart{};
+
+    void sort()
+    {
+        std::sort(entries.begin(), entries.end(), [](const auto& a, const auto& b) { return a[1] < b[1]; });
+        size_t i = 0;
+        for (int g = 0; g < 256; ++g) {
+            while (i < entries.size() && entries[i][1] < g)
+                ++i;
+            greenStart[size_t(g)] = int(i);
+        }
+    }
+
+    int nearest(int b, int g, int r) const
+    {
+        const int n = int(entries.size());
+        int best = 0, bestDistance = std::numeric_limits<int>::max();
+        int up = greenStart[size_t(std::clamp(g, 0, 255))], down = up - 1;
+        while (up < n || down >= 0) {
+            if (up < n) {
+                const auto& e = entries[size_t(up)];
+                const int dg = e[1] - g;
+                if (dg * dg >= bestDistance) {
+                    up = n;
+                } else {
+                    const int d = dg * dg + (e[0] - b) * (e[0] - b) + (e[2] - r) * (e[2] - r);
+                    if (d < bestDistance)
+                        bestDistance = d, best = up;
+                    ++up;
+                }
+            }
+            if (down >= 0) {
+                const auto& e = entries[size_t(down)];
+                const int dg = g - e[1];
+                if (dg * dg >= bestDistance) {
+                    down = -1;
+                } else {
+                    const int d = dg * dg + (e[0] - b) * (e[0] - b) + (e[2] - r) * (e[2] - r);
+                    if (d < bestDistance)
+                        bestDistance = d, best = down;
+                    --down;
+                }
+            }
+        }
+        return best;
+    }
+};
+
+// Lloyd's k-means from the network's colours, over the picture's distinct
+// colours weighted by their counts; an entry nothing chose keeps its colour.
+void refine(Palette& palette, const uint8_t* pixels, uint32_t length)
+{
+    // Large pictures learn from an even sample of at most kRefineSamples
+    // pixels: the passes cost as much per distinct colour as per pixel.
+    const size_t pixelCount = length / 3;
+    const size_t step = (pixelCount + kRefineSamples - 1) / kRefineSamples;
+    std::vector<uint32_t> keys(pixelCount / step);
+    for (size_t i = 0; i < keys.size(); ++i) {
+        const uint8_t* p = pixels + 3 * i * step;
+        keys[i] = uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16);
+    }
+    std::sort(keys.begin(), keys.end());
+    std::vector<std::pair<uint32_t, uint32_t>> colours; // key, count
+    for (size_t i = 0; i < keys.size();) {
+        size_t j = i;
+        while (j < keys.size() && keys[j] == keys[i])
+            ++j;
+        colours.emplace_back(keys[i], uint32_t(j - i));
+        i = j;
+    }
+    keys = {};
+    for (int pass = 0; pass < kRefinePasses; ++pass) {
+        palette.sort();
+        std::array<std::array<uint64_t, 4>, NeuralQuantizer::kNetSize> sums{};
+        std::vector<std::pair<uint64_t, uint32_t>> worst; // weighted error, key
+        worst.reserve(colours.size());
+        for (const auto& [key, count] : colours) {
+            const int b = int(key & 0xFF), g = int((key >> 8) & 0xFF), r = int(key >> 16);
+            const int index = palette.nearest(b, g, r);
+            const auto& e = palette.entries[size_t(index)];
+            auto& s = sums[size_t(index)];
+            s[0] += uint64_t(b) * count;
+            s[1] += uint64_t(g) * count;
+            s[2] += uint64_t(r) * count;
+            s[3] += count;
+            const int d = (e[0] - b) * (e[0] - b) + (e[1] - g) * (e[1] - g) + (e[2] - r) * (e[2] - r);
+            worst.emplace_back(uint64_t(d) * count, key);
+        }
+        // Entries nothing chose move to the colours served worst.
+        size_t unused = 0;
+        for (const auto& sum : sums)
+            unused += sum[3] == 0 ? 1 : 0;
+        unused = std::min(unused, worst.size());
+        std::partial_sort(worst.begin(), worst.begin() + std::ptrdiff_t(unused), worst.end(), std::greater<>());
+        size_t next = 0;
+        bool moved = false;
+        for (size_t i = 0; i < sums.size(); ++i) {
+            const auto before = palette.entries[i];
+            if (sums[i][3] == 0) {
+                if (next < unused) {
+                    const uint32_t key = worst[next++].second;
+                    palette.entries[i] = {int(key & 0xFF), int((key >> 8) & 0xFF), int(key >> 16)};
+                }
+            } else {
+                for (size_t c = 0; c < 3; ++c)
+                    palette.entries[i][c] = int((sums[i][c] + sums[i][3] / 2) / sums[i][3]);
+            }
+            moved = moved || palette.entries[i] != before;
+        }
+        if (!moved)
+            break;
+    }
+}
+
+// Each pixel to its nearest entry; with `dither`, Floyd-Steinberg in
+// serpentine order, the error carried in sixteenths.
+void mapNearest(const Palette& palette, const uint8_t* pixels, uint32_t width, uint32_t height, uint8_t* bits,
+                uint64_t stride, bool dither)
+{
+    constexpr uint32_t kCacheBits = 16;
+    std::vector<uint64_t> cache(size_t(1) << kCacheBits, kEmptySlot);
+    auto lookUp = [&](int b, int g, int r) {
+        const uint32_t key = uint32_t(b) | (uint32_t(g) << 8) | (uint32_t(r) << 16);
+        uint64_t& slot = cache[(key * 2654435761u) >> (32 - kCacheBits)];
+        if (uint32_t(slot >> 8) != key)
+            slot = (uint64_t(key) << 8) | uint64_t(palette.nearest(b, g, r));
+        return uint8_t(slot);
+    };
+    if (!dither) {
+        for (uint32_t y = 0; y < height; ++y) {
+            const uint8_t* p = pixels + uint64_t(y) * 3 * width;
+            uint8_t* d = bits + y * stride;
+            for (uint32_t x = 0; x < width; ++x, p += 3)
+                d[x] = lookUp(p[0], p[1], p[2]);
+        }
+        return;
+    }
+    // Errors of this row and the next, two columns of margin on each side.
+    std::vector<int> current(3 * (size_t(width) + 2)), next(current.size());
+    for (uint32_t y = 0; y < height; ++y) {
+        std::fill(next.begin(), next.end(), 0);
+        const bool leftToRight = y % 2 == 0;
+        const uint8_t* row = pixels + uint64_t(y) * 3 * width;
+        uint8_t* d = bits + y * stride;
+        for (uint32_t step = 0; step < width; ++step) {
+            const uint32_t x = leftToRight ? step : width - 1 - step;
+            const size_t at = 3 * (size_t(x) + 1);
+            const int dir = leftToRight ? 3 : -3;
+            int want[3];
+            for (int c = 0; c < 3; ++c)
+                want[c] = std::clamp(row[3 * x + size_t(c)] + (current[at + size_t(c)] + 8) / 16, 0, 255);
+            const uint8_t index = lookUp(want[0], want[1], want[2]);
+            d[x] = index;
+            const auto& e = palette.entries[index];
+            for (int c = 0; c < 3; ++c) {
+                const int error = want[c] - e[size_t(c)];
+                current[size_t(int(at) + dir + c)] += error * 7;
+                next[size_t(int(at) - dir + c)] += error * 3;
+                next[at + size_t(c)] += error * 5;
+                next[size_t(int(at) + dir + c)] += error;
+            }
+        }
+        current.swap(next);
+    }
 }
 
 } // namespace
@@ -240,7 +416,7 @@ int NeuralQuantizer::search(int b, int g, int r) const
     return best;
 }
 
-bool NeuralQuantizer::reduce(std::span<const uint8_t> dib, ByteBuffer& out)
+bool NeuralQuantizer::reduce(std::span<const uint8_t> dib, ByteBuffer& out, uint32_t options)
 {
     DibHeader header;
     if (!checkDib(dib, &header))
@@ -259,13 +435,14 @@ bool NeuralQuantizer::reduce(std::span<const uint8_t> dib, ByteBuffer& out)
         dib = converted.bytes();
     }
     try {
-        return reduceTrueColor(dib, header, out);
+        return reduceTrueColor(dib, header, out, options);
     } catch (const std::bad_alloc&) {
         return false;
     }
 }
 
-bool NeuralQuantizer::reduceTrueColor(std::span<const uint8_t> dib, const DibHeader& header, ByteBuffer& out)
+bool NeuralQuantizer::reduceTrueColor(std::span<const uint8_t> dib, const DibHeader& header, ByteBuffer& out,
+                                      uint32_t options)
 {
     const uint32_t width = uint32_t(header.width);
     const uint32_t height = header.absHeight();
@@ -291,6 +468,24 @@ bool NeuralQuantizer::reduceTrueColor(std::span<const uint8_t> dib, const DibHea
         return false;
     std::memset(result.data(), 0, result.size());
     writeDibHeader(result.data(), outHeader);
+    if (options & (kNeuQuantRefine | kNeuQuantDither)) {
+        Palette palette;
+        for (int i = 0; i < kNetSize; ++i)
+            for (int c = 0; c < 3; ++c)
+                palette.entries[size_t(i)][size_t(c)] = network_[size_t(i)][size_t(c)];
+        if (options & kNeuQuantRefine)
+            refine(palette, pixels.data(), length);
+        palette.sort();
+        for (int i = 0; i < kNetSize; ++i) {
+            uint8_t* e = result.data() + kDibHeaderSize + 4 * i;
+            for (int c = 0; c < 3; ++c)
+                e[c] = uint8_t(palette.entries[size_t(i)][size_t(c)]);
+        }
+        mapNearest(palette, pixels.data(), width, height, result.data() + bitsOffset, stride,
+                   (options & kNeuQuantDither) != 0);
+        out.swap(result);
+        return true;
+    }
     for (int i = 0; i < kNetSize; ++i) {
         uint8_t* e = result.data() + kDibHeaderSize + 4 * i;
         for (int c = 0; c < 3; ++c)

@@ -24,16 +24,24 @@ struct NeuQuantSchedule {
 // The schedule for a picture of `lengthBytes` bytes (3 per pixel).
 NeuQuantSchedule neuQuantSchedule(uint32_t lengthBytes);
 
+// Beyond the network's own result (both off: the classic algorithm).
+enum NeuQuantOption : uint32_t {
+    kNeuQuantRefine = 0x01, // a few k-means passes over the picture's colours
+    kNeuQuantDither = 0x02, // Floyd-Steinberg error diffusion when mapping
+};
+
 class NeuralQuantizer {
 public:
     static constexpr int kNetSize = 256;
 
     // An 8-bit picture with a 256-entry table; pictures of 8 bits or fewer come
-    // back as a copy.
-    bool reduce(std::span<const uint8_t> dib, ByteBuffer& out);
+    // back as a copy. `options`: NeuQuantOption bits. With either, pixels
+    // take the nearest entry by squared distance.
+    bool reduce(std::span<const uint8_t> dib, ByteBuffer& out, uint32_t options = 0);
 
 private:
-    bool reduceTrueColor(std::span<const uint8_t> dib, const DibHeader& header, ByteBuffer& out);
+    bool reduceTrueColor(std::span<const uint8_t> dib, const DibHeader& header, ByteBuffer& out,
+                         uint32_t options);
     void initialise();
     void fillRadPower(int alpha, int rad);
     void learn(const uint8_t* pixels, uint32_t length);

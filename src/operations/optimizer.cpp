@@ -1,8 +1,13 @@
 #include "operations/optimizer.h"
 
 #include <algorithm>
+#include <array>
+#include <optional>
 
 #include "document/gif_export.h"
+#include "document/gif_export_optimizer.h"
+#include "image/lossless_frame.h"
+#include "image/mapped_file.h"
 #include "document/screen_composer.h"
 #include "image/color_quantizer.h"
 #include "image/gif_codec.h"
@@ -24,8 +29,11 @@ public:
           progress_(progress),
           settings_(document.settings),
           useTransparency_((options & kSaveTransparency) != 0),
-          autoTransparency_((options & kSaveAutoTransparency) != 0),
+          autoTransparency_((options & kSaveAutoTransparency) != 0 && (options & kSaveLosslessTransparency) == 0),
           deleteUnchanged_((options & kSaveDropUnchanged) != 0),
+          lossless_((options & kSaveLosslessTransparency) != 0),
+          shrinkTables_((options & kSaveShrinkTables) != 0),
+          keepTiming_((options & kSaveKeepTiming) != 0),
           background_(backgroundColor(document.settings)),
           batch_(document, fault)
     {
@@ -51,6 +59,10 @@ private:
     bool remapIntoRebuilt(FrameAttributes& a);
     bool firstFrame();
     bool laterFrame(int index);
+    bool losslessFrame(int index);
+    bool remapIntoShrunk(const Frame& frame, FrameAttributes& a);
+    bool remapIntoMerged(FrameAttributes& a);
+    void dropFrame(int index);
     bool giveTransparency(const Frame& frame, FrameAttributes& a);
     bool compose(const Frame& frame, uint16_t transparentIndex);
 
@@ -61,6 +73,9 @@ private:
     const bool useTransparency_;
     const bool autoTransparency_;
     const bool deleteUnchanged_;
+    const bool lossless_;
+    const bool shrinkTables_;
+    const bool keepTiming_;
     const uint32_t background_;
     // Only pixels a frame painted are relied on; viewers differ on the background.
     ScreenCompositor compositor_;
@@ -69,6 +84,13 @@ private:
     ColorTable rebuilt_;
     bool rebuiltGlobal_ = false;
     int reservedEntry_ = -1;
+    // kSaveShrinkTables: the smaller global table and the old -> new indices.
+    std::optional<ColorTable> shrunk_;
+    std::optional<MergedTables> merged_;
+    std::array<uint8_t, 256> shrinkMap_{};
+    // kSaveKeepTiming: the last frame kept and the delay it has so far.
+    int lastKept_ = 0;
+    uint32_t lastKeptDelay_ = 0;
     RewriteBatch batch_;
 };
 
@@ -137,7 +159,16 @@ bool OptimizerRun::firstFrame()
     FrameAttributes a = FrameAttributes::of(f);
     if (!load(f))
         return false;
-    if (rebuiltGlobal_ && usesGlobal(f)) {
+    lastKept_ = 0;
+    lastKeptDelay_ = f.delay;
+    if (shrunk_ && usesGlobal(f)) {
+        ByteBuffer gif;
+        if (!remapIntoShrunk(f, a) || !encodeGifImage(canvas_.image.bytes(), gif, colorTableBits(a.colorCount), false))
+            return false;
+        a.descriptorFlags &= uint8_t(~kInterlaceFlag);
+        if (!batch_.stage(0, gif.bytes(), a))
+            return false;
+    } else if (rebuiltGlobal_ && usesGlobal(f)) {
         ByteBuffer gif;
         if (!remapIntoRebuilt(a) || !encodeGifImage(canvas_.image.bytes(), gif, colorTableBits(a.colorCount), false))
             return false;
@@ -173,17 +204,106 @@ bool OptimizerRun::giveTransparency(const Frame& frame, FrameAttributes& a)
     return true;
 }
 
-bool OptimizerRun::laterFrame(int index)
+bool OptimizerRun::remapIntoShrunk(const Frame& frame, FrameAttributes& a)
+{
+    if (!remapPicture(canvas_.image, shrinkMap_, *shrunk_))
+        return false;
+    if (frame.transparentIndex < 256)
+        a.transparentIndex = shrinkMap_[frame.transparentIndex];
+    a.colorCount = shrunk_->count;
+    return true;
+}
+
+bool OptimizerRun::remapIntoMerged(FrameAttributes& a)
+{
+    if (!remapPicture(canvas_.image, merged_->mapping(canvas_.image.bytes(), a.transparentIndex), merged_->table))
+        return false;
+    if (a.transparentIndex < 256)
+        a.transparentIndex = merged_->transparent;
+    a.colorCount = merged_->table.count;
+    a.useLocalColorTable = 0;
+    return true;
+}
+
+void OptimizerRun::dropFrame(int index)
+{
+    batch_.dropFrame(index);
+    if (keepTiming_) {
+        lastKeptDelay_ = std::min<uint32_t>(lastKeptDelay_ + document_.frames.frameAt(index)->delay, 0xFFFF);
+        batch_.setDelay(lastKept_, uint16_t(lastKeptDelay_));
+    }
+}
+
+// Issue 18: the lossless path. No pixel of any screen changes; the frame
+// keeps its work file when no encoding tried is smaller.
+bool OptimizerRun::losslessFrame(int index)
 {
     compositor_.restore();
     const Frame& f = *document_.frames.frameAt(index);
     FrameAttributes a = FrameAttributes::of(f);
-    if (!load(f) || (rebuiltGlobal_ && usesGlobal(f) && !remapIntoRebuilt(a)))
+    const bool global = merged_ || usesGlobal(f);
+    const bool remapped = merged_ || (shrunk_ && usesGlobal(f));
+    if (!load(f) || (merged_ ? !remapIntoMerged(a) : (remapped && !remapIntoShrunk(f, a))))
+        return false;
+    const uint16_t maskIndex = a.transparentIndex;
+    LosslessFrame d;
+    d.left = f.left;
+    d.top = f.top;
+    d.transparentIndex = a.transparentIndex;
+    d.crop = index > 0 && f.disposal != 2; // the first frame is drawn on the background: all of it counts
+    d.giveTransparency = true;
+    d.keepColors = global;
+    if (settings_.useGlobalColorTable && !global)
+        d.global = shrunk_ ? &*shrunk_ : &settings_.globalColorTable;
+    ByteBuffer gif;
+    if (!encodeLosslessFrame(canvas_, gif, d, compositor_.painted()))
+        return false;
+    if (!d.changed && deleteUnchanged_) {
+        dropFrame(index);
+        return compose(f, maskIndex);
+    }
+    lastKept_ = index;
+    lastKeptDelay_ = f.delay;
+    MappedFile work;
+    if (!remapped && work.open(f.workFilePath)
+        && frameStreamCost(work.bytes(), usesGlobal(f)) <= frameStreamCost(gif.bytes(), global || d.usesGlobal))
+        return compose(f, maskIndex);
+    a.left = uint16_t(d.left);
+    a.top = uint16_t(d.top);
+    a.width = uint16_t(d.width);
+    a.height = uint16_t(d.height);
+    a.transparentIndex = d.transparentIndex;
+    a.colorCount = d.colorCount;
+    if (d.usesGlobal)
+        a.useLocalColorTable = 0;
+    a.descriptorFlags &= uint8_t(~kInterlaceFlag);
+    if (!batch_.stage(index, gif.bytes(), a))
+        return false;
+    return compose(f, maskIndex);
+}
+
+bool OptimizerRun::laterFrame(int index)
+{
+    if (lossless_)
+        return losslessFrame(index);
+    compositor_.restore();
+    const Frame& f = *document_.frames.frameAt(index);
+    FrameAttributes a = FrameAttributes::of(f);
+    if (!load(f) || (rebuiltGlobal_ && usesGlobal(f) && !remapIntoRebuilt(a))
+        || (shrunk_ && usesGlobal(f) && !remapIntoShrunk(f, a)))
         return false;
     // Restoring to the background depends on the whole rectangle: such a
     // frame is only touched when its unchanged pixels may become transparent.
-    if (f.disposal == 2 && !useTransparency_)
+    if (f.disposal == 2 && !useTransparency_) {
+        if (shrunk_ && usesGlobal(f)) {
+            ByteBuffer gif;
+            a.descriptorFlags &= uint8_t(~kInterlaceFlag);
+            if (!encodeGifImage(canvas_.image.bytes(), gif, colorTableBits(a.colorCount), false)
+                || !batch_.stage(index, gif.bytes(), a))
+                return false;
+        }
         return compose(f, a.transparentIndex);
+    }
     if (autoTransparency_ && a.transparentIndex == kNoIndex && !giveTransparency(f, a))
         return false;
     const uint16_t maskIndex = a.transparentIndex;
@@ -195,8 +315,10 @@ bool OptimizerRun::laterFrame(int index)
     if (!canvas_.optimizeFrame(gif, d, f.disposal != 2, useTransparency_, usesGlobal(f), compositor_.painted()))
         return false;
     if (!d.changed && deleteUnchanged_) {
-        batch_.dropFrame(index);
+        dropFrame(index);
     } else {
+        lastKept_ = index;
+        lastKeptDelay_ = f.delay;
         a.left = uint32_t(d.left);
         a.top = uint32_t(d.top);
         a.width = d.width;
@@ -219,8 +341,14 @@ bool OptimizerRun::run()
         return false;
     if (n > 1 && needsRebuiltTable() && !rebuildGlobalTable())
         return false;
+    if (shrinkTables_ && lossless_ && settings_.useGlobalColorTable
+        && !mergeTables(document_.frames, settings_.globalColorTable, merged_))
+        return false;
+    if (shrinkTables_ && !rebuiltGlobal_ && !merged_ && settings_.useGlobalColorTable
+        && !shrinkGlobalTable(document_.frames, settings_.globalColorTable, shrunk_, shrinkMap_))
+        return false;
     if (stopHere() || !compositor_.start(settings_.screenWidth, settings_.screenHeight, background_, true)
-        || !firstFrame())
+        || !(lossless_ ? losslessFrame(0) : firstFrame()))
         return false;
     reportProgress(progress_, 1, n);
     for (int i = 1; i < n; ++i) {
@@ -232,6 +360,10 @@ bool OptimizerRun::run()
         return false;
     if (rebuiltGlobal_)
         batch_.replaceGlobalTable(rebuilt_);
+    if (shrunk_)
+        batch_.replaceGlobalTable(*shrunk_);
+    if (merged_)
+        batch_.replaceGlobalTable(merged_->table);
     commitStep(progress_, [this] {
         batch_.commit();
         document_.currentIndex = 0;

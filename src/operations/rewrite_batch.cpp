@@ -69,6 +69,8 @@ void RewriteBatch::commit()
         frame.workFilePath = std::move(s.path);
         s.attributes.applyTo(frame);
     }
+    for (const auto& [index, delay] : delays_)
+        document_.frames.frameAt(index)->delay = delay;
     if (globalTable_)
         document_.takeGlobalTable(*globalTable_);
     std::sort(dropped_.begin(), dropped_.end());

@@ -9,6 +9,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "document/document.h"
@@ -46,6 +47,8 @@ public:
     // `index`, to take these attributes on commit.
     bool stage(int index, std::span<const uint8_t> gif, const FrameAttributes& attributes);
     void dropFrame(int index) { dropped_.push_back(index); }
+    // Frame `index` takes this delay on commit.
+    void setDelay(int index, uint16_t delay) { delays_.push_back({index, delay}); }
     void replaceGlobalTable(const ColorTable& table) { globalTable_ = table; }
     int stagedCount() const { return int(staged_.size()); }
     // A new work file could not be made or written.
@@ -66,6 +69,7 @@ private:
     WriteFault fault_;
     std::vector<Staged> staged_;
     std::vector<int> dropped_;
+    std::vector<std::pair<int, uint16_t>> delays_;
     std::optional<ColorTable> globalTable_;
     bool committed_ = false;
     bool writeFailed_ = false;

@@ -9,42 +9,13 @@
 #include "operations/palette_unifier.h"
 #include "playback/plugin_discovery.h"
 #include "ui/background_run.h"
+#include "ui/busy.h"
 #include "ui/document_model.h"
 #include "ui/file_commands.h"
 #include "ui/operation_dialogs.h"
 #include "ui/transition_dialog.h"
 
 namespace zell {
-namespace {
-
-class WaitCursor {
-public:
-    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
-    WaitCursor(const WaitCursor&) = delete;
-    WaitCursor& operator=(const WaitCursor&) = delete;
-};
-
-class Busy {
-public:
-    explicit Busy(const std::function<void(bool)>& setBusy) : setBusy_(setBusy)
-    {
-        if (setBusy_)
-            setBusy_(true);
-    }
-    ~Busy()
-    {
-        if (setBusy_)
-            setBusy_(false);
-    }
-    Busy(const Busy&) = delete;
-    Busy& operator=(const Busy&) = delete;
-
-private:
-    const std::function<void(bool)>& setBusy_;
-};
-
-} // namespace
 
 AnimationCommands::AnimationCommands(DocumentModel& document, QWidget* owner, FileCommands& checks,
                                      std::function<QList<int>()> selectedRows, std::function<void(bool)> setBusy)

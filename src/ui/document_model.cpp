@@ -113,35 +113,6 @@ QSize DocumentModel::boundingSize() const
     return QSize(int(std::min<uint32_t>(width, INT_MAX)), int(std::min<uint32_t>(height, INT_MAX)));
 }
 
-void DocumentModel::openPaths(const QStringList& paths, QStringList& failed)
-{
-    list_->beginResetModel();
-    std::vector<std::string> images;
-    for (const QString& path : paths) {
-        const std::string local = path.toStdString();
-        if (path.endsWith(QStringLiteral(".zpj"), Qt::CaseInsensitive)) {
-            if (!openProject(document_, local))
-                failed << path;
-        } else {
-            images.push_back(local);
-        }
-    }
-    if (!images.empty()) {
-        ImportOptions options;
-        options.loadGlobalTable = document_.frames.count() == 0;
-        options.loadComment = true;
-        std::vector<std::string> bad;
-        importFiles(document_, images, options, bad);
-        for (const std::string& b : bad)
-            failed << QString::fromStdString(b);
-    }
-    list_->thumbnails().clear();
-    list_->endResetModel();
-    emit settingsChanged();
-    emit globalTableChanged();
-    emit frameCountChanged(frameCount());
-}
-
 void DocumentModel::rebuild(const std::function<void(Document&)>& operation)
 {
     list_->beginResetModel();

@@ -58,9 +58,6 @@ public:
     // The frames' bounding size: largest left + width, top + height.
     QSize boundingSize() const;
 
-    // Opens project files and image files at the end of the list; `failed`
-    // gets the paths that could not be read.
-    void openPaths(const QStringList& paths, QStringList& failed);
     // Runs an engine operation that may change anything (imports, project
     // open) and then tells every view to show the document anew.
     void rebuild(const std::function<void(Document&)>& operation);

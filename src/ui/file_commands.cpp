@@ -23,43 +23,18 @@
 #include "document/palette_file.h"
 #include "document/project_file.h"
 #include "image/mapped_file.h"
+#include "image/neural_quantizer.h"
 #include "image/raster_image.h"
 #include "ui/background_run.h"
+#include "ui/busy.h"
 #include "ui/document_model.h"
+#include "ui/optimize_options.h"
 #include "ui/thumbnail_cache.h"
 
 namespace zell {
 namespace {
 
 constexpr int kPreviewSide = 160;
-
-class WaitCursor {
-public:
-    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
-    WaitCursor(const WaitCursor&) = delete;
-    WaitCursor& operator=(const WaitCursor&) = delete;
-};
-
-// Disables the windows for a command and enables them again however it ends.
-class Busy {
-public:
-    explicit Busy(const std::function<void(bool)>& setBusy) : setBusy_(setBusy)
-    {
-        if (setBusy_)
-            setBusy_(true);
-    }
-    ~Busy()
-    {
-        if (setBusy_)
-            setBusy_(false);
-    }
-    Busy(const Busy&) = delete;
-    Busy& operator=(const Busy&) = delete;
-
-private:
-    const std::function<void(bool)>& setBusy_;
-};
 
 QString reasonText(Failure why)
 {
@@ -129,12 +104,14 @@ ImportOptionsPanel::ImportOptionsPanel(QWidget* parent) : QWidget(parent)
     globalTable_ = new QCheckBox(ownText(20546), this);
     comment_ = new QCheckBox(ownText(20552), this);
     keepAlpha_ = new QCheckBox(ownText(20553), this);
+    dither_ = new QCheckBox(ownText(20554), this);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(group);
     layout->addWidget(globalTable_);
     layout->addWidget(comment_);
     layout->addWidget(keepAlpha_);
+    layout->addWidget(dither_);
     setOptions(ImportOptions());
 }
 
@@ -148,6 +125,8 @@ ImportOptions ImportOptionsPanel::options() const
     o.loadGlobalTable = globalTable_->isChecked();
     o.loadComment = comment_->isChecked();
     o.keepAlpha = keepAlpha_->isChecked();
+    // Photos keep closer colours with a refined palette; dithering is a taste.
+    o.stillColors = kNeuQuantRefine | (dither_->isChecked() ? uint32_t(kNeuQuantDither) : 0u);
     return o;
 }
 
@@ -157,6 +136,7 @@ void ImportOptionsPanel::setOptions(const ImportOptions& options)
     globalTable_->setChecked(options.loadGlobalTable);
     comment_->setChecked(options.loadComment);
     keepAlpha_->setChecked(options.keepAlpha);
+    dither_->setChecked(options.stillColors & kNeuQuantDither);
 }
 
 FileDialogHost::FileDialogHost(QWidget* parent, int filterId, bool save) : QDialog(parent)
@@ -229,71 +209,32 @@ SaveGifDialog::SaveGifDialog(QWidget* parent) : FileDialogHost(parent, 20005, tr
     files_->setDefaultSuffix(QStringLiteral("gif"));
     files_->selectFile(QStringLiteral("zell"));
     optimize_ = new QCheckBox(ownText(1221), this);
-    transparency_ = new QCheckBox(ownText(1224), this);
-    dropUnchanged_ = new QCheckBox(ownText(1225), this);
-    onlySet_ = new QRadioButton(ownText(1226), this);
-    automatic_ = new QRadioButton(ownText(1227), this);
+    details_ = new OptimizeOptionsPanel(this);
+    details_->setContentsMargins(24, 0, 0, 0);
     optimize_->setChecked(true);
-    automatic_->setChecked(true);
-
-    auto* radios = new QVBoxLayout;
-    radios->setContentsMargins(24, 0, 0, 0);
-    radios->addWidget(onlySet_);
-    radios->addWidget(automatic_);
-    auto* details = new QVBoxLayout;
-    details->setContentsMargins(24, 0, 0, 0);
-    details->addWidget(transparency_);
-    details->addLayout(radios);
-    details->addWidget(dropUnchanged_);
     auto* panel = new QGroupBox(this);
     auto* panelLayout = new QVBoxLayout(panel);
     panelLayout->addWidget(optimize_);
-    panelLayout->addLayout(details);
+    panelLayout->addWidget(details_);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(files_, 1);
     layout->addWidget(panel);
-    connect(optimize_, &QCheckBox::toggled, this, &SaveGifDialog::updateEnabling);
-    connect(transparency_, &QCheckBox::toggled, this, &SaveGifDialog::updateEnabling);
-    updateEnabling();
-}
-
-void SaveGifDialog::updateEnabling()
-{
-    const bool optimize = optimize_->isChecked();
-    transparency_->setEnabled(optimize);
-    dropUnchanged_->setEnabled(optimize);
-    onlySet_->setEnabled(optimize && transparency_->isChecked());
-    automatic_->setEnabled(optimize && transparency_->isChecked());
+    connect(optimize_, &QCheckBox::toggled, details_, &QWidget::setEnabled);
 }
 
 uint32_t SaveGifDialog::options() const
 {
-    if (!optimize_->isChecked())
-        return 0;
-    uint32_t bits = kSaveOptimize;
-    if (dropUnchanged_->isChecked())
-        bits |= kSaveDropUnchanged;
-    if (transparency_->isChecked()) {
-        bits |= kSaveTransparency;
-        if (automatic_->isChecked())
-            bits |= kSaveAutoTransparency;
-    }
-    return bits;
+    return optimize_->isChecked() ? kSaveOptimize | details_->options() : 0u;
 }
 
 QCheckBox* SaveGifDialog::box(int control) const
 {
-    switch (control) {
-    case 1221: return optimize_;
-    case 1224: return transparency_;
-    case 1225: return dropUnchanged_;
-    default: return nullptr;
-    }
+    return control == 1221 ? optimize_ : details_->box(control);
 }
 
 QRadioButton* SaveGifDialog::radio(int control) const
 {
-    return control == 1226 ? onlySet_ : control == 1227 ? automatic_ : nullptr;
+    return details_->radio(control);
 }
 
 LoadDialog::LoadDialog(QWidget* parent, const QString& path, const ImportOptions& options, bool moreFollow)
@@ -384,6 +325,11 @@ void FileCommands::open(const QString& startDirectory)
     reportFailed(collected.failed);
 }
 
+static bool isProjectName(const QString& path)
+{
+    return path.endsWith(QStringLiteral(".zpj"), Qt::CaseInsensitive);
+}
+
 void FileCommands::openDropped(const QStringList& paths)
 {
     QStringList sorted = paths;
@@ -398,6 +344,26 @@ void FileCommands::openDropped(const QStringList& paths)
         const QString& path = sorted[i];
         if (QFileInfo(path).isDir()) {
             opened = runOpenDialog(path, document_.frameCount() == 0, collected, replaced) || opened;
+            continue;
+        }
+        // A project is a whole document, not frames to insert: it opens as
+        // the project command opens it, without the load dialog.
+        if (isProjectName(path)) {
+            opened = true;
+            Failure why = Failure::none;
+            bool ok = false;
+            {
+                Busy busy(setBusy_);
+                ok = openProjectFile(path, &why);
+            }
+            if (why == Failure::cancelled)
+                break;
+            if (!ok) {
+                if (useForAll)
+                    collected.failed << path;
+                else
+                    reportFailed({path});
+            }
             continue;
         }
         if (!useForAll) {
@@ -522,21 +488,29 @@ void FileCommands::openProject()
     dialog.selectFile(projectTitle_);
     if (prompter().runDialog(dialog) != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return;
-    const QString path = dialog.selectedFiles().front();
-    WaitCursor wait;
     Failure why = Failure::none;
-    Document& d = document_.document();
-    const std::string file = path.toStdString();
-    const bool ok = runInBackground(
-        owner_, tr("frames"), [&](Progress& p) { return zell::openProject(d, file, &why, &p); },
-        rebuildingCommit(document_));
-    if (!ok) {
+    if (!openProjectFile(dialog.selectedFiles().front(), &why)) {
         if (why != Failure::cancelled)
             failed(why);
         return;
     }
-    projectTitle_ = QFileInfo(path).completeBaseName();
     emit framesOpened();
+}
+
+bool FileCommands::openProjectFile(const QString& path, Failure* why)
+{
+    WaitCursor wait;
+    Failure reason = Failure::none;
+    Document& d = document_.document();
+    const std::string file = path.toStdString();
+    const bool ok = runInBackground(
+        owner_, tr("frames"), [&](Progress& p) { return zell::openProject(d, file, &reason, &p); },
+        rebuildingCommit(document_));
+    if (why)
+        *why = reason;
+    if (ok)
+        projectTitle_ = QFileInfo(path).completeBaseName();
+    return ok;
 }
 
 void FileCommands::saveProject()

@@ -23,6 +23,7 @@ class QRadioButton;
 namespace zell {
 
 class DocumentModel;
+class OptimizeOptionsPanel;
 
 // A filter of the string table ("name|patterns|...||") as Qt wants it.
 QString fileDialogFilter(int textId);
@@ -38,12 +39,14 @@ public:
     QCheckBox* globalTableBox() const { return globalTable_; }
     QCheckBox* commentBox() const { return comment_; }
     QCheckBox* keepAlphaBox() const { return keepAlpha_; }
+    QCheckBox* ditherBox() const { return dither_; }
 
 private:
     QRadioButton* modes_[4];
     QCheckBox* globalTable_;
     QCheckBox* comment_;
     QCheckBox* keepAlpha_;
+    QCheckBox* dither_;
 };
 
 // A file dialog inside a dialog of ours, so that our panel sits beside it.
@@ -88,12 +91,8 @@ public:
     QRadioButton* radio(int control) const;
 
 private:
-    void updateEnabling();
     QCheckBox* optimize_;
-    QCheckBox* transparency_;
-    QCheckBox* dropUnchanged_;
-    QRadioButton* onlySet_;
-    QRadioButton* automatic_;
+    OptimizeOptionsPanel* details_;
 };
 
 // Dialog 207: one dropped file.
@@ -148,6 +147,7 @@ private:
     void finish(const Collected& collected);
     void reportFailed(const QStringList& failed);
     void failed(Failure why = Failure::none);
+    bool openProjectFile(const QString& path, Failure* why = nullptr);
 
     DocumentModel& document_;
     QWidget* owner_;

@@ -14,6 +14,7 @@
 
 #include "app/string_table.h"
 #include "document/gif_export.h"
+#include "ui/optimize_options.h"
 
 namespace zell {
 namespace {
@@ -52,57 +53,28 @@ int colorCountEntry(int count)
 OptimizeDialog::OptimizeDialog(QWidget* parent, uint32_t initial) : QDialog(parent)
 {
     setWindowTitle(ownText(208));
-    transparency_ = new QCheckBox(ownText(1224), this);
-    dropUnchanged_ = new QCheckBox(ownText(1225), this);
-    onlySet_ = new QRadioButton(ownText(1226), this);
-    automatic_ = new QRadioButton(ownText(1227), this);
-    transparency_->setChecked(initial & kSaveTransparency);
-    dropUnchanged_->setChecked(initial & kSaveDropUnchanged);
-    ((initial & kSaveAutoTransparency) ? automatic_ : onlySet_)->setChecked(true);
-
-    auto* radios = new QVBoxLayout;
-    radios->setContentsMargins(24, 0, 0, 0);
-    radios->addWidget(onlySet_);
-    radios->addWidget(automatic_);
+    details_ = new OptimizeOptionsPanel(this);
+    details_->setOptions(initial);
     auto* group = new QGroupBox(this);
-    auto* groupLayout = new QVBoxLayout(group);
-    groupLayout->addWidget(transparency_);
-    groupLayout->addLayout(radios);
-    groupLayout->addWidget(dropUnchanged_);
+    (new QVBoxLayout(group))->addWidget(details_);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(group);
     layout->addWidget(okCancel(this));
-    connect(transparency_, &QCheckBox::toggled, this, &OptimizeDialog::updateEnabling);
-    updateEnabling();
-}
-
-void OptimizeDialog::updateEnabling()
-{
-    onlySet_->setEnabled(transparency_->isChecked());
-    automatic_->setEnabled(transparency_->isChecked());
 }
 
 uint32_t OptimizeDialog::options() const
 {
-    uint32_t bits = kSaveOptimize;
-    if (dropUnchanged_->isChecked())
-        bits |= kSaveDropUnchanged;
-    if (transparency_->isChecked()) {
-        bits |= kSaveTransparency;
-        if (automatic_->isChecked())
-            bits |= kSaveAutoTransparency;
-    }
-    return bits;
+    return kSaveOptimize | details_->options();
 }
 
 QCheckBox* OptimizeDialog::box(int control) const
 {
-    return control == 1224 ? transparency_ : control == 1225 ? dropUnchanged_ : nullptr;
+    return details_->box(control);
 }
 
 QRadioButton* OptimizeDialog::radio(int control) const
 {
-    return control == 1226 ? onlySet_ : control == 1227 ? automatic_ : nullptr;
+    return details_->radio(control);
 }
 
 UnifyDialog::UnifyDialog(QWidget* parent, int currentColorCount) : QDialog(parent)

@@ -16,23 +16,21 @@ class QRadioButton;
 
 namespace zell {
 
+class OptimizeOptionsPanel;
+
 // Dialog 208, made anew for every command from the bits 0x31: 1224 and 1225
-// unchecked, 1227 selected; the radios follow 1224.
+// unchecked, the lossless choice selected; the radios follow 1224.
 class OptimizeDialog final : public QDialog {
     Q_OBJECT
 public:
     explicit OptimizeDialog(QWidget* parent = nullptr, uint32_t initial = 0x31);
-    // 0x01, plus 0x04 for 1225, 0x02 for 1224, 0x10 for 1224 with 1227.
+    // 0x01 and the panel's bits.
     uint32_t options() const;
     QCheckBox* box(int control) const;
     QRadioButton* radio(int control) const;
 
 private:
-    void updateEnabling();
-    QCheckBox* transparency_;
-    QCheckBox* dropUnchanged_;
-    QRadioButton* onlySet_;
-    QRadioButton* automatic_;
+    OptimizeOptionsPanel* details_;
 };
 
 // Dialog 209. `currentColorCount` (0 without a current frame) picks the

@@ -26,6 +26,7 @@
 #include "image/raster_image.h"
 #include "playback/plugin_discovery.h"
 #include "ui/background_run.h"
+#include "ui/busy.h"
 #include "ui/display_text.h"
 #include "ui/thumbnail_cache.h"
 
@@ -34,14 +35,6 @@ namespace {
 
 constexpr int kBoxWidth = 160;
 constexpr int kBoxHeight = 120;
-
-class WaitCursor {
-public:
-    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
-    WaitCursor(const WaitCursor&) = delete;
-    WaitCursor& operator=(const WaitCursor&) = delete;
-};
 
 QColor qColor(uint32_t color)
 {

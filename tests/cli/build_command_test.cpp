@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 
 #include "image/bmp_file.h"
@@ -44,6 +45,7 @@ TEST(BuildCommand, CorpusGifsRenderTheSameAfterARebuild)
             {{"--optimize"}, true, false},
             {{"--optimize=drop-unchanged,transparency"}, true, true},
             {{"--optimize=auto-transparency"}, false, false},
+            {{"--optimize=keep-timing"}, true, true},
         };
         for (const auto& v : variants) {
             std::vector<std::string> args = {"build", "--global-table", "-o", out, in};
@@ -80,6 +82,51 @@ TEST(BuildCommand, CorpusGifsRenderTheSameAfterARebuild)
 
 #endif
 
+// What ImageMagick shows of a GIF: its coalesced frames as RGBA bytes; empty
+// when it cannot be run.
+std::string coalesced(const std::string& path)
+{
+    const std::string command = "convert '" + path + "' -coalesce -depth 8 rgba:- 2>/dev/null";
+    std::FILE* pipe = ::popen(command.c_str(), "r");
+    if (!pipe)
+        return {};
+    std::string bytes;
+    char buffer[65536];
+    for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
+        bytes.append(buffer, n);
+    return ::pclose(pipe) == 0 ? bytes : std::string();
+}
+
+// The lossless optimiser (the default of --optimize) changes nothing that
+// ImageMagick shows either, and never makes a file larger than the plain one.
+TEST(BuildCommand, LosslessOptimisingChangesNoScreenAndNeverGrowsAFile)
+{
+    const auto rows = test::corpusRows("gif");
+    if (rows.empty())
+        GTEST_SKIP() << "corpus not present";
+    if (std::system("command -v convert >/dev/null 2>&1") != 0)
+        GTEST_SKIP() << "ImageMagick's convert is not installed";
+    test::ScratchDir dir;
+    const std::string plain = (dir.path() / "plain.gif").string(), lossless = (dir.path() / "lossless.gif").string();
+    int compared = 0;
+    for (const auto& row : rows) {
+        if (!test::hasVerdict(row, "giflib-slurp=ok"))
+            continue;
+        const std::string in = (test::corpusDir() / row.at("path")).string();
+        if (test::runCli({"build", "--global-table", "-o", plain, in}).status != 0)
+            continue;
+        ASSERT_EQ(test::runCli({"build", "--global-table", "--optimize", "-o", lossless, in}).status, 0) << in;
+        EXPECT_LE(fs::file_size(lossless), fs::file_size(plain)) << in;
+        const std::string expected = coalesced(plain);
+        if (expected.empty())
+            continue; // ImageMagick refuses the file
+        EXPECT_TRUE(coalesced(lossless) == expected) << in;
+        ++compared;
+    }
+    std::printf("[ magick   ] %d lossless outputs coalesce to the same frames\n", compared);
+    EXPECT_GT(compared, 0);
+}
+
 TEST(BuildCommand, ProjectThenExportGivesTheSameGif)
 {
     test::ScratchDir dir;
@@ -102,6 +149,20 @@ TEST(BuildCommand, ProjectThenExportGivesTheSameGif)
     auto result = test::runCli({"export", project, "-o", exported});
     ASSERT_EQ(result.status, 0) << result.err;
     EXPECT_EQ(test::readFile(direct), test::readFile(exported));
+    // A project as the first input comes back byte for byte, and images join it.
+    const std::string again = (dir.path() / "again.zpj").string();
+    result = test::runCli({"build", "-o", again, project});
+    ASSERT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(test::readFile(again), test::readFile(project));
+    const std::string grown = (dir.path() / "grown.gif").string();
+    ASSERT_EQ(test::runCli({"build", "-o", grown, project, in.string()}).status, 0);
+    result = test::runCli({"info", "--json", grown});
+    EXPECT_NE(result.out.find("}, {\"left\""), std::string::npos) << "two images: " << result.out;
+    EXPECT_NE(result.out.find("\"loop\": 3"), std::string::npos) << "the project's looping: " << result.out;
+    result = test::runCli({"build", "-o", grown, in.string(), project});
+    EXPECT_EQ(result.status, 2);
+    EXPECT_NE(result.err.find("a project can only be the first input"), std::string::npos) << result.err;
+
     result = test::runCli({"info", "--json", direct});
     EXPECT_NE(result.out.find("\"loop\": 3"), std::string::npos) << "looping kept: " << result.out;
     EXPECT_NE(result.out.find("\"comments\": [\"hi\"]"), std::string::npos) << result.out;

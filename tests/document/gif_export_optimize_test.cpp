@@ -95,7 +95,7 @@ protected:
         add(4, 2, 19, 14, p, std::vector<uint8_t>(8, 12)).disposal = 0;
     }
 
-    Screens roundTrip(uint32_t options, int* frameCount = nullptr)
+    Screens roundTrip(uint32_t options, int* frameCount = nullptr, uint32_t* totalDelay = nullptr)
     {
         const std::string out = (dir.path() / "out.gif").string();
         ExportError why;
@@ -112,6 +112,8 @@ protected:
         insertSplitFrames(back, split, "out", import, open);
         if (frameCount)
             *frameCount = back.frames.count();
+        for (int i = 0; totalDelay && i < back.frames.count(); ++i)
+            *totalDelay += back.frames.frameAt(i)->delay;
         return composeAll(back);
     }
 };
@@ -121,12 +123,17 @@ TEST_F(OptimizedExport, EveryOptionSetComposesToTheSameScreens)
     animation();
     const Screens original = composeAll(doc);
     for (uint32_t options : std::initializer_list<uint32_t>{kSaveOptimize, kSaveOptimize | kSaveTransparency, kSaveOptimize | kSaveDropUnchanged,
-                             kSaveOptimize | kSaveTransparency | kSaveDropUnchanged}) {
+                             kSaveOptimize | kSaveTransparency | kSaveDropUnchanged, kSaveLosslessDefault,
+                             kSaveLosslessDefault | kSaveDropUnchanged,
+                             kSaveLosslessDefault | kSaveDropUnchanged | kSaveKeepTiming}) {
         int frames = 0;
-        const Screens optimized = roundTrip(options, &frames);
+        uint32_t delay = 0;
+        const Screens optimized = roundTrip(options, &frames, &delay);
         if (options & kSaveDropUnchanged) {
             EXPECT_EQ(frames, doc.frames.count() - 1) << "the frame that changes nothing is left out";
             EXPECT_EQ(withoutRepeats(optimized), withoutRepeats(original)) << options;
+            // Every frame waits 5: the dropped one's wait is kept only when asked.
+            EXPECT_EQ(delay, 5u * uint32_t(doc.frames.count() - ((options & kSaveKeepTiming) ? 0 : 1))) << options;
         } else {
             EXPECT_EQ(frames, doc.frames.count());
             EXPECT_EQ(optimized, original) << options;

@@ -152,5 +152,77 @@ TEST(NeuralQuantizer, PaletteAndOtherDepths)
     EXPECT_TRUE(untouched.empty());
 }
 
+// Squared error of the reduced picture against its source.
+double squaredError(const Reduced& r, const std::vector<uint32_t>& pixels)
+{
+    double sum = 0;
+    for (size_t i = 0; i < pixels.size(); ++i)
+        for (int shift = 0; shift < 24; shift += 8) {
+            const double d = double((r.table[r.indices[i]] >> shift) & 0xFF) - double((pixels[i] >> shift) & 0xFF);
+            sum += d * d;
+        }
+    return sum;
+}
+
+// Refinement only ever moves entries to the mean of what chose them, so the
+// error cannot grow; with it every pixel takes its nearest entry by squared
+// distance. Dithering keeps the average colour of a smooth area.
+TEST(NeuralQuantizer, RefinementLowersTheErrorAndDitheringKeepsTheMean)
+{
+    // A smooth two-way gradient of 96 x 64 pixels: thousands of colours.
+    const int32_t w = 96, h = 64;
+    std::vector<uint32_t> pixels;
+    for (int32_t y = 0; y < h; ++y)
+        for (int32_t x = 0; x < w; ++x)
+            pixels.push_back(uint32_t(x * 255 / (w - 1)) << 16 | uint32_t(y * 255 / (h - 1)) << 8
+                             | uint32_t((x + y) % 7 * 20));
+    const std::vector<uint8_t> source = trueColor(w, -h, pixels); // top-down: memory order is pixel order
+    Reduced results[4];
+    for (uint32_t options = 0; options < 4; ++options) {
+        NeuralQuantizer q;
+        ByteBuffer out;
+        ASSERT_TRUE(q.reduce(source, out, options));
+        results[options] = read(out);
+        ASSERT_EQ(results[options].table.size(), 256u);
+        ASSERT_EQ(results[options].indices.size(), pixels.size());
+    }
+    EXPECT_LT(squaredError(results[kNeuQuantRefine], pixels), squaredError(results[0], pixels));
+    const Reduced& refined = results[kNeuQuantRefine];
+    for (size_t i = 0; i < pixels.size(); i += 37) {
+        auto d2 = [&](uint32_t c) {
+            int d = 0;
+            for (int shift = 0; shift < 24; shift += 8) {
+                const int e = int((c >> shift) & 0xFF) - int((pixels[i] >> shift) & 0xFF);
+                d += e * e;
+            }
+            return d;
+        };
+        int best = 1 << 30;
+        for (uint32_t c : refined.table)
+            best = std::min(best, d2(c));
+        ASSERT_EQ(d2(refined.table[refined.indices[i]]), best) << "pixel " << i;
+    }
+    // The mean red of each 8 x 8 block: dithered closer to the source than not.
+    for (uint32_t base : {0u, uint32_t(kNeuQuantRefine)}) {
+        double plainError = 0, ditheredError = 0;
+        for (int32_t by = 0; by < h; by += 8)
+            for (int32_t bx = 0; bx < w; bx += 8) {
+                double want = 0, plain = 0, dithered = 0;
+                for (int32_t y = by; y < by + 8; ++y)
+                    for (int32_t x = bx; x < bx + 8; ++x) {
+                        const size_t i = size_t(y * w + x);
+                        const Reduced& p = results[base];
+                        const Reduced& d = results[base | kNeuQuantDither];
+                        want += (pixels[i] >> 16) & 0xFF;
+                        plain += (p.table[p.indices[i]] >> 16) & 0xFF;
+                        dithered += (d.table[d.indices[i]] >> 16) & 0xFF;
+                    }
+                plainError += std::abs(plain - want);
+                ditheredError += std::abs(dithered - want);
+            }
+        EXPECT_LT(ditheredError, plainError) << base;
+    }
+}
+
 } // namespace
 } // namespace zell

@@ -10,6 +10,7 @@
 #include "image/gif_codec.h"
 #include "image/random.h"
 #include "operations/animation_fixture.h"
+#include "support/gif_screens.h"
 #include "support/indexed_dib.h"
 
 namespace zell {
@@ -325,6 +326,79 @@ TEST_P(OptimizerOracle, ComposesTheSameScreensOrCloseOnes)
     const double db = test::psnr(screens, test::exportedScreens(lossy.document()));
     std::printf("[ psnr     ] seed %u %s: %.2f dB\n", seed, global ? "global" : "local", db);
     EXPECT_GT(db, 30.0);
+}
+
+// Issue 18: the lossless modes change no screen, give transparency to frames
+// without one, and keeping the timing keeps the animation's length.
+TEST_P(OptimizerOracle, LosslessModesKeepEveryScreen)
+{
+    const auto [seed, global] = GetParam();
+    AnimationFixture lossless, timed, plain;
+    for (AnimationFixture* a : {&lossless, &timed, &plain}) {
+        generate(*a, seed, global);
+        for (int i = 0; i < a->document().frames.count(); ++i)
+            a->document().frames.frameAt(i)->delay = uint16_t(5 + i);
+    }
+    const test::Screens screens = composedScreens(lossless.document());
+    ASSERT_TRUE(optimize(lossless.document(), kSaveLosslessDefault));
+    EXPECT_EQ(composedScreens(lossless.document()), screens);
+    EXPECT_EQ(test::exportedScreens(lossless.document()), screens);
+
+    auto totalDelay = [](const Document& d) {
+        uint32_t sum = 0;
+        for (int i = 0; i < d.frames.count(); ++i)
+            sum += d.frames.frameAt(i)->delay;
+        return sum;
+    };
+    const uint32_t before = totalDelay(timed.document());
+    ASSERT_TRUE(optimize(timed.document(), kSaveLosslessDefault | kSaveDropUnchanged | kSaveKeepTiming));
+    EXPECT_LT(timed.document().frames.count(), plain.document().frames.count());
+    EXPECT_EQ(totalDelay(timed.document()), before);
+    EXPECT_EQ(test::withoutRepeats(composedScreens(timed.document())), test::withoutRepeats(screens));
+    ASSERT_TRUE(optimize(plain.document(), kSaveLosslessDefault | kSaveDropUnchanged));
+    EXPECT_LT(totalDelay(plain.document()), before) << "without keep-timing the delay goes with the frame";
+}
+
+// Frames whose own tables hold the same few colours in different orders (as
+// pictures reduced one by one come out) move onto one global table of those
+// colours; no merging when a frame would need longer codes.
+TEST(Optimizer, LosslessMergesOwnTablesIntoTheGlobalOne)
+{
+    const std::vector<uint32_t> colours = test::distinctColors(12, 5);
+    for (const bool narrow : {false, true}) {
+        AnimationFixture a;
+        a.screen(32, 16);
+        std::vector<uint32_t> global(colours.begin(), colours.begin() + 8);
+        global.resize(16, 0);
+        a.globalTable(global, 0);
+        std::vector<uint8_t> picture(32 * 16);
+        for (size_t k = 0; k < picture.size(); ++k)
+            picture[k] = uint8_t(k % 32 / 4);
+        a.addGlobal(32, 16, picture);
+        for (int i = 0; i < 4; ++i) {
+            // Sixteen entries, a rotation of the twelve colours; a 2-entry
+            // table in the narrow case.
+            std::vector<uint32_t> own;
+            for (int k = 0; k < (narrow && i == 3 ? 2 : 16); ++k)
+                own.push_back(colours[size_t(k + i) % colours.size()]);
+            std::vector<uint8_t> sprite(8 * 8);
+            for (size_t k = 0; k < sprite.size(); ++k)
+                sprite[k] = uint8_t((k / 8 + k % 8 + size_t(i)) % own.size() % 12);
+            a.add(8, 8, own, sprite, uint32_t(4 + 5 * i), 4).disposal = 1;
+        }
+        const test::Screens screens = composedScreens(a.document());
+        ASSERT_TRUE(optimize(a.document(), kSaveLosslessDefault));
+        EXPECT_EQ(composedScreens(a.document()), screens) << narrow;
+        EXPECT_EQ(test::exportedScreens(a.document()), screens) << narrow;
+        if (narrow) {
+            EXPECT_EQ(a.document().settings.globalColorTable.count, 8)
+                << "a 1-bit table is not merged into one of 4-bit codes: the global one only shrinks";
+            continue;
+        }
+        for (int i = 0; i < a.document().frames.count(); ++i)
+            EXPECT_EQ(a.document().frames.frameAt(i)->useLocalColorTable, 0) << i;
+        EXPECT_EQ(a.document().settings.globalColorTable.count, 16) << "12 colours and one for transparency";
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Generated, OptimizerOracle,

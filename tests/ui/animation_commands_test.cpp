@@ -119,19 +119,21 @@ private slots:
         OptimizeDialog dialog(nullptr);
         QVERIFY(!dialog.box(1224)->isChecked());
         QVERIFY(!dialog.box(1225)->isChecked());
-        QVERIFY(dialog.radio(1227)->isChecked());
+        QVERIFY(dialog.radio(1228)->isChecked());
         QVERIFY(!dialog.radio(1226)->isEnabled());
         QVERIFY(!dialog.radio(1227)->isEnabled());
         for (int transparency = 0; transparency < 2; ++transparency) {
             for (int drop = 0; drop < 2; ++drop) {
-                for (int automatic = 0; automatic < 2; ++automatic) {
+                for (int radio : {1226, 1227, 1228}) {
                     dialog.box(1224)->setChecked(transparency);
                     dialog.box(1225)->setChecked(drop);
-                    dialog.radio(automatic ? 1227 : 1226)->setChecked(true);
+                    dialog.box(1229)->setChecked(true);
+                    dialog.radio(radio)->setChecked(true);
                     QCOMPARE(dialog.radio(1226)->isEnabled(), bool(transparency));
-                    uint32_t expected = 0x01 | (drop ? 0x04u : 0u);
+                    QCOMPARE(dialog.box(1229)->isEnabled(), bool(drop));
+                    uint32_t expected = 0x01 | (drop ? 0x84u : 0u);
                     if (transparency)
-                        expected |= 0x02u | (automatic ? 0x10u : 0u);
+                        expected |= 0x02u | (radio == 1227 ? 0x10u : radio == 1228 ? 0x60u : 0u);
                     QCOMPARE(dialog.options(), expected);
                 }
             }

@@ -8,6 +8,7 @@
 
 #include "app/string_table.h"
 #include "document/gif_export.h"
+#include "image/neural_quantizer.h"
 #include "ui/file_commands.h"
 #include "ui/gif_files.h"
 #include "ui/test_document.h"
@@ -66,18 +67,27 @@ private slots:
         QCOMPARE(dialog.options(), uint32_t(kSaveOptimize));
         QVERIFY(dialog.box(1224)->isEnabled());
         QVERIFY(!dialog.radio(1227)->isEnabled());
+        QVERIFY(!dialog.box(1229)->isEnabled());
         dialog.box(1224)->setChecked(true);
         QVERIFY(dialog.radio(1226)->isEnabled());
+        // Frames without a transparent colour get one losslessly unless the
+        // requantising choice is taken.
+        QCOMPARE(dialog.options(), uint32_t(kSaveLosslessDefault));
+        dialog.radio(1227)->setChecked(true);
         QCOMPARE(dialog.options(), uint32_t(kSaveOptimize | kSaveTransparency | kSaveAutoTransparency));
         dialog.radio(1226)->setChecked(true);
         dialog.box(1225)->setChecked(true);
-        QCOMPARE(dialog.options(), uint32_t(kSaveOptimize | kSaveTransparency | kSaveDropUnchanged));
+        dialog.box(1229)->setChecked(true);
+        QCOMPARE(dialog.options(),
+                 uint32_t(kSaveOptimize | kSaveTransparency | kSaveDropUnchanged | kSaveKeepTiming));
         // Without optimising nothing else counts, whatever the boxes show.
         dialog.box(1221)->setChecked(false);
         QVERIFY(!dialog.box(1224)->isEnabled());
         QVERIFY(!dialog.box(1225)->isEnabled());
         QVERIFY(!dialog.radio(1226)->isEnabled());
         QCOMPARE(dialog.options(), 0u);
+        dialog.box(1221)->setChecked(true);
+        QVERIFY(dialog.radio(1226)->isEnabled());
     }
 
     void theOpenDialogPresetsTheGlobalTableOnlyForAnEmptyList()
@@ -88,6 +98,10 @@ private slots:
         QCOMPARE(filled.panel()->options().insertMode, int(kInsertAtEnd));
         QVERIFY(!filled.panel()->options().loadComment);
         QVERIFY(empty.previewBox()->isChecked());
+        // Photos are imported with a refined palette, dithered when asked.
+        QCOMPARE(filled.panel()->options().stillColors, uint32_t(kNeuQuantRefine));
+        filled.panel()->ditherBox()->setChecked(true);
+        QCOMPARE(filled.panel()->options().stillColors, uint32_t(kNeuQuantRefine | kNeuQuantDither));
         const QString fileFilter = fileDialogFilter(20005);
         QCOMPARE(fileFilter, QStringLiteral("Graphics Interchange Format (*.gif) (*.gif);;All Files (*.*) (*.*)"));
     }
@@ -250,6 +264,15 @@ private slots:
         f.commands.saveProject();
         QVERIFY(!f.read(first).isEmpty());
         QCOMPARE(f.read(second), f.read(first));
+
+        // Dropped (or named on the command line), a project opens whole,
+        // without the load dialog.
+        f.doc.model.removeAll();
+        const int dialogs = f.prompter.dialogs;
+        f.commands.openDropped({first});
+        QCOMPARE(f.prompter.dialogs, dialogs);
+        QCOMPARE(f.doc.model.frameCount(), 1);
+        QCOMPARE(f.doc.model.frameAt(0)->delay, 42);
 
         // A broken project changes nothing and is told.
         const QString broken = f.file("broken.zpj", "ZELL0000 and nothing");

@@ -1,0 +1,374 @@
+#include "image/lossless_frame.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <vector>
+
+#include "image/color_table.h"
+#include "image/gif_codec.h"
+#include "image/lzw_codec.h"
+
+namespace zell {
+
+namespace {
+
+enum : uint8_t {
+    kMust = 0,        // changes the screen: its own colour
+    kDontCare = 1,    // equal to the screen: its own colour or transparent
+    kSeeThrough = 2,  // the frame's own transparent index: stays transparent
+};
+
+// One table to write: old index -> new index, and the new table's colours.
+struct Mapping {
+    std::array<uint8_t, 256> to{};
+    std::array<bool, 256> kept{};
+    std::vector<uint32_t> colors;
+    int bits = 1;
+    bool global = false; // the global table: no table of its own to pay for
+};
+
+// Keeps the entries marked in `keep` (in their order), or all `count` of
+// them when `compact` is off.
+Mapping makeMapping(const uint8_t* table, uint32_t count, const std::array<bool, 256>& keep, bool compact,
+                    uint32_t grownCount)
+{
+    Mapping m;
+    const uint32_t total = std::max(count, grownCount);
+    for (uint32_t i = 0; i < 256; ++i) {
+        const bool wanted = compact ? keep[i] : i < total;
+        if (!wanted)
+            continue;
+        m.kept[i] = true;
+        m.to[i] = uint8_t(m.colors.size());
+        m.colors.push_back(i < count ? makeColor(table[4 * i + 2], table[4 * i + 1], table[4 * i]) : 0);
+    }
+    if (m.colors.empty())
+        m.colors.push_back(0);
+    m.bits = colorTableBits(uint32_t(m.colors.size()));
+    return m;
+}
+
+uint64_t streamCost(size_t codeBytes, int bits, bool keepColors)
+{
+    return codeBytes + (codeBytes + 254) / 255 + (keepColors ? 0 : 3u << bits);
+}
+
+} // namespace
+
+uint64_t frameStreamCost(std::span<const uint8_t> stream, bool usesGlobalTable)
+{
+    // What the animation writer copies of the stream: the image's table
+    // (its own, else the stream's global one) unless the frame uses the
+    // global table, and the compressed data with its sub-block lengths.
+    if (stream.size() < 13)
+        return 0;
+    const uint8_t* d = stream.data();
+    const size_t size = stream.size();
+    uint64_t table = (d[10] & 0x80) ? 3u << ((d[10] & 7) + 1) : 0;
+    size_t p = 13 + size_t(table);
+    auto skipSubBlocks = [&](size_t at) {
+        while (at < size && d[at] != 0)
+            at += size_t(d[at]) + 1;
+        return at + 1;
+    };
+    while (p < size && d[p] == 0x21)
+        p = skipSubBlocks(p + 2);
+    if (p + 10 > size || d[p] != 0x2C)
+        return 0;
+    const uint8_t packed = d[p + 9];
+    p += 10;
+    if (packed & 0x80) {
+        table = 3u << ((packed & 7) + 1);
+        p += size_t(table);
+    }
+    if (p >= size)
+        return 0;
+    const size_t data = p;
+    p = skipSubBlocks(p + 1);
+    return (usesGlobalTable ? 0 : table) + (std::min(p, size) - data);
+}
+
+bool remapPicture(ByteBuffer& dib, const std::array<uint8_t, 256>& to, const ColorTable& table)
+{
+    DibHeader h;
+    if (!checkDib(dib.bytes(), &h) || h.bitCount != 8 || table.count == 0 || table.count > 256)
+        return false;
+    DibHeader o = h;
+    o.size = kDibHeaderSize;
+    o.clrUsed = table.count;
+    o.clrImportant = 0;
+    const uint64_t stride = dibStride(o.width, 8);
+    o.sizeImage = uint32_t(stride * o.absHeight());
+    const uint64_t size = dibBitsOffset(o) + o.sizeImage;
+    ByteBuffer mapped;
+    if (size > UINT32_MAX || !mapped.allocate(uint32_t(size)))
+        return false;
+    writeDibHeader(mapped.data(), o);
+    uint8_t* quad = mapped.data() + o.size;
+    for (uint32_t i = 0; i < table.count; ++i, quad += 4) {
+        quad[0] = table.entries[3 * i + 2];
+        quad[1] = table.entries[3 * i + 1];
+        quad[2] = table.entries[3 * i];
+        quad[3] = 0;
+    }
+    for (uint32_t y = 0; y < o.absHeight(); ++y) {
+        const uint8_t* from = dib.data() + dibRowOffset(h, y);
+        uint8_t* row = mapped.data() + dibRowOffset(o, y);
+        std::memset(row, 0, stride);
+        for (int64_t x = 0; x < o.width; ++x)
+            row[x] = to[from[x]];
+    }
+    dib.swap(mapped);
+    return true;
+}
+
+bool encodeLosslessFrame(RasterImage& picture, ByteBuffer& out, LosslessFrame& f, std::span<const uint8_t> painted)
+{
+    const ByteBuffer& canvas = picture.displayCanvas;
+    const ByteBuffer& image = picture.image;
+    DibHeader s, h;
+    if (!checkDib(canvas.bytes(), &s) || s.bitCount != 24 || s.height < 0)
+        return false;
+    if (!checkDib(image.bytes(), &h) || h.bitCount != 8 || h.clrUsed == 0 || h.height < 0)
+        return false;
+    if (!painted.empty() && painted.size() != uint64_t(s.width) * s.absHeight())
+        return false;
+    const uint32_t colors = std::min<uint32_t>(dibColorCount(h), 256);
+    const int64_t x0 = std::max<int64_t>(f.left, 0), y0 = std::max<int64_t>(f.top, 0);
+    const int64_t w = std::max<int64_t>(std::min<int64_t>(f.left + h.width, s.width) - x0, 0);
+    const int64_t hh = std::max<int64_t>(std::min<int64_t>(f.top + h.absHeight(), s.absHeight()) - y0, 0);
+    const uint8_t* table = image.data() + h.size;
+    const uint32_t own = f.transparentIndex < colors ? f.transparentIndex : kNoIndex;
+
+    // Classify every pixel of the compared area; the rectangle grows with
+    // the pixels that change the screen, which are therefore all inside it.
+    std::vector<uint8_t> kind(size_t(w * hh));
+    std::array<uint32_t, 256> mustUse{};
+    bool outOfTable = false;
+    int64_t rl = w + 1, rt = hh + 1, rr = -1, rb = -1;
+    for (int64_t j = 0; j < hh; ++j) {
+        const uint8_t* row = image.data() + dibRowOffset(h, uint32_t(j));
+        const uint8_t* screen = canvas.data() + dibRowOffset(s, uint32_t(y0 + j)) + 3 * x0;
+        const uint8_t* known = painted.empty() ? nullptr : painted.data() + (y0 + j) * int64_t(s.width) + x0;
+        uint8_t* k = kind.data() + j * w;
+        for (int64_t i = 0; i < w; ++i) {
+            const uint32_t index = row[i];
+            if (index == own) {
+                k[i] = kSeeThrough;
+            } else if (index >= colors) {
+                k[i] = kMust; // no colour: left as it is, never a reason to keep a pixel
+                outOfTable = true;
+            } else if ((known && !known[i]) || std::memcmp(table + 4 * index, screen + 3 * i, 3) != 0) {
+                k[i] = kMust;
+                ++mustUse[index];
+                rl = std::min(rl, i);
+                rr = std::max(rr, i);
+                rt = std::min(rt, j);
+                rb = std::max(rb, j);
+            } else {
+                k[i] = kDontCare;
+            }
+        }
+    }
+    if (!f.crop) {
+        rl = 0, rt = 0, rr = w - 1, rb = hh - 1;
+    }
+    bool changed;
+    if (rl <= rr && rt <= rb) {
+        ++rr;
+        ++rb;
+        changed = true;
+    } else {
+        rl = 0, rt = 0, rr = 1, rb = 1;
+        changed = !f.crop;
+    }
+    const int64_t rw = rr - rl, rh = rb - rt;
+    const bool whole = rw == h.width && rh == int64_t(h.absHeight());
+    // The rectangle's indices and kinds, rows from the top. Pixels outside
+    // the compared area (a frame partly off the screen) are kept as they are.
+    const size_t area = size_t(rw * rh);
+    std::vector<uint8_t> rectIndex(area), rectKind(area);
+    std::array<uint32_t, 256> quietUse{};
+    bool hasQuiet = false, hasSeeThrough = false;
+    for (int64_t j = 0; j < rh; ++j) {
+        const int64_t y = rt + j;
+        const uint8_t* row = image.data() + dibRowOffset(h, uint32_t(y)) + rl;
+        uint8_t* index = rectIndex.data() + j * rw;
+        uint8_t* k = rectKind.data() + j * rw;
+        std::memcpy(index, row, size_t(rw));
+        for (int64_t i = 0; i < rw; ++i) {
+            const int64_t x = rl + i;
+            if (x >= w || y >= hh)
+                k[i] = index[i] == own ? kSeeThrough : kMust;
+            else
+                k[i] = kind[size_t(y * w + x)];
+            if (k[i] == kDontCare) {
+                ++quietUse[index[i]];
+                hasQuiet = true;
+            } else if (k[i] == kSeeThrough) {
+                hasSeeThrough = true;
+            } else if (index[i] >= colors) {
+                outOfTable = true;
+            } else {
+                ++mustUse[index[i]];
+            }
+        }
+    }
+
+    // The transparent index: the frame's own, or an entry no changing pixel
+    // uses (the one most unchanged pixels have), or a new entry.
+    uint32_t t = own;
+    uint32_t grown = colors;
+    if (t == kNoIndex && f.giveTransparency && hasQuiet) {
+        uint32_t best = kNoIndex;
+        for (uint32_t i = 0; i < colors; ++i)
+            if (mustUse[i] == 0 && (best == kNoIndex || quietUse[i] > quietUse[best]))
+                best = i;
+        if (best == kNoIndex && !f.keepColors && !outOfTable && colors < 256) {
+            best = colors;
+            grown = colors + 1;
+        }
+        t = best;
+    }
+    const bool compact = !f.keepColors && !outOfTable;
+
+    struct Candidate {
+        std::vector<uint8_t> codes;
+        Mapping mapping;
+        uint32_t transparent = kNoIndex;
+        uint64_t cost = UINT64_MAX;
+    };
+    Candidate best;
+    std::vector<uint8_t> data(area), alt(area);
+    LzwCodec codec;
+    // `transparent`: the index in the mapping's table, or kNoIndex.
+    // Encodes `data` (with `alt` when choosing); gives up as soon as it
+    // cannot beat the best so far.
+    auto tryEncoding = [&](const Mapping& m, uint32_t transparent, bool choosing,
+                           const std::vector<uint8_t>& pixels) {
+        std::vector<uint8_t> codes;
+        const int minCode = std::max(m.bits, 2);
+        const uint64_t table = streamCost(0, m.bits, f.keepColors || m.global);
+        const size_t limit = best.cost == UINT64_MAX ? SIZE_MAX : size_t(best.cost - std::min(best.cost, table));
+        const std::span<const uint8_t> other = choosing ? std::span<const uint8_t>(alt) : pixels;
+        const bool ok = codec.compressChoosing(pixels, other, minCode, codes, limit);
+        if (!ok)
+            return;
+        const uint64_t cost = streamCost(codes.size(), m.bits, f.keepColors || m.global);
+        if (cost < best.cost) {
+            best.codes.swap(codes);
+            best.mapping = m;
+            best.transparent = transparent;
+            best.cost = cost;
+        }
+    };
+    // Every pixel its own colour.
+    auto opaque = [&](const Mapping& m) {
+        for (size_t p = 0; p < area; ++p) {
+            const uint8_t index = rectIndex[p];
+            data[p] = m.kept[index] ? m.to[index] : index;
+        }
+        tryEncoding(m, kNoIndex, false, data);
+    };
+    // All unchanged pixels transparent (as optimizeFrame writes them), then
+    // chosen string by string; `tt`: the transparent index in `m`.
+    auto transparentOnes = [&](const Mapping& m, uint8_t tt) {
+        bool anyChoice = false;
+        for (size_t p = 0; p < area; ++p) {
+            const uint8_t index = rectIndex[p];
+            const uint8_t k = rectKind[p];
+            if (k == kMust) {
+                data[p] = alt[p] = m.kept[index] ? m.to[index] : index;
+            } else if (k == kSeeThrough) {
+                data[p] = alt[p] = tt;
+            } else {
+                alt[p] = tt;
+                data[p] = m.kept[index] ? m.to[index] : tt;
+                anyChoice = anyChoice || data[p] != tt;
+            }
+        }
+        tryEncoding(m, tt, false, alt);
+        if (anyChoice)
+            tryEncoding(m, tt, true, data);
+    };
+
+    const bool transparentPossible = t != kNoIndex && (hasQuiet || hasSeeThrough);
+    const bool opaquePossible = !hasSeeThrough;
+    // The likeliest winner first, so that the others can give up early.
+    if (transparentPossible) {
+        std::array<bool, 256> keep{};
+        for (uint32_t i = 0; i < 256; ++i)
+            keep[i] = mustUse[i] != 0;
+        keep[t] = true;
+        const Mapping m = makeMapping(table, colors, keep, compact, grown);
+        transparentOnes(m, m.to[t]);
+    }
+    if (opaquePossible) {
+        std::array<bool, 256> keep{};
+        for (uint32_t i = 0; i < 256; ++i)
+            keep[i] = mustUse[i] || quietUse[i];
+        opaque(makeMapping(table, colors, keep, compact, colors));
+    }
+    // A local-table frame whose colours are all in the global table can use
+    // it and write no table of its own.
+    if (f.global && !f.keepColors && !outOfTable && f.global->count >= 2) {
+        Mapping g;
+        g.global = true;
+        for (uint32_t i = 0; i < f.global->count; ++i)
+            g.colors.push_back(f.global->color(i));
+        g.bits = colorTableBits(f.global->count);
+        for (uint32_t i = 0; i < colors; ++i) {
+            const uint32_t c = makeColor(table[4 * i + 2], table[4 * i + 1], table[4 * i]);
+            for (uint32_t j = 0; j < f.global->count; ++j)
+                if (g.colors[j] == c) {
+                    g.kept[i] = true;
+                    g.to[i] = uint8_t(j);
+                    break;
+                }
+        }
+        bool mustFit = true, allFit = true;
+        std::array<bool, 256> taken{};
+        std::array<uint32_t, 256> quietAt{};
+        for (uint32_t i = 0; i < colors; ++i) {
+            if (mustUse[i]) {
+                mustFit = mustFit && g.kept[i];
+                if (g.kept[i])
+                    taken[g.to[i]] = true;
+            }
+            if (quietUse[i]) {
+                allFit = allFit && g.kept[i];
+                if (g.kept[i])
+                    quietAt[g.to[i]] += quietUse[i];
+            }
+        }
+        if (opaquePossible && mustFit && allFit)
+            opaque(g);
+        const bool wantsTransparent = hasSeeThrough || (hasQuiet && f.giveTransparency) || own != kNoIndex;
+        if (mustFit && wantsTransparent && (hasQuiet || hasSeeThrough)) {
+            uint32_t tg = kNoIndex;
+            for (uint32_t j = 0; j < f.global->count; ++j)
+                if (!taken[j] && (tg == kNoIndex || quietAt[j] > quietAt[tg]))
+                    tg = j;
+            if (tg != kNoIndex)
+                transparentOnes(g, uint8_t(tg));
+        }
+    }
+    if (best.cost == UINT64_MAX)
+        return false;
+    if (!writeGifStream(uint32_t(rw), uint32_t(rh), best.mapping.colors, best.mapping.bits, best.codes, out))
+        return false;
+    if (!whole) {
+        f.left = x0 + rl;
+        f.top = y0 + rt;
+    }
+    f.width = uint32_t(rw);
+    f.height = uint32_t(rh);
+    f.changed = changed;
+    f.transparentIndex = best.transparent == kNoIndex ? kNoIndex : uint16_t(best.transparent);
+    f.colorCount = best.mapping.global ? f.global->count : uint16_t(1u << best.mapping.bits);
+    f.usesGlobal = best.mapping.global;
+    return true;
+}
+
+} // namespace zell

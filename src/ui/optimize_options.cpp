@@ -1,0 +1,95 @@
+#include "ui/optimize_options.h"
+
+#include <QCheckBox>
+#include <QRadioButton>
+#include <QVBoxLayout>
+
+#include "app/string_table.h"
+#include "document/gif_export.h"
+
+namespace zell {
+
+OptimizeOptionsPanel::OptimizeOptionsPanel(QWidget* parent) : QWidget(parent)
+{
+    transparency_ = new QCheckBox(ownText(1224), this);
+    onlySet_ = new QRadioButton(ownText(1226), this);
+    lossless_ = new QRadioButton(ownText(1228), this);
+    automatic_ = new QRadioButton(ownText(1227), this);
+    dropUnchanged_ = new QCheckBox(ownText(1225), this);
+    keepTiming_ = new QCheckBox(ownText(1229), this);
+    auto* radios = new QVBoxLayout;
+    radios->setContentsMargins(24, 0, 0, 0);
+    for (QRadioButton* r : {onlySet_, lossless_, automatic_})
+        radios->addWidget(r);
+    auto* timing = new QVBoxLayout;
+    timing->setContentsMargins(24, 0, 0, 0);
+    timing->addWidget(keepTiming_);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(transparency_);
+    layout->addLayout(radios);
+    layout->addWidget(dropUnchanged_);
+    layout->addLayout(timing);
+    connect(transparency_, &QCheckBox::toggled, this, &OptimizeOptionsPanel::updateEnabling);
+    connect(dropUnchanged_, &QCheckBox::toggled, this, &OptimizeOptionsPanel::updateEnabling);
+    setOptions(0);
+}
+
+void OptimizeOptionsPanel::setOptions(uint32_t bits)
+{
+    transparency_->setChecked(bits & kSaveTransparency);
+    dropUnchanged_->setChecked(bits & kSaveDropUnchanged);
+    keepTiming_->setChecked(bits & kSaveKeepTiming);
+    // Lossless unless asked otherwise: it changes no pixel.
+    QRadioButton* chosen = (bits & kSaveLosslessTransparency) ? lossless_
+        : (bits & kSaveAutoTransparency)                       ? automatic_
+        : (bits & kSaveTransparency)                           ? onlySet_
+                                                               : lossless_;
+    chosen->setChecked(true);
+    updateEnabling();
+}
+
+// A disabled panel (the save dialog without optimising) disables these too.
+void OptimizeOptionsPanel::updateEnabling()
+{
+    for (QRadioButton* r : {onlySet_, lossless_, automatic_})
+        r->setEnabled(transparency_->isChecked());
+    keepTiming_->setEnabled(dropUnchanged_->isChecked());
+}
+
+uint32_t OptimizeOptionsPanel::options() const
+{
+    uint32_t bits = 0;
+    if (dropUnchanged_->isChecked())
+        bits |= kSaveDropUnchanged | (keepTiming_->isChecked() ? uint32_t(kSaveKeepTiming) : 0u);
+    if (transparency_->isChecked()) {
+        bits |= kSaveTransparency;
+        if (lossless_->isChecked())
+            bits |= kSaveLosslessTransparency | kSaveShrinkTables;
+        else if (automatic_->isChecked())
+            bits |= kSaveAutoTransparency;
+    }
+    return bits;
+}
+
+QCheckBox* OptimizeOptionsPanel::box(int control) const
+{
+    switch (control) {
+    case 1224: return transparency_;
+    case 1225: return dropUnchanged_;
+    case 1229: return keepTiming_;
+    default: return nullptr;
+    }
+}
+
+QRadioButton* OptimizeOptionsPanel::radio(int control) const
+{
+    switch (control) {
+    case 1226: return onlySet_;
+    case 1227: return automatic_;
+    case 1228: return lossless_;
+    default: return nullptr;
+    }
+}
+
+} // namespace zell

@@ -1,0 +1,39 @@
+// The optimisation choices that the save dialog and the optimise dialog share:
+// transparency and for which frames, dropping unchanged frames and their timing.
+#pragma once
+
+#include <QWidget>
+
+#include <cstdint>
+
+class QCheckBox;
+class QRadioButton;
+
+namespace zell {
+
+class OptimizeOptionsPanel final : public QWidget {
+    Q_OBJECT
+public:
+    explicit OptimizeOptionsPanel(QWidget* parent = nullptr);
+    // Save-option bits, kSaveOptimize left to the dialog. Transparency for
+    // frames without one is lossless (0x20, with the tables shrunk) or
+    // requantising (0x10).
+    uint32_t options() const;
+    void setOptions(uint32_t bits);
+    // 1224 transparency, 1225 drop unchanged, 1229 keep their timing.
+    QCheckBox* box(int control) const;
+    // 1226 only frames with a transparent colour, 1228 all frames losslessly,
+    // 1227 all frames with a requantised colour.
+    QRadioButton* radio(int control) const;
+
+private:
+    void updateEnabling();
+    QCheckBox* transparency_;
+    QCheckBox* dropUnchanged_;
+    QCheckBox* keepTiming_;
+    QRadioButton* onlySet_;
+    QRadioButton* lossless_;
+    QRadioButton* automatic_;
+};
+
+} // namespace zell
