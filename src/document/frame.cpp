@@ -44,13 +44,12 @@ void Frame::copyFrom(const Frame& other)
     descriptorFlags = other.descriptorFlags;
 }
 
-void Frame::deleteWorkFile()
+bool Frame::sameAs(const Frame& o) const
 {
-    if (workFilePath.empty())
-        return;
-    // A file that is already gone is not an error.
-    std::remove(workFilePath.c_str());
-    workFilePath.clear();
+    return workFilePath.sameAs(o.workFilePath) && left == o.left && top == o.top && width == o.width
+        && height == o.height && delay == o.delay && colorCount == o.colorCount
+        && transparentIndex == o.transparentIndex && disposal == o.disposal && userInput == o.userInput
+        && useLocalColorTable == o.useLocalColorTable && descriptorFlags == o.descriptorFlags && name == o.name;
 }
 
 namespace {

@@ -28,6 +28,9 @@ public:
     // Takes a frame out without destroying it.
     std::unique_ptr<Frame> take(int i);
     void move(int from, int to);
+    // Destroys `removeCount` frames from i on and puts `frames` (taken) in
+    // their place, in one pass over the list.
+    void replace(int i, int removeCount, std::vector<std::unique_ptr<Frame>>& frames);
     void swap(FrameList& other) noexcept { frames_.swap(other.frames_); }
 
     // A copy of frame i with a work file of its own, named with the suffix,

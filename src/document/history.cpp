@@ -1,0 +1,328 @@
+#include "document/history.h"
+
+#include <algorithm>
+#include <iterator>
+#include <utility>
+
+namespace zell {
+
+History::FrameRecord History::FrameRecord::of(const Frame& f)
+{
+    FrameRecord r;
+    r.workFile = f.workFilePath;
+    r.name = f.name;
+    r.left = f.left;
+    r.top = f.top;
+    r.width = f.width;
+    r.height = f.height;
+    r.delay = f.delay;
+    r.colorCount = f.colorCount;
+    r.transparentIndex = f.transparentIndex;
+    r.disposal = f.disposal;
+    r.userInput = f.userInput;
+    r.useLocalColorTable = f.useLocalColorTable;
+    r.descriptorFlags = f.descriptorFlags;
+    return r;
+}
+
+void History::FrameRecord::applyTo(Frame& f) const
+{
+    f.workFilePath = workFile;
+    f.name = name;
+    f.left = left;
+    f.top = top;
+    f.width = width;
+    f.height = height;
+    f.delay = delay;
+    f.colorCount = colorCount;
+    f.transparentIndex = transparentIndex;
+    f.disposal = disposal;
+    f.userInput = userInput;
+    f.useLocalColorTable = useLocalColorTable;
+    f.descriptorFlags = descriptorFlags;
+}
+
+bool History::FrameRecord::matches(const Frame& f) const
+{
+    return workFile.sameAs(f.workFilePath) && left == f.left && top == f.top && width == f.width
+        && height == f.height && delay == f.delay && colorCount == f.colorCount
+        && transparentIndex == f.transparentIndex && disposal == f.disposal && userInput == f.userInput
+        && useLocalColorTable == f.useLocalColorTable && descriptorFlags == f.descriptorFlags && name == f.name;
+}
+
+History::History(Document& document, size_t limit) : document_(document), limit_(std::max<size_t>(limit, 1))
+{
+    clear();
+}
+
+History::~History() = default;
+
+HistorySelection History::selectionNow() const
+{
+    if (selection)
+        return selection();
+    HistorySelection s;
+    s.current = document_.currentIndex;
+    if (s.current >= 0)
+        s.rows.push_back(s.current);
+    return s;
+}
+
+void History::clear()
+{
+    depth_ = 0;
+    steps_.clear();
+    position_ = 0;
+    mergeable_ = false;
+    baseline_.clear();
+    baseline_.reserve(size_t(document_.frames.count()));
+    for (int i = 0; i < document_.frames.count(); ++i)
+        baseline_.push_back(FrameRecord::of(*document_.frames.frameAt(i)));
+    baselineSettings_ = document_.settings;
+    baseId_ = nextId_++;
+    savedId_ = baseId_;
+}
+
+void History::setLimit(size_t limit)
+{
+    limit_ = std::max<size_t>(limit, 1);
+    while (steps_.size() > limit_ && position_ > 0) {
+        baseId_ = steps_.front().id;
+        steps_.erase(steps_.begin());
+        --position_;
+    }
+    // Steps to redo beyond the limit go from the far end.
+    while (steps_.size() > limit_)
+        steps_.pop_back();
+}
+
+void History::markSaved()
+{
+    savedId_ = currentId();
+}
+
+bool History::pendingChanges() const
+{
+    const int n = document_.frames.count();
+    if (size_t(n) != baseline_.size() || !(document_.settings == baselineSettings_))
+        return true;
+    for (int i = 0; i < n; ++i)
+        if (!baseline_[size_t(i)].matches(*document_.frames.frameAt(i)))
+            return true;
+    return false;
+}
+
+std::string History::undoName() const
+{
+    if (pendingChanges())
+        return {};
+    return position_ > 0 ? steps_[position_ - 1].name : std::string();
+}
+
+std::string History::redoName() const
+{
+    return canRedo() ? steps_[position_].name : std::string();
+}
+
+History::Step History::diff()
+{
+    Step step;
+    const FrameList& frames = document_.frames;
+    const size_t n = baseline_.size(), m = size_t(frames.count());
+    size_t prefix = 0;
+    while (prefix < n && prefix < m && baseline_[prefix].matches(*frames.frameAt(int(prefix))))
+        ++prefix;
+    size_t suffix = 0;
+    while (suffix < n - prefix && suffix < m - prefix
+           && baseline_[n - 1 - suffix].matches(*frames.frameAt(int(m - 1 - suffix))))
+        ++suffix;
+    if (prefix < n - suffix || prefix < m - suffix) {
+        step.changes |= kFramesChanged;
+        step.at = int(prefix);
+        const auto first = baseline_.begin() + long(prefix);
+        const auto last = baseline_.begin() + long(n - suffix);
+        step.before.assign(std::make_move_iterator(first), std::make_move_iterator(last));
+        step.after.reserve(m - suffix - prefix);
+        for (size_t i = prefix; i < m - suffix; ++i)
+            step.after.push_back(FrameRecord::of(*frames.frameAt(int(i))));
+        const auto at = baseline_.erase(first, last);
+        baseline_.insert(at, step.after.begin(), step.after.end());
+    }
+    if (!(document_.settings == baselineSettings_)) {
+        step.changes |= kSettingsChanged;
+        if (document_.settings.globalColorTable != baselineSettings_.globalColorTable
+            || document_.settings.useGlobalColorTable != baselineSettings_.useGlobalColorTable)
+            step.changes |= kGlobalTableChanged;
+        step.settingsBefore = std::move(baselineSettings_);
+        step.settingsAfter = document_.settings;
+        baselineSettings_ = document_.settings;
+    }
+    return step;
+}
+
+void History::begin(const std::string& name, uint64_t mergeKey)
+{
+    if (depth_++ > 0)
+        return;
+    // An edit no command recorded is a step of its own, so that this
+    // command's step holds its own changes only.
+    if (pendingChanges()) {
+        Step stray = diff();
+        stray.selectionBefore = stray.selectionAfter = selectionNow();
+        push(std::move(stray));
+    }
+    openName_ = name;
+    openKey_ = mergeKey;
+    openSelection_ = selectionNow();
+}
+
+bool History::commit()
+{
+    if (depth_ == 0 || --depth_ > 0)
+        return false;
+    Step step = diff();
+    if (step.changes == 0)
+        return false;
+    step.name = openName_;
+    step.mergeKey = openKey_;
+    step.selectionBefore = std::move(openSelection_);
+    step.selectionAfter = selectionNow();
+    push(std::move(step));
+    return true;
+}
+
+bool History::record(const std::string& name, uint64_t mergeKey)
+{
+    begin(name, mergeKey);
+    return commit();
+}
+
+void History::push(Step step)
+{
+    // A new step ends what could be redone.
+    steps_.erase(steps_.begin() + long(position_), steps_.end());
+    Step* top = position_ > 0 ? &steps_[position_ - 1] : nullptr;
+    if (top && mergeable_ && step.mergeKey != 0 && step.mergeKey == top->mergeKey
+        && ((step.before.empty() && step.after.empty()) || (top->before.empty() && top->after.empty())
+            || (step.at == top->at && step.before.size() == top->after.size()))) {
+        // The joined step goes from the top step's before to this one's after.
+        if (top->before.empty() && top->after.empty()) {
+            top->at = step.at;
+            top->before = std::move(step.before);
+            top->after = std::move(step.after);
+        } else if (!step.before.empty() || !step.after.empty()) {
+            top->after = std::move(step.after);
+        }
+        if (!top->settingsBefore)
+            top->settingsBefore = std::move(step.settingsBefore);
+        if (step.settingsAfter)
+            top->settingsAfter = std::move(step.settingsAfter);
+        top->changes |= step.changes;
+        top->selectionAfter = std::move(step.selectionAfter);
+        top->id = nextId_++; // the document differs from what the step was
+        return;
+    }
+    step.id = nextId_++;
+    steps_.push_back(std::move(step));
+    position_ = steps_.size();
+    mergeable_ = true;
+    while (steps_.size() > limit_) {
+        baseId_ = steps_.front().id;
+        steps_.erase(steps_.begin());
+        --position_;
+    }
+}
+
+void History::apply(const Step& step, bool forward)
+{
+    const std::vector<FrameRecord>& from = forward ? step.before : step.after;
+    const std::vector<FrameRecord>& to = forward ? step.after : step.before;
+    if (step.changes & kFramesChanged) {
+        // Frames present in both keep their objects; the rest are made or go.
+        const size_t common = std::min(from.size(), to.size());
+        for (size_t i = 0; i < common; ++i)
+            to[i].applyTo(*document_.frames.frameAt(step.at + int(i)));
+        std::vector<std::unique_ptr<Frame>> made;
+        made.reserve(to.size() - common);
+        for (size_t i = common; i < to.size(); ++i) {
+            made.push_back(std::make_unique<Frame>());
+            to[i].applyTo(*made.back());
+        }
+        document_.frames.replace(step.at + int(common), int(from.size() - common), made);
+        const auto first = baseline_.begin() + step.at;
+        const auto at = baseline_.erase(first, first + long(from.size()));
+        baseline_.insert(at, to.begin(), to.end());
+    }
+    const std::optional<GifSettings>& settings = forward ? step.settingsAfter : step.settingsBefore;
+    if (settings) {
+        document_.settings = *settings;
+        baselineSettings_ = *settings;
+    }
+    lastSelection_ = forward ? step.selectionAfter : step.selectionBefore;
+    const int count = document_.frames.count();
+    if (lastSelection_.current >= count)
+        lastSelection_.current = count - 1;
+    std::erase_if(lastSelection_.rows, [count](int r) { return r < 0 || r >= count; });
+    document_.currentIndex = lastSelection_.current;
+    lastChanges_ = step.changes | kCurrentChanged;
+    mergeable_ = false;
+    document_.changed(lastChanges_);
+}
+
+bool History::undo()
+{
+    if (depth_ > 0)
+        return false;
+    if (pendingChanges()) {
+        Step stray = diff();
+        stray.selectionBefore = stray.selectionAfter = selectionNow();
+        push(std::move(stray));
+        mergeable_ = false;
+    }
+    if (position_ == 0)
+        return false;
+    --position_;
+    apply(steps_[position_], false);
+    return true;
+}
+
+bool History::redo()
+{
+    if (depth_ > 0 || !canRedo())
+        return false;
+    apply(steps_[position_], true);
+    ++position_;
+    return true;
+}
+
+size_t History::stepBytes() const
+{
+    auto records = [](const std::vector<FrameRecord>& v) {
+        size_t bytes = v.capacity() * sizeof(FrameRecord);
+        for (const FrameRecord& r : v)
+            if (r.name.capacity() > 15)
+                bytes += r.name.capacity() + 1;
+        return bytes;
+    };
+    size_t bytes = steps_.capacity() * sizeof(Step);
+    for (const Step& s : steps_) {
+        bytes += records(s.before) + records(s.after);
+        bytes += (s.selectionBefore.rows.capacity() + s.selectionAfter.rows.capacity()) * sizeof(int);
+        if (s.settingsBefore)
+            bytes += s.settingsBefore->comment.capacity();
+        if (s.settingsAfter)
+            bytes += s.settingsAfter->comment.capacity();
+    }
+    return bytes;
+}
+
+size_t History::baselineBytes() const
+{
+    size_t bytes = baseline_.capacity() * sizeof(FrameRecord);
+    for (const FrameRecord& r : baseline_)
+        if (r.name.capacity() > 15)
+            bytes += r.name.capacity() + 1;
+    return bytes;
+}
+
+} // namespace zell
