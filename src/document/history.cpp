@@ -81,6 +81,7 @@ void History::clear()
     baselineSettings_ = document_.settings;
     baseId_ = nextId_++;
     savedId_ = baseId_;
+    notify();
 }
 
 void History::setLimit(size_t limit)
@@ -94,11 +95,13 @@ void History::setLimit(size_t limit)
     // Steps to redo beyond the limit go from the far end.
     while (steps_.size() > limit_)
         steps_.pop_back();
+    notify();
 }
 
 void History::markSaved()
 {
     savedId_ = currentId();
+    notify();
 }
 
 bool History::pendingChanges() const
@@ -160,6 +163,22 @@ History::Step History::diff()
     return step;
 }
 
+bool History::isNoOp(const Step& step)
+{
+    if (step.before.size() != step.after.size() || step.settingsBefore != step.settingsAfter)
+        return false;
+    for (size_t i = 0; i < step.before.size(); ++i) {
+        const FrameRecord& a = step.before[i];
+        const FrameRecord& b = step.after[i];
+        if (!a.workFile.sameAs(b.workFile) || a.name != b.name || a.left != b.left || a.top != b.top
+            || a.width != b.width || a.height != b.height || a.delay != b.delay || a.colorCount != b.colorCount
+            || a.transparentIndex != b.transparentIndex || a.disposal != b.disposal || a.userInput != b.userInput
+            || a.useLocalColorTable != b.useLocalColorTable || a.descriptorFlags != b.descriptorFlags)
+            return false;
+    }
+    return true;
+}
+
 void History::begin(const std::string& name, uint64_t mergeKey)
 {
     if (depth_++ > 0)
@@ -188,6 +207,7 @@ bool History::commit()
     step.selectionBefore = std::move(openSelection_);
     step.selectionAfter = selectionNow();
     push(std::move(step));
+    notify();
     return true;
 }
 
@@ -220,6 +240,11 @@ void History::push(Step step)
         top->changes |= step.changes;
         top->selectionAfter = std::move(step.selectionAfter);
         top->id = nextId_++; // the document differs from what the step was
+        if (isNoOp(*top)) { // typed back to what it was: nothing to undo
+            steps_.pop_back();
+            position_ = steps_.size();
+            mergeable_ = false;
+        }
         return;
     }
     step.id = nextId_++;
@@ -283,6 +308,7 @@ bool History::undo()
         return false;
     --position_;
     apply(steps_[position_], false);
+    notify();
     return true;
 }
 
@@ -292,6 +318,7 @@ bool History::redo()
         return false;
     apply(steps_[position_], true);
     ++position_;
+    notify();
     return true;
 }
 

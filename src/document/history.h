@@ -40,6 +40,8 @@ public:
     // The selection of the views; unset, the selection is the document's
     // current frame alone.
     std::function<HistorySelection()> selection;
+    // Called when the steps, the position or the saved mark changed.
+    std::function<void()> onChange;
 
     // Command boundaries: everything the document changes between the
     // outermost begin() and its commit() is one step called `name`. A step
@@ -118,10 +120,16 @@ private:
     };
 
     HistorySelection selectionNow() const;
+    void notify()
+    {
+        if (onChange)
+            onChange();
+    }
     // The difference from the baseline as a step (changes 0: none); the
     // baseline then takes the document's state.
     Step diff();
     void apply(const Step& step, bool forward);
+    static bool isNoOp(const Step& step);
     void push(Step step);
     uint64_t currentId() const { return position_ > 0 ? steps_[position_ - 1].id : baseId_; }
 

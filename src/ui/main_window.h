@@ -70,6 +70,9 @@ private:
     void buildMenu();
     QAction* addCommand(QMenu* menu, int command, const QKeySequence& key, void (MainWindow::*slot)());
     void updateCommands();
+    void updateHistory();
+    void undo();
+    void redo();
     void notYetAvailable();
     void openManual();
     void deleteAll();

@@ -180,8 +180,11 @@ TEST(History, TypedDigitsOfOneFieldAreOneStep)
         d.frames.frameAt(1)->left = 1;
     }
     EXPECT_EQ(history.undoCount(), 2u);
-    history.undo();
-    EXPECT_EQ(d.frames.frameAt(1)->delay, 123);
+    {
+        HistoryScope scope(&history, "left", 8);
+        d.frames.frameAt(1)->left = 0;
+    }
+    EXPECT_EQ(history.undoCount(), 1u) << "typed back to what it was";
     history.undo();
     EXPECT_EQ(state(d), before);
     history.redo();
