@@ -156,8 +156,8 @@ History::Step History::diff()
         if (document_.settings.globalColorTable != baselineSettings_.globalColorTable
             || document_.settings.useGlobalColorTable != baselineSettings_.useGlobalColorTable)
             step.changes |= kGlobalTableChanged;
-        step.settingsBefore = std::move(baselineSettings_);
-        step.settingsAfter = document_.settings;
+        step.settingsBefore = std::make_unique<const GifSettings>(std::move(baselineSettings_));
+        step.settingsAfter = std::make_unique<const GifSettings>(document_.settings);
         baselineSettings_ = document_.settings;
     }
     return step;
@@ -165,7 +165,8 @@ History::Step History::diff()
 
 bool History::isNoOp(const Step& step)
 {
-    if (step.before.size() != step.after.size() || step.settingsBefore != step.settingsAfter)
+    if (step.before.size() != step.after.size() || !step.settingsBefore != !step.settingsAfter
+        || (step.settingsBefore && !(*step.settingsBefore == *step.settingsAfter)))
         return false;
     for (size_t i = 0; i < step.before.size(); ++i) {
         const FrameRecord& a = step.before[i];
@@ -278,7 +279,7 @@ void History::apply(const Step& step, bool forward)
         const auto at = baseline_.erase(first, first + long(from.size()));
         baseline_.insert(at, to.begin(), to.end());
     }
-    const std::optional<GifSettings>& settings = forward ? step.settingsAfter : step.settingsBefore;
+    const std::unique_ptr<const GifSettings>& settings = forward ? step.settingsAfter : step.settingsBefore;
     if (settings) {
         document_.settings = *settings;
         baselineSettings_ = *settings;
@@ -335,10 +336,9 @@ size_t History::stepBytes() const
     for (const Step& s : steps_) {
         bytes += records(s.before) + records(s.after);
         bytes += (s.selectionBefore.rows.capacity() + s.selectionAfter.rows.capacity()) * sizeof(int);
-        if (s.settingsBefore)
-            bytes += s.settingsBefore->comment.capacity();
-        if (s.settingsAfter)
-            bytes += s.settingsAfter->comment.capacity();
+        for (const auto* settings : {s.settingsBefore.get(), s.settingsAfter.get()})
+            if (settings)
+                bytes += sizeof(GifSettings) + settings->comment.capacity();
     }
     return bytes;
 }

@@ -12,7 +12,6 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -114,7 +113,8 @@ private:
         uint64_t id = 0;
         int at = 0; // the first frame that differs
         std::vector<FrameRecord> before, after;
-        std::optional<GifSettings> settingsBefore, settingsAfter;
+        // Only when they changed; on the heap, as most steps have none.
+        std::unique_ptr<const GifSettings> settingsBefore, settingsAfter;
         HistorySelection selectionBefore, selectionAfter;
         unsigned changes = 0;
     };
