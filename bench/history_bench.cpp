@@ -1,7 +1,8 @@
 // Undo history with a long document: 10,000 frames.
 //   history/edits: 100 single-attribute edits, each its own step; counters
 //     give the bytes the steps hold, the baseline (one record per frame,
-//     whatever the number of steps) and the heap growth glibc reports.
+//     whatever the number of steps) and the heap growth glibc reports; then
+//     the heap growth of one step that moves a frame across all the others.
 //   history/undoDelete: the time to undo a delete of 5,000 frames.
 //   zell_bench --benchmark_filter='history/'
 #include <benchmark/benchmark.h>
@@ -47,7 +48,7 @@ void editsOfOneAttribute(benchmark::State& state)
     LongDocument doc;
     for (auto _ : state) {
         const size_t heapBefore = mallinfo2().uordblks;
-        History history(doc.document, 100);
+        History history(doc.document, 200);
         const size_t heapWithBaseline = mallinfo2().uordblks;
         for (int i = 0; i < 100; ++i) {
             history.begin("delay");
@@ -60,6 +61,12 @@ void editsOfOneAttribute(benchmark::State& state)
         state.counters["baseline_bytes"] = double(history.baselineBytes());
         state.counters["heap_steps_bytes"] = double(heapAfter - heapWithBaseline);
         state.counters["heap_total_bytes"] = double(heapAfter - heapBefore);
+        // A move of the first frame to the end: every frame is in the step,
+        // as shared records.
+        history.begin("move");
+        doc.document.frames.move(0, kFrames - 1);
+        history.commit();
+        state.counters["heap_move_step_bytes"] = double(mallinfo2().uordblks - heapAfter);
         while (history.undo()) {
         }
     }

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <iterator>
+#include <unordered_map>
+#include <unordered_set>
 #include <utility>
 
 namespace zell {
@@ -77,7 +79,7 @@ void History::clear()
     baseline_.clear();
     baseline_.reserve(size_t(document_.frames.count()));
     for (int i = 0; i < document_.frames.count(); ++i)
-        baseline_.push_back(FrameRecord::of(*document_.frames.frameAt(i)));
+        baseline_.push_back(std::make_shared<const FrameRecord>(FrameRecord::of(*document_.frames.frameAt(i))));
     baselineSettings_ = document_.settings;
     baseId_ = nextId_++;
     savedId_ = baseId_;
@@ -110,7 +112,7 @@ bool History::pendingChanges() const
     if (size_t(n) != baseline_.size() || !(document_.settings == baselineSettings_))
         return true;
     for (int i = 0; i < n; ++i)
-        if (!baseline_[size_t(i)].matches(*document_.frames.frameAt(i)))
+        if (!baseline_[size_t(i)]->matches(*document_.frames.frameAt(i)))
             return true;
     return false;
 }
@@ -133,11 +135,11 @@ History::Step History::diff()
     const FrameList& frames = document_.frames;
     const size_t n = baseline_.size(), m = size_t(frames.count());
     size_t prefix = 0;
-    while (prefix < n && prefix < m && baseline_[prefix].matches(*frames.frameAt(int(prefix))))
+    while (prefix < n && prefix < m && baseline_[prefix]->matches(*frames.frameAt(int(prefix))))
         ++prefix;
     size_t suffix = 0;
     while (suffix < n - prefix && suffix < m - prefix
-           && baseline_[n - 1 - suffix].matches(*frames.frameAt(int(m - 1 - suffix))))
+           && baseline_[n - 1 - suffix]->matches(*frames.frameAt(int(m - 1 - suffix))))
         ++suffix;
     if (prefix < n - suffix || prefix < m - suffix) {
         step.changes |= kFramesChanged;
@@ -145,9 +147,20 @@ History::Step History::diff()
         const auto first = baseline_.begin() + long(prefix);
         const auto last = baseline_.begin() + long(n - suffix);
         step.before.assign(std::make_move_iterator(first), std::make_move_iterator(last));
+        // Frames that only moved keep their records.
+        std::unordered_map<const void*, const Record*> byFile;
+        for (const Record& r : step.before)
+            if (r->workFile.identity())
+                byFile.emplace(r->workFile.identity(), &r);
         step.after.reserve(m - suffix - prefix);
-        for (size_t i = prefix; i < m - suffix; ++i)
-            step.after.push_back(FrameRecord::of(*frames.frameAt(int(i))));
+        for (size_t i = prefix; i < m - suffix; ++i) {
+            const Frame& frame = *frames.frameAt(int(i));
+            const auto known = byFile.find(frame.workFilePath.identity());
+            if (known != byFile.end() && (*known->second)->matches(frame))
+                step.after.push_back(*known->second);
+            else
+                step.after.push_back(std::make_shared<const FrameRecord>(FrameRecord::of(frame)));
+        }
         const auto at = baseline_.erase(first, last);
         baseline_.insert(at, step.after.begin(), step.after.end());
     }
@@ -169,12 +182,7 @@ bool History::isNoOp(const Step& step)
         || (step.settingsBefore && !(*step.settingsBefore == *step.settingsAfter)))
         return false;
     for (size_t i = 0; i < step.before.size(); ++i) {
-        const FrameRecord& a = step.before[i];
-        const FrameRecord& b = step.after[i];
-        if (!a.workFile.sameAs(b.workFile) || a.name != b.name || a.left != b.left || a.top != b.top
-            || a.width != b.width || a.height != b.height || a.delay != b.delay || a.colorCount != b.colorCount
-            || a.transparentIndex != b.transparentIndex || a.disposal != b.disposal || a.userInput != b.userInput
-            || a.useLocalColorTable != b.useLocalColorTable || a.descriptorFlags != b.descriptorFlags)
+        if (step.before[i] != step.after[i] && !(*step.before[i] == *step.after[i]))
             return false;
     }
     return true;
@@ -261,18 +269,18 @@ void History::push(Step step)
 
 void History::apply(const Step& step, bool forward)
 {
-    const std::vector<FrameRecord>& from = forward ? step.before : step.after;
-    const std::vector<FrameRecord>& to = forward ? step.after : step.before;
+    const std::vector<Record>& from = forward ? step.before : step.after;
+    const std::vector<Record>& to = forward ? step.after : step.before;
     if (step.changes & kFramesChanged) {
         // Frames present in both keep their objects; the rest are made or go.
         const size_t common = std::min(from.size(), to.size());
         for (size_t i = 0; i < common; ++i)
-            to[i].applyTo(*document_.frames.frameAt(step.at + int(i)));
+            to[i]->applyTo(*document_.frames.frameAt(step.at + int(i)));
         std::vector<std::unique_ptr<Frame>> made;
         made.reserve(to.size() - common);
         for (size_t i = common; i < to.size(); ++i) {
             made.push_back(std::make_unique<Frame>());
-            to[i].applyTo(*made.back());
+            to[i]->applyTo(*made.back());
         }
         document_.frames.replace(step.at + int(common), int(from.size() - common), made);
         const auto first = baseline_.begin() + step.at;
@@ -323,18 +331,27 @@ bool History::redo()
     return true;
 }
 
+namespace {
+
+size_t recordBytes(const History::FrameRecord& r)
+{
+    // The record and its shared-pointer control block, and a long name.
+    return sizeof(History::FrameRecord) + 16 + (r.name.capacity() > 15 ? r.name.capacity() + 1 : 0);
+}
+
+} // namespace
+
 size_t History::stepBytes() const
 {
-    auto records = [](const std::vector<FrameRecord>& v) {
-        size_t bytes = v.capacity() * sizeof(FrameRecord);
-        for (const FrameRecord& r : v)
-            if (r.name.capacity() > 15)
-                bytes += r.name.capacity() + 1;
-        return bytes;
-    };
+    // Each record once, also those the baseline shares.
+    std::unordered_set<const FrameRecord*> counted;
     size_t bytes = steps_.capacity() * sizeof(Step);
     for (const Step& s : steps_) {
-        bytes += records(s.before) + records(s.after);
+        bytes += (s.before.capacity() + s.after.capacity()) * sizeof(Record);
+        for (const auto* records : {&s.before, &s.after})
+            for (const Record& r : *records)
+                if (counted.insert(r.get()).second)
+                    bytes += recordBytes(*r);
         bytes += (s.selectionBefore.rows.capacity() + s.selectionAfter.rows.capacity()) * sizeof(int);
         for (const auto* settings : {s.settingsBefore.get(), s.settingsAfter.get()})
             if (settings)
@@ -345,10 +362,9 @@ size_t History::stepBytes() const
 
 size_t History::baselineBytes() const
 {
-    size_t bytes = baseline_.capacity() * sizeof(FrameRecord);
-    for (const FrameRecord& r : baseline_)
-        if (r.name.capacity() > 15)
-            bytes += r.name.capacity() + 1;
+    size_t bytes = baseline_.capacity() * sizeof(Record);
+    for (const Record& r : baseline_)
+        bytes += recordBytes(*r);
     return bytes;
 }
 

@@ -93,7 +93,8 @@ public:
     size_t baselineBytes() const;
 
     // One frame as the history keeps it: every field and a shared handle on
-    // the work file.
+    // the work file. Records are immutable and shared by the baseline and the
+    // steps, so a step that moves or deletes frames holds pointers only.
     struct FrameRecord {
         WorkFile workFile;
         std::string name;
@@ -104,7 +105,9 @@ public:
         static FrameRecord of(const Frame& frame);
         void applyTo(Frame& frame) const;
         bool matches(const Frame& frame) const;
+        bool operator==(const FrameRecord&) const = default;
     };
+    using Record = std::shared_ptr<const FrameRecord>;
 
 private:
     struct Step {
@@ -112,7 +115,7 @@ private:
         uint64_t mergeKey = 0;
         uint64_t id = 0;
         int at = 0; // the first frame that differs
-        std::vector<FrameRecord> before, after;
+        std::vector<Record> before, after;
         // Only when they changed; on the heap, as most steps have none.
         std::unique_ptr<const GifSettings> settingsBefore, settingsAfter;
         HistorySelection selectionBefore, selectionAfter;
@@ -137,7 +140,7 @@ private:
     size_t limit_;
     std::vector<Step> steps_;
     size_t position_ = 0; // steps_[0..position_) are done
-    std::vector<FrameRecord> baseline_;
+    std::vector<Record> baseline_;
     GifSettings baselineSettings_;
     int depth_ = 0;
     std::string openName_;

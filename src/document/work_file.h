@@ -33,6 +33,8 @@ public:
     long useCount() const { return owner_.use_count(); }
     // Whether both handles share one file (by identity, not by name).
     bool sameAs(const WorkFile& other) const { return owner_ == other.owner_; }
+    // The same for handles that share one file, null for none.
+    const void* identity() const { return owner_.get(); }
 
     friend bool operator==(const WorkFile& a, const WorkFile& b) { return a.path() == b.path(); }
     friend bool operator==(const WorkFile& a, const std::string& b) { return a.path() == b; }

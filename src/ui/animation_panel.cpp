@@ -69,6 +69,7 @@ AnimationPanel::AnimationPanel(DocumentModel& document, const Profile& profile, 
     connect(width_, &NumberEdit::valueChanged, this, [this](int v) { sizeChanged(width_, v); });
     connect(height_, &NumberEdit::valueChanged, this, [this](int v) { sizeChanged(height_, v); });
     connect(just_, &QPushButton::clicked, this, [this] {
+        const DocumentModel::EditStep step(document_, 1045); // both sizes, one step
         const QSize size = document_.boundingSize();
         width_->setValue(std::min(size.width(), NumberEdit::kMax));
         height_->setValue(std::min(size.height(), NumberEdit::kMax));
