@@ -222,7 +222,13 @@ bool History::commit()
 
 bool History::record(const std::string& name, uint64_t mergeKey)
 {
-    begin(name, mergeKey);
+    if (depth_ > 0)
+        return false;
+    // As begin() without taking the pending changes apart: they are the step.
+    depth_ = 1;
+    openName_ = name;
+    openKey_ = mergeKey;
+    openSelection_ = selectionNow();
     return commit();
 }
 

@@ -51,7 +51,8 @@ public:
     // pairs belong to the outermost one.
     void begin(const std::string& name, uint64_t mergeKey = 0);
     bool commit();
-    // begin() and commit() in one, for an edit already made.
+    // Records the changes made since the last step as one step (false when
+    // none, or inside a command).
     bool record(const std::string& name, uint64_t mergeKey = 0);
     bool inCommand() const { return depth_ > 0; }
 

@@ -200,10 +200,20 @@ TEST(History, AnUnrecordedEditIsAStepOfItsOwn)
     const State before = state(d);
     d.frames.frameAt(0)->delay = 1; // no command
     const State middle = state(d);
-    EXPECT_FALSE(history.record("named", 0)) << "nothing changed after the stray edit was taken";
-    EXPECT_EQ(history.undoCount(), 1u);
-    d.frames.frameAt(1)->delay = 1;
+    {
+        HistoryScope scope(&history, "named");
+        d.frames.frameAt(1)->delay = 1;
+    }
+    EXPECT_EQ(history.undoCount(), 2u);
+    EXPECT_EQ(history.undoName(), "named");
+    d.frames.frameAt(2)->delay = 1;
+    EXPECT_TRUE(history.record("late"));
+    EXPECT_EQ(history.undoName(), "late");
+    d.frames.frameAt(3)->delay = 1;
     ASSERT_TRUE(history.canUndo());
+    ASSERT_TRUE(history.undo()) << "takes the unrecorded edit back first";
+    EXPECT_EQ(history.undoName(), "late");
+    ASSERT_TRUE(history.undo());
     ASSERT_TRUE(history.undo());
     EXPECT_EQ(state(d), middle);
     ASSERT_TRUE(history.undo());
