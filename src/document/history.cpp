@@ -59,6 +59,29 @@ History::History(Document& document, size_t limit) : document_(document), limit_
 
 History::~History() = default;
 
+History::Selection History::Selection::of(const HistorySelection& shown)
+{
+    Selection s;
+    s.current = shown.current;
+    for (int row : shown.rows) {
+        if (!s.runs.empty() && s.runs.back().second + 1 == row)
+            s.runs.back().second = row;
+        else
+            s.runs.emplace_back(row, row);
+    }
+    return s;
+}
+
+HistorySelection History::Selection::rows() const
+{
+    HistorySelection shown;
+    shown.current = current;
+    for (auto [first, last] : runs)
+        for (int row = first; row <= last; ++row)
+            shown.rows.push_back(row);
+    return shown;
+}
+
 HistorySelection History::selectionNow() const
 {
     if (selection)
@@ -196,12 +219,12 @@ void History::begin(const std::string& name, uint64_t mergeKey)
     // command's step holds its own changes only.
     if (pendingChanges()) {
         Step stray = diff();
-        stray.selectionBefore = stray.selectionAfter = selectionNow();
+        stray.selectionBefore = stray.selectionAfter = Selection::of(selectionNow());
         push(std::move(stray));
     }
     openName_ = name;
     openKey_ = mergeKey;
-    openSelection_ = selectionNow();
+    openSelection_ = Selection::of(selectionNow());
 }
 
 bool History::commit()
@@ -214,7 +237,7 @@ bool History::commit()
     step.name = openName_;
     step.mergeKey = openKey_;
     step.selectionBefore = std::move(openSelection_);
-    step.selectionAfter = selectionNow();
+    step.selectionAfter = Selection::of(selectionNow());
     push(std::move(step));
     notify();
     return true;
@@ -228,7 +251,7 @@ bool History::record(const std::string& name, uint64_t mergeKey)
     depth_ = 1;
     openName_ = name;
     openKey_ = mergeKey;
-    openSelection_ = selectionNow();
+    openSelection_ = Selection::of(selectionNow());
     return commit();
 }
 
@@ -298,7 +321,7 @@ void History::apply(const Step& step, bool forward)
         document_.settings = *settings;
         baselineSettings_ = *settings;
     }
-    lastSelection_ = forward ? step.selectionAfter : step.selectionBefore;
+    lastSelection_ = (forward ? step.selectionAfter : step.selectionBefore).rows();
     const int count = document_.frames.count();
     if (lastSelection_.current >= count)
         lastSelection_.current = count - 1;
@@ -315,7 +338,7 @@ bool History::undo()
         return false;
     if (pendingChanges()) {
         Step stray = diff();
-        stray.selectionBefore = stray.selectionAfter = selectionNow();
+        stray.selectionBefore = stray.selectionAfter = Selection::of(selectionNow());
         push(std::move(stray));
         mergeable_ = false;
     }
@@ -358,7 +381,7 @@ size_t History::stepBytes() const
             for (const Record& r : *records)
                 if (counted.insert(r.get()).second)
                     bytes += recordBytes(*r);
-        bytes += (s.selectionBefore.rows.capacity() + s.selectionAfter.rows.capacity()) * sizeof(int);
+        bytes += (s.selectionBefore.runs.capacity() + s.selectionAfter.runs.capacity()) * sizeof(std::pair<int, int>);
         for (const auto* settings : {s.settingsBefore.get(), s.settingsAfter.get()})
             if (settings)
                 bytes += sizeof(GifSettings) + settings->comment.capacity();

@@ -13,6 +13,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "document/document.h"
@@ -111,6 +112,14 @@ public:
     using Record = std::shared_ptr<const FrameRecord>;
 
 private:
+    // A selection as runs of rows: a select-all of 10,000 frames is one run.
+    struct Selection {
+        int current = -1;
+        std::vector<std::pair<int, int>> runs; // first and last row
+        static Selection of(const HistorySelection& shown);
+        HistorySelection rows() const;
+    };
+
     struct Step {
         std::string name;
         uint64_t mergeKey = 0;
@@ -119,7 +128,7 @@ private:
         std::vector<Record> before, after;
         // Only when they changed; on the heap, as most steps have none.
         std::unique_ptr<const GifSettings> settingsBefore, settingsAfter;
-        HistorySelection selectionBefore, selectionAfter;
+        Selection selectionBefore, selectionAfter;
         unsigned changes = 0;
     };
 
@@ -146,7 +155,7 @@ private:
     int depth_ = 0;
     std::string openName_;
     uint64_t openKey_ = 0;
-    HistorySelection openSelection_;
+    Selection openSelection_;
     bool mergeable_ = false; // the top step may take a following one
     uint64_t nextId_ = 1;
     uint64_t baseId_ = 0; // the id of the state before steps_[0]
