@@ -44,14 +44,6 @@ void Frame::copyFrom(const Frame& other)
     descriptorFlags = other.descriptorFlags;
 }
 
-bool Frame::sameAs(const Frame& o) const
-{
-    return workFilePath.sameAs(o.workFilePath) && left == o.left && top == o.top && width == o.width
-        && height == o.height && delay == o.delay && colorCount == o.colorCount
-        && transparentIndex == o.transparentIndex && disposal == o.disposal && userInput == o.userInput
-        && useLocalColorTable == o.useLocalColorTable && descriptorFlags == o.descriptorFlags && name == o.name;
-}
-
 namespace {
 
 constexpr size_t kRecordFieldsSize = 22;

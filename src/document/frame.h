@@ -43,8 +43,6 @@ public:
     void copyFrom(const Frame& other);
     // Lets go of the work file: it is deleted unless shared.
     void deleteWorkFile() { workFilePath.clear(); }
-    // Every field and the same work file.
-    bool sameAs(const Frame& other) const;
 
     // The frame's record in a project file, its work file embedded.
     bool writeRecord(std::FILE* file) const;

@@ -22,7 +22,7 @@ public:
     // Takes the frame at position i (clamped to 0..count) and returns its
     // index; -1 leaves the frame with the caller.
     int insert(int i, std::unique_ptr<Frame>& frame);
-    // Destroys the frame (and so its work file).
+    // Destroys the frame; its work file goes unless an undo step shares it.
     void remove(int i);
     void clear();
     // Takes a frame out without destroying it.
