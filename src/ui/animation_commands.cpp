@@ -42,7 +42,7 @@ void AnimationCommands::optimize()
         return;
     Busy busy(setBusy_);
     bool ok = false;
-    document_.rebuild([&](Document& d) { ok = zell::optimize(d, dialog.options()); });
+    document_.rebuild([&](Document& d) { ok = zell::optimize(d, dialog.options()); }, 32785);
     emit selectRow(ok ? 0 : std::max(document_.currentIndex(), 0));
     if (!ok)
         failed();
@@ -66,7 +66,7 @@ void AnimationCommands::unifyPalettes()
     Busy busy(setBusy_);
     bool ok = false;
     // The engine takes the background colour from the global table.
-    document_.rebuild([&](Document& d) { ok = zell::unify(d, options); });
+    document_.rebuild([&](Document& d) { ok = zell::unify(d, options); }, 32786);
     emit selectRow(ok ? 0 : std::max(document_.currentIndex(), 0));
     if (!ok)
         failed();
@@ -98,7 +98,7 @@ void AnimationCommands::insertTransition()
         return;
     std::vector<GeneratedFile> files = dialog.takeGeneratedFiles();
     const uint16_t delay = dialog.frameDelay();
-    document_.rebuild([&](Document& d) { insertTransitionFrames(d, current, files, delay); });
+    document_.rebuild([&](Document& d) { insertTransitionFrames(d, current, files, delay); }, 32787);
     emit selectRow(current);
 }
 

@@ -306,6 +306,7 @@ bool FileCommands::runOpenDialog(const QString& startDirectory, bool listEmpty, 
 
 void FileCommands::open(const QString& startDirectory)
 {
+    const DocumentModel::EditStep step(document_, 32771);
     Collected collected;
     bool replaced = false;
     if (!runOpenDialog(startDirectory, document_.frameCount() == 0, collected, replaced))
@@ -324,6 +325,8 @@ void FileCommands::openDropped(const QStringList& paths)
     QStringList sorted = paths;
     std::stable_sort(sorted.begin(), sorted.end(),
                      [](const QString& a, const QString& b) { return a.toUtf8() < b.toUtf8(); });
+    // Every file of the drop, the questions between them, is one step.
+    const DocumentModel::EditStep step(document_, 32771);
     const bool listEmpty = document_.frameCount() == 0;
     ImportOptions options;
     options.loadGlobalTable = listEmpty;
@@ -469,10 +472,13 @@ bool FileCommands::openProjectFile(const QString& path, Failure* why)
 {
     WaitCursor wait;
     bool ok = false;
-    document_.rebuild([&](Document& d) { ok = zell::openProject(d, path.toStdString(), why); });
-    if (ok)
-        projectTitle_ = QFileInfo(path).completeBaseName();
-    return ok;
+    document_.rebuild([&](Document& d) { ok = zell::openProject(d, path.toStdString(), why); }, 32773);
+    if (!ok)
+        return false;
+    // The project replaced the document: nothing before it can come back.
+    document_.clearHistory();
+    projectTitle_ = QFileInfo(path).completeBaseName();
+    return true;
 }
 
 void FileCommands::saveProject()
@@ -489,6 +495,8 @@ void FileCommands::saveProject()
     Failure why = Failure::none;
     if (!zell::saveProject(document_.document(), dialog.selectedFiles().front().toStdString(), &why))
         failed(why);
+    else
+        document_.history().markSaved();
 }
 
 void FileCommands::preview()
