@@ -1,6 +1,7 @@
 // The frame list with a long document: filling the view, selecting all,
-// applying a delay to every frame and moving a selection of every other
-// frame to the top. Each must stay linear in the frame count:
+// applying a delay to every frame, moving a selection of every other frame
+// to the top and undoing a delete of half the frames. Each must stay linear
+// in the frame count:
 //   zell_ui_bench --benchmark_filter=frames
 #include <benchmark/benchmark.h>
 
@@ -29,6 +30,7 @@ struct Fixture {
             frame->delay = uint16_t(i);
             document.frames.insert(i, frame);
         }
+        model.clearHistory();
     }
     WorkDirectory work;
     Document document;
@@ -101,10 +103,32 @@ void moveSelectionToTop(benchmark::State& state)
     state.SetComplexityN(state.range(0));
 }
 
+// Half the frames, from the first quarter on, deleted and brought back.
+void undoDeleteOfHalf(benchmark::State& state)
+{
+    const int n = int(state.range(0));
+    Fixture f(n);
+    auto view = shownView(f);
+    for (auto _ : state) {
+        state.PauseTiming();
+        view->clearSelection();
+        view->selectionModel()->select(QItemSelection(f.model.listModel().index(n / 4, 0),
+                                                      f.model.listModel().index(n / 4 + n / 2 - 1, kColumnCount - 1)),
+                                       QItemSelectionModel::Select);
+        view->deleteSelection();
+        state.ResumeTiming();
+        f.model.undo();
+        view->grab();
+    }
+    state.counters["frames"] = double(f.model.frameCount());
+    state.SetComplexityN(state.range(0));
+}
+
 BENCHMARK(fillList)->Name("fill_list/frames/zell")->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond)->Complexity();
 BENCHMARK(selectAll)->Name("select_all/frames/zell")->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond)->Complexity();
 BENCHMARK(applyDelayToAll)->Name("apply_delay/frames/zell")->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond)->Complexity();
 BENCHMARK(moveSelectionToTop)->Name("move_to_top/frames/zell")->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond)->Complexity();
+BENCHMARK(undoDeleteOfHalf)->Name("undo_delete_half/frames/zell")->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond)->Complexity();
 
 } // namespace
 

@@ -42,6 +42,9 @@ int Application::run(const QStringList& files)
         Document document;
         seedGlobalTable(document.settings.globalColorTable, programDirectory() + "gct.tmp");
         DocumentModel model(document);
+        // How many steps undo keeps (100 unless the profile says otherwise).
+        if (const int steps = profile.readInt("System", "UndoSteps", 0); steps > 0)
+            model.history().setLimit(size_t(steps));
         MainWindow window(model, profile, libraryPath);
         // Centred, as the old dialog opened, clear of the tool windows' default corners.
         if (QScreen* screen = QGuiApplication::primaryScreen()) {

@@ -44,15 +44,6 @@ void Frame::copyFrom(const Frame& other)
     descriptorFlags = other.descriptorFlags;
 }
 
-void Frame::deleteWorkFile()
-{
-    if (workFilePath.empty())
-        return;
-    // A file that is already gone is not an error.
-    std::remove(workFilePath.c_str());
-    workFilePath.clear();
-}
-
 namespace {
 
 constexpr size_t kRecordFieldsSize = 22;

@@ -1,11 +1,15 @@
 // One frame of the animation: its GIF attributes and the work file that holds
-// its picture as a single-image GIF stream. The frame owns that file.
+// its picture as a single-image GIF stream. The frame holds a shared handle on
+// that file: undo history steps and copies may share it, and the file goes
+// when the last of them lets go.
 #pragma once
 
 #include <cstdint>
 #include <cstdio>
 #include <span>
 #include <string>
+
+#include "document/work_file.h"
 
 namespace zell {
 
@@ -16,9 +20,9 @@ public:
     Frame() = default;
     Frame(const Frame&) = delete;
     Frame& operator=(const Frame&) = delete;
-    ~Frame() { deleteWorkFile(); }
+    ~Frame() = default;
 
-    std::string workFilePath;
+    WorkFile workFilePath;
     std::string name;
     uint16_t left = 0;
     uint16_t top = 0;
@@ -32,13 +36,13 @@ public:
     uint8_t useLocalColorTable = 0;
     uint8_t descriptorFlags = 0;
 
-    // Back to the defaults, keeping the name. Forgets the work file without
-    // deleting it (its new owner has it).
+    // Back to the defaults, keeping the name. Lets go of the work file, which
+    // stays while another frame or history step shares it.
     void reset();
-    // Copies every field: afterwards both frames name the same file, so one of
-    // them must get a file of its own or be reset before either is destroyed.
+    // Copies every field: afterwards both frames share the same work file.
     void copyFrom(const Frame& other);
-    void deleteWorkFile();
+    // Lets go of the work file: it is deleted unless shared.
+    void deleteWorkFile() { workFilePath.clear(); }
 
     // The frame's record in a project file, its work file embedded.
     bool writeRecord(std::FILE* file) const;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <iterator>
 #include <system_error>
 
 #include "document/work_directory.h"
@@ -50,6 +51,15 @@ void FrameList::move(int from, int to)
     frames_.insert(frames_.begin() + to, std::move(frame));
 }
 
+void FrameList::replace(int i, int removeCount, std::vector<std::unique_ptr<Frame>>& frames)
+{
+    i = std::clamp(i, 0, count());
+    removeCount = std::clamp(removeCount, 0, count() - i);
+    const auto at = frames_.erase(frames_.begin() + i, frames_.begin() + i + removeCount);
+    frames_.insert(at, std::make_move_iterator(frames.begin()), std::make_move_iterator(frames.end()));
+    frames.clear();
+}
+
 int FrameList::duplicate(int i, WorkDirectory& workDirectory, const std::string& nameSuffix)
 {
     Frame* source = frameAt(i);
@@ -57,14 +67,14 @@ int FrameList::duplicate(int i, WorkDirectory& workDirectory, const std::string&
         return -1;
     auto copy = std::make_unique<Frame>();
     copy->copyFrom(*source);
-    // Until the copy has a file of its own it must not delete the source's.
+    // The copy gets a file of its own.
     copy->workFilePath.clear();
     if (!source->workFilePath.empty()) {
         std::string name;
         if (!workDirectory.newWorkFileName("gif", name))
             return -1;
         std::error_code ec;
-        std::filesystem::copy_file(source->workFilePath, name, std::filesystem::copy_options::none, ec);
+        std::filesystem::copy_file(source->workFilePath.path(), name, std::filesystem::copy_options::none, ec);
         if (ec) {
             std::filesystem::remove(name, ec);
             return -1;

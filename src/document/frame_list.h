@@ -22,12 +22,15 @@ public:
     // Takes the frame at position i (clamped to 0..count) and returns its
     // index; -1 leaves the frame with the caller.
     int insert(int i, std::unique_ptr<Frame>& frame);
-    // Destroys the frame (and so its work file).
+    // Destroys the frame; its work file goes unless an undo step shares it.
     void remove(int i);
     void clear();
     // Takes a frame out without destroying it.
     std::unique_ptr<Frame> take(int i);
     void move(int from, int to);
+    // Destroys `removeCount` frames from i on and puts `frames` (taken) in
+    // their place, in one pass over the list.
+    void replace(int i, int removeCount, std::vector<std::unique_ptr<Frame>>& frames);
     void swap(FrameList& other) noexcept { frames_.swap(other.frames_); }
 
     // A copy of frame i with a work file of its own, named with the suffix,

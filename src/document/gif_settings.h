@@ -28,6 +28,8 @@ struct GifSettings {
             return 0;
         return loopLimited ? loopCount : kLoopForever;
     }
+
+    bool operator==(const GifSettings&) const = default;
 };
 
 } // namespace zell

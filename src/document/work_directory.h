@@ -6,6 +6,9 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
+
+#include "document/work_file.h"
 
 namespace zell {
 
@@ -27,6 +30,16 @@ public:
     // A name under the directory that no entry has yet ("zll<hex>.<ext>");
     // the file is not created. On failure `out` is unchanged.
     bool newWorkFileName(const std::string& ext, std::string& out);
+    // The same, adopted by a work-file handle (which deletes whatever file
+    // gets that name when the last handle goes).
+    bool newWorkFileName(const std::string& ext, WorkFile& out)
+    {
+        std::string name;
+        if (!newWorkFileName(ext, name))
+            return false;
+        out = std::move(name);
+        return true;
+    }
     // Deletes this process's work files with that extension ("*": all) and
     // removes the directory when it is then empty.
     void cleanUp(const std::string& ext);

@@ -26,6 +26,8 @@ struct ColorTable {
         e[1] = uint8_t(value >> 8);
         e[2] = uint8_t(value >> 16);
     }
+
+    bool operator==(const ColorTable&) const = default;
 };
 
 // Bits of a GIF colour table that holds `count` entries: the smallest b >= 1

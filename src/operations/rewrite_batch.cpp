@@ -62,10 +62,10 @@ void RewriteBatch::commit()
     if (committed_)
         return;
     committed_ = true;
-    std::vector<std::string> replaced;
+    // A replaced file goes as the frame lets go of it, unless an undo step
+    // still shares it.
     for (Staged& s : staged_) {
         Frame& frame = *document_.frames.frameAt(s.index);
-        replaced.push_back(std::move(frame.workFilePath));
         frame.workFilePath = std::move(s.path);
         s.attributes.applyTo(frame);
     }
@@ -77,9 +77,6 @@ void RewriteBatch::commit()
     dropped_.erase(std::unique(dropped_.begin(), dropped_.end()), dropped_.end());
     for (auto it = dropped_.rbegin(); it != dropped_.rend(); ++it)
         document_.frames.remove(*it);
-    for (const std::string& path : replaced)
-        if (!path.empty())
-            std::remove(path.c_str());
 }
 
 } // namespace zell

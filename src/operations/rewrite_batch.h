@@ -54,7 +54,8 @@ public:
     // A new work file could not be made or written.
     bool writeFailed() const { return writeFailed_; }
 
-    // Switches everything over at once, then deletes the replaced files.
+    // Switches everything over at once; the frames let go of the replaced
+    // files, which go unless an undo step still shares them.
     // Cannot fail half way: it only moves names and numbers.
     void commit();
 

@@ -47,7 +47,7 @@ void AnimationCommands::optimize()
     Document& d = document_.document();
     const bool ok = runInBackground(
         owner_, tr("frames"), [&](Progress& p) { return zell::optimize(d, options, {}, &why, &p); },
-        rebuildingCommit(document_));
+        rebuildingCommit(document_, 32785));
     emit selectRow(ok ? 0 : std::max(document_.currentIndex(), 0));
     if (!ok && why != Failure::cancelled)
         failed();
@@ -74,7 +74,7 @@ void AnimationCommands::unifyPalettes()
     // The engine takes the background colour from the global table.
     const bool ok = runInBackground(
         owner_, tr("frames"), [&](Progress& p) { return zell::unify(d, options, {}, &why, &p); },
-        rebuildingCommit(document_));
+        rebuildingCommit(document_, 32786));
     emit selectRow(ok ? 0 : std::max(document_.currentIndex(), 0));
     if (!ok && why != Failure::cancelled)
         failed();
@@ -106,7 +106,7 @@ void AnimationCommands::insertTransition()
         return;
     std::vector<GeneratedFile> files = dialog.takeGeneratedFiles();
     const uint16_t delay = dialog.frameDelay();
-    document_.rebuild([&](Document& d) { insertTransitionFrames(d, current, files, delay); });
+    document_.rebuild([&](Document& d) { insertTransitionFrames(d, current, files, delay); }, 32787);
     emit selectRow(current);
 }
 

@@ -17,6 +17,12 @@
 #include "ui/property_panel.h"
 
 namespace zell {
+namespace {
+
+// Typed fields: the edits of one of them in a row are one undo step.
+constexpr uint64_t kWidthKey = 1, kHeightKey = 2, kLoopCountKey = 3, kCommentKey = 4;
+
+} // namespace
 
 AnimationPanel::AnimationPanel(DocumentModel& document, const Profile& profile, QWidget* parent)
     : QWidget(parent), document_(document), profile_(profile)
@@ -63,31 +69,32 @@ AnimationPanel::AnimationPanel(DocumentModel& document, const Profile& profile, 
     connect(width_, &NumberEdit::valueChanged, this, [this](int v) { sizeChanged(width_, v); });
     connect(height_, &NumberEdit::valueChanged, this, [this](int v) { sizeChanged(height_, v); });
     connect(just_, &QPushButton::clicked, this, [this] {
+        const DocumentModel::EditStep step(document_, 1045); // both sizes, one step
         const QSize size = document_.boundingSize();
         width_->setValue(std::min(size.width(), NumberEdit::kMax));
         height_->setValue(std::min(size.height(), NumberEdit::kMax));
     });
     connect(globalTable_, &QCheckBox::clicked, this, &AnimationPanel::globalTableClicked);
     connect(loop_, &QCheckBox::clicked, this, [this](bool on) {
-        document_.editSettings([on](GifSettings& s) { s.loop = on; });
+        document_.editSettings([on](GifSettings& s) { s.loop = on; }, 1048);
     });
     connect(limit_, &QCheckBox::clicked, this, [this](bool on) {
-        document_.editSettings([on](GifSettings& s) { s.loopLimited = on; });
+        document_.editSettings([on](GifSettings& s) { s.loopLimited = on; }, 1048);
     });
     connect(loopCount_, &NumberEdit::valueChanged, this, [this](int v) {
         if (v > NumberEdit::kMax) {
             loopCount_->setValue(NumberEdit::kMax);
             return;
         }
-        document_.editSettings([v](GifSettings& s) { s.loopCount = uint16_t(v); });
+        document_.editSettings([v](GifSettings& s) { s.loopCount = uint16_t(v); }, 1048, kLoopCountKey);
     });
     connect(commentOn_, &QCheckBox::clicked, this, [this](bool on) {
-        document_.editSettings([on](GifSettings& s) { s.saveComment = on; });
+        document_.editSettings([on](GifSettings& s) { s.saveComment = on; }, 1052);
     });
     connect(comment_, &CommentEdit::textChanged, this, [this] {
         const std::string text = comment_->toPlainText().toStdString();
         if (text != document_.settings().comment)
-            document_.editSettings([&text](GifSettings& s) { s.comment = text; });
+            document_.editSettings([&text](GifSettings& s) { s.comment = text; }, 1052, kCommentKey);
     });
     connect(confirm_, &QPushButton::clicked, this, [this] {
         showPlainMessage(window(), comment_->toPlainText(), QStringLiteral("zell"), MessageStyle::OkPlain);
@@ -138,19 +145,21 @@ void AnimationPanel::sizeChanged(NumberEdit* edit, int value)
         return;
     }
     const bool isWidth = edit == width_;
-    document_.editSettings([&](GifSettings& s) { (isWidth ? s.screenWidth : s.screenHeight) = uint16_t(value); });
+    document_.editSettings([&](GifSettings& s) { (isWidth ? s.screenWidth : s.screenHeight) = uint16_t(value); },
+                           isWidth ? 1041 : 1043, isWidth ? kWidthKey : kHeightKey);
 }
 
 void AnimationPanel::globalTableClicked(bool checked)
 {
     if (checked) {
-        document_.editSettings([](GifSettings& s) { s.useGlobalColorTable = true; });
+        document_.editSettings([](GifSettings& s) { s.useGlobalColorTable = true; }, 1046);
         return;
     }
     if (showMessage(window(), 21508, 21008, MessageStyle::YesNoInfo) != kIdYes) {
         globalTable_->setChecked(true);
         return;
     }
+    const DocumentModel::EditStep step(document_, 1046);
     QApplication::setOverrideCursor(Qt::WaitCursor);
     document_.setLocalColorTableOnAll();
     QApplication::restoreOverrideCursor();

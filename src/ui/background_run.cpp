@@ -69,9 +69,11 @@ QString countText(int64_t done, int64_t total, const QString& unit)
 
 } // namespace
 
-std::function<void(const std::function<void()>&)> rebuildingCommit(DocumentModel& model)
+std::function<void(const std::function<void()>&)> rebuildingCommit(DocumentModel& model, int nameId)
 {
-    return [&model](const std::function<void()>& step) { model.rebuild([&](Document&) { step(); }); };
+    return [&model, nameId](const std::function<void()>& step) {
+        model.rebuild([&](Document&) { step(); }, nameId);
+    };
 }
 
 const BackgroundRunRecord& lastBackgroundRun()

@@ -26,8 +26,9 @@ inline constexpr int kProgressDelayMs = 500;
 bool runInBackground(QWidget* owner, const QString& unit, const std::function<bool(Progress&)>& work,
                      const std::function<void(const std::function<void()>&)>& commit = {});
 
-// Runs the commit step inside model.rebuild, so every view shows the result.
-std::function<void(const std::function<void()>&)> rebuildingCommit(DocumentModel& model);
+// Runs the commit step inside model.rebuild, so every view shows the result;
+// `nameId` names the undo step.
+std::function<void(const std::function<void()>&)> rebuildingCommit(DocumentModel& model, int nameId = 12902);
 
 // Whether the last run's progress dialog was shown and whether Cancel was
 // pressed; for the commands' messages and for tests.

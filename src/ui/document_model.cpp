@@ -1,5 +1,8 @@
 #include "ui/document_model.h"
 
+#include <QHash>
+#include <QRegularExpression>
+
 #include <algorithm>
 #include <climits>
 #include <vector>
@@ -12,8 +15,61 @@
 namespace zell {
 
 DocumentModel::DocumentModel(Document& document, QObject* parent)
-    : QObject(parent), document_(document), list_(new FrameListModel(*this))
+    : QObject(parent), document_(document), history_(document), list_(new FrameListModel(*this))
 {
+    history_.onChange = [this] { emit historyChanged(); };
+}
+
+DocumentModel::~DocumentModel()
+{
+    history_.onChange = nullptr;
+    history_.selection = nullptr;
+}
+
+DocumentModel::EditStep::EditStep(DocumentModel& model, int nameId, uint64_t mergeKey) : history_(model.history_)
+{
+    history_.begin(stepName(nameId).toStdString(), mergeKey);
+}
+
+DocumentModel::EditStep::~EditStep()
+{
+    history_.commit();
+}
+
+QString DocumentModel::stepName(int nameId)
+{
+    QString text = ownText(nameId);
+    text = text.left(text.indexOf(QLatin1Char('\t')));
+    static const QRegularExpression accelerator(QStringLiteral("\\(&?[A-Z]\\)|&|\\.\\.\\.$|[：:]$"));
+    text.remove(accelerator);
+    return text.trimmed();
+}
+
+bool DocumentModel::undo()
+{
+    return step(true);
+}
+
+bool DocumentModel::redo()
+{
+    return step(false);
+}
+
+bool DocumentModel::step(bool back)
+{
+    if (history_.inCommand() || !(back ? history_.canUndo() : history_.canRedo()))
+        return false;
+    list_->beginResetModel();
+    const bool done = back ? history_.undo() : history_.redo();
+    list_->thumbnails().clear();
+    list_->endResetModel();
+    emit settingsChanged();
+    emit globalTableChanged();
+    emit frameCountChanged(frameCount());
+    const HistorySelection& shown = history_.lastSelection();
+    emit selectionRestored(QList<int>(shown.rows.begin(), shown.rows.end()), shown.current);
+    selectFrame(shown.current);
+    return done;
 }
 
 void DocumentModel::selectFrame(int row)
@@ -22,8 +78,9 @@ void DocumentModel::selectFrame(int row)
     emit frameSelected(document_.currentIndex);
 }
 
-void DocumentModel::editSettings(const std::function<void(GifSettings&)>& edit)
+void DocumentModel::editSettings(const std::function<void(GifSettings&)>& edit, int nameId, uint64_t mergeKey)
 {
+    const EditStep step(*this, nameId, mergeKey);
     edit(document_.settings);
     emit settingsChanged();
 }
@@ -51,10 +108,29 @@ void setField(Frame& f, FrameAttribute attribute, uint32_t value)
     }
 }
 
+int attributeName(FrameAttribute attribute)
+{
+    switch (attribute) {
+    case FrameAttribute::Left: return 1056;
+    case FrameAttribute::Top: return 1058;
+    case FrameAttribute::LocalTable: return 1060;
+    case FrameAttribute::Transparent: return 1065;
+    case FrameAttribute::UserInput: return 1066;
+    case FrameAttribute::Disposal: return 1067;
+    case FrameAttribute::Delay: return 1061;
+    }
+    return 12902;
+}
+
 } // namespace
 
 void DocumentModel::setAttribute(const QList<int>& rows, FrameAttribute attribute, uint32_t value)
 {
+    // A number typed digit by digit is one step per field and frames.
+    const bool typed = attribute == FrameAttribute::Left || attribute == FrameAttribute::Top
+        || attribute == FrameAttribute::Delay;
+    const uint64_t key = typed ? (uint64_t(attribute) + 1) << 56 ^ (qHashRange(rows.begin(), rows.end()) >> 8) : 0;
+    const EditStep step(*this, attributeName(attribute), key);
     int first = INT_MAX, last = -1;
     for (int row : rows) {
         if (Frame* f = frameAt(row)) {
@@ -71,6 +147,7 @@ bool DocumentModel::applyToAll(ApplyKind kind)
     const Frame* source = currentFrame();
     if (!source)
         return false;
+    const EditStep step(*this, 32779 + int(kind));
     const Frame& from = *source;
     for (int i = 0; i < frameCount(); ++i) {
         Frame& to = *frameAt(i);
@@ -89,6 +166,7 @@ bool DocumentModel::applyToAll(ApplyKind kind)
 
 void DocumentModel::setLocalColorTableOnAll()
 {
+    const EditStep step(*this, 1060);
     for (int i = 0; i < frameCount(); ++i)
         frameAt(i)->useLocalColorTable = 1;
     announceEdited(0, frameCount() - 1);
@@ -97,6 +175,9 @@ void DocumentModel::setLocalColorTableOnAll()
 void DocumentModel::renameFrame(int row, const std::string& name)
 {
     if (Frame* f = frameAt(row)) {
+        // Renaming in place blanks the name while the editor is open; both
+        // changes are one step.
+        const EditStep step(*this, 20102, 0x7E00000000000000ull ^ uint64_t(row));
         f->name = name;
         announceEdited(row, row);
     }
@@ -113,8 +194,9 @@ QSize DocumentModel::boundingSize() const
     return QSize(int(std::min<uint32_t>(width, INT_MAX)), int(std::min<uint32_t>(height, INT_MAX)));
 }
 
-void DocumentModel::rebuild(const std::function<void(Document&)>& operation)
+void DocumentModel::rebuild(const std::function<void(Document&)>& operation, int nameId)
 {
+    const EditStep step(*this, nameId);
     list_->beginResetModel();
     operation(document_);
     if (!frameAt(document_.currentIndex))
@@ -126,26 +208,28 @@ void DocumentModel::rebuild(const std::function<void(Document&)>& operation)
     emit frameCountChanged(frameCount());
 }
 
-void DocumentModel::editGlobalTable(const std::function<void(ColorTable&)>& edit)
+void DocumentModel::editGlobalTable(const std::function<void(ColorTable&)>& edit, int nameId)
 {
+    const EditStep step(*this, nameId);
     edit(document_.settings.globalColorTable);
     list_->thumbnails().clear();
     emit globalTableChanged();
     announceEdited(0, frameCount() - 1);
 }
 
-void DocumentModel::switchWorkFile(int row, const std::string& path)
+void DocumentModel::switchWorkFile(int row, const std::string& path, int nameId)
 {
     Frame* f = frameAt(row);
     if (!f)
         return;
-    f->deleteWorkFile();
+    const EditStep step(*this, nameId);
     f->workFilePath = path;
     announceEdited(row, row);
 }
 
 void DocumentModel::removeRows(const QList<int>& rows)
 {
+    const EditStep step(*this, 20104);
     // From the end, so that the indices still to come stay valid; one model
     // notification per contiguous run.
     for (int i = int(rows.size()) - 1; i >= 0;) {
@@ -167,6 +251,7 @@ void DocumentModel::removeRows(const QList<int>& rows)
 
 void DocumentModel::removeAll()
 {
+    const EditStep step(*this, 32775);
     list_->beginResetModel();
     document_.frames.clear();
     document_.currentIndex = -1;
@@ -177,6 +262,7 @@ void DocumentModel::removeAll()
 
 QList<int> DocumentModel::duplicateRows(const QList<int>& rows)
 {
+    const EditStep step(*this, 20103);
     QList<int> made;
     const Frame* current = currentFrame();
     const std::string suffix = ownText(20162).toStdString();
@@ -217,6 +303,7 @@ int DocumentModel::moveRows(const QList<int>& rows, int delta)
     delta = clampDelta(rows, n, delta);
     if (delta == 0)
         return 0;
+    const EditStep step(*this, delta < 0 ? 20106 : 20107);
     // The new order: each moved row lands at its index + delta; the others
     // fill the remaining places in their old order.
     std::vector<int> order(static_cast<size_t>(n), -1);

@@ -12,6 +12,7 @@
 #include <string>
 
 #include "document/document.h"
+#include "document/history.h"
 
 namespace zell {
 
@@ -33,6 +34,36 @@ class DocumentModel final : public QObject {
     Q_OBJECT
 public:
     explicit DocumentModel(Document& document, QObject* parent = nullptr);
+    ~DocumentModel() override;
+
+    // One user action: everything edited while it lives is one undo step,
+    // named by the text `nameId` (menu text or label, shown without its
+    // accelerator). Steps with the same nonzero merge key in a row join,
+    // as the digits of a typed number do. Nested steps belong to the
+    // outermost. Every edit below records a step of its own when no
+    // EditStep is open.
+    class EditStep {
+    public:
+        EditStep(DocumentModel& model, int nameId, uint64_t mergeKey = 0);
+        ~EditStep();
+        EditStep(const EditStep&) = delete;
+        EditStep& operator=(const EditStep&) = delete;
+
+    private:
+        History& history_;
+    };
+    // The text of a string-table entry as an undo step's name.
+    static QString stepName(int nameId);
+
+    History& history() { return history_; }
+    const History& history() const { return history_; }
+    // Takes the last step back or makes the next one again and shows the
+    // document and the selection of then; false when there is none.
+    bool undo();
+    bool redo();
+    // After opening a project: the document as it is now is the start and
+    // is saved.
+    void clearHistory() { history_.clear(); }
 
     Document& document() { return document_; }
     const Document& document() const { return document_; }
@@ -47,8 +78,11 @@ public:
     void selectFrame(int row);
 
     const GifSettings& settings() const { return document_.settings; }
-    void editSettings(const std::function<void(GifSettings&)>& edit);
+    // nameId names the undo step (see EditStep); a nonzero merge key joins
+    // consecutive edits of one typed field.
+    void editSettings(const std::function<void(GifSettings&)>& edit, int nameId = 12902, uint64_t mergeKey = 0);
 
+    // Typed fields (position, delay) join into one step per field and rows.
     void setAttribute(const QList<int>& rows, FrameAttribute attribute, uint32_t value);
     // Copies one attribute of the current frame to every frame; false
     // without a current frame.
@@ -60,12 +94,12 @@ public:
 
     // Runs an engine operation that may change anything (imports, project
     // open) and then tells every view to show the document anew.
-    void rebuild(const std::function<void(Document&)>& operation);
+    void rebuild(const std::function<void(Document&)>& operation, int nameId = 12902);
     // Edits the global table (entries, count, background index).
-    void editGlobalTable(const std::function<void(ColorTable&)>& edit);
-    // Points the frame at a new, complete work file and only then deletes
+    void editGlobalTable(const std::function<void(ColorTable&)>& edit, int nameId = 1121);
+    // Points the frame at a new, complete work file and only then lets go of
     // the old one, so a failed rewrite never costs the frame its picture.
-    void switchWorkFile(int row, const std::string& path);
+    void switchWorkFile(int row, const std::string& path, int nameId = 1123);
     // Rows in ascending order.
     void removeRows(const QList<int>& rows);
     void removeAll();
@@ -82,11 +116,18 @@ signals:
     void framesEdited(int first, int last);
     void settingsChanged();
     void globalTableChanged();
+    // The undo steps, the position or the saved mark changed.
+    void historyChanged();
+    // Undo or redo brought back these selected rows and current row.
+    void selectionRestored(const QList<int>& rows, int current);
 
 private:
     void announceEdited(int first, int last);
 
+    bool step(bool back);
+
     Document& document_;
+    History history_;
     FrameListModel* list_;
 };
 

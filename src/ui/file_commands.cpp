@@ -317,6 +317,7 @@ bool FileCommands::runOpenDialog(const QString& startDirectory, bool listEmpty, 
 
 void FileCommands::open(const QString& startDirectory)
 {
+    const DocumentModel::EditStep step(document_, 32771);
     Collected collected;
     bool replaced = false;
     if (!runOpenDialog(startDirectory, document_.frameCount() == 0, collected, replaced))
@@ -335,6 +336,8 @@ void FileCommands::openDropped(const QStringList& paths)
     QStringList sorted = paths;
     std::stable_sort(sorted.begin(), sorted.end(),
                      [](const QString& a, const QString& b) { return a.toUtf8() < b.toUtf8(); });
+    // Every file of the drop, the questions between them, is one step.
+    const DocumentModel::EditStep step(document_, 32771);
     const bool listEmpty = document_.frameCount() == 0;
     ImportOptions options;
     options.loadGlobalTable = listEmpty;
@@ -505,12 +508,15 @@ bool FileCommands::openProjectFile(const QString& path, Failure* why)
     const std::string file = path.toStdString();
     const bool ok = runInBackground(
         owner_, tr("frames"), [&](Progress& p) { return zell::openProject(d, file, &reason, &p); },
-        rebuildingCommit(document_));
+        rebuildingCommit(document_, 32773));
     if (why)
         *why = reason;
-    if (ok)
-        projectTitle_ = QFileInfo(path).completeBaseName();
-    return ok;
+    if (!ok)
+        return false;
+    // The project replaced the document: nothing before it can come back.
+    document_.clearHistory();
+    projectTitle_ = QFileInfo(path).completeBaseName();
+    return true;
 }
 
 void FileCommands::saveProject()
@@ -529,7 +535,9 @@ void FileCommands::saveProject()
     const Document& d = document_.document();
     const bool ok =
         runInBackground(owner_, tr("frames"), [&](Progress& p) { return zell::saveProject(d, path, &why, &p); });
-    if (!ok && why != Failure::cancelled)
+    if (ok)
+        document_.history().markSaved();
+    else if (why != Failure::cancelled)
         failed(why);
 }
 

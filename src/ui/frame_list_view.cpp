@@ -73,8 +73,43 @@ FrameListView::FrameListView(DocumentModel& document, QWidget* parent) : QTableV
     connect(&autoScrollTimer_, &QTimer::timeout, this, &FrameListView::autoScroll);
 
     connect(&document_, &DocumentModel::frameSelected, this, &FrameListView::updateCommands);
+    // Undo steps keep the selection and show it again.
+    document_.history().selection = [this] {
+        HistorySelection shown;
+        shown.current = document_.currentIndex();
+        for (int row : trulySelectedRows())
+            shown.rows.push_back(row);
+        return shown;
+    };
+    connect(&document_, &DocumentModel::selectionRestored, this, &FrameListView::restoreSelection);
     connect(&document_, &DocumentModel::frameCountChanged, this, &FrameListView::updateCommands);
     updateCommands();
+}
+
+FrameListView::~FrameListView()
+{
+    document_.history().selection = nullptr;
+}
+
+void FrameListView::restoreSelection(const QList<int>& rows, int current)
+{
+    suppress_ = true;
+    clearSelection();
+    QItemSelection runs;
+    for (qsizetype i = 0; i < rows.size();) {
+        qsizetype j = i;
+        while (j + 1 < rows.size() && rows[j + 1] == rows[j] + 1)
+            ++j;
+        runs.append(QItemSelectionRange(model()->index(rows[i], 0), model()->index(rows[j], kColumnCount - 1)));
+        i = j + 1;
+    }
+    selectionModel()->select(runs, QItemSelectionModel::Select);
+    if (current >= 0) {
+        const QModelIndex index = model()->index(current, 0);
+        selectionModel()->setCurrentIndex(index, QItemSelectionModel::NoUpdate);
+        scrollTo(index);
+    }
+    suppress_ = false;
 }
 
 void FrameListView::buildContextMenu()
@@ -220,10 +255,15 @@ void FrameListView::selectPrevious()
 void FrameListView::moveSelection(int delta)
 {
     const QList<int> rows = trulySelectedRows();
+    const int asked = delta;
     delta = DocumentModel::clampDelta(rows, document_.frameCount(), delta);
     if (delta == 0)
         return;
     const bool currentMoves = rows.contains(document_.currentIndex());
+    // One step from the selection before to the selection after.
+    const DocumentModel::EditStep step(document_, asked == kMoveToTop ? 20105
+                                                   : asked == kMoveToEnd ? 20108
+                                                   : delta < 0 ? 20106 : 20107);
     QApplication::setOverrideCursor(Qt::WaitCursor);
     // The selection is taken down and put back as whole runs: carried through
     // the model's layout change, thousands of separate ranges cost time
@@ -256,6 +296,7 @@ void FrameListView::deleteSelection()
     const QList<int> rows = trulySelectedRows();
     if (rows.isEmpty())
         return;
+    const DocumentModel::EditStep step(document_, 20104);
     QApplication::setOverrideCursor(Qt::WaitCursor);
     document_.removeRows(rows);
     QApplication::restoreOverrideCursor();
@@ -274,6 +315,7 @@ void FrameListView::duplicateSelection()
     const QList<int> rows = trulySelectedRows();
     if (rows.isEmpty())
         return;
+    const DocumentModel::EditStep step(document_, 20103);
     QApplication::setOverrideCursor(Qt::WaitCursor);
     document_.duplicateRows(rows);
     QApplication::restoreOverrideCursor();

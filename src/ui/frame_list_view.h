@@ -32,6 +32,7 @@ public:
     static constexpr int kMoveToEnd = INT_MAX;
 
     explicit FrameListView(DocumentModel& document, QWidget* parent = nullptr);
+    ~FrameListView() override;
 
     // -1: the current row. Null when out of range or without a current row.
     Frame* frameAt(int row) const;
@@ -72,6 +73,7 @@ protected:
     void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
 
 private:
+    void restoreSelection(const QList<int>& rows, int current);
     void buildContextMenu();
     QAction* addCommand(int textId, const QList<QKeySequence>& keys, void (FrameListView::*slot)());
     void updateCommands();

@@ -41,7 +41,8 @@ const int kNeedFrames[] = {32772, 32774, 32775, 32776, 32785, 32786, 32787, 3278
 MainWindow::MainWindow(DocumentModel& document, const Profile& profile, std::string libraryPath, QWidget* parent)
     : QMainWindow(parent), document_(document), profile_(profile), libraryPath_(std::move(libraryPath))
 {
-    setWindowTitle(QStringLiteral("zell"));
+    // "*" while the document differs from the project last saved or opened.
+    setWindowTitle(QStringLiteral("[*]zell"));
     openUrl = [](const QUrl& url) { return QDesktopServices::openUrl(url); };
     auto* central = new QWidget(this);
     auto* layout = new QVBoxLayout(central);
@@ -82,7 +83,9 @@ MainWindow::MainWindow(DocumentModel& document, const Profile& profile, std::str
         w->applyToolWindowStyle(profile_);
 
     connect(&document_, &DocumentModel::frameCountChanged, this, &MainWindow::updateCommands);
+    connect(&document_, &DocumentModel::historyChanged, this, &MainWindow::updateHistory);
     updateCommands();
+    updateHistory();
     connectImageView();
 }
 
@@ -167,6 +170,10 @@ void MainWindow::buildMenu()
     actions_[57665] = exit;
 
     QMenu* edit = menuBar()->addMenu(ownText(12902));
+    addCommand(edit, 32793, K(Qt::CTRL | Qt::Key_Z), &MainWindow::undo);
+    addCommand(edit, 32794, K(Qt::CTRL | Qt::Key_Y), &MainWindow::redo)
+        ->setShortcuts({K(Qt::CTRL | Qt::Key_Y), K(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
+    edit->addSeparator();
     addCommand(edit, 32775, K(Qt::CTRL | Qt::Key_Delete), &MainWindow::deleteAll);
     edit->addSeparator();
     addCommand(edit, 32776, K(Qt::CTRL | Qt::Key_A), &MainWindow::selectAll);
@@ -213,6 +220,42 @@ void MainWindow::updateCommands()
     applyMenu_->setEnabled(n >= 2);
     for (int kind = 0; kind < 6; ++kind)
         actions_[32779 + kind]->setEnabled(n >= 2);
+}
+
+namespace {
+
+// "元に戻す(&Z) 待機時間\tCtrl+Z": the menu text with the step's name.
+QString withStepName(int command, const std::string& name)
+{
+    const QString text = ownText(command);
+    if (name.empty())
+        return text;
+    const qsizetype tab = text.indexOf(QLatin1Char('\t'));
+    QString shown = QString::fromStdString(name);
+    shown.replace(QLatin1Char('&'), QStringLiteral("&&"));
+    return text.left(tab) + QLatin1Char(' ') + shown + (tab < 0 ? QString() : text.mid(tab));
+}
+
+} // namespace
+
+void MainWindow::updateHistory()
+{
+    const History& history = document_.history();
+    actions_[32793]->setText(withStepName(32793, history.undoName()));
+    actions_[32793]->setEnabled(history.canUndo());
+    actions_[32794]->setText(withStepName(32794, history.redoName()));
+    actions_[32794]->setEnabled(history.canRedo());
+    setWindowModified(history.modified());
+}
+
+void MainWindow::undo()
+{
+    document_.undo();
+}
+
+void MainWindow::redo()
+{
+    document_.redo();
 }
 
 // The home-page command opens the manual that ships with zell: it is there offline.

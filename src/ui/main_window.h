@@ -76,6 +76,9 @@ private:
     void buildMenu();
     QAction* addCommand(QMenu* menu, int command, const QKeySequence& key, void (MainWindow::*slot)());
     void updateCommands();
+    void updateHistory();
+    void undo();
+    void redo();
     void openManual();
     void showAbout();
     void deleteAll();

@@ -244,7 +244,7 @@ void PaletteWindow::clickCell(int index)
     const QColor c = dialog.currentColor();
     const uint32_t color = uint32_t(c.red()) | uint32_t(c.green()) << 8 | uint32_t(c.blue()) << 16;
     if (showGlobal_)
-        document_.editGlobalTable([&](ColorTable& t) { t.setColor(uint32_t(index), color); });
+        document_.editGlobalTable([&](ColorTable& t) { t.setColor(uint32_t(index), color); }, 1123);
     else
         editFrameColor(index, color);
 }
@@ -281,7 +281,7 @@ void PaletteWindow::setBackgroundIndex(int index)
         return;
     document_.editGlobalTable([index](ColorTable& t) {
         t.backgroundIndex = index >= 0 && index < t.count ? uint16_t(index) : 0;
-    });
+    }, 1124);
 }
 
 void PaletteWindow::setTransparentIndex(int index)
@@ -307,7 +307,7 @@ void PaletteWindow::chooseEntryCount(int item)
             t.count = count;
             if (t.backgroundIndex >= count)
                 t.backgroundIndex = 0;
-        });
+        }, 1127);
         return;
     }
     const Frame* f = document_.currentFrame();
@@ -324,6 +324,7 @@ bool PaletteWindow::resizeFrameTable(int bits)
 {
     const int row = document_.currentIndex();
     Frame* f = document_.currentFrame();
+    const DocumentModel::EditStep step(document_, 1127);
     QApplication::setOverrideCursor(Qt::WaitCursor);
     RasterImage picture;
     std::string path;
@@ -342,7 +343,7 @@ bool PaletteWindow::resizeFrameTable(int bits)
     f->colorCount = uint16_t(1u << bits);
     f->useLocalColorTable = 1;
     f->transparentIndex = transparent < 256 ? uint16_t(transparent) : kNoIndex;
-    document_.switchWorkFile(row, path);
+    document_.switchWorkFile(row, path, 1127);
     document_.selectFrame(row);
     return true;
 }
@@ -367,7 +368,7 @@ void PaletteWindow::loadPalette(const QString& path)
             std::copy_n(table.entries.begin(), size_t(3) * table.count, t.entries.begin());
             t.count = table.count;
             t.backgroundIndex = table.backgroundIndex < table.count ? table.backgroundIndex : 0;
-        });
+        }, 1126);
         return;
     }
     showMessage(window(), result == PaletteLoad::noEntries ? 21514 : 21502, 21002, MessageStyle::OkInfo);

@@ -209,7 +209,7 @@ TEST_F(ProjectFile, FailedSaveKeepsTheEarlierFileAndLeavesNoTemporary)
     Document doc(work);
     fill(doc);
     test::writeFile(projectPath(), {'o', 'l', 'd'});
-    fs::remove(doc.frames.frameAt(1)->workFilePath); // a missing work file fails the save
+    fs::remove(doc.frames.frameAt(1)->workFilePath.path()); // a missing work file fails the save
     EXPECT_FALSE(saveProject(doc, projectPath()));
     EXPECT_EQ(test::readFile(projectPath()), (std::vector<uint8_t>{'o', 'l', 'd'}));
     EXPECT_EQ(test::namesIn(dir.path()).size(), 2u) << "only the old project and the work directory";

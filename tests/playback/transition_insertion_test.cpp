@@ -145,7 +145,7 @@ TEST_F(TransitionInsertion, ComposeScreensFailsWithoutTouchingItsOutput)
     screens.source.assign(marker, 3);
     EXPECT_FALSE(composeScreens(document, -1, screens));
     EXPECT_FALSE(composeScreens(document, 3, screens));
-    std::filesystem::remove(document.frames.frameAt(1)->workFilePath);
+    std::filesystem::remove(document.frames.frameAt(1)->workFilePath.path());
     EXPECT_FALSE(composeScreens(document, 2, screens)) << "a frame before the current one cannot be loaded";
     EXPECT_FALSE(composeScreens(document, 0, screens)) << "the next frame cannot be loaded";
     EXPECT_EQ(screens.source.size(), 3u);

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "document/work_file.h"
 #include "image/dib.h"
 
 namespace zell::test {
@@ -46,6 +47,11 @@ private:
 
 std::vector<uint8_t> readFile(const std::filesystem::path& path);
 void writeFile(const std::filesystem::path& path, const std::vector<uint8_t>& bytes);
+inline std::vector<uint8_t> readFile(const WorkFile& file) { return readFile(std::filesystem::path(file.path())); }
+inline void writeFile(const WorkFile& file, const std::vector<uint8_t>& bytes)
+{
+    writeFile(std::filesystem::path(file.path()), bytes);
+}
 
 // The names in a folder, sorted; empty when it is missing.
 std::vector<std::string> namesIn(const std::filesystem::path& folder);

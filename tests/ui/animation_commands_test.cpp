@@ -158,6 +158,12 @@ private slots:
         QCOMPARE(a.doc.model.frameCount(), 1);
         QCOMPARE(a.busy, QList<bool>({true, false, true, false}));
         QCOMPARE(a.prompter.texts.size(), 0);
+        // One undo step, named after the command, brings the frame back.
+        QVERIFY(QString::fromStdString(a.doc.model.history().undoName()).startsWith(ownText(32785).left(4)));
+        a.doc.model.undo();
+        QCOMPARE(a.doc.model.frameCount(), 2);
+        a.doc.model.redo();
+        QCOMPARE(a.doc.model.frameCount(), 1);
         QVERIFY2(!lastBackgroundRun().dialogShown, "a short run shows no progress");
     }
 

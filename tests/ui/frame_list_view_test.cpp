@@ -125,6 +125,14 @@ private slots:
         QVERIFY(!f.view.dragging());
         QCOMPARE(f.doc.names(), frameNames({0, 1, 4, 5, 2, 3, 6, 7}));
         QCOMPARE(f.view.selectedRows(), (QList<int>{4, 5}));
+        // Undo brings back the order and the selection; redo the move.
+        QVERIFY(f.doc.model.undo());
+        QCOMPARE(f.doc.names(), frameNames({0, 1, 2, 3, 4, 5, 6, 7}));
+        QCOMPARE(f.view.selectedRows(), (QList<int>{2, 3}));
+        QCOMPARE(f.doc.model.currentIndex(), 2);
+        QVERIFY(f.doc.model.redo());
+        QCOMPARE(f.doc.names(), frameNames({0, 1, 4, 5, 2, 3, 6, 7}));
+        QCOMPARE(f.view.selectedRows(), (QList<int>{4, 5}));
         QCOMPARE(FrameListView::dragDelta(0, 5, {1, 5}), -4);
         // Dropped on either edge of the dragged row itself: no move.
         QCOMPARE(FrameListView::dragDelta(2, 2, {2, 3}), 0);

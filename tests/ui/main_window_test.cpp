@@ -96,6 +96,40 @@ private slots:
         QCOMPARE(f.frame(2).delay, 42);
     }
 
+    void undoNamesTheStepAndATypedDelayIsOneStep()
+    {
+        WindowFixture f(3);
+        QAction* undo = f.window.action(32793);
+        QAction* redo = f.window.action(32794);
+        QVERIFY(!undo->isEnabled() && !redo->isEnabled());
+        QCOMPARE(undo->text(), QStringLiteral("元に戻す(&Z)\tCtrl+Z"));
+        QVERIFY(!f.window.isWindowModified());
+        f.list().select(1);
+        NumberEdit* delay = f.panel().delayEdit();
+        delay->selectAll();
+        QTest::keyClicks(delay, "250");
+        QCOMPARE(f.frame(1).delay, 250);
+        QVERIFY(undo->isEnabled() && !redo->isEnabled());
+        QCOMPARE(undo->text(), QStringLiteral("元に戻す(&Z) 待機時間\tCtrl+Z"));
+        QVERIFY(f.window.isWindowModified());
+        undo->trigger();
+        QCOMPARE(f.frame(1).delay, 1);
+        QCOMPARE(delay->value(), 1);
+        QVERIFY(!undo->isEnabled() && redo->isEnabled());
+        QCOMPARE(redo->text(), QStringLiteral("やり直し(&Y) 待機時間\tCtrl+Y"));
+        QVERIFY(!f.window.isWindowModified());
+        QTest::keyClick(&f.window, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+        QCOMPARE(f.frame(1).delay, 250);
+        // Delete all, its question answered, is one step too.
+        f.prompter.answers = {kIdYes};
+        f.window.action(32775)->trigger();
+        QCOMPARE(f.doc.model.frameCount(), 0);
+        QCOMPARE(undo->text(), QStringLiteral("元に戻す(&Z) フレーム情報を全て削除\tCtrl+Z"));
+        QTest::keyClick(&f.window, Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(f.doc.model.frameCount(), 3);
+        QCOMPARE(f.frame(1).delay, 250);
+    }
+
     void globalTableBoxOffAsksFirst()
     {
         WindowFixture f(3);

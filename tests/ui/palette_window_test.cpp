@@ -7,7 +7,10 @@
 
 #include "app/string_table.h"
 #include "document/file_import.h"
+#include "document/gif_export.h"
 #include "document/palette_file.h"
+#include "operations/optimizer.h"
+#include "operations/palette_unifier.h"
 #include "image/mapped_file.h"
 #include "ui/frame_list_model.h"
 #include "ui/gif_files.h"
@@ -52,6 +55,25 @@ ColorTable tableOfFile(const std::string& path)
     if (file.open(path))
         findGifColorTable(file.bytes(), false, table);
     return table;
+}
+
+// Frames with their work-file bytes, and the global table.
+QStringList documentState(const Document& d)
+{
+    QStringList state;
+    for (int i = 0; i < d.frames.count(); ++i) {
+        const Frame& f = *d.frames.frameAt(i);
+        QFile file(QString::fromStdString(f.workFilePath.path()));
+        file.open(QIODevice::ReadOnly);
+        state << QStringLiteral("%1 %2 %3 %4 %5 %6 %7 %8")
+                     .arg(QString::fromStdString(f.workFilePath.path()))
+                     .arg(f.left).arg(f.top).arg(f.width).arg(f.height).arg(f.colorCount)
+                     .arg(f.useLocalColorTable).arg(QString::fromLatin1(file.readAll().toHex()));
+    }
+    const ColorTable& t = d.settings.globalColorTable;
+    state << QString::fromLatin1(QByteArray(reinterpret_cast<const char*>(t.entries.data()), 768).toHex())
+          << QString::number(t.count) << QString::number(d.settings.useGlobalColorTable);
+    return state;
 }
 
 class PaletteWindowTest : public QObject {
@@ -222,11 +244,42 @@ private slots:
         f.prompter.answers = {kIdYes};
         f.window->chooseEntryCount(3);
         QVERIFY(frame.workFilePath != old);
-        QVERIFY(!QFileInfo::exists(QString::fromStdString(old)));
         QCOMPARE(frame.colorCount, 16);
         QCOMPARE(tableOfFile(frame.workFilePath).count, 16);
         QCOMPARE(f.window->frameTable().count, 16);
         QCOMPARE(f.prompter.unexpected, 0);
+        // The old file stays while undo may bring it back, and goes with the history.
+        QVERIFY(f.doc.model.undo());
+        QCOMPARE(frame.workFilePath.path(), old);
+        QCOMPARE(frame.colorCount, 256);
+        QVERIFY(f.doc.model.redo());
+        f.doc.model.clearHistory();
+        QVERIFY(!QFileInfo::exists(QString::fromStdString(old)));
+    }
+
+    void undoAfterOptimiseOrUnifyBringsBackFramesFilesAndGlobalTable()
+    {
+        for (int run = 0; run < 2; ++run) {
+            PaletteFixture f;
+            for (int bits : {2, 8, 2})
+                f.addFrame(bits, true);
+            const QStringList before = documentState(f.doc.document);
+            f.doc.model.rebuild([run](Document& d) {
+                if (run == 0) {
+                    QVERIFY(optimize(d, kSaveOptimize | kSaveDropUnchanged | kSaveTransparency));
+                } else {
+                    UnifyOptions options;
+                    options.colorCount = 16;
+                    QVERIFY(unify(d, options));
+                }
+            }, run == 0 ? 32785 : 32786);
+            const QStringList after = documentState(f.doc.document);
+            QVERIFY(after != before);
+            QVERIFY(f.doc.model.undo());
+            QCOMPARE(documentState(f.doc.document), before);
+            QVERIFY(f.doc.model.redo());
+            QCOMPARE(documentState(f.doc.document), after);
+        }
     }
 
     void aFrameColourEditWritesANewWorkFile()

@@ -21,6 +21,7 @@ public:
     {
         for (int i = 0; i < frames; ++i)
             add(workFiles);
+        model.clearHistory(); // the frames are where undo starts
     }
 
     Frame& add(bool workFile = true)
