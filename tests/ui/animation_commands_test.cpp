@@ -177,6 +177,7 @@ private slots:
         for (int i = 0; i < a.doc.model.frameCount(); ++i)
             before.emplace_back(a.doc.model.frameAt(i)->workFilePath, fileBytes(a.doc.model.frameAt(i)->workFilePath));
         const QStringList workFiles = QDir(QString::fromStdString(a.doc.work.path())).entryList(QDir::Files);
+        const std::string undoBefore = a.doc.model.history().undoName();
         a.prompter.dialogScript = [](QDialog& dialog) {
             static_cast<OptimizeDialog&>(dialog).box(1224)->setChecked(true);
             return int(QDialog::Accepted);
@@ -215,6 +216,7 @@ private slots:
             QCOMPARE(fileBytes(before[size_t(i)].first), before[size_t(i)].second);
         }
         QCOMPARE(QDir(QString::fromStdString(a.doc.work.path())).entryList(QDir::Files), workFiles);
+        QCOMPARE(a.doc.model.history().undoName(), undoBefore); // no undo step for a cancelled run
     }
 
     void aFailingOptimiseChangesNothingAndSays21502()
