@@ -1,6 +1,7 @@
 // A GIF stream imported as the Open command does, then every frame composed
-// onto the screen, optimised and played: the shared compositor on hostile
-// input.
+// onto the screen, written by the optimising export and optimised: the shared
+// compositor and the lossless encoder on hostile input. The input's length
+// picks the optimisation mode, so that seeds stay valid GIF streams.
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
@@ -29,7 +30,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             zell::ScreenComposer composer(document);
             for (int i = 0; i < document.frames.count(); ++i)
                 composer.composeNext();
-            zell::optimize(document, zell::kSaveOptimize | zell::kSaveTransparency);
+            const uint32_t modes[] = {
+                zell::kSaveOptimize | zell::kSaveTransparency,
+                zell::kSaveLosslessDefault,
+                zell::kSaveLosslessDefault | zell::kSaveDropUnchanged | zell::kSaveKeepTiming,
+                zell::kSaveOptimize | zell::kSaveTransparency | zell::kSaveAutoTransparency | zell::kSaveDropUnchanged,
+            };
+            const uint32_t mode = modes[size % 4];
+            zell::writeAnimatedGif(work.path() + "out.gif", document.frames,
+                                   zell::GifOutput::fromSettings(document.settings, mode));
+            zell::optimize(document, mode);
         }
     }
     work.cleanUp("*");
