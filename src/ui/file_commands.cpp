@@ -29,6 +29,7 @@
 #include "ui/busy.h"
 #include "ui/document_model.h"
 #include "ui/optimize_options.h"
+#include "ui/image_canvas.h"
 #include "ui/thumbnail_cache.h"
 
 namespace zell {

@@ -26,17 +26,17 @@ bool maskOpaque(const uint8_t* bits, uint32_t x)
 
 } // namespace
 
-QImage dibToImage(const ByteBuffer& dib, const ByteBuffer* mask)
+QImage dibToImage(std::span<const uint8_t> dib, const ByteBuffer* mask)
 {
     DibHeader h;
-    if (dib.empty() || !checkDib(dib.bytes(), &h))
+    if (dib.empty() || !checkDib(dib, &h))
         return {};
     ByteBuffer converted;
-    const ByteBuffer* rgb = &dib;
+    std::span<const uint8_t> rgb = dib;
     if (h.bitCount != 24) {
-        if (!convertToTrueColor(dib.bytes(), converted) || !checkDib(converted.bytes(), &h))
+        if (!convertToTrueColor(dib, converted) || !checkDib(converted.bytes(), &h))
             return {};
-        rgb = &converted;
+        rgb = converted.bytes();
     }
     DibHeader m;
     const bool masked = mask && !mask->empty() && checkDib(mask->bytes(), &m) && m.bitCount == 1
@@ -47,7 +47,7 @@ QImage dibToImage(const ByteBuffer& dib, const ByteBuffer* mask)
     if (out.isNull())
         return {};
     for (int y = 0; y < height; ++y) {
-        const uint8_t* src = rgb->data() + dibRowOffset(h, uint32_t(y));
+        const uint8_t* src = rgb.data() + dibRowOffset(h, uint32_t(y));
         const uint8_t* maskRow = masked ? mask->data() + dibRowOffset(m, uint32_t(y)) : nullptr;
         auto* dst = reinterpret_cast<QRgb*>(out.scanLine(y));
         for (int x = 0; x < width; ++x, src += 3) {

@@ -7,6 +7,7 @@
 #include <QImage>
 
 #include <cstdint>
+#include <span>
 
 #include "image/byte_buffer.h"
 #include "image/color_table.h"
@@ -19,7 +20,11 @@ namespace zell {
 // A 24-bit or indexed packed DIB as a QImage (RGB32); with a 1-bit mask of
 // the same size, its see-through pixels get alpha 0 (premultiplied ARGB32).
 // A null image when the DIB cannot be read.
-QImage dibToImage(const ByteBuffer& dib, const ByteBuffer* mask = nullptr);
+QImage dibToImage(std::span<const uint8_t> dib, const ByteBuffer* mask = nullptr);
+inline QImage dibToImage(const ByteBuffer& dib, const ByteBuffer* mask = nullptr)
+{
+    return dibToImage(dib.bytes(), mask);
+}
 
 enum PickMode : int { kPickNone = 0, kPickBackground = 1, kPickTransparent = 2 };
 

@@ -4,31 +4,9 @@
 #include "image/dib.h"
 #include "image/raster_image.h"
 #include "ui/document_model.h"
+#include "ui/image_canvas.h"
 
 namespace zell {
-
-QImage dibToImage(std::span<const uint8_t> dib)
-{
-    DibHeader header;
-    if (!checkDib(dib, &header) || header.bitCount != 24 || header.compression != kBiRgb)
-        return {};
-    const int width = header.width;
-    const int height = int(header.absHeight());
-    QImage out(width, height, QImage::Format_RGB888);
-    if (out.isNull())
-        return {};
-    for (int y = 0; y < height; ++y) {
-        // The row offset counts from the DIB's start, header included.
-        const uint8_t* from = dib.data() + dibRowOffset(header, uint32_t(y));
-        uchar* to = out.scanLine(y);
-        for (int x = 0; x < width; ++x) {
-            to[3 * x] = from[3 * x + 2];
-            to[3 * x + 1] = from[3 * x + 1];
-            to[3 * x + 2] = from[3 * x];
-        }
-    }
-    return out;
-}
 
 QImage ThumbnailCache::thumbnail(const DocumentModel& document, int row)
 {

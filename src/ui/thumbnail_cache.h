@@ -32,7 +32,4 @@ private:
     int decodes_ = 0;
 };
 
-// A 24-bit packed DIB as an image; null for other depths.
-QImage dibToImage(std::span<const uint8_t> dib);
-
 } // namespace zell

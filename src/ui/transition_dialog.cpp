@@ -28,6 +28,7 @@
 #include "ui/background_run.h"
 #include "ui/busy.h"
 #include "ui/display_text.h"
+#include "ui/image_canvas.h"
 #include "ui/thumbnail_cache.h"
 
 namespace zell {
