@@ -344,6 +344,13 @@ void FileCommands::openDropped(const QStringList& paths)
     options.loadGlobalTable = listEmpty;
     bool useForAll = false, replaced = false, globalTableOpen = true, opened = false;
     Collected collected;
+    // Told at once, or all together at the end once the user said "for all".
+    const auto failedFile = [&](const QString& path) {
+        if (useForAll)
+            collected.failed << path;
+        else
+            reportFailed({path});
+    };
     for (qsizetype i = 0; i < sorted.size(); ++i) {
         const QString& path = sorted[i];
         if (QFileInfo(path).isDir()) {
@@ -362,12 +369,8 @@ void FileCommands::openDropped(const QStringList& paths)
             }
             if (why == Failure::cancelled)
                 break;
-            if (!ok) {
-                if (useForAll)
-                    collected.failed << path;
-                else
-                    reportFailed({path});
-            }
+            if (!ok)
+                failedFile(path);
             continue;
         }
         if (!useForAll) {
@@ -406,10 +409,7 @@ void FileCommands::openDropped(const QStringList& paths)
             break; // Cancel ends the whole drop; the files already in stay
         opened = true;
         if (!ok) {
-            if (useForAll)
-                collected.failed << path;
-            else
-                reportFailed({path});
+            failedFile(path);
             continue;
         }
         collected.width = std::max(collected.width, width);
