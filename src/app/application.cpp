@@ -46,7 +46,7 @@ int Application::run(const QStringList& files)
         if (const int steps = profile.readInt("System", "UndoSteps", 0); steps > 0)
             model.history().setLimit(size_t(steps));
         MainWindow window(model, profile, libraryPath);
-        // Centred, as the old dialog opened, clear of the tool windows' default corners.
+        // Centred, clear of the tool windows' default corners.
         if (QScreen* screen = QGuiApplication::primaryScreen()) {
             QRect place(QPoint(), window.size());
             place.moveCenter(screen->availableGeometry().center());

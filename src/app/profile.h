@@ -27,7 +27,7 @@ public:
 
     std::string readString(std::string_view section, std::string_view key, std::string_view fallback) const;
     // Leading decimal digits with an optional sign; a present key that holds
-    // no number reads as 0, as the old profile functions did.
+    // no number reads as 0, so a hand-edited profile never blocks a start.
     int readInt(std::string_view section, std::string_view key, int fallback) const;
     void writeString(std::string_view section, std::string_view key, std::string_view value) const;
     void writeInt(std::string_view section, std::string_view key, int value) const;

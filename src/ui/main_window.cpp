@@ -475,7 +475,7 @@ void MainWindow::closeEvent(QCloseEvent* event)
 
 void MainWindow::keyPressEvent(QKeyEvent* event)
 {
-    // Esc cancels the window as in the old dialog: close, after the question.
+    // Esc closes the window, after the question, like any dialog's Cancel.
     if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
         close();
         return;

@@ -1,7 +1,7 @@
 // A digits-only, right-aligned field of at most five digits with up-down
 // arrows over 0-65535. Values typed above 65535 reach the handler, which
-// replaces them (the old edits did the same), so the field can show the
-// clamp instead of refusing the keystroke.
+// replaces them, so the field can show the clamp instead of refusing the
+// keystroke.
 #pragma once
 
 #include <QSpinBox>

@@ -167,7 +167,7 @@ void PaletteWindow::reloadFrameTable()
         QApplication::setOverrideCursor(Qt::WaitCursor);
         MappedFile file;
         ColorTable table;
-        // An unreadable file leaves the table as it was, as the window always did.
+        // An unreadable file leaves the table as it was: the grid never shows a half-read table.
         if (file.open(f->workFilePath) && findGifColorTable(file.bytes(), false, table)) {
             frameTable_ = table;
             loadedPath_ = f->workFilePath;
@@ -384,7 +384,7 @@ void PaletteWindow::keyPressEvent(QKeyEvent* event)
     } else if (event->key() == Qt::Key_Escape) {
         window()->hide();
     } else if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
-        // Enter does nothing here, as in the old dialog.
+        // Enter does nothing here: no default button to press by accident.
     } else {
         QWidget::keyPressEvent(event);
         return;

@@ -31,7 +31,7 @@ public:
     enum Mode { kEditColor = 0, kPickBackground = 1, kPickTransparent = 2 };
 
     // The contents of the tool window, at their fixed size; a smaller
-    // window clips them as the old dialog did.
+    // window clips them rather than squeezing the grid's cells.
     explicit PaletteWindow(DocumentModel& document, QWidget* parent = nullptr);
 
     bool showsGlobal() const { return showGlobal_; }
