@@ -10,6 +10,7 @@
 #include <memory>
 
 #include "app/profile.h"
+#include "app/qt_translation.h"
 #include "app/string_table.h"
 #include "document/document.h"
 #include "document/work_directory.h"
@@ -31,6 +32,8 @@ int Application::run(const QStringList& files)
     const std::string libraryPath = programDirectory() + kStringLibraryName;
     loadStringLibrary(profile, libraryPath);
     seedProcessRandomFromClock();
+    // The program speaks Japanese; Qt's buttons and dialogs should too.
+    loadQtTranslation(QStringLiteral("ja"));
     // The main window decides when the program ends, not the last window.
     QApplication::setQuitOnLastWindowClosed(false);
     QIcon icon;
