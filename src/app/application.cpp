@@ -5,8 +5,10 @@
 #include <QFileInfo>
 #include <QScreen>
 #include <QTimer>
+#include <QWindow>
 
 #include <algorithm>
+#include <functional>
 #include <memory>
 
 #include "app/profile.h"
@@ -21,6 +23,45 @@
 #include "ui/palette_window.h"
 
 namespace zell {
+namespace {
+
+// Runs `then` once, when `window` is first on the screen: only then does
+// the window manager's frame around it show, by which the tool windows are
+// placed.
+class WhenExposed final : public QObject {
+public:
+    WhenExposed(QWindow* window, std::function<void()> then) : QObject(window), then_(std::move(then))
+    {
+        window->installEventFilter(this);
+        // Late rather than never should no window manager ever show it.
+        QTimer::singleShot(window->isExposed() ? 0 : kLongestWaitMs, this, [this] { run(); });
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::Expose && static_cast<QWindow*>(watched)->isExposed())
+            QTimer::singleShot(0, this, [this] { run(); });
+        return false;
+    }
+
+private:
+    static constexpr int kLongestWaitMs = 3000;
+
+    void run()
+    {
+        if (!then_)
+            return;
+        auto then = std::move(then_);
+        then_ = nullptr;
+        then();
+        deleteLater();
+    }
+
+    std::function<void()> then_;
+};
+
+} // namespace
 
 int Application::run(const QStringList& files)
 {
@@ -56,7 +97,7 @@ int Application::run(const QStringList& files)
             window.move(place.topLeft());
         }
         window.show();
-        QTimer::singleShot(0, &window, [&window, files] {
+        new WhenExposed(window.windowHandle(), [&window, files] {
             window.restoreToolWindowPlacement();
             // Existing files and folders by their full paths; a folder shows
             // the Open dialog there, as a dropped one does.
