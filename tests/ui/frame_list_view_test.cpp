@@ -111,13 +111,6 @@ private slots:
         QTest::keyClick(&f.view, Qt::Key_Home, Qt::AltModifier);
         QCOMPARE(f.doc.names(), frameNames({1, 0, 2, 3}));
         QCOMPARE(f.doc.model.currentIndex(), 0);
-        // In the rename editor the same keys edit the name.
-        f.view.startRename();
-        QTest::keyClick(f.view.renameEditor(), Qt::Key_Minus, Qt::KeypadModifier);
-        QTest::keyClick(f.view.renameEditor(), Qt::Key_Down, Qt::AltModifier);
-        QCOMPARE(f.view.renameEditor()->text(), QStringLiteral("-"));
-        f.view.setFocus();
-        QCOMPARE(f.doc.names(), (QStringList{"-", "f0", "f2", "f3"}));
     }
 
     void homeAndEndMakeTheFirstOrLastFrameCurrent()
