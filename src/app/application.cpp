@@ -5,11 +5,14 @@
 #include <QFileInfo>
 #include <QScreen>
 #include <QTimer>
+#include <QWindow>
 
 #include <algorithm>
+#include <functional>
 #include <memory>
 
 #include "app/profile.h"
+#include "app/qt_translation.h"
 #include "app/string_table.h"
 #include "document/document.h"
 #include "document/work_directory.h"
@@ -20,6 +23,45 @@
 #include "ui/palette_window.h"
 
 namespace zell {
+namespace {
+
+// Runs `then` once, when `window` is first on the screen: only then does
+// the window manager's frame around it show, by which the tool windows are
+// placed.
+class WhenExposed final : public QObject {
+public:
+    WhenExposed(QWindow* window, std::function<void()> then) : QObject(window), then_(std::move(then))
+    {
+        window->installEventFilter(this);
+        // Late rather than never should no window manager ever show it.
+        QTimer::singleShot(window->isExposed() ? 0 : kLongestWaitMs, this, [this] { run(); });
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::Expose && static_cast<QWindow*>(watched)->isExposed())
+            QTimer::singleShot(0, this, [this] { run(); });
+        return false;
+    }
+
+private:
+    static constexpr int kLongestWaitMs = 3000;
+
+    void run()
+    {
+        if (!then_)
+            return;
+        auto then = std::move(then_);
+        then_ = nullptr;
+        then();
+        deleteLater();
+    }
+
+    std::function<void()> then_;
+};
+
+} // namespace
 
 int Application::run(const QStringList& files)
 {
@@ -31,6 +73,8 @@ int Application::run(const QStringList& files)
     const std::string libraryPath = programDirectory() + kStringLibraryName;
     loadStringLibrary(profile, libraryPath);
     seedProcessRandomFromClock();
+    // The program speaks Japanese; Qt's buttons and dialogs should too.
+    loadQtTranslation(QStringLiteral("ja"));
     // The main window decides when the program ends, not the last window.
     QApplication::setQuitOnLastWindowClosed(false);
     QIcon icon;
@@ -53,7 +97,7 @@ int Application::run(const QStringList& files)
             window.move(place.topLeft());
         }
         window.show();
-        QTimer::singleShot(0, &window, [&window, files] {
+        new WhenExposed(window.windowHandle(), [&window, files] {
             window.restoreToolWindowPlacement();
             // Existing files and folders by their full paths; a folder shows
             // the Open dialog there, as a dropped one does.

@@ -122,16 +122,16 @@ void FrameListView::buildContextMenu()
     addCommand(20103, {QKeySequence(Qt::CTRL | Qt::Key_C)}, &FrameListView::duplicateSelection);
     addCommand(20104, {QKeySequence(Qt::Key_Delete)}, &FrameListView::deleteSelection);
     menu_->addSeparator();
-    auto move = [this](int delta) { return [this, delta] { moveSelection(delta); }; };
+    // The keypad keys are matched in keyPressEvent; the main keyboard has
+    // Alt with the arrows, Home and End.
     const QList<std::pair<int, int>> moves = {{20105, kMoveToTop}, {20106, -1}, {20107, 1}, {20108, kMoveToEnd}};
-    const QList<QKeySequence> moveKeys = {
-        QKeySequence(QKeyCombination(Qt::ControlModifier | Qt::KeypadModifier, Qt::Key_Minus)),
-        QKeySequence(QKeyCombination(Qt::KeypadModifier, Qt::Key_Minus)),
-        QKeySequence(QKeyCombination(Qt::KeypadModifier, Qt::Key_Plus)),
-        QKeySequence(QKeyCombination(Qt::ControlModifier | Qt::KeypadModifier, Qt::Key_Plus))};
+    const Qt::Key altKeys[] = {Qt::Key_Home, Qt::Key_Up, Qt::Key_Down, Qt::Key_End};
     for (int i = 0; i < moves.size(); ++i) {
-        QAction* action = addCommand(moves[i].first, {moveKeys[i]}, nullptr);
-        connect(action, &QAction::triggered, this, move(moves[i].second));
+        const QKeySequence alt(Qt::ALT | altKeys[i]);
+        QAction* action = addCommand(moves[i].first, {alt}, nullptr);
+        action->setText(action->text() + QStringLiteral(", ") + alt.toString(QKeySequence::NativeText));
+        connect(action, &QAction::triggered, this, [this, delta = moves[i].second] { moveSelection(delta); });
+        moveCommands_[i] = action;
     }
 }
 
@@ -485,10 +485,70 @@ void FrameListView::mouseDoubleClickEvent(QMouseEvent* event)
     QTableView::mouseDoubleClickEvent(event);
 }
 
+QAction* FrameListView::keypadMove(const QKeyEvent& event) const
+{
+    // By hand, not as shortcuts: on X11 a shortcut that asks for the keypad
+    // modifier never matches a real key press, with NumLock on or off.
+    if (!(event.modifiers() & Qt::KeypadModifier))
+        return nullptr;
+    const Qt::KeyboardModifiers others = event.modifiers() & ~Qt::KeypadModifier;
+    if (others != Qt::NoModifier && others != Qt::ControlModifier)
+        return nullptr;
+    const bool far = others == Qt::ControlModifier;
+    if (event.key() == Qt::Key_Minus)
+        return moveCommands_[far ? 0 : 1];
+    if (event.key() == Qt::Key_Plus)
+        return moveCommands_[far ? 3 : 2];
+    return nullptr;
+}
+
+bool FrameListView::event(QEvent* event)
+{
+    // The list takes its keypad keys before any window shortcut does.
+    if (event->type() == QEvent::ShortcutOverride && keypadMove(*static_cast<QKeyEvent*>(event))) {
+        event->accept();
+        return true;
+    }
+    return QTableView::event(event);
+}
+
 void FrameListView::keyPressEvent(QKeyEvent* event)
 {
     lastClickedRow_ = -1;
+    if (QAction* move = keypadMove(*event)) {
+        if (move->isEnabled())
+            move->trigger();
+        event->accept();
+        return;
+    }
+    const int key = event->key();
+    const Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::KeypadModifier;
+    if ((key == Qt::Key_Home || key == Qt::Key_End) && !(modifiers & ~(Qt::ControlModifier | Qt::ShiftModifier))) {
+        const int n = document_.frameCount();
+        if (modifiers & Qt::ShiftModifier) {
+            // Extends the selection to the first or last frame, Ctrl or not.
+            QKeyEvent plain(event->type(), key, event->modifiers() & ~Qt::ControlModifier, event->text());
+            QTableView::keyPressEvent(&plain);
+        } else if (n > 0) {
+            // The first or last frame alone, and current even when the
+            // focus was on it already.
+            const int row = key == Qt::Key_Home ? 0 : n - 1;
+            select(row);
+            if (document_.currentIndex() != row)
+                announceRow(row);
+        }
+        event->accept();
+        return;
+    }
     QTableView::keyPressEvent(event);
+}
+
+QModelIndex FrameListView::moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers)
+{
+    // Rows are selected whole: Home and End go to the first and last row.
+    if (action == MoveHome || action == MoveEnd)
+        modifiers |= Qt::ControlModifier;
+    return QTableView::moveCursor(action, modifiers);
 }
 
 void FrameListView::contextMenuEvent(QContextMenuEvent* event)

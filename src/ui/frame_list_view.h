@@ -64,7 +64,9 @@ protected:
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
+    bool event(QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     bool viewportEvent(QEvent* event) override;
@@ -77,6 +79,8 @@ private:
     void buildContextMenu();
     QAction* addCommand(int textId, const QList<QKeySequence>& keys, void (FrameListView::*slot)());
     void updateCommands();
+    // The move command a keypad key stands for, or null.
+    QAction* keypadMove(const QKeyEvent& event) const;
     void announceRow(int row);
     QList<int> trulySelectedRows() const;
     void fitEditor();
@@ -90,6 +94,8 @@ private:
     DocumentModel& document_;
     QMenu* menu_ = nullptr;
     QList<QAction*> commands_;
+    // To the top, one up, one down, to the end.
+    QAction* moveCommands_[4] = {};
     QLineEdit* editor_ = nullptr;
     Frame* renamed_ = nullptr;
     int lastClickedRow_ = -1;

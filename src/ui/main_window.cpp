@@ -12,6 +12,7 @@
 #include <QScreen>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <QWindow>
 
 #include "app/message_box.h"
 #include "app/profile.h"
@@ -411,15 +412,30 @@ void MainWindow::restoreToolWindowPlacement()
     QList<QRect> screens;
     for (QScreen* s : QGuiApplication::screens())
         screens << s->availableGeometry();
+    // Until a tool window has been shown its frame is unknown; the window
+    // manager gives it one like ours.
+    const QMargins ours = windowHandle() ? windowHandle()->frameMargins() : QMargins();
     int mask = 1 << kMainWindow;
+    QList<QRect> tools;
     const std::pair<ToolWindow*, const char*> windows[] = {{palette_.get(), "ColorPalette"},
                                                            {imageView_.get(), "ImageView"}};
     for (int i = 0; i < 2; ++i) {
         auto [window, section] = windows[i];
-        const Placement p = restoredPlacement(profile_, section, workArea, window->designedSize(), i == 0);
-        window->setGeometry(reachableRect(p.rect, screens));
-        if (p.visible)
+        const QMargins margins = window->frameMargins().isNull() ? ours : window->frameMargins();
+        const Placement p = restoredPlacement(profile_, section, workArea, window->designedSize(), margins, i == 0);
+        const QRect frame = reachableRect(p.frame, std::max(margins.top(), kGripHeight), screens);
+        window->placeFrame(frame, margins);
+        if (p.visible) {
             mask |= 1 << (i + 1);
+            tools << frame;
+        }
+    }
+    // Our menu bar stays in sight below the tool windows.
+    const QRect main = clearOfToolWindows(frameGeometry(), ours.top() + menuBar()->height(),
+                                          minimumSizeHint().grownBy(ours).height(), tools, workArea);
+    if (main != frameGeometry()) {
+        move(main.topLeft());
+        resize(main.size().shrunkBy(ours));
     }
     raiseWindowGroup(kMainWindow, mask);
     activateWindow();
@@ -432,7 +448,8 @@ void MainWindow::saveToolWindowPlacement()
                                                            {imageView_.get(), "ImageView"}};
     for (auto [window, section] : windows) {
         if (window)
-            savePlacement(profile_, section, window->normalGeometry(), window->isMinimized(), window->isVisible());
+            savePlacement(profile_, section, window->normalFrameCorner(), window->normalGeometry().size(),
+                          window->isMinimized(), window->isVisible());
     }
 }
 

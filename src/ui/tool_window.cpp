@@ -1,6 +1,7 @@
 #include "ui/tool_window.h"
 
 #include <QEvent>
+#include <QWindow>
 
 #include "app/profile.h"
 
@@ -30,6 +31,28 @@ void ToolWindow::changeEvent(QEvent* event)
     QWidget::changeEvent(event);
     if (event->type() == QEvent::ActivationChange && isActiveWindow())
         emit activated();
+}
+
+QMargins ToolWindow::frameMargins() const
+{
+    return isVisible() && windowHandle() ? windowHandle()->frameMargins() : QMargins();
+}
+
+void ToolWindow::placeFrame(const QRect& frame, const QMargins& margins)
+{
+    // move() places the frame's corner, resize() the inside.
+    move(frame.topLeft());
+    resize(frame.size().shrunkBy(margins));
+}
+
+QPoint ToolWindow::normalFrameCorner() const
+{
+    // A hidden window has no frame: the window manager leaves it where the
+    // frame's corner was, as placeFrame() put it before it was first shown.
+    if (!isVisible())
+        return geometry().topLeft();
+    const QMargins m = frameMargins();
+    return normalGeometry().topLeft() - QPoint(m.left(), m.top());
 }
 
 void ToolWindow::toggle()

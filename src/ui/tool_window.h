@@ -3,6 +3,7 @@
 // until then it is an empty frame that keeps its place.
 #pragma once
 
+#include <QMargins>
 #include <QWidget>
 
 namespace zell {
@@ -20,6 +21,12 @@ public:
     // Minimised: restore; visible: minimise; hidden: show.
     void toggle();
     QSize designedSize() const { return designed_; }
+    // The window system's frame around the window; none while hidden.
+    QMargins frameMargins() const;
+    // Places the whole window, title bar included.
+    void placeFrame(const QRect& frame, const QMargins& margins);
+    // The frame's top left in the normal (not minimised) state.
+    QPoint normalFrameCorner() const;
 
 signals:
     // The window became the active one: the main window raises its group.

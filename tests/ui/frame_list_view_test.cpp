@@ -99,6 +99,41 @@ private slots:
         QCOMPARE(f.doc.names(), frameNames({0, 2, 1, 3}));
         QTest::keyClick(&f.view, Qt::Key_Minus, Qt::ControlModifier | Qt::KeypadModifier);
         QCOMPARE(f.doc.names(), frameNames({1, 0, 2, 3}));
+        // The main keyboard's "-" and "+" are no move keys.
+        QTest::keyClick(&f.view, Qt::Key_Plus);
+        QCOMPARE(f.doc.names(), frameNames({1, 0, 2, 3}));
+        QTest::keyClick(&f.view, Qt::Key_Down, Qt::AltModifier);
+        QCOMPARE(f.doc.names(), frameNames({0, 1, 2, 3}));
+        QTest::keyClick(&f.view, Qt::Key_End, Qt::AltModifier);
+        QCOMPARE(f.doc.names(), frameNames({0, 2, 3, 1}));
+        QTest::keyClick(&f.view, Qt::Key_Up, Qt::AltModifier);
+        QCOMPARE(f.doc.names(), frameNames({0, 2, 1, 3}));
+        QTest::keyClick(&f.view, Qt::Key_Home, Qt::AltModifier);
+        QCOMPARE(f.doc.names(), frameNames({1, 0, 2, 3}));
+        QCOMPARE(f.doc.model.currentIndex(), 0);
+    }
+
+    void homeAndEndMakeTheFirstOrLastFrameCurrent()
+    {
+        ListFixture f(5);
+        f.selectRows({1, 3}, 3);
+        f.view.setFocus();
+        QSignalSpy selected(&f.doc.model, &DocumentModel::frameSelected);
+        QTest::keyClick(&f.view, Qt::Key_End);
+        QCOMPARE(f.view.selectedRows(), QList<int>{4});
+        QCOMPARE(f.doc.model.currentIndex(), 4);
+        QTest::keyClick(&f.view, Qt::Key_Home, Qt::ControlModifier);
+        QCOMPARE(f.view.selectedRows(), QList<int>{0});
+        QCOMPARE(f.doc.model.currentIndex(), 0);
+        QCOMPARE(selected.size(), 2);
+        // Focus moved onto row 4 without selecting it; Ctrl+End selects it.
+        f.view.selectionModel()->setCurrentIndex(f.doc.model.listModel().index(4, 0), QItemSelectionModel::NoUpdate);
+        QTest::keyClick(&f.view, Qt::Key_End, Qt::ControlModifier);
+        QCOMPARE(f.view.selectedRows(), QList<int>{4});
+        QCOMPARE(f.doc.model.currentIndex(), 4);
+        // Shift extends from the anchor instead.
+        QTest::keyClick(&f.view, Qt::Key_Home, Qt::ShiftModifier);
+        QCOMPARE(f.view.selectedRows(), (QList<int>{0, 1, 2, 3, 4}));
     }
 
     void dragOfTwoRowsMovesBoth()

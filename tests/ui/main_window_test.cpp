@@ -8,6 +8,7 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QMenuBar>
 #include <QTest>
 
 #include "app/profile.h"
@@ -339,6 +340,28 @@ private slots:
         f.window.saveToolWindowPlacement();
         QCOMPARE(f.profile.readInt("ImageView", "visible", 1), 0);
         QCOMPARE(f.profile.readInt("ColorPalette", "visible", 0), 1);
+    }
+
+    void toolWindowsLeaveTheMenuBarInSight()
+    {
+        WindowFixture f(0);
+        f.window.restoreToolWindowPlacement();
+        const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+        const QRect menu(f.window.frameGeometry().topLeft(),
+                         QSize(f.window.frameGeometry().width(), f.window.menuBar()->geometry().bottom() + 1));
+        QVERIFY(screen.contains(menu));
+        for (ToolWindow* tool : {f.window.paletteWindow(), f.window.imageViewWindow()}) {
+            QVERIFY(tool->isVisible());
+            QVERIFY(screen.contains(tool->frameGeometry().topLeft()));
+            QVERIFY(!tool->frameGeometry().intersects(menu));
+        }
+        // Saved and restored, the tool windows come back where they were.
+        const QRect palette = f.window.paletteWindow()->frameGeometry();
+        f.window.saveToolWindowPlacement();
+        f.window.paletteWindow()->hide();
+        f.window.paletteWindow()->move(0, 0);
+        f.window.restoreToolWindowPlacement();
+        QCOMPARE(f.window.paletteWindow()->frameGeometry(), palette);
     }
 };
 

@@ -1,8 +1,11 @@
 #include <QCheckBox>
 #include <QFile>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QTest>
 
 #include "app/profile.h"
+#include "app/qt_translation.h"
 #include "app/string_table.h"
 #include "ui/settings_dialog.h"
 #include "ui/ui_test.h"
@@ -37,6 +40,21 @@ class StringTableTest : public QObject {
 
 private slots:
     void cleanup() { freeStringLibrary(); }
+
+    void qtButtonsSpeakTheInterfaceLanguage()
+    {
+        QVERIFY2(loadQtTranslation(QStringLiteral("ja")),
+                 "Qt's Japanese translation is missing (scripts/setup installs qt6-translations-l10n)");
+        QMessageBox box;
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        QVERIFY(box.button(QMessageBox::Yes)->text().contains(QStringLiteral("はい")));
+        QVERIFY(box.button(QMessageBox::No)->text().contains(QStringLiteral("いいえ")));
+        // A language Qt lacks takes the earlier translation away.
+        QVERIFY(!loadQtTranslation(QStringLiteral("zz")));
+        QMessageBox plain;
+        plain.setStandardButtons(QMessageBox::Yes);
+        QCOMPARE(plain.button(QMessageBox::Yes)->text(), QStringLiteral("&Yes"));
+    }
 
     void replacementTextsFallBackToOwnTexts()
     {

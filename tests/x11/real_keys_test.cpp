@@ -1,0 +1,201 @@
+// Keys and focus with real key presses: xdotool presses the keys through
+// the X server (XTest), as a keyboard does, so a shortcut that only
+// synthetic events reach fails here. Runs on the xcb platform (on_xvfb.sh).
+#include <QApplication>
+#include <QCheckBox>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTest>
+
+#include <cstdio>
+
+#include "app/profile.h"
+#include "ui/animation_panel.h"
+#include "ui/comment_edit.h"
+#include "ui/frame_list_view.h"
+#include "ui/main_window.h"
+#include "ui/test_document.h"
+#include "ui/tool_window.h"
+#include "ui/ui_test.h"
+
+namespace zell::test {
+namespace {
+
+constexpr int kWaitMs = 10000;
+// The X modifier bit that NumLock sets in the usual keymaps.
+constexpr quint32 kNumLockMask = 0x10;
+
+// Presses keys through the X server; `keys` as xdotool names them.
+bool press(const QString& keys)
+{
+    QProcess xdotool;
+    xdotool.start(QStringLiteral("xdotool"), QStringList{QStringLiteral("key")} + keys.split(QLatin1Char(' ')));
+    return xdotool.waitForFinished(kWaitMs) && xdotool.exitStatus() == QProcess::NormalExit
+           && xdotool.exitCode() == 0;
+}
+
+// The native modifiers of the last key press the program received.
+class KeyRecorder final : public QObject {
+public:
+    KeyRecorder() { qApp->installEventFilter(this); }
+    ~KeyRecorder() override { qApp->removeEventFilter(this); }
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::KeyPress)
+            lastNativeModifiers = static_cast<QKeyEvent*>(event)->nativeModifiers();
+        return false;
+    }
+    quint32 lastNativeModifiers = 0;
+};
+
+// The main window with n frames, active and with the focus on the list.
+struct ActiveWindow {
+    explicit ActiveWindow(int frames)
+        : doc(frames, false), profile((doc.dir.path() + "/zell.ini").toStdString()),
+          window(doc.model, profile, "/nonexistent/pelio.txt")
+    {
+    }
+
+    bool activate()
+    {
+        window.show();
+        if (!QTest::qWaitForWindowExposed(&window, kWaitMs))
+            return false;
+        window.activateWindow();
+        if (!QTest::qWaitForWindowActive(&window, kWaitMs))
+            return false;
+        list().setFocus();
+        return QTest::qWaitFor([this] { return list().hasFocus(); }, kWaitMs);
+    }
+
+    FrameListView& list() { return *window.frameList(); }
+
+    TestDocument doc;
+    Profile profile;
+    ScriptedPrompter prompter;
+    MainWindow window;
+};
+
+} // namespace
+
+class RealKeysTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        QCOMPARE(QGuiApplication::platformName(), QStringLiteral("xcb"));
+        QVERIFY2(!QStandardPaths::findExecutable(QStringLiteral("xdotool")).isEmpty(),
+                 "xdotool is missing (scripts/setup installs it)");
+    }
+
+    void keypadKeysMoveWithNumLockOffAndOn()
+    {
+        KeyRecorder recorder;
+        for (const bool numLock : {false, true}) {
+            ActiveWindow w(5);
+            QVERIFY(w.activate());
+            w.list().select(2);
+            if (numLock)
+                QVERIFY(press("Num_Lock"));
+            QVERIFY(press("KP_Subtract"));
+            QTRY_COMPARE_WITH_TIMEOUT(w.doc.names(), frameNames({0, 2, 1, 3, 4}), kWaitMs);
+            QCOMPARE(bool(recorder.lastNativeModifiers & kNumLockMask), numLock);
+            QVERIFY(press("KP_Add KP_Add"));
+            QTRY_COMPARE_WITH_TIMEOUT(w.doc.names(), frameNames({0, 1, 3, 2, 4}), kWaitMs);
+            QVERIFY(press("ctrl+KP_Subtract"));
+            QTRY_COMPARE_WITH_TIMEOUT(w.doc.names(), frameNames({2, 0, 1, 3, 4}), kWaitMs);
+            QVERIFY(press("ctrl+KP_Add"));
+            QTRY_COMPARE_WITH_TIMEOUT(w.doc.names(), frameNames({0, 1, 3, 4, 2}), kWaitMs);
+            QCOMPARE(w.doc.model.currentIndex(), 4);
+            QCOMPARE(bool(recorder.lastNativeModifiers & kNumLockMask), numLock);
+        }
+        QVERIFY(press("Num_Lock")); // off again for the tests that follow
+    }
+
+    void altKeysMoveOnTheMainKeyboard()
+    {
+        ActiveWindow w(4);
+        QVERIFY(w.activate());
+        w.list().select(1);
+        QVERIFY(press("alt+Down"));
+        QTRY_COMPARE_WITH_TIMEOUT(w.doc.names(), frameNames({0, 2, 1, 3}), kWaitMs);
+        QVERIFY(press("alt+Home"));
+        QTRY_COMPARE_WITH_TIMEOUT(w.doc.names(), frameNames({1, 0, 2, 3}), kWaitMs);
+        QVERIFY(press("alt+End"));
+        QTRY_COMPARE_WITH_TIMEOUT(w.doc.names(), frameNames({0, 2, 3, 1}), kWaitMs);
+        QVERIFY(press("alt+Up"));
+        QTRY_COMPARE_WITH_TIMEOUT(w.doc.names(), frameNames({0, 2, 1, 3}), kWaitMs);
+        QCOMPARE(w.doc.model.currentIndex(), 2);
+    }
+
+    void homeAndEndMakeTheFrameCurrent()
+    {
+        ActiveWindow w(5);
+        QVERIFY(w.activate());
+        w.list().select(2);
+        QVERIFY(press("End"));
+        QTRY_COMPARE_WITH_TIMEOUT(w.doc.model.currentIndex(), 4, kWaitMs);
+        QCOMPARE(w.list().selectedRows(), QList<int>{4});
+        QVERIFY(press("ctrl+Home"));
+        QTRY_COMPARE_WITH_TIMEOUT(w.doc.model.currentIndex(), 0, kWaitMs);
+        QCOMPARE(w.list().selectedRows(), QList<int>{0});
+        QVERIFY(press("ctrl+End"));
+        QTRY_COMPARE_WITH_TIMEOUT(w.doc.model.currentIndex(), 4, kWaitMs);
+        QVERIFY(press("Home"));
+        QTRY_COMPARE_WITH_TIMEOUT(w.doc.model.currentIndex(), 0, kWaitMs);
+        QCOMPARE(w.list().selectedRows(), QList<int>{0});
+    }
+
+    void typedKeysGoToTheFocusedTextField()
+    {
+        ActiveWindow w(2);
+        QVERIFY(w.activate());
+        w.list().select(0);
+        ToolWindow* palette = w.window.paletteWindow();
+        ToolWindow* imageView = w.window.imageViewWindow();
+        w.window.animationPanel()->commentBox()->click();
+        CommentEdit* comment = w.window.animationPanel()->commentEdit();
+        comment->setFocus();
+        QTRY_VERIFY_WITH_TIMEOUT(comment->hasFocus(), kWaitMs);
+        QVERIFY(press("shift+c shift+i KP_Subtract"));
+        QTRY_COMPARE_WITH_TIMEOUT(comment->toPlainText(), QStringLiteral("CI-"), kWaitMs);
+        QVERIFY(press("Home Delete"));
+        QTRY_COMPARE_WITH_TIMEOUT(comment->toPlainText(), QStringLiteral("I-"), kWaitMs);
+        QVERIFY(!palette->isVisible());
+        QVERIFY(!imageView->isVisible());
+        QCOMPARE(w.doc.names(), frameNames({0, 1}));
+
+        // In the rename editor Delete and the keypad keys edit the name.
+        w.list().setFocus();
+        w.list().startRename();
+        QLineEdit* editor = w.list().renameEditor();
+        QTRY_VERIFY_WITH_TIMEOUT(editor->hasFocus(), kWaitMs);
+        QVERIFY(press("Delete KP_Add shift+c"));
+        QTRY_COMPARE_WITH_TIMEOUT(editor->text(), QStringLiteral("+C"), kWaitMs);
+        QVERIFY(press("Return"));
+        QTRY_VERIFY_WITH_TIMEOUT(w.list().hasFocus(), kWaitMs);
+        QCOMPARE(w.doc.names(), (QStringList{"+C", "f1"}));
+        QVERIFY(!palette->isVisible());
+
+        // With the focus on the list the same keys are commands.
+        QVERIFY(press("Delete"));
+        QTRY_COMPARE_WITH_TIMEOUT(w.doc.names(), QStringList{"f1"}, kWaitMs);
+        QVERIFY(press("shift+c"));
+        QTRY_VERIFY_WITH_TIMEOUT(palette->isVisible(), kWaitMs);
+    }
+};
+
+} // namespace zell::test
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    zell::test::RealKeysTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "real_keys_test.moc"
