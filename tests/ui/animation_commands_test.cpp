@@ -332,6 +332,14 @@ private slots:
         QVERIFY(a.doc.document.settings.useGlobalColorTable);
         QCOMPARE(int(a.doc.document.settings.globalColorTable.count), 4);
         QCOMPARE(a.busy, QList<bool>({true, false}));
+        // One undo step takes back the frames and the global table.
+        QVERIFY(QString::fromStdString(a.doc.model.history().undoName()).startsWith(ownText(32786).left(4)));
+        a.doc.model.undo();
+        QVERIFY(!a.doc.document.settings.useGlobalColorTable);
+        for (int i : {1, 2}) {
+            QCOMPARE(int(a.doc.model.frameAt(i)->useLocalColorTable), 1);
+            QCOMPARE(int(a.doc.model.frameAt(i)->colorCount), 2);
+        }
     }
 
     void withOneFrameOnlyAColourCanBeTheDestination()
