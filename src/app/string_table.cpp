@@ -219,8 +219,7 @@ const std::unordered_map<int, const char*>& table()
         // dialog 209; its list entries and tool tips are kept under numbers
         // of their own
         {209, "パレットを統一する"},
-        {1223, "※ 対象となったフレームのイメージは統一後のパレットで再構築されるため、元のイメージと若干異なる場合があります。"
-               "また、元に戻す事はできません。"},
+        {1223, "※ 対象となったフレームのイメージは統一後のパレットで再構築されるため、元のイメージと若干異なる場合があります。"},
         {1241, "条件１ :"},
         {1242, "条件２ :"},
         {1243, "Global Paletteを使用するように設定"},

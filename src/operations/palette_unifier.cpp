@@ -4,6 +4,7 @@
 
 #include "document/screen_composer.h"
 #include "image/color_quantizer.h"
+#include "image/dib.h"
 #include "image/gif_codec.h"
 #include "image/raster_image.h"
 #include "operations/quantizer_table.h"
@@ -34,13 +35,29 @@ std::vector<int> targetsOf(const Document& document, const UnifyOptions& options
     return targets;
 }
 
-// Each picture with its work file's own table, also for frames that use the
-// global table. A file that cannot be read is left out here; rewriting it
-// fails the run later.
-// Each target is read twice, to gather its colours and to map it, and each
-// reading counts as a unit of progress. False when stopped.
+// The global table colours a frame only while it is on; otherwise the saved
+// file gives the frame its own table.
+bool usesGlobalTable(const Document& document, const Frame& frame)
+{
+    return document.settings.useGlobalColorTable && !frame.useLocalColorTable;
+}
+
+// A frame's picture in the colours the user sees and saves: an edited global
+// table counts, not the colours its work file was made with.
+bool loadShownPicture(const Document& document, const Frame& frame, RasterImage& picture)
+{
+    if (!picture.loadGifImage(frame.workFilePath, 0) || picture.image.empty())
+        return false;
+    if (usesGlobalTable(document, frame))
+        picture.applyColorTable(&document.settings.globalColorTable);
+    return true;
+}
+
+// A file that cannot be read is left out here; rewriting it fails the run
+// later. Each reading and each rewrite counts as a unit of progress. False
+// when stopped.
 bool gather(const Document& document, const std::vector<int>& targets, ColorQuantizer& quantizer,
-            Progress* progress)
+            Progress* progress, int64_t total)
 {
     RasterImage picture;
     int64_t done = 0;
@@ -48,9 +65,9 @@ bool gather(const Document& document, const std::vector<int>& targets, ColorQuan
         if (stopRequested(progress))
             return false;
         const Frame& f = *document.frames.frameAt(i);
-        if (picture.loadGifImage(f.workFilePath, 0))
+        if (loadShownPicture(document, f, picture))
             quantizer.addImage(picture.image.bytes(), f.transparentIndex);
-        reportProgress(progress, ++done, 2 * int64_t(targets.size()));
+        reportProgress(progress, ++done, total);
     }
     return true;
 }
@@ -62,7 +79,7 @@ bool rewrite(Document& document, int index, ColorQuantizer& quantizer, const Uni
     RasterImage picture;
     ByteBuffer mapped, gif;
     const int bits = colorTableBits(uint32_t(options.colorCount));
-    if (!picture.loadGifImage(f.workFilePath, 0)
+    if (!loadShownPicture(document, f, picture)
         || !quantizer.mapImage(picture.image.bytes(), mapped, false, f.transparentIndex)
         || !encodeGifImage(mapped.bytes(), gif, bits, false))
         return false;
@@ -78,9 +95,53 @@ bool rewrite(Document& document, int index, ColorQuantizer& quantizer, const Uni
     return batch.stage(index, gif.bytes(), a);
 }
 
-} // namespace
+// A frame left out that has no table of its own would take on the new
+// global one: it keeps its look by carrying the colours it shows now as its
+// own table, with its indices untouched.
+bool keepLook(const Document& document, int index, RewriteBatch& batch)
+{
+    const Frame& f = *document.frames.frameAt(index);
+    RasterImage picture;
+    ByteBuffer gif;
+    DibHeader h;
+    if (!loadShownPicture(document, f, picture) || !checkDib(picture.image.bytes(), &h)
+        || !encodeGifImage(picture.image.bytes(), gif, colorTableBits(dibColorCount(h)),
+                           (f.descriptorFlags & kInterlaceFlag) != 0))
+        return false;
+    FrameAttributes a = FrameAttributes::of(f);
+    a.useLocalColorTable = 1;
+    return batch.stage(index, gif.bytes(), a);
+}
 
-namespace {
+std::vector<int> leftOutOnGlobal(const Document& document, const std::vector<int>& targets)
+{
+    std::vector<int> out;
+    for (int i = 0; i < document.frames.count(); ++i) {
+        if (!document.frames.frameAt(i)->useLocalColorTable && !std::binary_search(targets.begin(), targets.end(), i))
+            out.push_back(i);
+    }
+    return out;
+}
+
+// Stages each frame in turn; false at the first that fails, or when stopped.
+template <class Stage>
+bool stageEach(const std::vector<int>& frames, Stage stage, const RewriteBatch& batch, Progress* progress,
+               int64_t& done, int64_t total, Failure& why)
+{
+    for (int i : frames) {
+        if (stopRequested(progress)) {
+            why = Failure::cancelled;
+            return false;
+        }
+        if (!stage(i)) {
+            if (batch.writeFailed())
+                why = Failure::cannotWrite;
+            return false;
+        }
+        reportProgress(progress, ++done, total);
+    }
+    return true;
+}
 
 bool unifyTargets(Document& document, const UnifyOptions& options, const WriteFault& fault, Failure& why,
                   Progress* progress)
@@ -98,31 +159,25 @@ bool unifyTargets(Document& document, const UnifyOptions& options, const WriteFa
     bool reserve = options.reserveTransparent;
     for (int i : targets)
         reserve = reserve || document.frames.frameAt(i)->transparentIndex != kNoIndex;
+    const std::vector<int> others = leftOutOnGlobal(document, targets);
+    const int64_t total = 2 * int64_t(targets.size()) + int64_t(others.size());
 
     const uint32_t background = backgroundColor(document.settings);
     const bool keepBackground = options.keepBackground && k > 2;
     ColorQuantizer quantizer;
-    if (!gather(document, targets, quantizer, progress)) {
+    if (!gather(document, targets, quantizer, progress, total)) {
         why = Failure::cancelled;
         return false;
     }
     if (!quantizer.buildPalette(k, keepBackground ? background : kNoColor, reserve))
         return false;
     RewriteBatch batch(document, fault);
-    const int64_t total = 2 * int64_t(targets.size());
-    int64_t done = total / 2;
-    for (int i : targets) {
-        if (stopRequested(progress)) {
-            why = Failure::cancelled;
-            return false;
-        }
-        if (!rewrite(document, i, quantizer, options, batch)) {
-            if (batch.writeFailed())
-                why = Failure::cannotWrite;
-            return false;
-        }
-        reportProgress(progress, ++done, total);
-    }
+    int64_t done = int64_t(targets.size());
+    if (!stageEach(
+            targets, [&](int i) { return rewrite(document, i, quantizer, options, batch); }, batch, progress, done,
+            total, why)
+        || !stageEach(others, [&](int i) { return keepLook(document, i, batch); }, batch, progress, done, total, why))
+        return false;
     if (stopRequested(progress)) {
         why = Failure::cancelled;
         return false;

@@ -1,6 +1,9 @@
 // One colour table for a chosen set of frames: their colours are gathered
 // and reduced to one palette, every chosen frame is re-encoded against it,
-// and the palette becomes the animation's global table.
+// and the palette becomes the animation's global table. The pictures are
+// taken in the colours they show, so an edited global table is kept; frames
+// left out that used the global table take its colours as their own, so that
+// they look as before.
 #pragma once
 
 #include <cstdint>

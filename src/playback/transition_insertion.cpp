@@ -1,5 +1,6 @@
 #include "playback/transition_insertion.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 #include <new>
@@ -10,6 +11,7 @@
 #include "document/temporary_file.h"
 #include "image/bmp_file.h"
 #include "image/dib.h"
+#include "image/raster_image.h"
 #include "playback/transition_run.h"
 
 namespace zell {
@@ -77,6 +79,33 @@ bool writeAll(Transition& transition, std::span<const uint8_t> source, std::span
         return false;
     made.push_back(file);
     return true;
+}
+
+// Whether what a frame leaves on the screen depends on what was there before
+// it: it leaves part of the screen uncovered, shows it through a transparent
+// colour that one of its on-screen pixels uses, or puts it back afterwards.
+// A frame that cannot be read counts as depending on it.
+bool dependsOnScreenBeneath(const Document& document, int index)
+{
+    const Frame* frame = document.frames.frameAt(index);
+    if (!frame)
+        return false;
+    RasterImage picture;
+    DibHeader h;
+    if (frame->disposal == 3 || !loadFramePicture(document, index, picture) || !checkDib(picture.image.bytes(), &h))
+        return true;
+    const uint32_t width = document.settings.screenWidth, height = document.settings.screenHeight;
+    if (frame->left != 0 || frame->top != 0 || uint32_t(h.width) < width || h.absHeight() < height)
+        return true;
+    // An index beyond the table marks no pixel: the frame is drawn opaque.
+    if (frame->transparentIndex == kNoIndex || h.bitCount != 8 || frame->transparentIndex >= dibColorCount(h))
+        return false;
+    for (uint32_t y = 0; y < height; ++y) {
+        const uint8_t* row = picture.image.data() + dibRowOffset(h, y);
+        if (std::find(row, row + width, uint8_t(frame->transparentIndex)) != row + width)
+            return true;
+    }
+    return false;
 }
 
 } // namespace
@@ -148,6 +177,12 @@ std::string transitionFrameName(const Document& document, int current, int step)
 
 int insertTransitionFrames(Document& document, int current, std::vector<GeneratedFile>& files, uint16_t delay)
 {
+    // The frame after the transition was made to be drawn over the screen its
+    // predecessor left. When that screen shows through it or comes back after
+    // it, the transition's pictures must put it back after themselves;
+    // otherwise they may stay.
+    const int count = document.frames.count();
+    const uint8_t disposal = dependsOnScreenBeneath(document, current + 1 < count ? current + 1 : 0) ? 3 : 1;
     int inserted = 0;
     for (size_t i = 0; i < files.size(); ++i) {
         std::unique_ptr<Frame> frame;
@@ -165,7 +200,7 @@ int insertTransitionFrames(Document& document, int current, std::vector<Generate
         frame->delay = delay;
         frame->colorCount = files[i].colorCount;
         frame->transparentIndex = 0xFFFF;
-        frame->disposal = 1;
+        frame->disposal = disposal;
         frame->useLocalColorTable = 1;
         // Counting the frames placed keeps the run together when one is dropped.
         if (document.frames.insert(current + 1 + inserted, frame) >= 0)

@@ -52,7 +52,10 @@ std::string transitionFrameName(const Document& document, int current, int step)
 
 // Makes a frame of each GIF file and inserts them after the current frame,
 // in order; the frames own the files from then on and `files` is emptied. A
-// frame that cannot be inserted is dropped with its file. Returns the number
+// frame that cannot be inserted is dropped with its file. The new frames
+// restore the screen beneath them (disposal 3) when the frame after them
+// lets it show through or keeps it, so that it composes as it did before
+// the insertion; otherwise they stay on it (disposal 1). Returns the number
 // of frames inserted.
 int insertTransitionFrames(Document& document, int current, std::vector<GeneratedFile>& files, uint16_t delay);
 

@@ -163,8 +163,6 @@ TransitionDialog::TransitionDialog(QWidget* parent, const TransitionScreens& scr
         box->setFixedSize(box->sizeHint());
     }
     sourceBox_->setImage(dibToImage(screens_.source.bytes()));
-    if (!screens_.next.empty())
-        nextBox_->setImage(dibToImage(screens_.next.bytes()));
     toNext_ = new QRadioButton(ownText(1323), this);
     toColor_ = new QRadioButton(ownText(1324), this);
     colorButton_ = new ColorButton(this);
@@ -236,12 +234,14 @@ TransitionDialog::TransitionDialog(QWidget* parent, const TransitionScreens& scr
     speed_->setValue(8);
     connect(patterns_, &QComboBox::currentIndexChanged, this, &TransitionDialog::patternChanged);
     connect(toColor_, &QRadioButton::toggled, this, &TransitionDialog::updateColorButton);
+    connect(toColor_, &QRadioButton::toggled, this, &TransitionDialog::showDestination);
     connect(colorButton_, &QPushButton::clicked, this, &TransitionDialog::chooseColor);
     connect(settings_, &QPushButton::clicked, this, &TransitionDialog::showSettings);
     connect(preview_, &QPushButton::clicked, this, &TransitionDialog::showPreview);
     patterns_->setCurrentIndex(transitions_.empty() ? -1 : 0);
     patternChanged(patterns_->currentIndex());
     updateColorButton();
+    showDestination();
 }
 
 // The transitions go first: a plug-in's library is unloaded with them.
@@ -276,6 +276,14 @@ void TransitionDialog::updateColorButton()
     colorButton_->setEnabled(toColor_->isChecked());
 }
 
+// The destination box shows the picture the transition will lead to.
+void TransitionDialog::showDestination()
+{
+    ByteBuffer solid;
+    const auto destination = transitionDestination(screens_, toColor_->isChecked(), colorButton_->color(), solid);
+    nextBox_->setImage(destination.empty() ? QImage() : dibToImage(destination));
+}
+
 void TransitionDialog::chooseColor()
 {
     QColorDialog dialog(qColor(colorButton_->color()), this);
@@ -284,6 +292,7 @@ void TransitionDialog::chooseColor()
         return;
     const QColor c = dialog.currentColor();
     colorButton_->setColor(makeColor(uint8_t(c.red()), uint8_t(c.green()), uint8_t(c.blue())));
+    showDestination();
 }
 
 void* TransitionDialog::settingsParent()

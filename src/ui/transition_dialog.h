@@ -117,6 +117,7 @@ private:
     void showSettings();
     void showPreview();
     void updateColorButton();
+    void showDestination();
 
     const TransitionScreens& screens_;
     WorkDirectory& workDirectory_;

@@ -4,12 +4,18 @@
 
 #include <algorithm>
 
+#include "document/history.h"
+#include "image/dib.h"
+#include "image/gif_codec.h"
+#include "image/raster_image.h"
 #include "operations/animation_fixture.h"
 
 namespace zell {
 namespace {
 
 using test::globalColors;
+
+constexpr uint32_t kRed = makeColor(255, 0, 0);
 
 // Three local-table frames: 16, 4 and 16 colours, each using all of them.
 void threeFrames(test::AnimationFixture& a)
@@ -141,17 +147,18 @@ TEST_F(PaletteUnifier, TransparentTargetForcesTheReservedEntry)
 
 TEST_F(PaletteUnifier, WithoutUseGlobalTheFlagsStayButTheTableIsReplaced)
 {
-    globalTable({0x112233, 0x445566}, 1);
-    document().frames.frameAt(1)->useLocalColorTable = 0;
+    globalTable(test::distinctColors(16, 9), 1);
+    document().frames.frameAt(0)->useLocalColorTable = 0;
     UnifyOptions options;
     options.colorCount = 64;
     options.useGlobal = false;
     options.sizeMask = 16;
     ASSERT_TRUE(unify(document(), options));
     for (int i = 0; i < 3; ++i)
-        EXPECT_EQ(frame(i).useLocalColorTable, i == 1 ? 0 : 1);
+        EXPECT_EQ(frame(i).useLocalColorTable, i == 0 ? 0 : 1);
     EXPECT_EQ(document().settings.globalColorTable.count, 64);
     EXPECT_EQ(test::workFileTable(frame(0)), globalColors(document()));
+    EXPECT_EQ(test::workFileTable(frame(2)), globalColors(document()));
 }
 
 TEST_F(PaletteUnifier, FailureMidRunChangesNothing)
@@ -167,6 +174,147 @@ TEST_F(PaletteUnifier, FailureMidRunChangesNothing)
     const test::DocumentState broken = test::snapshot(document());
     EXPECT_FALSE(unify(document(), options)) << "an unreadable target fails when it is rewritten";
     EXPECT_EQ(test::snapshot(document()), broken);
+}
+
+// Four frames on an eight-colour global table, each using every entry; the
+// last one smaller, inside the screen, with a transparent colour.
+void onGlobalTable(test::AnimationFixture& a)
+{
+    a.screen(8, 8);
+    a.globalTable(test::distinctColors(8, 7), 1);
+    for (uint32_t i = 0; i < 4; ++i) {
+        const uint32_t side = i == 3 ? 4 : 8;
+        std::vector<uint8_t> picture(side * side);
+        for (size_t k = 0; k < picture.size(); ++k)
+            picture[k] = uint8_t((k + i) % 8);
+        a.addGlobal(side, side, picture, i == 3 ? 2 : 0, i == 3 ? 2 : 0);
+    }
+    a.document().frames.frameAt(3)->transparentIndex = 5;
+}
+
+// The work file stored again with interlaced rows, as an interlaced GIF
+// imports.
+void interlace(Frame& frame)
+{
+    RasterImage picture;
+    ByteBuffer gif;
+    DibHeader h;
+    ASSERT_TRUE(picture.loadGifImage(frame.workFilePath, 0) && checkDib(picture.image.bytes(), &h));
+    ASSERT_TRUE(encodeGifImage(picture.image.bytes(), gif, colorTableBits(dibColorCount(h)), true));
+    test::writeFile(frame.workFilePath, std::vector<uint8_t>(gif.bytes().begin(), gif.bytes().end()));
+    frame.descriptorFlags |= 0x40;
+}
+
+// The pictures are taken in the colours they show, so that an edit of the
+// global table made after the frames were imported survives: the work
+// files still carry the colours from before the edit.
+TEST(PaletteUnifierColours, AnEditedGlobalTableIsKept)
+{
+    test::AnimationFixture a;
+    onGlobalTable(a);
+    a.document().settings.globalColorTable.setColor(2, kRed);
+    const test::Screens screens = test::composedScreens(a.document());
+    ASSERT_EQ(test::exportedScreens(a.document()), screens);
+    UnifyOptions options;
+    options.colorCount = 16;
+    ASSERT_TRUE(unify(a.document(), options));
+    const std::vector<uint32_t> colors = globalColors(a.document());
+    EXPECT_NE(std::find(colors.begin(), colors.end(), kRed), colors.end());
+    EXPECT_EQ(test::composedScreens(a.document()), screens);
+    EXPECT_EQ(test::exportedScreens(a.document()), screens);
+}
+
+// Frames outside the targets that used the global table take its colours
+// as their own table, indices and interlacing untouched; frames with their
+// own table are left alone.
+TEST(PaletteUnifierColours, FramesLeftOutLookAsBefore)
+{
+    test::AnimationFixture a;
+    onGlobalTable(a);
+    std::vector<uint8_t> picture(64);
+    for (size_t k = 0; k < picture.size(); ++k)
+        picture[k] = uint8_t(k % 4);
+    a.add(8, 8, test::distinctColors(4, 90), picture);
+    interlace(*a.document().frames.frameAt(1));
+    const std::vector<uint32_t> oldGlobal = globalColors(a.document());
+    const test::Screens screens = test::composedScreens(a.document());
+    ASSERT_EQ(test::exportedScreens(a.document()), screens);
+    const test::DocumentState before = test::snapshot(a.document());
+    std::vector<std::vector<uint8_t>> indices;
+    for (int i = 0; i < 3; ++i)
+        indices.push_back(test::workFileIndices(*a.document().frames.frameAt(i)));
+
+    UnifyOptions options;
+    options.selectedOnly = true;
+    options.selected = {3};
+    options.colorCount = 8;
+    ASSERT_TRUE(unify(a.document(), options));
+    ASSERT_NE(globalColors(a.document()), oldGlobal) << "a new table, or the test shows nothing";
+    EXPECT_EQ(test::composedScreens(a.document()), screens);
+    EXPECT_EQ(test::exportedScreens(a.document()), screens);
+    const test::DocumentState after = test::snapshot(a.document());
+    for (size_t i = 0; i < 3; ++i) {
+        const Frame& f = *a.document().frames.frameAt(int(i));
+        EXPECT_EQ(f.useLocalColorTable, 1) << i;
+        EXPECT_EQ(f.colorCount, before.frames[i].colorCount) << i;
+        EXPECT_EQ(f.descriptorFlags, before.frames[i].descriptorFlags) << i;
+        EXPECT_EQ(test::workFileTable(f), oldGlobal) << i;
+        EXPECT_EQ(test::workFileIndices(f), indices[i]) << i;
+    }
+    EXPECT_EQ(after.frames[4], before.frames[4]) << "a frame with its own table is not rewritten";
+}
+
+// With the global table off, a frame without a table of its own is saved
+// with its work file's colours, and still is once unification has turned
+// the global table on.
+TEST(PaletteUnifierColours, WithTheGlobalTableOffFramesKeepTheirSavedColours)
+{
+    test::AnimationFixture a;
+    onGlobalTable(a);
+    a.document().settings.globalColorTable.setColor(2, kRed);
+    a.document().settings.useGlobalColorTable = false;
+    const test::Screens saved = test::exportedScreens(a.document());
+    UnifyOptions options;
+    options.selectedOnly = true;
+    options.selected = {3};
+    options.colorCount = 8;
+    ASSERT_TRUE(unify(a.document(), options));
+    EXPECT_TRUE(a.document().settings.useGlobalColorTable);
+    EXPECT_EQ(test::exportedScreens(a.document()), saved);
+}
+
+// The existing history covers the whole run: frames, work files and the
+// global table come back together, and redo makes them again.
+TEST(PaletteUnifierUndo, UndoRestoresFramesAndGlobalTable)
+{
+    test::AnimationFixture a;
+    onGlobalTable(a);
+    a.document().settings.globalColorTable.setColor(2, kRed);
+    History history(a.document());
+    auto state = [&] {
+        test::DocumentState s = test::snapshot(a.document());
+        s.directory.clear(); // undone files stay for redo
+        return s;
+    };
+    const test::DocumentState before = state();
+    const test::Screens screens = test::composedScreens(a.document());
+    UnifyOptions options;
+    options.selectedOnly = true;
+    options.selected = {0, 3};
+    options.colorCount = 16;
+    {
+        HistoryScope step(&history, "unify");
+        ASSERT_TRUE(unify(a.document(), options));
+    }
+    const test::DocumentState after = state();
+    ASSERT_NE(after.globalEntries, before.globalEntries);
+    ASSERT_TRUE(history.undo());
+    EXPECT_EQ(state(), before);
+    EXPECT_EQ(test::composedScreens(a.document()), screens);
+    EXPECT_NE(history.lastChanges() & kGlobalTableChanged, 0u);
+    ASSERT_TRUE(history.redo());
+    EXPECT_EQ(state(), after);
+    EXPECT_EQ(test::composedScreens(a.document()), screens);
 }
 
 } // namespace

@@ -106,6 +106,14 @@ const std::vector<Case>& cases()
              options.colorCount = 4;
              return unify(s.a.document(), options, {}, nullptr, p);
          }},
+        // The frames left out are rewritten too, to keep their colours.
+        {"unify some", [](Sample& s, Progress* p) {
+             UnifyOptions options;
+             options.colorCount = 4;
+             options.selectedOnly = true;
+             options.selected = {1, 4};
+             return unify(s.a.document(), options, {}, nullptr, p);
+         }},
         {"transition", [](Sample& s, Progress* p) {
              std::vector<std::unique_ptr<Transition>> list;
              if (!appendBuiltinTransitions(list) || list.empty())

@@ -6,8 +6,10 @@
 #include <set>
 #include <sstream>
 
+#include "document/screen_composer.h"
 #include "image/bytes.h"
 #include "image/gif_codec.h"
+#include "playback/builtin_transition.h"
 #include "support/indexed_dib.h"
 #include "support/test_support.h"
 #include "support/work_frames.h"
@@ -249,9 +251,10 @@ TEST_F(TransitionInsertion, InsertedFramesFollowTheCurrentFrameWithTheirFieldsAn
     EXPECT_EQ(document.frames.frameAt(4)->name, "b");
     for (int i = 0; i < 3; ++i) {
         const Frame& f = *document.frames.frameAt(1 + i);
-        // The logical screen's size, not the picture's; no transparency.
+        // The logical screen's size, not the picture's; no transparency; the
+        // screen beneath restored, as the next frame is small and see-through.
         EXPECT_EQ(fields(f), " [a >>]の[00" + std::to_string(i + 1)
-                                 + "] at 0,0 4x4 delay 25 colours 4 transparent 65535 disposal 1 input 0 local 1");
+                                 + "] at 0,0 4x4 delay 25 colours 4 transparent 65535 disposal 3 input 0 local 1");
         EXPECT_EQ(f.workFilePath, paths[size_t(i)].path);
     }
 }
@@ -307,6 +310,96 @@ TEST_F(TransitionInsertion, OneFrameLeadsOnlyToAChosenColour)
     ASSERT_EQ(document.frames.count(), 3);
     EXPECT_EQ(document.frames.frameAt(2)->name, " [only >>]の[002]");
     EXPECT_EQ(document.frames.frameAt(2)->delay, 0);
+}
+
+// Two passes through the animation, the screen after each frame outside
+// [skipFrom, skipTo): the second pass shows what a looping viewer composes
+// over what the last frame left.
+std::vector<std::vector<uint8_t>> twoPasses(const Document& document, int skipFrom = 0, int skipTo = 0)
+{
+    std::vector<std::vector<uint8_t>> screens;
+    ScreenComposer composer(document);
+    for (int pass = 0; pass < 2; ++pass) {
+        for (int i = 0; i < document.frames.count(); ++i) {
+            if (!composer.composeFrame(i))
+                return {};
+            if (i < skipFrom || i >= skipTo)
+                screens.emplace_back(composer.screen().data(), composer.screen().data() + composer.screen().size());
+        }
+    }
+    return screens;
+}
+
+// The frames after a transition compose exactly as they did before it was
+// inserted. A frame that lets the screen beneath it count needs the
+// transition's pictures to restore that screen (disposal 3); one that
+// replaces the whole screen does not, and they stay on it (disposal 1).
+TEST_F(TransitionInsertion, TheFrameAfterATransitionComposesAsBefore)
+{
+    struct Case {
+        const char* what;
+        uint32_t width, height;
+        uint16_t left, top;
+        std::vector<uint8_t> indices;
+        uint16_t transparent;
+        uint8_t disposal;
+        bool wraps; // the transition follows the last frame
+        uint8_t expected;
+    };
+    // A spinner frame: a spoke of colour 0 through the screen, see-through
+    // (index 2) around it.
+    const std::vector<uint8_t> spokes = {2, 0, 2, 2, 2, 0, 2, 2, 0, 0, 0, 0, 2, 0, 2, 2};
+    const std::vector<uint8_t> turned = {0, 2, 2, 0, 2, 0, 0, 2, 2, 0, 0, 2, 0, 2, 2, 0};
+    const std::vector<uint8_t> opaque = {0, 1, 0, 1, 1, 0, 1, 0, 0, 1, 0, 1, 1, 0, 1, 0};
+    std::vector<uint8_t> overhanging(25, 1);
+    for (size_t k = 20; k < 25; ++k)
+        overhanging[k] = 2; // only the fifth row, below the screen, is see-through
+    const Case cases[] = {
+        {"transparent spokes", 4, 4, 0, 0, spokes, 2, 1, false, 3},
+        {"transparent spokes after the last frame", 4, 4, 0, 0, spokes, 2, 1, true, 3},
+        {"smaller than the screen", 2, 2, 1, 1, {0, 1, 1, 0}, kNoIndex, 1, false, 3},
+        {"off the top-left corner", 4, 4, 1, 0, opaque, kNoIndex, 1, false, 3},
+        {"restores the screen before it", 4, 4, 0, 0, opaque, kNoIndex, 3, false, 3},
+        {"transparent colour unused", 4, 4, 0, 0, opaque, 2, 1, false, 1},
+        {"transparent index beyond its table", 4, 4, 0, 0, opaque, 7, 1, false, 1},
+        {"see-through only off the screen", 5, 5, 0, 0, overhanging, 2, 1, false, 1},
+        {"opaque and cleared to the background", 4, 4, 0, 0, opaque, kNoIndex, 2, false, 1},
+    };
+    std::vector<std::unique_ptr<Transition>> builtins;
+    ASSERT_TRUE(appendBuiltinTransitions(builtins));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        document.frames.clear();
+        // A picture cleared after it shows, the frame under test, and a
+        // spinner frame that lets any difference beneath show. The
+        // transition goes from a cleared picture, so its last steps differ
+        // from the screen the next frame was made for.
+        const auto backdrop = [&] {
+            add(test::makeFrame(work, 4, 4, {kRed, kBlue}, {0, 1, 0, 1, 1, 0, 1, 0, 0, 0, 1, 1, 1, 1, 0, 0}), 0, 0, 2,
+                "backdrop");
+        };
+        if (!c.wraps)
+            backdrop();
+        Frame& next = add(test::makeFrame(work, c.width, c.height, {kGreen, kBlue, kRed}, c.indices), c.left, c.top,
+                          c.disposal, "next");
+        next.width = uint16_t(c.width);
+        next.height = uint16_t(c.height);
+        next.transparentIndex = c.transparent;
+        if (c.wraps)
+            backdrop();
+        add(test::makeFrame(work, 4, 4, {kBlue, kGreen, kRed}, turned), 0, 0, 2, "spinner").transparentIndex = 2;
+        const int current = c.wraps ? 2 : 0;
+        const auto before = twoPasses(document);
+        ASSERT_EQ(before.size(), 6u);
+
+        TransitionRequest request;
+        request.steps = 3;
+        ASSERT_TRUE(insertTransition(document, current, *builtins.front(), request));
+        ASSERT_EQ(document.frames.count(), 6);
+        for (int i = current + 1; i <= current + 3; ++i)
+            EXPECT_EQ(document.frames.frameAt(i)->disposal, c.expected) << "frame " << i;
+        EXPECT_EQ(twoPasses(document, current + 1, current + 4), before);
+    }
 }
 
 } // namespace

@@ -332,6 +332,14 @@ private slots:
         QVERIFY(a.doc.document.settings.useGlobalColorTable);
         QCOMPARE(int(a.doc.document.settings.globalColorTable.count), 4);
         QCOMPARE(a.busy, QList<bool>({true, false}));
+        // One undo step takes back the frames and the global table.
+        QVERIFY(QString::fromStdString(a.doc.model.history().undoName()).startsWith(ownText(32786).left(4)));
+        a.doc.model.undo();
+        QVERIFY(!a.doc.document.settings.useGlobalColorTable);
+        for (int i : {1, 2}) {
+            QCOMPARE(int(a.doc.model.frameAt(i)->useLocalColorTable), 1);
+            QCOMPARE(int(a.doc.model.frameAt(i)->colorCount), 2);
+        }
     }
 
     void withOneFrameOnlyAColourCanBeTheDestination()
@@ -350,7 +358,7 @@ private slots:
         QCOMPARE(dialog.stepEdit()->value(), 8);
         QCOMPARE(dialog.speedEdit()->value(), 8);
         QVERIFY(!dialog.sourceBox()->image().isNull());
-        QVERIFY(dialog.nextBox()->image().isNull());
+        QCOMPARE(dialog.nextBox()->image().pixel(0, 0) & 0xFFFFFF, 0xFFFFFFu);
         a.prompter.dialogScript = [](QDialog& d) {
             static_cast<QColorDialog&>(d).setCurrentColor(QColor(10, 20, 30));
             return int(QDialog::Accepted);
@@ -358,6 +366,7 @@ private slots:
         dialog.colorButton()->click();
         QCOMPARE(dialog.colorButton()->color(), makeColor(10, 20, 30));
         QCOMPARE(dialog.colorButton()->faceText(), QStringLiteral("(10, 20, 30)"));
+        QCOMPARE(dialog.nextBox()->image().pixel(0, 0) & 0xFFFFFF, 0x0A141Eu);
         std::vector<GeneratedFile> files;
         dialog.stepEdit()->setValue(2);
         QVERIFY(dialog.generate(false, files));
@@ -367,6 +376,32 @@ private slots:
         QVERIFY(qAbs(qRed(last) - (0x56 + 2 * (10 - 0x56) / 3)) <= 2);
         for (const GeneratedFile& f : files)
             std::remove(f.path.c_str());
+    }
+
+    // The destination box shows what the transition leads to: the next
+    // screen, or the chosen colour over the whole screen while that is chosen.
+    void theDestinationPictureFollowsTheChoice()
+    {
+        Animation a({makeColor(0, 0, 0), makeColor(0, 200, 0)});
+        TransitionScreens screens;
+        QVERIFY(a.commands.composeTransitionScreens(0, screens));
+        TransitionDialog dialog(nullptr, screens, a.doc.work, {});
+        auto shown = [&] {
+            const QImage image = dialog.nextBox()->image();
+            return image.size() == QSize(kScreenWidth, kScreenHeight) ? image.pixel(kScreenWidth - 1, 0) & 0xFFFFFF
+                                                                      : 0xDEADu;
+        };
+        QCOMPARE(shown(), 0x00C800u);
+        dialog.colorRadio()->setChecked(true);
+        QCOMPARE(shown(), 0xFFFFFFu);
+        a.prompter.dialogScript = [](QDialog& d) {
+            static_cast<QColorDialog&>(d).setCurrentColor(QColor(200, 0, 100));
+            return int(QDialog::Accepted);
+        };
+        dialog.colorButton()->click();
+        QCOMPARE(shown(), 0xC80064u);
+        dialog.nextRadio()->setChecked(true);
+        QCOMPARE(shown(), 0x00C800u);
     }
 
     void pluginsFollowTheBuiltinsWithTheirSettingsButtonAndSteps()
