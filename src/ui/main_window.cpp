@@ -455,8 +455,26 @@ void MainWindow::raiseWindowGroup(int front, int showMask)
 void MainWindow::setBusy(bool busy, int except)
 {
     QWidget* windows[3] = {this, palette_.get(), imageView_.get()};
+    // A disabled window loses its focus; enabled again, it would hand it to
+    // its first field. Each window gets back the widget that had it.
+    if (busy) {
+        for (int i = 0; i < 3; ++i) {
+            if (QWidget* focus = windows[i]->focusWidget(); focus && i != except)
+                keptFocus_[i] = focus;
+        }
+    }
     for (int i = 0; i < 3; ++i)
         windows[i]->setEnabled(!busy || i == except);
+    if (busy)
+        return;
+    for (int i = 0; i < 3; ++i) {
+        QWidget* focus = keptFocus_[i];
+        if (!focus && i == kMainWindow)
+            focus = list_;
+        keptFocus_[i] = nullptr;
+        if (focus && !windows[i]->focusWidget() && focus->isEnabled() && focus->isVisible())
+            focus->setFocus(Qt::OtherFocusReason);
+    }
 }
 
 void MainWindow::closeEvent(QCloseEvent* event)

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QPointer>
 
 #include <functional>
 #include <map>
@@ -114,6 +115,8 @@ private:
     PaletteWindow* paletteContent_ = nullptr;
     FileCommands* files_ = nullptr;
     AnimationCommands* operations_ = nullptr;
+    // The widget of each window that had the focus before it went busy.
+    QPointer<QWidget> keptFocus_[3];
 };
 
 } // namespace zell
