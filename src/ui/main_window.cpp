@@ -477,9 +477,17 @@ void MainWindow::setBusy(bool busy, int except)
     }
 }
 
+bool MainWindow::mayClose()
+{
+    // The save question, when it is asked, is the exit question too.
+    if (document_.history().modified())
+        return files_->offerToSave();
+    return document_.frameCount() == 0 || showMessage(this, 21504, 21004, MessageStyle::YesNoInfo) == kIdYes;
+}
+
 void MainWindow::closeEvent(QCloseEvent* event)
 {
-    if (document_.frameCount() > 0 && showMessage(this, 21504, 21004, MessageStyle::YesNoInfo) != kIdYes) {
+    if (!mayClose()) {
         event->ignore();
         return;
     }
