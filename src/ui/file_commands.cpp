@@ -532,6 +532,7 @@ void FileCommands::setProjectPath(const QString& path)
 {
     projectPath_ = path;
     projectTitle_ = QFileInfo(path).completeBaseName();
+    emit projectPathChanged();
 }
 
 bool FileCommands::offerToSave()

@@ -143,6 +143,8 @@ signals:
     void framesOpened();
     // A check found this frame at fault; the list selects it alone.
     void selectRow(int row);
+    // The document now belongs to another project file.
+    void projectPathChanged();
 
 private:
     struct Collected {

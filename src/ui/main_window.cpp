@@ -41,8 +41,6 @@ const int kNeedFrames[] = {32772, 32774, 32775, 32776, 32785, 32786, 32787, 3278
 MainWindow::MainWindow(DocumentModel& document, const Profile& profile, std::string libraryPath, QWidget* parent)
     : QMainWindow(parent), document_(document), profile_(profile), libraryPath_(std::move(libraryPath))
 {
-    // "*" while the document differs from the project last saved or opened.
-    setWindowTitle(QStringLiteral("[*]zell"));
     openUrl = [](const QUrl& url) { return QDesktopServices::openUrl(url); };
     auto* central = new QWidget(this);
     auto* layout = new QVBoxLayout(central);
@@ -71,6 +69,7 @@ MainWindow::MainWindow(DocumentModel& document, const Profile& profile, std::str
     connect(palette_.get(), &ToolWindow::activated, this, [this] { raiseWindowGroup(kPaletteWindow, 0); });
     connect(files_, &FileCommands::selectRow, list_, &FrameListView::select);
     connect(operations_, &AnimationCommands::selectRow, list_, &FrameListView::select);
+    connect(files_, &FileCommands::projectPathChanged, this, &MainWindow::updateTitle);
     connect(files_, &FileCommands::framesOpened, this, [this] {
         if (document_.frameCount() > 0)
             list_->select(std::max(document_.currentIndex(), 0));
@@ -86,6 +85,7 @@ MainWindow::MainWindow(DocumentModel& document, const Profile& profile, std::str
     connect(&document_, &DocumentModel::historyChanged, this, &MainWindow::updateHistory);
     updateCommands();
     updateHistory();
+    updateTitle();
     connectImageView();
 }
 
@@ -246,6 +246,14 @@ void MainWindow::updateHistory()
     actions_[32794]->setText(withStepName(32794, history.redoName()));
     actions_[32794]->setEnabled(history.canRedo());
     setWindowModified(history.modified());
+}
+
+// "*" while the document differs from what was last saved or opened.
+void MainWindow::updateTitle()
+{
+    const QString path = files_->projectPath();
+    const QString name = path.isEmpty() ? QString() : QFileInfo(path).fileName() + QStringLiteral(" - ");
+    setWindowTitle(QStringLiteral("[*]") + name + QStringLiteral("zell"));
 }
 
 void MainWindow::undo()

@@ -78,6 +78,7 @@ private:
     QAction* addCommand(QMenu* menu, int command, const QKeySequence& key, void (MainWindow::*slot)());
     void updateCommands();
     void updateHistory();
+    void updateTitle();
     bool mayClose();
     void undo();
     void redo();

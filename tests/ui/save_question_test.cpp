@@ -1,5 +1,6 @@
 // A changed document is never replaced or discarded without the question
-// whether to save it first.
+// whether to save it first; the main window's title says which project is
+// open and whether it changed since it was saved.
 #include <QAction>
 #include <QApplication>
 #include <QDir>
@@ -7,6 +8,7 @@
 #include <QFileDialog>
 #include <QSignalSpy>
 #include <QTest>
+#include <QWindow>
 
 #include <memory>
 
@@ -77,6 +79,7 @@ struct QuestionFixture {
         window.action(command)->trigger();
     }
     void edit(uint16_t delay) { doc.model.setAttribute({0}, FrameAttribute::Delay, delay); }
+    QString title() const { return window.windowHandle()->title(); }
     // The frames a project file holds; -1 when it cannot be read.
     int framesIn(const QString& project) const
     {
@@ -229,6 +232,28 @@ private slots:
         f.trigger(32773, {f.other});
         QCOMPARE(f.prompter.texts, QStringList());
         QCOMPARE(f.frames(), 1);
+    }
+
+    void titleNamesTheProjectAndMarksChangesSinceTheLastSave()
+    {
+        QuestionFixture f;
+        QCOMPARE(f.title(), QStringLiteral("*zell"));
+        f.prompter.answers = {kIdNo};
+        f.trigger(32773, {f.other});
+        QCOMPARE(f.title(), QStringLiteral("other.zpj - zell"));
+        f.edit(9);
+        QCOMPARE(f.title(), QStringLiteral("*other.zpj - zell"));
+        f.doc.model.undo();
+        QCOMPARE(f.title(), QStringLiteral("other.zpj - zell"));
+        // Saved elsewhere, the document belongs to that file from now on.
+        f.edit(9);
+        f.trigger(32774, {f.path("renamed.zpj")});
+        QCOMPARE(f.title(), QStringLiteral("renamed.zpj - zell"));
+        QCOMPARE(f.window.fileCommands()->projectTitle(), QStringLiteral("renamed"));
+        f.edit(3);
+        f.trigger(32772, {f.path("out.gif")});
+        QCOMPARE(f.title(), QStringLiteral("renamed.zpj - zell"));
+        QCOMPARE(f.prompter.unexpected, 0);
     }
 };
 
