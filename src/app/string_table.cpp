@@ -112,10 +112,11 @@ const std::unordered_map<int, const char*>& table()
         {21514, "処理に失敗しました。\n\n※256色より多くの色を扱うBMPには基本的にパレットは存在しません。"},
         {21515, "Local Color Table のサイズを変更しようとしています。\nサイズを変更するとGIFは再構築されることになります。\nよろしいですか？"},
         // the question before a changed document is replaced or discarded,
-        // with its buttons
+        // with its buttons, and a plug-in's settings that could not be shown
         {21516, "変更内容がプロジェクトファイルに保存されていません。\nプロジェクトファイルに保存しますか？"},
         {21517, "保存する(&S)"},
         {21518, "保存しない(&N)"},
+        {21519, "トランジションの設定を表示できませんでした。"},
         // Commands whose windows are not built yet say so plainly.
         // menu 129: popup titles, then items by command number
         {12901, "ファイル(&F)"},
