@@ -11,7 +11,9 @@
 //              (default 16); lines starting with '#' are comments;
 //   the editor $ZELL_MOSAIC_OPEN if set, else xdg-open.
 // zpiConfigDialog writes the file with the defaults when it is missing. Every
-// run reads it again, so a change shows at the next preview.
+// run reads it again, so a change shows at the next preview. When no program
+// opens the file, zpiConfigDialog fails and zpiConfigMessage names the file,
+// so that the user can edit it by hand.
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
@@ -161,6 +163,23 @@ std::string shellQuoted(const std::string& text)
     return quoted + "'";
 }
 
+// An opener that ends at once tells by its status whether it found a program
+// for the file; one still running after two seconds is the editor itself,
+// kept in the foreground, and is left running on its own. The host's window
+// must not wait for the whole edit.
+bool openInEditor(const std::filesystem::path& file)
+{
+    const char* opener = std::getenv("ZELL_MOSAIC_OPEN");
+    const std::string command = std::string(opener && *opener ? opener : "xdg-open") + " " + shellQuoted(file.string());
+    const std::string script = "(" + command + ") </dev/null >/dev/null 2>&1 & pid=$!; i=0; "
+        "while [ $i -lt 20 ] && kill -0 $pid 2>/dev/null; do sleep 0.1; i=$((i+1)); done; "
+        "if kill -0 $pid 2>/dev/null; then exit 0; fi; wait $pid";
+    return std::system(script.c_str()) == 0;
+}
+
+// What zpiConfigMessage tells after a failed zpiConfigDialog.
+std::string lastConfigMessage;
+
 } // namespace
 
 // No exception may leave an export: each body catches everything.
@@ -215,22 +234,39 @@ ZPI_EXPORT int32_t zpiConfigDialog(void* parent, int32_t index)
     if (index != 0)
         return 1;
     try {
+        lastConfigMessage.clear();
         const std::filesystem::path file = settingsFile();
         if (!std::filesystem::exists(file)) {
-            std::filesystem::create_directories(file.parent_path());
+            std::error_code ignored; // a failure shows when the file is written
+            std::filesystem::create_directories(file.parent_path(), ignored);
             std::ofstream out(file);
             out << "# Mosaic transition of zell: the largest block side in pixels (2-256).\n"
                 << "block = " << readBlockSetting() << "\n";
-            if (!out)
+            if (!out) {
+                lastConfigMessage = "設定ファイルを作成できませんでした：\n" + file.string();
                 return 1;
+            }
         }
-        const char* opener = std::getenv("ZELL_MOSAIC_OPEN");
-        const std::string command = std::string(opener && *opener ? opener : "xdg-open") + " "
-            + shellQuoted(file.string()) + " >/dev/null 2>&1 &";
-        return std::system(command.c_str()) == 0 ? 0 : 1;
+        if (openInEditor(file))
+            return 0;
+        lastConfigMessage = "設定ファイルを開くプログラムがありません。\n"
+                            "テキストエディタで直接編集してください：\n" + file.string();
+        return 1;
     } catch (...) {
         return 1;
     }
+}
+
+ZPI_EXPORT int32_t zpiConfigMessage(int32_t index, char* text, int32_t size)
+{
+    if (index != 0 || lastConfigMessage.empty())
+        return 0;
+    if (text && size > 0) {
+        const size_t n = std::min(lastConfigMessage.size(), size_t(size) - 1);
+        std::memcpy(text, lastConfigMessage.data(), n);
+        text[n] = 0;
+    }
+    return int32_t(std::min<size_t>(lastConfigMessage.size(), INT32_MAX));
 }
 
 ZPI_EXPORT int32_t zpiCloseHandle(ZpiHandle handle)

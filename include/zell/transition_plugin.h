@@ -15,6 +15,7 @@
  * Only zpiGetTransitionInfo is required. Without zpiInitialize or zpiGetFrame
  * the transition is listed but every run fails; without zpiConfigDialog the
  * settings button does nothing; without zpiCloseHandle runs are never ended.
+ * zpiConfigMessage is optional too.
  *
  * Calls: all from one thread, one at a time. zell loads the library while it
  * lists the transitions and unloads it right after; it loads it again when a
@@ -117,7 +118,10 @@ ZPI_EXPORT uint32_t zpiGetFrame(ZpiHandle handle, int32_t step, int32_t count, v
 
 /*
  * Shows the settings of transition `index`, at any time outside a run, and
- * returns when the user is done; the result is not used. On this platform
+ * returns when the user is done. Returns 0 when the settings were shown;
+ * any other value means they could not be (no program to show them, a file
+ * that cannot be written), and zell tells the user so, adding the text of
+ * zpiConfigMessage when the library exports it. On this platform
  * `parent` is an opaque window handle: the X11 window id of zell's transition
  * dialog converted to a pointer, for making a settings window transient for
  * it; NULL when there is no such window (the command line, Wayland). Settings
@@ -129,11 +133,23 @@ ZPI_EXPORT int32_t zpiConfigDialog(void* parent, int32_t index);
 /* Ends a run and frees what it holds; the result is ignored. */
 ZPI_EXPORT int32_t zpiCloseHandle(ZpiHandle handle);
 
+/*
+ * Optional. Right after zpiConfigDialog returned non-zero for transition
+ * `index`: what the user should know, say where the settings file is to edit
+ * it by hand; UTF-8 preferred, as for names. Copies at most `size` bytes, the
+ * terminating NUL included, into `text` (owned by zell) and returns the
+ * length of the whole text without its NUL, 0 when there is nothing to say.
+ * zell shows at most ZPI_CONFIG_MESSAGE_SIZE - 1 bytes of it.
+ */
+#define ZPI_CONFIG_MESSAGE_SIZE 1024
+ZPI_EXPORT int32_t zpiConfigMessage(int32_t index, char* text, int32_t size);
+
 /* The types zell looks the exports up as. */
 typedef int32_t (*ZpiGetTransitionInfoFunction)(int32_t, ZpiTransitionInfo*);
 typedef ZpiHandle (*ZpiInitializeFunction)(const void*, const void*, int32_t);
 typedef uint32_t (*ZpiGetFrameFunction)(ZpiHandle, int32_t, int32_t, void*);
 typedef int32_t (*ZpiConfigDialogFunction)(void*, int32_t);
 typedef int32_t (*ZpiCloseHandleFunction)(ZpiHandle);
+typedef int32_t (*ZpiConfigMessageFunction)(int32_t, char*, int32_t);
 
 #endif /* ZELL_TRANSITION_PLUGIN_H */

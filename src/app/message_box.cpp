@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QDialog>
 #include <QMessageBox>
+#include <QPushButton>
 
 #include "app/string_table.h"
 
@@ -22,6 +23,8 @@ public:
         case MessageStyle::OkPlain: box.setIcon(QMessageBox::NoIcon); break;
         default: box.setIcon(QMessageBox::Information); break;
         }
+        if (style == MessageStyle::SaveDiscardCancel)
+            return askSaveDiscardCancel(box);
         if (style == MessageStyle::YesNoInfo) {
             box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
             box.setDefaultButton(QMessageBox::Yes);
@@ -33,6 +36,22 @@ public:
     }
 
     int runDialog(QDialog& dialog) override { return dialog.exec(); }
+
+private:
+    // The buttons say what they do, in the program's own words.
+    static int askSaveDiscardCancel(QMessageBox& box)
+    {
+        box.setIcon(QMessageBox::Question);
+        QPushButton* save = box.addButton(loadText(21517), QMessageBox::AcceptRole);
+        QPushButton* discard = box.addButton(loadText(21518), QMessageBox::DestructiveRole);
+        QPushButton* cancel = box.addButton(loadText(2), QMessageBox::RejectRole);
+        box.setDefaultButton(save);
+        box.setEscapeButton(cancel);
+        box.exec();
+        if (box.clickedButton() == save)
+            return kIdYes;
+        return box.clickedButton() == discard ? kIdNo : kIdCancel;
+    }
 };
 
 Prompter* current = nullptr;

@@ -11,7 +11,9 @@ class QWidget;
 
 namespace zell {
 
-enum class MessageStyle { OkInfo, OkStop, OkExclamation, OkPlain, YesNoInfo };
+// SaveDiscardCancel answers kIdYes (save), kIdNo (discard) or kIdCancel,
+// which closing the box also gives.
+enum class MessageStyle { OkInfo, OkStop, OkExclamation, OkPlain, YesNoInfo, SaveDiscardCancel };
 
 inline constexpr int kIdOk = 1;
 inline constexpr int kIdCancel = 2;

@@ -94,6 +94,7 @@ const std::unordered_map<int, const char*>& table()
         {21012, "読込確認"},
         {21013, "不正なファイルです"},
         {21014, "確認"},
+        {21015, "保存確認"},
         {21500, "あなたが wota だと言う事は判った。\nだが %s のバージョンが低いため期待に沿えない事があるかもしれない。\n\n"
                 "例えばいきなり素のメッセージを表示する事があるかもしれないが…\n「ヲタをなめてんのか！」 とか叫んでブチ切れないように。"},
         {21501, "画面のフォントが「小さいフォント」（96dpi）でないのでパレットの表示位置が少しズレます。"},
@@ -110,6 +111,12 @@ const std::unordered_map<int, const char*>& table()
         {21513, "%s\n\n上記ファイルは対応していない or 壊れています。"},
         {21514, "処理に失敗しました。\n\n※256色より多くの色を扱うBMPには基本的にパレットは存在しません。"},
         {21515, "Local Color Table のサイズを変更しようとしています。\nサイズを変更するとGIFは再構築されることになります。\nよろしいですか？"},
+        // the question before a changed document is replaced or discarded,
+        // with its buttons, and a plug-in's settings that could not be shown
+        {21516, "変更内容がプロジェクトファイルに保存されていません。\nプロジェクトファイルに保存しますか？"},
+        {21517, "保存する(&S)"},
+        {21518, "保存しない(&N)"},
+        {21519, "トランジションの設定を表示できませんでした。"},
         // Commands whose windows are not built yet say so plainly.
         // menu 129: popup titles, then items by command number
         {12901, "ファイル(&F)"},

@@ -25,8 +25,15 @@ public:
     virtual bool stepPicture(ByteBuffer& out, uint32_t step, uint32_t count) = 0;
     virtual void end() {}
     virtual bool hasSettingsDialog() const { return hasSettings; }
-    // parentWindow: see zpiConfigDialog in zell/transition_plugin.h.
-    virtual void showSettings(void* parentWindow) { (void)parentWindow; }
+    // parentWindow: see zpiConfigDialog in zell/transition_plugin.h. False
+    // when the settings could not be shown; `message` then holds what the
+    // transition has to say about it, or nothing.
+    virtual bool showSettings(void* parentWindow, std::string& message)
+    {
+        (void)parentWindow;
+        message.clear();
+        return true;
+    }
 
     bool hasSettings = false;
     uint32_t maxSteps = 15;

@@ -2,6 +2,10 @@
 
 #include <dlfcn.h>
 
+#include <algorithm>
+#include <array>
+#include <cstring>
+
 #include "image/dib.h"
 #include "playback/guarded_call.h"
 #include "zell/transition_plugin.h"
@@ -83,13 +87,28 @@ void TransitionPlugin::end()
     closeHandle();
 }
 
-void TransitionPlugin::showSettings(void* parentWindow)
+bool TransitionPlugin::showSettings(void* parentWindow, std::string& message)
 {
+    message.clear();
     if (!loadLibrary())
-        return;
+        return false;
     auto configure = reinterpret_cast<ZpiConfigDialogFunction>(symbol("zpiConfigDialog"));
-    if (configure)
-        guardedCall([&] { configure(parentWindow, index); });
+    if (!configure)
+        return true; // nothing to show, so nothing failed
+    int32_t result = 0;
+    if (!guardedCall([&] { result = configure(parentWindow, index); }))
+        return false;
+    if (result == 0)
+        return true;
+    auto explain = reinterpret_cast<ZpiConfigMessageFunction>(symbol("zpiConfigMessage"));
+    std::array<char, ZPI_CONFIG_MESSAGE_SIZE> text{};
+    int32_t length = 0;
+    if (explain && guardedCall([&] { length = explain(index, text.data(), int32_t(text.size())); }) && length > 0) {
+        // Neither the length nor the NUL is trusted.
+        const size_t most = std::min(size_t(length), text.size() - 1);
+        message.assign(text.data(), ::strnlen(text.data(), most));
+    }
+    return false;
 }
 
 } // namespace zell

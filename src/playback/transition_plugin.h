@@ -19,7 +19,7 @@ public:
     bool begin(std::span<const uint8_t> source, std::span<const uint8_t> destination) override;
     bool stepPicture(ByteBuffer& out, uint32_t step, uint32_t count) override;
     void end() override;
-    void showSettings(void* parentWindow) override;
+    bool showSettings(void* parentWindow, std::string& message) override;
 
     // Loads libraryPath unless loaded; true when the library is loaded.
     virtual bool loadLibrary();

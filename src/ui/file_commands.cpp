@@ -360,6 +360,10 @@ void FileCommands::openDropped(const QStringList& paths)
         // A project is a whole document, not frames to insert: it opens as
         // the project command opens it, without the load dialog.
         if (isProjectName(path)) {
+            // Not answered, or not saved: the drop ends here, as when the
+            // load is cancelled.
+            if (!offerToSave())
+                break;
             opened = true;
             Failure why = Failure::none;
             bool ok = false;
@@ -477,12 +481,16 @@ void FileCommands::save()
     const bool ok = runInBackground(owner_, tr("frames"), [&](Progress& p) {
         return writeAnimatedGif(path, frames, output, &error, &p);
     });
-    if (!ok && error != ExportError::Cancelled)
+    if (ok)
+        document_.history().markSaved(); // the work is safe in the GIF
+    else if (error != ExportError::Cancelled)
         failed(failureOf(error));
 }
 
 void FileCommands::openProject()
 {
+    if (!offerToSave())
+        return;
     Busy busy(setBusy_);
     QFileDialog dialog(owner_, QString(), QString(), fileDialogFilter(20007));
     dialog.setOption(QFileDialog::DontUseNativeDialog);
@@ -516,11 +524,33 @@ bool FileCommands::openProjectFile(const QString& path, Failure* why)
         return false;
     // The project replaced the document: nothing before it can come back.
     document_.clearHistory();
-    projectTitle_ = QFileInfo(path).completeBaseName();
+    setProjectPath(path);
     return true;
 }
 
-void FileCommands::saveProject()
+void FileCommands::setProjectPath(const QString& path)
+{
+    projectPath_ = path;
+    projectTitle_ = QFileInfo(path).completeBaseName();
+    emit projectPathChanged();
+}
+
+bool FileCommands::offerToSave()
+{
+    if (!document_.history().modified())
+        return true;
+    const int answer = showMessage(owner_, 21516, 21015, MessageStyle::SaveDiscardCancel);
+    if (answer == kIdNo)
+        return true;
+    if (answer != kIdYes)
+        return false;
+    if (projectPath_.isEmpty())
+        return saveProject();
+    Busy busy(setBusy_);
+    return saveProjectTo(projectPath_);
+}
+
+bool FileCommands::saveProject()
 {
     Busy busy(setBusy_);
     QFileDialog dialog(owner_, QString(), QString(), fileDialogFilter(20007));
@@ -529,17 +559,28 @@ void FileCommands::saveProject()
     dialog.setDefaultSuffix(QStringLiteral("zpj"));
     dialog.selectFile(projectTitle_);
     if (prompter().runDialog(dialog) != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-        return;
+        return false;
+    return saveProjectTo(dialog.selectedFiles().front());
+}
+
+// The document then belongs to the file it was saved to: later questions
+// save there, and the main window names it.
+bool FileCommands::saveProjectTo(const QString& path)
+{
     WaitCursor wait;
     Failure why = Failure::none;
-    const std::string path = dialog.selectedFiles().front().toStdString();
+    const std::string file = path.toStdString();
     const Document& d = document_.document();
     const bool ok =
-        runInBackground(owner_, tr("frames"), [&](Progress& p) { return zell::saveProject(d, path, &why, &p); });
-    if (ok)
-        document_.history().markSaved();
-    else if (why != Failure::cancelled)
-        failed(why);
+        runInBackground(owner_, tr("frames"), [&](Progress& p) { return zell::saveProject(d, file, &why, &p); });
+    if (!ok) {
+        if (why != Failure::cancelled)
+            failed(why);
+        return false;
+    }
+    document_.history().markSaved();
+    setProjectPath(path);
+    return true;
 }
 
 void FileCommands::preview()

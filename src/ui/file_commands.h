@@ -119,13 +119,21 @@ public:
     void openDropped(const QStringList& paths);
     void save();
     void openProject();
-    void saveProject();
+    // Asks for the project file (its name preset) and saves; true when saved.
+    bool saveProject();
     void preview();
+    // Before a changed document is replaced or discarded: asks whether to
+    // save the project first. True when the caller may go on: nothing was
+    // changed, the user discarded the changes, or the save succeeded.
+    bool offerToSave();
     // The checks before writing: a frame beyond the screen (asked once) and a
     // global table too small for a frame; `output` for the writer.
     bool collectGifSettings(GifOutput& output, bool withComment);
 
     QString projectTitle() const { return projectTitle_; }
+    // The project file the document was last opened from or saved to; empty
+    // before either.
+    QString projectPath() const { return projectPath_; }
     QString previewPath() const { return QString::fromStdString(previewPath_); }
     // Where previews are opened; tests replace the desktop's viewer.
     std::function<bool(const QString&)> openInViewer;
@@ -135,6 +143,8 @@ signals:
     void framesOpened();
     // A check found this frame at fault; the list selects it alone.
     void selectRow(int row);
+    // The document now belongs to another project file.
+    void projectPathChanged();
 
 private:
     struct Collected {
@@ -148,11 +158,14 @@ private:
     void reportFailed(const QStringList& failed);
     void failed(Failure why = Failure::none);
     bool openProjectFile(const QString& path, Failure* why = nullptr);
+    bool saveProjectTo(const QString& path);
+    void setProjectPath(const QString& path);
 
     DocumentModel& document_;
     QWidget* owner_;
     std::function<void(bool)> setBusy_;
     QString projectTitle_ = QStringLiteral("zell");
+    QString projectPath_;
     std::string previewPath_;
 };
 

@@ -183,6 +183,9 @@ void ImageViewWindow::setFrameCount(int count)
     slider_->setEnabled(count > 1);
     if (count < 1)
         canvas_->clearFrame();
+    // A frame shown before the count grew was clamped to the old range.
+    if (document_.frameAt(document_.currentIndex()))
+        slider_->setValue(document_.currentIndex());
     updateTitle();
 }
 
@@ -371,7 +374,8 @@ void ImageViewWindow::sliderMoved(int position)
 
 void ImageViewWindow::updateTitle()
 {
-    const bool counting = slider_->isEnabled();
+    // The slider's own state: the whole window is disabled while busy.
+    const bool counting = slider_->isEnabledTo(this);
     const int shown = counting ? slider_->value() + 1 : 0;
     const int total = counting ? slider_->maximum() + 1 : 0;
     setWindowTitle(loadText(20163) + QString::asprintf("  [%2d / %2d]", shown, total));

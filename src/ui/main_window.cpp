@@ -42,8 +42,6 @@ const int kNeedFrames[] = {32772, 32774, 32775, 32776, 32785, 32786, 32787, 3278
 MainWindow::MainWindow(DocumentModel& document, const Profile& profile, std::string libraryPath, QWidget* parent)
     : QMainWindow(parent), document_(document), profile_(profile), libraryPath_(std::move(libraryPath))
 {
-    // "*" while the document differs from the project last saved or opened.
-    setWindowTitle(QStringLiteral("[*]zell"));
     openUrl = [](const QUrl& url) { return QDesktopServices::openUrl(url); };
     auto* central = new QWidget(this);
     auto* layout = new QVBoxLayout(central);
@@ -72,6 +70,7 @@ MainWindow::MainWindow(DocumentModel& document, const Profile& profile, std::str
     connect(palette_.get(), &ToolWindow::activated, this, [this] { raiseWindowGroup(kPaletteWindow, 0); });
     connect(files_, &FileCommands::selectRow, list_, &FrameListView::select);
     connect(operations_, &AnimationCommands::selectRow, list_, &FrameListView::select);
+    connect(files_, &FileCommands::projectPathChanged, this, &MainWindow::updateTitle);
     connect(files_, &FileCommands::framesOpened, this, [this] {
         if (document_.frameCount() > 0)
             list_->select(std::max(document_.currentIndex(), 0));
@@ -87,6 +86,7 @@ MainWindow::MainWindow(DocumentModel& document, const Profile& profile, std::str
     connect(&document_, &DocumentModel::historyChanged, this, &MainWindow::updateHistory);
     updateCommands();
     updateHistory();
+    updateTitle();
     connectImageView();
 }
 
@@ -247,6 +247,14 @@ void MainWindow::updateHistory()
     actions_[32794]->setText(withStepName(32794, history.redoName()));
     actions_[32794]->setEnabled(history.canRedo());
     setWindowModified(history.modified());
+}
+
+// "*" while the document differs from what was last saved or opened.
+void MainWindow::updateTitle()
+{
+    const QString path = files_->projectPath();
+    const QString name = path.isEmpty() ? QString() : QFileInfo(path).fileName() + QStringLiteral(" - ");
+    setWindowTitle(QStringLiteral("[*]") + name + QStringLiteral("zell"));
 }
 
 void MainWindow::undo()
@@ -472,13 +480,39 @@ void MainWindow::raiseWindowGroup(int front, int showMask)
 void MainWindow::setBusy(bool busy, int except)
 {
     QWidget* windows[3] = {this, palette_.get(), imageView_.get()};
+    // A disabled window loses its focus; enabled again, it would hand it to
+    // its first field. Each window gets back the widget that had it.
+    if (busy) {
+        for (int i = 0; i < 3; ++i) {
+            if (QWidget* focus = windows[i]->focusWidget(); focus && i != except)
+                keptFocus_[i] = focus;
+        }
+    }
     for (int i = 0; i < 3; ++i)
         windows[i]->setEnabled(!busy || i == except);
+    if (busy)
+        return;
+    for (int i = 0; i < 3; ++i) {
+        QWidget* focus = keptFocus_[i];
+        if (!focus && i == kMainWindow)
+            focus = list_;
+        keptFocus_[i] = nullptr;
+        if (focus && !windows[i]->focusWidget() && focus->isEnabled() && focus->isVisible())
+            focus->setFocus(Qt::OtherFocusReason);
+    }
+}
+
+bool MainWindow::mayClose()
+{
+    // The save question, when it is asked, is the exit question too.
+    if (document_.history().modified())
+        return files_->offerToSave();
+    return document_.frameCount() == 0 || showMessage(this, 21504, 21004, MessageStyle::YesNoInfo) == kIdYes;
 }
 
 void MainWindow::closeEvent(QCloseEvent* event)
 {
-    if (document_.frameCount() > 0 && showMessage(this, 21504, 21004, MessageStyle::YesNoInfo) != kIdYes) {
+    if (!mayClose()) {
         event->ignore();
         return;
     }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QPointer>
 
 #include <functional>
 #include <map>
@@ -77,6 +78,8 @@ private:
     QAction* addCommand(QMenu* menu, int command, const QKeySequence& key, void (MainWindow::*slot)());
     void updateCommands();
     void updateHistory();
+    void updateTitle();
+    bool mayClose();
     void undo();
     void redo();
     void openManual();
@@ -114,6 +117,8 @@ private:
     PaletteWindow* paletteContent_ = nullptr;
     FileCommands* files_ = nullptr;
     AnimationCommands* operations_ = nullptr;
+    // The widget of each window that had the focus before it went busy.
+    QPointer<QWidget> keptFocus_[3];
 };
 
 } // namespace zell

@@ -304,8 +304,14 @@ void* TransitionDialog::settingsParent()
 
 void TransitionDialog::showSettings()
 {
-    if (Transition* t = selectedTransition())
-        t->showSettings(settingsParent());
+    Transition* t = selectedTransition();
+    std::string message;
+    if (!t || t->showSettings(settingsParent(), message))
+        return;
+    QString text = loadText(21519);
+    if (!message.empty())
+        text += QStringLiteral("\n\n") + displayText(message);
+    showPlainMessage(this, text, loadText(21002), MessageStyle::OkExclamation);
 }
 
 bool TransitionDialog::generate(bool forPreview, std::vector<GeneratedFile>& files)

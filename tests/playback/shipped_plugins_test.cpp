@@ -66,7 +66,7 @@ TEST(MosaicPlugin, AveragesBlocksOfTheSettingsSize)
     test::ScratchDir dir;
     const fs::path config = dir.path() / "zell" / "mosaic.conf";
     test::ScopedEnvironment file("ZELL_MOSAIC_CONFIG", config.c_str());
-    // The opener runs in the background and is not waited for; "true" does nothing.
+    // "true" opens nothing and succeeds.
     test::ScopedEnvironment open("ZELL_MOSAIC_OPEN", "true");
     auto mosaic = shipped("モザイク");
     ASSERT_TRUE(mosaic);
@@ -76,7 +76,8 @@ TEST(MosaicPlugin, AveragesBlocksOfTheSettingsSize)
 
     // No file: blocks of up to 16, one block over the whole picture at p = 1/2.
     EXPECT_EQ(differences(stepOf(*mosaic, src, dst, 0, 1), 4, 2, [](uint32_t, uint32_t) { return 35u; }), "");
-    mosaic->showSettings(nullptr);
+    std::string message;
+    EXPECT_TRUE(mosaic->showSettings(nullptr, message));
     auto written = test::readFile(config);
     EXPECT_NE(std::string(written.begin(), written.end()).find("\nblock = 16\n"), std::string::npos)
         << "the settings dialog writes the defaults when the file is missing";
@@ -89,6 +90,26 @@ TEST(MosaicPlugin, AveragesBlocksOfTheSettingsSize)
     EXPECT_EQ(differences(stepOf(*mosaic, src, dst, 0, 3), 4, 2, [](uint32_t x, uint32_t) { return x < 2 ? 6u : 14u; }), "");
     // A destination smaller than the block: the source fills the rest of it.
     EXPECT_EQ(differences(stepOf(*mosaic, flat(2, 0), flat(1, 100), 0, 1), 2, 1, [](uint32_t, uint32_t) { return 50u; }), "");
+}
+
+TEST(MosaicPlugin, SettingsNoProgramOpensFailAndNameTheFile)
+{
+    test::ScratchDir dir;
+    const fs::path config = dir.path() / "mosaic.conf";
+    test::ScopedEnvironment file("ZELL_MOSAIC_CONFIG", config.c_str());
+    auto mosaic = shipped("モザイク");
+    ASSERT_TRUE(mosaic);
+    std::string message;
+    for (const char* opener : {"false", "/nonexistent/opener"}) {
+        test::ScopedEnvironment open("ZELL_MOSAIC_OPEN", opener);
+        EXPECT_FALSE(mosaic->showSettings(nullptr, message)) << opener;
+        EXPECT_NE(message.find(config.string()), std::string::npos) << opener << ": " << message;
+    }
+    EXPECT_TRUE(fs::exists(config)) << "the file is there to be edited by hand";
+    // An opener still running after its grace time is the editor itself.
+    test::ScopedEnvironment open("ZELL_MOSAIC_OPEN", "sleep 3; false");
+    EXPECT_TRUE(mosaic->showSettings(nullptr, message));
+    EXPECT_EQ(message, "");
 }
 
 } // namespace

@@ -7,6 +7,7 @@
 #include "playback/transition_run.h"
 #include "playback/transition_test_pictures.h"
 #include "support/test_support.h"
+#include "zell/transition_plugin.h"
 
 namespace zell {
 namespace {
@@ -85,9 +86,35 @@ TEST_F(TransitionPluginTest, NewRunClosesTheOpenOneDestructionTheLastSettingsGet
     ASSERT_TRUE(plugin->begin(source, destination));
     ASSERT_TRUE(plugin->begin(source, destination));
     EXPECT_NE(plugin->handle, 0u);
-    plugin->showSettings(reinterpret_cast<void*>(uintptr_t(0x1234)));
+    std::string message = "stale";
+    EXPECT_TRUE(plugin->showSettings(reinterpret_cast<void*>(uintptr_t(0x1234)), message));
+    EXPECT_EQ(message, "");
     plugin.reset();
     EXPECT_EQ(log(), "init 2;close 2;init 2;config 4660 2;close 2;");
+}
+
+TEST_F(TransitionPluginTest, FailedSettingsBringThePluginsTextCutToTheBuffer)
+{
+    auto plugin = counted(2);
+    ASSERT_TRUE(plugin);
+    using Fail = void (*)(int, const char*);
+    const auto fail = reinterpret_cast<Fail>(::dlsym(module, "testPluginFailConfig"));
+    ASSERT_TRUE(fail);
+    std::string message;
+    fail(1, nullptr);
+    EXPECT_FALSE(plugin->showSettings(nullptr, message));
+    EXPECT_EQ(message, "");
+    fail(1, "edit ~/.config/x.conf by hand");
+    EXPECT_FALSE(plugin->showSettings(nullptr, message));
+    EXPECT_EQ(message, "edit ~/.config/x.conf by hand") << "the claimed length counts no NUL";
+    const std::string longText(3000, 'x');
+    fail(1, longText.c_str());
+    EXPECT_FALSE(plugin->showSettings(nullptr, message));
+    EXPECT_EQ(message, longText.substr(0, ZPI_CONFIG_MESSAGE_SIZE - 1)) << "a full buffer without its NUL";
+    fail(0, nullptr);
+    EXPECT_TRUE(plugin->showSettings(nullptr, message));
+    EXPECT_EQ(message, "");
+    EXPECT_EQ(log(), "config 0 2;message 2;config 0 2;message 2;config 0 2;message 2;config 0 2;");
 }
 
 TEST_F(TransitionPluginTest, ExceptionsInsideCallsCountAsFailures)
@@ -99,7 +126,8 @@ TEST_F(TransitionPluginTest, ExceptionsInsideCallsCountAsFailures)
     EXPECT_TRUE(run->stepPicture(out, 0, 3));
     EXPECT_FALSE(run->stepPicture(out, 1, 3)) << "size query throws";
     EXPECT_FALSE(run->stepPicture(out, 2, 3)) << "fill throws";
-    run->showSettings(nullptr);
+    std::string message;
+    EXPECT_FALSE(run->showSettings(nullptr, message)) << "settings throw";
     run->end();
     EXPECT_EQ(run->handle, 0u);
 
@@ -123,7 +151,8 @@ TEST_F(TransitionPluginTest, MissingExportsMakeRunsFailAndSettingsDoNothing)
     EXPECT_NE(plugin->module, nullptr);
     ByteBuffer out;
     EXPECT_FALSE(plugin->stepPicture(out, 0, 1));
-    plugin->showSettings(nullptr);
+    std::string message;
+    EXPECT_TRUE(plugin->showSettings(nullptr, message)) << "nothing to show is no failure";
     plugin->end();
 
     TransitionPlugin missing;

@@ -433,6 +433,17 @@ private slots:
         const auto parent = reinterpret_cast<uintptr_t>(dialog.settingsParent());
         QCOMPARE(parent != 0, QGuiApplication::platformName() == QLatin1String("xcb"));
         QVERIFY(QString::fromLatin1(log()).endsWith(QStringLiteral("config %1 2;").arg(parent)));
+        QVERIFY(a.prompter.texts.isEmpty());
+        // Settings the plug-in could not show are told, with what it says.
+        using Fail = void (*)(int, const char*);
+        auto fail = reinterpret_cast<Fail>(dlsym(third->module, "testPluginFailConfig"));
+        QVERIFY(fail);
+        fail(1, "edit /tmp/x.conf by hand");
+        a.prompter.answers = {kIdOk};
+        dialog.settingsButton()->click();
+        fail(0, nullptr);
+        QCOMPARE(a.prompter.texts.size(), 1);
+        QVERIFY(a.prompter.texts[0].endsWith(QStringLiteral("\nedit /tmp/x.conf by hand")));
 
         dialog.patternBox()->setCurrentIndex(8);
         QVERIFY(dialog.settingsButton()->isHidden());

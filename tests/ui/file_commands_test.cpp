@@ -256,6 +256,7 @@ private slots:
         f.prompter.dialogScript = choosing(first);
         f.commands.saveProject();
         f.doc.model.removeAll();
+        f.prompter.answers = {kIdNo}; // the emptied list is not saved
         f.commands.openProject();
         QCOMPARE(f.commands.projectTitle(), QStringLiteral("first"));
         QCOMPARE(f.doc.model.frameCount(), 1);
@@ -269,6 +270,7 @@ private slots:
         // without the load dialog.
         f.doc.model.removeAll();
         const int dialogs = f.prompter.dialogs;
+        f.prompter.answers = {kIdNo};
         f.commands.openDropped({first});
         QCOMPARE(f.prompter.dialogs, dialogs);
         QCOMPARE(f.doc.model.frameCount(), 1);
@@ -282,6 +284,7 @@ private slots:
         QCOMPARE(f.doc.model.frameCount(), 1);
         QCOMPARE(f.commands.projectTitle(), QStringLiteral("first"));
         QVERIFY(f.prompter.texts.last().startsWith(loadText(21502)));
+        QCOMPARE(f.prompter.unexpected, 0);
     }
 
     void twoPreviewsLeaveOneFile()

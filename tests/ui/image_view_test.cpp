@@ -1,5 +1,6 @@
 #include <QAbstractButton>
 #include <QApplication>
+#include <QFileDialog>
 #include <QLabel>
 #include <QScrollBar>
 #include <QSignalSpy>
@@ -11,6 +12,7 @@
 #include <vector>
 
 #include "app/profile.h"
+#include "document/project_file.h"
 #include "image/dib.h"
 #include "image/raster_image.h"
 #include "ui/frame_list_view.h"
@@ -484,6 +486,46 @@ private slots:
         QTest::mouseClick(view.canvas()->viewport(), Qt::LeftButton, {}, QPoint(2, 2));
         QCOMPARE(doc.model.frameAt(0)->transparentIndex, uint16_t(1));
         QCOMPARE(doc.model.frameAt(1)->transparentIndex, kNoIndex);
+    }
+
+    void titleSliderAndPictureAreRightAfterAProjectOpenAndALongCommand()
+    {
+        TestDocument doc;
+        doc.document.settings.screenWidth = 8;
+        doc.document.settings.screenHeight = 6;
+        for (uint8_t colour : {1, 2, 0})
+            addSolid(doc, 8, 6, colour);
+        doc.model.clearHistory();
+        const QString project = doc.dir.path() + "/p.zpj";
+        QVERIFY(saveProject(doc.document, project.toStdString()));
+        Profile profile((doc.dir.path() + "/zell.ini").toStdString());
+        ScriptedPrompter prompter;
+        MainWindow window(doc.model, profile, "/nonexistent/pelio.txt");
+        window.show();
+        ImageViewWindow& view = *window.imageView();
+        view.show();
+        const auto painted = [&view] { return view.canvas()->viewport()->grab().toImage().pixel(3, 3); };
+        window.frameList()->select(2);
+        QCOMPARE(view.windowTitle(), QStringLiteral("イメージ ビュー  [ 3 /  3]"));
+
+        // The window is busy while the project loads; the counter is not.
+        prompter.dialogScript = [project](QDialog& dialog) {
+            static_cast<QFileDialog&>(dialog).selectFile(project);
+            return int(QDialog::Accepted);
+        };
+        window.action(32773)->trigger();
+        QVERIFY(view.isEnabled());
+        QCOMPARE(view.windowTitle(), QStringLiteral("イメージ ビュー  [ 1 /  3]"));
+        QCOMPARE(view.frameSlider()->value(), 0);
+        QCOMPARE(painted(), rgbOf(kGreen));
+
+        window.frameList()->select(1);
+        prompter.dialogScript = [](QDialog&) { return int(QDialog::Accepted); };
+        window.action(32785)->trigger(); // optimise, which shows the first frame
+        QCOMPARE(view.windowTitle(), QStringLiteral("イメージ ビュー  [ 1 /  3]"));
+        QCOMPARE(view.frameSlider()->value(), 0);
+        QCOMPARE(painted(), rgbOf(kGreen));
+        QCOMPARE(prompter.unexpected, 0);
     }
 };
 

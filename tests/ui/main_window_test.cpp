@@ -17,8 +17,11 @@
 #include "ui/file_commands.h"
 #include "ui/frame_list_model.h"
 #include "ui/frame_list_view.h"
+#include "ui/gif_files.h"
+#include "ui/image_view_window.h"
 #include "ui/main_window.h"
 #include "ui/number_edit.h"
+#include "ui/palette_window.h"
 #include "ui/property_panel.h"
 #include "ui/settings_dialog.h"
 #include "ui/test_document.h"
@@ -321,6 +324,46 @@ private slots:
         QVERIFY(f.prompter.texts[0].startsWith(bad + "\n" + bad + "\n\n"));
         QCOMPARE(f.panel().transparentField()->text(), QString::fromUtf8("[0]：[#FF0000]"));
         QCOMPARE(f.panel().widthField()->text(), QStringLiteral("1"));
+    }
+
+    void eachWindowGetsItsFocusBackAfterBeingBusy()
+    {
+        WindowFixture f(0);
+        const QString gif = f.doc.dir.path() + "/in.gif";
+        QVERIFY(writeBytes(gif, tinyGif(2, false, 9, 3)));
+        f.prompter.dialogScript = [](QDialog&) { return int(QDialog::Accepted); };
+        f.window.openFiles({gif});
+        f.window.openFiles({gif});
+        QCOMPARE(f.doc.model.frameCount(), 2);
+        ToolWindow* palette = f.window.paletteWindow();
+        ImageViewWindow* view = f.window.imageView();
+        palette->show();
+        view->show();
+        QCoreApplication::processEvents(); // the windows' own activation comes first
+        QApplication::setActiveWindow(&f.window);
+        QComboBox* count = f.window.palette()->countBox();
+        count->setFocus();
+        f.list().setFocus();
+        QCOMPARE(QApplication::focusWidget(), &f.list());
+
+        // Playing holds the main window disabled, which takes its focus.
+        view->togglePlay();
+        QVERIFY(!f.window.isEnabled());
+        view->togglePlay();
+        QCOMPARE(QApplication::focusWidget(), &f.list());
+        // A typed digit is no screen width, and Ctrl+Z is undo again.
+        QTest::keyClick(static_cast<QWidget*>(nullptr), Qt::Key_7);
+        QCOMPARE(f.doc.document.settings.screenWidth, 3);
+        QTest::keyClick(static_cast<QWidget*>(nullptr), Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(f.doc.model.frameCount(), 1);
+
+        // A long command holds the tool windows disabled; the palette's field
+        // is its focus again afterwards, and the list still has the keys.
+        f.window.action(32785)->trigger();
+        QVERIFY(palette->isEnabled());
+        QCOMPARE(palette->focusWidget(), count);
+        QCOMPARE(QApplication::focusWidget(), &f.list());
+        QCOMPARE(f.prompter.unexpected, 0);
     }
 
     void toolWindowsComeBackOntoTheScreen()

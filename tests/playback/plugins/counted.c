@@ -92,10 +92,32 @@ ZPI_EXPORT uint32_t zpiGetFrame(ZpiHandle handle, int32_t step, int32_t count, v
     return 0;
 }
 
+/* Set by the tests: the next settings fail, with this text (NULL: none). */
+static int configFails;
+static const char* configText;
+
+ZPI_EXPORT void testPluginFailConfig(int fails, const char* text)
+{
+    configFails = fails;
+    configText = text;
+}
+
 ZPI_EXPORT int32_t zpiConfigDialog(void* parent, int32_t index)
 {
     note("config %lu %d;", (unsigned long)(uintptr_t)parent, index);
-    return 0;
+    return configFails ? 5 : 0;
+}
+
+/* Claims one byte more than it writes, and writes no NUL into a full buffer:
+ * the host must trust neither. */
+ZPI_EXPORT int32_t zpiConfigMessage(int32_t index, char* text, int32_t size)
+{
+    note("message %d;", index);
+    if (!configText)
+        return 0;
+    const size_t length = strlen(configText);
+    memcpy(text, configText, length < (size_t)size ? length : (size_t)size);
+    return (int32_t)length + 1;
 }
 
 ZPI_EXPORT int32_t zpiCloseHandle(ZpiHandle handle)

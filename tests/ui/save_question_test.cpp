@@ -1,0 +1,243 @@
+// A changed document is never replaced or discarded without the question
+// whether to save it first; the main window's title says which project is
+// open and whether it changed since it was saved.
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QSignalSpy>
+#include <QTest>
+#include <QWindow>
+
+#include <memory>
+
+#include "app/profile.h"
+#include "app/string_table.h"
+#include "document/project_file.h"
+#include "ui/file_commands.h"
+#include "ui/gif_files.h"
+#include "ui/main_window.h"
+#include "ui/test_document.h"
+#include "ui/ui_test.h"
+
+namespace zell::test {
+namespace {
+
+// Answers the dialogs in turn: a file dialog with the next path, or with
+// Cancel when the path is empty; any other dialog (the load dialog) is
+// accepted as it is.
+std::function<int(QDialog&)> fileDialogs(QStringList paths)
+{
+    auto left = std::make_shared<QStringList>(std::move(paths));
+    return [left](QDialog& dialog) {
+        auto* host = dynamic_cast<FileDialogHost*>(&dialog);
+        auto* files = dynamic_cast<QFileDialog*>(&dialog);
+        if (!host && !files)
+            return int(QDialog::Accepted);
+        const QString path = left->isEmpty() ? QString() : left->takeFirst();
+        if (path.isEmpty())
+            return int(QDialog::Rejected);
+        if (host)
+            host->choose({path});
+        else
+            files->selectFile(path);
+        return int(QDialog::Accepted);
+    };
+}
+
+QByteArray contents(const QString& path)
+{
+    QFile in(path);
+    return in.open(QIODevice::ReadOnly) ? in.readAll() : QByteArray();
+}
+
+// Two frames imported, so changed and in no project yet; "other.zpj" holds a
+// project of one frame.
+struct QuestionFixture {
+    QuestionFixture()
+        : profile((doc.dir.path() + "/zell.ini").toStdString()), window(doc.model, profile, "/nonexistent/pelio.txt")
+    {
+        window.show();
+        QApplication::setActiveWindow(&window);
+        const QString gif = path("in.gif");
+        writeBytes(gif, tinyGif(2, false, 9, 3));
+        prompter.dialogScript = fileDialogs({});
+        window.openFiles({gif});
+        other = path("other.zpj");
+        if (!saveProject(doc.document, other.toStdString()))
+            qFatal("cannot write the test project");
+        window.openFiles({gif});
+        prompter.dialogs = 0;
+    }
+    QString path(const QString& name) const { return doc.dir.path() + "/" + name; }
+    bool modified() const { return doc.model.history().modified(); }
+    int frames() const { return doc.model.frameCount(); }
+    void trigger(int command, const QStringList& files)
+    {
+        prompter.dialogScript = fileDialogs(files);
+        window.action(command)->trigger();
+    }
+    void edit(uint16_t delay) { doc.model.setAttribute({0}, FrameAttribute::Delay, delay); }
+    QString title() const { return window.windowHandle()->title(); }
+    // The frames a project file holds; -1 when it cannot be read.
+    int framesIn(const QString& project) const
+    {
+        TestDocument check;
+        return openProject(check.document, project.toStdString()) ? check.document.frames.count() : -1;
+    }
+
+    TestDocument doc{0, false};
+    Profile profile;
+    ScriptedPrompter prompter;
+    MainWindow window;
+    QString other;
+};
+
+} // namespace
+
+class SaveQuestionTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void projectOpenAsksFirstAndGoesOnOnlyAfterASaveOrDiscard()
+    {
+        QuestionFixture f;
+        QVERIFY(f.modified());
+        // Cancel (or closing the box) changes nothing: no open dialog either.
+        f.prompter.answers = {kIdCancel};
+        f.trigger(32773, {f.other});
+        QCOMPARE(f.prompter.texts, QStringList({loadText(21516)}));
+        QCOMPARE(f.prompter.dialogs, 0);
+        QCOMPARE(f.frames(), 2);
+        QVERIFY(f.modified() && f.doc.model.history().canUndo());
+
+        // A save that fails, or whose dialog is cancelled, stops the open.
+        f.prompter.answers = {kIdYes, kIdOk};
+        f.trigger(32773, {f.path("missing/x.zpj"), f.other});
+        QCOMPARE(f.prompter.dialogs, 1);
+        QVERIFY(f.prompter.texts.last().startsWith(loadText(21502)));
+        f.prompter.answers = {kIdYes};
+        f.trigger(32773, {QString(), f.other});
+        QCOMPARE(f.prompter.dialogs, 2);
+        QCOMPARE(f.frames(), 2);
+        QVERIFY(f.modified());
+
+        // Save: without a project file yet, its dialog asks where; then the
+        // chosen project opens.
+        const QString saved = f.path("saved.zpj");
+        f.prompter.answers = {kIdYes};
+        f.trigger(32773, {saved, f.other});
+        QCOMPARE(f.framesIn(saved), 2);
+        QCOMPARE(f.frames(), 1);
+        QVERIFY(!f.modified());
+
+        // Discard: the edit is gone and nothing was written.
+        f.edit(77);
+        const QByteArray before = contents(saved);
+        f.prompter.answers = {kIdNo};
+        f.trigger(32773, {saved});
+        QCOMPARE(contents(saved), before);
+        QCOMPARE(f.frames(), 2);
+        QCOMPARE(f.doc.model.frameAt(0)->delay, 0);
+
+        // Unchanged, nothing is asked.
+        const qsizetype asked = f.prompter.texts.size();
+        f.trigger(32773, {f.other});
+        QCOMPARE(f.prompter.texts.size(), asked);
+        QCOMPARE(f.frames(), 1);
+        QCOMPARE(f.prompter.unexpected, 0);
+    }
+
+    void exitAsksToSaveInsteadOfTheExitQuestion()
+    {
+        QuestionFixture f;
+        QSignalSpy closed(&f.window, &MainWindow::closed);
+        // The close box and Esc: Cancel keeps the window, asked once each.
+        f.prompter.answers = {kIdCancel, kIdCancel};
+        QVERIFY(!f.window.close());
+        QTest::keyClick(&f.window, Qt::Key_Escape);
+        QVERIFY(f.window.isVisible());
+        QCOMPARE(f.prompter.texts, QStringList({loadText(21516), loadText(21516)}));
+
+        // With a project file, Save writes it without asking for a name; a
+        // write that fails keeps the window open.
+        QVERIFY(QDir(f.doc.dir.path()).mkdir("sub"));
+        const QString project = f.path("sub/p.zpj");
+        f.trigger(32774, {project});
+        f.edit(42);
+        QVERIFY(QDir(f.path("sub")).removeRecursively());
+        f.prompter.dialogs = 0;
+        f.prompter.answers = {kIdYes, kIdOk};
+        QVERIFY(!f.window.close());
+        QVERIFY(f.prompter.texts.last().startsWith(loadText(21502)));
+        QCOMPARE(closed.size(), 0);
+
+        QVERIFY(QDir(f.doc.dir.path()).mkdir("sub"));
+        f.prompter.answers = {kIdYes};
+        QVERIFY(f.window.close());
+        QCOMPARE(f.prompter.dialogs, 0);
+        QCOMPARE(closed.size(), 1);
+        TestDocument check;
+        QVERIFY(openProject(check.document, project.toStdString()));
+        QCOMPARE(check.document.frames.frameAt(0)->delay, 42);
+        QVERIFY(!f.prompter.texts.contains(loadText(21504)));
+        QCOMPARE(f.prompter.unexpected, 0);
+    }
+
+    void aDroppedProjectAsksFirst()
+    {
+        QuestionFixture f;
+        // Dropped or named on the command line, a project replaces the
+        // document as the open command does.
+        f.prompter.answers = {kIdCancel};
+        f.window.openFiles({f.other});
+        QCOMPARE(f.frames(), 2);
+        QVERIFY(f.modified());
+
+        const QString saved = f.path("dropped.zpj");
+        f.prompter.answers = {kIdYes};
+        f.prompter.dialogScript = fileDialogs({saved});
+        f.window.openFiles({f.other});
+        QCOMPARE(f.framesIn(saved), 2);
+        QCOMPARE(f.frames(), 1);
+
+        f.edit(5);
+        f.prompter.answers = {kIdNo};
+        f.window.openFiles({saved});
+        QCOMPARE(f.frames(), 2);
+        QVERIFY(!f.modified());
+        QCOMPARE(f.prompter.texts.size(), 3);
+        QCOMPARE(f.prompter.unexpected, 0);
+    }
+
+    void titleNamesTheProjectAndMarksChangesSinceTheLastSave()
+    {
+        QuestionFixture f;
+        QCOMPARE(f.title(), QStringLiteral("*zell"));
+        f.prompter.answers = {kIdNo};
+        f.trigger(32773, {f.other});
+        QCOMPARE(f.title(), QStringLiteral("other.zpj - zell"));
+        f.edit(9);
+        QCOMPARE(f.title(), QStringLiteral("*other.zpj - zell"));
+        f.doc.model.undo();
+        QCOMPARE(f.title(), QStringLiteral("other.zpj - zell"));
+        // Saved elsewhere, the document belongs to that file from now on.
+        f.edit(9);
+        f.trigger(32774, {f.path("renamed.zpj")});
+        QCOMPARE(f.title(), QStringLiteral("renamed.zpj - zell"));
+        QCOMPARE(f.window.fileCommands()->projectTitle(), QStringLiteral("renamed"));
+        // The work is as safe in a GIF as in a project.
+        f.edit(3);
+        f.trigger(32772, {f.path("out.gif")});
+        QVERIFY(QFile::exists(f.path("out.gif")));
+        QCOMPARE(f.title(), QStringLiteral("renamed.zpj - zell"));
+        QCOMPARE(f.prompter.unexpected, 0);
+    }
+};
+
+ZELL_UI_TEST(SaveQuestionTest);
+
+} // namespace zell::test
+
+#include "save_question_test.moc"
