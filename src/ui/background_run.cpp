@@ -1,14 +1,16 @@
 #include "ui/background_run.h"
 
-#include <QCoreApplication>
+#include <QApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QLocale>
 #include <QMetaObject>
 #include <QObject>
 #include <QProgressDialog>
+#include <QSet>
 #include <QThread>
 #include <QTimer>
+#include <QWidget>
 
 #include <atomic>
 #include <memory>
@@ -57,6 +59,78 @@ private:
     std::atomic<int64_t> total_{0};
 };
 
+bool isUserInput(QEvent::Type type)
+{
+    switch (type) {
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease:
+    case QEvent::ShortcutOverride:
+    case QEvent::Shortcut:
+    case QEvent::InputMethod:
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::MouseMove:
+    case QEvent::Wheel:
+    case QEvent::ContextMenu:
+    case QEvent::DragEnter:
+    case QEvent::DragMove:
+    case QEvent::Drop:
+    case QEvent::TouchBegin:
+    case QEvent::TouchUpdate:
+    case QEvent::TouchEnd:
+    case QEvent::TabletPress:
+    case QEvent::TabletMove:
+    case QEvent::TabletRelease:
+    case QEvent::NativeGesture:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// The worker reads the document, so nothing on this thread may change it
+// meanwhile: the windows on screen when the run began get no input at all.
+// Windows opened since (the progress dialog, the question asked when the
+// program is closed) are answered as usual; painting, timers and closing go
+// on.
+class InputBlock final : public QObject {
+public:
+    InputBlock()
+    {
+        for (QWidget* window : QApplication::topLevelWidgets()) {
+            if (window->isVisible())
+                blocked_.insert(window);
+        }
+        QCoreApplication::instance()->installEventFilter(this);
+    }
+    ~InputBlock() override { QCoreApplication::instance()->removeEventFilter(this); }
+    InputBlock(const InputBlock&) = delete;
+    InputBlock& operator=(const InputBlock&) = delete;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (!isUserInput(event->type()))
+            return false;
+        if (auto* widget = qobject_cast<QWidget*>(watched)) {
+            if (!blocked_.contains(widget->window()))
+                return false;
+            // Refused, so that the drag shows it cannot drop here.
+            if (event->type() == QEvent::DragEnter || event->type() == QEvent::DragMove ||
+                event->type() == QEvent::Drop)
+                event->ignore();
+            return true;
+        }
+        // An action's shortcut (the menu commands) has no window to judge it
+        // by; other input on its way to a window is judged at its widget.
+        return event->type() == QEvent::Shortcut;
+    }
+
+private:
+    QSet<const QWidget*> blocked_;
+};
+
 QString countText(int64_t done, int64_t total, const QString& unit)
 {
     if (total <= 0)
@@ -85,6 +159,7 @@ bool runInBackground(QWidget* owner, const QString& unit, const std::function<bo
                      const std::function<void(const std::function<void()>&)>& commit)
 {
     record = {};
+    InputBlock block;
     QObject anchor; // lives on this thread: the commit step is run through it
     ThreadProgress progress(&anchor, commit);
     bool result = false;

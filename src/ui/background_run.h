@@ -1,7 +1,8 @@
 // Runs a long engine call on a worker thread while the windows stay busy but
-// keep repainting. After half a second a progress dialog shows how far the
-// run got and offers Cancel; the engine's commit step, the only moment the
-// document changes, is carried over to the user-interface thread.
+// keep repainting; no key, click or drop reaches them until it ends. After
+// half a second a progress dialog shows how far the run got and offers
+// Cancel; the engine's commit step, the only moment the document changes, is
+// carried over to the user-interface thread.
 #pragma once
 
 #include <QString>

@@ -5,11 +5,13 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
+#include <QMessageBox>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTemporaryDir>
 #include <QScreen>
+#include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
 
@@ -17,6 +19,7 @@
 
 #include <fstream>
 
+#include "app/profile.h"
 #include "app/string_table.h"
 #include "document/gif_export.h"
 #include "document/still_image.h"
@@ -27,9 +30,14 @@
 #include "ui/animation_commands.h"
 #include "ui/background_run.h"
 #include "ui/file_commands.h"
+#include "ui/frame_list_view.h"
 #include "ui/image_canvas.h"
+#include "ui/main_window.h"
+#include "ui/number_edit.h"
 #include "ui/operation_dialogs.h"
+#include "ui/property_panel.h"
 #include "ui/test_document.h"
+#include "ui/tool_window.h"
 #include "ui/transition_dialog.h"
 #include "ui/ui_test.h"
 
@@ -193,8 +201,9 @@ private slots:
                 if (progress && progress->isVisible() && dialogAfter < 0) {
                     dialogAfter = clock.elapsed();
                     QTimer::singleShot(100, progress, [progress] {
+                        // A real click: the dialog alone takes input during the run.
                         if (auto* button = progress->findChild<QPushButton*>())
-                            button->click();
+                            QTest::mouseClick(button, Qt::LeftButton);
                     });
                 }
             }
@@ -217,6 +226,64 @@ private slots:
         }
         QCOMPARE(QDir(QString::fromStdString(a.doc.work.path())).entryList(QDir::Files), workFiles);
         QCOMPARE(a.doc.model.history().undoName(), undoBefore); // no undo step for a cancelled run
+    }
+
+    void inputDuringALongRunNeverReachesTheDocument()
+    {
+        std::vector<uint32_t> colors;
+        for (int i = 0; i < 16; ++i)
+            colors.push_back(i / 2 % 2 ? 0x102030u : 0xF0E0D0u); // each odd frame repeats the one before
+        Animation a(colors, 1600, 1200);
+        Profile profile((a.doc.dir.path() + "/zell.ini").toStdString());
+        MainWindow window(a.doc.model, profile, "/nonexistent/pelio.txt");
+        window.show();
+        QApplication::setActiveWindow(&window);
+        window.frameList()->select(0);
+        window.frameList()->setFocus();
+        NumberEdit* delay = window.propertyPanel()->delayEdit();
+        const std::string undoBefore = a.doc.model.history().undoName();
+        a.prompter.dialogScript = [](QDialog& dialog) {
+            static_cast<OptimizeDialog&>(dialog).box(1224)->setChecked(true);
+            return int(QDialog::Accepted);
+        };
+        a.prompter.answers = {kIdNo}; // the save question on closing: close without saving
+        QSignalSpy closed(&window, &MainWindow::closed);
+        bool sent = false, whileRunning = false, answered = false;
+        QTimer tick;
+        tick.setInterval(10);
+        connect(&tick, &QTimer::timeout, this, [&] {
+            if (sent)
+                return;
+            sent = true;
+            whileRunning = !window.paletteWindow()->isEnabled() && !lastBackgroundRun().dialogShown;
+            QTest::keyClick(window.frameList(), Qt::Key_Delete);
+            QTest::keyClick(&window, Qt::Key_Delete, Qt::ControlModifier);
+            delay->setFocus();
+            QTest::keyClicks(delay, "7");
+            // A question asked during the run, as on closing, can be answered.
+            QMessageBox question(QMessageBox::Question, {}, {}, QMessageBox::Yes | QMessageBox::No, &window);
+            question.show();
+            QTest::mouseClick(question.button(QMessageBox::Yes), Qt::LeftButton);
+            answered = question.clickedButton() == question.button(QMessageBox::Yes);
+            // Closing is no input: the program can still be quit.
+            window.close();
+        });
+        tick.start();
+        window.action(32785)->trigger();
+        tick.stop();
+        QVERIFY2(sent && whileRunning, "the input must come while the run goes, before its dialog");
+        QVERIFY(answered);
+        QVERIFY(!lastBackgroundRun().cancelled);
+        QCOMPARE(a.prompter.texts, QStringList({loadText(21516)}));
+        QCOMPARE(closed.size(), 1);
+        QCOMPARE(a.doc.model.frameCount(), 16);
+        for (int i = 0; i < a.doc.model.frameCount(); ++i)
+            QCOMPARE(a.doc.model.frameAt(i)->delay, 10);
+        QCOMPARE(delay->value(), 10);
+        // The optimisation is the one step the run left; undone, all is as before.
+        QVERIFY(QString::fromStdString(a.doc.model.history().undoName()).startsWith(ownText(32785).left(4)));
+        a.doc.model.undo();
+        QCOMPARE(a.doc.model.history().undoName(), undoBefore);
     }
 
     void aFailingOptimiseChangesNothingAndSays21502()
