@@ -14,6 +14,7 @@
 
 #include <atomic>
 #include <memory>
+#include <utility>
 
 #include "ui/document_model.h"
 
@@ -131,6 +132,26 @@ private:
     QSet<const QWidget*> blocked_;
 };
 
+// The run going on this thread, for stopBackgroundRun; a run started
+// inside another (a question answered during it) hides the outer one until
+// it ends.
+struct Run {
+    ThreadProgress& progress;
+    QThread& worker;
+    QObject& anchor;
+    QTimer& poll;
+    std::unique_ptr<QProgressDialog>& dialog;
+    BackgroundRunRecord record;
+};
+Run* running = nullptr;
+
+// The worker may be waiting for its commit step, which runs here.
+void waitForWorker(Run& run)
+{
+    while (!run.worker.wait(20))
+        QCoreApplication::sendPostedEvents(&run.anchor, QEvent::MetaCall);
+}
+
 QString countText(int64_t done, int64_t total, const QString& unit)
 {
     if (total <= 0)
@@ -155,6 +176,20 @@ const BackgroundRunRecord& lastBackgroundRun()
     return record;
 }
 
+void stopBackgroundRun()
+{
+    if (!running)
+        return;
+    Run& run = *running;
+    if (!run.worker.isFinished() && !run.progress.stop.exchange(true)) {
+        run.record.cancelled = true;
+        record = run.record;
+    }
+    run.poll.stop();
+    run.dialog.reset();
+    waitForWorker(run);
+}
+
 bool runInBackground(QWidget* owner, const QString& unit, const std::function<bool(Progress&)>& work,
                      const std::function<void(const std::function<void()>&)>& commit)
 {
@@ -169,6 +204,8 @@ bool runInBackground(QWidget* owner, const QString& unit, const std::function<bo
     std::unique_ptr<QProgressDialog> dialog;
     QElapsedTimer clock;
     QTimer poll;
+    Run run{progress, *worker, anchor, poll, dialog, {}};
+    Run* const outer = std::exchange(running, &run);
     poll.setInterval(50);
     QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
         if (!dialog && clock.elapsed() >= kProgressDelayMs) {
@@ -178,12 +215,14 @@ bool runInBackground(QWidget* owner, const QString& unit, const std::function<bo
             dialog->setAutoReset(false);
             dialog->setAutoClose(false);
             dialog->show();
-            record.dialogShown = true;
+            run.record.dialogShown = true;
+            record = run.record;
         }
         // Polled rather than signalled: cancel() as a slot emits nothing.
         if (dialog && dialog->wasCanceled() && !progress.stop.load()) {
             progress.stop.store(true);
-            record.cancelled = true;
+            run.record.cancelled = true;
+            record = run.record;
             dialog->setLabelText(QObject::tr("Stopping…"));
         }
         if (dialog && !progress.stop.load()) {
@@ -204,8 +243,10 @@ bool runInBackground(QWidget* owner, const QString& unit, const std::function<bo
     // and its commit step, should it come, still runs here.
     if (!worker->isFinished())
         progress.stop.store(true);
-    while (!worker->wait(20))
-        QCoreApplication::sendPostedEvents(&anchor, QEvent::MetaCall);
+    waitForWorker(run);
+    running = outer;
+    // A run started meanwhile told of itself; this one is the last now.
+    record = run.record;
     return result;
 }
 

@@ -27,12 +27,18 @@ inline constexpr int kProgressDelayMs = 500;
 bool runInBackground(QWidget* owner, const QString& unit, const std::function<bool(Progress&)>& work,
                      const std::function<void(const std::function<void()>&)>& commit = {});
 
+// Stops the run going, if any, as its Cancel does, and returns when it has
+// ended. For closing the program during a run: its question and save must
+// not start while the worker still reads the document.
+void stopBackgroundRun();
+
 // Runs the commit step inside model.rebuild, so every view shows the result;
 // `nameId` names the undo step.
 std::function<void(const std::function<void()>&)> rebuildingCommit(DocumentModel& model, int nameId = 12902);
 
-// Whether the last run's progress dialog was shown and whether Cancel was
-// pressed; for the commands' messages and for tests.
+// Whether the last run's progress dialog was shown and whether it was
+// stopped (Cancel, or the program closed); for the commands' messages and
+// for tests.
 struct BackgroundRunRecord {
     bool dialogShown = false;
     bool cancelled = false;

@@ -21,6 +21,7 @@
 #include "ui/about_dialog.h"
 #include "ui/animation_commands.h"
 #include "ui/animation_panel.h"
+#include "ui/background_run.h"
 #include "ui/document_model.h"
 #include "ui/file_commands.h"
 #include "ui/frame_list_view.h"
@@ -512,6 +513,9 @@ bool MainWindow::mayClose()
 
 void MainWindow::closeEvent(QCloseEvent* event)
 {
+    // A command still running would change the document under the save,
+    // and after the question: it ends first, changing nothing.
+    stopBackgroundRun();
     if (!mayClose()) {
         event->ignore();
         return;

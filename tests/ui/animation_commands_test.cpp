@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileDialog>
 #include <QLabel>
 #include <QMessageBox>
 #include <QProgressDialog>
@@ -22,6 +23,7 @@
 #include "app/profile.h"
 #include "app/string_table.h"
 #include "document/gif_export.h"
+#include "document/project_file.h"
 #include "document/still_image.h"
 #include "image/dib.h"
 #include "image/mapped_file.h"
@@ -103,6 +105,46 @@ struct Animation {
     QList<int> selected;
     QList<bool> busy;
     AnimationCommands commands;
+};
+
+// Answers the optimise dialog: transparency only.
+int optimiseTransparency(QDialog& dialog)
+{
+    static_cast<OptimizeDialog&>(dialog).box(1224)->setChecked(true);
+    return int(QDialog::Accepted);
+}
+
+// Sixteen big frames, each odd one repeating the one before, in a main window
+// on screen: optimising them runs long enough to act while it goes.
+struct SlowOptimise {
+    SlowOptimise()
+        : a(colors(), 1600, 1200), profile((a.doc.dir.path() + "/zell.ini").toStdString()),
+          window(a.doc.model, profile, "/nonexistent/pelio.txt")
+    {
+        window.show();
+        QApplication::setActiveWindow(&window);
+        window.frameList()->select(0);
+        window.frameList()->setFocus();
+        a.prompter.dialogScript = optimiseTransparency;
+    }
+    static std::vector<uint32_t> colors()
+    {
+        std::vector<uint32_t> out;
+        for (int i = 0; i < 16; ++i)
+            out.push_back(i / 2 % 2 ? 0x102030u : 0xF0E0D0u);
+        return out;
+    }
+    std::vector<QByteArray> pictures() const
+    {
+        std::vector<QByteArray> out;
+        for (int i = 0; i < a.doc.model.frameCount(); ++i)
+            out.push_back(fileBytes(a.doc.model.frameAt(i)->workFilePath));
+        return out;
+    }
+
+    Animation a;
+    Profile profile;
+    MainWindow window;
 };
 
 // A folder holding only the well-behaved test plug-in: "first" (4 steps, no
@@ -230,22 +272,11 @@ private slots:
 
     void inputDuringALongRunNeverReachesTheDocument()
     {
-        std::vector<uint32_t> colors;
-        for (int i = 0; i < 16; ++i)
-            colors.push_back(i / 2 % 2 ? 0x102030u : 0xF0E0D0u); // each odd frame repeats the one before
-        Animation a(colors, 1600, 1200);
-        Profile profile((a.doc.dir.path() + "/zell.ini").toStdString());
-        MainWindow window(a.doc.model, profile, "/nonexistent/pelio.txt");
-        window.show();
-        QApplication::setActiveWindow(&window);
-        window.frameList()->select(0);
-        window.frameList()->setFocus();
+        SlowOptimise s;
+        Animation& a = s.a;
+        MainWindow& window = s.window;
         NumberEdit* delay = window.propertyPanel()->delayEdit();
         const std::string undoBefore = a.doc.model.history().undoName();
-        a.prompter.dialogScript = [](QDialog& dialog) {
-            static_cast<OptimizeDialog&>(dialog).box(1224)->setChecked(true);
-            return int(QDialog::Accepted);
-        };
         a.prompter.answers = {kIdNo}; // the save question on closing: close without saving
         QSignalSpy closed(&window, &MainWindow::closed);
         bool sent = false, whileRunning = false, answered = false;
@@ -273,17 +304,53 @@ private slots:
         tick.stop();
         QVERIFY2(sent && whileRunning, "the input must come while the run goes, before its dialog");
         QVERIFY(answered);
-        QVERIFY(!lastBackgroundRun().cancelled);
+        QVERIFY2(lastBackgroundRun().cancelled, "closing stops the run");
         QCOMPARE(a.prompter.texts, QStringList({loadText(21516)}));
         QCOMPARE(closed.size(), 1);
         QCOMPARE(a.doc.model.frameCount(), 16);
         for (int i = 0; i < a.doc.model.frameCount(); ++i)
             QCOMPARE(a.doc.model.frameAt(i)->delay, 10);
         QCOMPARE(delay->value(), 10);
-        // The optimisation is the one step the run left; undone, all is as before.
-        QVERIFY(QString::fromStdString(a.doc.model.history().undoName()).startsWith(ownText(32785).left(4)));
-        a.doc.model.undo();
+        // Neither the input nor the stopped run left a step.
         QCOMPARE(a.doc.model.history().undoName(), undoBefore);
+    }
+
+    void closingDuringALongRunStopsItThenSavesTheDocumentAsItStands()
+    {
+        SlowOptimise s;
+        Animation& a = s.a;
+        const std::vector<QByteArray> before = s.pictures();
+        const std::string undoBefore = a.doc.model.history().undoName();
+        const QString project = a.doc.dir.path() + "/closed.zpj";
+        a.prompter.dialogScript = [&](QDialog& dialog) {
+            if (auto* files = dynamic_cast<QFileDialog*>(&dialog)) {
+                files->selectFile(project);
+                return int(QDialog::Accepted);
+            }
+            return optimiseTransparency(dialog);
+        };
+        a.prompter.answers = {kIdYes}; // the save question: Save
+        QSignalSpy closed(&s.window, &MainWindow::closed);
+        bool whileRunning = false;
+        QTimer::singleShot(10, &s.window, [&] {
+            whileRunning = !s.window.paletteWindow()->isEnabled() && !lastBackgroundRun().dialogShown;
+            s.window.close();
+        });
+        s.window.action(32785)->trigger();
+        QVERIFY2(whileRunning, "the close must come while the run goes, before its dialog");
+        QCOMPARE(a.prompter.texts, QStringList({loadText(21516)}));
+        QCOMPARE(closed.size(), 1);
+        QVERIFY(!s.window.isVisible());
+        QVERIFY(lastBackgroundRun().cancelled);
+        // The optimisation left nothing, and the project holds the document.
+        QCOMPARE(a.doc.model.history().undoName(), undoBefore);
+        QVERIFY(!a.doc.model.history().modified());
+        QCOMPARE(s.pictures(), before);
+        TestDocument saved;
+        QVERIFY(openProject(saved.document, project.toStdString()));
+        QCOMPARE(saved.document.frames.count(), int(before.size()));
+        for (int i = 0; i < saved.document.frames.count(); ++i)
+            QCOMPARE(fileBytes(saved.document.frames.frameAt(i)->workFilePath), before[size_t(i)]);
     }
 
     void aFailingOptimiseChangesNothingAndSays21502()
