@@ -59,11 +59,26 @@ std::string tooLargeText(const Document& document)
         + std::to_string(pixelLimit()) + " pixels, which --max-pixels raises";
 }
 
+std::string readFailureText(FileReadError error)
+{
+    switch (error) {
+    case FileReadError::empty: return "the file is empty";
+    case FileReadError::tooLarge:
+        return "the file is " + std::to_string(kMaxReadBytes >> 30) + " GiB or larger, more than zell reads";
+    case FileReadError::changed: return "the file changed while it was read (is another program writing it?)";
+    case FileReadError::cannotOpen:
+    case FileReadError::none: break;
+    }
+    return "cannot be read (missing, a folder, or no permission)";
+}
+
 std::string failureText(Failure why, const Document& document)
 {
     switch (why) {
-    case Failure::cannotRead: return "cannot be read (missing, a folder, or no permission)";
-    case Failure::empty: return "the file is empty";
+    case Failure::cannotRead: return readFailureText(FileReadError::cannotOpen);
+    case Failure::empty: return readFailureText(FileReadError::empty);
+    case Failure::fileTooLarge: return readFailureText(FileReadError::tooLarge);
+    case Failure::changed: return readFailureText(FileReadError::changed);
     case Failure::notSupported: return "not a supported image file";
     case Failure::damaged: return "the file is damaged";
     case Failure::tooLarge: return tooLargeText(document);

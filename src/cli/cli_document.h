@@ -14,6 +14,8 @@ namespace zell::cli {
 
 // Imports image files at the end of the document. On failure `error` names
 // the first file that failed.
+// Why a whole input file could not be read.
+std::string readFailureText(FileReadError error);
 // Names the screen or frame beyond the pixel limit.
 std::string tooLargeText(const Document& document);
 // The one-line reason for a failed engine operation.

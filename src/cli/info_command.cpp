@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "cli/command.h"
+#include "cli/cli_document.h"
 #include "cli/json.h"
 #include "document/gif_info.h"
 #include "document/project_file.h"
@@ -167,7 +168,7 @@ bool describe(const std::string& file, bool json)
         format = detectImageFormat(bytes);
     }
     if (!mapped.isOpen()) {
-        error = mapped.wasEmpty() ? "the file is empty" : "cannot read the file";
+        error = readFailureText(mapped.error());
     } else if (bytesAreProject(bytes)) {
         if (describeProject(file, bytes, json, error))
             return true;

@@ -59,7 +59,7 @@ bool splitFile(const std::string& path, WorkDirectory& workDirectory, SplitResul
     MappedFile file;
     bool ok = file.open(path);
     if (!ok)
-        reason = file.wasEmpty() ? Failure::empty : Failure::cannotRead;
+        reason = readFailure(file.error());
     else
         ok = splitMapped(file, workDirectory, out, keepAlpha, stillColors, reason, progress);
     if (why)

@@ -110,7 +110,7 @@ bool openProject(Document& document, const std::string& path, Failure* why, Prog
     Failure reason = Failure::none;
     bool stopped = false;
     if (!file.open(path))
-        reason = file.wasEmpty() ? Failure::empty : Failure::cannotRead;
+        reason = readFailure(file.error());
     else if (!openProjectBytes(document, file.bytes(), progress, &stopped))
         reason = stopped ? Failure::cancelled
             : bytesAreProject(file.bytes()) && !document.workDirectory().ensure() ? Failure::noWorkDirectory

@@ -42,6 +42,9 @@ QString reasonText(Failure why)
     switch (why) {
     case Failure::cannotRead: return QStringLiteral("cannot read the file");
     case Failure::empty: return QStringLiteral("the file is empty");
+    case Failure::fileTooLarge:
+        return QStringLiteral("the file is %1 GiB or larger, more than zell reads").arg(kMaxReadBytes >> 30);
+    case Failure::changed: return QStringLiteral("the file changed while it was read");
     case Failure::notSupported: return QStringLiteral("not a supported format");
     case Failure::damaged: return QStringLiteral("the data are damaged");
     case Failure::tooLarge: return QStringLiteral("the picture is too large");

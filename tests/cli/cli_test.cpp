@@ -70,14 +70,14 @@ TEST(Cli, HelpVersionAndUsageErrors)
 pid_t startStoppedAtTemporary(const std::vector<std::string>& args)
 {
     const test::ScopedEnvironment stop("ZELL_TEST_STOP_AFTER_TEMPORARY", "1");
-    std::vector<std::string> all = {ZELL_CLI_PATH};
+    std::vector<std::string> all = {ZELL_HOOKED_CLI_PATH};
     all.insert(all.end(), args.begin(), args.end());
     std::vector<char*> argv;
     for (auto& a : all)
         argv.push_back(a.data());
     argv.push_back(nullptr);
     pid_t pid = -1;
-    if (::posix_spawn(&pid, ZELL_CLI_PATH, nullptr, nullptr, argv.data(), environ) != 0)
+    if (::posix_spawn(&pid, ZELL_HOOKED_CLI_PATH, nullptr, nullptr, argv.data(), environ) != 0)
         return -1;
     int status = 0;
     if (::waitpid(pid, &status, WUNTRACED) != pid || !WIFSTOPPED(status)) {
@@ -121,6 +121,66 @@ TEST(Cli, AKilledExportLeavesNothingForTheNextRun)
     EXPECT_EQ(second.status, 0) << second.err;
     EXPECT_EQ(test::namesIn(outDir), std::vector<std::string>{"b.gif"}) << "the next write into the folder removes it";
     EXPECT_TRUE(test::namesIn(tmp).empty());
+}
+
+// The shipped program reads no test hooks from the environment: a run asked
+// to stop or to have its input cut short goes on as usual.
+TEST(Cli, TheShippedProgramHasNoTestHooks)
+{
+    test::ScratchDir dir;
+    const std::string in = dir.str() + "in.gif";
+    std::vector<std::string> comment(5000, std::string(255, 'c')); // more than one read of the file
+    const auto bytes = test::GifBuilder().screen(2, 2, test::testPalette(2)).comment(comment)
+                           .image(0, 0, 2, 2, 0, {}, 2, {0x84, 0x8F, 0x00}).trailer().bytes;
+    test::writeFile(in, bytes);
+    const test::ScopedEnvironment stop("ZELL_TEST_STOP_AFTER_TEMPORARY", "1");
+    const test::ScopedEnvironment shrink("ZELL_TEST_SHRINK_WHILE_READING", in.c_str());
+    std::string program = ZELL_CLI_PATH, command = "optimize", output = dir.str() + "out.gif";
+    char* argv[] = {program.data(), command.data(), const_cast<char*>(in.c_str()), const_cast<char*>("-o"),
+                    output.data(), nullptr};
+    pid_t pid = -1;
+    ASSERT_EQ(::posix_spawn(&pid, ZELL_CLI_PATH, nullptr, nullptr, argv, environ), 0);
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, WUNTRACED), pid);
+    if (WIFSTOPPED(status)) {
+        ::kill(pid, SIGKILL);
+        ::waitpid(pid, &status, 0);
+        FAIL() << "stopped by a test hook";
+    }
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_EQ(test::readFile(in), bytes) << "its input was not cut";
+}
+
+// Another program cutting an input short while zell reads it makes the run
+// fail with that reason (no signal, no crash), and nothing is written.
+TEST(Cli, AnInputCutShortWhileReadIsAnErrorNotACrash)
+{
+    test::ScratchDir dir;
+    const std::string gif = dir.str() + "long.gif", project = dir.str() + "p.zpj", out = dir.str() + "out.gif";
+    std::vector<std::string> comment(5000, std::string(255, 'c')); // more than one read of the file
+    const auto bytes = test::GifBuilder().screen(2, 2, test::testPalette(2)).comment(comment)
+                           .image(0, 0, 2, 2, 0, {}, 2, {0x84, 0x8F, 0x00}).trailer().bytes;
+    test::writeFile(gif, bytes);
+    ASSERT_EQ(test::runCli({"build", "--comments", "-o", project, gif}).status, 0);
+    const std::vector<std::vector<std::string>> runs = {
+        {"optimize", gif, "-o", out},
+        {"export", project, "-o", out, "--optimize"},
+        {"info", project},
+    };
+    for (const auto& args : runs) {
+        const std::string input = args[0] == "optimize" ? gif : project;
+        const auto whole = test::readFile(input);
+        test::CliSetting hooked;
+        hooked.program = ZELL_HOOKED_CLI_PATH;
+        hooked.tmpdir = dir.str();
+        hooked.environment = {{"ZELL_TEST_SHRINK_WHILE_READING", input}};
+        const auto result = test::runCli(args, hooked);
+        EXPECT_EQ(result.status, 1) << args[0] << ": " << result.err;
+        EXPECT_NE(result.err.find(input + ": the file changed while it was read"), std::string::npos) << result.err;
+        EXPECT_FALSE(std::filesystem::exists(out)) << args[0];
+        EXPECT_EQ(test::readFile(input).size(), 100u) << "the hook cut it";
+        test::writeFile(input, whole);
+    }
 }
 
 // Each failure names the file and what is wrong with it, not a guess.
