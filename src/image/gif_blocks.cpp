@@ -1,8 +1,10 @@
 #include "image/gif_blocks.h"
 
 #include <cstring>
+#include <vector>
 
 #include "image/bytes.h"
+#include "image/lzw_codec.h"
 
 namespace zell {
 
@@ -182,7 +184,14 @@ bool gifImageHasPicture(std::span<const uint8_t> stream, const GifImageBlock& im
     if (image.width == 0 || image.height == 0 || image.end == 0 || image.end - image.dataStart < 3)
         return false;
     const uint8_t codeSize = stream[image.dataStart];
-    return codeSize >= 1 && codeSize <= 8 && stream[image.dataStart + 1] != 0;
+    if (codeSize < 1 || codeSize > 8 || stream[image.dataStart + 1] == 0)
+        return false;
+    std::vector<uint8_t> codes;
+    codes.reserve(image.end - image.dataStart);
+    size_t pos = image.dataStart + 1;
+    forEachGifSubBlock(stream.first(image.end), pos,
+                       [&](std::span<const uint8_t> block) { codes.insert(codes.end(), block.begin(), block.end()); });
+    return lzwDataDecodes(codes, codeSize, uint64_t(image.width) * image.height);
 }
 
 } // namespace zell

@@ -137,9 +137,10 @@ GifWalkEnd walkGifBlocks(std::span<const uint8_t> stream, size_t pos, GifBlockHa
 // The first complete image after the header; false when there is none.
 bool findFirstGifImage(const GifHeader& header, GifImageBlock& out);
 
-// Whether an image can be decoded at all: a size, an LZW minimum code size
-// of 1 to 8 and at least one data sub-block. Copying one that cannot would
-// only make a frame that nothing can show.
+// Whether an image can be decoded without damage: a size, an LZW minimum
+// code size of 1 to 8, data sub-blocks, and codes that lzwDataDecodes
+// accepts. Copying one that cannot would only make a frame that nothing
+// can show, or that readers refuse.
 bool gifImageHasPicture(std::span<const uint8_t> stream, const GifImageBlock& image);
 
 } // namespace zell

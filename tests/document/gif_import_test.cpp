@@ -150,6 +150,10 @@ TEST_F(GifImport, ImagesWithoutAPictureAreDamage)
     struct Case { uint16_t width, height; uint8_t codeSize; std::vector<uint8_t> data; } cases[] = {
         {1, 1, 0, {0x44, 0x01}}, {1, 1, 12, {0x44, 0x01}}, {1, 1, 255, {0x44, 0x01}},
         {0, 1, 2, {0x44, 0x01}}, {1, 0, 2, {0x44, 0x01}}, {1, 1, 2, {}},
+        // 3-bit codes 7, end: a first code beyond the table decodes to nothing.
+        {2, 2, 2, {0x2F}},
+        // 1, 7, end: a code beyond the table before the picture is complete.
+        {2, 2, 2, {0x79, 0x01}},
     };
     for (const Case& c : cases) {
         auto gif = GifBuilder().screen(1, 1, testPalette(4)).image(0, 0, 1, 1, 0, {}, 2, {0x44, 0x01})
@@ -158,6 +162,15 @@ TEST_F(GifImport, ImagesWithoutAPictureAreDamage)
         EXPECT_FALSE(splitGif(gif.bytes, work, split)) << int(c.codeSize) << " " << c.width << "x" << c.height;
         EXPECT_EQ(workFileCount(), 0);
     }
+}
+
+// Data that merely end early are no damage: viewers show what they give.
+TEST_F(GifImport, ImagesWhoseDataEndEarlyAreKept)
+{
+    auto gif = GifBuilder().screen(2, 2, testPalette(4)).image(0, 0, 2, 2, 0, {}, 2, {0x01}).trailer();
+    SplitResult split;
+    ASSERT_TRUE(splitGif(gif.bytes, work, split));
+    EXPECT_EQ(split.frames.size(), 1u);
 }
 
 TEST_F(GifImport, TrailerWithoutImagesGivesNoFrames)
@@ -176,7 +189,8 @@ std::vector<uint8_t> twoFrameGif(int seed, bool global)
     GifBuilder b;
     b.screen(10, 10, global ? testPalette(4, seed) : std::vector<uint8_t>{});
     for (int i = 0; i < 2; ++i)
-        b.image(0, 0, 1, 1, global ? 0 : 0x81, global ? std::vector<uint8_t>{} : testPalette(4, seed), 2, {uint8_t(seed)});
+        b.image(0, 0, 1, 1, global ? 0 : 0x81, global ? std::vector<uint8_t>{} : testPalette(4, seed), 2,
+                {uint8_t(seed % 4)});
     return b.trailer().bytes;
 }
 
