@@ -9,18 +9,27 @@
 #include "image/mapped_file.h"
 #include "document/still_image.h"
 #include "image/byte_buffer.h"
+#include "image/pixel_limit.h"
 
 namespace zell {
 
 namespace {
 
-// A split that failed for want of a place to put work files is not the
-// file's fault.
-Failure splitFailure(WorkDirectory& workDirectory)
+// A split that failed for want of a place to put work files (a full disk,
+// a folder taken away) is not the file's fault.
+Failure splitFailure(WorkDirectory& workDirectory, uint32_t failuresBefore)
 {
-    if (!workDirectory.ensure() || ::access(workDirectory.path().c_str(), W_OK) != 0)
+    if (workDirectory.failures() != failuresBefore || !workDirectory.ensure()
+        || ::access(workDirectory.path().c_str(), W_OK) != 0)
         return Failure::noWorkDirectory;
     return Failure::damaged;
+}
+
+// A still that claims more pixels than the limit is refused for its size.
+bool beyondPixelLimit(std::span<const uint8_t> data)
+{
+    uint32_t width = 0, height = 0;
+    return imageDimensions(data, width, height) && !withinPixelLimit(width, height);
 }
 
 bool splitMapped(const MappedFile& file, WorkDirectory& workDirectory, SplitResult& out, bool keepAlpha,
@@ -36,14 +45,15 @@ bool splitMapped(const MappedFile& file, WorkDirectory& workDirectory, SplitResu
     }
     if (format != kFormatGif) {
         if (!convertToGif(file.bytes(), converted, false, keepAlpha, &truncated, stillColors)) {
-            why = Failure::damaged;
+            why = beyondPixelLimit(file.bytes()) ? Failure::tooLarge : Failure::damaged;
             return false;
         }
         data = converted.bytes();
     }
     bool stopped = false;
+    const uint32_t failuresBefore = workDirectory.failures();
     if (!splitGif(data, workDirectory, out, progress, &stopped)) {
-        why = stopped ? Failure::cancelled : splitFailure(workDirectory);
+        why = stopped ? Failure::cancelled : splitFailure(workDirectory, failuresBefore);
         return false;
     }
     out.truncated = truncated;
@@ -65,6 +75,12 @@ bool splitFile(const std::string& path, WorkDirectory& workDirectory, SplitResul
     if (why)
         *why = ok ? Failure::none : reason;
     return ok;
+}
+
+bool stillImageDimensions(const std::string& path, uint32_t& width, uint32_t& height)
+{
+    MappedFile file;
+    return file.open(path) && imageDimensions(file.bytes(), width, height);
 }
 
 bool importImageFile(Document& document, const std::string& path, const ImportOptions& options,

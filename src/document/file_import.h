@@ -29,4 +29,8 @@ void importFiles(Document& document, const std::vector<std::string>& paths, cons
                  std::vector<std::string>& failed, std::vector<Failure>* reasons = nullptr,
                  std::vector<std::string>* truncated = nullptr, Progress* progress = nullptr);
 
+// The width and height a BMP, JPEG or PNG file claims, read from its header
+// without decoding it; false for other files and unreadable headers.
+bool stillImageDimensions(const std::string& path, uint32_t& width, uint32_t& height);
+
 } // namespace zell

@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "image/lzw_codec.h"
 #include "support/gif_builder.h"
 #include "support/run_cli.h"
 #include "support/scoped_environment.h"
@@ -180,6 +181,56 @@ TEST(Cli, AnInputCutShortWhileReadIsAnErrorNotACrash)
         EXPECT_FALSE(std::filesystem::exists(out)) << args[0];
         EXPECT_EQ(test::readFile(input).size(), 100u) << "the hook cut it";
         test::writeFile(input, whole);
+    }
+}
+
+// What a full disk does to a run: the system's reason and the folder it
+// could not write into, for work files and outputs alike. A file size limit
+// makes long writes fail (EFBIG) as a full disk does (ENOSPC), on any machine.
+TEST(Cli, FailedWritesNameTheFolderAndTheSystemsReason)
+{
+    test::ScratchDir dir;
+    const std::string gif = dir.str() + "noise.gif", small = dir.str() + "small.gif", out = dir.str() + "out.gif";
+    std::vector<uint8_t> noise(200 * 200);
+    uint32_t seed = 7;
+    for (uint8_t& p : noise) {
+        seed = seed * 1103515245u + 12345u;
+        p = uint8_t(seed >> 24);
+    }
+    std::vector<uint8_t> codes;
+    ASSERT_TRUE(LzwCodec().compress(noise, 8, codes));
+    ASSERT_GT(codes.size(), 40000u);
+    test::writeFile(gif, test::GifBuilder().screen(200, 200, test::testPalette(256)).image(0, 0, 200, 200, 0, {}, 8, codes)
+                             .trailer().bytes);
+    test::writeFile(small, test::GifBuilder().screen(2, 2, test::testPalette(2))
+                               .image(0, 0, 2, 2, 0, {}, 2, {0x84, 0x8F, 0x00}).image(0, 0, 2, 2, 0, {}, 2, {0x84, 0x8F, 0x00})
+                               .trailer().bytes);
+    test::CliSetting full;
+    full.tmpdir = dir.str() + "tmp";
+    std::filesystem::create_directories(full.tmpdir);
+    full.maxFileBytes = 20000;
+    // The input's one frame needs a work file larger than the limit.
+    auto r = test::runCli({"build", "-o", out, gif}, full);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("noise.gif: a work file could not be written in " + full.tmpdir + "/zell"), std::string::npos)
+        << r.err;
+    EXPECT_NE(r.err.find("(File too large)"), std::string::npos) << r.err;
+    // Small work files, a large output: plain and optimising writers alike.
+    full.maxFileBytes = 1000;
+    std::vector<std::string> many = {"build", "-o", out};
+    for (int i = 0; i < 100; ++i)
+        many.push_back(small);
+    for (const char* optimize : {"", "--optimize"}) {
+        std::vector<std::string> args = many;
+        if (*optimize)
+            args.push_back(optimize);
+        r = test::runCli(args, full);
+        EXPECT_EQ(r.status, 1) << optimize;
+        EXPECT_NE(r.err.find(out + ": writing into " + dir.path().string() + " failed (File too large)"),
+                  std::string::npos) << optimize << ": " << r.err;
+        EXPECT_FALSE(std::filesystem::exists(out));
+        EXPECT_EQ(test::namesIn(dir.path()), (std::vector<std::string>{"noise.gif", "small.gif", "tmp"}))
+            << "no temporary left";
     }
 }
 
