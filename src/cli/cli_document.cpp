@@ -1,5 +1,6 @@
 #include "cli/cli_document.h"
 #include "cli/cli_progress.h"
+#include "cli/command.h"
 
 #include <charconv>
 #include <cstdio>
@@ -121,15 +122,20 @@ bool importInputs(Document& document, const std::vector<std::string>& paths, con
 {
     std::vector<std::string> failed;
     std::vector<Failure> reasons;
-    std::vector<std::string> truncated;
-    importFiles(document, paths, options, failed, &reasons, &truncated, progress());
+    std::vector<ImportNote> notes;
+    importFiles(document, paths, options, failed, &reasons, &notes, progress());
     if (interrupted()) {
         error = "interrupted";
         return false;
     }
-    for (const auto& path : truncated)
-        std::fprintf(stderr, "zell-cli: warning: %s: the file ends early; the picture is shown as far as it goes\n",
-                     path.c_str());
+    for (const ImportNote& note : notes) {
+        if (note.kind == ImportNote::endsEarly)
+            printNote("warning", note.path, "the file ends early; the picture is shown as far as it goes");
+        else
+            printNote("note", note.path,
+                      "a logical screen without width or height becomes " + std::to_string(note.screenWidth) + "x"
+                          + std::to_string(note.screenHeight) + ", to hold the first image");
+    }
     if (!failed.empty()) {
         error = failed.front() + ": " + failureText(reasons.front(), document, failed.front());
         return false;

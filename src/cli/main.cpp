@@ -27,6 +27,12 @@ void printError(const std::string& subject, const std::string& what)
     std::fprintf(stderr, "zell-cli: %s: %s\n", printable(subject).c_str(), printable(what).c_str());
 }
 
+void printNote(const std::string& kind, const std::string& subject, const std::string& what)
+{
+    endProgress();
+    std::fprintf(stderr, "zell-cli: %s: %s: %s\n", kind.c_str(), printable(subject).c_str(), printable(what).c_str());
+}
+
 bool wantsHelp(const std::vector<std::string>& args)
 {
     return std::any_of(args.begin(), args.end(), [](const std::string& a) { return a == "--help" || a == "-h"; });

@@ -85,7 +85,7 @@ bool stillImageDimensions(const std::string& path, uint32_t& width, uint32_t& he
 
 bool importImageFile(Document& document, const std::string& path, const ImportOptions& options,
                      bool& globalTableOpen, uint16_t& screenWidth, uint16_t& screenHeight, std::string& comment,
-                     Failure* why, bool* truncated, Progress* progress)
+                     Failure* why, std::vector<ImportNote>* notes, Progress* progress)
 {
     SplitResult split;
     if (!splitFile(path, document.workDirectory(), split, options.keepAlpha, why, options.stillColors, progress))
@@ -95,8 +95,10 @@ bool importImageFile(Document& document, const std::string& path, const ImportOp
             *why = Failure::cancelled;
         return false;
     }
-    if (truncated)
-        *truncated = split.truncated;
+    if (notes && split.truncated)
+        notes->push_back({ImportNote::endsEarly, path, split.screenWidth, split.screenHeight});
+    if (notes && split.screenFromImage)
+        notes->push_back({ImportNote::screenFromImage, path, split.screenWidth, split.screenHeight});
     screenWidth = split.screenWidth;
     screenHeight = split.screenHeight;
     comment = options.loadComment ? split.comment : std::string();
@@ -132,7 +134,7 @@ int importStart(const Document& document, int insertMode)
 } // namespace
 
 void importFiles(Document& document, const std::vector<std::string>& paths, const ImportOptions& options,
-                 std::vector<std::string>& failed, std::vector<Failure>* reasons, std::vector<std::string>* truncated,
+                 std::vector<std::string>& failed, std::vector<Failure>* reasons, std::vector<ImportNote>* notes,
                  Progress* progress)
 {
     // The files go into a document of their own, spliced in when every file
@@ -159,8 +161,7 @@ void importFiles(Document& document, const std::vector<std::string>& paths, cons
         uint16_t width = 0, height = 0;
         std::string comment;
         Failure why = Failure::none;
-        bool cut = false;
-        if (!importImageFile(scratch, path, each, globalTableOpen, width, height, comment, &why, &cut, &stopOnly)) {
+        if (!importImageFile(scratch, path, each, globalTableOpen, width, height, comment, &why, notes, &stopOnly)) {
             if (why == Failure::cancelled)
                 return;
             failed.push_back(path);
@@ -168,8 +169,6 @@ void importFiles(Document& document, const std::vector<std::string>& paths, cons
                 reasons->push_back(why);
             continue;
         }
-        if (cut && truncated)
-            truncated->push_back(path);
         widest = std::max(widest, width);
         tallest = std::max(tallest, height);
         if (!comment.empty())

@@ -170,6 +170,14 @@ bool splitGif(std::span<const uint8_t> data, WorkDirectory& workDirectory, Split
         out.frames.clear(); // deletes their work files
         return false;
     }
+    if ((out.screenWidth == 0 || out.screenHeight == 0) && !out.frames.empty()) {
+        const Frame& first = *out.frames.front();
+        if (out.screenWidth == 0)
+            out.screenWidth = uint16_t(std::min<uint32_t>(uint32_t(first.left) + first.width, 0xFFFF));
+        if (out.screenHeight == 0)
+            out.screenHeight = uint16_t(std::min<uint32_t>(uint32_t(first.top) + first.height, 0xFFFF));
+        out.screenFromImage = true;
+    }
     reportProgress(progress, int64_t(header.stream.size()), int64_t(header.stream.size()));
     return true;
 }

@@ -7,6 +7,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "image/bmp_file.h"
+#include "image/dib.h"
 #include "image/lzw_codec.h"
 #include "support/gif_builder.h"
 #include "support/run_cli.h"
@@ -47,6 +49,7 @@ TEST(Cli, HelpVersionAndUsageErrors)
         {{"optimize", in, "-o", out, "--max-pixels", "0"}, 2, "--max-pixels takes a number"},
         {{"optimize", in, "-o", out, "--max-pixels"}, 2, "--max-pixels takes a number"},
         {{"transition", in, "-o", out}, 2, "needs IN, -o OUT and --after I"},
+        {{"build", "--screen", "0x0", "-o", out, in}, 2, "--screen takes WIDTHxHEIGHT, each 1 to 65535"},
         {{"transition", in, "-o", out, "--after", "2"}, 2, "--after takes a frame number from 1 to 1"},
         {{"transition", in, "-o", out, "--after", "1", "--steps", "16"}, 2, "--steps takes 1 to 15"},
         {{"transition", in, "-o", out, "--after", "1", "--steps", "0"}, 2, "--steps takes 1 to 15"},
@@ -232,6 +235,40 @@ TEST(Cli, FailedWritesNameTheFolderAndTheSystemsReason)
         EXPECT_EQ(test::namesIn(dir.path()), (std::vector<std::string>{"noise.gif", "small.gif", "tmp"}))
             << "no temporary left";
     }
+}
+
+// Inputs zell reads, but not as they stand: a screen of no size takes the
+// first image's extent, with a note; a picture beyond the pixel limit or an
+// image whose codes cannot be decoded is refused, saying which.
+TEST(Cli, OddInputsAreNotedOrRefusedByName)
+{
+    test::ScratchDir dir;
+    const std::string zero = dir.str() + "zero.gif", beyond = dir.str() + "beyond.gif", out = dir.str() + "out.gif";
+    const std::string bmp = dir.str() + "big.bmp";
+    test::writeFile(zero, test::GifBuilder().screen(0, 0, test::testPalette(2)).image(1, 1, 3, 2, 0, {}, 2, {0})
+                              .trailer().bytes);
+    // 3-bit codes 1, 7, end: 7 lies beyond the table, whose next code is 6.
+    test::writeFile(beyond, test::GifBuilder().screen(2, 2, test::testPalette(2))
+                                .image(0, 0, 2, 2, 0, {}, 2, {0x79, 0x01}).trailer().bytes);
+    ByteBuffer picture;
+    ASSERT_TRUE(createSolidImage(picture, 10, 8, 0x123456));
+    test::writeFile(bmp, makeBmpFile(picture.bytes()));
+
+    auto r = test::runCli({"build", "-o", out, zero}, dir.str());
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.err.find("note: " + zero + ": a logical screen without width or height becomes 4x3"), std::string::npos)
+        << r.err;
+    EXPECT_EQ(test::runCli({"info", out}).out.find(out + ": GIF89a, screen 4x3"), 0u);
+
+    r = test::runCli({"build", "-o", out, beyond}, dir.str());
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find(beyond + ": the file is damaged"), std::string::npos) << r.err;
+
+    r = test::runCli({"build", "-o", out, bmp, "--max-pixels", "79"}, dir.str());
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find(bmp + ": 10x8 is larger than the limit of 79 pixels, which --max-pixels raises"),
+              std::string::npos) << r.err;
+    EXPECT_EQ(test::runCli({"build", "-o", out, bmp, "--max-pixels", "80"}, dir.str()).status, 0);
 }
 
 // Each failure names the file and what is wrong with it, not a guess.

@@ -173,6 +173,25 @@ TEST_F(GifImport, ImagesWhoseDataEndEarlyAreKept)
     EXPECT_EQ(split.frames.size(), 1u);
 }
 
+// A screen of no width or height would show nothing: it takes the extent of
+// the first image, and says so.
+TEST_F(GifImport, AScreenWithoutSizeTakesTheFirstImagesExtent)
+{
+    struct Case {
+        uint16_t width, height;
+        uint16_t expectedWidth, expectedHeight;
+    } cases[] = {{0, 0, 4, 6}, {5, 0, 5, 6}, {0, 9, 4, 9}, {5, 9, 5, 9}};
+    for (const Case& c : cases) {
+        auto gif = GifBuilder().screen(c.width, c.height, testPalette(2)).image(1, 2, 3, 4, 0, {}, 2, {0})
+                       .image(0, 0, 50, 50, 0, {}, 2, {0}).trailer();
+        SplitResult split;
+        ASSERT_TRUE(splitGif(gif.bytes, work, split));
+        EXPECT_EQ(split.screenWidth, c.expectedWidth) << c.width << "x" << c.height;
+        EXPECT_EQ(split.screenHeight, c.expectedHeight) << c.width << "x" << c.height;
+        EXPECT_EQ(split.screenFromImage, c.width == 0 || c.height == 0);
+    }
+}
+
 TEST_F(GifImport, TrailerWithoutImagesGivesNoFrames)
 {
     std::vector<uint8_t> prefix(40, 'x');
