@@ -79,7 +79,9 @@ void giveTargetMode(int fd, const std::string& target)
     struct stat existing;
     mode_t mode;
     if (::stat(target.c_str(), &existing) == 0) {
-        mode = existing.st_mode & 07777;
+        // Only the permissions: a set-user-ID, set-group-ID or sticky bit
+        // was given to that file, not to whatever replaces it.
+        mode = existing.st_mode & 0777;
     } else {
         const mode_t mask = ::umask(0);
         ::umask(mask);
