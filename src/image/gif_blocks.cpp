@@ -10,7 +10,7 @@ namespace zell {
 
 namespace {
 
-enum class Step { next, broken, stopped };
+enum class Step { next, broken, stopped, endOfData };
 
 Step carryOn(bool go)
 {
@@ -44,12 +44,15 @@ Step walkExtension(std::span<const uint8_t> d, size_t& pos, GifBlockHandler& han
         std::span<const uint8_t> identifier;
         int seen = 0;
         ok = forEachGifSubBlock(d, pos, [&](std::span<const uint8_t> b) {
-            if (seen == 0)
+            if (seen++ == 0)
                 identifier = b;
-            else if (seen == 1)
-                go = handler.application(identifier, b);
-            ++seen;
+            else
+                go = go && handler.application(identifier, b);
         });
+        // Looping and other application data are no part of any picture:
+        // a block the data end inside of ends the stream, it does not break it.
+        if (!ok)
+            return go ? Step::endOfData : Step::stopped;
     } else {
         ok = skipGifSubBlocks(d, pos);
     }
@@ -148,6 +151,8 @@ GifWalkEnd walkGifBlocks(std::span<const uint8_t> d, size_t pos, GifBlockHandler
             return GifWalkEnd::broken;
         if (step == Step::stopped)
             return GifWalkEnd::stopped;
+        if (step == Step::endOfData)
+            return GifWalkEnd::endOfData;
     }
     return GifWalkEnd::endOfData;
 }

@@ -113,7 +113,7 @@ public:
     virtual bool graphicControl(const GifGraphicControl&) { return true; }
     // Each sub-block of a comment extension; `first` starts a new comment.
     virtual bool comment(std::span<const uint8_t> /*subBlock*/, bool /*first*/) { return true; }
-    // Application extensions: the identifier block, then each data sub-block.
+    // Application extensions: with the identifier block, each data sub-block.
     virtual bool application(std::span<const uint8_t> /*identifier*/, std::span<const uint8_t> /*subBlock*/)
     {
         return true;
@@ -125,7 +125,8 @@ public:
 
 enum class GifWalkEnd {
     trailer,   // the 0x3B
-    endOfData, // the data ended cleanly between two blocks, without a trailer
+    endOfData, // the data ended between two blocks, without a trailer, or
+               // inside an application extension
     broken,    // a block runs past the end of the data
     stopped,   // the handler asked to stop
 };

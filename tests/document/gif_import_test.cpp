@@ -192,6 +192,21 @@ TEST_F(GifImport, AScreenWithoutSizeTakesTheFirstImagesExtent)
     }
 }
 
+// Looping is no part of any picture: a looping block cut off by the end of
+// the file ends the stream like a missing trailer, where viewers go on too.
+TEST_F(GifImport, ALoopingBlockCutOffAtTheEndKeepsTheImagesBeforeIt)
+{
+    auto gif = GifBuilder().screen(1, 1, testPalette(2)).image(0, 0, 1, 1, 0, {}, 2, {0})
+                   .raw({0x21, 0xFF, 11, 'N', 'E', 'T', 'S', 'C', 'A', 'P', 'E', '2', '.', '0', 3, 1, 0, 0, 0x3B});
+    SplitResult split;
+    ASSERT_TRUE(splitGif(gif.bytes, work, split)) << "its trailer read as a sub-block length runs off the end";
+    EXPECT_EQ(split.frames.size(), 1u);
+
+    auto noImage = GifBuilder().screen(1, 1, testPalette(2))
+                       .raw({0x21, 0xFF, 11, 'N', 'E', 'T', 'S', 'C', 'A', 'P', 'E', '2', '.', '0', 9, 1, 0});
+    EXPECT_FALSE(splitGif(noImage.bytes, work, split)) << "nothing before it to keep";
+}
+
 TEST_F(GifImport, TrailerWithoutImagesGivesNoFrames)
 {
     std::vector<uint8_t> prefix(40, 'x');
