@@ -32,11 +32,12 @@ struct BuildArgs {
     uint32_t saveOptions = 0;
 };
 
+// A screen of no width or height would show nothing.
 bool parseScreen(const std::string& text, long& width, long& height)
 {
     const size_t x = text.find('x');
-    return x != std::string::npos && parseNumber(text.substr(0, x), 0, 65535, width)
-        && parseNumber(text.substr(x + 1), 0, 65535, height);
+    return x != std::string::npos && parseNumber(text.substr(0, x), 1, 65535, width)
+        && parseNumber(text.substr(x + 1), 1, 65535, height);
 }
 
 // Returns an empty string on success, else what was wrong.
@@ -82,7 +83,7 @@ std::string parse(const std::vector<std::string>& args, BuildArgs& out)
                 return "--disposal takes 0-3";
         } else if (a == "--screen") {
             if (!value(v) || !parseScreen(v, out.screenWidth, out.screenHeight))
-                return "--screen takes WIDTHxHEIGHT";
+                return "--screen takes WIDTHxHEIGHT, each 1 to 65535";
         } else if (a.rfind("--optimize", 0) == 0) {
             if (!parseOptimize(a, out.saveOptions))
                 return "--optimize takes lossless, transparency, auto-transparency, no-transparency, "

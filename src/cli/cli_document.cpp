@@ -1,5 +1,6 @@
 #include "cli/cli_document.h"
 #include "cli/cli_progress.h"
+#include "cli/command.h"
 
 #include <charconv>
 #include <cstdio>
@@ -24,51 +25,91 @@ bool isProjectPath(const std::string& path)
 
 namespace {
 
-// Names the folder work files go to and what the system says of it.
+std::string withReason(const std::string& text, int error)
+{
+    return error != 0 ? text + " (" + std::strerror(error) + ")" : text;
+}
+
+// Names the folder work files go to and what the system said of it.
 std::string workFolderProblem(const Document& document)
 {
-    std::string folder = document.workDirectory().path();
+    const WorkDirectory& work = document.workDirectory();
+    if (!work.path().empty())
+        return withReason("a work file could not be written in " + work.path(), work.lastError());
+    std::string folder;
+    if (const char* tmp = std::getenv("TMPDIR"); tmp && *tmp)
+        folder = tmp;
+    else
+        folder = "/tmp";
     std::error_code ec;
-    if (folder.empty()) {
-        const char* tmp = std::getenv("TMPDIR");
-        folder = tmp && *tmp ? tmp : "/tmp";
-    }
-    std::string reason = "it is not writable";
+    std::string reason = work.lastError() != 0 ? std::strerror(work.lastError()) : "it is not writable";
     if (!std::filesystem::is_directory(folder, ec))
         reason = ec ? ec.message() : "it is not a folder";
     return "no work folder could be made in " + folder + " (" + reason + ")";
 }
 
+std::string folderOf(const std::string& path)
+{
+    const std::string folder = std::filesystem::path(path).parent_path().string();
+    return folder.empty() ? "." : folder;
+}
+
+std::string pixelsText(uint32_t width, uint32_t height)
+{
+    return std::to_string(width) + "x" + std::to_string(height) + " is larger than the limit of "
+        + std::to_string(pixelLimit()) + " pixels, which --max-pixels raises";
+}
+
 } // namespace
 
-// The folder a file was to be written in, and what the system said.
 std::string cannotCreateText(const std::string& path)
 {
-    const int error = errno;
-    std::string folder = std::filesystem::path(path).parent_path().string();
-    if (folder.empty())
-        folder = ".";
-    return path + ": cannot write into " + folder + (error != 0 ? " (" + std::string(std::strerror(error)) + ")" : "");
+    return withReason(path + ": cannot write into " + folderOf(path), errno);
+}
+
+std::string writeFailedText(const std::string& path)
+{
+    return withReason(path + ": writing into " + folderOf(path) + " failed", errno);
 }
 
 std::string tooLargeText(const Document& document)
 {
     uint32_t width = 0, height = 0;
     exceedsPixelLimit(document, width, height);
-    return std::to_string(width) + "x" + std::to_string(height) + " is larger than the limit of "
-        + std::to_string(pixelLimit()) + " pixels, which --max-pixels raises";
+    return pixelsText(width, height);
 }
 
-std::string failureText(Failure why, const Document& document)
+std::string readFailureText(FileReadError error)
+{
+    switch (error) {
+    case FileReadError::empty: return "the file is empty";
+    case FileReadError::tooLarge:
+        return "the file is " + std::to_string(kMaxReadBytes >> 30) + " GiB or larger, more than zell reads";
+    case FileReadError::changed: return "the file changed while it was read (is another program writing it?)";
+    case FileReadError::cannotOpen:
+    case FileReadError::none: break;
+    }
+    return "cannot be read (missing, a folder, or no permission)";
+}
+
+std::string failureText(Failure why, const Document& document, const std::string& path)
 {
     switch (why) {
-    case Failure::cannotRead: return "cannot be read (missing, a folder, or no permission)";
-    case Failure::empty: return "the file is empty";
+    case Failure::cannotRead: return readFailureText(FileReadError::cannotOpen);
+    case Failure::empty: return readFailureText(FileReadError::empty);
+    case Failure::fileTooLarge: return readFailureText(FileReadError::tooLarge);
+    case Failure::changed: return readFailureText(FileReadError::changed);
     case Failure::notSupported: return "not a supported image file";
     case Failure::damaged: return "the file is damaged";
-    case Failure::tooLarge: return tooLargeText(document);
+    case Failure::tooLarge:
+        if (uint32_t width = 0, height = 0; !path.empty() && stillImageDimensions(path, width, height))
+            return pixelsText(width, height);
+        return tooLargeText(document);
     case Failure::noWorkDirectory: return workFolderProblem(document);
-    case Failure::cannotWrite: return "a file could not be written";
+    case Failure::cannotWrite:
+        if (document.workDirectory().lastError() != 0)
+            return workFolderProblem(document);
+        return "a file could not be written";
     case Failure::noFrames: return "there are no frames";
     case Failure::cancelled: return "interrupted";
     case Failure::none: break;
@@ -81,17 +122,22 @@ bool importInputs(Document& document, const std::vector<std::string>& paths, con
 {
     std::vector<std::string> failed;
     std::vector<Failure> reasons;
-    std::vector<std::string> truncated;
-    importFiles(document, paths, options, failed, &reasons, &truncated, progress());
+    std::vector<ImportNote> notes;
+    importFiles(document, paths, options, failed, &reasons, &notes, progress());
     if (interrupted()) {
         error = "interrupted";
         return false;
     }
-    for (const auto& path : truncated)
-        std::fprintf(stderr, "zell-cli: warning: %s: the file ends early; the picture is shown as far as it goes\n",
-                     path.c_str());
+    for (const ImportNote& note : notes) {
+        if (note.kind == ImportNote::endsEarly)
+            printNote("warning", note.path, "the file ends early; the picture is shown as far as it goes");
+        else
+            printNote("note", note.path,
+                      "a logical screen without width or height becomes " + std::to_string(note.screenWidth) + "x"
+                          + std::to_string(note.screenHeight) + ", to hold the first image");
+    }
     if (!failed.empty()) {
-        error = failed.front() + ": " + failureText(reasons.front(), document);
+        error = failed.front() + ": " + failureText(reasons.front(), document, failed.front());
         return false;
     }
     return true;
@@ -119,7 +165,7 @@ bool readInput(Document& document, const std::string& path, std::string& error)
     if (isProjectPath(path)) {
         Failure why = Failure::none;
         if (!openProject(document, path, &why, progress())) {
-            error = path + ": " + (why == Failure::notSupported ? "not a project file" : failureText(why, document));
+            error = path + ": " + (why == Failure::notSupported ? "not a project file" : failureText(why, document, path));
             return false;
         }
         return true;
@@ -165,7 +211,7 @@ bool writeOutput(const Document& document, const std::string& path, uint32_t sav
         case ExportError::OptimizeFailed: error = path + ": optimising a frame failed"; break;
         case ExportError::TooLarge: error = path + ": " + tooLargeText(document); break;
         case ExportError::Cancelled: error = path + ": interrupted, nothing written"; break;
-        default: error = path + ": writing failed"; break;
+        default: error = writeFailedText(path); break;
         }
         return false;
     }

@@ -12,13 +12,20 @@
 
 namespace zell::cli {
 
-// Imports image files at the end of the document. On failure `error` names
-// the first file that failed.
+// Why a whole input file could not be read.
+std::string readFailureText(FileReadError error);
 // Names the screen or frame beyond the pixel limit.
 std::string tooLargeText(const Document& document);
-// The one-line reason for a failed engine operation.
-std::string failureText(Failure why, const Document& document);
+// The one-line reason for a failed engine operation; `path`, when given, is
+// the input it failed on.
+std::string failureText(Failure why, const Document& document, const std::string& path = {});
+// "PATH: cannot write into FOLDER (reason)" and "PATH: writing into FOLDER
+// failed (reason)", the reason taken from errno.
+std::string cannotCreateText(const std::string& path);
+std::string writeFailedText(const std::string& path);
 
+// Imports image files at the end of the document. On failure `error` names
+// the first file that failed.
 bool importInputs(Document& document, const std::vector<std::string>& paths, const ImportOptions& options,
                   std::string& error);
 

@@ -26,6 +26,8 @@ struct CommandRegistration {
 
 // A one-line error on stderr: "zell-cli: <subject>: <what>".
 void printError(const std::string& subject, const std::string& what);
+// A line on stderr that does not stop the run: "zell-cli: <kind>: <subject>: <what>".
+void printNote(const std::string& kind, const std::string& subject, const std::string& what);
 
 bool wantsHelp(const std::vector<std::string>& args);
 

@@ -1,4 +1,5 @@
 // zell-cli frames: each frame's picture, or each composed screen, as BMP.
+#include <cerrno>
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -62,8 +63,9 @@ int runFrames(const std::vector<std::string>& args)
             printError(input, "frame " + std::to_string(i + 1) + " could not be decoded");
             return kExitFailed;
         }
+        errno = 0;
         if (!writeBmpFile(path, pixels.bytes())) {
-            printError(path, "cannot write the file");
+            printError("frames", writeFailedText(path));
             return kExitFailed;
         }
     }

@@ -4,7 +4,9 @@
 #include <vector>
 
 #include "cli/command.h"
+#include "cli/cli_document.h"
 #include "cli/json.h"
+#include "cli/terminal_text.h"
 #include "document/gif_info.h"
 #include "document/project_file.h"
 #include "document/image_format.h"
@@ -49,7 +51,8 @@ std::string gifJson(const std::string& file, const GifStreamInfo& info)
 
 void printGifText(const std::string& file, const GifStreamInfo& info)
 {
-    std::printf("%s: GIF%s, screen %ux%u", file.c_str(), info.version.c_str(), info.screenWidth, info.screenHeight);
+    std::printf("%s: GIF%s, screen %ux%u", printable(file).c_str(), info.version.c_str(), info.screenWidth,
+                info.screenHeight);
     if (info.globalTableSize)
         std::printf(", global table %u (background %u)", info.globalTableSize, info.backgroundIndex);
     else
@@ -63,7 +66,7 @@ void printGifText(const std::string& file, const GifStreamInfo& info)
     if (!info.hasTrailer)
         std::printf("  no trailer: the stream ends after its last complete block\n");
     for (const auto& comment : info.comments)
-        std::printf("  comment: %s\n", comment.c_str());
+        std::printf("  comment: %s\n", printable(comment).c_str());
     for (size_t i = 0; i < info.images.size(); ++i) {
         const GifImageInfo& m = info.images[i];
         std::printf("  image %zu: %ux%u at (%u, %u)", i + 1, m.width, m.height, m.left, m.top);
@@ -100,8 +103,8 @@ bool describeStill(const std::string& file, std::span<const uint8_t> bytes, int 
         std::printf("{\"file\": %s, \"format\": \"%s\", \"width\": %d, \"height\": %u, \"bitsPerPixel\": %u}\n",
                     jsonString(file).c_str(), formatName(format), h.width, h.absHeight(), h.bitCount);
     else
-        std::printf("%s: %s, %dx%u, %u bits per pixel\n", file.c_str(), formatName(format), h.width, h.absHeight(),
-                    h.bitCount);
+        std::printf("%s: %s, %dx%u, %u bits per pixel\n", printable(file).c_str(), formatName(format), h.width,
+                    h.absHeight(), h.bitCount);
     return true;
 }
 
@@ -141,15 +144,15 @@ bool describeProject(const std::string& file, std::span<const uint8_t> bytes, bo
         std::printf("%s]}\n", out.c_str());
         return true;
     }
-    std::printf("%s: zell project (zpj), screen %ux%u, %s, %s\n", file.c_str(), s.screenWidth, s.screenHeight,
+    std::printf("%s: zell project (zpj), screen %ux%u, %s, %s\n", printable(file).c_str(), s.screenWidth, s.screenHeight,
                 s.useGlobalColorTable ? ("global table " + std::to_string(table.count)).c_str() : "no global table",
                 loopText(s.loopValue()).c_str());
     if (s.saveComment)
-        std::printf("  comment: %s\n", s.comment.c_str());
+        std::printf("  comment: %s\n", printable(s.comment).c_str());
     for (int i = 0; i < document.frames.count(); ++i) {
         const Frame& f = *document.frames.frameAt(i);
-        std::printf("  frame %d: %s, %ux%u at (%u, %u), delay %u, disposal %u\n", i + 1, f.name.c_str(), f.width,
-                    f.height, f.left, f.top, f.delay, f.disposal);
+        std::printf("  frame %d: %s, %ux%u at (%u, %u), delay %u, disposal %u\n", i + 1, printable(f.name).c_str(),
+                    f.width, f.height, f.left, f.top, f.delay, f.disposal);
     }
     return true;
 }
@@ -167,7 +170,7 @@ bool describe(const std::string& file, bool json)
         format = detectImageFormat(bytes);
     }
     if (!mapped.isOpen()) {
-        error = mapped.wasEmpty() ? "the file is empty" : "cannot read the file";
+        error = readFailureText(mapped.error());
     } else if (bytesAreProject(bytes)) {
         if (describeProject(file, bytes, json, error))
             return true;

@@ -7,6 +7,7 @@
 
 #include "cli/cli_progress.h"
 #include "cli/command.h"
+#include "cli/terminal_text.h"
 #include "document/work_directory.h"
 #include "image/dib.h"
 #include "image/pixel_limit.h"
@@ -23,7 +24,13 @@ std::vector<Command>& commands()
 void printError(const std::string& subject, const std::string& what)
 {
     endProgress();
-    std::fprintf(stderr, "zell-cli: %s: %s\n", subject.c_str(), what.c_str());
+    std::fprintf(stderr, "zell-cli: %s: %s\n", printable(subject).c_str(), printable(what).c_str());
+}
+
+void printNote(const std::string& kind, const std::string& subject, const std::string& what)
+{
+    endProgress();
+    std::fprintf(stderr, "zell-cli: %s: %s: %s\n", kind.c_str(), printable(subject).c_str(), printable(what).c_str());
 }
 
 bool wantsHelp(const std::vector<std::string>& args)

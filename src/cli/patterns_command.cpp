@@ -2,23 +2,13 @@
 #include <cstdio>
 
 #include "cli/command.h"
+#include "cli/terminal_text.h"
 #include "playback/plugin_discovery.h"
 #include "playback/transition_plugin.h"
 
 namespace zell::cli {
 
 namespace {
-
-// A plug-in's name is its own bytes; a tab or line break in it must not
-// break the one-line, tab-separated listing.
-std::string printable(std::string text)
-{
-    for (char& c : text) {
-        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
-            c = '?';
-    }
-    return text;
-}
 
 int runPatterns(const std::vector<std::string>& args)
 {

@@ -155,8 +155,14 @@ int runTransitionCommand(const std::vector<std::string>& args)
     if (count > 0 && !parseNumber(a.after, 1, count, after))
         return usageError("--after takes a frame number from 1 to " + std::to_string(count));
     TransitionError why = TransitionError::None;
+    const uint32_t workFailures = document.workDirectory().failures();
     if (!insertTransition(document, int(after - 1), *transition, request, &why, progress())) {
-        printError(a.input, why == TransitionError::TooLarge ? tooLargeText(document) : describe(why));
+        if (why == TransitionError::TooLarge)
+            printError(a.input, tooLargeText(document));
+        else if (document.workDirectory().failures() != workFailures)
+            printError(a.input, failureText(Failure::noWorkDirectory, document));
+        else
+            printError(a.input, describe(why));
         return kExitFailed;
     }
     if (!writeOutput(document, a.output, 0, error)) {

@@ -1,5 +1,6 @@
 #include "document/bmp_decoder.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "image/bytes.h"
@@ -11,6 +12,8 @@ namespace zell {
 namespace {
 
 constexpr uint64_t kFileHeaderSize = 14;
+// The 12-byte header of OS/2 1.x files: 16-bit sizes, three-byte table entries.
+constexpr uint32_t kCoreHeaderSize = 12;
 // Headers from 56 bytes on hold an alpha mask after the three colour masks.
 constexpr uint32_t kAlphaMaskOffset = 52;
 
@@ -21,6 +24,7 @@ struct BmpLayout {
     uint64_t tableBytes = 0;
     uint64_t bitsOffset = 0;
     uint64_t bitsBytes = 0;
+    uint32_t entryBytes = 4; // 3 in the table of a 12-byte header
 };
 
 bool supportedDepth(uint32_t bits)
@@ -28,14 +32,46 @@ bool supportedDepth(uint32_t bits)
     return bits == 1 || bits == 2 || bits == 4 || bits == 8 || bits == 16 || bits == 24 || bits == 32;
 }
 
+// The 12-byte header as the fields of the 40-byte one. Its table has one
+// entry per colour of the depth, unless the pixel offset leaves room for
+// fewer (writers that store only the colours they use).
+bool readCoreLayout(std::span<const uint8_t> data, BmpLayout& layout)
+{
+    const uint8_t* p = data.data() + kFileHeaderSize;
+    DibHeader& h = layout.header;
+    h.size = kCoreHeaderSize;
+    h.width = getU16le(p + 4);
+    h.height = getU16le(p + 6);
+    h.planes = getU16le(p + 8);
+    h.bitCount = getU16le(p + 10);
+    if (h.bitCount != 1 && h.bitCount != 4 && h.bitCount != 8 && h.bitCount != 24)
+        return false;
+    layout.entryBytes = 3;
+    if (h.bitCount <= 8) {
+        const uint64_t tableStart = kFileHeaderSize + kCoreHeaderSize;
+        const uint32_t offsetField = getU32le(data.data() + 10);
+        uint64_t entries = uint64_t(1) << h.bitCount;
+        if (offsetField > tableStart)
+            entries = std::min<uint64_t>(entries, (offsetField - tableStart) / 3);
+        if (entries == 0)
+            return false;
+        h.clrUsed = uint32_t(entries);
+    }
+    return true;
+}
+
 bool readLayout(std::span<const uint8_t> data, BmpLayout& layout)
 {
-    if (data.size() < kFileHeaderSize + kDibHeaderSize || data[0] != 'B' || data[1] != 'M')
+    if (data.size() < kFileHeaderSize + kCoreHeaderSize || data[0] != 'B' || data[1] != 'M')
         return false;
     DibHeader& h = layout.header;
-    // Headers shorter than 40 bytes (OS/2) put other fields where ours are.
-    if (!readDibHeader(data.subspan(kFileHeaderSize), h))
+    if (getU32le(data.data() + kFileHeaderSize) == kCoreHeaderSize) {
+        if (!readCoreLayout(data, layout))
+            return false;
+    } else if (!readDibHeader(data.subspan(kFileHeaderSize), h)) {
+        // Other headers shorter than 40 bytes put other fields where ours are.
         return false;
+    }
     if (h.compression != kBiRgb && h.compression != kBiBitfields)
         return false;
     if (!supportedDepth(h.bitCount) || h.width <= 0 || h.height == 0)
@@ -49,7 +85,7 @@ bool readLayout(std::span<const uint8_t> data, BmpLayout& layout)
 
     if (h.bitCount <= 8) {
         layout.tableOffset = kFileHeaderSize + h.size;
-        layout.tableBytes = 4 * uint64_t(h.clrUsed != 0 ? h.clrUsed : 1u << h.bitCount);
+        layout.tableBytes = layout.entryBytes * uint64_t(h.clrUsed != 0 ? h.clrUsed : 1u << h.bitCount);
     } else if (h.compression == kBiBitfields) {
         // The masks follow the first 40 header bytes: after a 40-byte header,
         // inside the larger ones that hold them as fields.
@@ -70,7 +106,8 @@ bool decodeBmp(std::span<const uint8_t> data, ByteBuffer& picture)
     BmpLayout layout;
     if (!data.data() || !readLayout(data, layout))
         return false;
-    const uint64_t size = kDibHeaderSize + layout.tableBytes + layout.bitsBytes;
+    const uint64_t entries = layout.tableBytes / layout.entryBytes;
+    const uint64_t size = kDibHeaderSize + 4 * entries + layout.bitsBytes;
     if (size > UINT32_MAX || !picture.allocate(uint32_t(size)))
         return false;
 
@@ -83,8 +120,15 @@ bool decodeBmp(std::span<const uint8_t> data, ByteBuffer& picture)
         h.clrUsed = 0;
     uint8_t* out = picture.data();
     writeDibHeader(out, h);
-    std::memcpy(out + kDibHeaderSize, data.data() + layout.tableOffset, layout.tableBytes);
-    std::memcpy(out + kDibHeaderSize + layout.tableBytes, data.data() + layout.bitsOffset, layout.bitsBytes);
+    uint8_t* table = out + kDibHeaderSize;
+    for (uint64_t i = 0; i < entries; ++i) {
+        const uint8_t* entry = data.data() + layout.tableOffset + layout.entryBytes * i;
+        table[4 * i] = entry[0];
+        table[4 * i + 1] = entry[1];
+        table[4 * i + 2] = entry[2];
+        table[4 * i + 3] = layout.entryBytes == 4 ? entry[3] : 0;
+    }
+    std::memcpy(table + 4 * entries, data.data() + layout.bitsOffset, layout.bitsBytes);
     return true;
 }
 

@@ -9,6 +9,7 @@
 #include "document/frame_list.h"
 #include "document/gif_settings.h"
 #include "document/work_directory.h"
+#include "image/mapped_file.h"
 
 namespace zell {
 
@@ -24,8 +25,10 @@ enum DocumentChange : unsigned {
 // and leave their outputs as they were.
 enum class Failure {
     none,
-    cannotRead,      // the file could not be opened or mapped
+    cannotRead,      // the file could not be opened or read
     empty,           // the file has no bytes
+    fileTooLarge,    // more bytes than zell reads (kMaxReadBytes)
+    changed,         // another process changed the file while it was read
     notSupported,    // not a format zell reads
     damaged,         // the format is known but the data are broken
     tooLarge,        // a picture or screen beyond the pixel limit
@@ -34,6 +37,19 @@ enum class Failure {
     noFrames,        // nothing to work on
     cancelled,       // the caller stopped the run
 };
+
+// The failure of reading a whole input file.
+inline Failure readFailure(FileReadError error)
+{
+    switch (error) {
+    case FileReadError::none: return Failure::none;
+    case FileReadError::empty: return Failure::empty;
+    case FileReadError::tooLarge: return Failure::fileTooLarge;
+    case FileReadError::changed: return Failure::changed;
+    case FileReadError::cannotOpen: break;
+    }
+    return Failure::cannotRead;
+}
 
 class Document {
 public:

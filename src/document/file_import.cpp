@@ -9,18 +9,27 @@
 #include "image/mapped_file.h"
 #include "document/still_image.h"
 #include "image/byte_buffer.h"
+#include "image/pixel_limit.h"
 
 namespace zell {
 
 namespace {
 
-// A split that failed for want of a place to put work files is not the
-// file's fault.
-Failure splitFailure(WorkDirectory& workDirectory)
+// A split that failed for want of a place to put work files (a full disk,
+// a folder taken away) is not the file's fault.
+Failure splitFailure(WorkDirectory& workDirectory, uint32_t failuresBefore)
 {
-    if (!workDirectory.ensure() || ::access(workDirectory.path().c_str(), W_OK) != 0)
+    if (workDirectory.failures() != failuresBefore || !workDirectory.ensure()
+        || ::access(workDirectory.path().c_str(), W_OK) != 0)
         return Failure::noWorkDirectory;
     return Failure::damaged;
+}
+
+// A still that claims more pixels than the limit is refused for its size.
+bool beyondPixelLimit(std::span<const uint8_t> data)
+{
+    uint32_t width = 0, height = 0;
+    return imageDimensions(data, width, height) && !withinPixelLimit(width, height);
 }
 
 bool splitMapped(const MappedFile& file, WorkDirectory& workDirectory, SplitResult& out, bool keepAlpha,
@@ -36,14 +45,15 @@ bool splitMapped(const MappedFile& file, WorkDirectory& workDirectory, SplitResu
     }
     if (format != kFormatGif) {
         if (!convertToGif(file.bytes(), converted, false, keepAlpha, &truncated, stillColors)) {
-            why = Failure::damaged;
+            why = beyondPixelLimit(file.bytes()) ? Failure::tooLarge : Failure::damaged;
             return false;
         }
         data = converted.bytes();
     }
     bool stopped = false;
+    const uint32_t failuresBefore = workDirectory.failures();
     if (!splitGif(data, workDirectory, out, progress, &stopped)) {
-        why = stopped ? Failure::cancelled : splitFailure(workDirectory);
+        why = stopped ? Failure::cancelled : splitFailure(workDirectory, failuresBefore);
         return false;
     }
     out.truncated = truncated;
@@ -59,7 +69,7 @@ bool splitFile(const std::string& path, WorkDirectory& workDirectory, SplitResul
     MappedFile file;
     bool ok = file.open(path);
     if (!ok)
-        reason = file.wasEmpty() ? Failure::empty : Failure::cannotRead;
+        reason = readFailure(file.error());
     else
         ok = splitMapped(file, workDirectory, out, keepAlpha, stillColors, reason, progress);
     if (why)
@@ -67,9 +77,15 @@ bool splitFile(const std::string& path, WorkDirectory& workDirectory, SplitResul
     return ok;
 }
 
+bool stillImageDimensions(const std::string& path, uint32_t& width, uint32_t& height)
+{
+    MappedFile file;
+    return file.open(path) && imageDimensions(file.bytes(), width, height);
+}
+
 bool importImageFile(Document& document, const std::string& path, const ImportOptions& options,
                      bool& globalTableOpen, uint16_t& screenWidth, uint16_t& screenHeight, std::string& comment,
-                     Failure* why, bool* truncated, Progress* progress)
+                     Failure* why, std::vector<ImportNote>* notes, Progress* progress)
 {
     SplitResult split;
     if (!splitFile(path, document.workDirectory(), split, options.keepAlpha, why, options.stillColors, progress))
@@ -79,8 +95,10 @@ bool importImageFile(Document& document, const std::string& path, const ImportOp
             *why = Failure::cancelled;
         return false;
     }
-    if (truncated)
-        *truncated = split.truncated;
+    if (notes && split.truncated)
+        notes->push_back({ImportNote::endsEarly, path, split.screenWidth, split.screenHeight});
+    if (notes && split.screenFromImage)
+        notes->push_back({ImportNote::screenFromImage, path, split.screenWidth, split.screenHeight});
     screenWidth = split.screenWidth;
     screenHeight = split.screenHeight;
     comment = options.loadComment ? split.comment : std::string();
@@ -116,7 +134,7 @@ int importStart(const Document& document, int insertMode)
 } // namespace
 
 void importFiles(Document& document, const std::vector<std::string>& paths, const ImportOptions& options,
-                 std::vector<std::string>& failed, std::vector<Failure>* reasons, std::vector<std::string>* truncated,
+                 std::vector<std::string>& failed, std::vector<Failure>* reasons, std::vector<ImportNote>* notes,
                  Progress* progress)
 {
     // The files go into a document of their own, spliced in when every file
@@ -143,8 +161,7 @@ void importFiles(Document& document, const std::vector<std::string>& paths, cons
         uint16_t width = 0, height = 0;
         std::string comment;
         Failure why = Failure::none;
-        bool cut = false;
-        if (!importImageFile(scratch, path, each, globalTableOpen, width, height, comment, &why, &cut, &stopOnly)) {
+        if (!importImageFile(scratch, path, each, globalTableOpen, width, height, comment, &why, notes, &stopOnly)) {
             if (why == Failure::cancelled)
                 return;
             failed.push_back(path);
@@ -152,8 +169,6 @@ void importFiles(Document& document, const std::vector<std::string>& paths, cons
                 reasons->push_back(why);
             continue;
         }
-        if (cut && truncated)
-            truncated->push_back(path);
         widest = std::max(widest, width);
         tallest = std::max(tallest, height);
         if (!comment.empty())

@@ -131,7 +131,7 @@ int64_t Frame::parseRecord(std::span<const uint8_t> bytes, std::span<const uint8
 bool Frame::takePicture(std::span<const uint8_t> picture, WorkDirectory& workDirectory)
 {
     std::string path;
-    if (!workDirectory.newWorkFileName("gif", path) || !writeNewFile(path, picture))
+    if (!workDirectory.writeNewWorkFile("gif", picture, path))
         return false;
     deleteWorkFile();
     workFilePath = path;

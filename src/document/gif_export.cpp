@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -165,20 +166,40 @@ public:
     {
         const bool done = bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), file_) == bytes.size();
         bytes.clear();
-        return done;
+        return done || failed();
     }
     bool commit()
     {
         std::FILE* f = file_;
         file_ = nullptr;
         const bool flushed = std::fflush(f) == 0 && ::fsync(::fileno(f)) == 0;
-        return std::fclose(f) == 0 && flushed && temp_.commit();
+        const int error = errno;
+        const bool closed = std::fclose(f) == 0;
+        if (!flushed || !closed) {
+            errno = flushed ? errno : error;
+            return failed();
+        }
+        return temp_.commit() || failed();
     }
+    // The system's reason for the first failure, before cleaning up can
+    // overwrite errno.
+    int error() const { return error_; }
 
 private:
+    bool failed()
+    {
+        if (error_ == 0)
+            error_ = errno != 0 ? errno : EIO;
+        return false;
+    }
+
     TemporaryFile temp_;
     std::FILE* file_ = nullptr;
+    int error_ = 0;
 };
+
+bool writeGif(const std::string& path, const FrameList& frames, const GifOutput& output, ExportError& why,
+              Progress* progress, int& systemError);
 
 } // namespace
 
@@ -188,6 +209,19 @@ bool writeAnimatedGif(const std::string& path, const FrameList& frames, const Gi
     ExportError ignored;
     ExportError& why = error ? *error : ignored;
     why = ExportError::None;
+    int systemError = 0;
+    const bool ok = writeGif(path, frames, output, why, progress, systemError);
+    // Set once the temporary is gone, so that removing it cannot change it.
+    if (why == ExportError::CannotCreate || why == ExportError::WriteFailed)
+        errno = systemError;
+    return ok;
+}
+
+namespace {
+
+bool writeGif(const std::string& path, const FrameList& frames, const GifOutput& output, ExportError& why,
+              Progress* progress, int& systemError)
+{
     if (path.empty() || frames.count() == 0) {
         why = ExportError::NoFrames;
         return false;
@@ -200,6 +234,7 @@ bool writeAnimatedGif(const std::string& path, const FrameList& frames, const Gi
     }
     TempOutput file(path);
     if (!file.ok()) {
+        systemError = errno;
         why = ExportError::CannotCreate;
         return false;
     }
@@ -223,16 +258,20 @@ bool writeAnimatedGif(const std::string& path, const FrameList& frames, const Gi
         // a frame back for its timing), so that is where it stops.
         int written = 0;
         bool stopped = false;
+        bool writeFailed = false;
         const bool ok = optimizer.writeFrames(out, [&](std::vector<uint8_t>& bytes) {
-            if (!file.write(bytes))
+            if (!file.write(bytes)) {
+                writeFailed = true;
                 return false;
+            }
             written = std::min(written + 1, total);
             reportProgress(progress, written, total);
             stopped = written < total && stopRequested(progress);
             return !stopped;
         });
         if (!ok) {
-            why = stopped ? ExportError::Cancelled : ExportError::OptimizeFailed;
+            why = stopped ? ExportError::Cancelled : writeFailed ? ExportError::WriteFailed : ExportError::OptimizeFailed;
+            systemError = file.error();
             return false;
         }
     } else {
@@ -249,6 +288,7 @@ bool writeAnimatedGif(const std::string& path, const FrameList& frames, const Gi
             }
             if (!file.write(out)) {
                 why = ExportError::WriteFailed;
+                systemError = file.error();
                 return false;
             }
             reportProgress(progress, i + 1, total);
@@ -261,9 +301,12 @@ bool writeAnimatedGif(const std::string& path, const FrameList& frames, const Gi
     out.push_back(kGifTrailer);
     if (!file.write(out) || !file.commit()) {
         why = ExportError::WriteFailed;
+        systemError = file.error();
         return false;
     }
     return true;
 }
+
+} // namespace
 
 } // namespace zell

@@ -49,7 +49,8 @@ enum class ExportError { None, NoFrames, CannotCreate, BadGlobalTable, BadWorkFi
                          Cancelled };
 
 // Writes to a temporary file beside `path` that replaces it only when
-// complete: a failed export leaves an existing file untouched.
+// complete: a failed export leaves an existing file untouched. After
+// CannotCreate and WriteFailed, errno holds the system's reason.
 bool writeAnimatedGif(const std::string& path, const FrameList& frames, const GifOutput& output,
                       ExportError* error = nullptr, Progress* progress = nullptr);
 

@@ -28,10 +28,6 @@ bool writeWorkFile(Frame& scratch, std::span<const uint8_t> stream, const GifIma
     if (!gifImageHasPicture(stream, image) || (!local && (globalTable.count < 1 || sizeField < 0)))
         return false;
     const size_t tableBytes = 3 * (size_t(2) << sizeField);
-    std::string name;
-    if (!workDirectory.newWorkFileName("gif", name))
-        return false;
-
     std::vector<uint8_t> file;
     file.reserve(32 + tableBytes + (image.end - image.dataStart));
     const char* signature = "GIF89a";
@@ -57,7 +53,8 @@ bool writeWorkFile(Frame& scratch, std::span<const uint8_t> stream, const GifIma
     }
     file.insert(file.end(), stream.begin() + long(image.dataStart), stream.begin() + long(image.end));
     file.push_back(kGifTrailer);
-    if (!writeNewFile(name, file))
+    std::string name;
+    if (!workDirectory.writeNewWorkFile("gif", file, name))
         return false;
 
     scratch.left = image.left;
@@ -172,6 +169,14 @@ bool splitGif(std::span<const uint8_t> data, WorkDirectory& workDirectory, Split
         || (end != GifWalkEnd::trailer && !(end == GifWalkEnd::endOfData && !out.frames.empty()))) {
         out.frames.clear(); // deletes their work files
         return false;
+    }
+    if ((out.screenWidth == 0 || out.screenHeight == 0) && !out.frames.empty()) {
+        const Frame& first = *out.frames.front();
+        if (out.screenWidth == 0)
+            out.screenWidth = uint16_t(std::min<uint32_t>(uint32_t(first.left) + first.width, 0xFFFF));
+        if (out.screenHeight == 0)
+            out.screenHeight = uint16_t(std::min<uint32_t>(uint32_t(first.top) + first.height, 0xFFFF));
+        out.screenFromImage = true;
     }
     reportProgress(progress, int64_t(header.stream.size()), int64_t(header.stream.size()));
     return true;

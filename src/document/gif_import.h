@@ -46,6 +46,9 @@ struct SplitResult {
     ColorTable globalTable;
     // A JPEG whose data ended before its picture: imported as far as it went.
     bool truncated = false;
+    // The file's logical screen had no width or no height, so the screen
+    // took the extent of its first image instead: nothing could show otherwise.
+    bool screenFromImage = false;
 };
 
 // Writes the image whose descriptor starts `data` as a work file and fills the

@@ -30,12 +30,14 @@ public:
         out_.comments.back().append(reinterpret_cast<const char*>(block.data()), block.size());
         return true;
     }
+    // The loop count is the sub-block of exactly three bytes that starts
+    // with 1; other sub-blocks of the extension are passed over.
     bool application(std::span<const uint8_t> identifier, std::span<const uint8_t> block) override
     {
         if (identifier.size() == 11
             && (std::memcmp(identifier.data(), "NETSCAPE2.0", 11) == 0
                 || std::memcmp(identifier.data(), "ANIMEXTS1.0", 11) == 0)
-            && block.size() >= 3 && block[0] == 1)
+            && block.size() == 3 && block[0] == 1)
             out_.loopCount = getU16le(&block[1]);
         return true;
     }

@@ -109,11 +109,14 @@ bool openProject(Document& document, const std::string& path, Failure* why, Prog
     MappedFile file;
     Failure reason = Failure::none;
     bool stopped = false;
+    WorkDirectory& work = document.workDirectory();
+    const uint32_t workFailures = work.failures();
     if (!file.open(path))
-        reason = file.wasEmpty() ? Failure::empty : Failure::cannotRead;
+        reason = readFailure(file.error());
     else if (!openProjectBytes(document, file.bytes(), progress, &stopped))
         reason = stopped ? Failure::cancelled
-            : bytesAreProject(file.bytes()) && !document.workDirectory().ensure() ? Failure::noWorkDirectory
+            : bytesAreProject(file.bytes()) && (!work.ensure() || work.failures() != workFailures)
+            ? Failure::noWorkDirectory
             : bytesAreProject(file.bytes()) ? Failure::damaged : Failure::notSupported;
     if (why)
         *why = reason;

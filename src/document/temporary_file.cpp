@@ -5,9 +5,9 @@
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <atomic>
 #include <cctype>
 #include <cerrno>
-#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -17,6 +17,8 @@ namespace zell {
 namespace {
 
 namespace fs = std::filesystem;
+
+std::atomic<TemporaryFile::CreatedHook> createdHook{nullptr};
 
 // As many links as the kernel follows before it reports a loop.
 constexpr int kMaxLinkDepth = 40;
@@ -77,7 +79,9 @@ void giveTargetMode(int fd, const std::string& target)
     struct stat existing;
     mode_t mode;
     if (::stat(target.c_str(), &existing) == 0) {
-        mode = existing.st_mode & 07777;
+        // Only the permissions: a set-user-ID, set-group-ID or sticky bit
+        // was given to that file, not to whatever replaces it.
+        mode = existing.st_mode & 0777;
     } else {
         const mode_t mask = ::umask(0);
         ::umask(mask);
@@ -133,6 +137,11 @@ int removeStaleTemporaries(const std::string& folder)
     return removed;
 }
 
+void TemporaryFile::setCreatedHook(CreatedHook hook)
+{
+    createdHook.store(hook, std::memory_order_relaxed);
+}
+
 TemporaryFile::~TemporaryFile()
 {
     discard();
@@ -177,9 +186,8 @@ int TemporaryFile::create(const std::string& target)
         giveTargetMode(fd, resolved);
         path_ = std::move(pattern);
         target_ = std::move(resolved);
-        // Test-only: lets a test kill the process exactly here.
-        if (std::getenv("ZELL_TEST_STOP_AFTER_TEMPORARY"))
-            ::raise(SIGSTOP);
+        if (const CreatedHook hook = createdHook.load(std::memory_order_relaxed))
+            hook(path_);
         return fd;
     }
     errno = EAGAIN;

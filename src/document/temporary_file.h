@@ -29,6 +29,11 @@ int removeStaleTemporaries(const std::string& folder);
 // the stale temporaries of that folder.
 class TemporaryFile {
 public:
+    // Lets tests stop or kill a writer at the moment its temporary exists:
+    // called with the temporary's path as soon as it has been made.
+    using CreatedHook = void (*)(const std::string& temporaryPath);
+    static void setCreatedHook(CreatedHook hook);
+
     TemporaryFile() = default;
     TemporaryFile(const TemporaryFile&) = delete;
     TemporaryFile& operator=(const TemporaryFile&) = delete;

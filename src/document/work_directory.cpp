@@ -12,6 +12,8 @@
 #include <system_error>
 #include <unistd.h>
 
+#include "image/file_write.h"
+
 namespace zell {
 
 namespace {
@@ -179,7 +181,7 @@ bool WorkDirectory::ensure()
         std::error_code ec;
         base = std::filesystem::temp_directory_path(ec).string();
         if (ec || base.empty())
-            return false;
+            return failed(ec ? ec.value() : ENOENT);
     }
     if (base.back() != '/')
         base += '/';
@@ -194,9 +196,27 @@ bool WorkDirectory::ensure()
             return true;
         }
         if (errno != EEXIST)
-            return false;
+            return failed(errno);
     }
+    return failed(EEXIST);
+}
+
+bool WorkDirectory::failed(int error)
+{
+    lastError_.store(error, std::memory_order_relaxed);
+    failures_.fetch_add(1, std::memory_order_relaxed);
     return false;
+}
+
+bool WorkDirectory::writeNewWorkFile(const std::string& ext, std::span<const uint8_t> bytes, std::string& out)
+{
+    std::string name;
+    if (!newWorkFileName(ext, name))
+        return false;
+    if (!writeNewFile(name, bytes))
+        return failed(errno);
+    out = std::move(name);
+    return true;
 }
 
 bool WorkDirectory::newWorkFileName(const std::string& ext, std::string& out)
@@ -217,7 +237,7 @@ bool WorkDirectory::newWorkFileName(const std::string& ext, std::string& out)
             return true;
         }
     }
-    return false;
+    return failed(EEXIST);
 }
 
 void WorkDirectory::cleanUp(const std::string& ext)

@@ -4,7 +4,9 @@
 // each directory holds a lock file that its process keeps locked for life.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <utility>
 
@@ -40,6 +42,17 @@ public:
         out = std::move(name);
         return true;
     }
+    // Names a new work file and writes the bytes to it. On failure no file
+    // is left and lastError() holds the system's reason.
+    bool writeNewWorkFile(const std::string& ext, std::span<const uint8_t> bytes, std::string& out);
+
+    // The system's reason (an errno value) for the last time the directory
+    // or a work file could not be made or written; 0 while none failed.
+    int lastError() const { return lastError_.load(std::memory_order_relaxed); }
+    // How many times that happened, so that an operation can tell a failure
+    // of its own work files from a fault in its input.
+    uint32_t failures() const { return failures_.load(std::memory_order_relaxed); }
+
     // Deletes this process's work files with that extension ("*": all) and
     // removes the directory when it is then empty.
     void cleanUp(const std::string& ext);
@@ -48,11 +61,15 @@ public:
     const std::string& path() const { return path_; }
 
 private:
+    bool failed(int error);
+
     std::string base_;
     std::string path_;
     uint32_t last_ = 0;
     bool haveLast_ = false;
     int lock_ = -1;
+    std::atomic<int> lastError_{0};
+    std::atomic<uint32_t> failures_{0};
 };
 
 // Removes the work directories under `base` (empty: the system's temporary

@@ -14,17 +14,22 @@ bool writeAll(const std::string& path, int flags, std::span<const uint8_t> bytes
     if (fd < 0)
         return false;
     size_t written = 0;
+    int error = 0;
     while (written < bytes.size()) {
         const ssize_t n = ::write(fd, bytes.data() + written, bytes.size() - written);
         if (n < 0 && errno == EINTR)
             continue;
-        if (n <= 0)
+        if (n <= 0) {
+            error = n < 0 ? errno : EIO;
             break;
+        }
         written += size_t(n);
     }
-    const bool closed = ::close(fd) == 0;
-    if (written != bytes.size() || !closed) {
+    if (::close(fd) != 0 && error == 0)
+        error = errno;
+    if (error != 0) {
         ::unlink(path.c_str());
+        errno = error; // the caller tells the user why, not what cleaning up said
         return false;
     }
     return true;

@@ -1,5 +1,6 @@
 // Writing whole files. Either way a file that could not be written
-// completely is removed, so no half-written file is ever left behind.
+// completely is removed, so no half-written file is ever left behind, and
+// errno tells why it failed.
 #pragma once
 
 #include <cstdint>

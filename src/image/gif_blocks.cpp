@@ -1,14 +1,16 @@
 #include "image/gif_blocks.h"
 
 #include <cstring>
+#include <vector>
 
 #include "image/bytes.h"
+#include "image/lzw_codec.h"
 
 namespace zell {
 
 namespace {
 
-enum class Step { next, broken, stopped };
+enum class Step { next, broken, stopped, endOfData };
 
 Step carryOn(bool go)
 {
@@ -42,12 +44,15 @@ Step walkExtension(std::span<const uint8_t> d, size_t& pos, GifBlockHandler& han
         std::span<const uint8_t> identifier;
         int seen = 0;
         ok = forEachGifSubBlock(d, pos, [&](std::span<const uint8_t> b) {
-            if (seen == 0)
+            if (seen++ == 0)
                 identifier = b;
-            else if (seen == 1)
-                go = handler.application(identifier, b);
-            ++seen;
+            else
+                go = go && handler.application(identifier, b);
         });
+        // Looping and other application data are no part of any picture:
+        // a block the data end inside of ends the stream, it does not break it.
+        if (!ok)
+            return go ? Step::endOfData : Step::stopped;
     } else {
         ok = skipGifSubBlocks(d, pos);
     }
@@ -146,6 +151,8 @@ GifWalkEnd walkGifBlocks(std::span<const uint8_t> d, size_t pos, GifBlockHandler
             return GifWalkEnd::broken;
         if (step == Step::stopped)
             return GifWalkEnd::stopped;
+        if (step == Step::endOfData)
+            return GifWalkEnd::endOfData;
     }
     return GifWalkEnd::endOfData;
 }
@@ -182,7 +189,14 @@ bool gifImageHasPicture(std::span<const uint8_t> stream, const GifImageBlock& im
     if (image.width == 0 || image.height == 0 || image.end == 0 || image.end - image.dataStart < 3)
         return false;
     const uint8_t codeSize = stream[image.dataStart];
-    return codeSize >= 1 && codeSize <= 8 && stream[image.dataStart + 1] != 0;
+    if (codeSize < 1 || codeSize > 8 || stream[image.dataStart + 1] == 0)
+        return false;
+    std::vector<uint8_t> codes;
+    codes.reserve(image.end - image.dataStart);
+    size_t pos = image.dataStart + 1;
+    forEachGifSubBlock(stream.first(image.end), pos,
+                       [&](std::span<const uint8_t> block) { codes.insert(codes.end(), block.begin(), block.end()); });
+    return lzwDataDecodes(codes, codeSize, uint64_t(image.width) * image.height);
 }
 
 } // namespace zell

@@ -113,7 +113,7 @@ public:
     virtual bool graphicControl(const GifGraphicControl&) { return true; }
     // Each sub-block of a comment extension; `first` starts a new comment.
     virtual bool comment(std::span<const uint8_t> /*subBlock*/, bool /*first*/) { return true; }
-    // Application extensions: the identifier block, then each data sub-block.
+    // Application extensions: with the identifier block, each data sub-block.
     virtual bool application(std::span<const uint8_t> /*identifier*/, std::span<const uint8_t> /*subBlock*/)
     {
         return true;
@@ -125,7 +125,8 @@ public:
 
 enum class GifWalkEnd {
     trailer,   // the 0x3B
-    endOfData, // the data ended cleanly between two blocks, without a trailer
+    endOfData, // the data ended between two blocks, without a trailer, or
+               // inside an application extension
     broken,    // a block runs past the end of the data
     stopped,   // the handler asked to stop
 };
@@ -137,9 +138,10 @@ GifWalkEnd walkGifBlocks(std::span<const uint8_t> stream, size_t pos, GifBlockHa
 // The first complete image after the header; false when there is none.
 bool findFirstGifImage(const GifHeader& header, GifImageBlock& out);
 
-// Whether an image can be decoded at all: a size, an LZW minimum code size
-// of 1 to 8 and at least one data sub-block. Copying one that cannot would
-// only make a frame that nothing can show.
+// Whether an image can be decoded without damage: a size, an LZW minimum
+// code size of 1 to 8, data sub-blocks, and codes that lzwDataDecodes
+// accepts. Copying one that cannot would only make a frame that nothing
+// can show, or that readers refuse.
 bool gifImageHasPicture(std::span<const uint8_t> stream, const GifImageBlock& image);
 
 } // namespace zell

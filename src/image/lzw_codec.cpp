@@ -350,6 +350,56 @@ bool LzwCodec::compressChoosing(std::span<const uint8_t> data, std::span<const u
     return !out.empty();
 }
 
+// Follows decompress() code by code; it must agree with it on every input.
+bool lzwDataDecodes(std::span<const uint8_t> data, int minCodeSize, uint64_t pixels)
+{
+    if (!data.data() || data.empty() || !validCodeSize(minCodeSize) || pixels == 0)
+        return false;
+    const uint32_t k = uint32_t(minCodeSize);
+    const uint32_t clear = 1u << k;
+    const uint32_t end = clear + 1;
+    const uint32_t first = clear + 2;
+    std::array<uint16_t, kMaxLzwCodes> length;
+    BitReader reader(data);
+    uint64_t p = 0;
+    uint32_t prevLen = 0;
+    bool havePrev = false;
+    uint32_t n = first;
+    uint32_t codeSize = k + 1;
+    uint32_t limit = 1u << codeSize;
+    while (p < pixels) {
+        if (n >= limit && n < kMaxLzwCodes && havePrev) {
+            ++codeSize;
+            limit <<= 1;
+        }
+        uint32_t c;
+        if (!reader.read(codeSize, c) || c == end)
+            break;
+        if (c == clear) {
+            n = first;
+            codeSize = k + 1;
+            limit = 1u << codeSize;
+            havePrev = false;
+            continue;
+        }
+        uint32_t len;
+        if (c < clear)
+            len = 1;
+        else if (c < n)
+            len = length[c];
+        else if (c == n && havePrev)
+            len = prevLen + 1;
+        else
+            return false;
+        if (havePrev && n < kMaxLzwCodes)
+            length[n++] = uint16_t(prevLen + 1);
+        havePrev = true;
+        prevLen = len;
+        p += len;
+    }
+    return p > 0;
+}
+
 // One function so that the whole state stays in registers: this is the
 // decoder's hot loop.
 bool LzwCodec::decompress(std::span<const uint8_t> data, int minCodeSize, std::vector<uint8_t>& out,

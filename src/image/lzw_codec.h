@@ -11,6 +11,13 @@ namespace zell {
 
 inline constexpr uint32_t kMaxLzwCodes = 4096;
 
+// Whether LzwCodec::decompress, asked for `pixels` bytes, gives a picture
+// free of damage: at least one byte, and no corrupt code (beyond the next
+// free code, or a string with nothing before it) before all of them are out.
+// Data that simply end early pass, as the decoder keeps what they give. Only
+// string lengths are followed, so this costs far less than decoding.
+bool lzwDataDecodes(std::span<const uint8_t> data, int minCodeSize, uint64_t pixels);
+
 class LzwCodec {
 public:
     LzwCodec() = default;

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "image/file_write.h"
 
 namespace zell {
 
@@ -48,8 +47,7 @@ bool RewriteBatch::stage(int index, std::span<const uint8_t> gif, const FrameAtt
     std::string path;
     if (committed_ || !document_.frames.frameAt(index))
         return false;
-    if ((fault_ && !fault_(index)) || !document_.workDirectory().newWorkFileName("gif", path)
-        || !writeNewFile(path, gif)) {
+    if ((fault_ && !fault_(index)) || !document_.workDirectory().writeNewWorkFile("gif", gif, path)) {
         writeFailed_ = true;
         return false;
     }

@@ -29,17 +29,15 @@ uint16_t gifTableSize(std::span<const uint8_t> gif)
 bool writePicture(std::span<const uint8_t> picture, bool asBmp, WorkDirectory& workDirectory, GeneratedFile& file)
 {
     std::string path;
-    if (!workDirectory.newWorkFileName(asBmp ? "bmp" : "gif", path))
-        return false;
     if (asBmp) {
         const std::vector<uint8_t> bmp = makeBmpFile(picture);
-        if (bmp.empty() || !writeNewFile(path, bmp))
+        if (bmp.empty() || !workDirectory.writeNewWorkFile("bmp", bmp, path))
             return false;
         file = {path, 0};
         return true;
     }
     ByteBuffer gif;
-    if (!convertToGif(picture, gif, true) || !writeNewFile(path, gif.bytes()))
+    if (!convertToGif(picture, gif, true) || !workDirectory.writeNewWorkFile("gif", gif.bytes(), path))
         return false;
     file = {path, gifTableSize(gif.bytes())};
     return true;

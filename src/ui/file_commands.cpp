@@ -16,12 +16,16 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 
 #include "app/message_box.h"
 #include "app/string_table.h"
 #include "document/file_import.h"
 #include "document/palette_file.h"
 #include "document/project_file.h"
+#include "document/screen_composer.h"
+#include "image/pixel_limit.h"
 #include "image/mapped_file.h"
 #include "image/neural_quantizer.h"
 #include "image/raster_image.h"
@@ -37,21 +41,76 @@ namespace {
 
 constexpr int kPreviewSide = 160;
 
-QString reasonText(Failure why)
+QString systemReason(int error)
 {
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+// The profile key is what a user can change, so the message names it.
+QString pixelLimitText(uint32_t width, uint32_t height)
+{
+    return QStringLiteral("%1x%2 is larger than the limit of %3 pixels; MaxPixels in the [System] section of zell.ini "
+                          "raises it")
+        .arg(width)
+        .arg(height)
+        .arg(qulonglong(pixelLimit()));
+}
+
+QString workFolderText(const WorkDirectory& work)
+{
+    QString folder = QString::fromStdString(work.path());
+    if (folder.isEmpty())
+        folder = QDir::tempPath();
+    QString text = QStringLiteral("no work file could be written in %1").arg(QDir::toNativeSeparators(folder));
+    if (work.lastError() != 0)
+        text += QStringLiteral(" (%1)").arg(systemReason(work.lastError()));
+    return text;
+}
+
+QString writeText(const std::string& path, int error)
+{
+    const QString folder = QFileInfo(QString::fromStdString(path)).absolutePath();
+    QString text = QStringLiteral("cannot write into %1").arg(QDir::toNativeSeparators(folder));
+    if (error != 0)
+        text += QStringLiteral(" (%1)").arg(systemReason(error));
+    return text;
+}
+
+// Why a file or a command failed; `path` is the input it failed on, if any.
+QString reasonText(Failure why, const Document& document, const std::string& path = {})
+{
+    uint32_t width = 0, height = 0;
     switch (why) {
     case Failure::cannotRead: return QStringLiteral("cannot read the file");
     case Failure::empty: return QStringLiteral("the file is empty");
+    case Failure::fileTooLarge:
+        return QStringLiteral("the file is %1 GiB or larger, more than zell reads").arg(kMaxReadBytes >> 30);
+    case Failure::changed: return QStringLiteral("the file changed while it was read");
     case Failure::notSupported: return QStringLiteral("not a supported format");
     case Failure::damaged: return QStringLiteral("the data are damaged");
-    case Failure::tooLarge: return QStringLiteral("the picture is too large");
-    case Failure::noWorkDirectory: return QStringLiteral("no work directory");
-    case Failure::cannotWrite: return QStringLiteral("cannot write the file");
+    case Failure::tooLarge:
+        if ((!path.empty() && stillImageDimensions(path, width, height)) || exceedsPixelLimit(document, width, height))
+            return pixelLimitText(width, height);
+        return QStringLiteral("the picture is too large");
+    case Failure::noWorkDirectory: return workFolderText(document.workDirectory());
+    case Failure::cannotWrite:
+        if (document.workDirectory().lastError() != 0)
+            return workFolderText(document.workDirectory());
+        return QStringLiteral("cannot write the file");
     case Failure::noFrames: return QStringLiteral("no frames");
     case Failure::cancelled: return QStringLiteral("cancelled");
     case Failure::none: break;
     }
     return {};
+}
+
+// A failed file in the list of message 21513, which already says "not
+// supported or damaged"; any other reason is told beside the name.
+QString failedFileLine(const QString& path, Failure why, const Document& document)
+{
+    if (why == Failure::notSupported || why == Failure::damaged || why == Failure::none)
+        return path;
+    return QStringLiteral("%1 (%2)").arg(path, reasonText(why, document, path.toStdString()));
 }
 
 Failure failureOf(ExportError error)
@@ -267,12 +326,20 @@ FileCommands::FileCommands(DocumentModel& document, QWidget* owner, std::functio
     openInViewer = [](const QString& path) { return QDesktopServices::openUrl(QUrl::fromLocalFile(path)); };
 }
 
-void FileCommands::failed(Failure why)
+void FileCommands::failed(Failure why, const QString& detail)
 {
     QString text = loadText(21502);
-    if (const QString reason = reasonText(why); !reason.isEmpty())
+    if (const QString reason = detail.isEmpty() ? reasonText(why, document_.document()) : detail; !reason.isEmpty())
         text += QStringLiteral("\n(%1)").arg(reason);
     showPlainMessage(owner_, text, loadText(21002), MessageStyle::OkInfo);
+}
+
+void FileCommands::failedExport(ExportError error, const std::string& path, int systemError)
+{
+    if (error == ExportError::CannotCreate || error == ExportError::WriteFailed)
+        failed(Failure::cannotWrite, writeText(path, systemError));
+    else
+        failed(failureOf(error));
 }
 
 void FileCommands::reportFailed(const QStringList& paths)
@@ -301,18 +368,19 @@ bool FileCommands::runOpenDialog(const QString& startDirectory, bool listEmpty, 
     // The engine grows the screen, collects the comments and clears the list
     // for the replacing mode; a cancelled import adds nothing.
     std::vector<std::string> bad;
+    std::vector<Failure> reasons;
     Document& d = document_.document();
     runInBackground(
         owner_, tr("files"),
         [&](Progress& p) {
-            importFiles(d, paths, options, bad, nullptr, nullptr, &p);
+            importFiles(d, paths, options, bad, &reasons, nullptr, &p);
             return true;
         },
         rebuildingCommit(document_));
     if (lastBackgroundRun().cancelled)
         return false;
-    for (const std::string& b : bad)
-        collected.failed << QString::fromStdString(b);
+    for (size_t i = 0; i < bad.size(); ++i)
+        collected.failed << failedFileLine(QString::fromStdString(bad[i]), reasons[i], d);
     return true;
 }
 
@@ -345,11 +413,12 @@ void FileCommands::openDropped(const QStringList& paths)
     bool useForAll = false, replaced = false, globalTableOpen = true, opened = false;
     Collected collected;
     // Told at once, or all together at the end once the user said "for all".
-    const auto failedFile = [&](const QString& path) {
+    const auto failedFile = [&](const QString& path, Failure why) {
+        const QString line = failedFileLine(path, why, document_.document());
         if (useForAll)
-            collected.failed << path;
+            collected.failed << line;
         else
-            reportFailed({path});
+            reportFailed({line});
     };
     for (qsizetype i = 0; i < sorted.size(); ++i) {
         const QString& path = sorted[i];
@@ -374,7 +443,7 @@ void FileCommands::openDropped(const QStringList& paths)
             if (why == Failure::cancelled)
                 break;
             if (!ok)
-                failedFile(path);
+                failedFile(path, why);
             continue;
         }
         if (!useForAll) {
@@ -413,7 +482,7 @@ void FileCommands::openDropped(const QStringList& paths)
             break; // Cancel ends the whole drop; the files already in stay
         opened = true;
         if (!ok) {
-            failedFile(path);
+            failedFile(path, why);
             continue;
         }
         collected.width = std::max(collected.width, width);
@@ -476,15 +545,18 @@ void FileCommands::save()
     WaitCursor wait;
     output.options = dialog.options();
     ExportError error = ExportError::None;
+    int systemError = 0;
     const std::string path = dialog.chosenFiles().front().toStdString();
     const FrameList& frames = document_.document().frames;
     const bool ok = runInBackground(owner_, tr("frames"), [&](Progress& p) {
-        return writeAnimatedGif(path, frames, output, &error, &p);
+        const bool written = writeAnimatedGif(path, frames, output, &error, &p);
+        systemError = errno;
+        return written;
     });
     if (ok)
         document_.history().markSaved(); // the work is safe in the GIF
     else if (error != ExportError::Cancelled)
-        failed(failureOf(error));
+        failedExport(error, path, systemError);
 }
 
 void FileCommands::openProject()
@@ -601,12 +673,16 @@ void FileCommands::preview()
         return;
     }
     ExportError error = ExportError::None;
+    int systemError = 0;
     const FrameList& frames = document_.document().frames;
     Busy busy(setBusy_);
-    if (!runInBackground(owner_, tr("frames"),
-                         [&](Progress& p) { return writeAnimatedGif(path, frames, output, &error, &p); })) {
+    if (!runInBackground(owner_, tr("frames"), [&](Progress& p) {
+            const bool written = writeAnimatedGif(path, frames, output, &error, &p);
+            systemError = errno;
+            return written;
+        })) {
         if (error != ExportError::Cancelled)
-            failed(failureOf(error));
+            failedExport(error, path, systemError);
         return;
     }
     previewPath_ = path;

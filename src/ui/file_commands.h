@@ -156,7 +156,9 @@ private:
     bool runOpenDialog(const QString& startDirectory, bool listEmpty, Collected& collected, bool& replaced);
     void finish(const Collected& collected);
     void reportFailed(const QStringList& failed);
-    void failed(Failure why = Failure::none);
+    // Message 21502 with the reason: `detail`, or else what `why` says.
+    void failed(Failure why = Failure::none, const QString& detail = {});
+    void failedExport(ExportError error, const std::string& path, int systemError);
     bool openProjectFile(const QString& path, Failure* why = nullptr);
     bool saveProjectTo(const QString& path);
     void setProjectPath(const QString& path);

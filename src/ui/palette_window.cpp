@@ -44,15 +44,7 @@ int itemHolding(int count)
 
 bool writeNewWorkFile(DocumentModel& document, const std::vector<uint8_t>& bytes, std::string& path)
 {
-    if (!document.document().workDirectory().newWorkFileName("gif", path))
-        return false;
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
-    out.close();
-    if (out)
-        return true;
-    std::remove(path.c_str());
-    return false;
+    return document.document().workDirectory().writeNewWorkFile("gif", bytes, path);
 }
 
 QPushButton* pushRadio(const QString& text, int tip, QButtonGroup* group, QWidget* parent)

@@ -7,6 +7,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "image/bmp_file.h"
+#include "image/dib.h"
+#include "image/lzw_codec.h"
 #include "support/gif_builder.h"
 #include "support/run_cli.h"
 #include "support/scoped_environment.h"
@@ -46,6 +49,7 @@ TEST(Cli, HelpVersionAndUsageErrors)
         {{"optimize", in, "-o", out, "--max-pixels", "0"}, 2, "--max-pixels takes a number"},
         {{"optimize", in, "-o", out, "--max-pixels"}, 2, "--max-pixels takes a number"},
         {{"transition", in, "-o", out}, 2, "needs IN, -o OUT and --after I"},
+        {{"build", "--screen", "0x0", "-o", out, in}, 2, "--screen takes WIDTHxHEIGHT, each 1 to 65535"},
         {{"transition", in, "-o", out, "--after", "2"}, 2, "--after takes a frame number from 1 to 1"},
         {{"transition", in, "-o", out, "--after", "1", "--steps", "16"}, 2, "--steps takes 1 to 15"},
         {{"transition", in, "-o", out, "--after", "1", "--steps", "0"}, 2, "--steps takes 1 to 15"},
@@ -70,14 +74,14 @@ TEST(Cli, HelpVersionAndUsageErrors)
 pid_t startStoppedAtTemporary(const std::vector<std::string>& args)
 {
     const test::ScopedEnvironment stop("ZELL_TEST_STOP_AFTER_TEMPORARY", "1");
-    std::vector<std::string> all = {ZELL_CLI_PATH};
+    std::vector<std::string> all = {ZELL_HOOKED_CLI_PATH};
     all.insert(all.end(), args.begin(), args.end());
     std::vector<char*> argv;
     for (auto& a : all)
         argv.push_back(a.data());
     argv.push_back(nullptr);
     pid_t pid = -1;
-    if (::posix_spawn(&pid, ZELL_CLI_PATH, nullptr, nullptr, argv.data(), environ) != 0)
+    if (::posix_spawn(&pid, ZELL_HOOKED_CLI_PATH, nullptr, nullptr, argv.data(), environ) != 0)
         return -1;
     int status = 0;
     if (::waitpid(pid, &status, WUNTRACED) != pid || !WIFSTOPPED(status)) {
@@ -121,6 +125,150 @@ TEST(Cli, AKilledExportLeavesNothingForTheNextRun)
     EXPECT_EQ(second.status, 0) << second.err;
     EXPECT_EQ(test::namesIn(outDir), std::vector<std::string>{"b.gif"}) << "the next write into the folder removes it";
     EXPECT_TRUE(test::namesIn(tmp).empty());
+}
+
+// The shipped program reads no test hooks from the environment: a run asked
+// to stop or to have its input cut short goes on as usual.
+TEST(Cli, TheShippedProgramHasNoTestHooks)
+{
+    test::ScratchDir dir;
+    const std::string in = dir.str() + "in.gif";
+    std::vector<std::string> comment(5000, std::string(255, 'c')); // more than one read of the file
+    const auto bytes = test::GifBuilder().screen(2, 2, test::testPalette(2)).comment(comment)
+                           .image(0, 0, 2, 2, 0, {}, 2, {0x84, 0x8F, 0x00}).trailer().bytes;
+    test::writeFile(in, bytes);
+    const test::ScopedEnvironment stop("ZELL_TEST_STOP_AFTER_TEMPORARY", "1");
+    const test::ScopedEnvironment shrink("ZELL_TEST_SHRINK_WHILE_READING", in.c_str());
+    std::string program = ZELL_CLI_PATH, command = "optimize", output = dir.str() + "out.gif";
+    char* argv[] = {program.data(), command.data(), const_cast<char*>(in.c_str()), const_cast<char*>("-o"),
+                    output.data(), nullptr};
+    pid_t pid = -1;
+    ASSERT_EQ(::posix_spawn(&pid, ZELL_CLI_PATH, nullptr, nullptr, argv, environ), 0);
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, WUNTRACED), pid);
+    if (WIFSTOPPED(status)) {
+        ::kill(pid, SIGKILL);
+        ::waitpid(pid, &status, 0);
+        FAIL() << "stopped by a test hook";
+    }
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_EQ(test::readFile(in), bytes) << "its input was not cut";
+}
+
+// Another program cutting an input short while zell reads it makes the run
+// fail with that reason (no signal, no crash), and nothing is written.
+TEST(Cli, AnInputCutShortWhileReadIsAnErrorNotACrash)
+{
+    test::ScratchDir dir;
+    const std::string gif = dir.str() + "long.gif", project = dir.str() + "p.zpj", out = dir.str() + "out.gif";
+    std::vector<std::string> comment(5000, std::string(255, 'c')); // more than one read of the file
+    const auto bytes = test::GifBuilder().screen(2, 2, test::testPalette(2)).comment(comment)
+                           .image(0, 0, 2, 2, 0, {}, 2, {0x84, 0x8F, 0x00}).trailer().bytes;
+    test::writeFile(gif, bytes);
+    ASSERT_EQ(test::runCli({"build", "--comments", "-o", project, gif}).status, 0);
+    const std::vector<std::vector<std::string>> runs = {
+        {"optimize", gif, "-o", out},
+        {"export", project, "-o", out, "--optimize"},
+        {"info", project},
+    };
+    for (const auto& args : runs) {
+        const std::string input = args[0] == "optimize" ? gif : project;
+        const auto whole = test::readFile(input);
+        test::CliSetting hooked;
+        hooked.program = ZELL_HOOKED_CLI_PATH;
+        hooked.tmpdir = dir.str();
+        hooked.environment = {{"ZELL_TEST_SHRINK_WHILE_READING", input}};
+        const auto result = test::runCli(args, hooked);
+        EXPECT_EQ(result.status, 1) << args[0] << ": " << result.err;
+        EXPECT_NE(result.err.find(input + ": the file changed while it was read"), std::string::npos) << result.err;
+        EXPECT_FALSE(std::filesystem::exists(out)) << args[0];
+        EXPECT_EQ(test::readFile(input).size(), 100u) << "the hook cut it";
+        test::writeFile(input, whole);
+    }
+}
+
+// What a full disk does to a run: the system's reason and the folder it
+// could not write into, for work files and outputs alike. A file size limit
+// makes long writes fail (EFBIG) as a full disk does (ENOSPC), on any machine.
+TEST(Cli, FailedWritesNameTheFolderAndTheSystemsReason)
+{
+    test::ScratchDir dir;
+    const std::string gif = dir.str() + "noise.gif", small = dir.str() + "small.gif", out = dir.str() + "out.gif";
+    std::vector<uint8_t> noise(200 * 200);
+    uint32_t seed = 7;
+    for (uint8_t& p : noise) {
+        seed = seed * 1103515245u + 12345u;
+        p = uint8_t(seed >> 24);
+    }
+    std::vector<uint8_t> codes;
+    ASSERT_TRUE(LzwCodec().compress(noise, 8, codes));
+    ASSERT_GT(codes.size(), 40000u);
+    test::writeFile(gif, test::GifBuilder().screen(200, 200, test::testPalette(256)).image(0, 0, 200, 200, 0, {}, 8, codes)
+                             .trailer().bytes);
+    test::writeFile(small, test::GifBuilder().screen(2, 2, test::testPalette(2))
+                               .image(0, 0, 2, 2, 0, {}, 2, {0x84, 0x8F, 0x00}).image(0, 0, 2, 2, 0, {}, 2, {0x84, 0x8F, 0x00})
+                               .trailer().bytes);
+    test::CliSetting full;
+    full.tmpdir = dir.str() + "tmp";
+    std::filesystem::create_directories(full.tmpdir);
+    full.maxFileBytes = 20000;
+    // The input's one frame needs a work file larger than the limit.
+    auto r = test::runCli({"build", "-o", out, gif}, full);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("noise.gif: a work file could not be written in " + full.tmpdir + "/zell"), std::string::npos)
+        << r.err;
+    EXPECT_NE(r.err.find("(File too large)"), std::string::npos) << r.err;
+    // Small work files, a large output: plain and optimising writers alike.
+    full.maxFileBytes = 1000;
+    std::vector<std::string> many = {"build", "-o", out};
+    for (int i = 0; i < 100; ++i)
+        many.push_back(small);
+    for (const char* optimize : {"", "--optimize"}) {
+        std::vector<std::string> args = many;
+        if (*optimize)
+            args.push_back(optimize);
+        r = test::runCli(args, full);
+        EXPECT_EQ(r.status, 1) << optimize;
+        EXPECT_NE(r.err.find(out + ": writing into " + dir.path().string() + " failed (File too large)"),
+                  std::string::npos) << optimize << ": " << r.err;
+        EXPECT_FALSE(std::filesystem::exists(out));
+        EXPECT_EQ(test::namesIn(dir.path()), (std::vector<std::string>{"noise.gif", "small.gif", "tmp"}))
+            << "no temporary left";
+    }
+}
+
+// Inputs zell reads, but not as they stand: a screen of no size takes the
+// first image's extent, with a note; a picture beyond the pixel limit or an
+// image whose codes cannot be decoded is refused, saying which.
+TEST(Cli, OddInputsAreNotedOrRefusedByName)
+{
+    test::ScratchDir dir;
+    const std::string zero = dir.str() + "zero.gif", beyond = dir.str() + "beyond.gif", out = dir.str() + "out.gif";
+    const std::string bmp = dir.str() + "big.bmp";
+    test::writeFile(zero, test::GifBuilder().screen(0, 0, test::testPalette(2)).image(1, 1, 3, 2, 0, {}, 2, {0})
+                              .trailer().bytes);
+    // 3-bit codes 1, 7, end: 7 lies beyond the table, whose next code is 6.
+    test::writeFile(beyond, test::GifBuilder().screen(2, 2, test::testPalette(2))
+                                .image(0, 0, 2, 2, 0, {}, 2, {0x79, 0x01}).trailer().bytes);
+    ByteBuffer picture;
+    ASSERT_TRUE(createSolidImage(picture, 10, 8, 0x123456));
+    test::writeFile(bmp, makeBmpFile(picture.bytes()));
+
+    auto r = test::runCli({"build", "-o", out, zero}, dir.str());
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.err.find("note: " + zero + ": a logical screen without width or height becomes 4x3"), std::string::npos)
+        << r.err;
+    EXPECT_EQ(test::runCli({"info", out}).out.find(out + ": GIF89a, screen 4x3"), 0u);
+
+    r = test::runCli({"build", "-o", out, beyond}, dir.str());
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find(beyond + ": the file is damaged"), std::string::npos) << r.err;
+
+    r = test::runCli({"build", "-o", out, bmp, "--max-pixels", "79"}, dir.str());
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find(bmp + ": 10x8 is larger than the limit of 79 pixels, which --max-pixels raises"),
+              std::string::npos) << r.err;
+    EXPECT_EQ(test::runCli({"build", "-o", out, bmp, "--max-pixels", "80"}, dir.str()).status, 0);
 }
 
 // Each failure names the file and what is wrong with it, not a guess.

@@ -41,7 +41,7 @@ TEST(PatternsCommand, ListsTheBuiltinsThenThePluginsBesideTheProgramThenZellPlug
     EXPECT_TRUE(std::equal(expected.begin(), expected.end(), out.begin()));
     const std::string folder = fs::weakly_canonical(ZELL_TEST_PLUGIN_DIR).string();
     EXPECT_EQ(out[11], "12\ta\t15\t" + folder + "/bad_pictures.so");
-    EXPECT_EQ(out[14], "15\td?line?break\t15\t" + folder + "/bad_pictures.so") << "control characters replaced";
+    EXPECT_EQ(out[14], "15\td\\x09line\\x0Abreak\t15\t" + folder + "/bad_pictures.so") << "control characters replaced";
     EXPECT_EQ(out[16], "17\tthird\t200\t" + folder + "/counted.so");
     EXPECT_EQ(out[20], "21\tstart throws\t15\t" + folder + "/throwing.so");
 }

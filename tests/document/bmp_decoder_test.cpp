@@ -124,7 +124,7 @@ TEST(BmpDecoder, RefusesWhatItCannotReadFaithfully)
     ASSERT_TRUE(decodeBmp(good.build(), picture));
     const std::pair<const char*, void (*)(BmpFile&)> cases[] = {
         {"run-length compression", [](BmpFile& f) { f.compression = 1; }},
-        {"OS/2 header", [](BmpFile& f) { f.headerSize = 12; }},
+        {"16-byte OS/2 2.x header", [](BmpFile& f) { f.headerSize = 16; }},
         {"bit fields on 24 bits", [](BmpFile& f) { f.bits = 24, f.compression = 3, f.pixels.assign(24, 0); }},
         {"unknown depth", [](BmpFile& f) { f.bits = 30000; }},
         {"negative width", [](BmpFile& f) { f.width = -4; }},
@@ -137,6 +137,64 @@ TEST(BmpDecoder, RefusesWhatItCannotReadFaithfully)
         EXPECT_FALSE(decodeBmp(f.build(), out)) << why;
         EXPECT_TRUE(out.empty()) << why;
     }
+}
+
+// An OS/2 1.x file: a 12-byte header of 16-bit sizes, table entries of three
+// bytes (blue, green, red), as many as the depth has colours unless the
+// pixel offset leaves room for fewer.
+std::vector<uint8_t> coreBmp(uint16_t width, uint16_t height, uint16_t bits, const std::vector<uint8_t>& triples,
+                             const std::vector<uint8_t>& pixels)
+{
+    std::vector<uint8_t> out(26, 0);
+    out[0] = 'B';
+    out[1] = 'M';
+    putU32le(out.data() + 10, uint32_t(26 + triples.size()));
+    putU32le(out.data() + 14, 12);
+    putU16le(out.data() + 18, width);
+    putU16le(out.data() + 20, height);
+    putU16le(out.data() + 22, 1);
+    putU16le(out.data() + 24, bits);
+    out.insert(out.end(), triples.begin(), triples.end());
+    out.insert(out.end(), pixels.begin(), pixels.end());
+    putU32le(out.data() + 2, uint32_t(out.size()));
+    return out;
+}
+
+TEST(BmpDecoder, Os2FilesWithTheTwelveByteHeaderAreRead)
+{
+    const std::vector<uint8_t> rows = {0, 1, 2, 0, 2, 1, 0, 0}; // 3 wide, 2 high, 4-byte rows
+    struct Case {
+        const char* what;
+        uint16_t bits;
+        std::vector<uint8_t> triples;
+        std::vector<uint8_t> pixels;
+        uint32_t entries;
+    } cases[] = {
+        {"8 bits, three colours stored", 8, {1, 2, 3, 4, 5, 6, 7, 8, 9}, rows, 3},
+        {"1 bit, full table", 1, {0, 0, 0, 255, 255, 255}, {0xA0, 0, 0, 0, 0x40, 0, 0, 0}, 2},
+        {"24 bits, no table", 24, {}, std::vector<uint8_t>(24, 0x5A), 0},
+    };
+    for (const Case& c : cases) {
+        ByteBuffer picture;
+        DibHeader h;
+        ASSERT_TRUE(decodeBmp(coreBmp(3, 2, c.bits, c.triples, c.pixels), picture)) << c.what;
+        ASSERT_TRUE(checkDib(picture.bytes(), &h)) << c.what;
+        EXPECT_EQ(std::vector<int64_t>({h.width, h.height, h.bitCount}), std::vector<int64_t>({3, 2, c.bits})) << c.what;
+        EXPECT_EQ(dibColorCount(h), c.entries) << c.what;
+        for (uint32_t i = 0; i < c.entries; ++i) {
+            const uint8_t* quad = picture.data() + kDibHeaderSize + 4 * i;
+            EXPECT_EQ(std::vector<uint8_t>(quad, quad + 4),
+                      std::vector<uint8_t>({c.triples[3 * i], c.triples[3 * i + 1], c.triples[3 * i + 2], 0}))
+                << c.what << " entry " << i;
+        }
+        EXPECT_TRUE(std::equal(c.pixels.begin(), c.pixels.end(), picture.data() + dibBitsOffset(h))) << c.what;
+    }
+    const std::vector<uint8_t> full = coreBmp(3, 2, 8, {1, 2, 3}, rows);
+    ByteBuffer picture;
+    for (size_t n = 0; n < full.size(); ++n)
+        EXPECT_FALSE(decodeBmp(std::span(full).first(n), picture)) << "cut to " << n;
+    EXPECT_FALSE(decodeBmp(coreBmp(3, 2, 16, {}, std::vector<uint8_t>(16, 0)), picture)) << "no 16 bits in OS/2 1.x";
+    EXPECT_FALSE(decodeBmp(coreBmp(0, 2, 24, {}, {}), picture)) << "no width";
 }
 
 TEST(BmpDecoder, EveryTruncationFailsAndLeavesThePictureAlone)

@@ -179,6 +179,14 @@ TEST_F(GifExport, OutputGetsOrdinaryPermissionsOrKeepsTheTargets)
     ASSERT_TRUE(writeAnimatedGif(out(), frames, GifOutput{}));
     ASSERT_EQ(::stat(out().c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0640u) << "an overwritten file keeps its mode";
+    // Set-user-ID, set-group-ID and sticky bits belong to the file they were
+    // given to (the system may already refuse some of them to a user).
+    ::chmod(out().c_str(), 07750);
+    ASSERT_EQ(::stat(out().c_str(), &st), 0);
+    const mode_t given = st.st_mode & 07000;
+    ASSERT_TRUE(writeAnimatedGif(out(), frames, GifOutput{}));
+    ASSERT_EQ(::stat(out().c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0750u) << "of " << std::oct << given << " none carries over";
     ::umask(mask);
 }
 

@@ -150,6 +150,10 @@ TEST_F(GifImport, ImagesWithoutAPictureAreDamage)
     struct Case { uint16_t width, height; uint8_t codeSize; std::vector<uint8_t> data; } cases[] = {
         {1, 1, 0, {0x44, 0x01}}, {1, 1, 12, {0x44, 0x01}}, {1, 1, 255, {0x44, 0x01}},
         {0, 1, 2, {0x44, 0x01}}, {1, 0, 2, {0x44, 0x01}}, {1, 1, 2, {}},
+        // 3-bit codes 7, end: a first code beyond the table decodes to nothing.
+        {2, 2, 2, {0x2F}},
+        // 1, 7, end: a code beyond the table before the picture is complete.
+        {2, 2, 2, {0x79, 0x01}},
     };
     for (const Case& c : cases) {
         auto gif = GifBuilder().screen(1, 1, testPalette(4)).image(0, 0, 1, 1, 0, {}, 2, {0x44, 0x01})
@@ -158,6 +162,49 @@ TEST_F(GifImport, ImagesWithoutAPictureAreDamage)
         EXPECT_FALSE(splitGif(gif.bytes, work, split)) << int(c.codeSize) << " " << c.width << "x" << c.height;
         EXPECT_EQ(workFileCount(), 0);
     }
+}
+
+// Data that merely end early are no damage: viewers show what they give.
+TEST_F(GifImport, ImagesWhoseDataEndEarlyAreKept)
+{
+    auto gif = GifBuilder().screen(2, 2, testPalette(4)).image(0, 0, 2, 2, 0, {}, 2, {0x01}).trailer();
+    SplitResult split;
+    ASSERT_TRUE(splitGif(gif.bytes, work, split));
+    EXPECT_EQ(split.frames.size(), 1u);
+}
+
+// A screen of no width or height would show nothing: it takes the extent of
+// the first image, and says so.
+TEST_F(GifImport, AScreenWithoutSizeTakesTheFirstImagesExtent)
+{
+    struct Case {
+        uint16_t width, height;
+        uint16_t expectedWidth, expectedHeight;
+    } cases[] = {{0, 0, 4, 6}, {5, 0, 5, 6}, {0, 9, 4, 9}, {5, 9, 5, 9}};
+    for (const Case& c : cases) {
+        auto gif = GifBuilder().screen(c.width, c.height, testPalette(2)).image(1, 2, 3, 4, 0, {}, 2, {0})
+                       .image(0, 0, 50, 50, 0, {}, 2, {0}).trailer();
+        SplitResult split;
+        ASSERT_TRUE(splitGif(gif.bytes, work, split));
+        EXPECT_EQ(split.screenWidth, c.expectedWidth) << c.width << "x" << c.height;
+        EXPECT_EQ(split.screenHeight, c.expectedHeight) << c.width << "x" << c.height;
+        EXPECT_EQ(split.screenFromImage, c.width == 0 || c.height == 0);
+    }
+}
+
+// Looping is no part of any picture: a looping block cut off by the end of
+// the file ends the stream like a missing trailer, where viewers go on too.
+TEST_F(GifImport, ALoopingBlockCutOffAtTheEndKeepsTheImagesBeforeIt)
+{
+    auto gif = GifBuilder().screen(1, 1, testPalette(2)).image(0, 0, 1, 1, 0, {}, 2, {0})
+                   .raw({0x21, 0xFF, 11, 'N', 'E', 'T', 'S', 'C', 'A', 'P', 'E', '2', '.', '0', 3, 1, 0, 0, 0x3B});
+    SplitResult split;
+    ASSERT_TRUE(splitGif(gif.bytes, work, split)) << "its trailer read as a sub-block length runs off the end";
+    EXPECT_EQ(split.frames.size(), 1u);
+
+    auto noImage = GifBuilder().screen(1, 1, testPalette(2))
+                       .raw({0x21, 0xFF, 11, 'N', 'E', 'T', 'S', 'C', 'A', 'P', 'E', '2', '.', '0', 9, 1, 0});
+    EXPECT_FALSE(splitGif(noImage.bytes, work, split)) << "nothing before it to keep";
 }
 
 TEST_F(GifImport, TrailerWithoutImagesGivesNoFrames)
@@ -176,7 +223,8 @@ std::vector<uint8_t> twoFrameGif(int seed, bool global)
     GifBuilder b;
     b.screen(10, 10, global ? testPalette(4, seed) : std::vector<uint8_t>{});
     for (int i = 0; i < 2; ++i)
-        b.image(0, 0, 1, 1, global ? 0 : 0x81, global ? std::vector<uint8_t>{} : testPalette(4, seed), 2, {uint8_t(seed)});
+        b.image(0, 0, 1, 1, global ? 0 : 0x81, global ? std::vector<uint8_t>{} : testPalette(4, seed), 2,
+                {uint8_t(seed % 4)});
     return b.trailer().bytes;
 }
 

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include "image/bmp_file.h"
 #include "support/gif_builder.h"
 #include "support/run_cli.h"
@@ -81,6 +83,66 @@ TEST(GifInfo, CliPrintsOneJsonObjectPerFileAndFailsOnUnreadable)
     EXPECT_NE(lines[1].find("\"format\": \"bmp\", \"width\": 5, \"height\": 3, \"bitsPerPixel\": 24"),
               std::string::npos) << lines[1];
     EXPECT_NE(lines[2].find("\"error\":"), std::string::npos) << lines[2];
+}
+
+// The loop count is the looping block's sub-block of three bytes starting
+// with 1; sub-blocks of other sizes or kinds are passed over, never fatal.
+TEST(GifInfo, LoopCountComesFromTheUsualThreeByteSubBlock)
+{
+    const std::vector<uint8_t> id = {11, 'N', 'E', 'T', 'S', 'C', 'A', 'P', 'E', '2', '.', '0'};
+    struct Case {
+        const char* what;
+        std::vector<uint8_t> subBlocks; // after the identifier, terminator included
+        std::optional<uint16_t> loop;
+    } cases[] = {
+        {"usual", {3, 1, 5, 0, 0}, 5},
+        {"five bytes", {5, 1, 5, 0, 0, 0, 0}, std::nullopt},
+        {"two bytes", {2, 1, 5, 0}, std::nullopt},
+        {"buffering block first", {5, 2, 0, 1, 0, 0, 3, 1, 7, 0, 0}, 7},
+        {"no sub-block", {0}, std::nullopt},
+    };
+    for (const Case& c : cases) {
+        std::vector<uint8_t> block = {0x21, 0xFF};
+        block.insert(block.end(), id.begin(), id.end());
+        block.insert(block.end(), c.subBlocks.begin(), c.subBlocks.end());
+        const auto gif = GifBuilder().screen(1, 1, test::testPalette(2)).raw(block).image(0, 0, 1, 1, 0, {}, 2, {0})
+                             .trailer().bytes;
+        GifStreamInfo info;
+        EXPECT_EQ(readGifInfo(gif, info), GifInfoError::None) << c.what;
+        EXPECT_EQ(info.loopCount, c.loop) << c.what;
+        EXPECT_EQ(info.images.size(), 1u) << c.what;
+    }
+}
+
+// Comments and names are the file's bytes: on a terminal their control
+// characters are shown as \xNN, never obeyed; JSON escapes them its own way.
+TEST(GifInfo, CliShowsControlCharactersOfCommentsAndNamesEscaped)
+{
+    test::ScratchDir dir;
+    const std::string hostile = "\x1b]0;owned\x07\x1b[2J\r\xc2\x9b" "1m\x7f ok \xe3\x81\x82";
+    const std::string name = dir.str() + "a\x1b[31m.gif";
+    const std::string surrogate = "\xed\xa0\x80"; // not UTF-8, whatever it looks like
+    const auto gif = GifBuilder().screen(1, 1, test::testPalette(2)).comment({hostile}).comment({surrogate})
+                         .image(0, 0, 1, 1, 0, {}, 2, {0}).trailer().bytes;
+    test::writeFile(name, gif);
+    const auto text = test::runCli({"info", name});
+    EXPECT_EQ(text.status, 0) << text.err;
+    EXPECT_NE(text.out.find("comment: \\x1B]0;owned\\x07\\x1B[2J\\x0D\\xC2\\x9B1m\\x7F ok \xe3\x81\x82\n"),
+              std::string::npos) << text.out;
+    EXPECT_NE(text.out.find("a\\x1B[31m.gif: GIF89a"), std::string::npos) << text.out;
+    for (const char c : text.out)
+        EXPECT_TRUE(c == '\n' || static_cast<unsigned char>(c) >= 0x20) << "control character " << int(c);
+    EXPECT_EQ(text.out.find("\x7f"), std::string::npos);
+
+    const auto json = test::runCli({"info", "--json", name});
+    EXPECT_EQ(json.status, 0) << json.err;
+    EXPECT_NE(json.out.find("\"comments\": [\"\\u001b]0;owned\\u0007\\u001b[2J\\r\\u009b1m\x7f ok \xe3\x81\x82\", \"\\u00ed\\u00a0\\u0080\"]"),
+              std::string::npos) << json.out;
+
+    // So is the name of a file that cannot be read, in the error.
+    const auto missing = test::runCli({"info", dir.str() + "gone\x1b[2J.gif"});
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_NE(missing.err.find("gone\\x1B[2J.gif"), std::string::npos) << missing.err;
 }
 
 } // namespace

@@ -88,7 +88,8 @@ int64_t infoValue(const CorpusRow& row, const std::string& key, int64_t fallback
 }
 
 // Whether our BMP rules take the file, from the facts the manifest lists:
-// a 40-byte or larger header, no compression but bit fields (16 and 32 bits
+// the 12-byte OS/2 1.x header (1, 4, 8 or 24 bits, three-byte entries) or a
+// 40-byte or larger one, no compression but bit fields (16 and 32 bits
 // only), a known depth, and every table and row inside the file.
 bool bmpRulesAccept(const CorpusRow& row)
 {
@@ -99,12 +100,16 @@ bool bmpRulesAccept(const CorpusRow& row)
     const int64_t height = infoValue(row, "height_field", 0);
     const int64_t offset = infoValue(row, "offset", 0);
     const int64_t width = row.at("width").empty() ? 0 : std::stoll(row.at("width"));
-    const bool knownDepth = bpp == 1 || bpp == 2 || bpp == 4 || bpp == 8 || bpp == 16 || bpp == 24 || bpp == 32;
-    if (header < 40 || !knownDepth || width <= 0 || height == 0)
+    const bool core = header == 12;
+    const bool knownDepth = core ? bpp == 1 || bpp == 4 || bpp == 8 || bpp == 24
+                                 : bpp == 1 || bpp == 2 || bpp == 4 || bpp == 8 || bpp == 16 || bpp == 24 || bpp == 32;
+    if ((header < 40 && !core) || !knownDepth || width <= 0 || height == 0)
         return false;
     if (compression != 0 && !(compression == 3 && (bpp == 16 || bpp == 32)))
         return false;
-    const int64_t table = bpp <= 8 ? 4 * (clrUsed ? clrUsed : int64_t(1) << bpp) : compression == 3 ? 12 : 0;
+    int64_t table = bpp <= 8 ? 4 * (clrUsed ? clrUsed : int64_t(1) << bpp) : compression == 3 ? 12 : 0;
+    if (core && bpp <= 8) // three bytes an entry, as many as the offset leaves room for
+        table = 3 * std::min(int64_t(1) << bpp, offset > 26 ? (offset - 26) / 3 : int64_t(1) << bpp);
     const int64_t tableEnd = 14 + (bpp <= 8 ? header : 40) + table;
     const int64_t bits = offset ? offset : 14 + header + table;
     const int64_t rows = int64_t(dibStride(width, uint32_t(bpp))) * std::llabs(height);

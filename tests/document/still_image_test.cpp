@@ -7,6 +7,9 @@
 #include <vector>
 
 #include <png.h>
+// libjpeg needs FILE declared first.
+#include <cstdio>
+#include <jpeglib.h>
 
 #include "document/file_import.h"
 #include "document/gif_import.h"
@@ -14,6 +17,7 @@
 #include "image/dib.h"
 #include "image/gif_codec.h"
 #include "image/neural_quantizer.h"
+#include "image/pixel_limit.h"
 #include "image/raster_image.h"
 #include "support/gif_builder.h"
 #include "support/gif_oracle.h"
@@ -309,6 +313,80 @@ TEST(SplitFile, KeepAlphaGivesFullyTransparentPixelsTheTransparentIndex)
         }
         // NeuQuant on this small ramp: 9.0 per channel on average, as on the plain path.
         EXPECT_LE(error / (3 * 300), c.reduced.empty() ? 0 : 12);
+    }
+}
+
+std::vector<uint8_t> greyJpeg(uint32_t width, uint32_t height)
+{
+    jpeg_compress_struct info;
+    jpeg_error_mgr errors;
+    info.err = jpeg_std_error(&errors);
+    jpeg_create_compress(&info);
+    unsigned char* buffer = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&info, &buffer, &size);
+    info.image_width = width;
+    info.image_height = height;
+    info.input_components = 1;
+    info.in_color_space = JCS_GRAYSCALE;
+    jpeg_set_defaults(&info);
+    jpeg_start_compress(&info, TRUE);
+    std::vector<uint8_t> row(width, 128);
+    for (JSAMPROW r = row.data(); info.next_scanline < height;)
+        jpeg_write_scanlines(&info, &r, 1);
+    jpeg_finish_compress(&info);
+    std::vector<uint8_t> out(buffer, buffer + size);
+    jpeg_destroy_compress(&info);
+    std::free(buffer);
+    return out;
+}
+
+class PixelLimitOf {
+public:
+    explicit PixelLimitOf(uint64_t pixels) : old_(pixelLimit()) { setPixelLimit(pixels); }
+    ~PixelLimitOf() { setPixelLimit(old_); }
+
+private:
+    uint64_t old_;
+};
+
+// A still whose header claims more pixels than the limit is refused for its
+// size, which the message can name; one damaged within the limit stays
+// damaged.
+TEST(SplitFile, StillsBeyondThePixelLimitAreTooLargeNotDamaged)
+{
+    test::ScratchDir dir;
+    WorkDirectory work(dir.str());
+    ByteBuffer solid;
+    ASSERT_TRUE(createSolidImage(solid, 10, 8, 0x123456));
+    const std::pair<const char*, std::vector<uint8_t>> files[] = {
+        {"bmp", makeBmpFile(solid.bytes())},
+        {"png", rgbaPng(10, 8, std::vector<uint32_t>(80, 0xFF102030))},
+        {"jpeg", greyJpeg(10, 8)},
+    };
+    for (const auto& [what, bytes] : files) {
+        const std::string path = dir.str() + what;
+        test::writeFile(path, bytes);
+        SplitResult split;
+        Failure why = Failure::none;
+        {
+            const PixelLimitOf limit(79);
+            EXPECT_FALSE(splitFile(path, work, split, false, &why)) << what;
+            EXPECT_EQ(why, Failure::tooLarge) << what;
+        }
+        uint32_t width = 0, height = 0;
+        EXPECT_TRUE(stillImageDimensions(path, width, height)) << what;
+        EXPECT_EQ(width * 100 + height, 1008u) << what;
+        {
+            const PixelLimitOf limit(80);
+            EXPECT_TRUE(splitFile(path, work, split, false, &why)) << what;
+        }
+        if (what == std::string("jpeg"))
+            continue; // one that ends early still shows its rows
+        const PixelLimitOf limit(80);
+        test::writeFile(path, std::vector<uint8_t>(bytes.begin(), bytes.begin() + long(bytes.size() / 2)));
+        EXPECT_FALSE(splitFile(path, work, split, false, &why)) << what;
+        EXPECT_EQ(why, Failure::damaged) << what;
     }
 }
 

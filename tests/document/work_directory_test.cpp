@@ -5,7 +5,6 @@
 #include <filesystem>
 #include <set>
 
-#include "image/mapped_file.h"
 #include "support/test_support.h"
 
 namespace zell {
@@ -146,30 +145,6 @@ TEST(WorkDirectory, StaleDirectoriesGoWhileLiveAndForeignOnesStay)
     live.cleanUp("*");
     EXPECT_FALSE(fs::exists(live.path().empty() ? fs::path(liveFile).parent_path() : fs::path(live.path())))
         << "cleaning up removes the lock file with the directory";
-}
-
-TEST(MappedFile, MapsWholeFilesAndRefusesEmptyOnes)
-{
-    test::ScratchDir dir;
-    MappedFile file;
-    test::writeFile(dir.path() / "empty", {});
-    EXPECT_FALSE(file.open((dir.path() / "empty").string()));
-    EXPECT_FALSE(file.isOpen());
-    EXPECT_FALSE(file.open((dir.path() / "absent").string()));
-    EXPECT_FALSE(file.open(dir.path().string())) << "a directory";
-
-    test::writeFile(dir.path() / "data", {1, 2, 3, 4, 5});
-    ASSERT_TRUE(file.open((dir.path() / "data").string()));
-    EXPECT_EQ(file.size(), 5u);
-    EXPECT_EQ(file.data()[4], 5);
-    file.close();
-    EXPECT_EQ(file.size(), 0u);
-    EXPECT_EQ(file.data(), nullptr);
-
-    ASSERT_TRUE(file.open((dir.path() / "data").string(), true));
-    file.data()[0] = 9;
-    file.close();
-    EXPECT_EQ(test::readFile(dir.path() / "data")[0], 9) << "writable view writes through";
 }
 
 } // namespace

@@ -140,26 +140,34 @@ TEST(LzwCodec, DecodingStopsAtCorruptCodesAndEndOfInputKeepingWhatCameOut)
         int minCodeSize;
         bool ok;
         std::vector<uint8_t> out; // starts as {9}: refusals leave it
+        bool clean;               // what the import's check says of it
     };
     const Case cases[] = {
         // Clear, 0, end as 2-bit codes; read with 3 or 4 bits it would give 2.
-        {"code size 1 as it stands", {0x32}, 1, true, {0}},
-        {"code 7, next free 6", pack({{1, 3}, {7, 3}, {5, 3}}), 2, true, {1}},
-        {"code 9 (4 bits), next free 8", pack({{1, 3}, {2, 3}, {0, 3}, {9, 4}, {5, 4}}), 2, true, {1, 2, 0}},
-        {"string code right after a clear", pack({{3, 3}, {4, 3}, {6, 3}}), 2, true, {3}},
-        {"nothing decodable", pack({{6, 3}}), 2, false, {}},
+        {"code size 1 as it stands", {0x32}, 1, true, {0}, true},
+        {"code 7, next free 6", pack({{1, 3}, {7, 3}, {5, 3}}), 2, true, {1}, false},
+        {"code 9 (4 bits), next free 8", pack({{1, 3}, {2, 3}, {0, 3}, {9, 4}, {5, 4}}), 2, true, {1, 2, 0}, false},
+        {"string code right after a clear", pack({{3, 3}, {4, 3}, {6, 3}}), 2, true, {3}, false},
+        {"nothing decodable", pack({{6, 3}}), 2, false, {}, false},
+        {"nothing but an end code", pack({{4, 3}, {5, 3}}), 2, false, {}, false},
         // No end code: the 7 bits filling the second byte hold one more
         // 4-bit code (0); 3 bits are left over.
-        {"no end code", pack({{1, 3}, {2, 3}, {3, 3}}), 2, true, {1, 2, 3, 0}},
-        {"empty", {}, 8, false, {9}},
-        {"code size 0", {0x32}, 0, false, {9}},
-        {"code size 9", {0x32}, 9, false, {9}},
+        {"no end code", pack({{1, 3}, {2, 3}, {3, 3}}), 2, true, {1, 2, 3, 0}, true},
+        {"the code being defined, used at once", pack({{1, 3}, {6, 3}, {5, 3}}), 2, true, {1, 1, 1}, true},
+        {"empty", {}, 8, false, {9}, false},
+        {"code size 0", {0x32}, 0, false, {9}, false},
+        {"code size 9", {0x32}, 9, false, {9}, false},
     };
     for (const Case& c : cases) {
         std::vector<uint8_t> out{9};
         EXPECT_EQ(LzwCodec().decompress(c.stream, c.minCodeSize, out), c.ok) << c.what;
         EXPECT_EQ(out, c.out) << c.what;
+        EXPECT_EQ(lzwDataDecodes(c.stream, c.minCodeSize, 1000), c.clean) << c.what;
     }
+    // A corrupt code after the last pixel is never read, by either.
+    EXPECT_TRUE(lzwDataDecodes(pack({{1, 3}, {7, 3}}), 2, 1));
+    EXPECT_FALSE(lzwDataDecodes(pack({{1, 3}, {7, 3}}), 2, 2));
+    EXPECT_FALSE(lzwDataDecodes(pack({{1, 3}}), 2, 0)) << "no pixels wanted, none to give";
 
     const std::vector<uint8_t> bits{1, 0, 1, 1, 0, 0, 1, 1, 1, 1, 0};
     EXPECT_EQ(decompress(compress(bits, 1), 1), bits);
@@ -173,6 +181,40 @@ TEST(LzwCodec, DecodingStopsAtCorruptCodesAndEndOfInputKeepingWhatCameOut)
     std::vector<uint8_t> limited;
     ASSERT_TRUE(LzwCodec().decompress(compress(data, 8), 8, limited, 1234));
     EXPECT_EQ(limited, std::vector<uint8_t>(data.begin(), data.begin() + 1234));
+}
+
+// The import's check follows the decoder code by code: damaged streams made
+// by flipping bits of real ones must get the same verdict from both. The
+// decoder shows a stream the check accepts, and one that ends in a corrupt
+// code before the pixels are out gives fewer of them.
+TEST(LzwCodec, TheImportCheckAgreesWithTheDecoder)
+{
+    uint32_t seed = 12345;
+    const auto next = [&seed] {
+        seed = seed * 1103515245u + 12345u;
+        return seed >> 16;
+    };
+    int corrupt = 0, clean = 0;
+    for (int round = 0; round < 400; ++round) {
+        const int minCodeSize = 2 + round % 7;
+        std::vector<uint8_t> pixels(200 + next() % 3000);
+        for (uint8_t& p : pixels)
+            p = uint8_t(next() % (round % 3 == 0 ? 3 : 1u << minCodeSize));
+        std::vector<uint8_t> stream = compress(pixels, minCodeSize);
+        for (int flips = 1 + round % 4; flips > 0; --flips)
+            stream[next() % stream.size()] ^= uint8_t(1u << (next() % 8));
+        std::vector<uint8_t> out;
+        const bool decoded = LzwCodec().decompress(stream, minCodeSize, out, pixels.size());
+        if (lzwDataDecodes(stream, minCodeSize, pixels.size())) {
+            ++clean;
+            EXPECT_TRUE(decoded) << round;
+        } else {
+            ++corrupt;
+            EXPECT_LT(out.size(), pixels.size()) << round;
+        }
+    }
+    EXPECT_GT(corrupt, 50) << "the flips must reach the check's refusals";
+    EXPECT_GT(clean, 50) << "and leave some streams whole";
 }
 
 TEST(LzwCodec, OneCodecRoundTripsManyCallsOfDifferentSizes)

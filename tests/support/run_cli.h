@@ -1,7 +1,9 @@
 // Runs zell-cli as a user would and captures what it prints.
 #pragma once
 
+#include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace zell::test {
@@ -14,5 +16,14 @@ struct CliResult {
 
 // With `tmpdir`, zell-cli runs with TMPDIR set to it.
 CliResult runCli(const std::vector<std::string>& args, const std::string& tmpdir = {});
+
+// How else a run may differ from a user's.
+struct CliSetting {
+    std::string program;                                      // empty: zell-cli
+    std::string tmpdir;                                       // empty: as inherited
+    std::vector<std::pair<std::string, std::string>> environment; // added to the inherited one
+    uint64_t maxFileBytes = 0; // nonzero: longer writes fail with EFBIG, as on a full disk
+};
+CliResult runCli(const std::vector<std::string>& args, const CliSetting& setting);
 
 } // namespace zell::test

@@ -8,6 +8,9 @@
 
 #include "app/string_table.h"
 #include "document/gif_export.h"
+#include "image/bmp_file.h"
+#include "image/dib.h"
+#include "image/pixel_limit.h"
 #include "image/neural_quantizer.h"
 #include "ui/file_commands.h"
 #include "ui/gif_files.h"
@@ -171,6 +174,29 @@ private slots:
         f.commands.openDropped({bad, bad});
         QCOMPARE(f.prompter.texts.size(), 2);
         QCOMPARE(f.prompter.unexpected, 0);
+    }
+
+    // The desktop program has no --max-pixels: a still beyond the limit is
+    // named with its size and the profile key that raises the limit.
+    void aStillBeyondThePixelLimitNamesTheProfileKey()
+    {
+        CommandsFixture f;
+        ByteBuffer solid;
+        QVERIFY(createSolidImage(solid, 10, 8, 0x123456));
+        const std::vector<uint8_t> bmp = makeBmpFile(solid.bytes());
+        const QString path =
+            f.file("big.bmp", QByteArray(reinterpret_cast<const char*>(bmp.data()), qsizetype(bmp.size())));
+        const uint64_t old = pixelLimit();
+        setPixelLimit(79);
+        f.prompter.dialogScript = [](QDialog&) { return int(QDialog::Accepted); };
+        f.prompter.answers = {kIdOk};
+        f.commands.openDropped({path});
+        setPixelLimit(old);
+        QCOMPARE(f.doc.model.frameCount(), 0);
+        QCOMPARE(f.prompter.texts.size(), 1);
+        QVERIFY2(f.prompter.texts[0].startsWith(path + " (10x8 is larger than the limit of 79 pixels; MaxPixels in "
+                                                       "the [System] section of zell.ini raises it)\n\n"),
+                 qPrintable(f.prompter.texts[0]));
     }
 
     void loopSettingsReachTheWriter()

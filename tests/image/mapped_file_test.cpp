@@ -1,0 +1,83 @@
+#include "image/mapped_file.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <vector>
+
+#include "support/input_change.h"
+#include "support/test_support.h"
+
+namespace zell {
+namespace {
+
+// More than one read's worth, with bytes that show where each came from.
+std::vector<uint8_t> largeContent()
+{
+    std::vector<uint8_t> bytes(MappedFile::kReadChunk + MappedFile::kReadChunk / 2 + 7);
+    for (size_t i = 0; i < bytes.size(); ++i)
+        bytes[i] = uint8_t(i * 31 + i / 4096);
+    return bytes;
+}
+
+TEST(MappedFile, ReadsWholeFilesAndTellsWhyOthersFail)
+{
+    test::ScratchDir dir;
+    MappedFile file;
+    test::writeFile(dir.path() / "empty", {});
+    EXPECT_FALSE(file.open((dir.path() / "empty").string()));
+    EXPECT_EQ(file.error(), FileReadError::empty);
+    EXPECT_FALSE(file.isOpen());
+    EXPECT_FALSE(file.open((dir.path() / "absent").string()));
+    EXPECT_EQ(file.error(), FileReadError::cannotOpen);
+    EXPECT_FALSE(file.open(dir.path().string())) << "a directory";
+    EXPECT_EQ(file.error(), FileReadError::cannotOpen);
+
+    const std::vector<uint8_t> content = largeContent();
+    test::writeFile(dir.path() / "data", content);
+    ASSERT_TRUE(file.open((dir.path() / "data").string()));
+    EXPECT_EQ(file.error(), FileReadError::none);
+    ASSERT_EQ(file.size(), content.size());
+    EXPECT_TRUE(std::equal(content.begin(), content.end(), file.bytes().begin())) << "every read lands in its place";
+
+    file.data()[0] ^= 0xFF;
+    EXPECT_EQ(test::readFile(dir.path() / "data"), content) << "the copy is not the file";
+    file.close();
+    EXPECT_EQ(file.size(), 0u);
+    EXPECT_EQ(file.data(), nullptr);
+}
+
+// What another process may do to an input while it is read: each change is
+// an error, never a signal, and leaves nothing open.
+TEST(MappedFile, AFileChangedWhileReadFailsAsChanged)
+{
+    test::ScratchDir dir;
+    const std::string path = (dir.path() / "input").string();
+    const struct {
+        const char* what;
+        test::InputChange::Kind kind;
+        uint64_t offset;
+    } cases[] = {
+        {"cut between two reads", test::InputChange::shrink, MappedFile::kReadChunk},
+        {"cut after its size was taken", test::InputChange::shrink, 0},
+        {"grown between two reads", test::InputChange::grow, MappedFile::kReadChunk},
+        {"grown after its size was taken", test::InputChange::grow, 0},
+    };
+    for (const auto& c : cases) {
+        test::writeFile(path, largeContent());
+        MappedFile file;
+        const test::InputChange change(path, c.kind, c.offset);
+        EXPECT_FALSE(file.open(path)) << c.what;
+        EXPECT_TRUE(change.happened()) << c.what;
+        EXPECT_EQ(file.error(), FileReadError::changed) << c.what;
+        EXPECT_FALSE(file.isOpen()) << c.what;
+        EXPECT_TRUE(file.bytes().empty()) << c.what;
+    }
+    // The same file read again once it stays put.
+    MappedFile file;
+    ASSERT_TRUE(file.open(path));
+    EXPECT_EQ(file.size(), largeContent().size() + 10);
+}
+
+} // namespace
+} // namespace zell
