@@ -11,6 +11,14 @@ namespace zell {
 
 inline constexpr uint32_t kMaxLzwCodes = 4096;
 
+// The most pixels `bytes` of LZW data can stand for. A string is at most one
+// byte longer than an older code's, so a code of s bits (value below 2^s)
+// gives at most 2^s pixels; 2^s / s is largest for the widest code, 12 bits.
+inline constexpr uint64_t maxLzwPixels(uint64_t bytes)
+{
+    return bytes * 8 * kMaxLzwCodes / 12;
+}
+
 class LzwCodec {
 public:
     LzwCodec() = default;

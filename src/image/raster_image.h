@@ -70,8 +70,10 @@ public:
                        std::span<const uint8_t> painted = {});
 
     // Image number `index` (0-based) of a GIF file, as an 8-bit picture with
-    // its own colour table. Defined with the GIF codec.
-    bool loadGifImage(const std::string& path, int index);
+    // its own colour table; only its top-left keepWidth x keepHeight when it
+    // is larger. Defined with the GIF codec.
+    bool loadGifImage(const std::string& path, int index, uint32_t keepWidth = UINT32_MAX,
+                      uint32_t keepHeight = UINT32_MAX);
     // Writes the picture as a single-image GIF of `bits` colour bits, reducing
     // it first when it has more; the transparent index follows the reduction.
     // Uses displayCanvas and baseCanvas as scratch. Defined with the GIF codec.
