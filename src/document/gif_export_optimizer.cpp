@@ -251,7 +251,8 @@ bool GifExportOptimizer::composeScreen(const Frame& frame, uint16_t transparentI
 bool GifExportOptimizer::writeFrames(std::vector<uint8_t>& out,
                                      const std::function<bool(std::vector<uint8_t>&)>& flush)
 {
-    if (!compositor_.start(output_.screenWidth, output_.screenHeight, tableBackground(globalTable()), true, true))
+    if (!compositor_.start(output_.screenWidth, output_.screenHeight, tableBackground(globalTable()), true,
+                           worthTiling(output_.screenWidth, output_.screenHeight)))
         return false;
     const bool keepTiming = output_.options & kSaveKeepTiming;
     uint32_t heldDelay = 0;

@@ -73,7 +73,7 @@ private:
     std::optional<ColorTable> shrunk_;
     std::optional<MergedTables> merged_;
     std::array<uint8_t, 256> shrinkMap_{};
-    // Sparse: only the part of the screen the frames reach is made.
+    // A large screen is kept in tiles made where frames reach.
     ScreenCompositor compositor_;
     RasterImage& screen_ = compositor_.picture();
 };

@@ -192,24 +192,34 @@ bool ScreenCompositor::areaBeneath(uint16_t x, uint16_t y, uint32_t width, uint3
     const Rect r = onScreen(x, y, width, height);
     if (r.empty())
         return true;
-    const uint32_t w = r.right - r.left;
-    if (!createSolidImage(areaCanvas_, w, r.bottom - r.top, background_))
+    // Every pixel is written once: from its tile, or the background where
+    // no tile was made.
+    const uint32_t w = r.right - r.left, h = r.bottom - r.top;
+    const DibHeader header = makeDibHeader(int32_t(w), int32_t(h), 24);
+    if (!areaCanvas_.allocate(uint32_t(dibPackedSize(header))))
         return false;
+    writeDibHeader(areaCanvas_.data(), header);
+    if (const uint64_t stride = dibStride(w, 24); stride > 3 * uint64_t(w)) {
+        for (uint32_t y = 0; y < h; ++y)
+            std::fill_n(areaCanvas_.data() + dibRowOffset(header, y) + 3 * w, stride - 3 * w, uint8_t(0));
+    }
     if (tracking_)
-        areaPainted_.assign(size_t(w) * (r.bottom - r.top), 0);
+        areaPainted_.resize(size_t(w) * h);
     forEachTile(r, false, [&](Tile* tile, uint32_t, const Rect& t) {
-        if (!tile)
-            return true;
         const uint32_t left = std::max(r.left, t.left), top = std::max(r.top, t.top);
         const uint32_t right = std::min(r.right, t.right), bottom = std::min(r.bottom, t.bottom);
-        const ByteBuffer& shown = tile->shown ? tile->display : tile->base;
-        blitImage(areaCanvas_.bytes(), left - r.left, top - r.top, right - left, bottom - top, shown.bytes(),
-                  left - t.left, top - t.top);
-        if (tracking_) {
-            for (uint32_t sy = top; sy < bottom; ++sy)
-                std::copy(tile->painted.begin() + (size_t(sy - t.top) * (t.right - t.left) + (left - t.left)),
-                          tile->painted.begin() + (size_t(sy - t.top) * (t.right - t.left) + (right - t.left)),
-                          areaPainted_.begin() + (size_t(sy - r.top) * w + (left - r.left)));
+        if (!tile)
+            fillRect(areaCanvas_.bytes(), background_, left - r.left, top - r.top, right - left, bottom - top);
+        else
+            blitImage(areaCanvas_.bytes(), left - r.left, top - r.top, right - left, bottom - top,
+                      (tile->shown ? tile->display : tile->base).bytes(), left - t.left, top - t.top);
+        for (uint32_t sy = top; tracking_ && sy < bottom; ++sy) {
+            uint8_t* to = areaPainted_.data() + size_t(sy - r.top) * w + (left - r.left);
+            if (!tile)
+                std::fill_n(to, right - left, uint8_t(0));
+            else
+                std::copy_n(tile->painted.data() + size_t(sy - t.top) * (t.right - t.left) + (left - t.left),
+                            right - left, to);
         }
         return true;
     });

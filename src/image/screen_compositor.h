@@ -15,6 +15,13 @@
 
 namespace zell {
 
+// Whether a screen is large enough to be kept in tiles: below four
+// megapixels two whole canvases cost little and are the quickest.
+inline bool worthTiling(uint32_t width, uint32_t height)
+{
+    return uint64_t(width) * height > (uint64_t(1) << 20);
+}
+
 class ScreenCompositor {
 public:
     // A screen of the colour; what is on display stays until the next draw.

@@ -79,8 +79,8 @@ private:
     const bool keepTiming_;
     const uint32_t background_;
     // Only pixels a frame painted are relied on; viewers differ on the
-    // background. Sparse: only the part of the screen the frames reach is
-    // ever made, so small frames on a large screen cost what they cost.
+    // background. A large screen is kept in tiles made where frames reach,
+    // so small frames on it cost what they cost.
     ScreenCompositor compositor_;
     RasterImage& canvas_ = compositor_.picture();
     ColorQuantizer globalQuantizer_;
@@ -359,7 +359,8 @@ bool OptimizerRun::run()
     if (shrinkTables_ && !rebuiltGlobal_ && !merged_ && settings_.useGlobalColorTable
         && !shrinkGlobalTable(document_.frames, settings_.globalColorTable, shrunk_, shrinkMap_))
         return false;
-    if (stopHere() || !compositor_.start(settings_.screenWidth, settings_.screenHeight, background_, true, true)
+    if (stopHere() || !compositor_.start(settings_.screenWidth, settings_.screenHeight, background_, true,
+                                              worthTiling(settings_.screenWidth, settings_.screenHeight))
         || !(lossless_ ? losslessFrame(0) : firstFrame()))
         return false;
     reportProgress(progress_, 1, n);
