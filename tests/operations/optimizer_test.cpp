@@ -241,7 +241,7 @@ TEST(Optimizer, FailureMidRunChangesNothing)
             test::writeFile(a.document().frames.frameAt(4)->workFilePath, {'G', 'I', 'F', '8', '9', 'a', 0});
         const test::DocumentState before = test::snapshot(a.document());
         int writes = 0;
-        const WriteFault fault = [&](int index) { return ++writes, unreadable || index != 3; };
+        const WriteFault fault = [&, unreadable = unreadable](int index) { return ++writes, unreadable || index != 3; };
         EXPECT_FALSE(optimize(a.document(), options, fault));
         EXPECT_EQ(test::snapshot(a.document()), before);
         if (unreadable) {
