@@ -1,4 +1,6 @@
 // zell-cli frames: each frame's picture, or each composed screen, as BMP.
+#include <sys/statvfs.h>
+
 #include <cerrno>
 #include <cstdio>
 #include <filesystem>
@@ -9,11 +11,43 @@
 #include "cli/command.h"
 #include "document/screen_composer.h"
 #include "image/bmp_file.h"
+#include "image/dib.h"
 #include "image/raster_image.h"
 
 namespace zell::cli {
 
 namespace {
+
+// The bytes the BMP files will take: the whole screen at 24 bits for each
+// frame, or each frame's own picture at 8 bits with at most 256 colours.
+uint64_t bytesToWrite(const Document& document, bool composed)
+{
+    constexpr uint64_t kHeaders = 14 + 40;
+    const GifSettings& s = document.settings;
+    uint64_t total = 0;
+    for (int i = 0; i < document.frames.count(); ++i) {
+        const Frame& f = *document.frames.frameAt(i);
+        total += composed ? kHeaders + dibStride(s.screenWidth, 24) * s.screenHeight
+                          : kHeaders + 4 * 256 + dibStride(f.width, 8) * f.height;
+    }
+    return total;
+}
+
+// A small file may claim a large screen for every one of its frames: the
+// folder must have room for all of them before the first is written.
+bool roomFor(const std::string& folder, uint64_t bytes, std::string& error)
+{
+    struct statvfs fs;
+    if (::statvfs(folder.c_str(), &fs) != 0)
+        return true; // the writes themselves will tell
+    const uint64_t free = uint64_t(fs.f_bavail) * fs.f_frsize;
+    if (bytes <= free)
+        return true;
+    constexpr uint64_t kMiB = uint64_t(1) << 20;
+    error = "the frames need " + std::to_string((bytes + kMiB - 1) / kMiB) + " MiB, but only "
+        + std::to_string(free / kMiB) + " MiB are free there; nothing was written";
+    return false;
+}
 
 std::string numbered(const std::string& folder, int index)
 {
@@ -53,6 +87,10 @@ int runFrames(const std::vector<std::string>& args)
     }
     std::error_code ec;
     std::filesystem::create_directories(folder, ec);
+    if (!roomFor(folder, bytesToWrite(document, composed), error)) {
+        printError(folder, error);
+        return kExitFailed;
+    }
     ScreenComposer composer(document);
     for (int i = 0; i < document.frames.count(); ++i) {
         RasterImage picture;
@@ -78,7 +116,8 @@ const CommandRegistration registration({
     "Usage: zell-cli frames IN -o DIR [--composed]\n"
     "Writes DIR/frame0001.bmp and so on: each frame's own picture with its own\n"
     "colours, or with --composed each screen as a viewer shows it after that\n"
-    "frame (position, transparency and disposal applied).\n",
+    "frame (position, transparency and disposal applied). Nothing is written\n"
+    "unless DIR has room for all of them.\n",
     runFrames,
 });
 

@@ -7,6 +7,7 @@
 #include "document/temporary_file.h"
 #include "document/work_directory.h"
 #include "image/bytes.h"
+#include "image/color_table.h"
 #include "image/gif_blocks.h"
 #include "image/mapped_file.h"
 
@@ -48,17 +49,51 @@ namespace {
 
 constexpr size_t kRecordFieldsSize = 22;
 
-// The work file must be one image zell can decode, the size the record says.
-bool pictureMatches(const Frame& frame, std::span<const uint8_t> picture)
+// What a record must agree with: its picture, one image zell can decode.
+struct PictureFacts {
+    uint32_t width = 0;
+    uint32_t height = 0;
+    uint32_t entries = 0; // of the table the image uses
+    bool interlaced = false;
+};
+
+bool readPictureFacts(std::span<const uint8_t> picture, PictureFacts& facts)
 {
     GifHeader header;
     GifImageBlock image;
     if (!readGifHeader(picture, header) || header.stream.size() != picture.size()
         || !findFirstGifImage(header, image) || !gifImageHasPicture(header.stream, image))
         return false;
-    const size_t table = (image.localTable.empty() ? header.globalTable.size() : image.localTable.size()) / 3;
-    return table > 0 && image.width == frame.width && image.height == frame.height && frame.colorCount <= 256
-        && (frame.transparentIndex == 0xFFFF || frame.transparentIndex < 256);
+    facts.width = image.width;
+    facts.height = image.height;
+    facts.entries = uint32_t((image.localTable.empty() ? header.globalTable.size() : image.localTable.size()) / 3);
+    facts.interlaced = (image.packed & kGifInterlaceFlag) != 0;
+    return facts.entries > 0;
+}
+
+// A colour count needs a table of one size: the picture's.
+bool countFitsTable(uint32_t count, uint32_t entries)
+{
+    return count >= 1 && count <= 256 && (1u << colorTableBits(count)) == entries;
+}
+
+bool transparentFitsTable(uint16_t index, uint32_t entries)
+{
+    return index == kNoIndex || index < entries;
+}
+
+// Everything of a record that is written into an exported GIF must be what
+// its picture is, and what the format can hold: an interlace flag on rows
+// that are not interlaced scrambles them in every viewer, a position beyond
+// 65535 is out of range. Disposal values 4-7 are kept from GIF files as
+// they stand; larger ones would change when written.
+bool recordAgrees(const Frame& frame, const PictureFacts& picture)
+{
+    return frame.width == picture.width && frame.height == picture.height
+        && ((frame.descriptorFlags & kGifInterlaceFlag) != 0) == picture.interlaced
+        && countFitsTable(frame.colorCount, picture.entries)
+        && transparentFitsTable(frame.transparentIndex, picture.entries) && frame.disposal <= 7
+        && uint32_t(frame.left) + frame.width <= 0xFFFF && uint32_t(frame.top) + frame.height <= 0xFFFF;
 }
 
 } // namespace
@@ -77,13 +112,25 @@ bool Frame::writeRecord(std::FILE* f) const
     putU32le(head.data(), uint32_t(length));
     std::memcpy(head.data() + 4, name.data(), nameLength);
     uint8_t* p = head.data() + 4 + nameLength + 1;
-    const uint16_t fields[7] = {left, top, width, height, delay, colorCount, transparentIndex};
+    // What the picture says wins over what the record holds: an index beyond
+    // the table marks no pixel (no transparent colour), and the picture's
+    // own rows and table are what an export writes.
+    uint16_t count = colorCount, transparent = transparentIndex;
+    uint8_t flags = descriptorFlags;
+    if (PictureFacts facts; readPictureFacts(work.bytes(), facts)) {
+        if (!countFitsTable(count, facts.entries))
+            count = uint16_t(facts.entries);
+        if (!transparentFitsTable(transparent, facts.entries))
+            transparent = kNoIndex;
+        flags = uint8_t((flags & ~kGifInterlaceFlag) | (facts.interlaced ? kGifInterlaceFlag : 0));
+    }
+    const uint16_t fields[7] = {left, top, width, height, delay, count, transparent};
     for (int i = 0; i < 7; ++i)
         putU16le(p + 2 * i, fields[i]);
     p[14] = disposal;
     p[15] = userInput;
     p[16] = useLocalColorTable;
-    p[17] = descriptorFlags;
+    p[17] = flags;
     putU32le(p + 18, work.size());
     return std::fwrite(head.data(), 1, head.size(), f) == head.size()
         && std::fwrite(work.data(), 1, work.size(), f) == work.size();
@@ -119,7 +166,8 @@ int64_t Frame::parseRecord(std::span<const uint8_t> bytes, std::span<const uint8
     parsed.useLocalColorTable = p[16];
     parsed.descriptorFlags = p[17];
     const std::span<const uint8_t> embedded{p + kRecordFieldsSize, imageLength};
-    if (!pictureMatches(parsed, embedded))
+    PictureFacts facts;
+    if (!readPictureFacts(embedded, facts) || !recordAgrees(parsed, facts))
         return -1;
     deleteWorkFile();
     copyFrom(parsed);

@@ -44,12 +44,17 @@ public:
     // Lets go of the work file: it is deleted unless shared.
     void deleteWorkFile() { workFilePath.clear(); }
 
-    // The frame's record in a project file, its work file embedded.
+    // The frame's record in a project file, its work file embedded. Fields
+    // that disagree with the picture are written as the picture has them
+    // (colour count, interlace flag; an index beyond the table as none), so
+    // that what is saved opens again.
     bool writeRecord(std::FILE* file) const;
     // Reads a record into this frame's fields and points `picture` at the
-    // embedded work file, touching no file. The record must agree with its
-    // picture (size, colour count, transparent index), which must be one
-    // decodable image. Returns the bytes consumed, or -1.
+    // embedded work file, touching no file. The picture must be one
+    // decodable image and the record must agree with it: size, interlace
+    // flag, colour count (which needs the picture's table), transparent
+    // index inside that table or none, disposal 0-7, and a rectangle within
+    // 65535. Returns the bytes consumed, or -1.
     int64_t parseRecord(std::span<const uint8_t> bytes, std::span<const uint8_t>& picture);
     // Writes the picture to a new work file of this frame.
     bool takePicture(std::span<const uint8_t> picture, WorkDirectory& workDirectory);

@@ -237,6 +237,12 @@ bool GifExportOptimizer::mapToReplacement(RasterImage& picture, Frame& attribute
     return true;
 }
 
+bool GifExportOptimizer::areaBeneath(const Frame& frame, ScreenArea& area)
+{
+    const auto [width, height] = screen_.imageSize();
+    return compositor_.areaBeneath(frame.left, frame.top, width, height, area);
+}
+
 bool GifExportOptimizer::composeScreen(const Frame& frame, uint16_t transparentIndex)
 {
     return compositor_.compose(transparentIndex, frame.disposal, frame.left, frame.top);
@@ -245,7 +251,8 @@ bool GifExportOptimizer::composeScreen(const Frame& frame, uint16_t transparentI
 bool GifExportOptimizer::writeFrames(std::vector<uint8_t>& out,
                                      const std::function<bool(std::vector<uint8_t>&)>& flush)
 {
-    if (!compositor_.start(output_.screenWidth, output_.screenHeight, tableBackground(globalTable()), true))
+    if (!compositor_.start(output_.screenWidth, output_.screenHeight, tableBackground(globalTable()), true,
+                           worthTiling(output_.screenWidth, output_.screenHeight)))
         return false;
     const bool keepTiming = output_.options & kSaveKeepTiming;
     uint32_t heldDelay = 0;
@@ -304,7 +311,8 @@ bool GifExportOptimizer::writeLossless(int index, std::vector<uint8_t>& out, boo
     if (hasGlobal && !usesGlobal)
         d.global = globalTable();
     ByteBuffer stream;
-    if (!encodeLosslessFrame(screen_, stream, d, compositor_.painted()))
+    ScreenArea beneath;
+    if (!areaBeneath(frame, beneath) || !encodeLosslessFrame(screen_, stream, d, beneath))
         return false;
     if (!composeScreen(frame, maskIndex))
         return false;
@@ -392,8 +400,10 @@ bool GifExportOptimizer::writeOne(int index, std::vector<uint8_t>& out, bool& dr
         }
         RasterImage::FrameDifference d{attributes.left, attributes.top, 0, 0, false, attributes.transparentIndex, 0};
         const uint16_t beforeStep = attributes.transparentIndex;
-        if (!screen_.optimizeFrame(stream, d, frame.disposal != 2, transparentOption, !frame.useLocalColorTable,
-                                   compositor_.painted()))
+        ScreenArea beneath;
+        if (!areaBeneath(frame, beneath)
+            || !screen_.optimizeFrame(stream, d, frame.disposal != 2, transparentOption, !frame.useLocalColorTable,
+                                      beneath))
             return false;
         attributes.left = uint32_t(d.left);
         attributes.top = uint32_t(d.top);

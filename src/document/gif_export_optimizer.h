@@ -63,6 +63,7 @@ private:
     bool writeOne(int index, std::vector<uint8_t>& out, bool& dropped);
     bool writeLossless(int index, std::vector<uint8_t>& out, bool& dropped);
     bool composeScreen(const Frame& frame, uint16_t transparentIndex);
+    bool areaBeneath(const Frame& frame, ScreenArea& area);
 
     const FrameList& frames_;
     const GifOutput& output_;
@@ -72,6 +73,7 @@ private:
     std::optional<ColorTable> shrunk_;
     std::optional<MergedTables> merged_;
     std::array<uint8_t, 256> shrinkMap_{};
+    // A large screen is kept in tiles made where frames reach.
     ScreenCompositor compositor_;
     RasterImage& screen_ = compositor_.picture();
 };

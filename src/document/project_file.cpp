@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <unistd.h>
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -140,7 +141,9 @@ bool openProjectBytes(Document& document, std::span<const uint8_t> bytes, Progre
     ColorTable& table = settings.globalColorTable;
     table.backgroundIndex = getU16le(bytes.data() + pos);
     const uint16_t count = getU16le(bytes.data() + pos + 2);
-    if (count > 256 || bytes.size() - pos - 4 < size_t(3) * count)
+    // An empty table may carry index 0, as a GIF without a global table gives it.
+    if (count > 256 || bytes.size() - pos - 4 < size_t(3) * count
+        || (table.backgroundIndex != kNoIndex && table.backgroundIndex >= std::max<uint16_t>(count, 1)))
         return false;
     table.count = count;
     std::memcpy(table.entries.data(), bytes.data() + pos + 4, size_t(3) * count);

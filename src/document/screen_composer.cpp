@@ -12,10 +12,15 @@ uint32_t backgroundColor(const GifSettings& settings)
     return 0xFFFFFF;
 }
 
-bool loadFramePicture(const Document& document, int index, RasterImage& picture)
+bool loadFramePicture(const Document& document, int index, RasterImage& picture, bool onScreenOnly)
 {
     const Frame* frame = document.frames.frameAt(index);
-    if (!frame || !picture.loadGifImage(frame->workFilePath, 0) || picture.image.empty())
+    if (!frame)
+        return false;
+    const GifSettings& s = document.settings;
+    const uint32_t keepWidth = onScreenOnly ? shownExtent(s.screenWidth, frame->left) : UINT32_MAX;
+    const uint32_t keepHeight = onScreenOnly ? shownExtent(s.screenHeight, frame->top) : UINT32_MAX;
+    if (!picture.loadGifImage(frame->workFilePath, 0, keepWidth, keepHeight) || picture.image.empty())
         return false;
     if (!frame->useLocalColorTable)
         picture.applyColorTable(&document.settings.globalColorTable);
@@ -61,7 +66,7 @@ bool ScreenComposer::composeFrame(int index)
             return false;
         started_ = true;
     }
-    return loadFramePicture(document_, index, compositor_.picture())
+    return loadFramePicture(document_, index, compositor_.picture(), true)
         && compositor_.compose(frame->transparentIndex, frame->disposal, frame->left, frame->top);
 }
 

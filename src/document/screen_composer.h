@@ -12,8 +12,15 @@ namespace zell {
 uint32_t backgroundColor(const GifSettings& settings);
 
 // Frame i's own picture (8-bit), coloured by the global table when the frame
-// uses it.
-bool loadFramePicture(const Document& document, int index, RasterImage& picture);
+// uses it. With `onScreenOnly`, a frame reaching out of the logical screen
+// keeps only the part the screen shows (one pixel when it shows nothing).
+bool loadFramePicture(const Document& document, int index, RasterImage& picture, bool onScreenOnly = false);
+
+// How much of a picture at `offset` a screen `extent` long can show.
+inline uint32_t shownExtent(uint32_t extent, uint32_t offset)
+{
+    return offset < extent ? extent - offset : 0;
+}
 
 // The first thing the animation would decode or compose beyond the pixel
 // limit: the logical screen, then each frame's picture. False when all fit.

@@ -60,28 +60,39 @@ void reduceColors(ByteBuffer& picture, uint32_t& colors, uint16_t& transparentIn
 bool RasterImage::optimizeFrame(ByteBuffer& out, FrameDifference& f, bool crop, bool transparent, bool keepColors,
                                 std::span<const uint8_t> painted)
 {
-    DibHeader s, h;
+    DibHeader s;
     if (!checkDib(displayCanvas.bytes(), &s) || s.bitCount != 24 || s.height < 0)
         return false;
+    return optimizeFrame(out, f, crop, transparent, keepColors,
+                         ScreenArea{displayCanvas.bytes(), painted, 0, 0, uint32_t(s.width), s.absHeight()});
+}
+
+bool RasterImage::optimizeFrame(ByteBuffer& out, FrameDifference& f, bool crop, bool transparent, bool keepColors,
+                                const ScreenArea& beneath)
+{
+    DibHeader h;
     if (!checkDib(image.bytes(), &h) || h.bitCount != 8 || h.clrUsed == 0 || h.height < 0)
         return false;
     uint32_t colors = dibColorCount(h);
     const int64_t x0 = std::max<int64_t>(f.left, 0), y0 = std::max<int64_t>(f.top, 0);
     // A frame wholly off the screen compares nothing; a negative extent would
     // turn the empty rectangle into one reaching outside the picture.
-    const int64_t w = std::max<int64_t>(std::min<int64_t>(f.left + h.width, s.width) - x0, 0);
-    const int64_t hh = std::max<int64_t>(std::min<int64_t>(f.top + h.absHeight(), s.absHeight()) - y0, 0);
+    const int64_t w = std::max<int64_t>(std::min<int64_t>(f.left + h.width, beneath.screenWidth) - x0, 0);
+    const int64_t hh = std::max<int64_t>(std::min<int64_t>(f.top + h.absHeight(), beneath.screenHeight) - y0, 0);
+    DibHeader s;
+    if (!screenHolds(beneath, x0, y0, w, hh, s))
+        return false;
     Rect r = crop ? Rect{w + 1, hh + 1, -1, -1} : Rect{0, 0, w - 1, hh - 1};
     const uint8_t* table = image.data() + h.size;
-    if (!painted.empty() && painted.size() != uint64_t(s.width) * s.absHeight())
-        return false;
+    const std::span<const uint8_t> painted = beneath.painted;
     const uint32_t t = f.transparentIndex;
 
     // The hot loop of every optimised export: one compare per visible pixel.
     for (int64_t j = 0; j < hh; ++j) {
         uint8_t* row = image.data() + dibRowOffset(h, uint32_t(j));
-        const uint8_t* screen = displayCanvas.data() + dibRowOffset(s, uint32_t(y0 + j)) + 3 * x0;
-        const uint8_t* known = painted.empty() ? nullptr : painted.data() + (y0 + j) * int64_t(s.width) + x0;
+        const int64_t cy = y0 + j - beneath.top, cx = x0 - beneath.left;
+        const uint8_t* screen = beneath.canvas.data() + dibRowOffset(s, uint32_t(cy)) + 3 * cx;
+        const uint8_t* known = painted.empty() ? nullptr : painted.data() + cy * int64_t(s.width) + cx;
         for (int64_t i = 0; i < w; ++i) {
             const uint32_t index = row[i];
             if (index >= colors || index == t)

@@ -105,6 +105,8 @@ private:
 struct ImageInfo {
     uint32_t width = 0;
     uint32_t height = 0;
+    uint32_t keptWidth = 0; // the part of the picture that is built
+    uint32_t keptHeight = 0;
     bool interlaced = false;
     const uint8_t* table = nullptr; // red, green, blue
     uint32_t tableEntries = 0;
@@ -144,10 +146,35 @@ bool readImage(std::span<const uint8_t> d, const GifImageBlock& block, std::span
     return true;
 }
 
+// A picture the data cannot fill is damaged; below a megapixel it still
+// decodes as far as its data go, which costs little, but a few bytes must
+// not make zell allocate and compose hundreds of megabytes.
+constexpr uint64_t kAlwaysDecodedPixels = uint64_t(1) << 20;
+
+bool dataCanHold(uint64_t codeBytes, uint64_t pixels)
+{
+    return pixels <= std::max(kAlwaysDecodedPixels, maxLzwPixels(codeBytes));
+}
+
+// Stream rows up to the last one that is kept: all of them for an
+// interlaced picture whose kept part reaches its last pass.
+uint64_t rowsNeeded(const ImageInfo& info)
+{
+    if (!info.interlaced)
+        return info.keptHeight;
+    uint64_t streamRow = 0, needed = 0;
+    forEachInterlacedRow(info.height, [&](uint32_t y) {
+        ++streamRow;
+        if (y < info.keptHeight)
+            needed = streamRow;
+    });
+    return needed;
+}
+
 bool buildIndexedDib(const ImageInfo& info, const std::vector<uint8_t>& pixels, int transparentIndex,
                      uint32_t replacement, ByteBuffer& out)
 {
-    const DibHeader h = makeDibHeader(int32_t(info.width), int32_t(info.height), 8, info.tableEntries);
+    const DibHeader h = makeDibHeader(int32_t(info.keptWidth), int32_t(info.keptHeight), 8, info.tableEntries);
     const uint64_t bitsOffset = dibBitsOffset(h);
     const uint64_t total = dibPackedSize(h);
     if (total > UINT32_MAX || !out.allocate(uint32_t(total)))
@@ -170,18 +197,21 @@ bool buildIndexedDib(const ImageInfo& info, const std::vector<uint8_t>& pixels, 
     }
     // Rows the stream did not reach keep index 0; otherwise only the padding
     // needs clearing.
-    const uint64_t stride = dibStride(info.width, 8);
-    const bool complete = pixels.size() >= uint64_t(info.width) * info.height;
+    const uint64_t stride = dibStride(info.keptWidth, 8);
+    const bool complete = pixels.size() >= uint64_t(info.width) * rowsNeeded(info);
     if (!complete)
         std::memset(p + bitsOffset, 0, size_t(total - bitsOffset));
-    size_t taken = 0;
+    uint64_t taken = 0;
     forEachStreamRow(info.height, info.interlaced, [&](uint32_t y) {
+        const uint64_t start = taken;
+        taken += info.width;
+        if (y >= info.keptHeight || start >= pixels.size())
+            return;
         uint8_t* row = p + dibRowOffset(h, y);
-        const size_t n = std::min<size_t>(info.width, pixels.size() - taken);
-        std::memcpy(row, pixels.data() + taken, n);
+        const size_t n = size_t(std::min<uint64_t>(info.keptWidth, pixels.size() - start));
+        std::memcpy(row, pixels.data() + start, n);
         if (complete)
-            std::memset(row + info.width, 0, size_t(stride - info.width));
-        taken += n;
+            std::memset(row + info.keptWidth, 0, size_t(stride - info.keptWidth));
     });
     return true;
 }
@@ -422,7 +452,8 @@ bool writeStream(const IndexedPicture& pic, const StreamFields& f, const std::ve
 
 } // namespace
 
-bool decodeGifImage(std::span<const uint8_t> data, ByteBuffer& out, int imageIndex, bool replaceTransparent)
+bool decodeGifImage(std::span<const uint8_t> data, ByteBuffer& out, int imageIndex, bool replaceTransparent,
+                    uint32_t keepWidth, uint32_t keepHeight)
 {
     GifHeader header;
     if (imageIndex < 0 || !readGifHeader(data, header))
@@ -442,11 +473,13 @@ bool decodeGifImage(std::span<const uint8_t> data, ByteBuffer& out, int imageInd
     if (!readImage(header.stream, *finder.found, header.globalTable, info, *codes))
         return false;
     const uint64_t pixelCount = uint64_t(info.width) * info.height;
-    if (pixelCount == 0 || pixelCount > pixelLimit())
+    if (pixelCount == 0 || pixelCount > pixelLimit() || !dataCanHold((*codes).size(), pixelCount))
         return false;
+    info.keptWidth = std::clamp<uint32_t>(keepWidth, 1, info.width);
+    info.keptHeight = std::clamp<uint32_t>(keepHeight, 1, info.height);
     Scratch pixels(pixelScratch());
     LzwCodec codec;
-    if (!codec.decompress(*codes, info.minCodeSize, *pixels, size_t(pixelCount)))
+    if (!codec.decompress(*codes, info.minCodeSize, *pixels, size_t(uint64_t(info.width) * rowsNeeded(info))))
         return false;
     ByteBuffer dib;
     if (!buildIndexedDib(info, *pixels, replaceTransparent ? transparentIndex : -1, background, dib))

@@ -15,8 +15,11 @@ namespace zell {
 // Image `imageIndex` (0-based) as an 8-bit bottom-up DIB with the image's
 // colour table. With replaceTransparent, the transparent entry takes the
 // background colour (white without a usable global table). A stream that ends
-// before that image gives true and leaves `out` as it was.
-bool decodeGifImage(std::span<const uint8_t> data, ByteBuffer& out, int imageIndex, bool replaceTransparent);
+// before that image gives true and leaves `out` as it was. A picture larger
+// than keepWidth x keepHeight keeps only that much from its top-left corner
+// (at least one pixel): what a screen shows of a frame reaching out of it.
+bool decodeGifImage(std::span<const uint8_t> data, ByteBuffer& out, int imageIndex, bool replaceTransparent,
+                    uint32_t keepWidth = UINT32_MAX, uint32_t keepHeight = UINT32_MAX);
 
 // A single-image GIF89a stream with a global table of 2^bits entries (bits
 // 1..8). Colours are colour values or kNoColor.

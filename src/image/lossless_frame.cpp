@@ -125,19 +125,26 @@ bool remapPicture(ByteBuffer& dib, const std::array<uint8_t, 256>& to, const Col
 
 bool encodeLosslessFrame(RasterImage& picture, ByteBuffer& out, LosslessFrame& f, std::span<const uint8_t> painted)
 {
-    const ByteBuffer& canvas = picture.displayCanvas;
+    DibHeader s;
+    if (!checkDib(picture.displayCanvas.bytes(), &s) || s.bitCount != 24 || s.height < 0)
+        return false;
+    const ScreenArea whole{picture.displayCanvas.bytes(), painted, 0, 0, uint32_t(s.width), s.absHeight()};
+    return encodeLosslessFrame(picture, out, f, whole);
+}
+
+bool encodeLosslessFrame(RasterImage& picture, ByteBuffer& out, LosslessFrame& f, const ScreenArea& beneath)
+{
     const ByteBuffer& image = picture.image;
     DibHeader s, h;
-    if (!checkDib(canvas.bytes(), &s) || s.bitCount != 24 || s.height < 0)
-        return false;
     if (!checkDib(image.bytes(), &h) || h.bitCount != 8 || h.clrUsed == 0 || h.height < 0)
-        return false;
-    if (!painted.empty() && painted.size() != uint64_t(s.width) * s.absHeight())
         return false;
     const uint32_t colors = std::min<uint32_t>(dibColorCount(h), 256);
     const int64_t x0 = std::max<int64_t>(f.left, 0), y0 = std::max<int64_t>(f.top, 0);
-    const int64_t w = std::max<int64_t>(std::min<int64_t>(f.left + h.width, s.width) - x0, 0);
-    const int64_t hh = std::max<int64_t>(std::min<int64_t>(f.top + h.absHeight(), s.absHeight()) - y0, 0);
+    const int64_t w = std::max<int64_t>(std::min<int64_t>(f.left + h.width, beneath.screenWidth) - x0, 0);
+    const int64_t hh = std::max<int64_t>(std::min<int64_t>(f.top + h.absHeight(), beneath.screenHeight) - y0, 0);
+    if (!screenHolds(beneath, x0, y0, w, hh, s))
+        return false;
+    const std::span<const uint8_t> painted = beneath.painted;
     const uint8_t* table = image.data() + h.size;
     const uint32_t own = f.transparentIndex < colors ? f.transparentIndex : kNoIndex;
 
@@ -149,8 +156,9 @@ bool encodeLosslessFrame(RasterImage& picture, ByteBuffer& out, LosslessFrame& f
     int64_t rl = w + 1, rt = hh + 1, rr = -1, rb = -1;
     for (int64_t j = 0; j < hh; ++j) {
         const uint8_t* row = image.data() + dibRowOffset(h, uint32_t(j));
-        const uint8_t* screen = canvas.data() + dibRowOffset(s, uint32_t(y0 + j)) + 3 * x0;
-        const uint8_t* known = painted.empty() ? nullptr : painted.data() + (y0 + j) * int64_t(s.width) + x0;
+        const int64_t cy = y0 + j - beneath.top, cx = x0 - beneath.left;
+        const uint8_t* screen = beneath.canvas.data() + dibRowOffset(s, uint32_t(cy)) + 3 * cx;
+        const uint8_t* known = painted.empty() ? nullptr : painted.data() + cy * int64_t(s.width) + cx;
         uint8_t* k = kind.data() + j * w;
         for (int64_t i = 0; i < w; ++i) {
             const uint32_t index = row[i];

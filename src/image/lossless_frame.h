@@ -47,6 +47,9 @@ struct LosslessFrame {
 // frame's table to write. `picture.image` is left as it was.
 bool encodeLosslessFrame(RasterImage& picture, ByteBuffer& out, LosslessFrame& frame,
                          std::span<const uint8_t> painted = {});
+// The same against a part of the screen (see ScreenArea), which must hold
+// everything of the frame that lies on the screen.
+bool encodeLosslessFrame(RasterImage& picture, ByteBuffer& out, LosslessFrame& frame, const ScreenArea& beneath);
 
 // The bytes a frame's single-image GIF stream (a work file or an encoded
 // frame) costs in an animation: its compressed data, and its colour table

@@ -18,6 +18,14 @@ inline constexpr uint32_t kMaxLzwCodes = 4096;
 // string lengths are followed, so this costs far less than decoding.
 bool lzwDataDecodes(std::span<const uint8_t> data, int minCodeSize, uint64_t pixels);
 
+// The most pixels `bytes` of LZW data can stand for. A string is at most one
+// byte longer than an older code's, so a code of s bits (value below 2^s)
+// gives at most 2^s pixels; 2^s / s is largest for the widest code, 12 bits.
+inline constexpr uint64_t maxLzwPixels(uint64_t bytes)
+{
+    return bytes * 8 * kMaxLzwCodes / 12;
+}
+
 class LzwCodec {
 public:
     LzwCodec() = default;

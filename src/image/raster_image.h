@@ -10,6 +10,7 @@
 #include "image/byte_buffer.h"
 #include "image/color_table.h"
 #include "image/dib.h"
+#include "image/screen_area.h"
 
 namespace zell {
 
@@ -68,10 +69,16 @@ public:
     // viewers render differently, so they always count as changed.
     bool optimizeFrame(ByteBuffer& out, FrameDifference& frame, bool crop, bool transparent, bool keepColors,
                        std::span<const uint8_t> painted = {});
+    // The same against a part of the screen (see ScreenArea), which must
+    // hold everything of the frame that lies on the screen.
+    bool optimizeFrame(ByteBuffer& out, FrameDifference& frame, bool crop, bool transparent, bool keepColors,
+                       const ScreenArea& beneath);
 
     // Image number `index` (0-based) of a GIF file, as an 8-bit picture with
-    // its own colour table. Defined with the GIF codec.
-    bool loadGifImage(const std::string& path, int index);
+    // its own colour table; only its top-left keepWidth x keepHeight when it
+    // is larger. Defined with the GIF codec.
+    bool loadGifImage(const std::string& path, int index, uint32_t keepWidth = UINT32_MAX,
+                      uint32_t keepHeight = UINT32_MAX);
     // Writes the picture as a single-image GIF of `bits` colour bits, reducing
     // it first when it has more; the transparent index follows the reduction.
     // Uses displayCanvas and baseCanvas as scratch. Defined with the GIF codec.

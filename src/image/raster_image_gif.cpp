@@ -27,14 +27,14 @@ bool reduceForGif(std::span<const uint8_t> source, int bits, uint32_t& transpare
 
 } // namespace
 
-bool RasterImage::loadGifImage(const std::string& path, int index)
+bool RasterImage::loadGifImage(const std::string& path, int index, uint32_t keepWidth, uint32_t keepHeight)
 {
     image.release();
     MappedFile file;
     if (!file.open(path))
         return false;
     // A stream that ends before the image decodes to nothing: no picture.
-    return decodeGifImage(file.bytes(), image, index, false) && !image.empty();
+    return decodeGifImage(file.bytes(), image, index, false, keepWidth, keepHeight) && !image.empty();
 }
 
 bool RasterImage::saveGif(const std::string& path, int bits, uint32_t& transparentIndex)

@@ -65,6 +65,7 @@ private:
     void dropFrame(int index);
     bool giveTransparency(const Frame& frame, FrameAttributes& a);
     bool compose(const Frame& frame, uint16_t transparentIndex);
+    bool areaBeneath(const Frame& frame, ScreenArea& area);
 
     Document& document_;
     Progress* progress_;
@@ -77,7 +78,9 @@ private:
     const bool shrinkTables_;
     const bool keepTiming_;
     const uint32_t background_;
-    // Only pixels a frame painted are relied on; viewers differ on the background.
+    // Only pixels a frame painted are relied on; viewers differ on the
+    // background. A large screen is kept in tiles made where frames reach,
+    // so small frames on it cost what they cost.
     ScreenCompositor compositor_;
     RasterImage& canvas_ = compositor_.picture();
     ColorQuantizer globalQuantizer_;
@@ -144,6 +147,12 @@ bool OptimizerRun::remapIntoRebuilt(FrameAttributes& a)
         a.transparentIndex = uint16_t(reservedEntry_);
     a.colorCount = rebuilt_.count;
     return true;
+}
+
+bool OptimizerRun::areaBeneath(const Frame& frame, ScreenArea& area)
+{
+    const auto [width, height] = canvas_.imageSize();
+    return compositor_.areaBeneath(frame.left, frame.top, width, height, area);
 }
 
 bool OptimizerRun::compose(const Frame& frame, uint16_t transparentIndex)
@@ -256,7 +265,8 @@ bool OptimizerRun::losslessFrame(int index)
     if (settings_.useGlobalColorTable && !global)
         d.global = shrunk_ ? &*shrunk_ : &settings_.globalColorTable;
     ByteBuffer gif;
-    if (!encodeLosslessFrame(canvas_, gif, d, compositor_.painted()))
+    ScreenArea beneath;
+    if (!areaBeneath(f, beneath) || !encodeLosslessFrame(canvas_, gif, d, beneath))
         return false;
     if (!d.changed && deleteUnchanged_) {
         dropFrame(index);
@@ -312,7 +322,9 @@ bool OptimizerRun::laterFrame(int index)
     d.top = f.top;
     d.transparentIndex = a.transparentIndex;
     ByteBuffer gif;
-    if (!canvas_.optimizeFrame(gif, d, f.disposal != 2, useTransparency_, usesGlobal(f), compositor_.painted()))
+    ScreenArea beneath;
+    if (!areaBeneath(f, beneath)
+        || !canvas_.optimizeFrame(gif, d, f.disposal != 2, useTransparency_, usesGlobal(f), beneath))
         return false;
     if (!d.changed && deleteUnchanged_) {
         dropFrame(index);
@@ -347,7 +359,8 @@ bool OptimizerRun::run()
     if (shrinkTables_ && !rebuiltGlobal_ && !merged_ && settings_.useGlobalColorTable
         && !shrinkGlobalTable(document_.frames, settings_.globalColorTable, shrunk_, shrinkMap_))
         return false;
-    if (stopHere() || !compositor_.start(settings_.screenWidth, settings_.screenHeight, background_, true)
+    if (stopHere() || !compositor_.start(settings_.screenWidth, settings_.screenHeight, background_, true,
+                                              worthTiling(settings_.screenWidth, settings_.screenHeight))
         || !(lossless_ ? losslessFrame(0) : firstFrame()))
         return false;
     reportProgress(progress_, 1, n);

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <string>
 
+#include "document/screen_composer.h"
+
 namespace zell {
 
 namespace {
@@ -34,7 +36,9 @@ bool PreviewPlayer::startScreen()
 bool PreviewPlayer::prepare(const Frame& frame)
 {
     RasterImage& picture = compositor_.picture();
-    prepared_ = picture.loadGifImage(frame.workFilePath, 0);
+    // Only what the screen shows of the frame is ever drawn.
+    prepared_ = picture.loadGifImage(frame.workFilePath, 0, shownExtent(screenWidth_, frame.left),
+                                     shownExtent(screenHeight_, frame.top));
     if (prepared_ && !frame.useLocalColorTable)
         picture.applyColorTable(&host_.globalTable());
     prepared_ = prepared_ && compositor_.prepare(frame.transparentIndex);

@@ -221,12 +221,12 @@ bool insertTransition(Document& document, int current, Transition& transition, c
         why = TransitionError::NoCurrentFrame;
     else if (request.steps == 0 || request.steps > transition.maxSteps)
         why = TransitionError::BadSteps;
+    else if (!request.toColor && document.frames.count() < 2)
+        why = TransitionError::NoNextFrame; // known before anything is composed
     else if (uint32_t w, h; exceedsPixelLimit(document, w, h))
         why = TransitionError::TooLarge;
     else if (!composeScreens(document, current, screens))
         why = TransitionError::ComposeFailed;
-    else if (!request.toColor && screens.next.empty())
-        why = TransitionError::NoNextFrame;
     else {
         const auto destination = transitionDestination(screens, request.toColor, request.color, solid);
         if (destination.empty() || !generateTransition(transition, screens.source.bytes(), destination,

@@ -21,6 +21,7 @@
 #include "app/message_box.h"
 #include "app/string_table.h"
 #include "document/palette_file.h"
+#include "image/gif_blocks.h"
 #include "image/mapped_file.h"
 #include "image/raster_image.h"
 #include "ui/document_model.h"
@@ -335,6 +336,9 @@ bool PaletteWindow::resizeFrameTable(int bits)
     f->colorCount = uint16_t(1u << bits);
     f->useLocalColorTable = 1;
     f->transparentIndex = transparent < 256 ? uint16_t(transparent) : kNoIndex;
+    // The new picture's rows are in plain order: an interlace flag kept
+    // from the old one would scramble them in every viewer.
+    f->descriptorFlags &= uint8_t(~kGifInterlaceFlag);
     document_.switchWorkFile(row, path, 1127);
     document_.selectFrame(row);
     return true;

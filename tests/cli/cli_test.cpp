@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <spawn.h>
 #include <sys/resource.h>
+#include <sys/statvfs.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -387,6 +388,75 @@ TEST(Cli, TinyFilesClaimingHugeScreensAreRefusedCheaply)
     EXPECT_EQ(test::runCli({"build", "-o", out, in}, dir.str()).status, 0) << "plain copies are not limited";
     const auto raised = test::runCli({"optimize", in, "-o", out, "--max-pixels", "16"}, dir.str());
     EXPECT_NE(raised.err.find("limit of 16 pixels"), std::string::npos) << raised.err;
+}
+
+// Within the pixel limit, a file of a few bytes still costs what its frames
+// and data can hold, not what its screen or its images claim: a 1x1 frame
+// on an 8192x8192 screen is optimised and exported on the part of the
+// screen it reaches, and an 8192x8192 image with one pixel of data is
+// damage, found before anything is allocated for it.
+TEST(Cli, TinyFilesWithinTheLimitCostWhatTheirFramesCost)
+{
+    test::ScratchDir dir;
+    const std::string screen = dir.str() + "screen.gif", image = dir.str() + "image.gif", out = dir.str() + "out.gif";
+    const std::vector<uint8_t> onePixel{0x44, 0x01};
+    test::GifBuilder big;
+    big.screen(8192, 8192, test::testPalette(2)).control(0, 10, 0).image(5, 7, 1, 1, 0, {}, 2, onePixel);
+    big.image(8000, 8100, 1, 1, 0, {}, 2, onePixel).trailer();
+    test::writeFile(screen, big.bytes);
+    const std::string single = dir.str() + "single.gif";
+    test::writeFile(single, test::GifBuilder().screen(8192, 8192, test::testPalette(2))
+                                .image(0, 0, 1, 1, 0, {}, 2, onePixel).trailer().bytes);
+    test::writeFile(image, test::GifBuilder().screen(1, 1, test::testPalette(2))
+                               .image(0, 0, 8192, 8192, 0, {}, 2, onePixel).trailer().bytes);
+    const std::vector<std::vector<std::string>> cheap = {
+        {"optimize", screen, "-o", out},
+        {"optimize", screen, "-o", out, "--transparency"},
+        {"build", "--optimize", "-o", out, screen},
+        {"build", "--optimize=transparency", "-o", out, screen},
+    };
+    for (const auto& args : cheap)
+        EXPECT_EQ(test::runCli(args, dir.str()).status, 0) << args[0] << " " << args.back();
+    const std::vector<std::vector<std::string>> refused = {
+        {"optimize", image, "-o", out},
+        {"frames", image, "-o", dir.str() + "shots"},
+        {"unify", image, "-o", out, "--colors", "4"},
+        {"transition", single, "-o", out, "--after", "1"}, // no frame to lead to: told before composing
+    };
+    for (const auto& args : refused)
+        EXPECT_EQ(test::runCli(args, dir.str()).status, 1) << args[0];
+    std::vector<std::vector<std::string>> all = cheap;
+    all.insert(all.end(), refused.begin(), refused.end());
+    const long peak = peakKiBOf(all, dir.str());
+    EXPECT_GT(peak, 0);
+    EXPECT_LT(peak, 100 * 1024);
+}
+
+// Composed frames are whole screens: a small file with many frames on a
+// large screen could fill the disk, so the room is checked before the first
+// file is written.
+TEST(Cli, ComposedFramesNeedRoomForAllOfThemFirst)
+{
+    test::ScratchDir dir;
+    const std::string in = dir.str() + "many.gif", shots = dir.str() + "shots";
+    test::GifBuilder gif;
+    gif.screen(16384, 16384, test::testPalette(2));
+    const int frames = 1000; // 768 MiB each
+    for (int i = 0; i < frames; ++i)
+        gif.image(0, 0, 1, 1, 0, {}, 2, {0x44, 0x01});
+    test::writeFile(in, gif.trailer().bytes);
+    struct statvfs fs;
+    ASSERT_EQ(statvfs(dir.str().c_str(), &fs), 0);
+    if (uint64_t(fs.f_bavail) * fs.f_frsize > uint64_t(frames) * 16384 * 16384 * 3)
+        GTEST_SKIP() << "this disk has room for all of them";
+    const auto r = test::runCli({"frames", in, "-o", shots, "--composed", "--max-pixels", "268435456"}, dir.str());
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("MiB are free there; nothing was written"), std::string::npos) << r.err;
+    EXPECT_TRUE(std::filesystem::is_empty(shots));
+    // The frames' own pictures are small and are written.
+    const auto own = test::runCli({"frames", in, "-o", shots}, dir.str());
+    EXPECT_EQ(own.status, 0) << own.err;
+    EXPECT_TRUE(std::filesystem::exists(shots + "/frame1000.bmp"));
 }
 
 } // namespace

@@ -30,13 +30,14 @@ protected:
         return frame;
     }
 
-    // A work file: one image of that size and table, every pixel 0.
-    static std::vector<uint8_t> picture(uint16_t width, uint16_t height, int colors)
+    // A work file: one image of that size and table (2 or 16 colours), every pixel 0.
+    static std::vector<uint8_t> picture(uint16_t width, uint16_t height, int colors, bool interlaced = false)
     {
         std::vector<uint8_t> codes;
         const int bits = colors <= 2 ? 1 : 4;
         LzwCodec().compress(std::vector<uint8_t>(size_t(width) * height, 0), std::max(bits, 2), codes);
-        return test::GifBuilder().screen(width, height).image(0, 0, width, height, uint8_t(0x80 | (bits - 1)),
+        const uint8_t packed = uint8_t(0x80 | (interlaced ? 0x40 : 0) | (bits - 1));
+        return test::GifBuilder().screen(width, height).image(0, 0, width, height, packed,
                                                               test::testPalette(colors), uint8_t(std::max(bits, 2)), codes)
             .trailer().bytes;
     }
@@ -55,7 +56,7 @@ protected:
         doc.settings.loopCount = 7;
         doc.settings.saveComment = false;
         doc.settings.comment = "kept";
-        auto a = frameWithFile("one", picture(7, 8, 16));
+        auto a = frameWithFile("one", picture(7, 8, 16, true));
         a->left = 5;
         a->top = 6;
         a->width = 7;
@@ -70,6 +71,7 @@ protected:
         doc.frames.insert(0, a);
         auto b = frameWithFile("", picture(1, 1, 2));
         b->width = b->height = 1;
+        b->colorCount = 2;
         doc.frames.insert(1, b);
     }
 
@@ -86,13 +88,13 @@ TEST_F(ProjectFile, SavesTheExactLayout)
     expected.insert(expected.end(), {0x40, 0x01, 0x34, 0x12, 0, 1, 0, 2, 0, 1, 2, 3, 4, 5, 6, 0xC0, 7, 0, 0});
     expected.insert(expected.end(), {'k', 'e', 'p', 't', 0, 2, 0, 0, 0});
     // record 1: length = 3 + 1 + 22 + the work file
-    const auto one = picture(7, 8, 16), two = picture(1, 1, 2);
+    const auto one = picture(7, 8, 16, true), two = picture(1, 1, 2);
     expected.insert(expected.end(), {uint8_t(26 + one.size()), 0, 0, 0, 'o', 'n', 'e', 0, 5, 0, 6, 0, 7, 0, 8, 0, 9,
                                      0, 16, 0, 0xFF, 0xFF, 2, 2, 1, 0x40, uint8_t(one.size()), 0, 0, 0});
     expected.insert(expected.end(), one.begin(), one.end());
     // record 2: empty name, default fields but the size
     expected.insert(expected.end(), {uint8_t(23 + two.size()), 0, 0, 0, /* name */ 0, /* fields */ 0, 0, 0, 0, 1, 0,
-                                     1, 0, 0, 0, 0, 0, 0xFF, 0xFF, 0, 0, 0, 0, uint8_t(two.size()), 0, 0, 0});
+                                     1, 0, 0, 0, 2, 0, 0xFF, 0xFF, 0, 0, 0, 0, uint8_t(two.size()), 0, 0, 0});
     expected.insert(expected.end(), two.begin(), two.end());
     EXPECT_EQ(test::readFile(projectPath()), expected);
 }
@@ -202,6 +204,128 @@ TEST_F(ProjectFile, DamagedFilesLeaveTheDocumentExactlyAsItWas)
     EXPECT_EQ(why, Failure::none);
     EXPECT_EQ(doc.revision(), revision + 1);
     EXPECT_EQ(reported, unsigned(kFramesChanged | kSettingsChanged | kGlobalTableChanged | kCurrentChanged));
+}
+
+// A hand-made project: no global table (or `tableCount` entries with the
+// background index), one record with these fields around a 4 x 3 picture
+// with a 4-entry table.
+struct Record {
+    uint16_t left = 0, top = 0, width = 4, height = 3, delay = 0, colorCount = 4, transparentIndex = 0xFFFF;
+    uint8_t disposal = 0, userInput = 0, useLocalColorTable = 1, descriptorFlags = 0;
+    bool interlacedPicture = false;
+    uint16_t tableCount = 0, background = 0xFFFF;
+};
+
+std::vector<uint8_t> handMadeProject(const Record& r)
+{
+    std::vector<uint8_t> codes;
+    LzwCodec().compress(std::vector<uint8_t>(12, 1), 2, codes);
+    const auto picture = test::GifBuilder().screen(4, 3)
+                             .image(0, 0, 4, 3, uint8_t(0x81 | (r.interlacedPicture ? 0x40 : 0)),
+                                    test::testPalette(4), 2, codes)
+                             .trailer().bytes;
+    std::vector<uint8_t> p = {'Z', 'E', 'L', 'L', '0', '0', '0', '0'};
+    p.resize(32, 0);
+    auto u16 = [&](uint32_t v) { p.insert(p.end(), {uint8_t(v), uint8_t(v >> 8)}); };
+    u16(8), u16(8), p.push_back(r.tableCount ? 1 : 0);
+    u16(r.background), u16(r.tableCount);
+    p.resize(p.size() + 3 * size_t(r.tableCount), 0x55);
+    p.insert(p.end(), {0x80, 0, 0, 0, 0, 1, 0, 0, 0}); // loop, count 0, no comment, one frame
+    const uint32_t length = 2 + 22 + uint32_t(picture.size());
+    p.insert(p.end(), {uint8_t(length), uint8_t(length >> 8), 0, 0, 'f', 0});
+    for (uint16_t v : {r.left, r.top, r.width, r.height, r.delay, r.colorCount, r.transparentIndex})
+        u16(v);
+    p.insert(p.end(), {r.disposal, r.userInput, r.useLocalColorTable, r.descriptorFlags});
+    p.insert(p.end(), {uint8_t(picture.size()), uint8_t(picture.size() >> 8), 0, 0});
+    p.insert(p.end(), picture.begin(), picture.end());
+    return p;
+}
+
+// Every field of a record that reaches an exported GIF is checked against
+// its picture and the format before anything is made; a record that
+// disagrees makes the whole project damaged and the document stays as it was.
+TEST_F(ProjectFile, EveryRecordIsCheckedAgainstItsPicture)
+{
+    const struct {
+        const char* what;
+        void (*change)(Record&);
+        bool opens;
+    } cases[] = {
+        {"a record as zell makes it", [](Record&) {}, true},
+        {"an interlace flag on rows in plain order", [](Record& r) { r.descriptorFlags = 0x40; }, false},
+        {"no interlace flag on interlaced rows", [](Record& r) { r.interlacedPicture = true; }, false},
+        {"interlaced rows with their flag", [](Record& r) { r.interlacedPicture = true, r.descriptorFlags = 0x40; }, true},
+        {"the sort and reserved bits", [](Record& r) { r.descriptorFlags = 0x38; }, true},
+        {"colour count 0", [](Record& r) { r.colorCount = 0; }, false},
+        {"colour count 200 with 4 entries", [](Record& r) { r.colorCount = 200; }, false},
+        {"colour count 2 needs a 2-entry table", [](Record& r) { r.colorCount = 2; }, false},
+        {"colour count 3 needs the 4-entry table", [](Record& r) { r.colorCount = 3; }, true},
+        {"transparent index 3 of 4", [](Record& r) { r.transparentIndex = 3; }, true},
+        {"transparent index 4 of 4", [](Record& r) { r.transparentIndex = 4; }, false},
+        {"transparent index 200 of 4", [](Record& r) { r.transparentIndex = 200; }, false},
+        {"disposal 3", [](Record& r) { r.disposal = 3; }, true},
+        {"disposal 7, as GIF files may hold it", [](Record& r) { r.disposal = 7; }, true},
+        {"disposal 8", [](Record& r) { r.disposal = 8; }, false},
+        {"disposal 255", [](Record& r) { r.disposal = 255; }, false},
+        {"left 65531 for a 4-wide frame", [](Record& r) { r.left = 65531; }, true},
+        {"left 65532 for a 4-wide frame", [](Record& r) { r.left = 65532; }, false},
+        {"left 65535 for a 4-wide frame", [](Record& r) { r.left = 65535; }, false},
+        {"top 65533 for a 3-tall frame", [](Record& r) { r.top = 65533; }, false},
+        {"a width other than the picture's", [](Record& r) { r.width = 5; }, false},
+        {"background index 0 of no table", [](Record& r) { r.background = 0; }, true},
+        {"background index 300 of no table", [](Record& r) { r.background = 300; }, false},
+        {"background index 1 of 2", [](Record& r) { r.tableCount = 2, r.background = 1; }, true},
+        {"background index 2 of 2", [](Record& r) { r.tableCount = 2, r.background = 2; }, false},
+        {"no background of 2", [](Record& r) { r.tableCount = 2; }, true},
+    };
+    for (const auto& c : cases) {
+        Document doc(work);
+        fill(doc);
+        const std::string firstFile = doc.frames.frameAt(0)->workFilePath;
+        Record r;
+        c.change(r);
+        EXPECT_EQ(openProjectBytes(doc, handMadeProject(r)), c.opens) << c.what;
+        if (c.opens) {
+            ASSERT_EQ(doc.frames.count(), 1) << c.what;
+            EXPECT_EQ(doc.frames.frameAt(0)->left, r.left) << c.what;
+        } else {
+            EXPECT_EQ(doc.settings.screenWidth, 320) << c.what;
+            ASSERT_EQ(doc.frames.count(), 2) << c.what;
+            EXPECT_EQ(doc.frames.frameAt(0)->workFilePath, firstFile) << c.what;
+        }
+    }
+}
+
+// What a document holds but its picture contradicts is saved as the
+// picture has it, so that every project zell writes opens again: an index
+// beyond the table marks no pixel, the rows' own order and table count.
+TEST_F(ProjectFile, SavedRecordsAgreeWithTheirPictures)
+{
+    Document doc(work);
+    auto f = frameWithFile("odd", picture(7, 8, 16));
+    f->width = 7;
+    f->height = 8;
+    f->colorCount = 0;
+    f->transparentIndex = 200;
+    f->descriptorFlags = 0x40 | 0x20;
+    doc.frames.insert(0, f);
+    ASSERT_TRUE(saveProject(doc, projectPath()));
+    Document back(work);
+    ASSERT_TRUE(openProject(back, projectPath()));
+    const Frame& g = *back.frames.frameAt(0);
+    EXPECT_EQ(g.colorCount, 16);
+    EXPECT_EQ(g.transparentIndex, 0xFFFF);
+    EXPECT_EQ(g.descriptorFlags, 0x20) << "the sort bit stays";
+    // Interlaced rows get their flag back.
+    Document interlaced(work);
+    auto i = frameWithFile("interlaced", picture(7, 8, 16, true));
+    i->width = 7;
+    i->height = 8;
+    i->colorCount = 16;
+    interlaced.frames.insert(0, i);
+    ASSERT_TRUE(saveProject(interlaced, projectPath()));
+    ASSERT_TRUE(openProject(back, projectPath()));
+    EXPECT_EQ(back.frames.frameAt(0)->descriptorFlags, 0x40);
 }
 
 TEST_F(ProjectFile, FailedSaveKeepsTheEarlierFileAndLeavesNoTemporary)

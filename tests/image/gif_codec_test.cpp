@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -282,6 +283,99 @@ TEST(GifDecode, RefusesBrokenStreamsAndLeavesTheOutputWithoutTheWantedImage)
     for (const test::GifBuilder* bad : {&noTable, &zeroWidth, &badCodeSize})
         EXPECT_FALSE(decodeGifImage(bad->bytes, out, 0, false));
     EXPECT_EQ(bytesOf(out), (std::vector<uint8_t>{'k', 'e', 'e', 'p'}));
+}
+
+// The stream that stands for the most pixels per byte: one colour, every
+// code the string just made (each one pixel longer, up to 4091 at 12 bits),
+// then the longest string again and again with the table kept full.
+std::vector<uint8_t> longestStringsStream(uint32_t repeats)
+{
+    std::vector<uint8_t> out;
+    uint32_t accumulator = 0, bits = 0;
+    auto put = [&](uint32_t code, uint32_t size) {
+        accumulator |= code << bits;
+        for (bits += size; bits >= 8; bits -= 8, accumulator >>= 8)
+            out.push_back(uint8_t(accumulator));
+    };
+    uint32_t size = 3;
+    put(0, size);
+    for (uint32_t code = 6; code < kMaxLzwCodes; ++code) {
+        if (code >= (1u << size)) // the decoder's table reaches the size limit
+            ++size;
+        put(code, size);
+    }
+    for (uint32_t i = 0; i < repeats; ++i)
+        put(kMaxLzwCodes - 1, 12);
+    put(5, 12);
+    if (bits > 0)
+        out.push_back(uint8_t(accumulator));
+    return out;
+}
+
+TEST(GifDecode, PixelsClaimedAreBoundedByTheDataThatMustHoldThem)
+{
+    // 1 + 2 + ... + 4091 pixels, then 4091 for each repeat: 4091 wide.
+    const uint32_t repeats = 3000;
+    const std::vector<uint8_t> codes = longestStringsStream(repeats);
+    std::vector<uint8_t> pixels;
+    LzwCodec codec;
+    ASSERT_TRUE(codec.decompress(codes, 2, pixels));
+    const uint64_t height = 2046 + repeats;
+    ASSERT_EQ(pixels.size(), 4091 * height);
+    EXPECT_LE(pixels.size(), maxLzwPixels(codes.size()));
+    EXPECT_GT(pixels.size(), maxLzwPixels(codes.size()) * 2 / 3); // the bound is near what a stream can do
+
+    // The densest picture a stream can hold still decodes; the same data
+    // claiming a row more than it could ever fill, beyond the megapixel
+    // every picture may have, is damage.
+    auto decodes = [&](uint16_t width, uint16_t rows, const std::vector<uint8_t>& data) {
+        test::GifBuilder gif;
+        gif.screen(1, 1, kFourRgb).image(0, 0, width, rows, 0, {}, 2, data).trailer();
+        ByteBuffer dib;
+        return decodeGifImage(gif.bytes, dib, 0, false) && !dib.empty();
+    };
+    EXPECT_TRUE(decodes(4091, uint16_t(height), codes));
+    const uint64_t tooMany = maxLzwPixels(codes.size()) / 4091 + 1;
+    EXPECT_FALSE(decodes(4091, uint16_t(tooMany), codes));
+
+    // One pixel of data: a megapixel decodes (zeros after it), 8192 x 8192 not.
+    std::vector<uint8_t> onePixel;
+    ASSERT_TRUE(LzwCodec().compress(std::vector<uint8_t>{1}, 2, onePixel));
+    EXPECT_TRUE(decodes(1024, 1024, onePixel));
+    EXPECT_FALSE(decodes(8192, 8192, onePixel));
+    EXPECT_FALSE(decodes(1025, 1024, onePixel));
+}
+
+// What a screen shows of a picture reaching out of it is its top-left part:
+// decoding only that part gives exactly those pixels, interlaced or not,
+// with data that run short too.
+TEST(GifDecode, KeptPartIsTheTopLeftOfTheWholePicture)
+{
+    const uint32_t w = 13, h = 11;
+    std::vector<uint8_t> pixels(w * h);
+    for (size_t i = 0; i < pixels.size(); ++i)
+        pixels[i] = uint8_t((i * 7 + i / w) % 4);
+    for (bool interlaced : {false, true}) {
+        ByteBuffer stream;
+        ASSERT_TRUE(encodeGifImage(indexedDib(w, h, kFourColors, pixels), stream, 2, interlaced));
+        const std::vector<uint8_t> full = bytesOf(stream);
+        for (size_t cut : {full.size(), full.size() - 12}) {
+            const std::span<const uint8_t> data = std::span(full).first(cut);
+            ByteBuffer whole;
+            ASSERT_TRUE(decodeGifImage(data, whole, 0, false));
+            const std::vector<uint8_t> all = indicesOf(whole.bytes());
+            for (auto [kw, kh] : {std::pair<uint32_t, uint32_t>{5, 3}, {13, 2}, {1, 11}, {0, 0}, {20, 20}}) {
+                ByteBuffer part;
+                ASSERT_TRUE(decodeGifImage(data, part, 0, false, kw, kh));
+                const uint32_t pw = std::clamp<uint32_t>(kw, 1, w), ph = std::clamp<uint32_t>(kh, 1, h);
+                std::vector<uint8_t> want;
+                for (uint32_t y = 0; y < ph; ++y)
+                    want.insert(want.end(), all.begin() + y * w, all.begin() + y * w + pw);
+                EXPECT_EQ(indicesOf(part.bytes()), want) << interlaced << " " << cut << " " << kw << "x" << kh;
+                EXPECT_EQ(tableOf(part.bytes()), tableOf(whole.bytes()));
+            }
+        }
+    }
 }
 
 // ---------------------------------------------------------------- oracles

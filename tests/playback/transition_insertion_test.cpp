@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 #include <set>
 #include <sstream>
 
@@ -280,6 +281,8 @@ TEST_F(TransitionInsertion, InsertTransitionChangesNothingWhenItFails)
     EXPECT_EQ(error, TransitionError::NoCurrentFrame);
     document.frames.remove(2);
     document.frames.remove(1);
+    // Told before any picture is decoded: a frame that cannot be is no reason.
+    std::ofstream(document.frames.frameAt(0)->workFilePath.path(), std::ios::trunc) << "not a GIF";
     EXPECT_FALSE(insertTransition(document, 0, transition, {}, &error));
     EXPECT_EQ(error, TransitionError::NoNextFrame);
     EXPECT_EQ(transition.begins, 0);

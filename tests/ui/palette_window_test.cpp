@@ -233,6 +233,7 @@ private slots:
         PaletteFixture f;
         Frame& frame = f.addFrame(8, true);
         QCOMPARE(frame.colorCount, 256);
+        frame.descriptorFlags = 0x40 | 0x20; // as an interlaced file with sorted colours gives it
         f.window->showGlobal(false);
         const std::string old = frame.workFilePath;
         f.prompter.answers = {kIdNo};
@@ -245,6 +246,7 @@ private slots:
         f.window->chooseEntryCount(3);
         QVERIFY(frame.workFilePath != old);
         QCOMPARE(frame.colorCount, 16);
+        QCOMPARE(frame.descriptorFlags, uint8_t(0x20)); // the new rows are in plain order
         QCOMPARE(tableOfFile(frame.workFilePath).count, 16);
         QCOMPARE(f.window->frameTable().count, 16);
         QCOMPARE(f.prompter.unexpected, 0);
