@@ -57,8 +57,11 @@ bool writeWorkFile(Frame& scratch, std::span<const uint8_t> stream, const GifIma
     if (!workDirectory.writeNewWorkFile("gif", file, name))
         return false;
 
-    scratch.left = image.left;
-    scratch.top = image.top;
+    // A position the format cannot end inside 65535 would make a project that
+    // no reader (ours included) opens again; such a frame lies beyond any
+    // screen, so it is kept at the farthest place that fits.
+    scratch.left = uint16_t(std::min<uint32_t>(image.left, 0xFFFFu - image.width));
+    scratch.top = uint16_t(std::min<uint32_t>(image.top, 0xFFFFu - image.height));
     scratch.width = image.width;
     scratch.height = image.height;
     scratch.descriptorFlags = image.packed;

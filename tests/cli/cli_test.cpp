@@ -128,6 +128,20 @@ TEST(Cli, AKilledExportLeavesNothingForTheNextRun)
     EXPECT_TRUE(test::namesIn(tmp).empty());
 }
 
+// A frame placed where it cannot end inside 65535 is moved to the farthest
+// place that fits, so the project made of it opens again.
+TEST(Cli, AFrameBeyondTheLastPositionStillGivesAProjectThatOpens)
+{
+    test::ScratchDir dir;
+    const auto in = (dir.path() / "far.gif").string(), project = (dir.path() / "far.zpj").string();
+    test::writeFile(in, test::GifBuilder().screen(4, 4, test::testPalette(2))
+                            .image(65535, 65000, 4, 4, 0, {}, 2, {0x4C, 0x01}).trailer().bytes);
+    ASSERT_EQ(test::runCli({"build", "-o", project, in}).status, 0);
+    const auto info = test::runCli({"info", project, "--json"});
+    ASSERT_EQ(info.status, 0) << info.err;
+    EXPECT_NE(info.out.find("\"left\": 65531, \"top\": 65000"), std::string::npos) << info.out;
+}
+
 // The shipped program reads no test hooks from the environment: a run asked
 // to stop or to have its input cut short goes on as usual.
 TEST(Cli, TheShippedProgramHasNoTestHooks)

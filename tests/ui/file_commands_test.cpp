@@ -277,6 +277,7 @@ private slots:
         f.prompter.dialogScript = [](QDialog&) { return int(QDialog::Accepted); };
         f.commands.openDropped({in});
         f.doc.model.setAttribute({0}, FrameAttribute::Delay, 42);
+        f.doc.model.setAttribute({0}, FrameAttribute::Left, 65535); // kept where the frame still ends inside 65535
         const QString first = f.doc.dir.path() + "/first.zpj";
         const QString second = f.doc.dir.path() + "/second.zpj";
         f.prompter.dialogScript = choosing(first);
@@ -287,6 +288,7 @@ private slots:
         QCOMPARE(f.commands.projectTitle(), QStringLiteral("first"));
         QCOMPARE(f.doc.model.frameCount(), 1);
         QCOMPARE(f.doc.model.frameAt(0)->delay, 42);
+        QCOMPARE(int(f.doc.model.frameAt(0)->left), 65535 - int(f.doc.model.frameAt(0)->width));
         f.prompter.dialogScript = choosing(second);
         f.commands.saveProject();
         QVERIFY(!f.read(first).isEmpty());
