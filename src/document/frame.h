@@ -15,6 +15,13 @@ namespace zell {
 
 class WorkDirectory;
 
+// The nearest position at which a frame of `extent` still ends inside 65535:
+// a frame beyond it makes a project no reader opens again.
+inline uint16_t fittingPosition(uint32_t position, uint16_t extent)
+{
+    return uint16_t(position < 0xFFFFu - extent ? position : 0xFFFFu - extent);
+}
+
 class Frame {
 public:
     Frame() = default;

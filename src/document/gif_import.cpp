@@ -57,11 +57,9 @@ bool writeWorkFile(Frame& scratch, std::span<const uint8_t> stream, const GifIma
     if (!workDirectory.writeNewWorkFile("gif", file, name))
         return false;
 
-    // A position the format cannot end inside 65535 would make a project that
-    // no reader (ours included) opens again; such a frame lies beyond any
-    // screen, so it is kept at the farthest place that fits.
-    scratch.left = uint16_t(std::min<uint32_t>(image.left, 0xFFFFu - image.width));
-    scratch.top = uint16_t(std::min<uint32_t>(image.top, 0xFFFFu - image.height));
+    // Such a frame lies beyond any screen; it is kept at the farthest place that fits.
+    scratch.left = fittingPosition(image.left, image.width);
+    scratch.top = fittingPosition(image.top, image.height);
     scratch.width = image.width;
     scratch.height = image.height;
     scratch.descriptorFlags = image.packed;

@@ -98,9 +98,8 @@ namespace {
 void setField(Frame& f, FrameAttribute attribute, uint32_t value)
 {
     switch (attribute) {
-    // A frame must end inside 65535 for its project to open again.
-    case FrameAttribute::Left: f.left = std::min<uint32_t>(value, 0xFFFFu - f.width); break;
-    case FrameAttribute::Top: f.top = std::min<uint32_t>(value, 0xFFFFu - f.height); break;
+    case FrameAttribute::Left: f.left = fittingPosition(value, f.width); break;
+    case FrameAttribute::Top: f.top = fittingPosition(value, f.height); break;
     case FrameAttribute::LocalTable: f.useLocalColorTable = value ? 1 : 0; break;
     case FrameAttribute::Transparent: f.transparentIndex = uint16_t(value); break;
     case FrameAttribute::UserInput: f.userInput = value ? 1 : 0; break;
