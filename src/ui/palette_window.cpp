@@ -15,7 +15,6 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include <fstream>
 #include <vector>
 
 #include "app/message_box.h"
@@ -59,16 +58,6 @@ QPushButton* pushRadio(const QString& text, int tip, QButtonGroup* group, QWidge
 }
 
 } // namespace
-
-void seedGlobalTable(ColorTable& table, const std::string& seedPath)
-{
-    table = ColorTable();
-    table.count = 256;
-    table.backgroundIndex = 0;
-    std::ifstream in(seedPath, std::ios::binary);
-    if (in)
-        in.read(reinterpret_cast<char*>(table.entries.data()), std::streamsize(table.entries.size()));
-}
 
 PaletteWindow::PaletteWindow(DocumentModel& document, QWidget* parent) : QWidget(parent), document_(document)
 {

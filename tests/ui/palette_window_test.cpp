@@ -112,23 +112,6 @@ private slots:
         QCOMPARE(right.count(), 1);
     }
 
-    void theGlobalTableStartsBlackOrFromTheSeedFile()
-    {
-        ColorTable table;
-        table.count = 3;
-        seedGlobalTable(table, "/nonexistent/gct.tmp");
-        QCOMPARE(table.count, 256);
-        QCOMPARE(table.backgroundIndex, 0);
-        QCOMPARE(table.color(255), 0u);
-        QTemporaryDir dir;
-        const QString seed = dir.path() + "/gct.tmp";
-        QVERIFY(writeBytes(seed, QByteArray("\x01\x02\x03\x04\x05", 5)));
-        seedGlobalTable(table, seed.toStdString());
-        QCOMPARE(table.color(0), 0x030201u);
-        QCOMPARE(table.color(1), 0x000504u); // a short file fills what it holds
-        QCOMPARE(table.count, 256);
-    }
-
     void theGlobalCountShrinksAndGrowsWithBlackEntries()
     {
         PaletteFixture f;
