@@ -25,6 +25,7 @@
 #include "document/palette_file.h"
 #include "document/project_file.h"
 #include "document/screen_composer.h"
+#include "document/still_image.h"
 #include "image/pixel_limit.h"
 #include "image/mapped_file.h"
 #include "image/neural_quantizer.h"
@@ -259,7 +260,7 @@ void ImageOpenDialog::showPreview(const QString& path)
     if (!previewOn_->isChecked() || !QFileInfo(path).isFile())
         return;
     RasterImage picture;
-    if (picture.loadFile(path.toStdString()) && picture.fitInto(kPreviewSide - 4, kPreviewSide - 4, true))
+    if (loadStillPicture(path.toStdString(), picture) && picture.fitInto(kPreviewSide - 4, kPreviewSide - 4, true))
         preview_->setPixmap(QPixmap::fromImage(dibToImage(picture.image.bytes())));
 }
 

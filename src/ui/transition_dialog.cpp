@@ -22,6 +22,7 @@
 
 #include "app/message_box.h"
 #include "app/string_table.h"
+#include "document/still_image.h"
 #include "image/dib.h"
 #include "image/raster_image.h"
 #include "playback/plugin_discovery.h"
@@ -439,7 +440,7 @@ bool TransitionPreviewDialog::loadFile(int index)
     QSize area = box_->contentsRect().size();
     if (area.isEmpty())
         area = QSize(kBoxWidth, kBoxHeight);
-    if (!picture.loadFile(files_[index].toStdString()) ||
+    if (!loadStillPicture(files_[index].toStdString(), picture) ||
         !picture.fitInto(uint32_t(std::max(area.width(), 1)), uint32_t(std::max(area.height(), 1)), true))
         return false;
     loaded_ = dibToImage(picture.image.bytes());

@@ -66,7 +66,7 @@ std::string solidWorkFile(WorkDirectory& work, int width, int height, uint32_t c
 QRgb firstPixel(const std::string& path)
 {
     RasterImage picture;
-    if (!picture.loadFile(path) || !picture.fitInto(1000, 1000, true))
+    if (!loadStillPicture(path, picture) || !picture.fitInto(1000, 1000, true))
         return 0xDEAD;
     return dibToImage(picture.image).pixel(0, 0) & 0xFFFFFF;
 }
