@@ -193,11 +193,11 @@ private slots:
         QVERIFY(writeBytes(bmp, header + QByteArray(4, '\0')));
         f.prompter.answers = {kIdOk, kIdOk};
         f.window->loadPalette(bmp);
-        QCOMPARE(f.prompter.texts.last(), loadText(21514));
+        QCOMPARE(f.prompter.texts.last(), loadText(Text::BitmapHasNoPalette));
         const QString junk = f.doc.dir.path() + "/junk.gif";
         QVERIFY(writeBytes(junk, "GIF89a but not"));
         f.window->loadPalette(junk);
-        QCOMPARE(f.prompter.texts.last(), loadText(21502));
+        QCOMPARE(f.prompter.texts.last(), loadText(Text::OperationFailed));
         QVERIFY(f.global().entries == before.entries);
         QCOMPARE(f.global().count, before.count);
 
@@ -257,7 +257,7 @@ private slots:
                     options.colorCount = 16;
                     QVERIFY(unify(d, options));
                 }
-            }, run == 0 ? 32785 : 32786);
+            }, run == 0 ? Text::OptimizeCommand : Text::UnifyPalettesCommand);
             const QStringList after = documentState(f.doc.document);
             QVERIFY(after != before);
             QVERIFY(f.doc.model.undo());
