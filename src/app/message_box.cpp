@@ -42,9 +42,9 @@ private:
     static int askSaveDiscardCancel(QMessageBox& box)
     {
         box.setIcon(QMessageBox::Question);
-        QPushButton* save = box.addButton(loadText(21517), QMessageBox::AcceptRole);
-        QPushButton* discard = box.addButton(loadText(21518), QMessageBox::DestructiveRole);
-        QPushButton* cancel = box.addButton(loadText(2), QMessageBox::RejectRole);
+        QPushButton* save = box.addButton(loadText(Text::SaveButton), QMessageBox::AcceptRole);
+        QPushButton* discard = box.addButton(loadText(Text::DontSaveButton), QMessageBox::DestructiveRole);
+        QPushButton* cancel = box.addButton(loadText(Text::Cancel), QMessageBox::RejectRole);
         box.setDefaultButton(save);
         box.setEscapeButton(cancel);
         box.exec();

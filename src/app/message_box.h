@@ -6,6 +6,8 @@
 
 #include <functional>
 
+#include "app/text_ids.h"
+
 class QDialog;
 class QWidget;
 

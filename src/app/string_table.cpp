@@ -117,8 +117,7 @@ const std::unordered_map<int, const char*>& table()
         {21517, "保存する(&S)"},
         {21518, "保存しない(&N)"},
         {21519, "トランジションの設定を表示できませんでした。"},
-        // Commands whose windows are not built yet say so plainly.
-        // menu 129: popup titles, then items by command number
+        // the main window's menu: popup titles, then items by command number
         {12901, "ファイル(&F)"},
         {12902, "編集(&E)"},
         {12903, "ウィンドウ(&W)"},
@@ -148,7 +147,7 @@ const std::unordered_map<int, const char*>& table()
         {32791, "設定(&S)..."},
         {32792, "ホームページへ(&H)"},
         {57664, "バージョン情報(&A)..."},
-        // dialog 202
+        // the main window's panels
         {1041, "横幅："},
         {1043, "縦幅："},
         {1045, "Just"},
@@ -168,7 +167,7 @@ const std::unordered_map<int, const char*>& table()
         {1066, "ユーザー入力"},
         {1067, "画像の処理方法："},
         {1068, "背景色："},
-        // dialog 210
+        // the settings dialog, and the OK and Cancel of every dialog
         {210, "設定"},
         {1281, "カラーパレット と イメージビュー はタスクバーに表示しない"},
         {1282, "コメントに日本語を使用する　※GIFの仕様から外れます"},
@@ -181,7 +180,7 @@ const std::unordered_map<int, const char*>& table()
         {20005, "Graphics Interchange Format (*.gif)|*.gif|All Files (*.*)|*.*||"},
         {20006, "Palette File (gif, bmp)|*.gif;*.bmp|All Files (*.*)|*.*||"},
         {20007, "zell Project File (zpj)|*.zpj||"},
-        // dialog 203
+        // the palette window
         {20127, "準備中 or 初期化失敗"},
         {20128, "Global Color Tableを表示"},
         {20129, "Local Color Tableを表示"},
@@ -197,8 +196,9 @@ const std::unordered_map<int, const char*>& table()
         {1125, "透過色"},
         {1126, "Palette Load"},
         {1127, "色数："},
-        // dialogs 205 and 207; their load boxes share numbers with dialog 202,
-        // so they are kept under numbers of their own
+        // the open dialog and the dropped-file dialog; their load boxes share
+        // control numbers with the main window's panels, so they are kept under
+        // numbers of their own
         {205, "開く"},
         {207, "GifをLoad"},
         {1160, "リストへの追加方法"},
@@ -212,7 +212,7 @@ const std::unordered_map<int, const char*>& table()
         {20552, "コメントもLoadする （在る場合）"},
         {20553, "PNG・BMPの透明な部分を透過色にする"},
         {20554, "256色を超える画像はディザリングする"},
-        // dialog 206
+        // the save dialog
         {206, "名前を付けて保存"},
         {1221, "最適化してファイルサイズを減らす"},
         {1224, "透過色を利用して圧縮効率upを狙う"},
@@ -221,10 +221,10 @@ const std::unordered_map<int, const char*>& table()
         {1227, "透過色が未設定のフレームも対象とする　（透過色を自動設定）"},
         {1228, "透過色が未設定のフレームも対象とする　（画素を変えずに透過色を追加）"},
         {1229, "削除したフレームの待機時間を前のフレームに加える"},
-        // dialog 208
+        // the optimise dialog
         {208, "最適化"},
-        // dialog 209; its list entries and tool tips are kept under numbers
-        // of their own
+        // the unify-palettes dialog; its list entries and tool tips are kept
+        // under numbers of their own
         {209, "パレットを統一する"},
         {1223, "※ 対象となったフレームのイメージは統一後のパレットで再構築されるため、元のイメージと若干異なる場合があります。"},
         {1241, "条件１ :"},
@@ -243,8 +243,9 @@ const std::unordered_map<int, const char*>& table()
         {20908, "統一後のパレットの色数を指定"},
         {20909, "背景色専用として色を１つ確保して、現在の背景色を完全保護"},
         {20910, "透過色専用として色を１つ確保\n透過色を設定しているフレームが対象になっている場合は\nDefaultでON"},
-        // dialog 211; dialog 212 shares its control numbers 1323 and 1324,
-        // so its buttons are kept under numbers of their own
+        // the transition dialog; its preview shares the control numbers of
+        // "次フレーム" and "指定色", so the preview's buttons are kept under
+        // numbers of their own
         {211, "画面トランジション挿入"},
         {1323, "次フレーム"},
         {1324, "指定色"},
@@ -256,7 +257,7 @@ const std::unordered_map<int, const char*>& table()
         {20911, "遷移元"},
         {20912, "遷移先"},
         {20913, "(%d, %d, %d)"},
-        // dialog 212
+        // the transition's preview
         {212, "トランジション - プレビュー"},
         {20914, "再生"},
         {20915, "停止"},
@@ -264,7 +265,7 @@ const std::unordered_map<int, const char*>& table()
         // tool windows
         {203, "カラーパレット"},
         {204, "イメージビュー"},
-        // dialog 201 and the home-page message
+        // the about box and the home-page message
         {201, "zellのﾊﾞｰｼﾞｮﾝ情報"},
         {1003, "E-Mail"},
         {21006, "エラー"},
@@ -346,13 +347,13 @@ void loadStringLibrary(const Profile& profile, const std::string& path)
     if (!readLibrary(path, lib))
         return;
     // A table without a version text is as old as can be.
-    auto version = lib.texts.find(20000);
+    auto version = lib.texts.find(kStringLibraryVersionId);
     const bool old = version == lib.texts.end() || version->second < kStringLibraryVersion;
     library() = std::move(lib);
     if (old) {
-        QString text = ownText(21500);
+        QString text = ownText(Text::OldStringLibrary);
         text.replace(QStringLiteral("%s"), QString::fromUtf8(kStringLibraryName));
-        showPlainMessage(nullptr, text, ownText(21000), MessageStyle::OkExclamation);
+        showPlainMessage(nullptr, text, ownText(Text::OldStringLibraryCaption), MessageStyle::OkExclamation);
     }
 }
 

@@ -1,6 +1,7 @@
 #include "document/palette_file.h"
 
 #include <algorithm>
+#include <fstream>
 
 #include "document/image_format.h"
 #include "image/bytes.h"
@@ -98,6 +99,16 @@ PaletteLoad loadPaletteFile(const std::string& path, ColorTable& out)
     default:
         return PaletteLoad::failed;
     }
+}
+
+void seedGlobalTable(ColorTable& table, const std::string& seedPath)
+{
+    table = ColorTable();
+    table.count = 256;
+    table.backgroundIndex = 0;
+    std::ifstream in(seedPath, std::ios::binary);
+    if (in)
+        in.read(reinterpret_cast<char*>(table.entries.data()), std::streamsize(table.entries.size()));
 }
 
 } // namespace zell

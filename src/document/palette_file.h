@@ -30,4 +30,9 @@ enum class PaletteLoad { ok, failed, noEntries };
 // unchanged unless the result is ok.
 PaletteLoad loadPaletteFile(const std::string& path, ColorTable& out);
 
+// The global table a new document starts with: 256 black entries,
+// background 0, then the first 768 bytes of `seedPath` (red, green, blue per
+// entry) when it can be read.
+void seedGlobalTable(ColorTable& table, const std::string& seedPath);
+
 } // namespace zell

@@ -7,7 +7,9 @@
 #include "image/color_table.h"
 #include "image/dib.h"
 #include "image/gif_codec.h"
+#include "image/mapped_file.h"
 #include "image/neural_quantizer.h"
+#include "image/raster_image.h"
 #include "image/transparent_entry.h"
 
 #include <algorithm>
@@ -133,6 +135,19 @@ bool convertToGif(std::span<const uint8_t> data, ByteBuffer& out, bool dataIsPic
     if (bits == 0 || !encodeGifImage(picture, encoded, bits, false, kNoColor, kNoColor))
         return false;
     out.swap(encoded);
+    return true;
+}
+
+bool loadStillPicture(const std::string& path, RasterImage& picture)
+{
+    picture.image.release();
+    // A mask of the previous picture must not outlive it.
+    picture.mask.release();
+    MappedFile file;
+    if (!file.open(path) || !decodeImage(file.bytes(), picture.image, true) || !picture.toTrueColor()) {
+        picture.image.release();
+        return false;
+    }
     return true;
 }
 

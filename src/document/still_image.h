@@ -4,10 +4,13 @@
 
 #include <cstdint>
 #include <span>
+#include <string>
 
 #include "image/byte_buffer.h"
 
 namespace zell {
+
+class RasterImage;
 
 // BMP, GIF (its first image), JPEG or PNG data as a packed DIB. The GIF
 // decoder gets `replaceTransparent`. False, with the picture untouched, for
@@ -25,5 +28,10 @@ bool decodeImage(std::span<const uint8_t> data, ByteBuffer& picture, bool replac
 // `colors`: NeuQuantOption bits for pictures of more than 256 colours.
 bool convertToGif(std::span<const uint8_t> data, ByteBuffer& out, bool dataIsPicture, bool keepAlpha = false,
                   bool* truncated = nullptr, uint32_t colors = 0);
+
+// Any supported image file (BMP, GIF, JPEG, PNG) as the 24-bit picture of
+// `picture`, for previews; its old picture and mask go first, so on failure
+// it is empty.
+bool loadStillPicture(const std::string& path, RasterImage& picture);
 
 } // namespace zell

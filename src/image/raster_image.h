@@ -83,9 +83,6 @@ public:
     // it first when it has more; the transparent index follows the reduction.
     // Uses displayCanvas and baseCanvas as scratch. Defined with the GIF codec.
     bool saveGif(const std::string& path, int bits, uint32_t& transparentIndex);
-    // Any supported image file (BMP, GIF, JPEG, PNG) as a 24-bit picture.
-    // Defined with the still-image decoders.
-    bool loadFile(const std::string& path);
 };
 
 } // namespace zell

@@ -54,7 +54,7 @@ QString mailAddress()
 
 AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent)
 {
-    setWindowTitle(ownText(201));
+    setWindowTitle(ownText(Text::AboutTitle));
     auto* icon = new QLabel(this);
     icon->setPixmap(QApplication::windowIcon().pixmap(48, 48));
     auto* name = new QLabel(QStringLiteral("zell Version " ZELL_VERSION), this);
@@ -73,7 +73,7 @@ AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent)
     grid->addWidget(name, 0, 1, 1, 2);
     grid->addWidget(notice, 1, 1, 1, 2);
     grid->addWidget(home_, 2, 1, 1, 2);
-    grid->addWidget(new QLabel(ownText(1003), this), 3, 1);
+    grid->addWidget(new QLabel(ownText(Text::Email), this), 3, 1);
     grid->addWidget(mail_, 3, 2);
     grid->setColumnStretch(2, 1);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, this);

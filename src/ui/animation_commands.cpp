@@ -26,10 +26,9 @@ AnimationCommands::AnimationCommands(DocumentModel& document, QWidget* owner, Fi
 
 void AnimationCommands::failed()
 {
-    showMessage(owner_, 21502, 21002, MessageStyle::OkInfo);
+    showMessage(owner_, Text::OperationFailed, Text::ErrorCaption, MessageStyle::OkInfo);
 }
 
-// Command 32785.
 void AnimationCommands::optimize()
 {
     if (document_.frameCount() == 0)
@@ -47,13 +46,12 @@ void AnimationCommands::optimize()
     Document& d = document_.document();
     const bool ok = runInBackground(
         owner_, tr("frames"), [&](Progress& p) { return zell::optimize(d, options, {}, &why, &p); },
-        rebuildingCommit(document_, 32785));
+        rebuildingCommit(document_, Text::OptimizeCommand));
     emit selectRow(ok ? 0 : std::max(document_.currentIndex(), 0));
     if (!ok && why != Failure::cancelled)
         failed();
 }
 
-// Command 32786.
 void AnimationCommands::unifyPalettes()
 {
     if (document_.frameCount() == 0)
@@ -74,7 +72,7 @@ void AnimationCommands::unifyPalettes()
     // The engine takes the background colour from the global table.
     const bool ok = runInBackground(
         owner_, tr("frames"), [&](Progress& p) { return zell::unify(d, options, {}, &why, &p); },
-        rebuildingCommit(document_, 32786));
+        rebuildingCommit(document_, Text::UnifyPalettesCommand));
     emit selectRow(ok ? 0 : std::max(document_.currentIndex(), 0));
     if (!ok && why != Failure::cancelled)
         failed();
@@ -92,7 +90,6 @@ bool AnimationCommands::composeTransitionScreens(int current, TransitionScreens&
     return composeScreens(document_.document(), current, screens);
 }
 
-// Command 32787.
 void AnimationCommands::insertTransition()
 {
     const int current = document_.currentIndex();
@@ -106,7 +103,8 @@ void AnimationCommands::insertTransition()
         return;
     std::vector<GeneratedFile> files = dialog.takeGeneratedFiles();
     const uint16_t delay = dialog.frameDelay();
-    document_.rebuild([&](Document& d) { insertTransitionFrames(d, current, files, delay); }, 32787);
+    document_.rebuild([&](Document& d) { insertTransitionFrames(d, current, files, delay); },
+                      Text::InsertTransitionCommand);
     emit selectRow(current);
 }
 

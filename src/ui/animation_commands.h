@@ -1,7 +1,8 @@
-// The main window's whole-animation commands: optimise (dialog 208), unify
-// palettes (dialog 209) and insert a screen transition (dialog 211). Each
-// gathers its inputs, runs one engine operation through the DocumentModel
-// and reports a failure with 21502; the engine's runs are all or nothing.
+// The main window's whole-animation commands: optimise, unify palettes and
+// insert a screen transition, each through its dialog. Each gathers its
+// inputs, runs one engine operation through the DocumentModel and reports
+// a failure with Text::OperationFailed; the engine's runs are all or
+// nothing.
 #pragma once
 
 #include <QList>

@@ -29,19 +29,19 @@ AnimationPanel::AnimationPanel(DocumentModel& document, const Profile& profile, 
 {
     width_ = new NumberEdit(this);
     height_ = new NumberEdit(this);
-    just_ = new QPushButton(ownText(1045), this);
-    globalTable_ = new QCheckBox(ownText(1046), this);
+    just_ = new QPushButton(ownText(Text::FitScreen), this);
+    globalTable_ = new QCheckBox(ownText(Text::MakeGlobalTable), this);
     background_ = new QLabel(this);
     background_->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     background_->setFont(fixedFieldFont(font()));
     background_->setMinimumWidth(background_->fontMetrics().horizontalAdvance(QStringLiteral("[255]：[#FFFFFF]")) + 8);
-    loop_ = new QCheckBox(ownText(1048), this);
+    loop_ = new QCheckBox(ownText(Text::Loop), this);
     limit_ = new QCheckBox(this);
     loopCount_ = new NumberEdit(this);
-    commentOn_ = new QCheckBox(ownText(1052), this);
+    commentOn_ = new QCheckBox(ownText(Text::Comment), this);
     comment_ = new CommentEdit(this);
     comment_->setFixedHeight(comment_->fontMetrics().lineSpacing() + 2 * comment_->frameWidth() + 8);
-    confirm_ = new QPushButton(ownText(1054), this);
+    confirm_ = new QPushButton(ownText(Text::ShowComment), this);
 
     auto* rows = new QVBoxLayout(this);
     auto row = [rows](std::initializer_list<QWidget*> widgets, QWidget* stretch = nullptr) {
@@ -52,15 +52,19 @@ AnimationPanel::AnimationPanel(DocumentModel& document, const Profile& profile, 
             line->addStretch(1);
         rows->addLayout(line);
     };
-    row({new QLabel(ownText(1041), this), width_, new QLabel(ownText(1043), this), height_, just_});
-    row({globalTable_, new QLabel(ownText(1068), this), background_});
-    row({loop_, limit_, loopCount_, new QLabel(ownText(1050), this)});
+    row({new QLabel(ownText(Text::ScreenWidth), this), width_, new QLabel(ownText(Text::ScreenHeight), this), height_,
+         just_});
+    row({globalTable_, new QLabel(ownText(Text::Background), this), background_});
+    row({loop_, limit_, loopCount_, new QLabel(ownText(Text::LoopCountUnit), this)});
     row({commentOn_, comment_, confirm_}, comment_);
 
-    const std::pair<QWidget*, int> tips[] = {{width_, 20139},     {height_, 20140},   {just_, 20141},
-                                             {globalTable_, 20142}, {background_, 20143}, {loop_, 20144},
-                                             {limit_, 20145},     {loopCount_, 20146}, {commentOn_, 20147},
-                                             {comment_, 20148},   {confirm_, 20149}};
+    const std::pair<QWidget*, int> tips[] = {
+        {width_, Text::ScreenWidthTip},     {height_, Text::ScreenHeightTip},
+        {just_, Text::FitScreenTip},        {globalTable_, Text::MakeGlobalTableTip},
+        {background_, Text::BackgroundTip}, {loop_, Text::LoopTip},
+        {limit_, Text::LimitLoopTip},       {loopCount_, Text::LoopCountTip},
+        {commentOn_, Text::CommentTip},     {comment_, Text::CommentTextTip},
+        {confirm_, Text::ShowCommentTip}};
     for (auto [widget, id] : tips) {
         widget->setToolTip(ownText(id));
         widget->setToolTipDuration(kToolTipDurationMs);
@@ -69,32 +73,32 @@ AnimationPanel::AnimationPanel(DocumentModel& document, const Profile& profile, 
     connect(width_, &NumberEdit::valueChanged, this, [this](int v) { sizeChanged(width_, v); });
     connect(height_, &NumberEdit::valueChanged, this, [this](int v) { sizeChanged(height_, v); });
     connect(just_, &QPushButton::clicked, this, [this] {
-        const DocumentModel::EditStep step(document_, 1045); // both sizes, one step
+        const DocumentModel::EditStep step(document_, Text::FitScreen); // both sizes, one step
         const QSize size = document_.boundingSize();
         width_->setValue(std::min(size.width(), NumberEdit::kMax));
         height_->setValue(std::min(size.height(), NumberEdit::kMax));
     });
     connect(globalTable_, &QCheckBox::clicked, this, &AnimationPanel::globalTableClicked);
     connect(loop_, &QCheckBox::clicked, this, [this](bool on) {
-        document_.editSettings([on](GifSettings& s) { s.loop = on; }, 1048);
+        document_.editSettings([on](GifSettings& s) { s.loop = on; }, Text::Loop);
     });
     connect(limit_, &QCheckBox::clicked, this, [this](bool on) {
-        document_.editSettings([on](GifSettings& s) { s.loopLimited = on; }, 1048);
+        document_.editSettings([on](GifSettings& s) { s.loopLimited = on; }, Text::Loop);
     });
     connect(loopCount_, &NumberEdit::valueChanged, this, [this](int v) {
         if (v > NumberEdit::kMax) {
             loopCount_->setValue(NumberEdit::kMax);
             return;
         }
-        document_.editSettings([v](GifSettings& s) { s.loopCount = uint16_t(v); }, 1048, kLoopCountKey);
+        document_.editSettings([v](GifSettings& s) { s.loopCount = uint16_t(v); }, Text::Loop, kLoopCountKey);
     });
     connect(commentOn_, &QCheckBox::clicked, this, [this](bool on) {
-        document_.editSettings([on](GifSettings& s) { s.saveComment = on; }, 1052);
+        document_.editSettings([on](GifSettings& s) { s.saveComment = on; }, Text::Comment);
     });
     connect(comment_, &CommentEdit::textChanged, this, [this] {
         const std::string text = comment_->toPlainText().toStdString();
         if (text != document_.settings().comment)
-            document_.editSettings([&text](GifSettings& s) { s.comment = text; }, 1052, kCommentKey);
+            document_.editSettings([&text](GifSettings& s) { s.comment = text; }, Text::Comment, kCommentKey);
     });
     connect(confirm_, &QPushButton::clicked, this, [this] {
         showPlainMessage(window(), comment_->toPlainText(), QStringLiteral("zell"), MessageStyle::OkPlain);
@@ -146,20 +150,21 @@ void AnimationPanel::sizeChanged(NumberEdit* edit, int value)
     }
     const bool isWidth = edit == width_;
     document_.editSettings([&](GifSettings& s) { (isWidth ? s.screenWidth : s.screenHeight) = uint16_t(value); },
-                           isWidth ? 1041 : 1043, isWidth ? kWidthKey : kHeightKey);
+                           isWidth ? Text::ScreenWidth : Text::ScreenHeight, isWidth ? kWidthKey : kHeightKey);
 }
 
 void AnimationPanel::globalTableClicked(bool checked)
 {
     if (checked) {
-        document_.editSettings([](GifSettings& s) { s.useGlobalColorTable = true; }, 1046);
+        document_.editSettings([](GifSettings& s) { s.useGlobalColorTable = true; }, Text::MakeGlobalTable);
         return;
     }
-    if (showMessage(window(), 21508, 21008, MessageStyle::YesNoInfo) != kIdYes) {
+    if (showMessage(window(), Text::ConfirmLocalTablesForAll, Text::ConfirmLocalTablesForAllCaption,
+                    MessageStyle::YesNoInfo) != kIdYes) {
         globalTable_->setChecked(true);
         return;
     }
-    const DocumentModel::EditStep step(document_, 1046);
+    const DocumentModel::EditStep step(document_, Text::MakeGlobalTable);
     QApplication::setOverrideCursor(Qt::WaitCursor);
     document_.setLocalColorTableOnAll();
     QApplication::restoreOverrideCursor();

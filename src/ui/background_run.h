@@ -9,6 +9,7 @@
 
 #include <functional>
 
+#include "app/text_ids.h"
 #include "document/progress.h"
 
 class QWidget;
@@ -34,7 +35,7 @@ void stopBackgroundRun();
 
 // Runs the commit step inside model.rebuild, so every view shows the result;
 // `nameId` names the undo step.
-std::function<void(const std::function<void()>&)> rebuildingCommit(DocumentModel& model, int nameId = 12902);
+std::function<void(const std::function<void()>&)> rebuildingCommit(DocumentModel& model, int nameId = Text::EditMenu);
 
 // Whether the last run's progress dialog was shown and whether it was
 // stopped (Cancel, or the program closed); for the commands' messages and

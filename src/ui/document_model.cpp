@@ -111,15 +111,15 @@ void setField(Frame& f, FrameAttribute attribute, uint32_t value)
 int attributeName(FrameAttribute attribute)
 {
     switch (attribute) {
-    case FrameAttribute::Left: return 1056;
-    case FrameAttribute::Top: return 1058;
-    case FrameAttribute::LocalTable: return 1060;
-    case FrameAttribute::Transparent: return 1065;
-    case FrameAttribute::UserInput: return 1066;
-    case FrameAttribute::Disposal: return 1067;
-    case FrameAttribute::Delay: return 1061;
+    case FrameAttribute::Left: return Text::FrameLeft;
+    case FrameAttribute::Top: return Text::FrameTop;
+    case FrameAttribute::LocalTable: return Text::UseLocalTable;
+    case FrameAttribute::Transparent: return Text::TransparentColor;
+    case FrameAttribute::UserInput: return Text::UserInput;
+    case FrameAttribute::Disposal: return Text::Disposal;
+    case FrameAttribute::Delay: return Text::Delay;
     }
-    return 12902;
+    return Text::EditMenu;
 }
 
 } // namespace
@@ -147,7 +147,7 @@ bool DocumentModel::applyToAll(ApplyKind kind)
     const Frame* source = currentFrame();
     if (!source)
         return false;
-    const EditStep step(*this, 32779 + int(kind));
+    const EditStep step(*this, Text::ApplyPositionCommand + int(kind));
     const Frame& from = *source;
     for (int i = 0; i < frameCount(); ++i) {
         Frame& to = *frameAt(i);
@@ -166,7 +166,7 @@ bool DocumentModel::applyToAll(ApplyKind kind)
 
 void DocumentModel::setLocalColorTableOnAll()
 {
-    const EditStep step(*this, 1060);
+    const EditStep step(*this, Text::UseLocalTable);
     for (int i = 0; i < frameCount(); ++i)
         frameAt(i)->useLocalColorTable = 1;
     announceEdited(0, frameCount() - 1);
@@ -177,7 +177,7 @@ void DocumentModel::renameFrame(int row, const std::string& name)
     if (Frame* f = frameAt(row)) {
         // Renaming in place blanks the name while the editor is open; both
         // changes are one step.
-        const EditStep step(*this, 20102, 0x7E00000000000000ull ^ uint64_t(row));
+        const EditStep step(*this, Text::RenameFrameCommand, 0x7E00000000000000ull ^ uint64_t(row));
         f->name = name;
         announceEdited(row, row);
     }
@@ -229,7 +229,7 @@ void DocumentModel::switchWorkFile(int row, const std::string& path, int nameId)
 
 void DocumentModel::removeRows(const QList<int>& rows)
 {
-    const EditStep step(*this, 20104);
+    const EditStep step(*this, Text::DeleteFramesCommand);
     // From the end, so that the indices still to come stay valid; one model
     // notification per contiguous run.
     for (int i = int(rows.size()) - 1; i >= 0;) {
@@ -251,7 +251,7 @@ void DocumentModel::removeRows(const QList<int>& rows)
 
 void DocumentModel::removeAll()
 {
-    const EditStep step(*this, 32775);
+    const EditStep step(*this, Text::DeleteAllCommand);
     list_->beginResetModel();
     document_.frames.clear();
     document_.currentIndex = -1;
@@ -262,10 +262,10 @@ void DocumentModel::removeAll()
 
 QList<int> DocumentModel::duplicateRows(const QList<int>& rows)
 {
-    const EditStep step(*this, 20103);
+    const EditStep step(*this, Text::DuplicateFramesCommand);
     QList<int> made;
     const Frame* current = currentFrame();
-    const std::string suffix = ownText(20162).toStdString();
+    const std::string suffix = ownText(Text::CopyNameSuffix).toStdString();
     int shift = 0;
     for (int row : rows) {
         const int at = document_.frames.duplicate(row + shift, document_.workDirectory(), suffix);
@@ -303,7 +303,7 @@ int DocumentModel::moveRows(const QList<int>& rows, int delta)
     delta = clampDelta(rows, n, delta);
     if (delta == 0)
         return 0;
-    const EditStep step(*this, delta < 0 ? 20106 : 20107);
+    const EditStep step(*this, delta < 0 ? Text::MoveUpCommand : Text::MoveDownCommand);
     // The new order: each moved row lands at its index + delta; the others
     // fill the remaining places in their old order.
     std::vector<int> order(static_cast<size_t>(n), -1);

@@ -11,6 +11,7 @@
 #include <functional>
 #include <string>
 
+#include "app/text_ids.h"
 #include "document/document.h"
 #include "document/history.h"
 
@@ -80,7 +81,8 @@ public:
     const GifSettings& settings() const { return document_.settings; }
     // nameId names the undo step (see EditStep); a nonzero merge key joins
     // consecutive edits of one typed field.
-    void editSettings(const std::function<void(GifSettings&)>& edit, int nameId = 12902, uint64_t mergeKey = 0);
+    void editSettings(const std::function<void(GifSettings&)>& edit, int nameId = Text::EditMenu,
+                      uint64_t mergeKey = 0);
 
     // Typed fields (position, delay) join into one step per field and rows.
     void setAttribute(const QList<int>& rows, FrameAttribute attribute, uint32_t value);
@@ -94,12 +96,12 @@ public:
 
     // Runs an engine operation that may change anything (imports, project
     // open) and then tells every view to show the document anew.
-    void rebuild(const std::function<void(Document&)>& operation, int nameId = 12902);
+    void rebuild(const std::function<void(Document&)>& operation, int nameId = Text::EditMenu);
     // Edits the global table (entries, count, background index).
-    void editGlobalTable(const std::function<void(ColorTable&)>& edit, int nameId = 1121);
+    void editGlobalTable(const std::function<void(ColorTable&)>& edit, int nameId = Text::GlobalPalette);
     // Points the frame at a new, complete work file and only then lets go of
     // the old one, so a failed rewrite never costs the frame its picture.
-    void switchWorkFile(int row, const std::string& path, int nameId = 1123);
+    void switchWorkFile(int row, const std::string& path, int nameId = Text::EditColor);
     // Rows in ascending order.
     void removeRows(const QList<int>& rows);
     void removeAll();

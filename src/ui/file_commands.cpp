@@ -25,6 +25,7 @@
 #include "document/palette_file.h"
 #include "document/project_file.h"
 #include "document/screen_composer.h"
+#include "document/still_image.h"
 #include "image/pixel_limit.h"
 #include "image/mapped_file.h"
 #include "image/neural_quantizer.h"
@@ -104,8 +105,8 @@ QString reasonText(Failure why, const Document& document, const std::string& pat
     return {};
 }
 
-// A failed file in the list of message 21513, which already says "not
-// supported or damaged"; any other reason is told beside the name.
+// A failed file in the list of Text::UnsupportedFile, which already says
+// "not supported or damaged"; any other reason is told beside the name.
 QString failedFileLine(const QString& path, Failure why, const Document& document)
 {
     if (why == Failure::notSupported || why == Failure::damaged || why == Failure::none)
@@ -155,16 +156,16 @@ QString fileDialogFilter(int textId)
 
 ImportOptionsPanel::ImportOptionsPanel(QWidget* parent) : QWidget(parent)
 {
-    auto* group = new QGroupBox(ownText(1160), this);
+    auto* group = new QGroupBox(ownText(Text::InsertionMode), this);
     auto* groupLayout = new QVBoxLayout(group);
     for (int m = 0; m < 4; ++m) {
-        modes_[m] = new QRadioButton(ownText(1161 + m), group);
+        modes_[m] = new QRadioButton(ownText(Text::InsertAtStart + m), group);
         groupLayout->addWidget(modes_[m]);
     }
-    globalTable_ = new QCheckBox(ownText(20546), this);
-    comment_ = new QCheckBox(ownText(20552), this);
-    keepAlpha_ = new QCheckBox(ownText(20553), this);
-    dither_ = new QCheckBox(ownText(20554), this);
+    globalTable_ = new QCheckBox(ownText(Text::LoadGlobalTable), this);
+    comment_ = new QCheckBox(ownText(Text::LoadComment), this);
+    keepAlpha_ = new QCheckBox(ownText(Text::AlphaToTransparent), this);
+    dither_ = new QCheckBox(ownText(Text::DitherManyColors), this);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(group);
@@ -220,16 +221,16 @@ void FileDialogHost::choose(const QStringList& files)
 }
 
 ImageOpenDialog::ImageOpenDialog(QWidget* parent, const QString& startDirectory, bool listEmpty)
-    : FileDialogHost(parent, 20004, false)
+    : FileDialogHost(parent, Text::OpenImagesFilter, false)
 {
-    setWindowTitle(ownText(205));
+    setWindowTitle(ownText(Text::OpenImagesTitle));
     if (!startDirectory.isEmpty())
         files_->setDirectory(startDirectory);
     panel_ = new ImportOptionsPanel(this);
     ImportOptions defaults;
     defaults.loadGlobalTable = listEmpty;
     panel_->setOptions(defaults);
-    previewOn_ = new QCheckBox(ownText(1165), this);
+    previewOn_ = new QCheckBox(ownText(Text::ShowPreview), this);
     previewOn_->setChecked(true);
     preview_ = new QLabel(this);
     preview_->setFixedSize(kPreviewSide, kPreviewSide);
@@ -259,16 +260,16 @@ void ImageOpenDialog::showPreview(const QString& path)
     if (!previewOn_->isChecked() || !QFileInfo(path).isFile())
         return;
     RasterImage picture;
-    if (picture.loadFile(path.toStdString()) && picture.fitInto(kPreviewSide - 4, kPreviewSide - 4, true))
+    if (loadStillPicture(path.toStdString(), picture) && picture.fitInto(kPreviewSide - 4, kPreviewSide - 4, true))
         preview_->setPixmap(QPixmap::fromImage(dibToImage(picture.image.bytes())));
 }
 
-SaveGifDialog::SaveGifDialog(QWidget* parent) : FileDialogHost(parent, 20005, true)
+SaveGifDialog::SaveGifDialog(QWidget* parent) : FileDialogHost(parent, Text::GifFilter, true)
 {
-    setWindowTitle(ownText(206));
+    setWindowTitle(ownText(Text::SaveGifTitle));
     files_->setDefaultSuffix(QStringLiteral("gif"));
     files_->selectFile(QStringLiteral("zell"));
-    optimize_ = new QCheckBox(ownText(1221), this);
+    optimize_ = new QCheckBox(ownText(Text::OptimizeOnSave), this);
     details_ = new OptimizeOptionsPanel(this);
     details_->setContentsMargins(24, 0, 0, 0);
     optimize_->setChecked(true);
@@ -289,7 +290,7 @@ uint32_t SaveGifDialog::options() const
 
 QCheckBox* SaveGifDialog::box(int control) const
 {
-    return control == 1221 ? optimize_ : details_->box(control);
+    return control == Text::OptimizeOnSave ? optimize_ : details_->box(control);
 }
 
 QRadioButton* SaveGifDialog::radio(int control) const
@@ -300,17 +301,17 @@ QRadioButton* SaveGifDialog::radio(int control) const
 LoadDialog::LoadDialog(QWidget* parent, const QString& path, const ImportOptions& options, bool moreFollow)
     : QDialog(parent)
 {
-    setWindowTitle(ownText(207));
+    setWindowTitle(ownText(Text::OpenDroppedFileTitle));
     auto* name = new QLabel(QDir::toNativeSeparators(path), this);
     name->setTextInteractionFlags(Qt::TextSelectableByMouse);
     name->setWordWrap(true);
     panel_ = new ImportOptionsPanel(this);
     panel_->setOptions(options);
-    useForAll_ = new QCheckBox(ownText(1168), this);
+    useForAll_ = new QCheckBox(ownText(Text::UseForOtherDrops), this);
     useForAll_->setVisible(moreFollow);
     auto* buttons = new QDialogButtonBox(this);
-    buttons->addButton(ownText(1), QDialogButtonBox::AcceptRole);
-    buttons->addButton(ownText(2), QDialogButtonBox::RejectRole);
+    buttons->addButton(ownText(Text::Ok), QDialogButtonBox::AcceptRole);
+    buttons->addButton(ownText(Text::Cancel), QDialogButtonBox::RejectRole);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     auto* layout = new QVBoxLayout(this);
@@ -328,10 +329,10 @@ FileCommands::FileCommands(DocumentModel& document, QWidget* owner, std::functio
 
 void FileCommands::failed(Failure why, const QString& detail)
 {
-    QString text = loadText(21502);
+    QString text = loadText(Text::OperationFailed);
     if (const QString reason = detail.isEmpty() ? reasonText(why, document_.document()) : detail; !reason.isEmpty())
         text += QStringLiteral("\n(%1)").arg(reason);
-    showPlainMessage(owner_, text, loadText(21002), MessageStyle::OkInfo);
+    showPlainMessage(owner_, text, loadText(Text::ErrorCaption), MessageStyle::OkInfo);
 }
 
 void FileCommands::failedExport(ExportError error, const std::string& path, int systemError)
@@ -346,9 +347,9 @@ void FileCommands::reportFailed(const QStringList& paths)
 {
     if (paths.isEmpty())
         return;
-    QString text = loadText(21513);
+    QString text = loadText(Text::UnsupportedFile);
     text.replace(QStringLiteral("%s"), paths.join(QLatin1Char('\n')));
-    showPlainMessage(owner_, text, loadText(21013), MessageStyle::OkExclamation);
+    showPlainMessage(owner_, text, loadText(Text::UnsupportedFileCaption), MessageStyle::OkExclamation);
 }
 
 bool FileCommands::runOpenDialog(const QString& startDirectory, bool listEmpty, Collected& collected, bool& replaced)
@@ -386,7 +387,7 @@ bool FileCommands::runOpenDialog(const QString& startDirectory, bool listEmpty, 
 
 void FileCommands::open(const QString& startDirectory)
 {
-    const DocumentModel::EditStep step(document_, 32771);
+    const DocumentModel::EditStep step(document_, Text::OpenImagesCommand);
     Collected collected;
     bool replaced = false;
     if (!runOpenDialog(startDirectory, document_.frameCount() == 0, collected, replaced))
@@ -406,7 +407,7 @@ void FileCommands::openDropped(const QStringList& paths)
     std::stable_sort(sorted.begin(), sorted.end(),
                      [](const QString& a, const QString& b) { return a.toUtf8() < b.toUtf8(); });
     // Every file of the drop, the questions between them, is one step.
-    const DocumentModel::EditStep step(document_, 32771);
+    const DocumentModel::EditStep step(document_, Text::OpenImagesCommand);
     const bool listEmpty = document_.frameCount() == 0;
     ImportOptions options;
     options.loadGlobalTable = listEmpty;
@@ -515,14 +516,15 @@ bool FileCommands::collectGifSettings(GifOutput& output, bool withComment)
     for (int i = 0; i < document_.frameCount(); ++i) {
         const Frame& f = *document_.frameAt(i);
         if (checkBounds && (uint32_t(f.left) + f.width > s.screenWidth || uint32_t(f.top) + f.height > s.screenHeight)) {
-            if (showMessage(owner_, 21510, 21010, MessageStyle::YesNoInfo) != kIdYes) {
+            if (showMessage(owner_, Text::ConfirmOutsideScreen, Text::ConfirmOutsideScreenCaption,
+                            MessageStyle::YesNoInfo) != kIdYes) {
                 emit selectRow(i);
                 return false;
             }
             checkBounds = false;
         }
         if (!f.useLocalColorTable && frameTableCount(f) > s.globalColorTable.count) {
-            showMessage(owner_, 21511, 21011, MessageStyle::OkInfo);
+            showMessage(owner_, Text::GlobalTableTooSmall, Text::GlobalTableTooSmallCaption, MessageStyle::OkInfo);
             emit selectRow(i);
             return false;
         }
@@ -564,7 +566,7 @@ void FileCommands::openProject()
     if (!offerToSave())
         return;
     Busy busy(setBusy_);
-    QFileDialog dialog(owner_, QString(), QString(), fileDialogFilter(20007));
+    QFileDialog dialog(owner_, QString(), QString(), fileDialogFilter(Text::ProjectFilter));
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFile);
@@ -589,7 +591,7 @@ bool FileCommands::openProjectFile(const QString& path, Failure* why)
     const std::string file = path.toStdString();
     const bool ok = runInBackground(
         owner_, tr("frames"), [&](Progress& p) { return zell::openProject(d, file, &reason, &p); },
-        rebuildingCommit(document_, 32773));
+        rebuildingCommit(document_, Text::OpenProjectCommand));
     if (why)
         *why = reason;
     if (!ok)
@@ -611,7 +613,8 @@ bool FileCommands::offerToSave()
 {
     if (!document_.history().modified())
         return true;
-    const int answer = showMessage(owner_, 21516, 21015, MessageStyle::SaveDiscardCancel);
+    const int answer = showMessage(owner_, Text::SaveChangesQuestion, Text::SaveChangesQuestionCaption,
+                                   MessageStyle::SaveDiscardCancel);
     if (answer == kIdNo)
         return true;
     if (answer != kIdYes)
@@ -625,7 +628,7 @@ bool FileCommands::offerToSave()
 bool FileCommands::saveProject()
 {
     Busy busy(setBusy_);
-    QFileDialog dialog(owner_, QString(), QString(), fileDialogFilter(20007));
+    QFileDialog dialog(owner_, QString(), QString(), fileDialogFilter(Text::ProjectFilter));
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setDefaultSuffix(QStringLiteral("zpj"));

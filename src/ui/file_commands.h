@@ -28,7 +28,8 @@ class OptimizeOptionsPanel;
 // A filter of the string table ("name|patterns|...||") as Qt wants it.
 QString fileDialogFilter(int textId);
 
-// Insertion mode and the load options (dialogs 205 and 207).
+// Insertion mode and the load options (in the open dialog and when a file
+// is dropped).
 class ImportOptionsPanel final : public QWidget {
     Q_OBJECT
 public:
@@ -64,8 +65,8 @@ protected:
     QStringList chosen_;
 };
 
-// Dialog 205: several images, the options and a preview of the file under
-// the cursor.
+// The open dialog: several images, the options and a preview of the file
+// under the cursor.
 class ImageOpenDialog final : public FileDialogHost {
     Q_OBJECT
 public:
@@ -81,7 +82,7 @@ private:
     QLabel* preview_;
 };
 
-// Dialog 206: the name of the GIF and the optimisation bits.
+// The save dialog: the name of the GIF and the optimisation bits.
 class SaveGifDialog final : public FileDialogHost {
     Q_OBJECT
 public:
@@ -95,7 +96,7 @@ private:
     OptimizeOptionsPanel* details_;
 };
 
-// Dialog 207: one dropped file.
+// How to load one dropped file.
 class LoadDialog final : public QDialog {
     Q_OBJECT
 public:
@@ -156,7 +157,7 @@ private:
     bool runOpenDialog(const QString& startDirectory, bool listEmpty, Collected& collected, bool& replaced);
     void finish(const Collected& collected);
     void reportFailed(const QStringList& failed);
-    // Message 21502 with the reason: `detail`, or else what `why` says.
+    // Text::OperationFailed with the reason: `detail`, or else what `why` says.
     void failed(Failure why = Failure::none, const QString& detail = {});
     void failedExport(ExportError error, const std::string& path, int systemError);
     bool openProjectFile(const QString& path, Failure* why = nullptr);

@@ -7,7 +7,10 @@
 namespace zell {
 namespace {
 
-const int kHeadings[kColumnCount] = {20112, 20111, 20113, 20114, 20115, 20116, 20117, 20118, 20119, 20120};
+const int kHeadings[kColumnCount] = {Text::NameHeading,      Text::NumberHeading,      Text::PositionHeading,
+                                     Text::SizeHeading,      Text::ColorCountHeading,  Text::LocalTableHeading,
+                                     Text::UserInputHeading, Text::TransparentHeading, Text::DisposalHeading,
+                                     Text::DelayHeading};
 // The number column is wider than its heading needs: it carries the thumbnail.
 const int kWidths[kColumnCount] = {93, 31 + ThumbnailCache::kWidth + 6, 56, 62, 39, 28, 26, 39, 31, 40};
 
@@ -26,7 +29,7 @@ Qt::Alignment alignmentOf(int column)
 
 QString mark(bool on)
 {
-    return ownText(on ? 20123 : 20124);
+    return ownText(on ? Text::OnMark : Text::OffMark);
 }
 
 } // namespace
@@ -56,13 +59,15 @@ QString FrameListModel::cellText(int row, int column) const
     switch (column) {
     case kColumnNumber: return QString::asprintf("%03d", row + 1);
     case kColumnName: return displayText(f->name);
-    case kColumnPosition: return QString::asprintf(ownText(20121).toUtf8().constData(), int(f->left), int(f->top));
-    case kColumnSize: return QString::asprintf(ownText(20122).toUtf8().constData(), int(f->width), int(f->height));
+    case kColumnPosition:
+        return QString::asprintf(ownText(Text::PositionFormat).toUtf8().constData(), int(f->left), int(f->top));
+    case kColumnSize:
+        return QString::asprintf(ownText(Text::SizeFormat).toUtf8().constData(), int(f->width), int(f->height));
     case kColumnColors: return QString::number(f->colorCount);
     case kColumnLocalTable: return mark(f->useLocalColorTable);
     case kColumnUserInput: return mark(f->userInput);
     case kColumnTransparent:
-        return f->transparentIndex < 0xFFFF ? QString::number(f->transparentIndex) : ownText(20125);
+        return f->transparentIndex < 0xFFFF ? QString::number(f->transparentIndex) : ownText(Text::NoneMark);
     case kColumnDisposal: return QString::number(f->disposal);
     case kColumnDelay: return QString::number(f->delay);
     default: return {};

@@ -115,16 +115,20 @@ void FrameListView::restoreSelection(const QList<int>& rows, int current)
 void FrameListView::buildContextMenu()
 {
     menu_ = new QMenu(this);
-    addCommand(20101, {QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter)}, &FrameListView::showCurrent);
+    addCommand(Text::ShowFrameCommand, {QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter)},
+               &FrameListView::showCurrent);
     menu_->addSeparator();
-    addCommand(20102, {QKeySequence(Qt::CTRL | Qt::Key_R)}, &FrameListView::startRename);
+    addCommand(Text::RenameFrameCommand, {QKeySequence(Qt::CTRL | Qt::Key_R)}, &FrameListView::startRename);
     menu_->addSeparator();
-    addCommand(20103, {QKeySequence(Qt::CTRL | Qt::Key_C)}, &FrameListView::duplicateSelection);
-    addCommand(20104, {QKeySequence(Qt::Key_Delete)}, &FrameListView::deleteSelection);
+    addCommand(Text::DuplicateFramesCommand, {QKeySequence(Qt::CTRL | Qt::Key_C)}, &FrameListView::duplicateSelection);
+    addCommand(Text::DeleteFramesCommand, {QKeySequence(Qt::Key_Delete)}, &FrameListView::deleteSelection);
     menu_->addSeparator();
     // The keypad keys are matched in keyPressEvent; the main keyboard has
     // Alt with the arrows, Home and End.
-    const QList<std::pair<int, int>> moves = {{20105, kMoveToTop}, {20106, -1}, {20107, 1}, {20108, kMoveToEnd}};
+    const QList<std::pair<int, int>> moves = {{Text::MoveToTopCommand, kMoveToTop},
+                                              {Text::MoveUpCommand, -1},
+                                              {Text::MoveDownCommand, 1},
+                                              {Text::MoveToEndCommand, kMoveToEnd}};
     const Qt::Key altKeys[] = {Qt::Key_Home, Qt::Key_Up, Qt::Key_Down, Qt::Key_End};
     for (int i = 0; i < moves.size(); ++i) {
         const QKeySequence alt(Qt::ALT | altKeys[i]);
@@ -261,9 +265,9 @@ void FrameListView::moveSelection(int delta)
         return;
     const bool currentMoves = rows.contains(document_.currentIndex());
     // One step from the selection before to the selection after.
-    const DocumentModel::EditStep step(document_, asked == kMoveToTop ? 20105
-                                                   : asked == kMoveToEnd ? 20108
-                                                   : delta < 0 ? 20106 : 20107);
+    const DocumentModel::EditStep step(document_, asked == kMoveToTop ? Text::MoveToTopCommand
+                                                   : asked == kMoveToEnd ? Text::MoveToEndCommand
+                                                   : delta < 0 ? Text::MoveUpCommand : Text::MoveDownCommand);
     QApplication::setOverrideCursor(Qt::WaitCursor);
     // The selection is taken down and put back as whole runs: carried through
     // the model's layout change, thousands of separate ranges cost time
@@ -296,7 +300,7 @@ void FrameListView::deleteSelection()
     const QList<int> rows = trulySelectedRows();
     if (rows.isEmpty())
         return;
-    const DocumentModel::EditStep step(document_, 20104);
+    const DocumentModel::EditStep step(document_, Text::DeleteFramesCommand);
     QApplication::setOverrideCursor(Qt::WaitCursor);
     document_.removeRows(rows);
     QApplication::restoreOverrideCursor();
@@ -315,7 +319,7 @@ void FrameListView::duplicateSelection()
     const QList<int> rows = trulySelectedRows();
     if (rows.isEmpty())
         return;
-    const DocumentModel::EditStep step(document_, 20103);
+    const DocumentModel::EditStep step(document_, Text::DuplicateFramesCommand);
     QApplication::setOverrideCursor(Qt::WaitCursor);
     document_.duplicateRows(rows);
     QApplication::restoreOverrideCursor();

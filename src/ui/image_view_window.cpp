@@ -36,10 +36,10 @@ enum ControlId : int {
 PlayerTexts playerTexts()
 {
     PlayerTexts texts;
-    texts.waitFormat = loadText(20164).toStdString();
-    texts.waitingForInput = loadText(20165).toStdString();
-    texts.fastForward = loadText(20179).toStdString();
-    texts.frameStep = loadText(20180).toStdString();
+    texts.waitFormat = loadText(Text::WaitFormat).toStdString();
+    texts.waitingForInput = loadText(Text::WaitingForInput).toStdString();
+    texts.fastForward = loadText(Text::FastForward).toStdString();
+    texts.frameStep = loadText(Text::FrameStep).toStdString();
     return texts;
 }
 
@@ -57,7 +57,7 @@ QSlider* makeTrackbar(int minimum, int maximum, QWidget* parent)
 } // namespace
 
 ImageViewWindow::ImageViewWindow(DocumentModel& document, Clock* clock)
-    : ToolWindow(ownText(204), QSize(520, 400)), document_(document),
+    : ToolWindow(ownText(Text::ImageViewTitle), QSize(520, 400)), document_(document),
       ownClock_(clock ? nullptr : std::make_unique<SteadyClock>()), clock_(clock ? *clock : *ownClock_)
 {
     player_ = std::make_unique<PreviewPlayer>(static_cast<PlayerHost&>(*this), clock_, playerTexts());
@@ -94,8 +94,9 @@ void ImageViewWindow::buildControls()
     status_->setAutoFillBackground(true);
     status_->setBackgroundRole(QPalette::Button);
     status_->setTextFormat(Qt::PlainText);
-    const std::pair<QWidget*, int> tips[] = {{play_, 20178},  {fastForward_, 20179},  {frameStep_, 20180},
-                                             {speed_, 20181}, {transparency_, 20182}, {zoom_, 20183}};
+    const std::pair<QWidget*, int> tips[] = {
+        {play_, Text::PlayTip},   {fastForward_, Text::FastForward},          {frameStep_, Text::FrameStep},
+        {speed_, Text::SpeedTip}, {transparency_, Text::ShowTransparencyTip}, {zoom_, Text::ZoomTip}};
     for (auto [widget, text] : tips) {
         widget->setToolTip(loadText(text));
         widget->setToolTipDuration(32767);
@@ -224,7 +225,7 @@ void ImageViewWindow::setPalette(const ColorTable& table)
 {
     stopPlayback();
     if (!canvas_->setPalette(table))
-        status_->setText(loadText(20166));
+        status_->setText(loadText(Text::TableTooSmall));
 }
 
 void ImageViewWindow::setPickMode(int mode)
@@ -378,7 +379,7 @@ void ImageViewWindow::updateTitle()
     const bool counting = slider_->isEnabledTo(this);
     const int shown = counting ? slider_->value() + 1 : 0;
     const int total = counting ? slider_->maximum() + 1 : 0;
-    setWindowTitle(loadText(20163) + QString::asprintf("  [%2d / %2d]", shown, total));
+    setWindowTitle(loadText(Text::ImageViewFrameTitle) + QString::asprintf("  [%2d / %2d]", shown, total));
 }
 
 // --- input ---

@@ -36,7 +36,9 @@ namespace zell {
 namespace {
 
 // Commands that need at least one frame.
-const int kNeedFrames[] = {32772, 32774, 32775, 32776, 32785, 32786, 32787, 32788};
+const int kNeedFrames[] = {Text::SaveGifCommand,          Text::SaveProjectCommand, Text::DeleteAllCommand,
+                           Text::SelectAllCommand,        Text::OptimizeCommand,    Text::UnifyPalettesCommand,
+                           Text::InsertTransitionCommand, Text::PreviewCommand};
 
 } // namespace
 
@@ -64,7 +66,7 @@ MainWindow::MainWindow(DocumentModel& document, const Profile& profile, std::str
     resize(std::max(560, list_->horizontalHeader()->length() + 48), 680);
 
     paletteContent_ = new PaletteWindow(document_);
-    palette_ = std::make_unique<ToolWindow>(ownText(203), paletteContent_->size());
+    palette_ = std::make_unique<ToolWindow>(ownText(Text::PaletteWindowTitle), paletteContent_->size());
     paletteContent_->setParent(palette_.get());
     connect(paletteContent_, &PaletteWindow::toggleRequested, this, &MainWindow::togglePalette);
     connect(paletteContent_, &PaletteWindow::imageViewToggleRequested, this, &MainWindow::toggleImageView);
@@ -159,50 +161,50 @@ QAction* MainWindow::addCommand(QMenu* menu, int command, const QKeySequence& ke
 void MainWindow::buildMenu()
 {
     using K = QKeySequence;
-    QMenu* file = menuBar()->addMenu(ownText(12901));
-    addCommand(file, 32771, K(Qt::CTRL | Qt::Key_O), &MainWindow::openImages);
-    addCommand(file, 32772, K(Qt::CTRL | Qt::Key_S), &MainWindow::saveGif);
+    QMenu* file = menuBar()->addMenu(ownText(Text::FileMenu));
+    addCommand(file, Text::OpenImagesCommand, K(Qt::CTRL | Qt::Key_O), &MainWindow::openImages);
+    addCommand(file, Text::SaveGifCommand, K(Qt::CTRL | Qt::Key_S), &MainWindow::saveGif);
     file->addSeparator();
-    addCommand(file, 32773, {}, &MainWindow::openProjectFile);
-    addCommand(file, 32774, {}, &MainWindow::saveProjectFile);
+    addCommand(file, Text::OpenProjectCommand, {}, &MainWindow::openProjectFile);
+    addCommand(file, Text::SaveProjectCommand, {}, &MainWindow::saveProjectFile);
     file->addSeparator();
-    auto* exit = new QAction(ownText(57665), this);
+    auto* exit = new QAction(ownText(Text::ExitCommand), this);
     connect(exit, &QAction::triggered, this, &QWidget::close);
     file->addAction(exit);
-    actions_[57665] = exit;
+    actions_[Text::ExitCommand] = exit;
 
-    QMenu* edit = menuBar()->addMenu(ownText(12902));
-    addCommand(edit, 32793, K(Qt::CTRL | Qt::Key_Z), &MainWindow::undo);
-    addCommand(edit, 32794, K(Qt::CTRL | Qt::Key_Y), &MainWindow::redo)
+    QMenu* edit = menuBar()->addMenu(ownText(Text::EditMenu));
+    addCommand(edit, Text::UndoCommand, K(Qt::CTRL | Qt::Key_Z), &MainWindow::undo);
+    addCommand(edit, Text::RedoCommand, K(Qt::CTRL | Qt::Key_Y), &MainWindow::redo)
         ->setShortcuts({K(Qt::CTRL | Qt::Key_Y), K(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
     edit->addSeparator();
-    addCommand(edit, 32775, K(Qt::CTRL | Qt::Key_Delete), &MainWindow::deleteAll);
+    addCommand(edit, Text::DeleteAllCommand, K(Qt::CTRL | Qt::Key_Delete), &MainWindow::deleteAll);
     edit->addSeparator();
-    addCommand(edit, 32776, K(Qt::CTRL | Qt::Key_A), &MainWindow::selectAll);
+    addCommand(edit, Text::SelectAllCommand, K(Qt::CTRL | Qt::Key_A), &MainWindow::selectAll);
     edit->addSeparator();
-    applyMenu_ = edit->addMenu(ownText(12905));
+    applyMenu_ = edit->addMenu(ownText(Text::ApplyToAllMenu));
     for (int kind = 0; kind < 6; ++kind) {
-        auto* action = new QAction(ownText(32779 + kind), this);
+        auto* action = new QAction(ownText(Text::ApplyPositionCommand + kind), this);
         connect(action, &QAction::triggered, this, [this, kind] { applyToAll(kind); });
         applyMenu_->addAction(action);
-        actions_[32779 + kind] = action;
+        actions_[Text::ApplyPositionCommand + kind] = action;
     }
     edit->addSeparator();
-    addCommand(edit, 32785, {}, &MainWindow::optimizeAnimation);
-    addCommand(edit, 32786, {}, &MainWindow::unifyPalettes);
-    addCommand(edit, 32787, {}, &MainWindow::insertTransition);
+    addCommand(edit, Text::OptimizeCommand, {}, &MainWindow::optimizeAnimation);
+    addCommand(edit, Text::UnifyPalettesCommand, {}, &MainWindow::unifyPalettes);
+    addCommand(edit, Text::InsertTransitionCommand, {}, &MainWindow::insertTransition);
     edit->addSeparator();
-    addCommand(edit, 32788, K(Qt::CTRL | Qt::Key_P), &MainWindow::preview);
+    addCommand(edit, Text::PreviewCommand, K(Qt::CTRL | Qt::Key_P), &MainWindow::preview);
 
-    QMenu* window = menuBar()->addMenu(ownText(12903));
-    addCommand(window, 32789, K(Qt::SHIFT | Qt::Key_C), &MainWindow::togglePalette);
-    addCommand(window, 32790, K(Qt::SHIFT | Qt::Key_I), &MainWindow::toggleImageView);
+    QMenu* window = menuBar()->addMenu(ownText(Text::WindowMenu));
+    addCommand(window, Text::TogglePaletteCommand, K(Qt::SHIFT | Qt::Key_C), &MainWindow::togglePalette);
+    addCommand(window, Text::ToggleImageViewCommand, K(Qt::SHIFT | Qt::Key_I), &MainWindow::toggleImageView);
     window->addSeparator();
-    addCommand(window, 32791, {}, &MainWindow::openSettings);
+    addCommand(window, Text::SettingsCommand, {}, &MainWindow::openSettings);
 
-    QMenu* help = menuBar()->addMenu(ownText(12904));
-    addCommand(help, 32792, {}, &MainWindow::openManual);
-    addCommand(help, 57664, {}, &MainWindow::showAbout);
+    QMenu* help = menuBar()->addMenu(ownText(Text::HelpMenu));
+    addCommand(help, Text::HomePageCommand, {}, &MainWindow::openManual);
+    addCommand(help, Text::AboutCommand, {}, &MainWindow::showAbout);
 
     addCommand(nullptr, 32777, K(Qt::CTRL | Qt::Key_Space), &MainWindow::selectNext);
     addCommand(nullptr, 32778, K(Qt::CTRL | Qt::Key_B), &MainWindow::selectPrevious);
@@ -221,7 +223,7 @@ void MainWindow::updateCommands()
         actions_[command]->setEnabled(n > 0);
     applyMenu_->setEnabled(n >= 2);
     for (int kind = 0; kind < 6; ++kind)
-        actions_[32779 + kind]->setEnabled(n >= 2);
+        actions_[Text::ApplyPositionCommand + kind]->setEnabled(n >= 2);
 }
 
 namespace {
@@ -243,10 +245,10 @@ QString withStepName(int command, const std::string& name)
 void MainWindow::updateHistory()
 {
     const History& history = document_.history();
-    actions_[32793]->setText(withStepName(32793, history.undoName()));
-    actions_[32793]->setEnabled(history.canUndo());
-    actions_[32794]->setText(withStepName(32794, history.redoName()));
-    actions_[32794]->setEnabled(history.canRedo());
+    actions_[Text::UndoCommand]->setText(withStepName(Text::UndoCommand, history.undoName()));
+    actions_[Text::UndoCommand]->setEnabled(history.canUndo());
+    actions_[Text::RedoCommand]->setText(withStepName(Text::RedoCommand, history.redoName()));
+    actions_[Text::RedoCommand]->setEnabled(history.canRedo());
     setWindowModified(history.modified());
 }
 
@@ -275,9 +277,9 @@ void MainWindow::openManual()
     const bool present = !address.isLocalFile() || QFileInfo::exists(address.toLocalFile());
     if (present && openUrl(address))
         return;
-    QString text = ownText(21506);
+    QString text = ownText(Text::HomePageFailed);
     text.replace(QStringLiteral("%s"), address.isLocalFile() ? address.toLocalFile() : address.toString());
-    showPlainMessage(this, text, ownText(21006), MessageStyle::OkInfo);
+    showPlainMessage(this, text, ownText(Text::HomePageFailedCaption), MessageStyle::OkInfo);
 }
 
 void MainWindow::showAbout()
@@ -288,7 +290,8 @@ void MainWindow::showAbout()
 
 void MainWindow::deleteAll()
 {
-    if (document_.frameCount() == 0 || showMessage(this, 21505, 21005, MessageStyle::YesNoInfo) != kIdYes)
+    if (document_.frameCount() == 0 ||
+        showMessage(this, Text::ConfirmDeleteAll, Text::ConfirmDeleteAllCaption, MessageStyle::YesNoInfo) != kIdYes)
         return;
     document_.removeAll();
     document_.selectFrame(-1);
@@ -296,7 +299,8 @@ void MainWindow::deleteAll()
 
 void MainWindow::applyToAll(int kind)
 {
-    if (document_.frameCount() < 2 || showMessage(this, 21507, 21007, MessageStyle::YesNoInfo) != kIdYes)
+    if (document_.frameCount() < 2 ||
+        showMessage(this, Text::ConfirmApplyToAll, Text::ConfirmApplyToAllCaption, MessageStyle::YesNoInfo) != kIdYes)
         return;
     QApplication::setOverrideCursor(Qt::WaitCursor);
     document_.applyToAll(ApplyKind(kind));
@@ -508,7 +512,8 @@ bool MainWindow::mayClose()
     // The save question, when it is asked, is the exit question too.
     if (document_.history().modified())
         return files_->offerToSave();
-    return document_.frameCount() == 0 || showMessage(this, 21504, 21004, MessageStyle::YesNoInfo) == kIdYes;
+    return document_.frameCount() == 0 ||
+           showMessage(this, Text::ConfirmQuit, Text::ConfirmQuitCaption, MessageStyle::YesNoInfo) == kIdYes;
 }
 
 void MainWindow::closeEvent(QCloseEvent* event)

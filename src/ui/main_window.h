@@ -1,4 +1,4 @@
-// The main window: menu 129 with its shortcuts, the whole-animation panel,
+// The main window: the menu with its shortcuts, the whole-animation panel,
 // the frame list and the property panel, and the two tool windows it keeps
 // in their places.
 #pragma once

@@ -24,8 +24,8 @@ constexpr int kToolTipMs = 32767;
 QDialogButtonBox* okCancel(QDialog* dialog)
 {
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, dialog);
-    buttons->button(QDialogButtonBox::Ok)->setText(ownText(1));
-    buttons->button(QDialogButtonBox::Cancel)->setText(ownText(2));
+    buttons->button(QDialogButtonBox::Ok)->setText(ownText(Text::Ok));
+    buttons->button(QDialogButtonBox::Cancel)->setText(ownText(Text::Cancel));
     QObject::connect(buttons, &QDialogButtonBox::accepted, dialog, &QDialog::accept);
     QObject::connect(buttons, &QDialogButtonBox::rejected, dialog, &QDialog::reject);
     return buttons;
@@ -52,7 +52,7 @@ int colorCountEntry(int count)
 
 OptimizeDialog::OptimizeDialog(QWidget* parent, uint32_t initial) : QDialog(parent)
 {
-    setWindowTitle(ownText(208));
+    setWindowTitle(ownText(Text::OptimizeTitle));
     details_ = new OptimizeOptionsPanel(this);
     details_->setOptions(initial);
     auto* group = new QGroupBox(this);
@@ -79,50 +79,50 @@ QRadioButton* OptimizeDialog::radio(int control) const
 
 UnifyDialog::UnifyDialog(QWidget* parent, int currentColorCount) : QDialog(parent)
 {
-    setWindowTitle(ownText(209));
+    setWindowTitle(ownText(Text::UnifyPalettesTitle));
     which_ = new QComboBox(this);
-    which_->addItem(ownText(20901));
-    which_->addItem(ownText(20902));
+    which_->addItem(ownText(Text::AllFrames));
+    which_->addItem(ownText(Text::SelectedFrames));
     sizes_ = new QComboBox(this);
-    sizes_->addItem(ownText(20901));
+    sizes_->addItem(ownText(Text::AllFrames));
     colors_ = new QComboBox(this);
     for (int i = 0; i < 8; ++i) {
-        sizes_->addItem(ownText(20903).replace(QStringLiteral("%d"), QString::number(2 << i)));
-        colors_->addItem(ownText(20904).replace(QStringLiteral("%d"), QString::number(2 << i)));
+        sizes_->addItem(ownText(Text::FramesWithColorsFormat).replace(QStringLiteral("%d"), QString::number(2 << i)));
+        colors_->addItem(ownText(Text::ColorsFormat).replace(QStringLiteral("%d"), QString::number(2 << i)));
     }
     const int entry = colorCountEntry(currentColorCount);
     sizes_->setCurrentIndex(entry + 1);
     // Without a current frame (or with an odd count) the box starts at 256
     // colours, so that OK always has a size to give.
     colors_->setCurrentIndex(entry >= 0 ? entry : 7);
-    useGlobal_ = new QCheckBox(ownText(1243), this);
+    useGlobal_ = new QCheckBox(ownText(Text::UseGlobalPalette), this);
     useGlobal_->setChecked(true);
-    keepBackground_ = new QCheckBox(ownText(1244), this);
-    reserveTransparent_ = new QCheckBox(ownText(1245), this);
-    transparentForAll_ = new QCheckBox(ownText(1246), this);
-    note_ = new QLabel(ownText(1223), this);
+    keepBackground_ = new QCheckBox(ownText(Text::ReserveBackground), this);
+    reserveTransparent_ = new QCheckBox(ownText(Text::ReserveTransparent), this);
+    transparentForAll_ = new QCheckBox(ownText(Text::UseReservedTransparent), this);
+    note_ = new QLabel(ownText(Text::UnifyNote), this);
     note_->setWordWrap(true);
     QFont small = font();
     const int pixels = small.pixelSize() > 0 ? small.pixelSize() : QFontInfo(small).pixelSize();
     small.setPixelSize(std::max(pixels * 8 / 10, 10));
     note_->setFont(small);
 
-    setTip(which_, ownText(20905).replace(QStringLiteral("%d"), QStringLiteral("1")));
-    setTip(sizes_, ownText(20905).replace(QStringLiteral("%d"), QStringLiteral("2")));
-    setTip(useGlobal_, ownText(20906));
-    setTip(transparentForAll_, ownText(20907));
-    setTip(colors_, ownText(20908));
-    setTip(keepBackground_, ownText(20909));
-    setTip(reserveTransparent_, ownText(20910));
+    setTip(which_, ownText(Text::ConditionTipFormat).replace(QStringLiteral("%d"), QStringLiteral("1")));
+    setTip(sizes_, ownText(Text::ConditionTipFormat).replace(QStringLiteral("%d"), QStringLiteral("2")));
+    setTip(useGlobal_, ownText(Text::UseGlobalPaletteTip));
+    setTip(transparentForAll_, ownText(Text::UseReservedTransparentTip));
+    setTip(colors_, ownText(Text::UnifiedColorCountTip));
+    setTip(keepBackground_, ownText(Text::ReserveBackgroundTip));
+    setTip(reserveTransparent_, ownText(Text::ReserveTransparentTip));
 
     auto* targets = new QGroupBox(this);
     auto* targetForm = new QFormLayout(targets);
-    targetForm->addRow(ownText(1241), which_);
-    targetForm->addRow(ownText(1242), sizes_);
+    targetForm->addRow(ownText(Text::FirstCondition), which_);
+    targetForm->addRow(ownText(Text::SecondCondition), sizes_);
     targetForm->addRow(useGlobal_);
     auto* palette = new QGroupBox(this);
     auto* paletteForm = new QFormLayout(palette);
-    paletteForm->addRow(ownText(1127), colors_);
+    paletteForm->addRow(ownText(Text::ColorCount), colors_);
     paletteForm->addRow(keepBackground_);
     paletteForm->addRow(reserveTransparent_);
     auto* indented = new QVBoxLayout;
@@ -167,9 +167,9 @@ UnifyOptions UnifyDialog::options() const
 QComboBox* UnifyDialog::combo(int control) const
 {
     switch (control) {
-    case 1241: return which_;
-    case 1242: return sizes_;
-    case 1127: return colors_;
+    case Text::FirstCondition: return which_;
+    case Text::SecondCondition: return sizes_;
+    case Text::ColorCount: return colors_;
     default: return nullptr;
     }
 }
@@ -177,10 +177,10 @@ QComboBox* UnifyDialog::combo(int control) const
 QCheckBox* UnifyDialog::box(int control) const
 {
     switch (control) {
-    case 1243: return useGlobal_;
-    case 1244: return keepBackground_;
-    case 1245: return reserveTransparent_;
-    case 1246: return transparentForAll_;
+    case Text::UseGlobalPalette: return useGlobal_;
+    case Text::ReserveBackground: return keepBackground_;
+    case Text::ReserveTransparent: return reserveTransparent_;
+    case Text::UseReservedTransparent: return transparentForAll_;
     default: return nullptr;
     }
 }

@@ -1,5 +1,5 @@
-// The dialogs of the two whole-animation operations: dialog 208 (optimise)
-// gives the optimiser's option bits, dialog 209 (unify palettes) the
+// The dialogs of the two whole-animation operations: the optimise dialog
+// gives the optimiser's option bits, the unify-palettes dialog the
 // unifier's options. Neither runs anything; the commands do.
 #pragma once
 
@@ -18,8 +18,9 @@ namespace zell {
 
 class OptimizeOptionsPanel;
 
-// Dialog 208, made anew for every command from the bits 0x31: 1224 and 1225
-// unchecked, the lossless choice selected; the radios follow 1224.
+// Asks for the optimiser's options; made anew for every command from the
+// bits 0x31: transparency and dropping unchanged frames unchecked, the
+// lossless choice selected; the radios follow the transparency box.
 class OptimizeDialog final : public QDialog {
     Q_OBJECT
 public:
@@ -33,8 +34,9 @@ private:
     OptimizeOptionsPanel* details_;
 };
 
-// Dialog 209. `currentColorCount` (0 without a current frame) picks the
-// first entries of 1242 and 1127.
+// Asks for the unifier's options. `currentColorCount` (0 without a current
+// frame) picks the first entries of the second condition and of the
+// colour count.
 class UnifyDialog final : public QDialog {
     Q_OBJECT
 public:

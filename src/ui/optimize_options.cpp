@@ -11,12 +11,12 @@ namespace zell {
 
 OptimizeOptionsPanel::OptimizeOptionsPanel(QWidget* parent) : QWidget(parent)
 {
-    transparency_ = new QCheckBox(ownText(1224), this);
-    onlySet_ = new QRadioButton(ownText(1226), this);
-    lossless_ = new QRadioButton(ownText(1228), this);
-    automatic_ = new QRadioButton(ownText(1227), this);
-    dropUnchanged_ = new QCheckBox(ownText(1225), this);
-    keepTiming_ = new QCheckBox(ownText(1229), this);
+    transparency_ = new QCheckBox(ownText(Text::UseTransparency), this);
+    onlySet_ = new QRadioButton(ownText(Text::OnlyTransparentFrames), this);
+    lossless_ = new QRadioButton(ownText(Text::AllFramesLossless), this);
+    automatic_ = new QRadioButton(ownText(Text::AllFramesAutoTransparent), this);
+    dropUnchanged_ = new QCheckBox(ownText(Text::DropUnchangedFrames), this);
+    keepTiming_ = new QCheckBox(ownText(Text::KeepDroppedDelay), this);
     auto* radios = new QVBoxLayout;
     radios->setContentsMargins(24, 0, 0, 0);
     for (QRadioButton* r : {onlySet_, lossless_, automatic_})
@@ -75,9 +75,9 @@ uint32_t OptimizeOptionsPanel::options() const
 QCheckBox* OptimizeOptionsPanel::box(int control) const
 {
     switch (control) {
-    case 1224: return transparency_;
-    case 1225: return dropUnchanged_;
-    case 1229: return keepTiming_;
+    case Text::UseTransparency: return transparency_;
+    case Text::DropUnchangedFrames: return dropUnchanged_;
+    case Text::KeepDroppedDelay: return keepTiming_;
     default: return nullptr;
     }
 }
@@ -85,9 +85,9 @@ QCheckBox* OptimizeOptionsPanel::box(int control) const
 QRadioButton* OptimizeOptionsPanel::radio(int control) const
 {
     switch (control) {
-    case 1226: return onlySet_;
-    case 1227: return automatic_;
-    case 1228: return lossless_;
+    case Text::OnlyTransparentFrames: return onlySet_;
+    case Text::AllFramesAutoTransparent: return automatic_;
+    case Text::AllFramesLossless: return lossless_;
     default: return nullptr;
     }
 }

@@ -20,10 +20,11 @@ public:
     // requantising (0x10).
     uint32_t options() const;
     void setOptions(uint32_t bits);
-    // 1224 transparency, 1225 drop unchanged, 1229 keep their timing.
+    // The box named by its text: Text::UseTransparency,
+    // Text::DropUnchangedFrames or Text::KeepDroppedDelay.
     QCheckBox* box(int control) const;
-    // 1226 only frames with a transparent colour, 1228 all frames losslessly,
-    // 1227 all frames with a requantised colour.
+    // The choice named by its text: Text::OnlyTransparentFrames,
+    // Text::AllFramesLossless or Text::AllFramesAutoTransparent.
     QRadioButton* radio(int control) const;
 
 private:

@@ -15,7 +15,6 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include <fstream>
 #include <vector>
 
 #include "app/message_box.h"
@@ -60,30 +59,20 @@ QPushButton* pushRadio(const QString& text, int tip, QButtonGroup* group, QWidge
 
 } // namespace
 
-void seedGlobalTable(ColorTable& table, const std::string& seedPath)
-{
-    table = ColorTable();
-    table.count = 256;
-    table.backgroundIndex = 0;
-    std::ifstream in(seedPath, std::ios::binary);
-    if (in)
-        in.read(reinterpret_cast<char*>(table.entries.data()), std::streamsize(table.entries.size()));
-}
-
 PaletteWindow::PaletteWindow(DocumentModel& document, QWidget* parent) : QWidget(parent), document_(document)
 {
     auto* tables = new QButtonGroup(this);
     auto* modes = new QButtonGroup(this);
-    global_ = pushRadio(ownText(1121), 20128, tables, this);
-    local_ = pushRadio(ownText(1122), 20129, tables, this);
+    global_ = pushRadio(ownText(Text::GlobalPalette), Text::GlobalPaletteTip, tables, this);
+    local_ = pushRadio(ownText(Text::LocalPalette), Text::LocalPaletteTip, tables, this);
     for (int m = 0; m < 3; ++m)
-        modes_[m] = pushRadio(ownText(1123 + m), 20130 + m, modes, this);
-    load_ = new QPushButton(ownText(1126), this);
-    load_->setToolTip(loadText(20133));
+        modes_[m] = pushRadio(ownText(Text::EditColor + m), Text::EditColorTip + m, modes, this);
+    load_ = new QPushButton(ownText(Text::LoadPalette), this);
+    load_->setToolTip(loadText(Text::LoadPaletteTip));
     count_ = new QComboBox(this);
     for (int k = 0; k < 8; ++k)
         count_->addItem(QString::number(2 << k));
-    count_->setToolTip(loadText(20134));
+    count_->setToolTip(loadText(Text::ColorCountTip));
     grid_ = new PaletteGrid(this);
     // The grid is drawn in 96-dpi pixels; a screen set to more gets it larger.
     grid_->setScale(std::max(1.0, logicalDpiX() / 96.0));
@@ -97,7 +86,7 @@ PaletteWindow::PaletteWindow(DocumentModel& document, QWidget* parent) : QWidget
     layout->addWidget(modes_[2], 1, 2);
     auto* countRow = new QHBoxLayout;
     countRow->addStretch(1);
-    countRow->addWidget(new QLabel(ownText(1127), this));
+    countRow->addWidget(new QLabel(ownText(Text::ColorCount), this));
     countRow->addWidget(count_);
     layout->addLayout(countRow, 2, 0, 1, 3);
     layout->addWidget(grid_, 3, 0, 1, 3, Qt::AlignCenter);
@@ -237,7 +226,7 @@ void PaletteWindow::clickCell(int index)
     const QColor c = dialog.currentColor();
     const uint32_t color = uint32_t(c.red()) | uint32_t(c.green()) << 8 | uint32_t(c.blue()) << 16;
     if (showGlobal_)
-        document_.editGlobalTable([&](ColorTable& t) { t.setColor(uint32_t(index), color); }, 1123);
+        document_.editGlobalTable([&](ColorTable& t) { t.setColor(uint32_t(index), color); }, Text::EditColor);
     else
         editFrameColor(index, color);
 }
@@ -254,7 +243,7 @@ void PaletteWindow::editFrameColor(int index, uint32_t color)
     std::string path;
     if (!file.open(f->workFilePath) || !replaceGifColorTable(file.bytes(), edited, bytes) ||
         !writeNewWorkFile(document_, bytes, path)) {
-        showMessage(window(), 21502, 21002, MessageStyle::OkInfo);
+        showMessage(window(), Text::OperationFailed, Text::ErrorCaption, MessageStyle::OkInfo);
         return;
     }
     file.close();
@@ -274,7 +263,7 @@ void PaletteWindow::setBackgroundIndex(int index)
         return;
     document_.editGlobalTable([index](ColorTable& t) {
         t.backgroundIndex = index >= 0 && index < t.count ? uint16_t(index) : 0;
-    }, 1124);
+    }, Text::PickBackground);
 }
 
 void PaletteWindow::setTransparentIndex(int index)
@@ -300,12 +289,14 @@ void PaletteWindow::chooseEntryCount(int item)
             t.count = count;
             if (t.backgroundIndex >= count)
                 t.backgroundIndex = 0;
-        }, 1127);
+        }, Text::ColorCount);
         return;
     }
     const Frame* f = document_.currentFrame();
     bool done = f && f->colorCount == count;
-    if (f && !done && showMessage(window(), 21515, 21014, MessageStyle::YesNoInfo) == kIdYes)
+    if (f && !done &&
+        showMessage(window(), Text::ConfirmResizeLocalTable, Text::ConfirmResizeLocalTableCaption,
+                    MessageStyle::YesNoInfo) == kIdYes)
         done = resizeFrameTable(bits);
     if (!done) {
         const QSignalBlocker blocker(count_);
@@ -317,7 +308,7 @@ bool PaletteWindow::resizeFrameTable(int bits)
 {
     const int row = document_.currentIndex();
     Frame* f = document_.currentFrame();
-    const DocumentModel::EditStep step(document_, 1127);
+    const DocumentModel::EditStep step(document_, Text::ColorCount);
     QApplication::setOverrideCursor(Qt::WaitCursor);
     RasterImage picture;
     std::string path;
@@ -330,7 +321,7 @@ bool PaletteWindow::resizeFrameTable(int bits)
     if (!ok) {
         if (!path.empty())
             std::remove(path.c_str());
-        showMessage(window(), 21502, 21002, MessageStyle::OkInfo);
+        showMessage(window(), Text::OperationFailed, Text::ErrorCaption, MessageStyle::OkInfo);
         return false;
     }
     f->colorCount = uint16_t(1u << bits);
@@ -339,14 +330,14 @@ bool PaletteWindow::resizeFrameTable(int bits)
     // The new picture's rows are in plain order: an interlace flag kept
     // from the old one would scramble them in every viewer.
     f->descriptorFlags &= uint8_t(~kGifInterlaceFlag);
-    document_.switchWorkFile(row, path, 1127);
+    document_.switchWorkFile(row, path, Text::ColorCount);
     document_.selectFrame(row);
     return true;
 }
 
 void PaletteWindow::loadClicked()
 {
-    QFileDialog dialog(window(), QString(), QString(), fileDialogFilter(20006));
+    QFileDialog dialog(window(), QString(), QString(), fileDialogFilter(Text::PaletteFilter));
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     if (prompter().runDialog(dialog) != QDialog::Accepted || dialog.selectedFiles().isEmpty())
@@ -364,10 +355,11 @@ void PaletteWindow::loadPalette(const QString& path)
             std::copy_n(table.entries.begin(), size_t(3) * table.count, t.entries.begin());
             t.count = table.count;
             t.backgroundIndex = table.backgroundIndex < table.count ? table.backgroundIndex : 0;
-        }, 1126);
+        }, Text::LoadPalette);
         return;
     }
-    showMessage(window(), result == PaletteLoad::noEntries ? 21514 : 21502, 21002, MessageStyle::OkInfo);
+    showMessage(window(), result == PaletteLoad::noEntries ? Text::BitmapHasNoPalette : Text::OperationFailed,
+                Text::ErrorCaption, MessageStyle::OkInfo);
 }
 
 void PaletteWindow::keyPressEvent(QKeyEvent* event)
@@ -404,7 +396,8 @@ void PaletteWindow::dropEvent(QDropEvent* event)
         }
     }
     event->acceptProposedAction();
-    if (path.isEmpty() || showMessage(window(), 21512, 21012, MessageStyle::YesNoInfo) != kIdYes)
+    if (path.isEmpty() || showMessage(window(), Text::ConfirmLoadPalette, Text::ConfirmLoadPaletteCaption,
+                                      MessageStyle::YesNoInfo) != kIdYes)
         return;
     loadPalette(path);
 }

@@ -21,10 +21,6 @@ namespace zell {
 class DocumentModel;
 class PaletteGrid;
 
-// 256 black entries, background 0, then the first 768 bytes of `seedPath`
-// (red, green, blue per entry) when it can be read.
-void seedGlobalTable(ColorTable& table, const std::string& seedPath);
-
 class PaletteWindow final : public QWidget {
     Q_OBJECT
 public:

@@ -50,15 +50,15 @@ uint32_t frameColor(const DocumentModel& document, int row, uint32_t index)
 QString colorInfoText(uint32_t index, uint32_t color)
 {
     if (index >= 256 || color == kNoColor)
-        return ownText(20159);
+        return ownText(Text::NoColor);
     const uint32_t rgb = (uint32_t(colorRed(color)) << 16) | (uint32_t(colorGreen(color)) << 8) | colorBlue(color);
-    return QString::asprintf(ownText(20160).toUtf8().constData(), int(index), unsigned(rgb));
+    return QString::asprintf(ownText(Text::ColorEntryFormat).toUtf8().constData(), int(index), unsigned(rgb));
 }
 
 QFont fixedFieldFont(const QFont& base)
 {
     QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-    font.setFamilies({ownText(20161), font.family()});
+    font.setFamilies({ownText(Text::FixedFontFamily), font.family()});
     font.setPointSizeF(base.pointSizeF());
     return font;
 }
@@ -73,39 +73,45 @@ PropertyPanel::PropertyPanel(DocumentModel& document, FrameListView& list, QWidg
     y_ = new NumberEdit(this);
     width_ = sunkenField(this);
     height_ = sunkenField(this);
-    localTable_ = new QCheckBox(ownText(1060), this);
-    userInput_ = new QCheckBox(ownText(1066), this);
+    localTable_ = new QCheckBox(ownText(Text::UseLocalTable), this);
+    userInput_ = new QCheckBox(ownText(Text::UserInput), this);
     transparent_ = sunkenField(this);
     transparent_->setFont(fixedFieldFont(font()));
     transparent_->setMinimumWidth(transparent_->fontMetrics().horizontalAdvance(QStringLiteral("[255]：[#FFFFFF]")) + 8);
     disposal_ = new QComboBox(this);
-    for (int id = 20135; id <= 20138; ++id)
+    for (int id = Text::DisposalUnspecified; id <= Text::DisposalToPrevious; ++id)
         disposal_->addItem(ownText(id));
     disposal_->setCurrentIndex(1);
     delay_ = new NumberEdit(this);
 
-    grid->addWidget(label(1056), 0, 0);
+    grid->addWidget(label(Text::FrameLeft), 0, 0);
     grid->addWidget(x_, 0, 1);
-    grid->addWidget(label(1058), 0, 2);
+    grid->addWidget(label(Text::FrameTop), 0, 2);
     grid->addWidget(y_, 0, 3);
-    grid->addWidget(label(1063), 1, 0);
+    grid->addWidget(label(Text::FrameWidth), 1, 0);
     grid->addWidget(width_, 1, 1);
-    grid->addWidget(label(1064), 1, 2);
+    grid->addWidget(label(Text::FrameHeight), 1, 2);
     grid->addWidget(height_, 1, 3);
     grid->addWidget(localTable_, 0, 4, 1, 2);
     grid->addWidget(userInput_, 1, 4, 1, 2);
-    grid->addWidget(label(1065), 2, 0);
+    grid->addWidget(label(Text::TransparentColor), 2, 0);
     grid->addWidget(transparent_, 2, 1, 1, 3);
-    grid->addWidget(label(1067), 2, 4);
+    grid->addWidget(label(Text::Disposal), 2, 4);
     grid->addWidget(disposal_, 2, 5);
-    grid->addWidget(label(1061), 3, 0);
+    grid->addWidget(label(Text::Delay), 3, 0);
     grid->addWidget(delay_, 3, 1);
-    grid->addWidget(label(1062), 3, 2, 1, 2);
+    grid->addWidget(label(Text::DelayUnit), 3, 2, 1, 2);
     grid->setColumnStretch(6, 1);
 
-    const std::pair<QWidget*, int> tips[] = {{x_, 20150},         {y_, 20151},        {width_, 20152},
-                                             {height_, 20153},    {localTable_, 20154}, {transparent_, 20155},
-                                             {userInput_, 20156}, {disposal_, 20157}, {delay_, 20158}};
+    const std::pair<QWidget*, int> tips[] = {{x_, Text::FrameLeftTip},
+                                             {y_, Text::FrameTopTip},
+                                             {width_, Text::FrameWidthTip},
+                                             {height_, Text::FrameHeightTip},
+                                             {localTable_, Text::UseLocalTableTip},
+                                             {transparent_, Text::TransparentColorTip},
+                                             {userInput_, Text::UserInputTip},
+                                             {disposal_, Text::DisposalTip},
+                                             {delay_, Text::DelayTip}};
     for (auto [widget, id] : tips) {
         widget->setToolTip(ownText(id));
         widget->setToolTipDuration(kToolTipDurationMs);
@@ -197,7 +203,7 @@ void PropertyPanel::localTableClicked(bool checked)
 {
     if (!checked && !document_.settings().useGlobalColorTable) {
         localTable_->setChecked(true);
-        showMessage(this, 21509, 21009, MessageStyle::OkInfo);
+        showMessage(this, Text::GlobalTableNeeded, Text::GlobalTableNeededCaption, MessageStyle::OkInfo);
         return;
     }
     document_.setAttribute(list_.selectedRows(), FrameAttribute::LocalTable, checked ? 1 : 0);

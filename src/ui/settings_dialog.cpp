@@ -14,9 +14,10 @@ namespace zell {
 SettingsDialog::SettingsDialog(const Profile& profile, std::string libraryPath, QWidget* parent)
     : QDialog(parent), profile_(profile), libraryPath_(std::move(libraryPath))
 {
-    setWindowTitle(ownText(210));
+    setWindowTitle(ownText(Text::SettingsTitle));
     auto* layout = new QVBoxLayout(this);
-    const int ids[4] = {1281, 1282, 1283, 1284};
+    const int ids[4] = {Text::HideToolWindowsFromTaskbar, Text::AllowJapaneseComment, Text::RestoreWindows,
+                        Text::UseStringLibrary};
     for (int i = 0; i < 4; ++i) {
         boxes_[i] = new QCheckBox(ownText(ids[i]), this);
         layout->addWidget(boxes_[i]);
@@ -30,8 +31,8 @@ SettingsDialog::SettingsDialog(const Profile& profile, std::string libraryPath, 
     boxes_[3]->setVisible(QFileInfo(QString::fromStdString(libraryPath_)).isFile());
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-    buttons->button(QDialogButtonBox::Ok)->setText(ownText(1));
-    buttons->button(QDialogButtonBox::Cancel)->setText(ownText(2));
+    buttons->button(QDialogButtonBox::Ok)->setText(ownText(Text::Ok));
+    buttons->button(QDialogButtonBox::Cancel)->setText(ownText(Text::Cancel));
     connect(buttons, &QDialogButtonBox::accepted, this, &SettingsDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &SettingsDialog::reject);
     layout->addWidget(buttons);

@@ -1,6 +1,6 @@
-// Dialog 210: tool-window style, comment mode, restoring windows at start and
-// the replacement text table. A setting is written only when its box changed,
-// except "RestoreWindow", which every OK writes.
+// The settings dialog: tool-window style, comment mode, restoring windows
+// at start and the replacement text table. A setting is written only when
+// its box changed, except "RestoreWindow", which every OK writes.
 #pragma once
 
 #include <QDialog>

@@ -22,6 +22,7 @@
 
 #include "app/message_box.h"
 #include "app/string_table.h"
+#include "document/still_image.h"
 #include "image/dib.h"
 #include "image/raster_image.h"
 #include "playback/plugin_discovery.h"
@@ -52,7 +53,7 @@ QSize dibSize(const ByteBuffer& dib)
 
 void failed(QWidget* owner)
 {
-    showMessage(owner, 21502, 21002, MessageStyle::OkInfo);
+    showMessage(owner, Text::OperationFailed, Text::ErrorCaption, MessageStyle::OkInfo);
 }
 
 } // namespace
@@ -103,7 +104,7 @@ void ColorButton::setColor(uint32_t color)
 
 QString ColorButton::faceText() const
 {
-    QString text = ownText(20913);
+    QString text = ownText(Text::RgbFormat);
     for (uint32_t part : {color_ & 0xFF, (color_ >> 8) & 0xFF, (color_ >> 16) & 0xFF})
         text.replace(text.indexOf(QStringLiteral("%d")), 2, QString::number(part));
     return text;
@@ -155,7 +156,7 @@ TransitionDialog::TransitionDialog(QWidget* parent, const TransitionScreens& scr
                                    const std::vector<std::filesystem::path>& pluginFolders)
     : QDialog(parent), screens_(screens), workDirectory_(workDirectory)
 {
-    setWindowTitle(ownText(211));
+    setWindowTitle(ownText(Text::InsertTransitionTitle));
     sourceBox_ = new PictureBox(this);
     nextBox_ = new PictureBox(this);
     for (PictureBox* box : {sourceBox_, nextBox_}) {
@@ -163,14 +164,14 @@ TransitionDialog::TransitionDialog(QWidget* parent, const TransitionScreens& scr
         box->setFixedSize(box->sizeHint());
     }
     sourceBox_->setImage(dibToImage(screens_.source.bytes()));
-    toNext_ = new QRadioButton(ownText(1323), this);
-    toColor_ = new QRadioButton(ownText(1324), this);
+    toNext_ = new QRadioButton(ownText(Text::ToNextFrame), this);
+    toColor_ = new QRadioButton(ownText(Text::ToColor), this);
     colorButton_ = new ColorButton(this);
     patterns_ = new QComboBox(this);
     steps_ = new RangeEdit(this);
     speed_ = new RangeEdit(this);
-    settings_ = new QPushButton(ownText(1326), this);
-    preview_ = new QPushButton(ownText(1327), this);
+    settings_ = new QPushButton(ownText(Text::PluginSettings), this);
+    preview_ = new QPushButton(ownText(Text::PreviewTransition), this);
     // Patterns with and without settings keep the fields where they are.
     QSizePolicy keepPlace = settings_->sizePolicy();
     keepPlace.setRetainSizeWhenHidden(true);
@@ -179,13 +180,13 @@ TransitionDialog::TransitionDialog(QWidget* parent, const TransitionScreens& scr
     destinations->addButton(toNext_);
     destinations->addButton(toColor_);
 
-    auto* sourceGroup = new QGroupBox(ownText(20911), this);
+    auto* sourceGroup = new QGroupBox(ownText(Text::TransitionFrom), this);
     auto* sourceLayout = new QVBoxLayout(sourceGroup);
     // Level with the destination's picture, which sits under its radio.
     sourceLayout->addSpacing(toNext_->sizeHint().height() + sourceLayout->spacing());
     sourceLayout->addWidget(sourceBox_);
     sourceLayout->addStretch(1);
-    auto* nextGroup = new QGroupBox(ownText(20912), this);
+    auto* nextGroup = new QGroupBox(ownText(Text::TransitionTo), this);
     auto* nextLayout = new QGridLayout(nextGroup);
     nextLayout->addWidget(toNext_, 0, 0);
     nextLayout->addWidget(nextBox_, 1, 0, 1, 2);
@@ -196,20 +197,20 @@ TransitionDialog::TransitionDialog(QWidget* parent, const TransitionScreens& scr
     pictures->addWidget(nextGroup);
 
     auto* form = new QGridLayout;
-    form->addWidget(new QLabel(ownText(1328), this), 0, 0);
+    form->addWidget(new QLabel(ownText(Text::TransitionPattern), this), 0, 0);
     form->addWidget(patterns_, 0, 1, 1, 3);
     form->addWidget(settings_, 0, 4);
-    form->addWidget(new QLabel(ownText(1329), this), 1, 0);
+    form->addWidget(new QLabel(ownText(Text::TransitionSteps), this), 1, 0);
     form->addWidget(steps_, 1, 1);
-    form->addWidget(new QLabel(ownText(1331), this), 1, 2);
+    form->addWidget(new QLabel(ownText(Text::TransitionSpeed), this), 1, 2);
     form->addWidget(speed_, 1, 3);
-    form->addWidget(new QLabel(ownText(1062), this), 1, 4);
+    form->addWidget(new QLabel(ownText(Text::DelayUnit), this), 1, 4);
     form->setColumnStretch(1, 1);
     form->setColumnStretch(3, 1);
 
     auto* buttons = new QDialogButtonBox(this);
-    buttons->addButton(ownText(1), QDialogButtonBox::AcceptRole);
-    buttons->addButton(ownText(2), QDialogButtonBox::RejectRole);
+    buttons->addButton(ownText(Text::Ok), QDialogButtonBox::AcceptRole);
+    buttons->addButton(ownText(Text::Cancel), QDialogButtonBox::RejectRole);
     connect(buttons, &QDialogButtonBox::accepted, this, &TransitionDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     auto* bottom = new QHBoxLayout;
@@ -308,10 +309,10 @@ void TransitionDialog::showSettings()
     std::string message;
     if (!t || t->showSettings(settingsParent(), message))
         return;
-    QString text = loadText(21519);
+    QString text = loadText(Text::PluginSettingsFailed);
     if (!message.empty())
         text += QStringLiteral("\n\n") + displayText(message);
-    showPlainMessage(this, text, loadText(21002), MessageStyle::OkExclamation);
+    showPlainMessage(this, text, loadText(Text::ErrorCaption), MessageStyle::OkExclamation);
 }
 
 bool TransitionDialog::generate(bool forPreview, std::vector<GeneratedFile>& files)
@@ -383,12 +384,12 @@ TransitionPreviewDialog::TransitionPreviewDialog(QWidget* parent, const QStringL
                                                  int height)
     : QDialog(parent), files_(files), delayMs_(std::max(delayMs, 0))
 {
-    setWindowTitle(ownText(212));
+    setWindowTitle(ownText(Text::TransitionPreviewTitle));
     box_ = new PictureBox(this);
     box_->setFrameShape(QFrame::Box);
-    play_ = new QPushButton(ownText(20914), this);
-    stop_ = new QPushButton(ownText(20915), this);
-    auto* close = new QPushButton(ownText(20916), this);
+    play_ = new QPushButton(ownText(Text::PreviewPlay), this);
+    stop_ = new QPushButton(ownText(Text::PreviewStop), this);
+    auto* close = new QPushButton(ownText(Text::PreviewClose), this);
     for (QPushButton* b : {play_, stop_})
         b->setCheckable(true);
     auto* group = new QButtonGroup(this);
@@ -439,7 +440,7 @@ bool TransitionPreviewDialog::loadFile(int index)
     QSize area = box_->contentsRect().size();
     if (area.isEmpty())
         area = QSize(kBoxWidth, kBoxHeight);
-    if (!picture.loadFile(files_[index].toStdString()) ||
+    if (!loadStillPicture(files_[index].toStdString(), picture) ||
         !picture.fitInto(uint32_t(std::max(area.width(), 1)), uint32_t(std::max(area.height(), 1)), true))
         return false;
     loaded_ = dibToImage(picture.image.bytes());

@@ -1,4 +1,4 @@
-// Dialog 211 (insert a screen transition) and dialog 212 (its preview). The
+// The dialog that inserts a screen transition, and its preview. The
 // dialog offers the eight built-ins and then the plug-ins the engine's
 // discovery finds, and generates the pictures through the engine; the
 // command inserts them.
@@ -40,9 +40,9 @@ private:
     QImage image_;
 };
 
-// The colour button 1325: its face is the colour, with "(r, g, b)" in the
-// inverted colour; raised, or etched with the text one pixel down and right
-// while pressed.
+// The button of the destination colour: its face is the colour, with
+// "(r, g, b)" in the inverted colour; raised, or etched with the text one
+// pixel down and right while pressed.
 class ColorButton final : public QPushButton {
     Q_OBJECT
 public:
@@ -76,7 +76,8 @@ private:
     int high_ = 65535;
 };
 
-// Dialog 211. The screens are the command's; the dialog borrows them.
+// Asks for the transition. The screens are the command's; the dialog
+// borrows them.
 class TransitionDialog final : public QDialog {
     Q_OBJECT
 public:
@@ -136,8 +137,8 @@ private:
     QPushButton* preview_;
 };
 
-// Dialog 212: the generated pictures (source, steps, destination) played
-// once, each for `delayMs`, on a timer.
+// The preview: the generated pictures (source, steps, destination)
+// played once, each for `delayMs`, on a timer.
 class TransitionPreviewDialog final : public QDialog {
     Q_OBJECT
 public:

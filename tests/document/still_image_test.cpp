@@ -390,7 +390,7 @@ TEST(SplitFile, StillsBeyondThePixelLimitAreTooLargeNotDamaged)
     }
 }
 
-TEST(RasterImageLoadFile, GivesTrueColourAndDropsTheOldMask)
+TEST(LoadStillPicture, GivesTrueColourAndDropsTheOldMask)
 {
     test::ScratchDir dir;
     RasterImage picture;
@@ -398,7 +398,7 @@ TEST(RasterImageLoadFile, GivesTrueColourAndDropsTheOldMask)
     ASSERT_TRUE(picture.setDib(test::indexedDib(2, 1, {0, 0xFFFFFF}, {0, 1})));
     ASSERT_TRUE(picture.buildMask(1));
     test::writeFile(dir.path() / "a.gif", gif);
-    ASSERT_TRUE(picture.loadFile((dir.path() / "a.gif").string()));
+    ASSERT_TRUE(loadStillPicture((dir.path() / "a.gif").string(), picture));
     DibHeader h;
     ASSERT_TRUE(checkDib(picture.image.bytes(), &h));
     EXPECT_EQ(h.bitCount, 24);
@@ -407,9 +407,9 @@ TEST(RasterImageLoadFile, GivesTrueColourAndDropsTheOldMask)
     EXPECT_TRUE(picture.mask.empty());
 
     test::writeFile(dir.path() / "bad.png", std::vector<uint8_t>(100, 0x89));
-    EXPECT_FALSE(picture.loadFile((dir.path() / "bad.png").string()));
+    EXPECT_FALSE(loadStillPicture((dir.path() / "bad.png").string(), picture));
     EXPECT_TRUE(picture.image.empty());
-    EXPECT_FALSE(picture.loadFile((dir.path() / "missing.bmp").string()));
+    EXPECT_FALSE(loadStillPicture((dir.path() / "missing.bmp").string(), picture));
 }
 
 } // namespace

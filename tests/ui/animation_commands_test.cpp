@@ -66,7 +66,7 @@ std::string solidWorkFile(WorkDirectory& work, int width, int height, uint32_t c
 QRgb firstPixel(const std::string& path)
 {
     RasterImage picture;
-    if (!picture.loadFile(path) || !picture.fitInto(1000, 1000, true))
+    if (!loadStillPicture(path, picture) || !picture.fitInto(1000, 1000, true))
         return 0xDEAD;
     return dibToImage(picture.image).pixel(0, 0) & 0xFFFFFF;
 }
@@ -110,7 +110,7 @@ struct Animation {
 // Answers the optimise dialog: transparency only.
 int optimiseTransparency(QDialog& dialog)
 {
-    static_cast<OptimizeDialog&>(dialog).box(1224)->setChecked(true);
+    static_cast<OptimizeDialog&>(dialog).box(Text::UseTransparency)->setChecked(true);
     return int(QDialog::Accepted);
 }
 
@@ -167,23 +167,26 @@ private slots:
     void optimizeDialogGivesTheBitsOfEveryCombination()
     {
         OptimizeDialog dialog(nullptr);
-        QVERIFY(!dialog.box(1224)->isChecked());
-        QVERIFY(!dialog.box(1225)->isChecked());
-        QVERIFY(dialog.radio(1228)->isChecked());
-        QVERIFY(!dialog.radio(1226)->isEnabled());
-        QVERIFY(!dialog.radio(1227)->isEnabled());
+        QVERIFY(!dialog.box(Text::UseTransparency)->isChecked());
+        QVERIFY(!dialog.box(Text::DropUnchangedFrames)->isChecked());
+        QVERIFY(dialog.radio(Text::AllFramesLossless)->isChecked());
+        QVERIFY(!dialog.radio(Text::OnlyTransparentFrames)->isEnabled());
+        QVERIFY(!dialog.radio(Text::AllFramesAutoTransparent)->isEnabled());
         for (int transparency = 0; transparency < 2; ++transparency) {
             for (int drop = 0; drop < 2; ++drop) {
-                for (int radio : {1226, 1227, 1228}) {
-                    dialog.box(1224)->setChecked(transparency);
-                    dialog.box(1225)->setChecked(drop);
-                    dialog.box(1229)->setChecked(true);
+                for (int radio :
+                     {Text::OnlyTransparentFrames, Text::AllFramesAutoTransparent, Text::AllFramesLossless}) {
+                    dialog.box(Text::UseTransparency)->setChecked(transparency);
+                    dialog.box(Text::DropUnchangedFrames)->setChecked(drop);
+                    dialog.box(Text::KeepDroppedDelay)->setChecked(true);
                     dialog.radio(radio)->setChecked(true);
-                    QCOMPARE(dialog.radio(1226)->isEnabled(), bool(transparency));
-                    QCOMPARE(dialog.box(1229)->isEnabled(), bool(drop));
+                    QCOMPARE(dialog.radio(Text::OnlyTransparentFrames)->isEnabled(), bool(transparency));
+                    QCOMPARE(dialog.box(Text::KeepDroppedDelay)->isEnabled(), bool(drop));
                     uint32_t expected = 0x01 | (drop ? 0x84u : 0u);
                     if (transparency)
-                        expected |= 0x02u | (radio == 1227 ? 0x10u : radio == 1228 ? 0x60u : 0u);
+                        expected |= 0x02u | (radio == Text::AllFramesAutoTransparent ? 0x10u
+                                             : radio == Text::AllFramesLossless      ? 0x60u
+                                                                                     : 0u);
                     QCOMPARE(dialog.options(), expected);
                 }
             }
@@ -197,8 +200,8 @@ private slots:
         a.prompter.dialogScript = [&](QDialog& dialog) {
             auto& d = static_cast<OptimizeDialog&>(dialog);
             seen << d.options();
-            d.box(1224)->setChecked(true);
-            d.box(1225)->setChecked(true);
+            d.box(Text::UseTransparency)->setChecked(true);
+            d.box(Text::DropUnchangedFrames)->setChecked(true);
             return int(QDialog::Accepted);
         };
         a.commands.optimize();
@@ -209,7 +212,8 @@ private slots:
         QCOMPARE(a.busy, QList<bool>({true, false, true, false}));
         QCOMPARE(a.prompter.texts.size(), 0);
         // One undo step, named after the command, brings the frame back.
-        QVERIFY(QString::fromStdString(a.doc.model.history().undoName()).startsWith(ownText(32785).left(4)));
+        QVERIFY(QString::fromStdString(a.doc.model.history().undoName())
+                    .startsWith(ownText(Text::OptimizeCommand).left(4)));
         a.doc.model.undo();
         QCOMPARE(a.doc.model.frameCount(), 2);
         a.doc.model.redo();
@@ -229,7 +233,7 @@ private slots:
         const QStringList workFiles = QDir(QString::fromStdString(a.doc.work.path())).entryList(QDir::Files);
         const std::string undoBefore = a.doc.model.history().undoName();
         a.prompter.dialogScript = [](QDialog& dialog) {
-            static_cast<OptimizeDialog&>(dialog).box(1224)->setChecked(true);
+            static_cast<OptimizeDialog&>(dialog).box(Text::UseTransparency)->setChecked(true);
             return int(QDialog::Accepted);
         };
         // The event loop is watched by a timer of its own: its ticks are
@@ -310,12 +314,12 @@ private slots:
             window.close();
         });
         tick.start();
-        window.action(32785)->trigger();
+        window.action(Text::OptimizeCommand)->trigger();
         tick.stop();
         QVERIFY2(sent && whileRunning, "the input must come while the run goes, before its dialog");
         QVERIFY(answered);
         QVERIFY2(lastBackgroundRun().cancelled, "closing stops the run");
-        QCOMPARE(a.prompter.texts, QStringList({loadText(21516)}));
+        QCOMPARE(a.prompter.texts, QStringList({loadText(Text::SaveChangesQuestion)}));
         QCOMPARE(closed.size(), 1);
         QCOMPARE(a.doc.model.frameCount(), 16);
         for (int i = 0; i < a.doc.model.frameCount(); ++i)
@@ -346,9 +350,9 @@ private slots:
             whileRunning = !s.window.paletteWindow()->isEnabled() && !lastBackgroundRun().dialogShown;
             s.window.close();
         });
-        s.window.action(32785)->trigger();
+        s.window.action(Text::OptimizeCommand)->trigger();
         QVERIFY2(whileRunning, "the close must come while the run goes, before its dialog");
-        QCOMPARE(a.prompter.texts, QStringList({loadText(21516)}));
+        QCOMPARE(a.prompter.texts, QStringList({loadText(Text::SaveChangesQuestion)}));
         QCOMPARE(closed.size(), 1);
         QVERIFY(!s.window.isVisible());
         QVERIFY(lastBackgroundRun().cancelled);
@@ -383,12 +387,12 @@ private slots:
                               fileBytes(f.workFilePath)});
         }
         a.prompter.dialogScript = [](QDialog& dialog) {
-            static_cast<OptimizeDialog&>(dialog).box(1224)->setChecked(true);
+            static_cast<OptimizeDialog&>(dialog).box(Text::UseTransparency)->setChecked(true);
             return int(QDialog::Accepted);
         };
         a.commands.optimize();
-        QCOMPARE(a.prompter.texts, QStringList({loadText(21502)}));
-        QCOMPARE(a.prompter.captions, QStringList({loadText(21002)}));
+        QCOMPARE(a.prompter.texts, QStringList({loadText(Text::OperationFailed)}));
+        QCOMPARE(a.prompter.captions, QStringList({loadText(Text::ErrorCaption)}));
         QCOMPARE(a.doc.model.frameCount(), 3);
         for (int i = 0; i < 3; ++i) {
             const Frame& f = *a.doc.model.frameAt(i);
@@ -410,39 +414,39 @@ private slots:
     void theUnifyDialogStartsAtTheCurrentFramesCountAndFollowsItsRules()
     {
         UnifyDialog sixteen(nullptr, 16);
-        QCOMPARE(sixteen.combo(1241)->currentIndex(), 0);
-        QCOMPARE(sixteen.combo(1242)->currentIndex(), 4);
-        QCOMPARE(sixteen.combo(1127)->currentIndex(), 3);
-        QVERIFY(sixteen.box(1243)->isChecked());
-        QVERIFY(sixteen.box(1244)->isEnabled());
-        QVERIFY(sixteen.box(1245)->isEnabled());
-        QVERIFY(!sixteen.box(1246)->isEnabled());
+        QCOMPARE(sixteen.combo(Text::FirstCondition)->currentIndex(), 0);
+        QCOMPARE(sixteen.combo(Text::SecondCondition)->currentIndex(), 4);
+        QCOMPARE(sixteen.combo(Text::ColorCount)->currentIndex(), 3);
+        QVERIFY(sixteen.box(Text::UseGlobalPalette)->isChecked());
+        QVERIFY(sixteen.box(Text::ReserveBackground)->isEnabled());
+        QVERIFY(sixteen.box(Text::ReserveTransparent)->isEnabled());
+        QVERIFY(!sixteen.box(Text::UseReservedTransparent)->isEnabled());
         QVERIFY(sixteen.note()->font().pixelSize() >= 10);
         UnifyOptions o = sixteen.options();
         QCOMPARE(o.sizeMask, 0x10u);
         QCOMPARE(o.colorCount, 16);
         QVERIFY(!o.selectedOnly && o.useGlobal && !o.keepBackground && !o.reserveTransparent);
 
-        sixteen.box(1245)->setChecked(true);
-        QVERIFY(sixteen.box(1246)->isEnabled());
-        sixteen.box(1246)->setChecked(true);
-        sixteen.box(1244)->setChecked(true);
-        sixteen.box(1243)->setChecked(false);
-        sixteen.combo(1241)->setCurrentIndex(1);
-        sixteen.combo(1242)->setCurrentIndex(0);
+        sixteen.box(Text::ReserveTransparent)->setChecked(true);
+        QVERIFY(sixteen.box(Text::UseReservedTransparent)->isEnabled());
+        sixteen.box(Text::UseReservedTransparent)->setChecked(true);
+        sixteen.box(Text::ReserveBackground)->setChecked(true);
+        sixteen.box(Text::UseGlobalPalette)->setChecked(false);
+        sixteen.combo(Text::FirstCondition)->setCurrentIndex(1);
+        sixteen.combo(Text::SecondCondition)->setCurrentIndex(0);
         o = sixteen.options();
         QVERIFY(o.selectedOnly && !o.useGlobal && o.keepBackground && o.reserveTransparent && o.transparentForAll);
         QCOMPARE(o.sizeMask, 0x1FFu);
         // Two colours leave no room for reservations.
-        sixteen.combo(1127)->setCurrentIndex(0);
-        QVERIFY(!sixteen.box(1244)->isEnabled());
-        QVERIFY(!sixteen.box(1245)->isEnabled());
+        sixteen.combo(Text::ColorCount)->setCurrentIndex(0);
+        QVERIFY(!sixteen.box(Text::ReserveBackground)->isEnabled());
+        QVERIFY(!sixteen.box(Text::ReserveTransparent)->isEnabled());
         o = sixteen.options();
         QCOMPARE(o.colorCount, 2);
         QVERIFY(!o.keepBackground && !o.reserveTransparent && !o.transparentForAll);
 
         UnifyDialog none(nullptr, 0);
-        QCOMPARE(none.combo(1242)->currentIndex(), 0);
+        QCOMPARE(none.combo(Text::SecondCondition)->currentIndex(), 0);
         QCOMPARE(none.options().colorCount, 256);
     }
 
@@ -454,9 +458,9 @@ private slots:
         int seenCount = -1;
         a.prompter.dialogScript = [&](QDialog& dialog) {
             auto& d = static_cast<UnifyDialog&>(dialog);
-            seenCount = d.combo(1127)->currentIndex();
-            d.combo(1241)->setCurrentIndex(1);
-            d.combo(1127)->setCurrentIndex(1); // 4 colours
+            seenCount = d.combo(Text::ColorCount)->currentIndex();
+            d.combo(Text::FirstCondition)->setCurrentIndex(1);
+            d.combo(Text::ColorCount)->setCurrentIndex(1); // 4 colours
             return int(QDialog::Accepted);
         };
         QList<int> rows;
@@ -477,7 +481,8 @@ private slots:
         QCOMPARE(int(a.doc.document.settings.globalColorTable.count), 4);
         QCOMPARE(a.busy, QList<bool>({true, false}));
         // One undo step takes back the frames and the global table.
-        QVERIFY(QString::fromStdString(a.doc.model.history().undoName()).startsWith(ownText(32786).left(4)));
+        QVERIFY(QString::fromStdString(a.doc.model.history().undoName())
+                    .startsWith(ownText(Text::UnifyPalettesCommand).left(4)));
         a.doc.model.undo();
         QVERIFY(!a.doc.document.settings.useGlobalColorTable);
         for (int i : {1, 2}) {
@@ -643,7 +648,7 @@ private slots:
         // Without a current frame nothing can be composed.
         a.doc.model.selectFrame(-1);
         a.commands.insertTransition();
-        QCOMPARE(a.prompter.texts, QStringList({loadText(21502)}));
+        QCOMPARE(a.prompter.texts, QStringList({loadText(Text::OperationFailed)}));
     }
 
     void thePreviewPlaysEveryPictureOnceOnATimer()

@@ -7,6 +7,7 @@
 #include <QTest>
 
 #include "app/profile.h"
+#include "app/text_ids.h"
 #include "ui/file_commands.h"
 #include "ui/frame_list_view.h"
 #include "ui/main_window.h"
@@ -67,7 +68,7 @@ private slots:
         window.show();
 
         prompter.dialogScript = choosing({animation, still});
-        window.action(32771)->trigger();
+        window.action(Text::OpenImagesCommand)->trigger();
         const int frames = doc.model.frameCount();
         QVERIFY(frames >= 3);
         QCOMPARE(prompter.texts, QStringList());
@@ -89,14 +90,14 @@ private slots:
         const QString first = doc.dir.path() + "/first.zpj";
         const QString second = doc.dir.path() + "/second.zpj";
         prompter.dialogScript = choosing({gif});
-        window.action(32772)->trigger();
+        window.action(Text::SaveGifCommand)->trigger();
         prompter.dialogScript = choosing({first});
-        window.action(32774)->trigger();
-        window.action(32773)->trigger();
+        window.action(Text::SaveProjectCommand)->trigger();
+        window.action(Text::OpenProjectCommand)->trigger();
         QCOMPARE(doc.model.frameCount(), frames);
         QCOMPARE(doc.model.frameAt(1)->delay, 123);
         prompter.dialogScript = choosing({second});
-        window.action(32774)->trigger();
+        window.action(Text::SaveProjectCommand)->trigger();
         QCOMPARE(prompter.texts, QStringList());
 
         const QByteArray saved = readAll(first);

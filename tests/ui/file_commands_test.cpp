@@ -68,29 +68,29 @@ private slots:
     {
         SaveGifDialog dialog(nullptr);
         QCOMPARE(dialog.options(), uint32_t(kSaveOptimize));
-        QVERIFY(dialog.box(1224)->isEnabled());
-        QVERIFY(!dialog.radio(1227)->isEnabled());
-        QVERIFY(!dialog.box(1229)->isEnabled());
-        dialog.box(1224)->setChecked(true);
-        QVERIFY(dialog.radio(1226)->isEnabled());
+        QVERIFY(dialog.box(Text::UseTransparency)->isEnabled());
+        QVERIFY(!dialog.radio(Text::AllFramesAutoTransparent)->isEnabled());
+        QVERIFY(!dialog.box(Text::KeepDroppedDelay)->isEnabled());
+        dialog.box(Text::UseTransparency)->setChecked(true);
+        QVERIFY(dialog.radio(Text::OnlyTransparentFrames)->isEnabled());
         // Frames without a transparent colour get one losslessly unless the
         // requantising choice is taken.
         QCOMPARE(dialog.options(), uint32_t(kSaveLosslessDefault));
-        dialog.radio(1227)->setChecked(true);
+        dialog.radio(Text::AllFramesAutoTransparent)->setChecked(true);
         QCOMPARE(dialog.options(), uint32_t(kSaveOptimize | kSaveTransparency | kSaveAutoTransparency));
-        dialog.radio(1226)->setChecked(true);
-        dialog.box(1225)->setChecked(true);
-        dialog.box(1229)->setChecked(true);
+        dialog.radio(Text::OnlyTransparentFrames)->setChecked(true);
+        dialog.box(Text::DropUnchangedFrames)->setChecked(true);
+        dialog.box(Text::KeepDroppedDelay)->setChecked(true);
         QCOMPARE(dialog.options(),
                  uint32_t(kSaveOptimize | kSaveTransparency | kSaveDropUnchanged | kSaveKeepTiming));
         // Without optimising nothing else counts, whatever the boxes show.
-        dialog.box(1221)->setChecked(false);
-        QVERIFY(!dialog.box(1224)->isEnabled());
-        QVERIFY(!dialog.box(1225)->isEnabled());
-        QVERIFY(!dialog.radio(1226)->isEnabled());
+        dialog.box(Text::OptimizeOnSave)->setChecked(false);
+        QVERIFY(!dialog.box(Text::UseTransparency)->isEnabled());
+        QVERIFY(!dialog.box(Text::DropUnchangedFrames)->isEnabled());
+        QVERIFY(!dialog.radio(Text::OnlyTransparentFrames)->isEnabled());
         QCOMPARE(dialog.options(), 0u);
-        dialog.box(1221)->setChecked(true);
-        QVERIFY(dialog.radio(1226)->isEnabled());
+        dialog.box(Text::OptimizeOnSave)->setChecked(true);
+        QVERIFY(dialog.radio(Text::OnlyTransparentFrames)->isEnabled());
     }
 
     void theOpenDialogPresetsTheGlobalTableOnlyForAnEmptyList()
@@ -105,7 +105,7 @@ private slots:
         QCOMPARE(filled.panel()->options().stillColors, uint32_t(kNeuQuantRefine));
         filled.panel()->ditherBox()->setChecked(true);
         QCOMPARE(filled.panel()->options().stillColors, uint32_t(kNeuQuantRefine | kNeuQuantDither));
-        const QString fileFilter = fileDialogFilter(20005);
+        const QString fileFilter = fileDialogFilter(Text::GifFilter);
         QCOMPARE(fileFilter, QStringLiteral("Graphics Interchange Format (*.gif) (*.gif);;All Files (*.*) (*.*)"));
     }
 
@@ -249,7 +249,7 @@ private slots:
             const QString out = f.doc.dir.path() + (optimised ? "/o.gif" : "/p.gif");
             f.prompter.dialogScript = [out, optimised](QDialog& dialog) {
                 auto& save = static_cast<SaveGifDialog&>(dialog);
-                save.box(1221)->setChecked(optimised);
+                save.box(Text::OptimizeOnSave)->setChecked(optimised);
                 save.choose({out});
                 return int(QDialog::Accepted);
             };
@@ -266,7 +266,7 @@ private slots:
         f.prompter.dialogScript = choosing(f.doc.dir.path() + "/missing/x.gif");
         f.prompter.answers = {kIdOk};
         f.commands.save();
-        QVERIFY(f.prompter.texts.last().startsWith(loadText(21502)));
+        QVERIFY(f.prompter.texts.last().startsWith(loadText(Text::OperationFailed)));
         QCOMPARE(f.prompter.unexpected, 0);
     }
 
@@ -311,7 +311,7 @@ private slots:
         f.commands.openProject();
         QCOMPARE(f.doc.model.frameCount(), 1);
         QCOMPARE(f.commands.projectTitle(), QStringLiteral("first"));
-        QVERIFY(f.prompter.texts.last().startsWith(loadText(21502)));
+        QVERIFY(f.prompter.texts.last().startsWith(loadText(Text::OperationFailed)));
         QCOMPARE(f.prompter.unexpected, 0);
     }
 

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "app/profile.h"
+#include "app/text_ids.h"
 #include "document/project_file.h"
 #include "image/dib.h"
 #include "image/raster_image.h"
@@ -513,7 +514,7 @@ private slots:
             static_cast<QFileDialog&>(dialog).selectFile(project);
             return int(QDialog::Accepted);
         };
-        window.action(32773)->trigger();
+        window.action(Text::OpenProjectCommand)->trigger();
         QVERIFY(view.isEnabled());
         QCOMPARE(view.windowTitle(), QStringLiteral("イメージ ビュー  [ 1 /  3]"));
         QCOMPARE(view.frameSlider()->value(), 0);
@@ -521,7 +522,7 @@ private slots:
 
         window.frameList()->select(1);
         prompter.dialogScript = [](QDialog&) { return int(QDialog::Accepted); };
-        window.action(32785)->trigger(); // optimise, which shows the first frame
+        window.action(Text::OptimizeCommand)->trigger(); // optimise, which shows the first frame
         QCOMPARE(view.windowTitle(), QStringLiteral("イメージ ビュー  [ 1 /  3]"));
         QCOMPARE(view.frameSlider()->value(), 0);
         QCOMPARE(painted(), rgbOf(kGreen));

@@ -12,6 +12,7 @@
 #include <QTest>
 
 #include "app/profile.h"
+#include "app/text_ids.h"
 #include "ui/animation_panel.h"
 #include "ui/comment_edit.h"
 #include "ui/file_commands.h"
@@ -103,8 +104,8 @@ private slots:
     void undoNamesTheStepAndATypedDelayIsOneStep()
     {
         WindowFixture f(3);
-        QAction* undo = f.window.action(32793);
-        QAction* redo = f.window.action(32794);
+        QAction* undo = f.window.action(Text::UndoCommand);
+        QAction* redo = f.window.action(Text::RedoCommand);
         QVERIFY(!undo->isEnabled() && !redo->isEnabled());
         QCOMPARE(undo->text(), QStringLiteral("元に戻す(&Z)\tCtrl+Z"));
         QVERIFY(!f.window.isWindowModified());
@@ -126,7 +127,7 @@ private slots:
         QCOMPARE(f.frame(1).delay, 250);
         // Delete all, its question answered, is one step too.
         f.prompter.answers = {kIdYes};
-        f.window.action(32775)->trigger();
+        f.window.action(Text::DeleteAllCommand)->trigger();
         QCOMPARE(f.doc.model.frameCount(), 0);
         QCOMPARE(undo->text(), QStringLiteral("元に戻す(&Z) フレーム情報を全て削除\tCtrl+Z"));
         QTest::keyClick(&f.window, Qt::Key_Z, Qt::ControlModifier);
@@ -232,22 +233,22 @@ private slots:
     void commandsFollowTheFrameCount()
     {
         WindowFixture f(0);
-        QVERIFY(!f.window.action(32772)->isEnabled());
-        QVERIFY(!f.window.action(32776)->isEnabled());
-        QVERIFY(f.window.action(32771)->isEnabled());
+        QVERIFY(!f.window.action(Text::SaveGifCommand)->isEnabled());
+        QVERIFY(!f.window.action(Text::SelectAllCommand)->isEnabled());
+        QVERIFY(f.window.action(Text::OpenImagesCommand)->isEnabled());
         QVERIFY(!f.window.applyMenu()->isEnabled());
         f.doc.add();
         f.doc.model.rebuild([](Document&) {}); // a refresh
-        QVERIFY(f.window.action(32788)->isEnabled());
+        QVERIFY(f.window.action(Text::PreviewCommand)->isEnabled());
         QVERIFY(!f.window.applyMenu()->isEnabled());
         f.list().select(0);
         f.list().duplicateSelection();
         QVERIFY(f.window.applyMenu()->isEnabled());
-        QVERIFY(f.window.action(32784)->isEnabled());
+        QVERIFY(f.window.action(Text::ApplyDelayCommand)->isEnabled());
         f.prompter.answers = {kIdYes};
-        f.window.action(32775)->trigger();
+        f.window.action(Text::DeleteAllCommand)->trigger();
         QCOMPARE(f.doc.model.frameCount(), 0);
-        QVERIFY(!f.window.action(32775)->isEnabled());
+        QVERIFY(!f.window.action(Text::DeleteAllCommand)->isEnabled());
         QCOMPARE(f.panel().xEdit()->value(), 0);
     }
 
@@ -265,7 +266,7 @@ private slots:
             settings.accept();
             return int(QDialog::Accepted);
         };
-        f.window.action(32791)->trigger();
+        f.window.action(Text::SettingsCommand)->trigger();
         QCOMPARE(f.prompter.dialogs, 1);
         QCOMPARE(palette->windowType(), Qt::Tool);
         QVERIFY(palette->isVisible());
@@ -280,9 +281,9 @@ private slots:
         f.frame(1).top = 6;
         f.list().select(1);
         f.prompter.answers = {kIdNo, kIdYes};
-        f.window.action(32779)->trigger();
+        f.window.action(Text::ApplyPositionCommand)->trigger();
         QCOMPARE(f.frame(0).left, 0u);
-        f.window.action(32779)->trigger();
+        f.window.action(Text::ApplyPositionCommand)->trigger();
         QCOMPARE(f.frame(0).left, 5u);
         QCOMPARE(f.frame(0).top, 6u);
         QCOMPARE(f.frame(0).delay, 0);
@@ -359,7 +360,7 @@ private slots:
 
         // A long command holds the tool windows disabled; the palette's field
         // is its focus again afterwards, and the list still has the keys.
-        f.window.action(32785)->trigger();
+        f.window.action(Text::OptimizeCommand)->trigger();
         QVERIFY(palette->isEnabled());
         QCOMPARE(palette->focusWidget(), count);
         QCOMPARE(QApplication::focusWidget(), &f.list());

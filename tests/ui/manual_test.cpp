@@ -8,6 +8,7 @@
 
 #include "app/manual.h"
 #include "app/profile.h"
+#include "app/text_ids.h"
 #include "ui/about_dialog.h"
 #include "ui/main_window.h"
 #include "ui/test_document.h"
@@ -64,7 +65,7 @@ private slots:
         ScriptedPrompter prompter;
         MainWindow window(doc.model, profile, "/nonexistent/pelio.txt");
         UrlRecorder recorder;
-        window.action(32792)->trigger();
+        window.action(Text::HomePageCommand)->trigger();
         // The tests run from the build folder, which keeps a copy of the manual.
         const std::string manual = findManual(programDirectory());
         QVERIFY(!manual.empty());
@@ -75,7 +76,7 @@ private slots:
         // A desktop that cannot open it: the address is told instead.
         window.openUrl = [](const QUrl&) { return false; };
         prompter.answers = {kIdOk};
-        window.action(32792)->trigger();
+        window.action(Text::HomePageCommand)->trigger();
         QCOMPARE(prompter.texts.size(), 1);
         QVERIFY(prompter.texts[0].endsWith(address.toLocalFile()));
 
@@ -87,7 +88,7 @@ private slots:
                 QTest::mouseClick(link, Qt::LeftButton);
             return int(QDialog::Accepted);
         };
-        window.action(57664)->trigger();
+        window.action(Text::AboutCommand)->trigger();
         QCOMPARE(prompter.dialogs, 1);
         QCOMPARE(recorder.opened, (QList<QUrl>{address, QUrl(QStringLiteral("mailto:") + mailAddress())}));
     }

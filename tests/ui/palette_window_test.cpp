@@ -112,23 +112,6 @@ private slots:
         QCOMPARE(right.count(), 1);
     }
 
-    void theGlobalTableStartsBlackOrFromTheSeedFile()
-    {
-        ColorTable table;
-        table.count = 3;
-        seedGlobalTable(table, "/nonexistent/gct.tmp");
-        QCOMPARE(table.count, 256);
-        QCOMPARE(table.backgroundIndex, 0);
-        QCOMPARE(table.color(255), 0u);
-        QTemporaryDir dir;
-        const QString seed = dir.path() + "/gct.tmp";
-        QVERIFY(writeBytes(seed, QByteArray("\x01\x02\x03\x04\x05", 5)));
-        seedGlobalTable(table, seed.toStdString());
-        QCOMPARE(table.color(0), 0x030201u);
-        QCOMPARE(table.color(1), 0x000504u); // a short file fills what it holds
-        QCOMPARE(table.count, 256);
-    }
-
     void theGlobalCountShrinksAndGrowsWithBlackEntries()
     {
         PaletteFixture f;
@@ -210,11 +193,11 @@ private slots:
         QVERIFY(writeBytes(bmp, header + QByteArray(4, '\0')));
         f.prompter.answers = {kIdOk, kIdOk};
         f.window->loadPalette(bmp);
-        QCOMPARE(f.prompter.texts.last(), loadText(21514));
+        QCOMPARE(f.prompter.texts.last(), loadText(Text::BitmapHasNoPalette));
         const QString junk = f.doc.dir.path() + "/junk.gif";
         QVERIFY(writeBytes(junk, "GIF89a but not"));
         f.window->loadPalette(junk);
-        QCOMPARE(f.prompter.texts.last(), loadText(21502));
+        QCOMPARE(f.prompter.texts.last(), loadText(Text::OperationFailed));
         QVERIFY(f.global().entries == before.entries);
         QCOMPARE(f.global().count, before.count);
 
@@ -274,7 +257,7 @@ private slots:
                     options.colorCount = 16;
                     QVERIFY(unify(d, options));
                 }
-            }, run == 0 ? 32785 : 32786);
+            }, run == 0 ? Text::OptimizeCommand : Text::UnifyPalettesCommand);
             const QStringList after = documentState(f.doc.document);
             QVERIFY(after != before);
             QVERIFY(f.doc.model.undo());

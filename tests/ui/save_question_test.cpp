@@ -106,19 +106,19 @@ private slots:
         QVERIFY(f.modified());
         // Cancel (or closing the box) changes nothing: no open dialog either.
         f.prompter.answers = {kIdCancel};
-        f.trigger(32773, {f.other});
-        QCOMPARE(f.prompter.texts, QStringList({loadText(21516)}));
+        f.trigger(Text::OpenProjectCommand, {f.other});
+        QCOMPARE(f.prompter.texts, QStringList({loadText(Text::SaveChangesQuestion)}));
         QCOMPARE(f.prompter.dialogs, 0);
         QCOMPARE(f.frames(), 2);
         QVERIFY(f.modified() && f.doc.model.history().canUndo());
 
         // A save that fails, or whose dialog is cancelled, stops the open.
         f.prompter.answers = {kIdYes, kIdOk};
-        f.trigger(32773, {f.path("missing/x.zpj"), f.other});
+        f.trigger(Text::OpenProjectCommand, {f.path("missing/x.zpj"), f.other});
         QCOMPARE(f.prompter.dialogs, 1);
-        QVERIFY(f.prompter.texts.last().startsWith(loadText(21502)));
+        QVERIFY(f.prompter.texts.last().startsWith(loadText(Text::OperationFailed)));
         f.prompter.answers = {kIdYes};
-        f.trigger(32773, {QString(), f.other});
+        f.trigger(Text::OpenProjectCommand, {QString(), f.other});
         QCOMPARE(f.prompter.dialogs, 2);
         QCOMPARE(f.frames(), 2);
         QVERIFY(f.modified());
@@ -127,7 +127,7 @@ private slots:
         // chosen project opens.
         const QString saved = f.path("saved.zpj");
         f.prompter.answers = {kIdYes};
-        f.trigger(32773, {saved, f.other});
+        f.trigger(Text::OpenProjectCommand, {saved, f.other});
         QCOMPARE(f.framesIn(saved), 2);
         QCOMPARE(f.frames(), 1);
         QVERIFY(!f.modified());
@@ -136,14 +136,14 @@ private slots:
         f.edit(77);
         const QByteArray before = contents(saved);
         f.prompter.answers = {kIdNo};
-        f.trigger(32773, {saved});
+        f.trigger(Text::OpenProjectCommand, {saved});
         QCOMPARE(contents(saved), before);
         QCOMPARE(f.frames(), 2);
         QCOMPARE(f.doc.model.frameAt(0)->delay, 0);
 
         // Unchanged, nothing is asked.
         const qsizetype asked = f.prompter.texts.size();
-        f.trigger(32773, {f.other});
+        f.trigger(Text::OpenProjectCommand, {f.other});
         QCOMPARE(f.prompter.texts.size(), asked);
         QCOMPARE(f.frames(), 1);
         QCOMPARE(f.prompter.unexpected, 0);
@@ -158,19 +158,20 @@ private slots:
         QVERIFY(!f.window.close());
         QTest::keyClick(&f.window, Qt::Key_Escape);
         QVERIFY(f.window.isVisible());
-        QCOMPARE(f.prompter.texts, QStringList({loadText(21516), loadText(21516)}));
+        QCOMPARE(f.prompter.texts,
+                 QStringList({loadText(Text::SaveChangesQuestion), loadText(Text::SaveChangesQuestion)}));
 
         // With a project file, Save writes it without asking for a name; a
         // write that fails keeps the window open.
         QVERIFY(QDir(f.doc.dir.path()).mkdir("sub"));
         const QString project = f.path("sub/p.zpj");
-        f.trigger(32774, {project});
+        f.trigger(Text::SaveProjectCommand, {project});
         f.edit(42);
         QVERIFY(QDir(f.path("sub")).removeRecursively());
         f.prompter.dialogs = 0;
         f.prompter.answers = {kIdYes, kIdOk};
         QVERIFY(!f.window.close());
-        QVERIFY(f.prompter.texts.last().startsWith(loadText(21502)));
+        QVERIFY(f.prompter.texts.last().startsWith(loadText(Text::OperationFailed)));
         QCOMPARE(closed.size(), 0);
 
         QVERIFY(QDir(f.doc.dir.path()).mkdir("sub"));
@@ -181,7 +182,7 @@ private slots:
         TestDocument check;
         QVERIFY(openProject(check.document, project.toStdString()));
         QCOMPARE(check.document.frames.frameAt(0)->delay, 42);
-        QVERIFY(!f.prompter.texts.contains(loadText(21504)));
+        QVERIFY(!f.prompter.texts.contains(loadText(Text::ConfirmQuit)));
         QCOMPARE(f.prompter.unexpected, 0);
     }
 
@@ -216,7 +217,7 @@ private slots:
         QuestionFixture f;
         QCOMPARE(f.title(), QStringLiteral("*zell"));
         f.prompter.answers = {kIdNo};
-        f.trigger(32773, {f.other});
+        f.trigger(Text::OpenProjectCommand, {f.other});
         QCOMPARE(f.title(), QStringLiteral("other.zpj - zell"));
         f.edit(9);
         QCOMPARE(f.title(), QStringLiteral("*other.zpj - zell"));
@@ -224,12 +225,12 @@ private slots:
         QCOMPARE(f.title(), QStringLiteral("other.zpj - zell"));
         // Saved elsewhere, the document belongs to that file from now on.
         f.edit(9);
-        f.trigger(32774, {f.path("renamed.zpj")});
+        f.trigger(Text::SaveProjectCommand, {f.path("renamed.zpj")});
         QCOMPARE(f.title(), QStringLiteral("renamed.zpj - zell"));
         QCOMPARE(f.window.fileCommands()->projectTitle(), QStringLiteral("renamed"));
         // The work is as safe in a GIF as in a project.
         f.edit(3);
-        f.trigger(32772, {f.path("out.gif")});
+        f.trigger(Text::SaveGifCommand, {f.path("out.gif")});
         QVERIFY(QFile::exists(f.path("out.gif")));
         QCOMPARE(f.title(), QStringLiteral("renamed.zpj - zell"));
         QCOMPARE(f.prompter.unexpected, 0);

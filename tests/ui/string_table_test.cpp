@@ -2,6 +2,8 @@
 #include <QFile>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QRegularExpression>
+#include <QSet>
 #include <QTest>
 
 #include "app/profile.h"
@@ -61,12 +63,28 @@ private slots:
         writeLibrary("20000\tv010300\n21502\tだめでした。\\n改行\n21002\t\n# comment line\n");
         QVERIFY(load("yes").isEmpty());
         QVERIFY(stringLibraryLoaded());
-        QCOMPARE(loadText(21502), QString::fromUtf8("だめでした。\n改行"));
+        QCOMPARE(loadText(Text::OperationFailed), QString::fromUtf8("だめでした。\n改行"));
         // An empty replacement and a missing one both give the own text.
-        QCOMPARE(loadText(21002), QString::fromUtf8("エラー"));
-        QCOMPARE(loadText(21504), QString::fromUtf8("終了します。"));
+        QCOMPARE(loadText(Text::ErrorCaption), QString::fromUtf8("エラー"));
+        QCOMPARE(loadText(Text::ConfirmQuit), QString::fromUtf8("終了します。"));
         // Menus and dialogs never take replacements.
-        QCOMPARE(ownText(21502), QString::fromUtf8("処理に失敗しました。"));
+        QCOMPARE(ownText(Text::OperationFailed), QString::fromUtf8("処理に失敗しました。"));
+    }
+
+    // A name whose number was mistyped would show an empty text.
+    void everyNamedTextIsInTheTable()
+    {
+        QFile header(QString::fromUtf8(ZELL_SOURCE_DIR "/src/app/text_ids.h"));
+        QVERIFY(header.open(QIODevice::ReadOnly));
+        const QRegularExpression entry(QStringLiteral("^\\s*(\\w+) = (\\d+),"), QRegularExpression::MultilineOption);
+        QSet<int> seen;
+        for (const auto& m : entry.globalMatch(QString::fromUtf8(header.readAll()))) {
+            const int id = m.captured(2).toInt();
+            QVERIFY2(!ownText(id).isEmpty(), qPrintable(m.captured(1)));
+            QVERIFY2(!seen.contains(id), qPrintable(m.captured(1) + " repeats a number"));
+            seen.insert(id);
+        }
+        QVERIFY(seen.size() > 200);
     }
 
     void onlyExactlyYesLoadsTheTable()
@@ -74,7 +92,7 @@ private slots:
         writeLibrary("20000\tv010300\n21502\tx\n");
         load("Yes");
         QVERIFY(!stringLibraryLoaded());
-        QCOMPARE(loadText(21502), QString::fromUtf8("処理に失敗しました。"));
+        QCOMPARE(loadText(Text::OperationFailed), QString::fromUtf8("処理に失敗しました。"));
         freeStringLibrary();
         QFile::remove(QString::fromStdString(libraryPath()));
         QVERIFY(load("yes").isEmpty()); // a missing table is silent
@@ -88,7 +106,7 @@ private slots:
         QCOMPARE(shown.size(), 1);
         QVERIFY(shown[0].contains(QStringLiteral("pelio.txt のバージョンが低い")));
         QVERIFY(stringLibraryLoaded());
-        QCOMPARE(loadText(21502), QStringLiteral("x"));
+        QCOMPARE(loadText(Text::OperationFailed), QStringLiteral("x"));
 
         writeLibrary("21502\tx\n");
         QCOMPARE(load("yes").size(), 1);
@@ -109,12 +127,12 @@ private slots:
             QVERIFY(dialog.changes().stringLibrary);
         }
         QVERIFY(!stringLibraryLoaded());
-        QCOMPARE(loadText(21502), QString::fromUtf8("処理に失敗しました。"));
+        QCOMPARE(loadText(Text::OperationFailed), QString::fromUtf8("処理に失敗しました。"));
         QCOMPARE(profile.readString("are you", "wota?", "unset"), std::string());
         SettingsDialog again(profile, libraryPath());
         again.libraryBox()->setChecked(true);
         again.accept();
-        QCOMPARE(loadText(21502), QStringLiteral("x"));
+        QCOMPARE(loadText(Text::OperationFailed), QStringLiteral("x"));
     }
 
     void settingsDialogWritesOnlyWhatChanged()

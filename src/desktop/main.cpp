@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/application.h"
+#include "desktop/application.h"
 
 int main(int argc, char** argv)
 {

@@ -1,4 +1,4 @@
-#include "app/application.h"
+#include "desktop/application.h"
 
 #include <QApplication>
 #include <QIcon>
@@ -15,12 +15,12 @@
 #include "app/qt_translation.h"
 #include "app/string_table.h"
 #include "document/document.h"
+#include "document/palette_file.h"
 #include "document/work_directory.h"
 #include "image/pixel_limit.h"
 #include "image/random.h"
 #include "ui/document_model.h"
 #include "ui/main_window.h"
-#include "ui/palette_window.h"
 
 namespace zell {
 namespace {
