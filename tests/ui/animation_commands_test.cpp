@@ -73,17 +73,15 @@ QRgb firstPixel(const std::string& path)
 
 QByteArray fileBytes(const std::string& path)
 {
-    QFile in(QString::fromStdString(path));
-    return in.open(QIODevice::ReadOnly) ? in.readAll() : QByteArray();
+    return test::fileBytes(QString::fromStdString(path));
 }
 
 // Frames of one colour each, filling the screen, with their own tables.
 struct Animation {
     explicit Animation(const std::vector<uint32_t>& colors, int width = kScreenWidth, int height = kScreenHeight)
-        : checks(doc.model, nullptr, {}),
-          commands(
-              doc.model, nullptr, checks, [this] { return selected; }, [this](bool on) { busy << on; })
+        : checks(doc.model, nullptr), commands(doc.model, nullptr, checks, [this] { return selected; })
     {
+        QObject::connect(&doc.model, &DocumentModel::busyChanged, [this](bool on) { busy << on; });
         doc.document.settings.screenWidth = uint16_t(width);
         doc.document.settings.screenHeight = uint16_t(height);
         for (uint32_t color : colors) {
@@ -164,32 +162,6 @@ class AnimationCommandsTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void optimizeDialogGivesTheBitsOfEveryCombination()
-    {
-        OptimizeDialog dialog(nullptr);
-        QVERIFY(!dialog.box(1224)->isChecked());
-        QVERIFY(!dialog.box(1225)->isChecked());
-        QVERIFY(dialog.radio(1228)->isChecked());
-        QVERIFY(!dialog.radio(1226)->isEnabled());
-        QVERIFY(!dialog.radio(1227)->isEnabled());
-        for (int transparency = 0; transparency < 2; ++transparency) {
-            for (int drop = 0; drop < 2; ++drop) {
-                for (int radio : {1226, 1227, 1228}) {
-                    dialog.box(1224)->setChecked(transparency);
-                    dialog.box(1225)->setChecked(drop);
-                    dialog.box(1229)->setChecked(true);
-                    dialog.radio(radio)->setChecked(true);
-                    QCOMPARE(dialog.radio(1226)->isEnabled(), bool(transparency));
-                    QCOMPARE(dialog.box(1229)->isEnabled(), bool(drop));
-                    uint32_t expected = 0x01 | (drop ? 0x84u : 0u);
-                    if (transparency)
-                        expected |= 0x02u | (radio == 1227 ? 0x10u : radio == 1228 ? 0x60u : 0u);
-                    QCOMPARE(dialog.options(), expected);
-                }
-            }
-        }
-    }
-
     void optimizeOpensWithTheSameBitsEveryTime()
     {
         Animation a({0x000000, 0x000000});
@@ -223,15 +195,10 @@ private slots:
         for (int i = 0; i < 80; ++i)
             colors.push_back(i % 2 ? 0x102030u * uint32_t(i % 7) : 0xF0E0D0u);
         Animation a(colors, 1600, 1200);
-        std::vector<std::pair<std::string, QByteArray>> before;
-        for (int i = 0; i < a.doc.model.frameCount(); ++i)
-            before.emplace_back(a.doc.model.frameAt(i)->workFilePath, fileBytes(a.doc.model.frameAt(i)->workFilePath));
+        const QStringList before = documentState(a.doc.document);
         const QStringList workFiles = QDir(QString::fromStdString(a.doc.work.path())).entryList(QDir::Files);
         const std::string undoBefore = a.doc.model.history().undoName();
-        a.prompter.dialogScript = [](QDialog& dialog) {
-            static_cast<OptimizeDialog&>(dialog).box(1224)->setChecked(true);
-            return int(QDialog::Accepted);
-        };
+        a.prompter.dialogScript = optimiseTransparency;
         // The event loop is watched by a timer of its own: its ticks are
         // counted before the progress dialog shows and while it is up, and
         // Cancel is pressed from the loop. Counting events, not timing them,
@@ -271,11 +238,7 @@ private slots:
         QVERIFY2(lastBackgroundRun().cancelled, "the run must outlast the dialog's delay");
         QCOMPARE(a.prompter.texts, QStringList()); // a cancel is no failure
         QCOMPARE(a.busy, QList<bool>({true, false}));
-        QCOMPARE(a.doc.model.frameCount(), int(before.size()));
-        for (int i = 0; i < a.doc.model.frameCount(); ++i) {
-            QCOMPARE(a.doc.model.frameAt(i)->workFilePath, before[size_t(i)].first);
-            QCOMPARE(fileBytes(before[size_t(i)].first), before[size_t(i)].second);
-        }
+        QCOMPARE(documentState(a.doc.document), before);
         QCOMPARE(QDir(QString::fromStdString(a.doc.work.path())).entryList(QDir::Files), workFiles);
         QCOMPARE(a.doc.model.history().undoName(), undoBefore); // no undo step for a cancelled run
     }
@@ -369,41 +332,12 @@ private slots:
         std::ofstream(a.doc.model.frameAt(2)->workFilePath, std::ios::trunc) << "not a GIF";
         a.doc.document.settings.useGlobalColorTable = true;
         a.doc.document.settings.globalColorTable.count = 4;
-        a.doc.document.settings.globalColorTable.setColor(1, 0x030201);
-        const ColorTable table = a.doc.document.settings.globalColorTable;
-        struct Fields {
-            uint16_t left, top, width, height, transparentIndex, colorCount;
-            std::string path;
-            QByteArray bytes;
-        };
-        std::vector<Fields> before;
-        for (int i = 0; i < 3; ++i) {
-            const Frame& f = *a.doc.model.frameAt(i);
-            before.push_back({f.left, f.top, f.width, f.height, f.transparentIndex, f.colorCount, f.workFilePath,
-                              fileBytes(f.workFilePath)});
-        }
-        a.prompter.dialogScript = [](QDialog& dialog) {
-            static_cast<OptimizeDialog&>(dialog).box(1224)->setChecked(true);
-            return int(QDialog::Accepted);
-        };
+        const QStringList before = documentState(a.doc.document);
+        a.prompter.dialogScript = optimiseTransparency;
         a.commands.optimize();
         QCOMPARE(a.prompter.texts, QStringList({loadText(21502)}));
         QCOMPARE(a.prompter.captions, QStringList({loadText(21002)}));
-        QCOMPARE(a.doc.model.frameCount(), 3);
-        for (int i = 0; i < 3; ++i) {
-            const Frame& f = *a.doc.model.frameAt(i);
-            const Fields& b = before[size_t(i)];
-            QCOMPARE(f.workFilePath, b.path);
-            QCOMPARE(f.left, b.left);
-            QCOMPARE(f.top, b.top);
-            QCOMPARE(f.width, b.width);
-            QCOMPARE(f.height, b.height);
-            QCOMPARE(f.transparentIndex, b.transparentIndex);
-            QCOMPARE(f.colorCount, b.colorCount);
-            QCOMPARE(fileBytes(f.workFilePath), b.bytes);
-        }
-        QCOMPARE(a.doc.document.settings.globalColorTable.count, table.count);
-        QCOMPARE(a.doc.document.settings.globalColorTable.color(1), table.color(1));
+        QCOMPARE(documentState(a.doc.document), before);
         QCOMPARE(a.busy, QList<bool>({true, false}));
     }
 
@@ -417,7 +351,6 @@ private slots:
         QVERIFY(sixteen.box(1244)->isEnabled());
         QVERIFY(sixteen.box(1245)->isEnabled());
         QVERIFY(!sixteen.box(1246)->isEnabled());
-        QVERIFY(sixteen.note()->font().pixelSize() >= 10);
         UnifyOptions o = sixteen.options();
         QCOMPARE(o.sizeMask, 0x10u);
         QCOMPARE(o.colorCount, 16);
@@ -493,24 +426,13 @@ private slots:
         QVERIFY(a.commands.composeTransitionScreens(0, screens));
         QVERIFY(screens.next.empty());
         TransitionDialog dialog(nullptr, screens, a.doc.work, {});
-        QVERIFY(!dialog.nextRadio()->isEnabled());
-        QVERIFY(!dialog.nextRadio()->isChecked());
-        QVERIFY(dialog.colorRadio()->isChecked());
+        QVERIFY(!dialog.nextRadio()->isEnabled() && dialog.colorRadio()->isChecked());
         QVERIFY(dialog.colorButton()->isEnabled());
-        QCOMPARE(dialog.colorButton()->faceText(), QStringLiteral("(255, 255, 255)"));
-        QCOMPARE(dialog.patternBox()->count(), 8);
-        QCOMPARE(dialog.stepEdit()->value(), 8);
-        QCOMPARE(dialog.speedEdit()->value(), 8);
-        QVERIFY(!dialog.sourceBox()->image().isNull());
-        QCOMPARE(dialog.nextBox()->image().pixel(0, 0) & 0xFFFFFF, 0xFFFFFFu);
         a.prompter.dialogScript = [](QDialog& d) {
             static_cast<QColorDialog&>(d).setCurrentColor(QColor(10, 20, 30));
             return int(QDialog::Accepted);
         };
         dialog.colorButton()->click();
-        QCOMPARE(dialog.colorButton()->color(), makeColor(10, 20, 30));
-        QCOMPARE(dialog.colorButton()->faceText(), QStringLiteral("(10, 20, 30)"));
-        QCOMPARE(dialog.nextBox()->image().pixel(0, 0) & 0xFFFFFF, 0x0A141Eu);
         std::vector<GeneratedFile> files;
         dialog.stepEdit()->setValue(2);
         QVERIFY(dialog.generate(false, files));
@@ -623,15 +545,12 @@ private slots:
             const Frame& f = *a.doc.model.frameAt(i);
             QCOMPARE(QString::fromStdString(f.name), QStringLiteral(" [f0 >>]の[00%1]").arg(i));
             QCOMPARE(int(f.delay), 25);
-            QCOMPARE(int(f.disposal), 1);
-            QCOMPARE(int(f.useLocalColorTable), 1);
-            QCOMPARE(int(f.transparentIndex), 0xFFFF);
-            QCOMPARE(int(f.width), kScreenWidth);
-            QCOMPARE(int(f.height), kScreenHeight);
             const QRgb pixel = firstPixel(f.workFilePath);
             QVERIFY2(qAbs(qGreen(pixel) - expected[i - 1]) <= 2, qPrintable(QString::number(pixel, 16)));
         }
         QCOMPARE(QString::fromStdString(a.doc.model.frameAt(4)->name), QStringLiteral("f1"));
+        QVERIFY(a.doc.model.undo());
+        QCOMPARE(a.doc.names(), QStringList({"f0", "f1"}));
     }
 
     void aCancelledTransitionChangesNothing()
@@ -660,12 +579,7 @@ private slots:
             paths << QString::fromStdString(f.path);
         QCOMPARE(paths.size(), 5);
         TransitionPreviewDialog preview(nullptr, paths, 70, kScreenWidth, kScreenHeight);
-        const QSize initial = preview.size();
-        QVERIFY(preview.stopButton()->isChecked());
-        QVERIFY(!preview.pictureBox()->image().isNull());
         preview.play();
-        QVERIFY(preview.playing());
-        QVERIFY(preview.playButton()->isChecked());
         // Source, three steps, destination: four waits, then it stops.
         int waits = 0;
         for (; preview.playing() && waits < 10; ++waits) {
@@ -678,9 +592,9 @@ private slots:
         QCOMPARE(preview.nextFileIndex(), 5);
         QVERIFY(preview.stopButton()->isChecked());
         QCOMPARE(preview.pictureBox()->image().pixel(0, 0) & 0xFFFFFF, 0xFFFFFFu);
-        // A big animation grows the dialog up to the screen.
+        // A big animation grows the dialog, never beyond the screen.
         TransitionPreviewDialog big(nullptr, paths, 10, 5000, 5000);
-        QVERIFY(big.width() > initial.width());
+        QVERIFY(big.width() > preview.width());
         QVERIFY(big.width() <= QGuiApplication::primaryScreen()->availableGeometry().width());
         for (const GeneratedFile& f : files)
             std::remove(f.path.c_str());

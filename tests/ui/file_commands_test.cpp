@@ -12,7 +12,10 @@
 #include "image/dib.h"
 #include "image/pixel_limit.h"
 #include "image/neural_quantizer.h"
+#include "ui/document_model.h"
 #include "ui/file_commands.h"
+#include "ui/operation_dialogs.h"
+#include "ui/optimize_options.h"
 #include "ui/gif_files.h"
 #include "ui/test_document.h"
 #include "ui/ui_test.h"
@@ -29,68 +32,61 @@ QStringList sources(const TestDocument& doc)
 }
 
 struct CommandsFixture {
-    CommandsFixture() : commands(doc.model, nullptr, [this](bool on) { busy << on; }) {}
+    CommandsFixture() : commands(doc.model, nullptr) {}
     QString file(const QString& name, const QByteArray& bytes)
     {
         const QString path = doc.dir.path() + "/" + name;
         writeBytes(path, bytes);
         return path;
     }
-    QByteArray read(const QString& path)
-    {
-        QFile in(path);
-        return in.open(QIODevice::ReadOnly) ? in.readAll() : QByteArray();
-    }
 
     TestDocument doc;
     ScriptedPrompter prompter;
-    QList<bool> busy;
     FileCommands commands;
 };
-
-// Answers every file dialog with `path` and accepts it.
-std::function<int(QDialog&)> choosing(const QString& path)
-{
-    return [path](QDialog& dialog) {
-        if (auto* host = dynamic_cast<FileDialogHost*>(&dialog))
-            host->choose({path});
-        else
-            static_cast<QFileDialog&>(dialog).selectFile(path);
-        return int(QDialog::Accepted);
-    };
-}
 
 class FileCommandsTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void theSaveOptionsFollowTheirBoxes()
+    // The save and optimise dialogs share one panel of choices.
+    void optimiseChoicesGiveTheirBits()
     {
-        SaveGifDialog dialog(nullptr);
-        QCOMPARE(dialog.options(), uint32_t(kSaveOptimize));
-        QVERIFY(dialog.box(1224)->isEnabled());
-        QVERIFY(!dialog.radio(1227)->isEnabled());
-        QVERIFY(!dialog.box(1229)->isEnabled());
-        dialog.box(1224)->setChecked(true);
-        QVERIFY(dialog.radio(1226)->isEnabled());
-        // Frames without a transparent colour get one losslessly unless the
-        // requantising choice is taken.
-        QCOMPARE(dialog.options(), uint32_t(kSaveLosslessDefault));
-        dialog.radio(1227)->setChecked(true);
-        QCOMPARE(dialog.options(), uint32_t(kSaveOptimize | kSaveTransparency | kSaveAutoTransparency));
-        dialog.radio(1226)->setChecked(true);
-        dialog.box(1225)->setChecked(true);
-        dialog.box(1229)->setChecked(true);
-        QCOMPARE(dialog.options(),
-                 uint32_t(kSaveOptimize | kSaveTransparency | kSaveDropUnchanged | kSaveKeepTiming));
+        struct Row {
+            bool transparency, drop, timing;
+            int radio;
+            uint32_t bits;
+        };
+        const Row rows[] = {
+            {false, false, false, 1228, 0x00}, {false, true, false, 1228, 0x04}, {false, true, true, 1228, 0x84},
+            {false, false, true, 1228, 0x00}, // timing only counts for dropped frames
+            {true, false, false, 1226, 0x02},  {true, false, false, 1227, 0x12}, {true, false, false, 1228, 0x62},
+            {true, true, true, 1227, 0x96},
+        };
+        OptimizeOptionsPanel panel;
+        QVERIFY(panel.radio(1228)->isChecked()); // lossless unless asked otherwise
+        for (const Row& row : rows) {
+            panel.box(1224)->setChecked(row.transparency);
+            panel.box(1225)->setChecked(row.drop);
+            panel.box(1229)->setChecked(row.timing);
+            panel.radio(row.radio)->setChecked(true);
+            QCOMPARE(panel.options(), row.bits);
+            QCOMPARE(panel.radio(1227)->isEnabled(), row.transparency);
+            QCOMPARE(panel.box(1229)->isEnabled(), row.drop);
+            OptimizeOptionsPanel again;
+            again.setOptions(row.bits);
+            QCOMPARE(again.options(), row.bits);
+        }
+        OptimizeDialog optimise(nullptr);
+        QCOMPARE(optimise.options(), uint32_t(kSaveOptimize));
+        SaveGifDialog save(nullptr);
+        QCOMPARE(save.options(), uint32_t(kSaveOptimize));
+        save.box(1224)->setChecked(true);
+        QCOMPARE(save.options(), uint32_t(kSaveLosslessDefault));
         // Without optimising nothing else counts, whatever the boxes show.
-        dialog.box(1221)->setChecked(false);
-        QVERIFY(!dialog.box(1224)->isEnabled());
-        QVERIFY(!dialog.box(1225)->isEnabled());
-        QVERIFY(!dialog.radio(1226)->isEnabled());
-        QCOMPARE(dialog.options(), 0u);
-        dialog.box(1221)->setChecked(true);
-        QVERIFY(dialog.radio(1226)->isEnabled());
+        save.box(1221)->setChecked(false);
+        QVERIFY(!save.box(1224)->isEnabled() && !save.radio(1226)->isEnabled());
+        QCOMPARE(save.options(), 0u);
     }
 
     void theOpenDialogPresetsTheGlobalTableOnlyForAnEmptyList()
@@ -105,8 +101,8 @@ private slots:
         QCOMPARE(filled.panel()->options().stillColors, uint32_t(kNeuQuantRefine));
         filled.panel()->ditherBox()->setChecked(true);
         QCOMPARE(filled.panel()->options().stillColors, uint32_t(kNeuQuantRefine | kNeuQuantDither));
-        const QString fileFilter = fileDialogFilter(20005);
-        QCOMPARE(fileFilter, QStringLiteral("Graphics Interchange Format (*.gif) (*.gif);;All Files (*.*) (*.*)"));
+        QCOMPARE(fileDialogFilter(20005),
+                 QStringLiteral("Graphics Interchange Format (*.gif) (*.gif);;All Files (*.*) (*.*)"));
     }
 
     void openImportsWithTheChosenMode()
@@ -253,17 +249,17 @@ private slots:
                 save.choose({out});
                 return int(QDialog::Accepted);
             };
-            f.busy.clear();
+            QSignalSpy busy(&f.doc.model, &DocumentModel::busyChanged);
             f.commands.save();
-            QCOMPARE(f.busy, QList<bool>({true, false}));
+            QCOMPARE(QList<QList<QVariant>>(busy.begin(), busy.end()), (QList<QList<QVariant>>{{true}, {false}}));
             const std::string reference = (f.doc.dir.path() + "/reference.gif").toStdString();
             QVERIFY(writeAnimatedGif(reference, f.doc.document.frames,
                                      GifOutput::fromSettings(f.doc.document.settings, optimised ? uint32_t(kSaveOptimize) : 0u)));
-            QVERIFY(!f.read(out).isEmpty());
-            QCOMPARE(f.read(out), f.read(QString::fromStdString(reference)));
+            QVERIFY(!fileBytes(out).isEmpty());
+            QCOMPARE(fileBytes(out), fileBytes(QString::fromStdString(reference)));
         }
         // A path that cannot be written is a failure, told once.
-        f.prompter.dialogScript = choosing(f.doc.dir.path() + "/missing/x.gif");
+        f.prompter.dialogScript = fileDialogs({f.doc.dir.path() + "/missing/x.gif"});
         f.prompter.answers = {kIdOk};
         f.commands.save();
         QVERIFY(f.prompter.texts.last().startsWith(loadText(21502)));
@@ -280,7 +276,7 @@ private slots:
         f.doc.model.setAttribute({0}, FrameAttribute::Left, 65535); // kept where the frame still ends inside 65535
         const QString first = f.doc.dir.path() + "/first.zpj";
         const QString second = f.doc.dir.path() + "/second.zpj";
-        f.prompter.dialogScript = choosing(first);
+        f.prompter.dialogScript = fileDialogs({first, first});
         f.commands.saveProject();
         f.doc.model.removeAll();
         f.prompter.answers = {kIdNo}; // the emptied list is not saved
@@ -289,10 +285,10 @@ private slots:
         QCOMPARE(f.doc.model.frameCount(), 1);
         QCOMPARE(f.doc.model.frameAt(0)->delay, 42);
         QCOMPARE(int(f.doc.model.frameAt(0)->left), 65535 - int(f.doc.model.frameAt(0)->width));
-        f.prompter.dialogScript = choosing(second);
+        f.prompter.dialogScript = fileDialogs({second});
         f.commands.saveProject();
-        QVERIFY(!f.read(first).isEmpty());
-        QCOMPARE(f.read(second), f.read(first));
+        QVERIFY(!fileBytes(first).isEmpty());
+        QCOMPARE(fileBytes(second), fileBytes(first));
 
         // Dropped (or named on the command line), a project opens whole,
         // without the load dialog.
@@ -306,7 +302,7 @@ private slots:
 
         // A broken project changes nothing and is told.
         const QString broken = f.file("broken.zpj", "ZELL0000 and nothing");
-        f.prompter.dialogScript = choosing(broken);
+        f.prompter.dialogScript = fileDialogs({broken});
         f.prompter.answers = {kIdOk};
         f.commands.openProject();
         QCOMPARE(f.doc.model.frameCount(), 1);
