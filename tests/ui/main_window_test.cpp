@@ -2,15 +2,19 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QLabel>
-#include <QMenu>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFile>
+#include <QMenuBar>
 #include <QMimeData>
 #include <QPushButton>
 #include <QSignalSpy>
-#include <QMenuBar>
 #include <QTest>
+#include <QUrl>
 
+#include "app/manual.h"
 #include "app/profile.h"
+#include "ui/about_dialog.h"
 #include "ui/animation_panel.h"
 #include "ui/comment_edit.h"
 #include "ui/file_commands.h"
@@ -48,8 +52,34 @@ struct WindowFixture {
     MainWindow window;
 };
 
+// Takes the place of the desktop's file opener while a test runs.
+class UrlRecorder : public QObject {
+    Q_OBJECT
+public:
+    UrlRecorder()
+    {
+        for (const char* scheme : {"file", "mailto"})
+            QDesktopServices::setUrlHandler(QString::fromLatin1(scheme), this, "open");
+    }
+    ~UrlRecorder() override
+    {
+        for (const char* scheme : {"file", "mailto"})
+            QDesktopServices::unsetUrlHandler(QString::fromLatin1(scheme));
+    }
+    QList<QUrl> opened;
+public slots:
+    void open(const QUrl& url) { opened << url; }
+};
+
 class MainWindowTest : public QObject {
     Q_OBJECT
+
+    static void touch(const QString& file)
+    {
+        QVERIFY(QDir().mkpath(QFileInfo(file).path()));
+        QFile f(file);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+    }
 
 private slots:
     void valuesBeyondTheRangeAreClamped()
@@ -372,45 +402,75 @@ private slots:
         QCOMPARE(f.prompter.unexpected, 0);
     }
 
-    void toolWindowsComeBackOntoTheScreen()
+    // Restored tool windows stay reachable on the screen and clear of our
+    // menu bar, and come back where they were saved.
+    void toolWindowsComeBackOntoTheScreenAndLeaveTheMenuBar()
     {
         WindowFixture f(0);
         f.profile.writeInt("ColorPalette", "left", 5000);
         f.profile.writeInt("ColorPalette", "top", 4000);
-        f.profile.writeInt("ColorPalette", "width", 200);
-        f.profile.writeInt("ColorPalette", "height", 100);
         f.profile.writeInt("ImageView", "visible", 0);
         f.window.restoreToolWindowPlacement();
         const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
-        QVERIFY(screen.contains(f.window.paletteWindow()->geometry()));
-        QCOMPARE(f.window.paletteWindow()->size(), QSize(200, 100));
-        QVERIFY(f.window.paletteWindow()->isVisible());
-        QVERIFY(!f.window.imageViewWindow()->isVisible());
-        f.window.saveToolWindowPlacement();
-        QCOMPARE(f.profile.readInt("ImageView", "visible", 1), 0);
-        QCOMPARE(f.profile.readInt("ColorPalette", "visible", 0), 1);
-    }
-
-    void toolWindowsLeaveTheMenuBarInSight()
-    {
-        WindowFixture f(0);
-        f.window.restoreToolWindowPlacement();
-        const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+        ToolWindow* palette = f.window.paletteWindow();
         const QRect menu(f.window.frameGeometry().topLeft(),
                          QSize(f.window.frameGeometry().width(), f.window.menuBar()->geometry().bottom() + 1));
-        QVERIFY(screen.contains(menu));
-        for (ToolWindow* tool : {f.window.paletteWindow(), f.window.imageViewWindow()}) {
-            QVERIFY(tool->isVisible());
-            QVERIFY(screen.contains(tool->frameGeometry().topLeft()));
-            QVERIFY(!tool->frameGeometry().intersects(menu));
-        }
-        // Saved and restored, the tool windows come back where they were.
-        const QRect palette = f.window.paletteWindow()->frameGeometry();
+        QVERIFY(screen.contains(palette->frameGeometry()) && screen.contains(menu));
+        QVERIFY(palette->isVisible() && !palette->frameGeometry().intersects(menu));
+        QVERIFY(!f.window.imageViewWindow()->isVisible());
+        const QRect where = palette->frameGeometry();
         f.window.saveToolWindowPlacement();
-        f.window.paletteWindow()->hide();
-        f.window.paletteWindow()->move(0, 0);
+        QCOMPARE(f.profile.readInt("ImageView", "visible", 1), 0);
+        palette->hide();
+        palette->move(0, 0);
         f.window.restoreToolWindowPlacement();
-        QCOMPARE(f.window.paletteWindow()->frameGeometry(), palette);
+        QCOMPARE(palette->frameGeometry(), where);
+    }
+    void installedManualFirstThenTheBuildsCopy()
+    {
+        QTemporaryDir dir;
+        const std::string bin = (dir.path() + "/usr/bin/").toStdString();
+        QVERIFY(QDir().mkpath(QString::fromStdString(bin)));
+        QCOMPARE(findManual(bin), std::string());
+        touch(dir.path() + "/usr/bin/doc/index.html");
+        QCOMPARE(findManual(bin), (dir.path() + "/usr/bin/doc/index.html").toStdString());
+        touch(dir.path() + "/usr/share/doc/zell/index.html");
+        QCOMPARE(findManual(bin), (dir.path() + "/usr/share/doc/zell/index.html").toStdString());
+    }
+
+    void homePageCommandOpensTheManual()
+    {
+        TestDocument doc(0, false);
+        Profile profile((doc.dir.path() + "/zell.ini").toStdString());
+        ScriptedPrompter prompter;
+        MainWindow window(doc.model, profile, "/nonexistent/pelio.txt");
+        UrlRecorder recorder;
+        window.action(32792)->trigger();
+        // The tests run from the build folder, which keeps a copy of the manual.
+        const std::string manual = findManual(programDirectory());
+        QVERIFY(!manual.empty());
+        const QUrl address = QUrl::fromLocalFile(QString::fromStdString(manual));
+        QCOMPARE(recorder.opened, QList<QUrl>{address});
+        QCOMPARE(prompter.texts.size(), 0);
+
+        // A desktop that cannot open it: the address is told instead.
+        window.openUrl = [](const QUrl&) { return false; };
+        prompter.answers = {kIdOk};
+        window.action(32792)->trigger();
+        QCOMPARE(prompter.texts.size(), 1);
+        QVERIFY(prompter.texts[0].endsWith(address.toLocalFile()));
+
+        // The about box's links open the same page and a mail to the address.
+        recorder.opened.clear();
+        prompter.dialogScript = [](QDialog& dialog) {
+            auto& about = static_cast<AboutDialog&>(dialog);
+            for (LinkLabel* link : {about.homeLink(), about.mailLink()})
+                QTest::mouseClick(link, Qt::LeftButton);
+            return int(QDialog::Accepted);
+        };
+        window.action(57664)->trigger();
+        QCOMPARE(prompter.dialogs, 1);
+        QCOMPARE(recorder.opened, (QList<QUrl>{address, QUrl(QStringLiteral("mailto:") + mailAddress())}));
     }
 };
 
