@@ -108,6 +108,15 @@ struct ViewFixture {
     }
     ImageCanvas& canvas() { return *view.canvas(); }
     QImage painted() { return canvas().viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32); }
+    // The painted colours at the points, for one comparison.
+    QList<QRgb> pixels(std::initializer_list<QPoint> points)
+    {
+        const QImage image = painted();
+        QList<QRgb> out;
+        for (const QPoint& p : points)
+            out << image.pixel(p);
+        return out;
+    }
     void advance(uint32_t ms)
     {
         clock.now += ms;
@@ -133,40 +142,23 @@ private slots:
         frame.left = 2;
         frame.top = 2;
         f.show(0);
-        const QRgb shadow = f.canvas().palette().color(QPalette::Dark).rgb();
-        QImage p = f.painted();
-        QCOMPARE(p.pixel(0, 0), kGray);
-        QCOMPARE(p.pixel(2, 2), rgbOf(kRed));
-        QCOMPARE(p.pixel(3, 3), rgbOf(kGreen));
-        QCOMPARE(p.pixel(8, 0), shadow);
-        QCOMPARE(p.pixel(0, 6), shadow);
-
+        const QRgb shadow = f.canvas().palette().color(QPalette::Dark).rgb(), red = rgbOf(kRed), green = rgbOf(kGreen);
+        QCOMPARE(f.pixels({{0, 0}, {2, 2}, {3, 3}, {8, 0}, {0, 6}}), (QList<QRgb>{kGray, red, green, shadow, shadow}));
         const int page = f.canvas().horizontalScrollBar()->pageStep();
         f.view.zoomSlider()->setValue(3);
-        p = f.painted();
-        QCOMPARE(p.pixel(16, 16), rgbOf(kRed));
-        QCOMPARE(p.pixel(23, 23), rgbOf(kRed));
-        QCOMPARE(p.pixel(24, 16), rgbOf(kGreen));
-        QCOMPARE(p.pixel(64, 10), shadow);
+        QCOMPARE(f.pixels({{16, 16}, {23, 23}, {24, 16}, {64, 10}}), (QList<QRgb>{red, red, green, shadow}));
         f.view.zoomSlider()->setValue(-1);
         QCOMPARE(f.canvas().horizontalScrollBar()->pageStep(), 2 * page);
-        p = f.painted();
-        QCOMPARE(p.pixel(2, 1), rgbOf(kGreen));
-        QCOMPARE(p.pixel(3, 1), kGray);
-        QCOMPARE(p.pixel(4, 0), shadow);
+        QCOMPARE(f.pixels({{2, 1}, {3, 1}, {4, 0}}), (QList<QRgb>{green, kGray, shadow}));
 
         // The view reads the frame's place and the screen from the document:
         // an edit and its undo show at once.
         f.view.zoomSlider()->setValue(0);
         f.doc.model.setAttribute({0}, FrameAttribute::Left, 0);
-        QCOMPARE(f.painted().pixel(0, 2), rgbOf(kRed));
         f.doc.model.editSettings([](GifSettings& s) { s.screenWidth = 3; });
-        QCOMPARE(f.painted().pixel(3, 2), shadow);
-        QVERIFY(f.doc.model.undo());
-        QVERIFY(f.doc.model.undo());
-        p = f.painted();
-        QCOMPARE(p.pixel(0, 2), kGray);
-        QCOMPARE(p.pixel(2, 2), rgbOf(kRed));
+        QCOMPARE(f.pixels({{0, 2}, {3, 2}}), (QList<QRgb>{red, shadow}));
+        QVERIFY(f.doc.model.undo() && f.doc.model.undo());
+        QCOMPARE(f.pixels({{0, 2}, {2, 2}}), (QList<QRgb>{kGray, red}));
     }
 
     void transparencyAndTheGlobalTableColourTheFrame()
@@ -177,8 +169,7 @@ private slots:
         f.show(0);
         QCOMPARE(f.painted().pixel(1, 1), rgbOf(kBlue));
         f.view.button(1207)->click();
-        QCOMPARE(f.painted().pixel(1, 1), kGray);
-        QCOMPARE(f.painted().pixel(1, 2), rgbOf(kYellow));
+        QCOMPARE(f.pixels({{1, 1}, {1, 2}}), (QList<QRgb>{kGray, rgbOf(kYellow)}));
         // An index beyond the table marks nothing: drawn opaque.
         f.doc.model.setAttribute({0}, FrameAttribute::Transparent, 300);
         QCOMPARE(f.painted().pixel(1, 1), rgbOf(kBlue));
@@ -263,7 +254,8 @@ private slots:
     }
 
     // The timer sleeps until the player's next frame is due, at most 100 ms
-    // for the status countdown, and a speed change re-arms it at once.
+    // for the status countdown; a speed change or leaving a mode re-arms it
+    // at once, and a stop asks the list for the frame that comes next.
     void playbackArmsTheTimerForThePlayersNextFrame()
     {
         ViewFixture f;
@@ -271,9 +263,10 @@ private slots:
             addSolid(f.doc, 8, 6, uint8_t(i));
         f.show(0);
         QSignalSpy busy(&f.view, &ImageViewWindow::busyChanged);
-        f.view.togglePlay();
-        QCOMPARE(busy.count(), 1);
+        QSignalSpy requested(&f.view, &ImageViewWindow::frameRequested);
         const QTimer& timer = f.view.playTimer();
+        QTest::mouseClick(f.view.button(1203), Qt::LeftButton);
+        QVERIFY(f.view.player().playing() && !f.view.button(1207)->isEnabled());
         QCOMPARE(timer.interval(), int(f.view.player().msUntilDue()));
         f.advance(20);
         f.view.speedSlider()->setValue(1);
@@ -283,6 +276,22 @@ private slots:
         QCOMPARE(f.painted().pixel(3, 3), rgbOf(kGreen));
         f.view.speedSlider()->setValue(-2);
         QCOMPARE(timer.interval(), 100);
+        PlayerButton* fast = f.view.button(1204);
+        PlayerButton* step = f.view.button(1205);
+        QTest::mouseClick(fast, Qt::LeftButton);
+        QTest::mouseClick(step, Qt::LeftButton);
+        QVERIFY(!fast->looksPushed() && step->looksPushed());
+        QTest::mouseClick(step, Qt::LeftButton);
+        QCOMPARE(timer.interval(), 0);
+        QTest::mouseClick(f.view.button(1203), Qt::LeftButton);
+        QVERIFY(!f.view.player().playing() && f.view.button(1207)->isEnabled());
+        QCoreApplication::processEvents();
+        QCOMPARE(QList<QList<QVariant>>(requested.begin(), requested.end()), QList<QList<QVariant>>{{2}});
+        QCOMPARE(busy.count(), 2);
+        // Esc stops and hides.
+        f.view.togglePlay();
+        QTest::keyClick(&f.view, Qt::Key_Escape);
+        QVERIFY(!f.view.player().playing() && !f.view.isVisible());
     }
 
     void userInputEndsAWaitAndControlsAreNoInput()
@@ -312,34 +321,6 @@ private slots:
         f.view.togglePlay();
         QTest::keyClick(f.view.speedSlider(), Qt::Key_C, Qt::ShiftModifier);
         QCOMPARE(palette.count(), 1);
-    }
-
-    void buttonsFollowThePlayerAndStopAsksForTheNextFrame()
-    {
-        ViewFixture f;
-        for (int i = 0; i < 3; ++i)
-            addSolid(f.doc, 8, 6, uint8_t(i));
-        f.show(0);
-        PlayerButton* fast = f.view.button(1204);
-        PlayerButton* step = f.view.button(1205);
-        QTest::mouseClick(fast, Qt::LeftButton);
-        QVERIFY(fast->looksPushed() && !step->looksPushed());
-        QTest::mouseClick(step, Qt::LeftButton);
-        QVERIFY(!fast->looksPushed() && step->looksPushed());
-        QTest::mouseClick(f.view.button(1203), Qt::LeftButton);
-        QVERIFY(f.view.player().playing() && !f.view.button(1207)->isEnabled());
-        QTest::mouseClick(step, Qt::LeftButton);
-        QCOMPARE(f.view.playTimer().interval(), 0); // leaving a mode shows the next frame now
-        f.advance(0);
-        QSignalSpy requested(&f.view, &ImageViewWindow::frameRequested);
-        QTest::mouseClick(f.view.button(1203), Qt::LeftButton);
-        QVERIFY(!f.view.player().playing() && f.view.button(1207)->isEnabled());
-        QCoreApplication::processEvents();
-        QCOMPARE(QList<QList<QVariant>>(requested.begin(), requested.end()), QList<QList<QVariant>>{{2}});
-        // Esc stops and hides.
-        f.view.togglePlay();
-        QTest::keyClick(&f.view, Qt::Key_Escape);
-        QVERIFY(!f.view.player().playing() && !f.view.isVisible());
     }
 
     void thumbnailsShowTheFramesColours()

@@ -440,10 +440,9 @@ private slots:
 
     void homePageCommandOpensTheManual()
     {
-        TestDocument doc(0, false);
-        Profile profile((doc.dir.path() + "/zell.ini").toStdString());
-        ScriptedPrompter prompter;
-        MainWindow window(doc.model, profile, "/nonexistent/pelio.txt");
+        WindowFixture f(0);
+        MainWindow& window = f.window;
+        ScriptedPrompter& prompter = f.prompter;
         UrlRecorder recorder;
         window.action(32792)->trigger();
         // The tests run from the build folder, which keeps a copy of the manual.
