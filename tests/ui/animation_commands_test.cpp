@@ -2,6 +2,7 @@
 #include <QColorDialog>
 #include <QComboBox>
 #include <QDir>
+#include <QFile>
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QPointer>
@@ -11,6 +12,7 @@
 #include <QScreen>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTemporaryDir>
 #include <QTimer>
 
 #include <dlfcn.h>
@@ -106,50 +108,6 @@ int optimiseTransparency(QDialog& dialog)
     return int(QDialog::Accepted);
 }
 
-// Sixteen big frames, each odd one repeating the one before, in a main window
-// on screen: optimising them runs long enough to act while it goes.
-struct SlowOptimise {
-    SlowOptimise()
-        : a(colors(), 1600, 1200), profile((a.doc.dir.path() + "/zell.ini").toStdString()),
-          window(a.doc.model, profile, "/nonexistent/pelio.txt")
-    {
-        window.show();
-        QApplication::setActiveWindow(&window);
-        window.frameList()->select(0);
-        window.frameList()->setFocus();
-        a.prompter.dialogScript = optimiseTransparency;
-    }
-    static std::vector<uint32_t> colors()
-    {
-        std::vector<uint32_t> out;
-        for (int i = 0; i < 16; ++i)
-            out.push_back(i / 2 % 2 ? 0x102030u : 0xF0E0D0u);
-        return out;
-    }
-    std::vector<QByteArray> pictures() const
-    {
-        std::vector<QByteArray> out;
-        for (int i = 0; i < a.doc.model.frameCount(); ++i)
-            out.push_back(fileBytes(a.doc.model.frameAt(i)->workFilePath));
-        return out;
-    }
-
-    Animation a;
-    Profile profile;
-    MainWindow window;
-};
-
-// A folder holding only the well-behaved test plug-in: "first" (4 steps, no
-// settings) and "third" (200 steps, settings), after the eight built-ins.
-struct PluginFolder {
-    PluginFolder()
-    {
-        QFile::copy(QStringLiteral(ZELL_TEST_PLUGIN_DIR "/counted.so"), dir.path() + "/counted.so");
-    }
-    std::vector<std::filesystem::path> folders() const { return {dir.path().toStdString()}; }
-    QTemporaryDir dir;
-};
-
 } // namespace
 
 class AnimationCommandsTest : public QObject {
@@ -242,11 +200,26 @@ private slots:
     // stops the run, then saves the document as it stands.
     void duringALongRunInputIsRefusedAndClosingStopsItThenSaves()
     {
-        SlowOptimise s;
-        Animation& a = s.a;
-        MainWindow& window = s.window;
+        // Sixteen big frames, each odd one repeating the one before: the run
+        // lasts long enough to act while it goes.
+        std::vector<uint32_t> colors;
+        for (int i = 0; i < 16; ++i)
+            colors.push_back(i / 2 % 2 ? 0x102030u : 0xF0E0D0u);
+        Animation a(colors, 1600, 1200);
+        Profile profile((a.doc.dir.path() + "/zell.ini").toStdString());
+        MainWindow window(a.doc.model, profile, "/nonexistent/pelio.txt");
+        window.show();
+        QApplication::setActiveWindow(&window);
+        window.frameList()->select(0);
+        window.frameList()->setFocus();
+        const auto pictures = [&a] {
+            std::vector<QByteArray> out;
+            for (int i = 0; i < a.doc.model.frameCount(); ++i)
+                out.push_back(fileBytes(a.doc.model.frameAt(i)->workFilePath));
+            return out;
+        };
         NumberEdit* delay = window.propertyPanel()->delayEdit();
-        const std::vector<QByteArray> before = s.pictures();
+        const std::vector<QByteArray> before = pictures();
         const std::string undoBefore = a.doc.model.history().undoName();
         const QString project = a.doc.dir.path() + "/closed.zpj";
         a.prompter.dialogScript = [&](QDialog& dialog) {
@@ -280,7 +253,7 @@ private slots:
         // holds the document.
         QCOMPARE(a.doc.model.history().undoName(), undoBefore);
         QVERIFY(!a.doc.model.history().modified());
-        QCOMPARE(s.pictures(), before);
+        QCOMPARE(pictures(), before);
         TestDocument saved;
         QVERIFY(openProject(saved.document, project.toStdString()));
         QCOMPARE(saved.document.frames.count(), int(before.size()));
@@ -399,10 +372,13 @@ private slots:
     void pluginsFollowTheBuiltinsWithTheirSettingsAndStepLimits()
     {
         Animation a({0x000000, 0xFFFFFF});
-        PluginFolder plugins;
+        // Only the well-behaved test plug-in: "first" (4 steps, no settings)
+        // and "third" (200 steps, settings), after the eight built-ins.
+        QTemporaryDir plugins;
+        QFile::copy(QStringLiteral(ZELL_TEST_PLUGIN_DIR "/counted.so"), plugins.path() + "/counted.so");
         TransitionScreens screens;
         QVERIFY(a.commands.composeTransitionScreens(0, screens));
-        TransitionDialog dialog(nullptr, screens, a.doc.work, plugins.folders());
+        TransitionDialog dialog(nullptr, screens, a.doc.work, {plugins.path().toStdString()});
         QCOMPARE(dialog.patternBox()->count(), 10);
         QCOMPARE(dialog.patternBox()->itemText(9), QStringLiteral("third"));
         QVERIFY(dialog.settingsButton()->isHidden());
