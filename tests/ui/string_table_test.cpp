@@ -56,39 +56,44 @@ private slots:
         QCOMPARE(plain.button(QMessageBox::Yes)->text(), QStringLiteral("&Yes"));
     }
 
-    // Only "wota?" set exactly to "yes" loads the table; an old or missing
-    // version is warned about and loads all the same; an empty or missing
-    // replacement gives the own text, and menus never take replacements.
-    void theReplacementTableLoadsByItsRules()
+    void replacementTextsFallBackToOwnTexts()
     {
-        struct Row {
-            const char* library; // null: no file
-            const char* setting;
-            bool loaded;
-            int warnings;
-            const char* text21502; // null: the own text
-        };
-        const Row rows[] = {
-            {"20000\tv010300\n21502\tだめでした。\\n改行\n21002\t\n# comment line\n", "yes", true, 0,
-             "だめでした。\n改行"},
-            {"20000\tv010300\n21502\tx\n", "Yes", false, 0, nullptr},
-            {nullptr, "yes", false, 0, nullptr},
-            {"20000\tv010299\n21502\tx\n", "yes", true, 1, "x"},
-            {"21502\tx\n", "yes", true, 1, "x"},
-            {"20000\tv020000\n", "yes", true, 0, nullptr},
-        };
-        const QString own = QString::fromUtf8("処理に失敗しました。");
-        for (const Row& row : rows) {
-            QFile::remove(QString::fromStdString(libraryPath()));
-            if (row.library)
-                writeLibrary(row.library);
-            const QStringList shown = load(row.setting);
-            QCOMPARE(stringLibraryLoaded(), row.loaded);
-            QCOMPARE(shown.size(), row.warnings);
-            QCOMPARE(loadText(21502), row.text21502 ? QString::fromUtf8(row.text21502) : own);
-            QCOMPARE(loadText(21002), QString::fromUtf8("エラー"));
-            QCOMPARE(ownText(21502), own);
-        }
+        writeLibrary("20000\tv010300\n21502\tだめでした。\\n改行\n21002\t\n# comment line\n");
+        QVERIFY(load("yes").isEmpty());
+        QVERIFY(stringLibraryLoaded());
+        QCOMPARE(loadText(21502), QString::fromUtf8("だめでした。\n改行"));
+        // An empty replacement and a missing one both give the own text.
+        QCOMPARE(loadText(21002), QString::fromUtf8("エラー"));
+        QCOMPARE(loadText(21504), QString::fromUtf8("終了します。"));
+        // Menus and dialogs never take replacements.
+        QCOMPARE(ownText(21502), QString::fromUtf8("処理に失敗しました。"));
+    }
+
+    void onlyExactlyYesLoadsTheTable()
+    {
+        writeLibrary("20000\tv010300\n21502\tx\n");
+        load("Yes");
+        QVERIFY(!stringLibraryLoaded());
+        QCOMPARE(loadText(21502), QString::fromUtf8("処理に失敗しました。"));
+        freeStringLibrary();
+        QFile::remove(QString::fromStdString(libraryPath()));
+        QVERIFY(load("yes").isEmpty()); // a missing table is silent
+        QVERIFY(!stringLibraryLoaded());
+    }
+
+    void oldOrMissingVersionWarnsButLoads()
+    {
+        writeLibrary("20000\tv010299\n21502\tx\n");
+        QStringList shown = load("yes");
+        QCOMPARE(shown.size(), 1);
+        QVERIFY(shown[0].contains(QStringLiteral("pelio.txt のバージョンが低い")));
+        QVERIFY(stringLibraryLoaded());
+        QCOMPARE(loadText(21502), QStringLiteral("x"));
+
+        writeLibrary("21502\tx\n");
+        QCOMPARE(load("yes").size(), 1);
+        writeLibrary("20000\tv020000\n");
+        QVERIFY(load("yes").isEmpty());
     }
 
     void settingsDialogUnloadsAndLoadsAtOnce()
