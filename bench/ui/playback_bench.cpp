@@ -85,10 +85,8 @@ int main(int argc, char** argv)
         }
     }
     DocumentModel model(document);
+    model.selectFrame(0);
     ImageViewWindow view(model);
-    view.setScreenSize(kWidth, kHeight);
-    view.setFrameCount(kFrames);
-    view.showFrame(0);
     view.resize(700, 600);
     view.show();
 

@@ -132,6 +132,7 @@ const std::unordered_map<int, const char*>& table()
         {32794, "やり直し(&Y)\tCtrl+Y"},
         {32775, "フレーム情報を全て削除(D)\tCtrl+Del"},
         {32776, "全て選択(&A)\tCtrl+A"},
+        {32801, "選択したフレームを逆順に並べる(&R)"},
         {32779, "配置位置(&P)"},
         {32780, "LocalColorTableフラグ(&L)"},
         {32781, "透過色(&T)"},

@@ -59,6 +59,7 @@ enum Id : int {
     HomePageCommand = 32792,
     UndoCommand = 32793,
     RedoCommand = 32794,
+    ReverseFramesCommand = 32801,
     AboutCommand = 57664,
     ExitCommand = 57665,
 

@@ -88,7 +88,7 @@ int Application::run(const QStringList& files)
         DocumentModel model(document);
         // How many steps undo keeps (100 unless the profile says otherwise).
         if (const int steps = profile.readInt("System", "UndoSteps", 0); steps > 0)
-            model.history().setLimit(size_t(steps));
+            model.setUndoLimit(size_t(steps));
         MainWindow window(model, profile, libraryPath);
         // Centred, clear of the tool windows' default corners.
         if (QScreen* screen = QGuiApplication::primaryScreen()) {

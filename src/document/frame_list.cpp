@@ -51,6 +51,24 @@ void FrameList::move(int from, int to)
     frames_.insert(frames_.begin() + to, std::move(frame));
 }
 
+bool FrameList::reorder(std::span<const int> order)
+{
+    if (order.size() != frames_.size())
+        return false;
+    std::vector<char> seen(frames_.size(), 0);
+    for (int from : order) {
+        if (from < 0 || from >= count() || seen[size_t(from)])
+            return false;
+        seen[size_t(from)] = 1;
+    }
+    std::vector<std::unique_ptr<Frame>> reordered;
+    reordered.reserve(frames_.size());
+    for (int from : order)
+        reordered.push_back(std::move(frames_[size_t(from)]));
+    frames_.swap(reordered);
+    return true;
+}
+
 void FrameList::replace(int i, int removeCount, std::vector<std::unique_ptr<Frame>>& frames)
 {
     i = std::clamp(i, 0, count());

@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -28,6 +29,10 @@ public:
     // Takes a frame out without destroying it.
     std::unique_ptr<Frame> take(int i);
     void move(int from, int to);
+    // Puts the frames in a new order: place i takes the frame that was at
+    // order[i]. False, the list unchanged, unless `order` names every index
+    // exactly once.
+    bool reorder(std::span<const int> order);
     // Destroys `removeCount` frames from i on and puts `frames` (taken) in
     // their place, in one pass over the list.
     void replace(int i, int removeCount, std::vector<std::unique_ptr<Frame>>& frames);

@@ -93,9 +93,10 @@ HistorySelection History::selectionNow() const
     return s;
 }
 
-void History::clear()
+bool History::clear()
 {
-    depth_ = 0;
+    if (depth_ > 0)
+        return false;
     steps_.clear();
     position_ = 0;
     mergeable_ = false;
@@ -107,6 +108,7 @@ void History::clear()
     baseId_ = nextId_++;
     savedId_ = baseId_;
     notify();
+    return true;
 }
 
 void History::setLimit(size_t limit)
@@ -305,6 +307,8 @@ void History::apply(const Step& step, bool forward)
         const size_t common = std::min(from.size(), to.size());
         for (size_t i = 0; i < common; ++i)
             to[i]->applyTo(*document_.frames.frameAt(step.at + int(i)));
+        if (replacingFrames)
+            replacingFrames(step.at, int(common), int(from.size() - common), int(to.size() - common));
         std::vector<std::unique_ptr<Frame>> made;
         made.reserve(to.size() - common);
         for (size_t i = common; i < to.size(); ++i) {

@@ -42,6 +42,11 @@ public:
     std::function<HistorySelection()> selection;
     // Called when the steps, the position or the saved mark changed.
     std::function<void()> onChange;
+    // Called by undo() and redo() half way through a change of the frames,
+    // so that a view can announce it precisely: rows [at, at + rewritten)
+    // have taken their new fields in place; next, `removed` rows from
+    // at + rewritten go, or `inserted` rows come there.
+    std::function<void(int at, int rewritten, int removed, int inserted)> replacingFrames;
 
     // Command boundaries: everything the document changes between the
     // outermost begin() and its commit() is one step called `name`. A step
@@ -74,8 +79,9 @@ public:
 
     // Forgets every step and takes the document as it is now as the start
     // and as saved (after opening a project, say); the files only the steps
-    // held go.
-    void clear();
+    // held go. Refused (false) while a command is open: its step would lose
+    // its start, and what the command did after would be steps of their own.
+    bool clear();
     size_t limit() const { return limit_; }
     // Drops the oldest steps beyond the limit (at least 1).
     void setLimit(size_t limit);

@@ -79,9 +79,12 @@ public:
     // is larger. Defined with the GIF codec.
     bool loadGifImage(const std::string& path, int index, uint32_t keepWidth = UINT32_MAX,
                       uint32_t keepHeight = UINT32_MAX);
-    // Writes the picture as a single-image GIF of `bits` colour bits, reducing
-    // it first when it has more; the transparent index follows the reduction.
-    // Uses displayCanvas and baseCanvas as scratch. Defined with the GIF codec.
+    // The picture as a single-image GIF stream of `bits` colour bits, reduced
+    // first when it has more; the transparent index follows the reduction.
+    // Uses displayCanvas and baseCanvas as scratch (`out` may be baseCanvas).
+    // Defined with the GIF codec.
+    bool encodeGif(int bits, uint32_t& transparentIndex, ByteBuffer& out);
+    // The same stream written to a file.
     bool saveGif(const std::string& path, int bits, uint32_t& transparentIndex);
 };
 

@@ -37,7 +37,7 @@ bool RasterImage::loadGifImage(const std::string& path, int index, uint32_t keep
     return decodeGifImage(file.bytes(), image, index, false, keepWidth, keepHeight) && !image.empty();
 }
 
-bool RasterImage::saveGif(const std::string& path, int bits, uint32_t& transparentIndex)
+bool RasterImage::encodeGif(int bits, uint32_t& transparentIndex, ByteBuffer& out)
 {
     DibHeader h;
     if (image.empty() || !checkDib(image.bytes(), &h) || bits < 1 || bits > 8)
@@ -57,7 +57,16 @@ bool RasterImage::saveGif(const std::string& path, int bits, uint32_t& transpare
             return false;
         picture = displayCanvas.bytes();
     }
-    if (!encodeGifImage(picture, baseCanvas, bits, false) || !writeWholeFile(path, baseCanvas.bytes()))
+    if (!encodeGifImage(picture, out, bits, false))
+        return false;
+    transparentIndex = newIndex;
+    return true;
+}
+
+bool RasterImage::saveGif(const std::string& path, int bits, uint32_t& transparentIndex)
+{
+    uint32_t newIndex = transparentIndex;
+    if (!encodeGif(bits, newIndex, baseCanvas) || !writeWholeFile(path, baseCanvas.bytes()))
         return false;
     transparentIndex = newIndex;
     return true;

@@ -8,7 +8,6 @@
 #include "operations/optimizer.h"
 #include "operations/palette_unifier.h"
 #include "playback/plugin_discovery.h"
-#include "ui/background_run.h"
 #include "ui/busy.h"
 #include "ui/document_model.h"
 #include "ui/file_commands.h"
@@ -18,9 +17,9 @@
 namespace zell {
 
 AnimationCommands::AnimationCommands(DocumentModel& document, QWidget* owner, FileCommands& checks,
-                                     std::function<QList<int>()> selectedRows, std::function<void(bool)> setBusy)
+                                     std::function<QList<int>()> selectedRows)
     : QObject(owner), pluginFolders(transitionPluginFolders()), document_(document), owner_(owner), checks_(checks),
-      selectedRows_(std::move(selectedRows)), setBusy_(std::move(setBusy))
+      selectedRows_(std::move(selectedRows))
 {
 }
 
@@ -40,13 +39,11 @@ void AnimationCommands::optimize()
     GifOutput output;
     if (!checks_.collectGifSettings(output, false))
         return;
-    Busy busy(setBusy_);
     const uint32_t options = dialog.options();
     Failure why = Failure::none;
-    Document& d = document_.document();
-    const bool ok = runInBackground(
-        owner_, tr("frames"), [&](Progress& p) { return zell::optimize(d, options, {}, &why, &p); },
-        rebuildingCommit(document_, Text::OptimizeCommand));
+    const bool ok = document_.run(
+        tr("frames"), [&](Document& d, Progress& p) { return zell::optimize(d, options, {}, &why, &p); },
+        Text::OptimizeCommand);
     emit selectRow(ok ? 0 : std::max(document_.currentIndex(), 0));
     if (!ok && why != Failure::cancelled)
         failed();
@@ -66,13 +63,11 @@ void AnimationCommands::unifyPalettes()
             options.selected.push_back(row);
     }
     WaitCursor wait;
-    Busy busy(setBusy_);
     Failure why = Failure::none;
-    Document& d = document_.document();
     // The engine takes the background colour from the global table.
-    const bool ok = runInBackground(
-        owner_, tr("frames"), [&](Progress& p) { return zell::unify(d, options, {}, &why, &p); },
-        rebuildingCommit(document_, Text::UnifyPalettesCommand));
+    const bool ok = document_.run(
+        tr("frames"), [&](Document& d, Progress& p) { return zell::unify(d, options, {}, &why, &p); },
+        Text::UnifyPalettesCommand);
     emit selectRow(ok ? 0 : std::max(document_.currentIndex(), 0));
     if (!ok && why != Failure::cancelled)
         failed();

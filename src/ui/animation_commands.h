@@ -25,9 +25,9 @@ class AnimationCommands final : public QObject {
     Q_OBJECT
 public:
     // `checks` runs the animation check before an operation; `selectedRows`
-    // gives the list's selection; `setBusy` disables the tool windows.
+    // gives the list's selection.
     AnimationCommands(DocumentModel& document, QWidget* owner, FileCommands& checks,
-                      std::function<QList<int>()> selectedRows, std::function<void(bool)> setBusy);
+                      std::function<QList<int>()> selectedRows);
 
     void optimize();
     void unifyPalettes();
@@ -51,7 +51,6 @@ private:
     QWidget* owner_;
     FileCommands& checks_;
     std::function<QList<int>()> selectedRows_;
-    std::function<void(bool)> setBusy_;
 };
 
 } // namespace zell

@@ -16,7 +16,6 @@
 #include <memory>
 #include <utility>
 
-#include "ui/document_model.h"
 
 namespace zell {
 namespace {
@@ -163,13 +162,6 @@ QString countText(int64_t done, int64_t total, const QString& unit)
 }
 
 } // namespace
-
-std::function<void(const std::function<void()>&)> rebuildingCommit(DocumentModel& model, int nameId)
-{
-    return [&model, nameId](const std::function<void()>& step) {
-        model.rebuild([&](Document&) { step(); }, nameId);
-    };
-}
 
 const BackgroundRunRecord& lastBackgroundRun()
 {

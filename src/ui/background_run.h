@@ -9,22 +9,20 @@
 
 #include <functional>
 
-#include "app/text_ids.h"
 #include "document/progress.h"
 
 class QWidget;
 
 namespace zell {
 
-class DocumentModel;
-
 // How long a run goes before the progress dialog appears.
 inline constexpr int kProgressDelayMs = 500;
 
 // `work` runs on a worker thread and must touch the document only through
-// the Progress's commit step, which `commit` wraps (e.g. in
-// DocumentModel::rebuild) on this thread. `unit` names what is counted
-// ("frames", "files"). Returns what `work` returned.
+// the Progress's commit step, which `commit` wraps on this thread (the
+// document's runs go through DocumentModel::run, which records the step).
+// `unit` names what is counted ("frames", "files"). Returns what `work`
+// returned.
 bool runInBackground(QWidget* owner, const QString& unit, const std::function<bool(Progress&)>& work,
                      const std::function<void(const std::function<void()>&)>& commit = {});
 
@@ -32,10 +30,6 @@ bool runInBackground(QWidget* owner, const QString& unit, const std::function<bo
 // ended. For closing the program during a run: its question and save must
 // not start while the worker still reads the document.
 void stopBackgroundRun();
-
-// Runs the commit step inside model.rebuild, so every view shows the result;
-// `nameId` names the undo step.
-std::function<void(const std::function<void()>&)> rebuildingCommit(DocumentModel& model, int nameId = Text::EditMenu);
 
 // Whether the last run's progress dialog was shown and whether it was
 // stopped (Cancel, or the program closed); for the commands' messages and

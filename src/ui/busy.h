@@ -1,10 +1,8 @@
-// Scoped states of a running command: the wait cursor, and the windows
-// disabled for it, both undone however the command ends.
+// The wait cursor of a running command, undone however the command ends;
+// the windows are disabled through DocumentModel::BusyScope.
 #pragma once
 
 #include <QApplication>
-
-#include <functional>
 
 namespace zell {
 
@@ -16,23 +14,5 @@ public:
     WaitCursor& operator=(const WaitCursor&) = delete;
 };
 
-class Busy {
-public:
-    explicit Busy(const std::function<void(bool)>& setBusy) : setBusy_(setBusy)
-    {
-        if (setBusy_)
-            setBusy_(true);
-    }
-    ~Busy()
-    {
-        if (setBusy_)
-            setBusy_(false);
-    }
-    Busy(const Busy&) = delete;
-    Busy& operator=(const Busy&) = delete;
-
-private:
-    const std::function<void(bool)>& setBusy_;
-};
 
 } // namespace zell

@@ -2,14 +2,17 @@
 
 #include <QHash>
 #include <QRegularExpression>
+#include <QWidget>
 
 #include <algorithm>
 #include <climits>
+#include <utility>
 #include <vector>
 
 #include "app/string_table.h"
-#include "document/file_import.h"
-#include "document/project_file.h"
+#include "operations/frame_order.h"
+#include "operations/frame_table.h"
+#include "ui/background_run.h"
 #include "ui/frame_list_model.h"
 
 namespace zell {
@@ -18,12 +21,33 @@ DocumentModel::DocumentModel(Document& document, QObject* parent)
     : QObject(parent), document_(document), history_(document), list_(new FrameListModel(*this))
 {
     history_.onChange = [this] { emit historyChanged(); };
+    history_.replacingFrames = [this](int at, int rewritten, int removed, int inserted) {
+        replacingFrames(at, rewritten, removed, inserted);
+    };
 }
 
 DocumentModel::~DocumentModel()
 {
     history_.onChange = nullptr;
     history_.selection = nullptr;
+    history_.replacingFrames = nullptr;
+}
+
+void DocumentModel::setSelectionSource(std::function<HistorySelection()> source)
+{
+    history_.selection = std::move(source);
+}
+
+DocumentModel::BusyScope::BusyScope(DocumentModel& model) : model_(model)
+{
+    if (model_.busy_++ == 0)
+        emit model_.busyChanged(true);
+}
+
+DocumentModel::BusyScope::~BusyScope()
+{
+    if (--model_.busy_ == 0)
+        emit model_.busyChanged(false);
 }
 
 DocumentModel::EditStep::EditStep(DocumentModel& model, int nameId, uint64_t mergeKey) : history_(model.history_)
@@ -59,17 +83,45 @@ bool DocumentModel::step(bool back)
 {
     if (history_.inCommand() || !(back ? history_.canUndo() : history_.canRedo()))
         return false;
-    list_->beginResetModel();
+    replacing_ = {};
     const bool done = back ? history_.undo() : history_.redo();
-    list_->thumbnails().clear();
-    list_->endResetModel();
-    emit settingsChanged();
-    emit globalTableChanged();
-    emit frameCountChanged(frameCount());
+    const Replacing rows = std::exchange(replacing_, {});
+    if (rows.removed > 0)
+        list_->endRemoveRows();
+    else if (rows.inserted > 0)
+        list_->endInsertRows();
+    const unsigned changes = history_.lastChanges();
+    if (changes & kGlobalTableChanged) {
+        // Frames on the global table show other colours.
+        list_->thumbnails().clear();
+        announceEdited(0, frameCount() - 1);
+        emit globalTableChanged();
+    } else if (rows.rewritten > 0) {
+        emit framesEdited(rows.at, rows.at + rows.rewritten - 1);
+    }
+    if (changes & kSettingsChanged)
+        emit settingsChanged();
+    if (rows.removed > 0 || rows.inserted > 0)
+        emit frameCountChanged(frameCount());
     const HistorySelection& shown = history_.lastSelection();
     emit selectionRestored(QList<int>(shown.rows.begin(), shown.rows.end()), shown.current);
     selectFrame(shown.current);
     return done;
+}
+
+// Half way through an undo: the rows rewritten in place are told now, the
+// rows that go or come are begun here and ended when the undo returns.
+void DocumentModel::replacingFrames(int at, int rewritten, int removed, int inserted)
+{
+    replacing_ = {at, rewritten, removed, inserted};
+    list_->thumbnails().clear();
+    if (rewritten > 0)
+        emit list_->dataChanged(list_->index(at, 0), list_->index(at + rewritten - 1, kColumnCount - 1));
+    const int first = at + rewritten;
+    if (removed > 0)
+        list_->beginRemoveRows({}, first, first + removed - 1);
+    else if (inserted > 0)
+        list_->beginInsertRows({}, first, first + inserted - 1);
 }
 
 void DocumentModel::selectFrame(int row)
@@ -133,7 +185,7 @@ void DocumentModel::setAttribute(const QList<int>& rows, FrameAttribute attribut
     const EditStep step(*this, attributeName(attribute), key);
     int first = INT_MAX, last = -1;
     for (int row : rows) {
-        if (Frame* f = frameAt(row)) {
+        if (Frame* f = document_.frames.frameAt(row)) {
             setField(*f, attribute, value);
             first = std::min(first, row);
             last = std::max(last, row);
@@ -150,7 +202,7 @@ bool DocumentModel::applyToAll(ApplyKind kind)
     const EditStep step(*this, Text::ApplyPositionCommand + int(kind));
     const Frame& from = *source;
     for (int i = 0; i < frameCount(); ++i) {
-        Frame& to = *frameAt(i);
+        Frame& to = *document_.frames.frameAt(i);
         switch (kind) {
         case kApplyPosition: to.left = from.left; to.top = from.top; break;
         case kApplyLocalTable: to.useLocalColorTable = from.useLocalColorTable; break;
@@ -168,13 +220,13 @@ void DocumentModel::setLocalColorTableOnAll()
 {
     const EditStep step(*this, Text::UseLocalTable);
     for (int i = 0; i < frameCount(); ++i)
-        frameAt(i)->useLocalColorTable = 1;
+        document_.frames.frameAt(i)->useLocalColorTable = 1;
     announceEdited(0, frameCount() - 1);
 }
 
 void DocumentModel::renameFrame(int row, const std::string& name)
 {
-    if (Frame* f = frameAt(row)) {
+    if (Frame* f = document_.frames.frameAt(row)) {
         // Renaming in place blanks the name while the editor is open; both
         // changes are one step.
         const EditStep step(*this, Text::RenameFrameCommand, 0x7E00000000000000ull ^ uint64_t(row));
@@ -208,6 +260,32 @@ void DocumentModel::rebuild(const std::function<void(Document&)>& operation, int
     emit frameCountChanged(frameCount());
 }
 
+void DocumentModel::commitRebuilding(const std::function<void()>& commit, int nameId)
+{
+    rebuild([&](Document&) { commit(); }, nameId);
+}
+
+void DocumentModel::setRunOwner(QWidget* owner)
+{
+    runOwner_ = owner;
+}
+
+bool DocumentModel::run(const QString& unit, const std::function<bool(Document&, Progress&)>& work, int textId)
+{
+    const BusyScope busy(*this);
+    Document& d = document_;
+    return runInBackground(
+        runOwner_, unit, [&](Progress& p) { return work(d, p); },
+        [this, textId](const std::function<void()>& commit) { commitRebuilding(commit, textId); });
+}
+
+bool DocumentModel::runReading(const QString& unit, const std::function<bool(const Document&, Progress&)>& work)
+{
+    const BusyScope busy(*this);
+    const Document& d = document_;
+    return runInBackground(runOwner_, unit, [&](Progress& p) { return work(d, p); });
+}
+
 void DocumentModel::editGlobalTable(const std::function<void(ColorTable&)>& edit, int nameId)
 {
     const EditStep step(*this, nameId);
@@ -217,14 +295,22 @@ void DocumentModel::editGlobalTable(const std::function<void(ColorTable&)>& edit
     announceEdited(0, frameCount() - 1);
 }
 
-void DocumentModel::switchWorkFile(int row, const std::string& path, int nameId)
+bool DocumentModel::setFrameTableColor(int row, uint32_t entry, uint32_t color)
 {
-    Frame* f = frameAt(row);
-    if (!f)
-        return;
-    const EditStep step(*this, nameId);
-    f->workFilePath = path;
+    const EditStep step(*this, Text::EditColor);
+    if (!zell::setFrameTableColor(document_, row, entry, color))
+        return false;
     announceEdited(row, row);
+    return true;
+}
+
+bool DocumentModel::resizeFrameTable(int row, int bits)
+{
+    const EditStep step(*this, Text::ColorCount);
+    if (!zell::resizeFrameTable(document_, row, bits))
+        return false;
+    announceEdited(row, row);
+    return true;
 }
 
 void DocumentModel::removeRows(const QList<int>& rows)
@@ -252,11 +338,13 @@ void DocumentModel::removeRows(const QList<int>& rows)
 void DocumentModel::removeAll()
 {
     const EditStep step(*this, Text::DeleteAllCommand);
-    list_->beginResetModel();
-    document_.frames.clear();
+    if (frameCount() > 0) {
+        list_->beginRemoveRows({}, 0, frameCount() - 1);
+        document_.frames.clear();
+        list_->endRemoveRows();
+    }
     document_.currentIndex = -1;
     list_->thumbnails().clear();
-    list_->endResetModel();
     emit frameCountChanged(0);
 }
 
@@ -288,56 +376,74 @@ QList<int> DocumentModel::duplicateRows(const QList<int>& rows)
     return made;
 }
 
-int DocumentModel::clampDelta(const QList<int>& rows, int count, int delta)
-{
-    if (rows.isEmpty())
-        return 0;
-    if (delta >= 0)
-        return int(std::min<int64_t>(delta, int64_t(count) - rows.back() - 1));
-    return std::max(delta, -rows.front());
-}
-
-int DocumentModel::moveRows(const QList<int>& rows, int delta)
+bool DocumentModel::reorderRows(const std::vector<int>& order, int nameId)
 {
     const int n = frameCount();
-    delta = clampDelta(rows, n, delta);
-    if (delta == 0)
-        return 0;
-    const EditStep step(*this, delta < 0 ? Text::MoveUpCommand : Text::MoveDownCommand);
-    // The new order: each moved row lands at its index + delta; the others
-    // fill the remaining places in their old order.
-    std::vector<int> order(static_cast<size_t>(n), -1);
-    std::vector<char> moved(static_cast<size_t>(n), 0);
-    for (int r : rows) {
-        order[size_t(r + delta)] = r;
-        moved[size_t(r)] = 1;
+    if (int(order.size()) != n)
+        return false;
+    std::vector<int> newRow(size_t(n), -1);
+    bool moves = false;
+    for (int i = 0; i < n; ++i) {
+        const int from = order[size_t(i)];
+        if (from < 0 || from >= n || newRow[size_t(from)] >= 0)
+            return false;
+        newRow[size_t(from)] = i;
+        moves = moves || from != i;
     }
-    for (int from = 0, to = 0; from < n; ++from) {
-        if (moved[size_t(from)])
-            continue;
-        while (order[size_t(to)] >= 0)
-            ++to;
-        order[size_t(to)] = from;
-    }
-    emit list_->layoutAboutToBeChanged();
-    std::vector<std::unique_ptr<Frame>> frames(static_cast<size_t>(n));
-    for (int i = n - 1; i >= 0; --i)
-        frames[size_t(i)] = document_.frames.take(i);
-    for (int i = 0; i < n; ++i)
-        document_.frames.insert(i, frames[size_t(order[size_t(i)])]);
-    std::vector<int> newRow(static_cast<size_t>(n));
-    for (int i = 0; i < n; ++i)
-        newRow[size_t(order[size_t(i)])] = i;
+    if (!moves)
+        return false;
+    const EditStep step(*this, nameId);
+    HistorySelection shown;
+    shown.current = document_.currentIndex;
+    if (history_.selection)
+        shown = history_.selection();
+    // The selection is taken down and put back as whole runs: carried through
+    // the layout change, thousands of separate ranges cost time quadratic in
+    // their number.
+    emit rowsAboutToBeReordered();
+    emit list_->layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+    document_.frames.reorder(order);
     const QModelIndexList persistent = list_->persistentIndexList();
     QModelIndexList updated;
     updated.reserve(persistent.size());
     for (const QModelIndex& index : persistent)
         updated << list_->index(newRow[size_t(index.row())], index.column());
     list_->changePersistentIndexList(persistent, updated);
-    if (document_.currentIndex >= 0 && document_.currentIndex < n)
-        document_.currentIndex = newRow[size_t(document_.currentIndex)];
-    emit list_->layoutChanged();
-    return delta;
+    const int oldCurrent = document_.currentIndex;
+    if (oldCurrent >= 0 && oldCurrent < n)
+        document_.currentIndex = newRow[size_t(oldCurrent)];
+    emit list_->layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+    QList<int> rows;
+    for (int r : shown.rows) {
+        if (r >= 0 && r < n)
+            rows << newRow[size_t(r)];
+    }
+    std::sort(rows.begin(), rows.end());
+    emit selectionRestored(rows, document_.currentIndex);
+    if (document_.currentIndex != oldCurrent)
+        emit frameSelected(document_.currentIndex);
+    return true;
+}
+
+int DocumentModel::moveRows(const QList<int>& rows, int delta)
+{
+    const std::vector<int> selected(rows.begin(), rows.end());
+    int applied = 0;
+    const std::vector<int> order = movedOrder(frameCount(), selected, delta, &applied);
+    if (applied == 0)
+        return 0;
+    const int name = delta == INT_MIN   ? Text::MoveToTopCommand
+                     : delta == INT_MAX ? Text::MoveToEndCommand
+                     : applied < 0      ? Text::MoveUpCommand
+                                        : Text::MoveDownCommand;
+    reorderRows(order, name);
+    return applied;
+}
+
+bool DocumentModel::reverseRows(const QList<int>& rows)
+{
+    const std::vector<int> selected(rows.begin(), rows.end());
+    return reorderRows(reversedOrder(frameCount(), selected), Text::ReverseFramesCommand);
 }
 
 } // namespace zell

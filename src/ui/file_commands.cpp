@@ -18,6 +18,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <optional>
 
 #include "app/message_box.h"
 #include "app/string_table.h"
@@ -321,8 +322,8 @@ LoadDialog::LoadDialog(QWidget* parent, const QString& path, const ImportOptions
     layout->addWidget(buttons);
 }
 
-FileCommands::FileCommands(DocumentModel& document, QWidget* owner, std::function<void(bool)> setBusy)
-    : QObject(owner), document_(document), owner_(owner), setBusy_(std::move(setBusy))
+FileCommands::FileCommands(DocumentModel& document, QWidget* owner)
+    : QObject(owner), document_(document), owner_(owner)
 {
     openInViewer = [](const QString& path) { return QDesktopServices::openUrl(QUrl::fromLocalFile(path)); };
 }
@@ -362,7 +363,6 @@ bool FileCommands::runOpenDialog(const QString& startDirectory, bool listEmpty, 
         options.insertMode = kInsertAtEnd;
     replaced = replaced || options.insertMode == kReplaceAll;
     WaitCursor wait;
-    Busy busy(setBusy_);
     std::vector<std::string> paths;
     for (const QString& p : dialog.chosenFiles())
         paths.push_back(p.toStdString());
@@ -370,18 +370,17 @@ bool FileCommands::runOpenDialog(const QString& startDirectory, bool listEmpty, 
     // for the replacing mode; a cancelled import adds nothing.
     std::vector<std::string> bad;
     std::vector<Failure> reasons;
-    Document& d = document_.document();
-    runInBackground(
-        owner_, tr("files"),
-        [&](Progress& p) {
+    document_.run(
+        tr("files"),
+        [&](Document& d, Progress& p) {
             importFiles(d, paths, options, bad, &reasons, nullptr, &p);
             return true;
         },
-        rebuildingCommit(document_));
+        Text::EditMenu);
     if (lastBackgroundRun().cancelled)
         return false;
     for (size_t i = 0; i < bad.size(); ++i)
-        collected.failed << failedFileLine(QString::fromStdString(bad[i]), reasons[i], d);
+        collected.failed << failedFileLine(QString::fromStdString(bad[i]), reasons[i], document_.document());
     return true;
 }
 
@@ -407,7 +406,8 @@ void FileCommands::openDropped(const QStringList& paths)
     std::stable_sort(sorted.begin(), sorted.end(),
                      [](const QString& a, const QString& b) { return a.toUtf8() < b.toUtf8(); });
     // Every file of the drop, the questions between them, is one step.
-    const DocumentModel::EditStep step(document_, Text::OpenImagesCommand);
+    std::optional<DocumentModel::EditStep> step;
+    step.emplace(document_, Text::OpenImagesCommand);
     const bool listEmpty = document_.frameCount() == 0;
     ImportOptions options;
     options.loadGlobalTable = listEmpty;
@@ -438,8 +438,12 @@ void FileCommands::openDropped(const QStringList& paths)
             Failure why = Failure::none;
             bool ok = false;
             {
-                Busy busy(setBusy_);
+                // A project replaces the whole document and the history with
+                // it: the drop's step ends before it and goes on after it.
+                step.reset();
+                const DocumentModel::BusyScope busy(document_);
                 ok = openProjectFile(path, &why);
+                step.emplace(document_, Text::OpenImagesCommand);
             }
             if (why == Failure::cancelled)
                 break;
@@ -470,15 +474,13 @@ void FileCommands::openDropped(const QStringList& paths)
         uint16_t width = 0, height = 0;
         std::string comment;
         Failure why = Failure::none;
-        Document& d = document_.document();
         const std::string file = path.toStdString();
-        Busy busy(setBusy_);
-        const bool ok = runInBackground(
-            owner_, tr("bytes"),
-            [&](Progress& p) {
+        const bool ok = document_.run(
+            tr("bytes"),
+            [&](Document& d, Progress& p) {
                 return importImageFile(d, file, each, globalTableOpen, width, height, comment, &why, nullptr, &p);
             },
-            rebuildingCommit(document_));
+            Text::EditMenu);
         if (why == Failure::cancelled)
             break; // Cancel ends the whole drop; the files already in stay
         opened = true;
@@ -540,7 +542,7 @@ void FileCommands::save()
     GifOutput output;
     if (document_.frameCount() == 0 || !collectGifSettings(output, true))
         return;
-    Busy busy(setBusy_);
+    const DocumentModel::BusyScope busy(document_);
     SaveGifDialog dialog(owner_);
     if (prompter().runDialog(dialog) != QDialog::Accepted || dialog.chosenFiles().isEmpty())
         return;
@@ -549,14 +551,13 @@ void FileCommands::save()
     ExportError error = ExportError::None;
     int systemError = 0;
     const std::string path = dialog.chosenFiles().front().toStdString();
-    const FrameList& frames = document_.document().frames;
-    const bool ok = runInBackground(owner_, tr("frames"), [&](Progress& p) {
-        const bool written = writeAnimatedGif(path, frames, output, &error, &p);
+    const bool ok = document_.runReading(tr("frames"), [&](const Document& d, Progress& p) {
+        const bool written = writeAnimatedGif(path, d.frames, output, &error, &p);
         systemError = errno;
         return written;
     });
     if (ok)
-        document_.history().markSaved(); // the work is safe in the GIF
+        document_.markSaved(); // the work is safe in the GIF
     else if (error != ExportError::Cancelled)
         failedExport(error, path, systemError);
 }
@@ -565,7 +566,7 @@ void FileCommands::openProject()
 {
     if (!offerToSave())
         return;
-    Busy busy(setBusy_);
+    const DocumentModel::BusyScope busy(document_);
     QFileDialog dialog(owner_, QString(), QString(), fileDialogFilter(Text::ProjectFilter));
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
@@ -587,11 +588,10 @@ bool FileCommands::openProjectFile(const QString& path, Failure* why)
 {
     WaitCursor wait;
     Failure reason = Failure::none;
-    Document& d = document_.document();
     const std::string file = path.toStdString();
-    const bool ok = runInBackground(
-        owner_, tr("frames"), [&](Progress& p) { return zell::openProject(d, file, &reason, &p); },
-        rebuildingCommit(document_, Text::OpenProjectCommand));
+    const bool ok = document_.run(
+        tr("frames"), [&](Document& d, Progress& p) { return zell::openProject(d, file, &reason, &p); },
+        Text::OpenProjectCommand);
     if (why)
         *why = reason;
     if (!ok)
@@ -621,13 +621,13 @@ bool FileCommands::offerToSave()
         return false;
     if (projectPath_.isEmpty())
         return saveProject();
-    Busy busy(setBusy_);
+    const DocumentModel::BusyScope busy(document_);
     return saveProjectTo(projectPath_);
 }
 
 bool FileCommands::saveProject()
 {
-    Busy busy(setBusy_);
+    const DocumentModel::BusyScope busy(document_);
     QFileDialog dialog(owner_, QString(), QString(), fileDialogFilter(Text::ProjectFilter));
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
@@ -645,15 +645,14 @@ bool FileCommands::saveProjectTo(const QString& path)
     WaitCursor wait;
     Failure why = Failure::none;
     const std::string file = path.toStdString();
-    const Document& d = document_.document();
-    const bool ok =
-        runInBackground(owner_, tr("frames"), [&](Progress& p) { return zell::saveProject(d, file, &why, &p); });
+    const bool ok = document_.runReading(
+        tr("frames"), [&](const Document& d, Progress& p) { return zell::saveProject(d, file, &why, &p); });
     if (!ok) {
         if (why != Failure::cancelled)
             failed(why);
         return false;
     }
-    document_.history().markSaved();
+    document_.markSaved();
     setProjectPath(path);
     return true;
 }
@@ -677,10 +676,8 @@ void FileCommands::preview()
     }
     ExportError error = ExportError::None;
     int systemError = 0;
-    const FrameList& frames = document_.document().frames;
-    Busy busy(setBusy_);
-    if (!runInBackground(owner_, tr("frames"), [&](Progress& p) {
-            const bool written = writeAnimatedGif(path, frames, output, &error, &p);
+    if (!document_.runReading(tr("frames"), [&](const Document& d, Progress& p) {
+            const bool written = writeAnimatedGif(path, d.frames, output, &error, &p);
             systemError = errno;
             return written;
         })) {

@@ -112,7 +112,7 @@ private:
 class FileCommands final : public QObject {
     Q_OBJECT
 public:
-    FileCommands(DocumentModel& document, QWidget* owner, std::function<void(bool)> setBusy);
+    FileCommands(DocumentModel& document, QWidget* owner);
 
     void open(const QString& startDirectory = {});
     // Dropped names and command-line files: sorted, each through the load
@@ -166,7 +166,6 @@ private:
 
     DocumentModel& document_;
     QWidget* owner_;
-    std::function<void(bool)> setBusy_;
     QString projectTitle_ = QStringLiteral("zell");
     QString projectPath_;
     std::string previewPath_;

@@ -74,13 +74,18 @@ FrameListView::FrameListView(DocumentModel& document, QWidget* parent) : QTableV
 
     connect(&document_, &DocumentModel::frameSelected, this, &FrameListView::updateCommands);
     // Undo steps keep the selection and show it again.
-    document_.history().selection = [this] {
+    document_.setSelectionSource([this] {
         HistorySelection shown;
         shown.current = document_.currentIndex();
         for (int row : trulySelectedRows())
             shown.rows.push_back(row);
         return shown;
-    };
+    });
+    connect(&document_, &DocumentModel::rowsAboutToBeReordered, this, [this] {
+        suppress_ = true;
+        clearSelection();
+        suppress_ = false;
+    });
     connect(&document_, &DocumentModel::selectionRestored, this, &FrameListView::restoreSelection);
     connect(&document_, &DocumentModel::frameCountChanged, this, &FrameListView::updateCommands);
     updateCommands();
@@ -88,7 +93,7 @@ FrameListView::FrameListView(DocumentModel& document, QWidget* parent) : QTableV
 
 FrameListView::~FrameListView()
 {
-    document_.history().selection = nullptr;
+    document_.setSelectionSource(nullptr);
 }
 
 void FrameListView::restoreSelection(const QList<int>& rows, int current)
@@ -158,11 +163,6 @@ void FrameListView::updateCommands()
     const bool current = document_.currentFrame() != nullptr;
     for (QAction* action : commands_)
         action->setEnabled(current);
-}
-
-Frame* FrameListView::frameAt(int row) const
-{
-    return row == -1 ? document_.currentFrame() : document_.frameAt(row);
 }
 
 QList<int> FrameListView::trulySelectedRows() const
@@ -258,41 +258,9 @@ void FrameListView::selectPrevious()
 
 void FrameListView::moveSelection(int delta)
 {
-    const QList<int> rows = trulySelectedRows();
-    const int asked = delta;
-    delta = DocumentModel::clampDelta(rows, document_.frameCount(), delta);
-    if (delta == 0)
-        return;
-    const bool currentMoves = rows.contains(document_.currentIndex());
-    // One step from the selection before to the selection after.
-    const DocumentModel::EditStep step(document_, asked == kMoveToTop ? Text::MoveToTopCommand
-                                                   : asked == kMoveToEnd ? Text::MoveToEndCommand
-                                                   : delta < 0 ? Text::MoveUpCommand : Text::MoveDownCommand);
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    // The selection is taken down and put back as whole runs: carried through
-    // the model's layout change, thousands of separate ranges cost time
-    // quadratic in their number.
-    suppress_ = true;
-    clearSelection();
-    document_.moveRows(rows, delta);
-    QItemSelection moved;
-    for (qsizetype i = 0; i < rows.size();) {
-        qsizetype j = i;
-        while (j + 1 < rows.size() && rows[j + 1] == rows[j] + 1)
-            ++j;
-        moved.append(QItemSelectionRange(model()->index(rows[i] + delta, 0),
-                                         model()->index(rows[j] + delta, kColumnCount - 1)));
-        i = j + 1;
-    }
-    selectionModel()->select(moved, QItemSelectionModel::Select);
-    suppress_ = false;
+    document_.moveRows(trulySelectedRows(), delta);
     QApplication::restoreOverrideCursor();
-    if (currentMoves) {
-        const QModelIndex index = model()->index(document_.currentIndex(), 0);
-        selectionModel()->setCurrentIndex(index, QItemSelectionModel::NoUpdate);
-        scrollTo(index);
-        document_.selectFrame(index.row());
-    }
 }
 
 void FrameListView::deleteSelection()
@@ -336,7 +304,7 @@ void FrameListView::showCurrent()
 void FrameListView::startRename()
 {
     renameTimer_.stop();
-    Frame* frame = document_.currentFrame();
+    const Frame* frame = document_.currentFrame();
     if (!frame || renamed_)
         return;
     const int row = document_.currentIndex();
@@ -376,7 +344,7 @@ void FrameListView::endRename()
 {
     if (!renamed_)
         return;
-    Frame* frame = renamed_;
+    const Frame* frame = renamed_;
     renamed_ = nullptr;
     editor_->hide();
     for (int i = 0; i < document_.frameCount(); ++i) {

@@ -34,8 +34,6 @@ public:
     explicit FrameListView(DocumentModel& document, QWidget* parent = nullptr);
     ~FrameListView() override;
 
-    // -1: the current row. Null when out of range or without a current row.
-    Frame* frameAt(int row) const;
     // The selected rows in order, or the current row alone when none is selected.
     QList<int> selectedRows() const;
     void select(int row);
@@ -97,7 +95,7 @@ private:
     // To the top, one up, one down, to the end.
     QAction* moveCommands_[4] = {};
     QLineEdit* editor_ = nullptr;
-    Frame* renamed_ = nullptr;
+    const Frame* renamed_ = nullptr;
     int lastClickedRow_ = -1;
     QTimer renameTimer_;
     bool suppress_ = false;

@@ -8,7 +8,9 @@
 
 #include <algorithm>
 
+#include "document/screen_composer.h"
 #include "image/dib.h"
+#include "ui/document_model.h"
 
 namespace zell {
 
@@ -58,8 +60,8 @@ QImage dibToImage(std::span<const uint8_t> dib, const ByteBuffer* mask)
     return out;
 }
 
-ImageCanvas::ImageCanvas(QWidget* parent)
-    : QAbstractScrollArea(parent), wheelLines_(QApplication::wheelScrollLines())
+ImageCanvas::ImageCanvas(const DocumentModel& document, QWidget* parent)
+    : QAbstractScrollArea(parent), document_(document), wheelLines_(QApplication::wheelScrollLines())
 {
     setFrameShape(QFrame::StyledPanel);
     setFrameShadow(QFrame::Sunken);
@@ -83,40 +85,35 @@ void ImageCanvas::adjustAction(QScrollBar* bar, int action)
         bar->setSliderPosition(bar->value() - page);
 }
 
+QSize ImageCanvas::screenSize() const
+{
+    return {document_.settings().screenWidth, document_.settings().screenHeight};
+}
+
 void ImageCanvas::updateScrollRanges()
 {
     const QSize client = viewport()->size();
+    const QSize screen = screenSize();
     const auto set = [](QScrollBar* bar, int logical, int page) {
         page = std::max(1, page);
         bar->setRange(0, std::max(0, logical - page));
         bar->setPageStep(page);
         bar->setSingleStep(std::max(1, page / 8));
     };
-    set(horizontalScrollBar(), screenWidth_, int(unscaled(client.width())));
-    set(verticalScrollBar(), screenHeight_, int(unscaled(client.height())));
+    set(horizontalScrollBar(), screen.width(), int(unscaled(client.width())));
+    set(verticalScrollBar(), screen.height(), int(unscaled(client.height())));
     viewport()->update();
 }
 
-void ImageCanvas::setScreenSize(int width, int height)
+void ImageCanvas::refresh()
 {
-    screenWidth_ = std::max(0, width);
-    screenHeight_ = std::max(0, height);
     updateScrollRanges();
 }
 
-void ImageCanvas::setBackground(uint32_t color)
-{
-    background_ = color & 0xFFFFFF;
-    viewport()->update();
-}
-
-void ImageCanvas::setFrame(RasterImage& picture, int left, int top, uint16_t transparentIndex)
+void ImageCanvas::setFrame(RasterImage& picture)
 {
     picture_.image.swap(picture.image);
     picture_.mask.release();
-    frameLeft_ = left;
-    frameTop_ = top;
-    transparentIndex_ = transparentIndex;
     rebuildFrameImage();
 }
 
@@ -126,19 +123,6 @@ void ImageCanvas::clearFrame()
     picture_.mask.release();
     frameImage_ = QImage();
     viewport()->update();
-}
-
-void ImageCanvas::setFramePosition(int left, int top)
-{
-    frameLeft_ = left;
-    frameTop_ = top;
-    viewport()->update();
-}
-
-void ImageCanvas::setTransparentIndex(uint16_t index)
-{
-    transparentIndex_ = index;
-    rebuildFrameImage();
 }
 
 bool ImageCanvas::setPalette(const ColorTable& table)
@@ -164,7 +148,9 @@ void ImageCanvas::rebuildFrameImage()
     // An index the picture has no entry for marks nothing: the frame is
     // drawn opaque, as the player composes it.
     picture_.mask.release();
-    if (showTransparency_ && transparentIndex_ != kNoIndex && !picture_.buildMask(transparentIndex_))
+    const Frame* frame = document_.currentFrame();
+    const uint16_t transparent = frame ? frame->transparentIndex : kNoIndex;
+    if (showTransparency_ && transparent != kNoIndex && !picture_.buildMask(transparent))
         picture_.mask.release();
     frameImage_ = dibToImage(picture_.image, showTransparency_ ? &picture_.mask : nullptr);
     viewport()->update();
@@ -206,16 +192,18 @@ void ImageCanvas::paintEvent(QPaintEvent*)
     p.fillRect(viewport()->rect(), palette().color(QPalette::Dark));
     const int64_t sx = horizontalScrollBar()->value();
     const int64_t sy = verticalScrollBar()->value();
-    const QRect screen(0, 0, int(scaled(screenWidth_ - sx)), int(scaled(screenHeight_ - sy)));
+    const QSize size = screenSize();
+    const QRect screen(0, 0, int(scaled(size.width() - sx)), int(scaled(size.height() - sy)));
     if (screen.isEmpty())
         return;
     p.setClipRect(screen);
-    p.fillRect(screen, toQColor(background_));
+    p.fillRect(screen, toQColor(backgroundColor(document_.settings())));
+    const Frame* frame = document_.currentFrame();
     const QImage& image = animating_ ? animationImage_ : frameImage_;
-    if (image.isNull())
+    if (image.isNull() || (!animating_ && !frame))
         return;
-    const int64_t left = animating_ ? 0 : frameLeft_;
-    const int64_t top = animating_ ? 0 : frameTop_;
+    const int64_t left = animating_ ? 0 : frame->left;
+    const int64_t top = animating_ ? 0 : frame->top;
     const QRect target(int(scaled(left - sx)), int(scaled(top - sy)), int(scaled(image.width())),
                        int(scaled(image.height())));
     p.drawImage(target, image, image.rect());
@@ -246,7 +234,8 @@ void ImageCanvas::mousePressEvent(QMouseEvent* event)
         const QPoint at = event->position().toPoint();
         const int64_t x = horizontalScrollBar()->value() + unscaled(at.x());
         const int64_t y = verticalScrollBar()->value() + unscaled(at.y());
-        const int index = hasFrame() ? picture_.pixelIndex(x - frameLeft_, y - frameTop_) : -1;
+        const Frame* frame = document_.currentFrame();
+        const int index = hasFrame() && frame ? picture_.pixelIndex(x - frame->left, y - frame->top) : -1;
         emit colorIndexPicked(target, index);
     }
     event->accept();

@@ -1,6 +1,9 @@
 // The image view's drawing surface: the logical screen at a power-of-two
 // zoom, showing either the current frame alone or the player's composed
-// screen, with scroll bars over the logical screen and colour picking.
+// screen, with scroll bars over the logical screen and colour picking. The
+// screen, its background and the frame's place are read from the document
+// whenever it is painted; the frame's decoded picture is the one thing it
+// holds, and its window gives it a new one when the document changes.
 #pragma once
 
 #include <QAbstractScrollArea>
@@ -17,6 +20,8 @@ class QScrollBar;
 
 namespace zell {
 
+class DocumentModel;
+
 // A 24-bit or indexed packed DIB as a QImage (RGB32); with a 1-bit mask of
 // the same size, its see-through pixels get alpha 0 (premultiplied ARGB32).
 // A null image when the DIB cannot be read.
@@ -31,19 +36,14 @@ enum PickMode : int { kPickNone = 0, kPickBackground = 1, kPickTransparent = 2 }
 class ImageCanvas final : public QAbstractScrollArea {
     Q_OBJECT
 public:
-    explicit ImageCanvas(QWidget* parent = nullptr);
+    explicit ImageCanvas(const DocumentModel& document, QWidget* parent = nullptr);
 
-    void setScreenSize(int width, int height);
-    QSize screenSize() const { return {screenWidth_, screenHeight_}; }
-    // 0x00BBGGRR.
-    void setBackground(uint32_t color);
-    uint32_t background() const { return background_; }
-    // Takes the frame's picture (8-bit, as read from its work file) and
-    // where it lies; an empty picture leaves only the background.
-    void setFrame(RasterImage& picture, int left, int top, uint16_t transparentIndex);
+    // The screen's size or background changed: scroll over it anew.
+    void refresh();
+    // Takes the current frame's picture (8-bit, as read from its work file);
+    // clearFrame leaves only the background.
+    void setFrame(RasterImage& picture);
     void clearFrame();
-    void setFramePosition(int left, int top);
-    void setTransparentIndex(uint16_t index);
     // False when the table has fewer entries than the picture uses: the
     // picture keeps its colours.
     bool setPalette(const ColorTable& table);
@@ -84,15 +84,11 @@ private:
     void updateScrollRanges();
     void rebuildFrameImage();
     void adjustAction(QScrollBar* bar, int action);
+    QSize screenSize() const;
 
-    int screenWidth_ = 0;
-    int screenHeight_ = 0;
-    uint32_t background_ = 0xFFFFFF;
+    const DocumentModel& document_;
     RasterImage picture_;
     QImage frameImage_;
-    int frameLeft_ = 0;
-    int frameTop_ = 0;
-    uint16_t transparentIndex_ = kNoIndex;
     bool showTransparency_ = false;
     QImage animationImage_;
     bool animating_ = false;

@@ -12,6 +12,7 @@
 
 #include "app/string_table.h"
 #include "document/screen_composer.h"
+#include "image/raster_image.h"
 #include "ui/document_model.h"
 #include "ui/image_canvas.h"
 #include "ui/player_buttons.h"
@@ -56,7 +57,7 @@ QSlider* makeTrackbar(int minimum, int maximum, QWidget* parent)
 
 } // namespace
 
-ImageViewWindow::ImageViewWindow(DocumentModel& document, Clock* clock)
+ImageViewWindow::ImageViewWindow(const DocumentModel& document, Clock* clock)
     : ToolWindow(ownText(Text::ImageViewTitle), QSize(520, 400)), document_(document),
       ownClock_(clock ? nullptr : std::make_unique<SteadyClock>()), clock_(clock ? *clock : *ownClock_)
 {
@@ -65,7 +66,26 @@ ImageViewWindow::ImageViewWindow(DocumentModel& document, Clock* clock)
     timer_.setSingleShot(true);
     connect(&timer_, &QTimer::timeout, this, &ImageViewWindow::tick);
     buildControls();
-    setFrameCount(0);
+    connect(&document_, &DocumentModel::frameCountChanged, this, &ImageViewWindow::setFrameCount);
+    connect(&document_, &DocumentModel::frameSelected, this, &ImageViewWindow::showFrame);
+    connect(&document_, &DocumentModel::settingsChanged, this, [this] {
+        stopPlayback();
+        canvas_->refresh();
+    });
+    // The background and the colours of frames on the global table.
+    connect(&document_, &DocumentModel::globalTableChanged, this, [this] {
+        stopPlayback();
+        reloadFrame();
+    });
+    connect(&document_, &DocumentModel::framesEdited, this, [this](int first, int last) {
+        const int current = document_.currentIndex();
+        if (current >= first && current <= last) {
+            stopPlayback();
+            reloadFrame();
+        }
+    });
+    setFrameCount(document_.frameCount());
+    showFrame(document_.currentIndex());
     qApp->installEventFilter(this);
 }
 
@@ -76,7 +96,7 @@ ImageViewWindow::~ImageViewWindow()
 
 void ImageViewWindow::buildControls()
 {
-    canvas_ = new ImageCanvas(this);
+    canvas_ = new ImageCanvas(document_, this);
     slider_ = new QScrollBar(Qt::Horizontal, this);
     slider_->setPageStep(1);
     play_ = new PlayerButton(PlayerButton::PlayStop, this);
@@ -193,38 +213,24 @@ void ImageViewWindow::setFrameCount(int count)
 void ImageViewWindow::showFrame(int index)
 {
     stopPlayback();
-    RasterImage picture;
-    const Frame* f = document_.frameAt(index);
-    if (f && loadFramePicture(document_.document(), index, picture))
-        canvas_->setFrame(picture, f->left, f->top, f->transparentIndex);
-    else
-        canvas_->clearFrame();
-    if (f)
+    reloadFrame();
+    if (document_.frameAt(index))
         setSliderQuietly(index);
     updateTitle();
 }
 
-void ImageViewWindow::refreshFrame()
+void ImageViewWindow::reloadFrame()
 {
-    showFrame(document_.currentIndex());
-}
-
-void ImageViewWindow::setScreenSize(int width, int height)
-{
-    stopPlayback();
-    canvas_->setScreenSize(width, height);
-}
-
-void ImageViewWindow::setBackgroundColor(uint32_t color)
-{
-    stopPlayback();
-    canvas_->setBackground(color);
-}
-
-void ImageViewWindow::setPalette(const ColorTable& table)
-{
-    stopPlayback();
-    if (!canvas_->setPalette(table))
+    const Frame* f = document_.currentFrame();
+    RasterImage picture;
+    if (!f || !picture.loadGifImage(f->workFilePath, 0)) {
+        canvas_->clearFrame();
+        return;
+    }
+    canvas_->setFrame(picture);
+    // A frame on the global table shows its colours; a table too small for
+    // the picture is told and leaves the picture's own.
+    if (!f->useLocalColorTable && !canvas_->setPalette(document_.settings().globalColorTable))
         status_->setText(loadText(Text::TableTooSmall));
 }
 

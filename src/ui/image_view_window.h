@@ -1,7 +1,8 @@
 // The image view tool window: the current frame on the logical screen at a
 // zoom, and the player that shows the animation there with its real timing.
-// The window sleeps between frames: a precise timer is armed for the time
-// the player says its next frame is due.
+// It follows the document model's signals, each of which stops playback
+// first. The window sleeps between frames: a precise timer is armed for the
+// time the player says its next frame is due.
 #pragma once
 
 #include <QTimer>
@@ -26,21 +27,9 @@ class ImageViewWindow final : public ToolWindow, private PlayerHost {
     Q_OBJECT
 public:
     // Without a clock the window keeps time with the steady clock.
-    explicit ImageViewWindow(DocumentModel& document, Clock* clock = nullptr);
+    explicit ImageViewWindow(const DocumentModel& document, Clock* clock = nullptr);
     ~ImageViewWindow() override;
 
-    // What the main window and the palette window keep up to date; each
-    // stops playback first.
-    void setFrameCount(int count);
-    // Shows frame `index` of the document alone; -1 shows none.
-    void showFrame(int index);
-    // The shown frame's position, transparent index or picture changed.
-    void refreshFrame();
-    void setScreenSize(int width, int height);
-    void setBackgroundColor(uint32_t color);
-    // The shown frame takes the table as its palette; a table too small for
-    // it is reported in the status area and changes nothing.
-    void setPalette(const ColorTable& table);
     // The palette window's mode: 0 colour edit, 1 background, 2 transparent.
     void setPickMode(int mode);
 
@@ -84,6 +73,12 @@ private:
     void stopped(int nextIndex) override;
     void statusChanged(const std::string& text) override;
 
+    // The model's signals.
+    void setFrameCount(int count);
+    void showFrame(int index);
+    // Decodes the current frame's picture again, in the colours it shows.
+    void reloadFrame();
+
     void buildControls();
     void layoutControls();
     void stopPlayback();
@@ -95,7 +90,7 @@ private:
     void sliderAction(int action);
     void updateTitle();
 
-    DocumentModel& document_;
+    const DocumentModel& document_;
     std::unique_ptr<Clock> ownClock_;
     Clock& clock_;
     std::unique_ptr<PreviewPlayer> player_;

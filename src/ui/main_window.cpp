@@ -17,7 +17,6 @@
 #include "app/message_box.h"
 #include "app/profile.h"
 #include "app/string_table.h"
-#include "document/screen_composer.h"
 #include "ui/about_dialog.h"
 #include "ui/animation_commands.h"
 #include "ui/animation_panel.h"
@@ -59,9 +58,9 @@ MainWindow::MainWindow(DocumentModel& document, const Profile& profile, std::str
     layout->addWidget(list_, 1);
     layout->addWidget(propertyBox);
     setCentralWidget(central);
-    files_ = new FileCommands(document_, this, [this](bool busy) { setBusy(busy); });
-    operations_ = new AnimationCommands(
-        document_, this, *files_, [this] { return list_->selectedRows(); }, [this](bool busy) { setBusy(busy); });
+    files_ = new FileCommands(document_, this);
+    operations_ = new AnimationCommands(document_, this, *files_, [this] { return list_->selectedRows(); });
+    document_.setRunOwner(this);
     buildMenu();
     resize(std::max(560, list_->horizontalHeader()->length() + 48), 680);
 
@@ -87,6 +86,7 @@ MainWindow::MainWindow(DocumentModel& document, const Profile& profile, std::str
 
     connect(&document_, &DocumentModel::frameCountChanged, this, &MainWindow::updateCommands);
     connect(&document_, &DocumentModel::historyChanged, this, &MainWindow::updateHistory);
+    connect(&document_, &DocumentModel::busyChanged, this, [this](bool busy) { setBusy(busy); });
     updateCommands();
     updateHistory();
     updateTitle();
@@ -98,23 +98,6 @@ MainWindow::~MainWindow() = default;
 void MainWindow::connectImageView()
 {
     ImageViewWindow* view = imageViewWindow_;
-    const auto showSettings = [this, view] {
-        const GifSettings& s = document_.settings();
-        view->setScreenSize(s.screenWidth, s.screenHeight);
-        view->setBackgroundColor(backgroundColor(s));
-    };
-    connect(&document_, &DocumentModel::frameCountChanged, view, &ImageViewWindow::setFrameCount);
-    connect(&document_, &DocumentModel::frameSelected, view, &ImageViewWindow::showFrame);
-    connect(&document_, &DocumentModel::settingsChanged, view, showSettings);
-    connect(&document_, &DocumentModel::globalTableChanged, view, [showSettings, view] {
-        showSettings();
-        view->refreshFrame();
-    });
-    connect(&document_, &DocumentModel::framesEdited, view, [this, view](int first, int last) {
-        const int current = document_.currentIndex();
-        if (current >= first && current <= last)
-            view->refreshFrame();
-    });
     connect(view, &ImageViewWindow::frameRequested, list_, &FrameListView::select);
     connect(view, &ImageViewWindow::busyChanged, this, [this](bool busy) { setBusy(busy, kImageViewWindow); });
     connect(view, &ImageViewWindow::paletteToggleRequested, this, &MainWindow::togglePalette);
@@ -122,9 +105,6 @@ void MainWindow::connectImageView()
     connect(view, &ImageViewWindow::colorIndexPicked, this, &MainWindow::pickColorIndex);
     // The palette's pick modes are the view's.
     connect(paletteContent_, &PaletteWindow::modeChanged, view, &ImageViewWindow::setPickMode);
-    showSettings();
-    view->setFrameCount(document_.frameCount());
-    view->showFrame(document_.currentIndex());
 }
 
 void MainWindow::pickColorIndex(int target, int index)
@@ -181,6 +161,7 @@ void MainWindow::buildMenu()
     addCommand(edit, Text::DeleteAllCommand, K(Qt::CTRL | Qt::Key_Delete), &MainWindow::deleteAll);
     edit->addSeparator();
     addCommand(edit, Text::SelectAllCommand, K(Qt::CTRL | Qt::Key_A), &MainWindow::selectAll);
+    addCommand(edit, Text::ReverseFramesCommand, {}, &MainWindow::reverseFrames);
     edit->addSeparator();
     applyMenu_ = edit->addMenu(ownText(Text::ApplyToAllMenu));
     for (int kind = 0; kind < 6; ++kind) {
@@ -222,6 +203,7 @@ void MainWindow::updateCommands()
     for (int command : kNeedFrames)
         actions_[command]->setEnabled(n > 0);
     applyMenu_->setEnabled(n >= 2);
+    actions_[Text::ReverseFramesCommand]->setEnabled(n >= 2);
     for (int kind = 0; kind < 6; ++kind)
         actions_[Text::ApplyPositionCommand + kind]->setEnabled(n >= 2);
 }
@@ -310,6 +292,11 @@ void MainWindow::applyToAll(int kind)
 void MainWindow::selectAll()
 {
     list_->selectAll();
+}
+
+void MainWindow::reverseFrames()
+{
+    document_.reverseRows(list_->selectedRows());
 }
 
 void MainWindow::selectNext()

@@ -90,6 +90,7 @@ private:
     void selectNext();
     void selectPrevious();
     void selectAll();
+    void reverseFrames();
     void togglePalette();
     void openImages();
     void saveGif();

@@ -15,14 +15,11 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include <vector>
 
 #include "app/message_box.h"
 #include "app/string_table.h"
 #include "document/palette_file.h"
-#include "image/gif_blocks.h"
 #include "image/mapped_file.h"
-#include "image/raster_image.h"
 #include "ui/document_model.h"
 #include "ui/file_commands.h"
 #include "ui/palette_grid.h"
@@ -40,11 +37,6 @@ int itemHolding(int count)
             return k;
     }
     return 7;
-}
-
-bool writeNewWorkFile(DocumentModel& document, const std::vector<uint8_t>& bytes, std::string& path)
-{
-    return document.document().workDirectory().writeNewWorkFile("gif", bytes, path);
 }
 
 QPushButton* pushRadio(const QString& text, int tip, QButtonGroup* group, QWidget* parent)
@@ -138,26 +130,16 @@ bool PaletteWindow::canPickTransparent() const
 
 void PaletteWindow::reloadFrameTable()
 {
+    // A reading of the current frame's work file, made again whenever the
+    // document says something changed; one that cannot be read shows none.
     const Frame* f = document_.currentFrame();
-    if (!f || f->workFilePath.empty()) {
-        frameTable_.count = 0;
-        frameTable_.backgroundIndex = kNoIndex;
-        loadedPath_.clear();
-        return;
-    }
-    if (f->workFilePath != loadedPath_) {
-        QApplication::setOverrideCursor(Qt::WaitCursor);
-        MappedFile file;
-        ColorTable table;
-        // An unreadable file leaves the table as it was: the grid never shows a half-read table.
-        if (file.open(f->workFilePath) && findGifColorTable(file.bytes(), false, table)) {
-            frameTable_ = table;
-            loadedPath_ = f->workFilePath;
-        }
-        QApplication::restoreOverrideCursor();
-    }
-    // The index field carries the frame's transparent colour.
-    frameTable_.backgroundIndex = f->transparentIndex;
+    frameTable_ = ColorTable();
+    frameTable_.count = 0;
+    MappedFile file;
+    ColorTable table;
+    if (f && !f->workFilePath.empty() && file.open(f->workFilePath) && findGifColorTable(file.bytes(), false, table))
+        frameTable_ = table;
+    frameTable_.backgroundIndex = kNoIndex;
 }
 
 void PaletteWindow::refresh()
@@ -233,21 +215,8 @@ void PaletteWindow::clickCell(int index)
 
 void PaletteWindow::editFrameColor(int index, uint32_t color)
 {
-    Frame* f = document_.currentFrame();
-    if (!f)
-        return;
-    ColorTable edited = frameTable_;
-    edited.setColor(uint32_t(index), color);
-    MappedFile file;
-    std::vector<uint8_t> bytes;
-    std::string path;
-    if (!file.open(f->workFilePath) || !replaceGifColorTable(file.bytes(), edited, bytes) ||
-        !writeNewWorkFile(document_, bytes, path)) {
+    if (document_.currentFrame() && !document_.setFrameTableColor(document_.currentIndex(), uint32_t(index), color))
         showMessage(window(), Text::OperationFailed, Text::ErrorCaption, MessageStyle::OkInfo);
-        return;
-    }
-    file.close();
-    document_.switchWorkFile(document_.currentIndex(), path);
 }
 
 void PaletteWindow::rightClickCell(int)
@@ -307,31 +276,14 @@ void PaletteWindow::chooseEntryCount(int item)
 bool PaletteWindow::resizeFrameTable(int bits)
 {
     const int row = document_.currentIndex();
-    Frame* f = document_.currentFrame();
-    const DocumentModel::EditStep step(document_, Text::ColorCount);
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    RasterImage picture;
-    std::string path;
-    uint32_t transparent = f->transparentIndex;
-    // A new work file; the frame keeps its old one until this one is complete.
-    const bool ok = picture.loadGifImage(f->workFilePath, 0) &&
-                    document_.document().workDirectory().newWorkFileName("gif", path) &&
-                    picture.saveGif(path, bits, transparent);
+    const bool ok = document_.resizeFrameTable(row, bits);
     QApplication::restoreOverrideCursor();
     if (!ok) {
-        if (!path.empty())
-            std::remove(path.c_str());
         showMessage(window(), Text::OperationFailed, Text::ErrorCaption, MessageStyle::OkInfo);
         return false;
     }
-    f->colorCount = uint16_t(1u << bits);
-    f->useLocalColorTable = 1;
-    f->transparentIndex = transparent < 256 ? uint16_t(transparent) : kNoIndex;
-    // The new picture's rows are in plain order: an interlace flag kept
-    // from the old one would scramble them in every viewer.
-    f->descriptorFlags &= uint8_t(~kGifInterlaceFlag);
-    document_.switchWorkFile(row, path, Text::ColorCount);
-    document_.selectFrame(row);
+    document_.selectFrame(row); // the panel, this window and the image view show it anew
     return true;
 }
 

@@ -1,8 +1,8 @@
 // The colour palette window: the document's global table or the current
 // frame's table in a PaletteGrid, colour editing, the background and
-// transparent picks, the entry count and palette files. The global table is
-// the document's; the frame table is only a reading of the current frame's
-// work file, reloaded when the frame changes its file.
+// transparent picks, the entry count and palette files. Everything it shows
+// is read from the document when the document model signals; the frame
+// table is a reading of the current frame's work file, made again then.
 #pragma once
 
 #include <QWidget>
@@ -73,7 +73,6 @@ private:
 
     DocumentModel& document_;
     ColorTable frameTable_;
-    std::string loadedPath_;
     bool showGlobal_ = true;
     int mode_ = kEditColor;
     int shownItem_ = 7;

@@ -10,6 +10,8 @@
 
 #include "document/gif_export.h"
 #include "operations/animation_fixture.h"
+#include "operations/frame_order.h"
+#include "operations/frame_table.h"
 #include "operations/optimizer.h"
 #include "operations/palette_unifier.h"
 #include "support/test_support.h"
@@ -97,6 +99,9 @@ const std::vector<Edit>& edits()
          }},
         {"palette edit", [](Document& d) { rewrite(d, 5, 0xABCDEF); }},
         {"optimise", [](Document& d) { EXPECT_TRUE(optimize(d, kSaveOptimize | kSaveTransparency | kSaveDropUnchanged)); }},
+        {"reverse", [](Document& d) { d.frames.reorder(reversedOrder(d.frames.count(), std::vector<int>{1, 2, 5})); }},
+        {"table colour", [](Document& d) { EXPECT_TRUE(setFrameTableColor(d, 5, 1, 0x102030)); }},
+        {"table size", [](Document& d) { EXPECT_TRUE(resizeFrameTable(d, 0, 1)); }},
         {"unify", [](Document& d) {
              UnifyOptions o;
              o.colorCount = 16;
@@ -146,6 +151,50 @@ TEST(History, ACommandThatChangesNothingRecordsNothing)
     }
     EXPECT_FALSE(history.canUndo());
     EXPECT_FALSE(history.undo());
+}
+
+// A view announces each undo between its halves: the rows rewritten in
+// place, then those that go or come, before they go or come.
+TEST(History, UndoTellsTheReplacedRowsBeforeTheyGoOrCome)
+{
+    AnimationFixture a;
+    fill(a);
+    Document& d = a.document();
+    History history(d);
+    std::vector<std::vector<int>> told;
+    history.replacingFrames = [&](int at, int rewritten, int removed, int inserted) {
+        told.push_back({at, rewritten, removed, inserted, d.frames.count()});
+    };
+    history.begin("delete");
+    d.frames.remove(3);
+    history.commit();
+    history.begin("delay");
+    d.frames.frameAt(1)->delay = 50;
+    history.commit();
+    ASSERT_TRUE(history.undo());
+    ASSERT_TRUE(history.undo());
+    ASSERT_TRUE(history.redo());
+    EXPECT_EQ(told, (std::vector<std::vector<int>>{{1, 1, 0, 0, 5}, {3, 0, 0, 1, 5}, {3, 0, 1, 0, 6}}));
+}
+
+// Opening a project inside a drop clears the history: inside the drop's
+// step, it would cut the step and leave the rest of the drop in pieces.
+TEST(History, ClearIsRefusedWhileACommandIsOpen)
+{
+    AnimationFixture a;
+    fill(a);
+    History history(a.document());
+    history.begin("drop");
+    a.document().frames.frameAt(0)->delay = 1;
+    EXPECT_FALSE(history.clear());
+    a.document().frames.frameAt(1)->delay = 1;
+    EXPECT_TRUE(history.commit());
+    EXPECT_EQ(history.undoCount(), 1u);
+    ASSERT_TRUE(history.undo());
+    EXPECT_EQ(a.document().frames.frameAt(0)->delay, 10);
+    EXPECT_EQ(a.document().frames.frameAt(1)->delay, 11);
+    EXPECT_TRUE(history.clear());
+    EXPECT_FALSE(history.canRedo());
 }
 
 TEST(History, NestedCommandsAreOneStep)

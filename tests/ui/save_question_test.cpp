@@ -10,8 +10,6 @@
 #include <QTest>
 #include <QWindow>
 
-#include <memory>
-
 #include "app/profile.h"
 #include "app/string_table.h"
 #include "document/project_file.h"
@@ -23,34 +21,6 @@
 
 namespace zell::test {
 namespace {
-
-// Answers the dialogs in turn: a file dialog with the next path, or with
-// Cancel when the path is empty; any other dialog (the load dialog) is
-// accepted as it is.
-std::function<int(QDialog&)> fileDialogs(QStringList paths)
-{
-    auto left = std::make_shared<QStringList>(std::move(paths));
-    return [left](QDialog& dialog) {
-        auto* host = dynamic_cast<FileDialogHost*>(&dialog);
-        auto* files = dynamic_cast<QFileDialog*>(&dialog);
-        if (!host && !files)
-            return int(QDialog::Accepted);
-        const QString path = left->isEmpty() ? QString() : left->takeFirst();
-        if (path.isEmpty())
-            return int(QDialog::Rejected);
-        if (host)
-            host->choose({path});
-        else
-            files->selectFile(path);
-        return int(QDialog::Accepted);
-    };
-}
-
-QByteArray contents(const QString& path)
-{
-    QFile in(path);
-    return in.open(QIODevice::ReadOnly) ? in.readAll() : QByteArray();
-}
 
 // Two frames imported, so changed and in no project yet; "other.zpj" holds a
 // project of one frame.
@@ -134,10 +104,10 @@ private slots:
 
         // Discard: the edit is gone and nothing was written.
         f.edit(77);
-        const QByteArray before = contents(saved);
+        const QByteArray before = fileBytes(saved);
         f.prompter.answers = {kIdNo};
         f.trigger(Text::OpenProjectCommand, {saved});
-        QCOMPARE(contents(saved), before);
+        QCOMPARE(fileBytes(saved), before);
         QCOMPARE(f.frames(), 2);
         QCOMPARE(f.doc.model.frameAt(0)->delay, 0);
 
@@ -186,7 +156,7 @@ private slots:
         QCOMPARE(f.prompter.unexpected, 0);
     }
 
-    void aDroppedProjectAsksFirst()
+    void aDroppedProjectAsksFirstAndWhatFollowsItIsOneStep()
     {
         QuestionFixture f;
         // Dropped or named on the command line, a project replaces the
@@ -209,6 +179,16 @@ private slots:
         QCOMPARE(f.frames(), 2);
         QVERIFY(!f.modified());
         QCOMPARE(f.prompter.texts.size(), 3);
+
+        // The project clears the history; the files dropped after it are
+        // one step on top of it.
+        const QString gif = f.path("in.gif");
+        QVERIFY(QFile::copy(gif, f.path("more.gif")));
+        f.window.openFiles({saved, gif, f.path("more.gif")});
+        QCOMPARE(f.frames(), 4);
+        QVERIFY(f.doc.model.undo());
+        QCOMPARE(f.frames(), 2);
+        QVERIFY(!f.modified() && !f.doc.model.history().canUndo());
         QCOMPARE(f.prompter.unexpected, 0);
     }
 

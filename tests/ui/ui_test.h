@@ -2,6 +2,7 @@
 // on the offscreen platform. Message boxes and dialogs are answered by script.
 #pragma once
 
+#include <QByteArray>
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -12,6 +13,12 @@
 #include <vector>
 
 #include "app/message_box.h"
+
+class QDialog;
+
+namespace zell {
+class Document;
+}
 
 namespace zell::test {
 
@@ -24,6 +31,15 @@ struct RegisterTest {
 
 #define ZELL_UI_TEST(Class) \
     static ::zell::test::RegisterTest registerTest##Class([] { return static_cast<QObject*>(new Class); })
+
+// Answers the dialogs in turn: a file dialog with the next path, or with
+// Cancel when none is left or it is empty; any other dialog (the load
+// dialog, say) is accepted as it is.
+std::function<int(QDialog&)> fileDialogs(QStringList paths);
+QByteArray fileBytes(const QString& path);
+// Every frame's fields with its work file's bytes, and the global table:
+// what an operation and its undo must bring back.
+QStringList documentState(const Document& document);
 
 // Answers message boxes from a queue and records every one shown; a message
 // nobody expected is answered No and counted.

@@ -1,0 +1,124 @@
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <filesystem>
+#include <fstream>
+#include <vector>
+
+#include "image/gif_blocks.h"
+#include "operations/animation_fixture.h"
+#include "operations/frame_order.h"
+#include "operations/frame_table.h"
+
+namespace zell {
+namespace {
+
+using test::AnimationFixture;
+
+struct OrderCase {
+    const char* name;
+    int count;
+    std::vector<int> rows;
+    bool reverse;
+    int delta;
+    std::vector<int> expected;
+    int applied;
+};
+
+TEST(FrameOrder, SelectedFramesMoveOrTurnAroundAndTheOthersKeepTheirOrder)
+{
+    const std::vector<OrderCase> cases = {
+        {"down, the last already last", 3, {0, 2}, false, 1, {0, 1, 2}, 0},
+        {"down by one", 5, {1, 3}, false, 1, {0, 2, 1, 4, 3}, 1},
+        {"to the top", 6, {2, 4}, false, INT_MIN, {2, 0, 4, 1, 3, 5}, -2},
+        {"to the end", 6, {2, 4}, false, INT_MAX, {0, 1, 3, 2, 5, 4}, 1},
+        {"up past the start", 4, {1}, false, -5, {1, 0, 2, 3}, -1},
+        {"reverse among others", 6, {1, 2, 4}, true, 0, {0, 4, 2, 3, 1, 5}, 0},
+        {"reverse all", 4, {0, 1, 2, 3}, true, 0, {3, 2, 1, 0}, 0},
+        {"reverse one", 3, {1}, true, 0, {0, 1, 2}, 0},
+        {"rows out of order", 4, {2, 1}, true, 0, {0, 1, 2, 3}, 0},
+        {"row beyond the list", 3, {1, 3}, false, -1, {0, 1, 2}, 0},
+    };
+    for (const OrderCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        int applied = 99;
+        const std::vector<int> order =
+            c.reverse ? reversedOrder(c.count, c.rows) : movedOrder(c.count, c.rows, c.delta, &applied);
+        EXPECT_EQ(order, c.expected);
+        if (!c.reverse) {
+            EXPECT_EQ(applied, c.applied);
+        }
+    }
+}
+
+TEST(FrameOrder, ReorderTakesOnlyAPermutation)
+{
+    FrameList list;
+    for (const char* name : {"a", "b", "c"}) {
+        auto frame = std::make_unique<Frame>();
+        frame->name = name;
+        list.insert(list.count(), frame);
+    }
+    const auto names = [&list] {
+        std::string out;
+        for (int i = 0; i < list.count(); ++i)
+            out += list.frameAt(i)->name;
+        return out;
+    };
+    EXPECT_FALSE(list.reorder(std::vector<int>{0, 0, 1}));
+    EXPECT_FALSE(list.reorder(std::vector<int>{0, 1}));
+    EXPECT_FALSE(list.reorder(std::vector<int>{0, 1, 3}));
+    EXPECT_EQ(names(), "abc");
+    EXPECT_TRUE(list.reorder(std::vector<int>{2, 0, 1}));
+    EXPECT_EQ(names(), "cab");
+}
+
+TEST(FrameTable, AColourEditWritesANewFileWithTheSamePixels)
+{
+    AnimationFixture a;
+    a.screen(4, 2);
+    Frame& frame = a.add(4, 2, {0x0000FF, 0x00FF00, 0xFF0000}, {0, 1, 2, 3, 3, 2, 1, 0});
+    const std::string old = frame.workFilePath;
+    const std::vector<uint8_t> indices = test::workFileIndices(frame);
+    ASSERT_TRUE(setFrameTableColor(a.document(), 0, 1, 0x123456));
+    EXPECT_NE(frame.workFilePath.path(), old);
+    EXPECT_EQ(test::workFileTable(frame).at(1), 0x123456u);
+    EXPECT_EQ(test::workFileTable(frame).at(2), 0xFF0000u);
+    EXPECT_EQ(test::workFileIndices(frame), indices);
+    // An entry the table lacks, or a frame that is not there, changes nothing.
+    const std::string edited = frame.workFilePath;
+    EXPECT_FALSE(setFrameTableColor(a.document(), 0, 4, 0));
+    EXPECT_FALSE(setFrameTableColor(a.document(), 1, 0, 0));
+    EXPECT_EQ(frame.workFilePath.path(), edited);
+}
+
+TEST(FrameTable, AResizedTableIsLocalPlainAndKeepsTheTransparentColour)
+{
+    AnimationFixture a;
+    a.screen(8, 8);
+    std::vector<uint8_t> indices(64);
+    for (size_t i = 0; i < indices.size(); ++i)
+        indices[i] = uint8_t(i % 40);
+    a.globalTable(test::distinctColors(64));
+    Frame& frame = a.addGlobal(8, 8, indices);
+    frame.transparentIndex = 5;
+    frame.descriptorFlags = kGifInterlaceFlag | 0x20;
+    ASSERT_TRUE(resizeFrameTable(a.document(), 0, 2));
+    EXPECT_EQ(frame.colorCount, 4);
+    EXPECT_EQ(frame.useLocalColorTable, 1);
+    EXPECT_EQ(frame.descriptorFlags, 0x20); // the new rows are in plain order
+    EXPECT_EQ(test::workFileTable(frame).size(), 4u);
+    // The reduction keeps an entry for the transparent pixels.
+    ASSERT_LT(frame.transparentIndex, 4);
+    EXPECT_EQ(test::workFileIndices(frame)[5], frame.transparentIndex);
+
+    // A work file that cannot be read leaves the frame alone.
+    std::ofstream(frame.workFilePath.path(), std::ios::trunc) << "no GIF";
+    const std::string broken = frame.workFilePath;
+    EXPECT_FALSE(resizeFrameTable(a.document(), 0, 1));
+    EXPECT_EQ(frame.workFilePath.path(), broken);
+    EXPECT_EQ(frame.colorCount, 4);
+}
+
+} // namespace
+} // namespace zell
