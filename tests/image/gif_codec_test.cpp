@@ -273,9 +273,6 @@ TEST(GifDecode, RefusesBrokenStreamsAndLeavesTheOutputWithoutTheWantedImage)
     EXPECT_TRUE(decodeGifImage(std::span(good.bytes).first(good.bytes.size() - 1), out, 3, false));
     EXPECT_FALSE(decodeGifImage(std::span(good.bytes).first(good.bytes.size() - 3), out, 3, false));
     EXPECT_FALSE(decodeGifImage(good.bytes, out, -1, false));
-    // Every truncation before the image data fails cleanly.
-    for (size_t n = 0; n < 13 + 12 + 10 + 1; ++n)
-        EXPECT_FALSE(decodeGifImage(std::span(good.bytes).first(n), out, 0, false)) << n;
     test::GifBuilder noTable, zeroWidth, badCodeSize = good;
     noTable.screen(2, 1).image(0, 0, 2, 1, 0, {}, 8, lzw({0, 1})).trailer();
     zeroWidth.screen(2, 1, kFourRgb).image(0, 0, 0, 1, 0, {}, 8, lzw({0})).trailer();
