@@ -269,6 +269,9 @@ TEST(SplitFile, KeepAlphaGivesFullyTransparentPixelsTheTransparentIndex)
         EXPECT_EQ(plain.frames[0]->transparentIndex, 0xFFFF) << "off by default";
         const uint16_t index = kept.frames[0]->transparentIndex;
         EXPECT_EQ(index == 0xFFFF, c.clear.empty());
+        // A still is one picture shown at once: never interlaced, alpha or not.
+        EXPECT_EQ(plain.frames[0]->descriptorFlags & 0x40, 0);
+        EXPECT_EQ(kept.frames[0]->descriptorFlags & 0x40, 0);
 
         const auto plainPixels = gifPixels(test::readFile(plain.frames[0]->workFilePath));
         const auto keptFile = test::readFile(kept.frames[0]->workFilePath);
