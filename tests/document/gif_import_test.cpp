@@ -191,6 +191,17 @@ TEST_F(GifImport, ALoopingBlockCutOffAtTheEndKeepsTheImagesBeforeIt)
     EXPECT_FALSE(splitGif(noImage.bytes, work, split)) << "nothing before it to keep";
 }
 
+// A frame must end inside 65535 for its project to open again: one placed
+// beyond that is moved back as far as it must.
+TEST_F(GifImport, AFrameEndingBeyondTheLastPositionIsMovedBack)
+{
+    auto gif = GifBuilder().screen(4, 4, testPalette(2)).image(65535, 65000, 4, 4, 0, {}, 2, {0x4C, 0x01}).trailer();
+    SplitResult split;
+    ASSERT_TRUE(splitGif(gif.bytes, work, split));
+    EXPECT_EQ(split.frames[0]->left, 65531);
+    EXPECT_EQ(split.frames[0]->top, 65000);
+}
+
 TEST_F(GifImport, TrailerWithoutImagesGivesNoFrames)
 {
     std::vector<uint8_t> prefix(40, 'x');

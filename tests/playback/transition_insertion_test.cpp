@@ -4,7 +4,6 @@
 
 #include <filesystem>
 #include <fstream>
-#include <set>
 #include <sstream>
 
 #include "document/screen_composer.h"
@@ -29,14 +28,6 @@ std::vector<uint32_t> screenPixels(const ByteBuffer& picture)
     std::vector<uint32_t> out;
     for (uint32_t i = 0; i < 16; ++i)
         out.push_back(test::pixelRgb(picture.data(), i % 4, i / 4));
-    return out;
-}
-
-std::set<std::string> filesIn(const std::string& folder)
-{
-    std::set<std::string> out;
-    for (const auto& entry : std::filesystem::directory_iterator(folder))
-        out.insert(entry.path().string());
     return out;
 }
 
@@ -168,10 +159,9 @@ TEST_F(TransitionInsertion, GenerateWritesEachStepAsAGifWithAnExactTable)
         EXPECT_EQ(files[step].colorCount, 4);
         ByteBuffer picture;
         ASSERT_TRUE(decodeGifImage(test::readFile(files[step].path), picture, 0, false));
-        const auto table = test::tableOf(picture.bytes());
         std::vector<uint32_t> colours;
         for (uint8_t index : test::indicesOf(picture.bytes()))
-            colours.push_back(table.at(index));
+            colours.push_back(test::tableOf(picture.bytes()).at(index));
         EXPECT_EQ(colours, std::vector<uint32_t>({makeColor(uint8_t(10 * step), 0, 0), kGreen, kBlue}));
     }
 }
@@ -200,7 +190,7 @@ TEST_F(TransitionInsertion, PreviewWritesBmpFilesFramedBySourceAndDestination)
 
 TEST_F(TransitionInsertion, AFailedGenerationLeavesNoFileBehind)
 {
-    const auto before = filesIn(work.path());
+    const auto before = test::namesIn(work.path());
     for (const bool preview : {false, true}) {
         ScriptedTransition failing;
         failing.failAt = 2;
@@ -209,13 +199,13 @@ TEST_F(TransitionInsertion, AFailedGenerationLeavesNoFileBehind)
         EXPECT_EQ(failing.steps, std::vector<uint32_t>({0, 1, 2})) << "generation stops at the failing step";
         EXPECT_EQ(failing.ends, 1);
         EXPECT_TRUE(files.empty());
-        EXPECT_EQ(filesIn(work.path()), before) << "preview " << preview;
+        EXPECT_EQ(test::namesIn(work.path()), before) << "preview " << preview;
 
         ScriptedTransition broken;
         broken.brokenAt = 1;
         EXPECT_FALSE(generateTransition(broken, red3x1(), red3x1(), 8, preview, work, files));
         EXPECT_EQ(broken.steps.size(), 2u);
-        EXPECT_EQ(filesIn(work.path()), before) << "a picture that cannot be written, preview " << preview;
+        EXPECT_EQ(test::namesIn(work.path()), before) << "a picture that cannot be written, preview " << preview;
     }
     ScriptedTransition unused;
     unused.maxSteps = 4;
@@ -263,14 +253,14 @@ TEST_F(TransitionInsertion, InsertedFramesFollowTheCurrentFrameWithTheirFieldsAn
 TEST_F(TransitionInsertion, InsertTransitionChangesNothingWhenItFails)
 {
     addThreeFrames(1);
-    const auto before = filesIn(work.path());
+    const auto before = test::namesIn(work.path());
     ScriptedTransition failing;
     failing.failAt = 2;
     TransitionError error = TransitionError::None;
     EXPECT_FALSE(insertTransition(document, 1, failing, {}, &error));
     EXPECT_EQ(error, TransitionError::GenerateFailed);
     EXPECT_EQ(document.frames.count(), 3);
-    EXPECT_EQ(filesIn(work.path()), before);
+    EXPECT_EQ(test::namesIn(work.path()), before);
 
     ScriptedTransition transition;
     TransitionRequest request;
