@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <sstream>
 
 #include "document/gif_import.h"
 #include "support/corpus.h"
@@ -11,21 +10,11 @@
 namespace zell {
 namespace {
 
-std::vector<std::string> split(const std::string& text, char separator)
-{
-    std::vector<std::string> parts;
-    std::string part;
-    std::istringstream in(text);
-    while (std::getline(in, part, separator))
-        parts.push_back(part);
-    return parts;
-}
-
 // Compares one image's attributes with a manifest entry
 // left,top,width,height,lct,interlace,lzw_min,gce,delay,disposal,user_input,transparent,...
 std::string compareImage(const Frame& f, const std::string& entry)
 {
-    const auto v = split(entry, ',');
+    const auto v = test::splitFields(entry, ',');
     if (v.size() < 12)
         return "short manifest entry";
     // A frame that would end beyond 65535 is kept at the farthest place that fits.
@@ -79,7 +68,7 @@ TEST(GifImportCorpus, CleanFilesSplitWithTheirAttributesAndBrokenOnesLeaveNothin
                 problems.push_back(path + ": refused although it walks cleanly");
             continue;
         }
-        const auto entries = row.at("gif_images").empty() ? std::vector<std::string>{} : split(row.at("gif_images"), ';');
+        const auto entries = row.at("gif_images").empty() ? std::vector<std::string>{} : test::splitFields(row.at("gif_images"), ';');
         if (entries.size() != result.frames.size()) {
             problems.push_back(path + ": " + std::to_string(result.frames.size()) + " frames, manifest "
                                + std::to_string(entries.size()));
