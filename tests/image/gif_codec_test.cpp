@@ -11,11 +11,9 @@
 #include "image/color_table.h"
 #include "image/lzw_codec.h"
 #include "image/random.h"
-#include "support/corpus.h"
 #include "support/gif_builder.h"
 #include "support/gif_oracle.h"
 #include "support/indexed_dib.h"
-#include "support/md5.h"
 #include "support/test_support.h"
 
 namespace zell {
@@ -417,39 +415,6 @@ TEST(GifOracle, WeReadWhatGiflibWrites)
 }
 
 #endif
-
-// ---------------------------------------------------------------- corpus
-
-TEST(GifCorpus, EveryImageGiflibDecodesHasTheManifestIndices)
-{
-    const auto rows = test::corpusRows("gif");
-    if (rows.empty())
-        GTEST_SKIP() << "no corpus at " << test::corpusDir();
-    int checked = 0;
-    for (const test::CorpusRow& row : rows) {
-        if (!test::hasVerdict(row, "giflib-slurp=ok"))
-            continue;
-        const std::vector<uint8_t> file = test::readFile(test::corpusDir() / row.at("path"));
-        ASSERT_EQ(test::md5Hex(file), row.at("md5")) << row.at("path") << ": file differs from the manifest";
-        const bool globalTable = (" " + row.at("info") + " ").find(" gct=0 ") == std::string::npos;
-        const std::vector<std::string> images = test::splitFields(row.at("gif_images"), ';');
-        for (size_t i = 0; i < images.size(); ++i) {
-            const std::vector<std::string> fields = test::splitFields(images[i], ',');
-            if (fields.size() < 15 || fields[14] == "-")
-                continue;
-            // An image with neither table has no colours to give its DIB:
-            // refused, where giflib hands out bare indices.
-            const std::string want = globalTable || fields[4] != "0" ? fields[14] : "(failed)";
-            ByteBuffer dib;
-            std::string got = "(failed)";
-            if (decodeGifImage(file, dib, int(i), false) && !dib.empty())
-                got = test::md5Hex(indicesOf(dib.bytes()));
-            ++checked;
-            EXPECT_EQ(got, want) << row.at("path") << " image " << i;
-        }
-    }
-    EXPECT_GT(checked, 90);
-}
 
 } // namespace
 } // namespace zell
