@@ -19,6 +19,16 @@
 namespace zell {
 namespace {
 
+// One 2x2 frame, after a comment long enough for several reads when asked.
+std::vector<uint8_t> tinyGif(size_t commentBlocks = 0, int frames = 1)
+{
+    test::GifBuilder gif;
+    gif.screen(2, 2, test::testPalette(2)).comment(std::vector<std::string>(commentBlocks, std::string(255, 'c')));
+    for (int i = 0; i < frames; ++i)
+        gif.image(0, 0, 2, 2, 0, {}, 2, {0x84, 0x8F, 0x00});
+    return gif.trailer().bytes;
+}
+
 // Help and version go to standard output with status 0; a command line that
 // cannot be run is status 2, says why, and makes no output file. The input
 // is a single frame, so --after 2 is out of range.
@@ -26,8 +36,7 @@ TEST(Cli, HelpVersionAndUsageErrors)
 {
     test::ScratchDir dir;
     const std::string in = dir.str() + "in.gif", out = dir.str() + "out.gif";
-    test::writeFile(in, test::GifBuilder().screen(2, 2, test::testPalette(2)).image(0, 0, 2, 2, 0, {}, 2, {0x84, 0x8F, 0x00})
-                            .trailer().bytes);
+    test::writeFile(in, tinyGif());
     const struct {
         std::vector<std::string> args;
         int status;
@@ -70,27 +79,31 @@ TEST(Cli, HelpVersionAndUsageErrors)
     }
 }
 
-// Starts zell-cli stopped right after it made its temporary file, as far as
-// a kill can come in the middle of a real export.
-pid_t startStoppedAtTemporary(const std::vector<std::string>& args)
+// Starts the program stopped right after it made its temporary file (as far
+// as a kill can come in the middle of a real export) with `hookVariable` set;
+// -1 when it did not stop there.
+pid_t startStopped(const char* program, const std::vector<std::string>& args,
+                   const char* hookVariable = "ZELL_TEST_STOP_AFTER_TEMPORARY", const char* hookValue = "1")
 {
     const test::ScopedEnvironment stop("ZELL_TEST_STOP_AFTER_TEMPORARY", "1");
-    std::vector<std::string> all = {ZELL_HOOKED_CLI_PATH};
+    const test::ScopedEnvironment hook(hookVariable, hookValue);
+    std::vector<std::string> all = {program};
     all.insert(all.end(), args.begin(), args.end());
     std::vector<char*> argv;
     for (auto& a : all)
         argv.push_back(a.data());
     argv.push_back(nullptr);
     pid_t pid = -1;
-    if (::posix_spawn(&pid, ZELL_HOOKED_CLI_PATH, nullptr, nullptr, argv.data(), environ) != 0)
-        return -1;
     int status = 0;
-    if (::waitpid(pid, &status, WUNTRACED) != pid || !WIFSTOPPED(status)) {
+    if (::posix_spawn(&pid, program, nullptr, nullptr, argv.data(), environ) != 0)
+        return -1;
+    if (::waitpid(pid, &status, WUNTRACED) == pid && WIFSTOPPED(status))
+        return pid;
+    if (!WIFEXITED(status) && !WIFSIGNALED(status)) {
         ::kill(pid, SIGKILL);
         ::waitpid(pid, &status, 0);
-        return -1;
     }
-    return pid;
+    return -1;
 }
 
 TEST(Cli, AKilledExportLeavesNothingForTheNextRun)
@@ -100,46 +113,27 @@ TEST(Cli, AKilledExportLeavesNothingForTheNextRun)
     std::filesystem::create_directories(tmp);
     std::filesystem::create_directories(outDir);
     const test::ScopedEnvironment tmpdir("TMPDIR", tmp.c_str());
-    auto gif = test::GifBuilder().screen(2, 2, test::testPalette(2)).image(0, 0, 2, 2, 0, {}, 2, {0x84, 0x8F, 0x00}).trailer();
-    const auto in = (dir.path() / "in.gif").string(), project = (dir.path() / "p.zpj").string();
-    test::writeFile(in, gif.bytes);
+    const auto in = dir.str() + "in.gif", project = dir.str() + "p.zpj";
+    test::writeFile(in, tinyGif());
     ASSERT_EQ(test::runCli({"build", "-o", project, in}).status, 0);
     EXPECT_TRUE(test::namesIn(tmp).empty()) << "a finished run leaves no work directory";
     EXPECT_EQ(test::namesIn(dir.path()), (std::vector<std::string>{"in.gif", "out", "p.zpj", "tmp"})) << "nor a temporary";
 
-    const pid_t pid = startStoppedAtTemporary({"export", project, "-o", (outDir / "a.gif").string()});
+    const pid_t pid = startStopped(ZELL_HOOKED_CLI_PATH, {"export", project, "-o", (outDir / "a.gif").string()});
     ASSERT_GT(pid, 0);
     const auto hidden = test::namesIn(outDir), work = test::namesIn(tmp);
     ::kill(pid, SIGKILL);
-    int status = 0;
-    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
-    ASSERT_TRUE(WIFSIGNALED(status));
-    ASSERT_EQ(hidden.size(), 1u);
+    ASSERT_EQ(::waitpid(pid, nullptr, 0), pid);
+    ASSERT_TRUE(hidden.size() == 1 && work.size() == 1);
     EXPECT_TRUE(hidden[0].starts_with(".a.gif.zll")) << hidden[0];
-    ASSERT_EQ(work.size(), 1u);
     EXPECT_TRUE(work[0].starts_with("zell")) << work[0];
 
     EXPECT_EQ(test::runCli({"info", in}).status, 0);
     EXPECT_TRUE(test::namesIn(tmp).empty()) << "any start removes the dead process's work directory";
     EXPECT_EQ(test::namesIn(outDir), hidden) << "the folder of the target was not written yet";
-    const auto second = test::runCli({"export", project, "-o", (outDir / "b.gif").string()});
-    EXPECT_EQ(second.status, 0) << second.err;
+    EXPECT_EQ(test::runCli({"export", project, "-o", (outDir / "b.gif").string()}).status, 0);
     EXPECT_EQ(test::namesIn(outDir), std::vector<std::string>{"b.gif"}) << "the next write into the folder removes it";
     EXPECT_TRUE(test::namesIn(tmp).empty());
-}
-
-// A frame placed where it cannot end inside 65535 is moved to the farthest
-// place that fits, so the project made of it opens again.
-TEST(Cli, AFrameBeyondTheLastPositionStillGivesAProjectThatOpens)
-{
-    test::ScratchDir dir;
-    const auto in = (dir.path() / "far.gif").string(), project = (dir.path() / "far.zpj").string();
-    test::writeFile(in, test::GifBuilder().screen(4, 4, test::testPalette(2))
-                            .image(65535, 65000, 4, 4, 0, {}, 2, {0x4C, 0x01}).trailer().bytes);
-    ASSERT_EQ(test::runCli({"build", "-o", project, in}).status, 0);
-    const auto info = test::runCli({"info", project, "--json"});
-    ASSERT_EQ(info.status, 0) << info.err;
-    EXPECT_NE(info.out.find("\"left\": 65531, \"top\": 65000"), std::string::npos) << info.out;
 }
 
 // The shipped program reads no test hooks from the environment: a run asked
@@ -148,25 +142,16 @@ TEST(Cli, TheShippedProgramHasNoTestHooks)
 {
     test::ScratchDir dir;
     const std::string in = dir.str() + "in.gif";
-    std::vector<std::string> comment(5000, std::string(255, 'c')); // more than one read of the file
-    const auto bytes = test::GifBuilder().screen(2, 2, test::testPalette(2)).comment(comment)
-                           .image(0, 0, 2, 2, 0, {}, 2, {0x84, 0x8F, 0x00}).trailer().bytes;
+    const auto bytes = tinyGif(5000);
     test::writeFile(in, bytes);
-    const test::ScopedEnvironment stop("ZELL_TEST_STOP_AFTER_TEMPORARY", "1");
-    const test::ScopedEnvironment shrink("ZELL_TEST_SHRINK_WHILE_READING", in.c_str());
-    std::string program = ZELL_CLI_PATH, command = "optimize", output = dir.str() + "out.gif";
-    char* argv[] = {program.data(), command.data(), const_cast<char*>(in.c_str()), const_cast<char*>("-o"),
-                    output.data(), nullptr};
-    pid_t pid = -1;
-    ASSERT_EQ(::posix_spawn(&pid, ZELL_CLI_PATH, nullptr, nullptr, argv, environ), 0);
-    int status = 0;
-    ASSERT_EQ(::waitpid(pid, &status, WUNTRACED), pid);
-    if (WIFSTOPPED(status)) {
-        ::kill(pid, SIGKILL);
-        ::waitpid(pid, &status, 0);
-        FAIL() << "stopped by a test hook";
+    const pid_t stopped = startStopped(ZELL_CLI_PATH, {"optimize", in, "-o", dir.str() + "out.gif"},
+                                       "ZELL_TEST_SHRINK_WHILE_READING", in.c_str());
+    if (stopped > 0) {
+        ::kill(stopped, SIGKILL);
+        ::waitpid(stopped, nullptr, 0);
     }
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_EQ(stopped, -1) << "stopped by a test hook";
+    EXPECT_TRUE(std::filesystem::exists(dir.str() + "out.gif"));
     EXPECT_EQ(test::readFile(in), bytes) << "its input was not cut";
 }
 
@@ -176,10 +161,7 @@ TEST(Cli, AnInputCutShortWhileReadIsAnErrorNotACrash)
 {
     test::ScratchDir dir;
     const std::string gif = dir.str() + "long.gif", project = dir.str() + "p.zpj", out = dir.str() + "out.gif";
-    std::vector<std::string> comment(5000, std::string(255, 'c')); // more than one read of the file
-    const auto bytes = test::GifBuilder().screen(2, 2, test::testPalette(2)).comment(comment)
-                           .image(0, 0, 2, 2, 0, {}, 2, {0x84, 0x8F, 0x00}).trailer().bytes;
-    test::writeFile(gif, bytes);
+    test::writeFile(gif, tinyGif(5000));
     ASSERT_EQ(test::runCli({"build", "--comments", "-o", project, gif}).status, 0);
     const std::vector<std::vector<std::string>> runs = {
         {"optimize", gif, "-o", out},
@@ -195,7 +177,7 @@ TEST(Cli, AnInputCutShortWhileReadIsAnErrorNotACrash)
         hooked.environment = {{"ZELL_TEST_SHRINK_WHILE_READING", input}};
         const auto result = test::runCli(args, hooked);
         EXPECT_EQ(result.status, 1) << args[0] << ": " << result.err;
-        EXPECT_NE(result.err.find(input + ": the file changed while it was read"), std::string::npos) << result.err;
+        test::expectContains(result.err, {input + ": the file changed while it was read"});
         EXPECT_FALSE(std::filesystem::exists(out)) << args[0];
         EXPECT_EQ(test::readFile(input).size(), 100u) << "the hook cut it";
         test::writeFile(input, whole);
@@ -209,20 +191,14 @@ TEST(Cli, FailedWritesNameTheFolderAndTheSystemsReason)
 {
     test::ScratchDir dir;
     const std::string gif = dir.str() + "noise.gif", small = dir.str() + "small.gif", out = dir.str() + "out.gif";
-    std::vector<uint8_t> noise(200 * 200);
+    std::vector<uint8_t> noise(200 * 200), codes;
     uint32_t seed = 7;
-    for (uint8_t& p : noise) {
-        seed = seed * 1103515245u + 12345u;
-        p = uint8_t(seed >> 24);
-    }
-    std::vector<uint8_t> codes;
+    for (uint8_t& p : noise)
+        p = uint8_t((seed = seed * 1103515245u + 12345u) >> 24);
     ASSERT_TRUE(LzwCodec().compress(noise, 8, codes));
-    ASSERT_GT(codes.size(), 40000u);
     test::writeFile(gif, test::GifBuilder().screen(200, 200, test::testPalette(256)).image(0, 0, 200, 200, 0, {}, 8, codes)
                              .trailer().bytes);
-    test::writeFile(small, test::GifBuilder().screen(2, 2, test::testPalette(2))
-                               .image(0, 0, 2, 2, 0, {}, 2, {0x84, 0x8F, 0x00}).image(0, 0, 2, 2, 0, {}, 2, {0x84, 0x8F, 0x00})
-                               .trailer().bytes);
+    test::writeFile(small, tinyGif(0, 2));
     test::CliSetting full;
     full.tmpdir = dir.str() + "tmp";
     std::filesystem::create_directories(full.tmpdir);
@@ -230,109 +206,91 @@ TEST(Cli, FailedWritesNameTheFolderAndTheSystemsReason)
     // The input's one frame needs a work file larger than the limit.
     auto r = test::runCli({"build", "-o", out, gif}, full);
     EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find("noise.gif: a work file could not be written in " + full.tmpdir + "/zell"), std::string::npos)
-        << r.err;
-    EXPECT_NE(r.err.find("(File too large)"), std::string::npos) << r.err;
+    test::expectContains(r.err, {"noise.gif: a work file could not be written in " + full.tmpdir + "/zell", "(File too large)"});
     // Small work files, a large output: plain and optimising writers alike.
     full.maxFileBytes = 1000;
-    std::vector<std::string> many = {"build", "-o", out};
-    for (int i = 0; i < 100; ++i)
-        many.push_back(small);
     for (const char* optimize : {"", "--optimize"}) {
-        std::vector<std::string> args = many;
+        std::vector<std::string> args = {"build", "-o", out};
+        args.insert(args.end(), 100, small);
         if (*optimize)
             args.push_back(optimize);
         r = test::runCli(args, full);
         EXPECT_EQ(r.status, 1) << optimize;
-        EXPECT_NE(r.err.find(out + ": writing into " + dir.path().string() + " failed (File too large)"),
-                  std::string::npos) << optimize << ": " << r.err;
-        EXPECT_FALSE(std::filesystem::exists(out));
+        test::expectContains(r.err, {out + ": writing into " + dir.path().string() + " failed (File too large)"});
         EXPECT_EQ(test::namesIn(dir.path()), (std::vector<std::string>{"noise.gif", "small.gif", "tmp"}))
-            << "no temporary left";
+            << "no output, no temporary left";
     }
 }
 
-// Inputs zell reads, but not as they stand: a screen of no size takes the
-// first image's extent, with a note; a picture beyond the pixel limit or an
-// image whose codes cannot be decoded is refused, saying which.
-TEST(Cli, OddInputsAreNotedOrRefusedByName)
+// A screen of no size takes the first image's extent, with a note.
+TEST(Cli, AScreenWithoutSizeIsNoted)
 {
     test::ScratchDir dir;
-    const std::string zero = dir.str() + "zero.gif", beyond = dir.str() + "beyond.gif", out = dir.str() + "out.gif";
-    const std::string bmp = dir.str() + "big.bmp";
+    const std::string zero = dir.str() + "zero.gif", out = dir.str() + "out.gif";
     test::writeFile(zero, test::GifBuilder().screen(0, 0, test::testPalette(2)).image(1, 1, 3, 2, 0, {}, 2, {0})
                               .trailer().bytes);
-    // 3-bit codes 1, 7, end: 7 lies beyond the table, whose next code is 6.
-    test::writeFile(beyond, test::GifBuilder().screen(2, 2, test::testPalette(2))
-                                .image(0, 0, 2, 2, 0, {}, 2, {0x79, 0x01}).trailer().bytes);
-    ByteBuffer picture;
-    ASSERT_TRUE(createSolidImage(picture, 10, 8, 0x123456));
-    test::writeFile(bmp, makeBmpFile(picture.bytes()));
-
-    auto r = test::runCli({"build", "-o", out, zero}, dir.str());
+    const auto r = test::runCli({"build", "-o", out, zero}, dir.str());
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_NE(r.err.find("note: " + zero + ": a logical screen without width or height becomes 4x3"), std::string::npos)
-        << r.err;
+    test::expectContains(r.err, {"note: " + zero + ": a logical screen without width or height becomes 4x3"});
     EXPECT_EQ(test::runCli({"info", out}).out.find(out + ": GIF89a, screen 4x3"), 0u);
-
-    r = test::runCli({"build", "-o", out, beyond}, dir.str());
-    EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find(beyond + ": the file is damaged"), std::string::npos) << r.err;
-
-    r = test::runCli({"build", "-o", out, bmp, "--max-pixels", "79"}, dir.str());
-    EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find(bmp + ": 10x8 is larger than the limit of 79 pixels, which --max-pixels raises"),
-              std::string::npos) << r.err;
-    EXPECT_EQ(test::runCli({"build", "-o", out, bmp, "--max-pixels", "80"}, dir.str()).status, 0);
 }
 
 // Each failure names the file and what is wrong with it, not a guess.
 TEST(Cli, OneLineMessagesSayWhatFailed)
 {
     test::ScratchDir dir;
-    const std::string good = dir.str() + "good.gif", empty = dir.str() + "empty.gif";
-    const std::string cut = dir.str() + "cut.gif", text = dir.str() + "notes.gif", project = dir.str() + "p.zpj";
+    const std::string good = dir.str() + "good.gif", empty = dir.str() + "empty.gif", cut = dir.str() + "cut.gif";
+    const std::string text = dir.str() + "notes.gif", project = dir.str() + "p.zpj", o = dir.str() + "o.gif";
+    const std::string noImages = dir.str() + "no-images.gif", cutBmp = dir.str() + "cut.bmp";
+    const std::string beyond = dir.str() + "beyond.gif", bmp = dir.str() + "big.bmp";
     const auto gif = test::GifBuilder().screen(1, 1, test::testPalette(2)).image(0, 0, 1, 1, 0, {}, 2, {0x44, 0x01})
                          .trailer().bytes;
     test::writeFile(good, gif);
     test::writeFile(empty, {});
     test::writeFile(dir.str() + "fake.zpj", gif);
-    const std::string noImages = dir.str() + "no-images.gif";
     test::writeFile(noImages, test::GifBuilder().screen(1, 1, test::testPalette(2)).trailer().bytes);
     test::writeFile(cut, std::vector<uint8_t>(gif.begin(), gif.end() - 4));
     test::writeFile(text, {'h', 'e', 'l', 'l', 'o', ' ', 'w', 'o', 'r', 'l', 'd', '!', '!'});
-    const std::string cutBmp = dir.str() + "cut.bmp";
     test::writeFile(cutBmp, {'B', 'M', 0x3E, 0, 0, 0, 0, 0, 0, 0, 0x36, 0, 0, 0, 40, 0, 0, 0, 5, 0, 0, 0, 3, 0, 0, 0});
+    // 3-bit codes 1, 7, end: 7 lies beyond the table, whose next code is 6.
+    test::writeFile(beyond, test::GifBuilder().screen(2, 2, test::testPalette(2))
+                                .image(0, 0, 2, 2, 0, {}, 2, {0x79, 0x01}).trailer().bytes);
+    ByteBuffer picture;
+    ASSERT_TRUE(createSolidImage(picture, 10, 8, 0x123456));
+    test::writeFile(bmp, makeBmpFile(picture.bytes()));
     ASSERT_EQ(test::runCli({"build", "-o", project, good}).status, 0);
     const std::vector<uint8_t> old = {'o', 'l', 'd'};
-    test::writeFile(dir.str() + "o.gif", old);
+    test::writeFile(o, old);
     struct Case {
         std::vector<std::string> args;
         const char* tmpdir;
         std::string message;
     } cases[] = {
-        {{"build", "-o", dir.str() + "o.gif", good}, "/no/such/folder", "no work folder could be made in /no/such/folder"},
-        {{"build", "-o", dir.str() + "o.gif", empty}, nullptr, empty + ": the file is empty"},
-        {{"build", "-o", dir.str() + "o.gif", cut}, nullptr, cut + ": the file is damaged"},
-        {{"build", "-o", dir.str() + "o.gif", text}, nullptr, text + ": not a supported image file"},
+        {{"build", "-o", o, good}, "/no/such/folder", "no work folder could be made in /no/such/folder"},
+        {{"build", "-o", o, empty}, nullptr, empty + ": the file is empty"},
+        {{"build", "-o", o, cut}, nullptr, cut + ": the file is damaged"},
+        {{"build", "-o", o, beyond}, nullptr, beyond + ": the file is damaged"},
+        {{"build", "-o", o, text}, nullptr, text + ": not a supported image file"},
+        {{"build", "-o", o, bmp, "--max-pixels", "79"}, nullptr,
+         bmp + ": 10x8 is larger than the limit of 79 pixels, which --max-pixels raises"},
         {{"build", "-o", dir.str(), good}, nullptr, ": is a folder"},
         {{"build", "-o", dir.str() + "gone/x.gif", good}, nullptr, "cannot write into " + dir.str() + "gone ("},
-        {{"export", dir.str() + "fake.zpj", "-o", dir.str() + "o.gif"}, nullptr, "fake.zpj: not a project file"},
+        {{"export", dir.str() + "fake.zpj", "-o", o}, nullptr, "fake.zpj: not a project file"},
         {{"info", empty}, nullptr, "the file is empty"},
         {{"info", cutBmp}, nullptr, cutBmp + ": the bmp file cannot be decoded"},
-        {{"optimize", dir.str() + "none.gif", "-o", dir.str() + "o.gif"}, nullptr, "none.gif: cannot be read"},
+        {{"optimize", dir.str() + "none.gif", "-o", o}, nullptr, "none.gif: cannot be read"},
         {{"build", "-o", dir.str() + "none.zpj", noImages}, nullptr, "none.zpj: there are no frames to write"},
     };
     for (const Case& c : cases) {
         const auto result = test::runCli(c.args, c.tmpdir ? c.tmpdir : dir.str());
         EXPECT_EQ(result.status, 1) << c.args[0] << " " << c.args.back();
-        EXPECT_NE(result.err.find(c.message), std::string::npos) << result.err;
+        test::expectContains(result.err, {c.message});
         EXPECT_EQ(result.err.find('\n'), result.err.size() - 1) << "one line: " << result.err;
-        EXPECT_EQ(test::readFile(dir.str() + "o.gif"), old) << "a failed run leaves the earlier output";
+        EXPECT_EQ(test::readFile(o), old) << "a failed run leaves the earlier output";
     }
     const auto info = test::runCli({"info", project});
     EXPECT_EQ(info.status, 0) << info.err;
-    EXPECT_NE(info.out.find("zpj"), std::string::npos) << info.out;
+    test::expectContains(info.out, {"zpj"});
 }
 
 // The largest resident size of the commands, run as children of a fresh
@@ -361,89 +319,67 @@ long peakKiBOf(const std::vector<std::vector<std::string>>& commands, const std:
     return peak;
 }
 
-// A few bytes claiming a 65535 x 4095 screen must not cost what such a
-// screen would: the composing commands refuse it before allocating, naming
-// the size and the limit; copying commands still work, and --max-pixels
-// raises the limit.
-TEST(Cli, TinyFilesClaimingHugeScreensAreRefusedCheaply)
+// A file of a few bytes costs what its frames and data can hold, not what
+// its screen or its images claim. A 65535 x 4095 screen is beyond the pixel
+// limit: the composing commands refuse it before allocating, naming the size
+// and the limit, which --max-pixels moves; copying commands still work.
+// Within the limit, a 1x1 frame on an 8192x8192 screen is optimised and
+// exported on the part of the screen it reaches, and an 8192x8192 image with
+// one pixel of data is damage, found before anything is allocated for it.
+TEST(Cli, TinyFilesClaimingHugePicturesCostWhatTheirFramesCost)
 {
     test::ScratchDir dir;
-    const std::string in = dir.str() + "huge.gif", out = dir.str() + "out.gif";
-    const auto gif = test::GifBuilder().screen(65535, 4095, test::testPalette(2))
-                         .image(0, 0, 1, 1, 0, {}, 2, {0x44, 0x01}).trailer().bytes;
-    ASSERT_LT(gif.size(), 50u);
-    test::writeFile(in, gif);
-    const std::vector<std::vector<std::string>> composing = {
-        {"optimize", in, "-o", out},
-        {"frames", in, "-o", dir.str() + "shots", "--composed"},
-        {"build", "--optimize", "-o", out, in},
-        {"transition", in, "-o", out, "--after", "1", "--to-color", "000000", "--steps", "1"},
-        {"unify", in, "-o", out, "--colors", "4"},
-    };
-    for (const auto& args : composing) {
-        const auto result = test::runCli(args, dir.str());
-        EXPECT_EQ(result.status, 1) << args[0];
-        EXPECT_NE(result.err.find("65535x4095 is larger than the limit of 67108864 pixels"), std::string::npos)
-            << result.err;
-    }
-    // An image of that size is not decoded either.
-    const std::string image = dir.str() + "image.gif";
-    test::writeFile(image, test::GifBuilder().screen(1, 1, test::testPalette(2))
-                               .image(0, 0, 65535, 4095, 0, {}, 2, {0x44, 0x01}).trailer().bytes);
-    const auto frames = test::runCli({"frames", image, "-o", dir.str() + "shots"}, dir.str());
-    EXPECT_EQ(frames.status, 1);
-    EXPECT_NE(frames.err.find("could not be decoded"), std::string::npos) << frames.err;
-    // A picture that large would take hundreds of megabytes.
-    std::vector<std::vector<std::string>> all = composing;
-    all.push_back({"frames", image, "-o", dir.str() + "shots"});
-    const long peak = peakKiBOf(all, dir.str());
-    EXPECT_GT(peak, 0);
-    EXPECT_LT(peak, 100 * 1024);
-    EXPECT_EQ(test::runCli({"build", "-o", out, in}, dir.str()).status, 0) << "plain copies are not limited";
-    const auto raised = test::runCli({"optimize", in, "-o", out, "--max-pixels", "16"}, dir.str());
-    EXPECT_NE(raised.err.find("limit of 16 pixels"), std::string::npos) << raised.err;
-}
-
-// Within the pixel limit, a file of a few bytes still costs what its frames
-// and data can hold, not what its screen or its images claim: a 1x1 frame
-// on an 8192x8192 screen is optimised and exported on the part of the
-// screen it reaches, and an 8192x8192 image with one pixel of data is
-// damage, found before anything is allocated for it.
-TEST(Cli, TinyFilesWithinTheLimitCostWhatTheirFramesCost)
-{
-    test::ScratchDir dir;
-    const std::string screen = dir.str() + "screen.gif", image = dir.str() + "image.gif", out = dir.str() + "out.gif";
+    const std::string huge = dir.str() + "huge.gif", image = dir.str() + "image.gif", screen = dir.str() + "screen.gif";
+    const std::string single = dir.str() + "single.gif", big = dir.str() + "big.gif", out = dir.str() + "out.gif";
+    const std::string shots = dir.str() + "shots";
     const std::vector<uint8_t> onePixel{0x44, 0x01};
-    test::GifBuilder big;
-    big.screen(8192, 8192, test::testPalette(2)).control(0, 10, 0).image(5, 7, 1, 1, 0, {}, 2, onePixel);
-    big.image(8000, 8100, 1, 1, 0, {}, 2, onePixel).trailer();
-    test::writeFile(screen, big.bytes);
-    const std::string single = dir.str() + "single.gif";
-    test::writeFile(single, test::GifBuilder().screen(8192, 8192, test::testPalette(2))
-                                .image(0, 0, 1, 1, 0, {}, 2, onePixel).trailer().bytes);
-    test::writeFile(image, test::GifBuilder().screen(1, 1, test::testPalette(2))
-                               .image(0, 0, 8192, 8192, 0, {}, 2, onePixel).trailer().bytes);
-    const std::vector<std::vector<std::string>> cheap = {
-        {"optimize", screen, "-o", out},
-        {"optimize", screen, "-o", out, "--transparency"},
-        {"build", "--optimize", "-o", out, screen},
-        {"build", "--optimize=transparency", "-o", out, screen},
+    const auto write = [&](const std::string& path, uint16_t sw, uint16_t sh, uint16_t iw, uint16_t ih, bool two) {
+        test::GifBuilder gif;
+        gif.screen(sw, sh, test::testPalette(2)).control(0, 10, 0).image(two ? 5 : 0, two ? 7 : 0, iw, ih, 0, {}, 2, onePixel);
+        if (two)
+            gif.image(8000, 8100, 1, 1, 0, {}, 2, onePixel);
+        test::writeFile(path, gif.trailer().bytes);
     };
-    for (const auto& args : cheap)
-        EXPECT_EQ(test::runCli(args, dir.str()).status, 0) << args[0] << " " << args.back();
-    const std::vector<std::vector<std::string>> refused = {
-        {"optimize", image, "-o", out},
-        {"frames", image, "-o", dir.str() + "shots"},
-        {"unify", image, "-o", out, "--colors", "4"},
-        {"transition", single, "-o", out, "--after", "1"}, // no frame to lead to: told before composing
+    write(huge, 65535, 4095, 1, 1, false);
+    write(image, 1, 1, 65535, 4095, false);
+    write(screen, 8192, 8192, 1, 1, true);
+    write(single, 8192, 8192, 1, 1, false);
+    write(big, 1, 1, 8192, 8192, false);
+    const std::string beyondLimit = "65535x4095 is larger than the limit of 67108864 pixels";
+    const struct {
+        std::vector<std::string> args;
+        int status;
+        std::string message;
+    } cases[] = {
+        {{"optimize", huge, "-o", out}, 1, beyondLimit},
+        {{"frames", huge, "-o", shots, "--composed"}, 1, beyondLimit},
+        {{"build", "--optimize", "-o", out, huge}, 1, beyondLimit},
+        {{"transition", huge, "-o", out, "--after", "1", "--to-color", "000000", "--steps", "1"}, 1, beyondLimit},
+        {{"unify", huge, "-o", out, "--colors", "4"}, 1, beyondLimit},
+        {{"frames", image, "-o", shots}, 1, "could not be decoded"},
+        {{"optimize", screen, "-o", out}, 0, ""},
+        {{"optimize", screen, "-o", out, "--transparency"}, 0, ""},
+        {{"build", "--optimize", "-o", out, screen}, 0, ""},
+        {{"build", "--optimize=transparency", "-o", out, screen}, 0, ""},
+        {{"optimize", big, "-o", out}, 1, ""},
+        {{"frames", big, "-o", shots}, 1, ""},
+        {{"unify", big, "-o", out, "--colors", "4"}, 1, ""},
+        {{"transition", single, "-o", out, "--after", "1"}, 1, ""}, // no frame to lead to: told before composing
     };
-    for (const auto& args : refused)
-        EXPECT_EQ(test::runCli(args, dir.str()).status, 1) << args[0];
-    std::vector<std::vector<std::string>> all = cheap;
-    all.insert(all.end(), refused.begin(), refused.end());
+    std::vector<std::vector<std::string>> all;
+    for (const auto& c : cases) {
+        const auto r = test::runCli(c.args, dir.str());
+        EXPECT_EQ(r.status, c.status) << ::testing::PrintToString(c.args) << r.err;
+        test::expectContains(r.err, {c.message});
+        all.push_back(c.args);
+    }
+    // A picture that large would take hundreds of megabytes.
     const long peak = peakKiBOf(all, dir.str());
     EXPECT_GT(peak, 0);
     EXPECT_LT(peak, 100 * 1024);
+    EXPECT_EQ(test::runCli({"build", "-o", out, huge}, dir.str()).status, 0) << "plain copies are not limited";
+    test::expectContains(test::runCli({"optimize", huge, "-o", out, "--max-pixels", "16"}, dir.str()).err,
+                         {"limit of 16 pixels"});
 }
 
 // Composed frames are whole screens: a small file with many frames on a
@@ -465,11 +401,10 @@ TEST(Cli, ComposedFramesNeedRoomForAllOfThemFirst)
         GTEST_SKIP() << "this disk has room for all of them";
     const auto r = test::runCli({"frames", in, "-o", shots, "--composed", "--max-pixels", "268435456"}, dir.str());
     EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find("MiB are free there; nothing was written"), std::string::npos) << r.err;
+    test::expectContains(r.err, {"MiB are free there; nothing was written"});
     EXPECT_TRUE(std::filesystem::is_empty(shots));
     // The frames' own pictures are small and are written.
-    const auto own = test::runCli({"frames", in, "-o", shots}, dir.str());
-    EXPECT_EQ(own.status, 0) << own.err;
+    EXPECT_EQ(test::runCli({"frames", in, "-o", shots}, dir.str()).status, 0);
     EXPECT_TRUE(std::filesystem::exists(shots + "/frame1000.bmp"));
 }
 

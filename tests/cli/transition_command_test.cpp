@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "document/document.h"
 #include "document/gif_export.h"
 #include "document/gif_info.h"
@@ -42,6 +44,12 @@ protected:
         options.insert(options.begin(), {"transition", input, "-o", output});
         return test::runCli(options);
     }
+    GifStreamInfo info()
+    {
+        GifStreamInfo i;
+        EXPECT_EQ(readGifInfo(test::readFile(output), i), GifInfoError::None);
+        return i;
+    }
 };
 
 #ifdef ZELL_HAVE_GIFLIB
@@ -51,34 +59,27 @@ TEST_F(TransitionCommand, ThreeCrossFadeFramesAtAQuarterAHalfAndThreeQuarters)
     const auto result = run({"--after", "1", "--pattern", "αブレンド", "--steps", "3", "--delay", "7"});
     ASSERT_EQ(result.status, 0) << result.err;
 
-    const auto bytes = test::readFile(output);
     std::vector<test::GiflibImage> images;
-    ASSERT_TRUE(test::giflibDecode(bytes, images));
+    ASSERT_TRUE(test::giflibDecode(test::readFile(output), images));
     ASSERT_EQ(images.size(), 5u);
     // (int)(200 a + 0.5) and so on for a = 1/4, 1/2, 3/4; then the next frame.
     const uint32_t expected[] = {makeColor(50, 25, 10), makeColor(100, 50, 20), makeColor(150, 75, 30),
                                  makeColor(200, 100, 40)};
     for (size_t i = 0; i < 4; ++i) {
-        const test::GiflibImage& image = images[1 + i];
-        ASSERT_EQ(image.width * image.height, 8u);
-        for (uint8_t index : image.indices) {
-            ASSERT_LT(index, image.colors.size());
-            EXPECT_EQ(image.colors[index], expected[i]) << "image " << i + 1;
-        }
+        ASSERT_EQ(images[1 + i].indices.size(), 8u);
+        for (uint8_t index : images[1 + i].indices)
+            EXPECT_EQ(images[1 + i].colors.at(index), expected[i]) << "image " << i + 1;
     }
-
-    GifStreamInfo info;
-    ASSERT_EQ(readGifInfo(bytes, info), GifInfoError::None);
-    ASSERT_EQ(info.images.size(), 5u);
+    const GifStreamInfo stream = info();
     for (size_t i = 1; i <= 3; ++i) {
-        EXPECT_EQ(info.images[i].delay, 7);
-        EXPECT_EQ(info.images[i].disposal, 1);
-        EXPECT_FALSE(info.images[i].transparentIndex.has_value());
-        EXPECT_EQ(info.images[i].localTableSize, 2) << "a table of its own, one colour in 1 bit";
+        const GifImageInfo& image = stream.images[i];
+        // A table of its own, one colour in 1 bit.
+        EXPECT_EQ(std::make_tuple(image.delay, image.disposal, image.transparentIndex.has_value(), image.localTableSize),
+                  std::make_tuple(uint16_t(7), uint8_t(1), false, uint16_t(2)));
     }
-    EXPECT_EQ(info.images[0].delay, 50);
-    EXPECT_EQ(info.loopCount, std::optional<uint16_t>(3)) << "the input's looping is kept";
-    EXPECT_EQ(info.comments, std::vector<std::string>({"made for a test"}));
+    EXPECT_EQ(stream.images[0].delay, 50);
+    EXPECT_EQ(stream.loopCount, std::optional<uint16_t>(3)) << "the input's looping is kept";
+    EXPECT_EQ(stream.comments, std::vector<std::string>({"made for a test"}));
 }
 #endif
 
@@ -86,8 +87,7 @@ TEST_F(TransitionCommand, AProjectKeepsTheNamesOfTheNewFrames)
 {
     writeInput({makeColor(0, 0, 0), makeColor(200, 100, 40), makeColor(9, 9, 9)});
     output = dir.str() + "out.zpj";
-    const auto result = run({"--after", "3", "--steps", "2"});
-    ASSERT_EQ(result.status, 0) << result.err;
+    ASSERT_EQ(run({"--after", "3", "--steps", "2"}).status, 0);
     Document document(work);
     ASSERT_TRUE(openProject(document, output));
     ASSERT_EQ(document.frames.count(), 5);
@@ -102,14 +102,10 @@ TEST_F(TransitionCommand, OneFrameNeedsAColour)
     writeInput({makeColor(0, 0, 0)});
     const auto noNext = run({"--after", "1"});
     EXPECT_EQ(noNext.status, 1);
-    EXPECT_NE(noNext.err.find("--to-color"), std::string::npos) << noNext.err;
+    test::expectContains(noNext.err, {"--to-color"});
     EXPECT_FALSE(std::filesystem::exists(output));
-
-    const auto toWhite = run({"--after", "1", "--steps", "1", "--to-color", "FFFFFF"});
-    ASSERT_EQ(toWhite.status, 0) << toWhite.err;
-    GifStreamInfo info;
-    ASSERT_EQ(readGifInfo(test::readFile(output), info), GifInfoError::None);
-    EXPECT_EQ(info.images.size(), 2u);
+    ASSERT_EQ(run({"--after", "1", "--steps", "1", "--to-color", "FFFFFF"}).status, 0);
+    EXPECT_EQ(info().images.size(), 2u);
 }
 
 } // namespace

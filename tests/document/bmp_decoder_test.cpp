@@ -3,16 +3,18 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <optional>
 #include <vector>
 
 #include "image/bytes.h"
 #include "image/dib.h"
+#include "support/still_files.h"
 #include "support/test_support.h"
 
 namespace zell {
 namespace {
 
-// A BMP file assembled from its parts; the offset field is filled in unless set.
+// A BMP file assembled from its parts; the offset field is computed unless given.
 struct BmpFile {
     uint32_t headerSize = 40;
     int32_t width = 1;
@@ -23,7 +25,7 @@ struct BmpFile {
     std::vector<uint8_t> table{};
     std::vector<uint8_t> gap{}; // between table and pixel data
     std::vector<uint8_t> pixels = {1, 2, 3, 0};
-    bool zeroOffset = false;
+    std::optional<uint32_t> offset{};
 
     std::vector<uint8_t> build() const
     {
@@ -31,7 +33,7 @@ struct BmpFile {
         std::vector<uint8_t> out(14 + std::max<uint32_t>(headerSize, 40), 0);
         out[0] = 'B';
         out[1] = 'M';
-        putU32le(out.data() + 10, zeroOffset ? 0 : uint32_t(14 + headerSize + table.size() + gap.size()));
+        putU32le(out.data() + 10, offset.value_or(uint32_t(14 + headerSize + table.size() + gap.size())));
         uint8_t* h = out.data() + 14;
         putU32le(h, headerSize);
         putI32le(h + 4, width);
@@ -48,6 +50,14 @@ struct BmpFile {
     }
 };
 
+DibHeader decodeChecked(std::span<const uint8_t> file, ByteBuffer& picture)
+{
+    DibHeader h;
+    EXPECT_TRUE(decodeBmp(file, picture));
+    EXPECT_TRUE(checkDib(picture.bytes(), &h));
+    return h;
+}
+
 TEST(BmpDecoder, PaletteTablesFollowDepthOrUsedCount)
 {
     struct Case {
@@ -61,9 +71,7 @@ TEST(BmpDecoder, PaletteTablesFollowDepthOrUsedCount)
             file.table.insert(file.table.end(), {uint8_t(i), uint8_t(i + 1), uint8_t(i + 2), 0});
         file.pixels.assign(2 * dibStride(3, c.bits), 0x11);
         ByteBuffer picture;
-        DibHeader h;
-        ASSERT_TRUE(decodeBmp(file.build(), picture)) << c.bits;
-        ASSERT_TRUE(checkDib(picture.bytes(), &h));
+        const DibHeader h = decodeChecked(file.build(), picture);
         EXPECT_EQ(h.bitCount, c.bits);
         EXPECT_EQ(dibColorCount(h), c.entries);
         EXPECT_EQ(picture.size(), 40 + 4 * c.entries + file.pixels.size());
@@ -76,15 +84,12 @@ TEST(BmpDecoder, PixelDataComeFromTheOffsetFieldAndTrueColourDropsItsTable)
 {
     std::vector<BmpFile> files(3);
     files[0].gap = {0xEE, 0xEE, 0xEE, 0xEE, 0xEE};
-    files[1].zeroOffset = true; // rows right after the header
+    files[1].offset = 0; // rows right after the header
     files[2].clrUsed = 2;
     files[2].gap = test::quads({0x123456, 0x654321});
     for (const BmpFile& file : files) {
         ByteBuffer picture;
-        DibHeader h;
-        ASSERT_TRUE(decodeBmp(file.build(), picture)) << file.gap.size();
-        ASSERT_TRUE(checkDib(picture.bytes(), &h));
-        EXPECT_EQ(h.clrUsed, 0u);
+        EXPECT_EQ(decodeChecked(file.build(), picture).clrUsed, 0u);
         EXPECT_EQ(test::pixelRgb(picture.data(), 0, 0), 0x030201u) << file.gap.size();
     }
 }
@@ -95,9 +100,7 @@ TEST(BmpDecoder, LargerHeaderIsCutTo40BytesAndTopDownKeepsItsOrder)
     file.table = test::quads({0x000000, 0xFFFFFF});
     file.pixels = {0x80, 0, 0, 0, 0x40, 0, 0, 0}; // top row: white, black; bottom: black, white
     ByteBuffer picture, rgb;
-    DibHeader h;
-    ASSERT_TRUE(decodeBmp(file.build(), picture));
-    ASSERT_TRUE(checkDib(picture.bytes(), &h));
+    const DibHeader h = decodeChecked(file.build(), picture);
     EXPECT_EQ(h.size, 40u);
     EXPECT_EQ(h.height, -2);
     ASSERT_TRUE(convertToTrueColor(picture.bytes(), rgb));
@@ -129,6 +132,7 @@ TEST(BmpDecoder, RefusesWhatItCannotReadFaithfully)
         {"unknown depth", [](BmpFile& f) { f.bits = 30000; }},
         {"negative width", [](BmpFile& f) { f.width = -4; }},
         {"table beyond the file", [](BmpFile& f) { f.clrUsed = 0x40000000; }},
+        {"rows from the offset run past the end", [](BmpFile& f) { f.offset = 14 + 40 + 8 + 1; }},
     };
     for (const auto& [why, spoil] : cases) {
         BmpFile f = good;
@@ -137,27 +141,6 @@ TEST(BmpDecoder, RefusesWhatItCannotReadFaithfully)
         EXPECT_FALSE(decodeBmp(f.build(), out)) << why;
         EXPECT_TRUE(out.empty()) << why;
     }
-}
-
-// An OS/2 1.x file: a 12-byte header of 16-bit sizes, table entries of three
-// bytes (blue, green, red), as many as the depth has colours unless the
-// pixel offset leaves room for fewer.
-std::vector<uint8_t> coreBmp(uint16_t width, uint16_t height, uint16_t bits, const std::vector<uint8_t>& triples,
-                             const std::vector<uint8_t>& pixels)
-{
-    std::vector<uint8_t> out(26, 0);
-    out[0] = 'B';
-    out[1] = 'M';
-    putU32le(out.data() + 10, uint32_t(26 + triples.size()));
-    putU32le(out.data() + 14, 12);
-    putU16le(out.data() + 18, width);
-    putU16le(out.data() + 20, height);
-    putU16le(out.data() + 22, 1);
-    putU16le(out.data() + 24, bits);
-    out.insert(out.end(), triples.begin(), triples.end());
-    out.insert(out.end(), pixels.begin(), pixels.end());
-    putU32le(out.data() + 2, uint32_t(out.size()));
-    return out;
 }
 
 TEST(BmpDecoder, Os2FilesWithTheTwelveByteHeaderAreRead)
@@ -175,43 +158,22 @@ TEST(BmpDecoder, Os2FilesWithTheTwelveByteHeaderAreRead)
         {"24 bits, no table", 24, {}, std::vector<uint8_t>(24, 0x5A), 0},
     };
     for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
         ByteBuffer picture;
-        DibHeader h;
-        ASSERT_TRUE(decodeBmp(coreBmp(3, 2, c.bits, c.triples, c.pixels), picture)) << c.what;
-        ASSERT_TRUE(checkDib(picture.bytes(), &h)) << c.what;
-        EXPECT_EQ(std::vector<int64_t>({h.width, h.height, h.bitCount}), std::vector<int64_t>({3, 2, c.bits})) << c.what;
-        EXPECT_EQ(dibColorCount(h), c.entries) << c.what;
+        const DibHeader h = decodeChecked(test::coreBmp(3, 2, c.bits, c.triples, c.pixels), picture);
+        EXPECT_EQ(std::vector<int64_t>({h.width, h.height, h.bitCount}), std::vector<int64_t>({3, 2, c.bits}));
+        EXPECT_EQ(dibColorCount(h), c.entries);
         for (uint32_t i = 0; i < c.entries; ++i) {
             const uint8_t* quad = picture.data() + kDibHeaderSize + 4 * i;
             EXPECT_EQ(std::vector<uint8_t>(quad, quad + 4),
                       std::vector<uint8_t>({c.triples[3 * i], c.triples[3 * i + 1], c.triples[3 * i + 2], 0}))
-                << c.what << " entry " << i;
+                << "entry " << i;
         }
-        EXPECT_TRUE(std::equal(c.pixels.begin(), c.pixels.end(), picture.data() + dibBitsOffset(h))) << c.what;
+        EXPECT_TRUE(std::equal(c.pixels.begin(), c.pixels.end(), picture.data() + dibBitsOffset(h)));
     }
-    const std::vector<uint8_t> full = coreBmp(3, 2, 8, {1, 2, 3}, rows);
     ByteBuffer picture;
-    for (size_t n = 0; n < full.size(); ++n)
-        EXPECT_FALSE(decodeBmp(std::span(full).first(n), picture)) << "cut to " << n;
-    EXPECT_FALSE(decodeBmp(coreBmp(3, 2, 16, {}, std::vector<uint8_t>(16, 0)), picture)) << "no 16 bits in OS/2 1.x";
-    EXPECT_FALSE(decodeBmp(coreBmp(0, 2, 24, {}, {}), picture)) << "no width";
-}
-
-TEST(BmpDecoder, EveryTruncationFailsAndLeavesThePictureAlone)
-{
-    BmpFile file{.width = 5, .height = 3, .bits = 4, .table = std::vector<uint8_t>(64, 0x22),
-                 .pixels = std::vector<uint8_t>(12, 0x12)};
-    const std::vector<uint8_t> bytes = file.build();
-    ByteBuffer picture;
-    ASSERT_TRUE(picture.assign(reinterpret_cast<const uint8_t*>("keep"), 4));
-    for (size_t n = 0; n < bytes.size(); ++n) {
-        ASSERT_FALSE(decodeBmp(std::span(bytes).first(n), picture)) << n;
-        ASSERT_EQ(picture.size(), 4u);
-    }
-    std::vector<uint8_t> badOffset = bytes;
-    putU32le(badOffset.data() + 10, uint32_t(bytes.size()) - 11);
-    EXPECT_FALSE(decodeBmp(badOffset, picture)) << "rows from the offset run past the end";
-    EXPECT_TRUE(decodeBmp(bytes, picture));
+    EXPECT_FALSE(decodeBmp(test::coreBmp(3, 2, 16, {}, std::vector<uint8_t>(16, 0)), picture)) << "no 16 bits in OS/2 1.x";
+    EXPECT_FALSE(decodeBmp(test::coreBmp(0, 2, 24, {}, {}), picture)) << "no width";
 }
 
 } // namespace

@@ -2,68 +2,18 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
-#include <functional>
 #include <vector>
 
-#include <jpeglib.h>
-
 #include "image/dib.h"
+#include "support/still_files.h"
 #include "support/test_support.h"
 
 namespace zell {
 namespace {
 
-// Pixel (x, y) of the source, `components` samples in the input colour space.
-using Source = std::function<void(uint32_t x, uint32_t y, JSAMPLE* out)>;
-
-struct JpegRecipe {
-    uint32_t width = 16;
-    uint32_t height = 16;
-    int components = 3;
-    J_COLOR_SPACE inSpace = JCS_RGB;
-    J_COLOR_SPACE fileSpace = JCS_UNKNOWN; // JCS_UNKNOWN: the library's default
-    bool progressive = false;
-    int quality = 100;
-};
-
-std::vector<uint8_t> encodeJpeg(const JpegRecipe& r, const Source& source)
-{
-    jpeg_compress_struct info;
-    jpeg_error_mgr errors;
-    info.err = jpeg_std_error(&errors);
-    jpeg_create_compress(&info);
-    unsigned char* buffer = nullptr;
-    unsigned long size = 0;
-    jpeg_mem_dest(&info, &buffer, &size);
-    info.image_width = r.width;
-    info.image_height = r.height;
-    info.input_components = r.components;
-    info.in_color_space = r.inSpace;
-    jpeg_set_defaults(&info);
-    if (r.fileSpace != JCS_UNKNOWN)
-        jpeg_set_colorspace(&info, r.fileSpace);
-    for (int c = 0; c < info.num_components; ++c)
-        info.comp_info[c].h_samp_factor = info.comp_info[c].v_samp_factor = 1;
-    jpeg_set_quality(&info, r.quality, TRUE);
-    if (r.progressive)
-        jpeg_simple_progression(&info);
-    jpeg_start_compress(&info, TRUE);
-    std::vector<JSAMPLE> line(size_t(r.width) * r.components);
-    while (info.next_scanline < info.image_height) {
-        for (uint32_t x = 0; x < r.width; ++x)
-            source(x, info.next_scanline, &line[size_t(x) * r.components]);
-        JSAMPROW row = line.data();
-        jpeg_write_scanlines(&info, &row, 1);
-    }
-    jpeg_finish_compress(&info);
-    jpeg_destroy_compress(&info);
-    std::vector<uint8_t> out(buffer, buffer + size);
-    std::free(buffer);
-    return out;
-}
+using test::encodeJpeg;
+using test::JpegRecipe;
 
 TEST(JpegDecoder, GreyscaleGivesEqualChannels)
 {
@@ -109,7 +59,7 @@ TEST(JpegDecoder, TruncatedFileKeepsTheRowsItHas)
 {
     JpegRecipe recipe{.width = 64, .height = 64};
     // 8x8 blocks of colours from a small table, so that each block is flat.
-    const Source source = [](uint32_t x, uint32_t y, JSAMPLE* out) {
+    const test::JpegSource source = [](uint32_t x, uint32_t y, JSAMPLE* out) {
         static const JSAMPLE kLevels[] = {0, 255, 128, 64, 200};
         for (uint32_t c = 0; c < 3; ++c)
             out[c] = kLevels[((x / 8) * 3 + (y / 8) * 2 + c) % 5];

@@ -6,13 +6,11 @@
 #include <cstring>
 #include <vector>
 
-#include <png.h>
-// libjpeg needs FILE declared first.
-#include <cstdio>
-#include <jpeglib.h>
-
+#include "document/bmp_decoder.h"
 #include "document/file_import.h"
 #include "document/gif_import.h"
+#include "document/gif_info.h"
+#include "document/png_decoder.h"
 #include "image/bmp_file.h"
 #include "image/dib.h"
 #include "image/gif_codec.h"
@@ -22,6 +20,7 @@
 #include "support/gif_builder.h"
 #include "support/gif_oracle.h"
 #include "support/indexed_dib.h"
+#include "support/still_files.h"
 #include "support/test_support.h"
 
 namespace zell {
@@ -60,7 +59,10 @@ std::vector<uint8_t> transparentGif()
     return toVector(gif);
 }
 
-TEST(DecodeImage, DispatchesByFormatAndPassesTheTransparencyFlag)
+// A GIF's transparent entry is replaced only when asked; a BMP may stand
+// behind a 128-byte header. Short, unknown and imageless data are refused,
+// the picture left as it was.
+TEST(DecodeImage, DispatchesByFormatAndRefusesWhatItCannotRead)
 {
     const auto gif = transparentGif();
     ByteBuffer kept, replaced;
@@ -70,27 +72,20 @@ TEST(DecodeImage, DispatchesByFormatAndPassesTheTransparencyFlag)
     EXPECT_NE(test::tableOf(replaced.bytes())[1], makeColor(0, 255, 0)) << "transparent entry replaced";
 
     const auto dib = test::indexedDib(3, 2, {0, 0xFFFFFF}, {0, 1, 0, 1, 0, 1}, 1);
+    std::vector<uint8_t> prefixed(128, 0);
     const auto bmp = makeBmpFile(dib);
-    std::vector<uint8_t> prefixed(128, 0); // a 128-byte header in front
     prefixed.insert(prefixed.end(), bmp.begin(), bmp.end());
     for (const auto& file : {bmp, prefixed}) {
         ByteBuffer picture;
         ASSERT_TRUE(decodeImage(file, picture, false)) << file.size();
         EXPECT_EQ(toVector(picture), dib);
     }
-}
 
-TEST(DecodeImage, RefusesShortUnknownAndImagelessDataLeavingThePicture)
-{
     ByteBuffer picture;
     ASSERT_TRUE(picture.assign(reinterpret_cast<const uint8_t*>("keep"), 4));
-    const auto gif = transparentGif();
-    EXPECT_FALSE(decodeImage(std::span(gif).first(7), picture, false));
-    const std::vector<uint8_t> text(64, 'z');
-    EXPECT_FALSE(decodeImage(text, picture, false));
-    test::GifBuilder empty;
-    empty.screen(4, 4, test::testPalette(4)).trailer();
-    EXPECT_FALSE(decodeImage(empty.bytes, picture, false)) << "a GIF without images";
+    const auto imageless = test::GifBuilder().screen(4, 4, test::testPalette(4)).trailer().bytes;
+    for (const auto& data : {std::vector<uint8_t>(gif.begin(), gif.begin() + 7), std::vector<uint8_t>(64, 'z'), imageless})
+        EXPECT_FALSE(decodeImage(data, picture, false)) << data.size();
     EXPECT_EQ(picture.size(), 4u);
 }
 
@@ -224,25 +219,6 @@ TEST(ConvertToGif, SixteenAndThirtyTwoBitPicturesShowTheirColours)
     }
 }
 
-std::vector<uint8_t> rgbaPng(uint32_t width, uint32_t height, const std::vector<uint32_t>& argb)
-{
-    png_image image;
-    std::memset(&image, 0, sizeof image);
-    image.version = PNG_IMAGE_VERSION;
-    image.width = width;
-    image.height = height;
-    image.format = PNG_FORMAT_RGBA;
-    std::vector<uint8_t> pixels;
-    for (uint32_t c : argb)
-        pixels.insert(pixels.end(), {uint8_t(c >> 16), uint8_t(c >> 8), uint8_t(c), uint8_t(c >> 24)});
-    png_alloc_size_t size = 0;
-    EXPECT_TRUE(png_image_write_to_memory(&image, nullptr, &size, 0, pixels.data(), 0, nullptr));
-    std::vector<uint8_t> out(size);
-    EXPECT_TRUE(png_image_write_to_memory(&image, out.data(), &size, 0, pixels.data(), 0, nullptr));
-    out.resize(size);
-    return out;
-}
-
 // Fully transparent pixels take an entry of their own; every other pixel
 // keeps the colour the plain import gives it, or, when more than 255 colours
 // must share the table with the transparent entry, comes near the file's.
@@ -272,8 +248,8 @@ TEST(SplitFile, KeepAlphaGivesFullyTransparentPixelsTheTransparentIndex)
         std::vector<uint32_t> reduced{}; // the file's colours, when they must be reduced
     };
     const Case cases[] = {
-        {"RGBA, few colours, one half transparent", rgbaPng(4, 2, few), {0, 1, 0, 0, 1, 0, 0, 1}},
-        {"RGBA, 300 colours", rgbaPng(20, 20, many), manyClear, many},
+        {"RGBA, few colours, one half transparent", test::rgbaPng(4, 2, few), {0, 1, 0, 0, 1, 0, 0, 1}},
+        {"RGBA, 300 colours", test::rgbaPng(20, 20, many), manyClear, many},
         {"32-bit BMP", bmpAlpha(true), {0, 0, 0, 1, 0, 1}},
         {"32-bit BMP, alpha unused", bmpAlpha(false), {}},
     };
@@ -289,6 +265,9 @@ TEST(SplitFile, KeepAlphaGivesFullyTransparentPixelsTheTransparentIndex)
         EXPECT_EQ(plain.frames[0]->transparentIndex, 0xFFFF) << "off by default";
         const uint16_t index = kept.frames[0]->transparentIndex;
         EXPECT_EQ(index == 0xFFFF, c.clear.empty());
+        // A still is one picture shown at once: never interlaced, alpha or not.
+        EXPECT_EQ(plain.frames[0]->descriptorFlags & 0x40, 0);
+        EXPECT_EQ(kept.frames[0]->descriptorFlags & 0x40, 0);
 
         const auto plainPixels = gifPixels(test::readFile(plain.frames[0]->workFilePath));
         const auto keptFile = test::readFile(kept.frames[0]->workFilePath);
@@ -316,31 +295,6 @@ TEST(SplitFile, KeepAlphaGivesFullyTransparentPixelsTheTransparentIndex)
     }
 }
 
-std::vector<uint8_t> greyJpeg(uint32_t width, uint32_t height)
-{
-    jpeg_compress_struct info;
-    jpeg_error_mgr errors;
-    info.err = jpeg_std_error(&errors);
-    jpeg_create_compress(&info);
-    unsigned char* buffer = nullptr;
-    unsigned long size = 0;
-    jpeg_mem_dest(&info, &buffer, &size);
-    info.image_width = width;
-    info.image_height = height;
-    info.input_components = 1;
-    info.in_color_space = JCS_GRAYSCALE;
-    jpeg_set_defaults(&info);
-    jpeg_start_compress(&info, TRUE);
-    std::vector<uint8_t> row(width, 128);
-    for (JSAMPROW r = row.data(); info.next_scanline < height;)
-        jpeg_write_scanlines(&info, &r, 1);
-    jpeg_finish_compress(&info);
-    std::vector<uint8_t> out(buffer, buffer + size);
-    jpeg_destroy_compress(&info);
-    std::free(buffer);
-    return out;
-}
-
 class PixelLimitOf {
 public:
     explicit PixelLimitOf(uint64_t pixels) : old_(pixelLimit()) { setPixelLimit(pixels); }
@@ -361,8 +315,8 @@ TEST(SplitFile, StillsBeyondThePixelLimitAreTooLargeNotDamaged)
     ASSERT_TRUE(createSolidImage(solid, 10, 8, 0x123456));
     const std::pair<const char*, std::vector<uint8_t>> files[] = {
         {"bmp", makeBmpFile(solid.bytes())},
-        {"png", rgbaPng(10, 8, std::vector<uint32_t>(80, 0xFF102030))},
-        {"jpeg", greyJpeg(10, 8)},
+        {"png", test::rgbaPng(10, 8, std::vector<uint32_t>(80, 0xFF102030))},
+        {"jpeg", test::encodeJpeg({.width = 10, .height = 8}, [](uint32_t, uint32_t, JSAMPLE* out) { out[0] = out[1] = out[2] = 128; })},
     };
     for (const auto& [what, bytes] : files) {
         const std::string path = dir.str() + what;
@@ -387,6 +341,57 @@ TEST(SplitFile, StillsBeyondThePixelLimitAreTooLargeNotDamaged)
         test::writeFile(path, std::vector<uint8_t>(bytes.begin(), bytes.begin() + long(bytes.size() / 2)));
         EXPECT_FALSE(splitFile(path, work, split, false, &why)) << what;
         EXPECT_EQ(why, Failure::damaged) << what;
+    }
+}
+
+// A file cut anywhere before its end is damage, and the output stays as it was.
+TEST(Decoders, EveryTruncatedPrefixIsRefusedAndLeavesTheOutput)
+{
+    using Accepts = std::function<bool(std::span<const uint8_t>)>;
+    // A picture the decoder must not touch when it refuses.
+    const auto intoKept = [](bool (*decode)(std::span<const uint8_t>, ByteBuffer&)) -> Accepts {
+        return [decode](std::span<const uint8_t> data) {
+            ByteBuffer picture;
+            picture.assign(reinterpret_cast<const uint8_t*>("keep"), 4);
+            return decode(data, picture) || picture.size() != 4;
+        };
+    };
+    std::vector<uint32_t> sixteen(16);
+    for (uint32_t i = 0; i < 16; ++i)
+        sixteen[i] = i * 0x0F0F0F;
+    std::vector<uint8_t> indices(15);
+    for (size_t i = 0; i < indices.size(); ++i)
+        indices[i] = uint8_t(i);
+    test::PngRecipe png{.width = 8, .height = 8};
+    png.rows.assign(8, std::vector<png_byte>(24, 0x5A));
+    const auto twoImages = test::GifBuilder().screen(2, 2, test::testPalette(4)).image(0, 0, 1, 1, 0, {}, 2, {1, 2, 3, 4, 5})
+                               .image(0, 0, 1, 1, 0, {}, 2, {1}).trailer().bytes;
+    test::ScratchDir dir;
+    WorkDirectory work(dir.str());
+    const struct {
+        const char* what;
+        Accepts accepts;
+        std::vector<uint8_t> bytes;
+        std::vector<size_t> clean{};
+    } cases[] = {
+        {"bmp", intoKept(decodeBmp), makeBmpFile(test::indexedDib(5, 3, sixteen, indices, 4))},
+        {"os/2 bmp", intoKept(decodeBmp), test::coreBmp(3, 2, 8, {1, 2, 3}, {0, 0, 0, 0, 0, 0, 0, 0})},
+        {"png", intoKept(decodePng), test::encodePng(png)},
+        // Up to its first data byte: once the data begin, what they give is shown.
+        {"gif image",
+         intoKept([](std::span<const uint8_t> data, ByteBuffer& out) { return decodeGifImage(data, out, 0, false); }),
+         std::vector<uint8_t>(twoImages.begin(), twoImages.begin() + 13 + 12 + 10 + 3)},
+        // A cut right after a whole image is a stream without its trailer.
+        {"gif split",
+         [&](std::span<const uint8_t> data) {
+             SplitResult split;
+             return splitGif(data, work, split) || test::workFileCount(work.path()) != 0;
+         },
+         twoImages, {43, twoImages.size() - 1}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        test::expectEveryPrefixRefused(c.accepts, c.bytes, c.clean);
     }
 }
 

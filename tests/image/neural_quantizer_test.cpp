@@ -38,23 +38,26 @@ Reduced read(const ByteBuffer& dib)
     return r;
 }
 
-int l1(uint32_t a, uint32_t b)
+// Distance of two colours, summing |d| (power 1) or d * d (power 2) per channel.
+int distance(uint32_t a, uint32_t b, int power = 1)
 {
-    int d = 0;
-    for (int shift = 0; shift < 24; shift += 8)
-        d += std::abs(int((a >> shift) & 0xFF) - int((b >> shift) & 0xFF));
-    return d;
+    int sum = 0;
+    for (int shift = 0; shift < 24; shift += 8) {
+        const int d = std::abs(int((a >> shift) & 0xFF) - int((b >> shift) & 0xFF));
+        sum += power == 1 ? d : d * d;
+    }
+    return sum;
 }
 
-// Index i's entry is at the least L1 distance from pixel i.
-void expectNearestEntries(const Reduced& r, const std::vector<uint32_t>& pixels)
+// Every `step`th pixel's entry is at the least distance from it.
+void expectNearestEntries(const Reduced& r, const std::vector<uint32_t>& pixels, int power = 1, size_t step = 1)
 {
     ASSERT_EQ(r.indices.size(), pixels.size());
-    for (size_t i = 0; i < pixels.size(); ++i) {
-        int best = 1000;
+    for (size_t i = 0; i < pixels.size(); i += step) {
+        int best = 1 << 30;
         for (uint32_t c : r.table)
-            best = std::min(best, l1(c, pixels[i]));
-        ASSERT_EQ(l1(r.table[r.indices[i]], pixels[i]), best) << "pixel " << i;
+            best = std::min(best, distance(c, pixels[i], power));
+        ASSERT_EQ(distance(r.table[r.indices[i]], pixels[i], power), best) << "pixel " << i;
     }
 }
 
@@ -116,7 +119,7 @@ TEST(NeuralQuantizer, TrueColourGetsAFullTableAndEveryPixelItsNearestEntry)
         // The green-ordered search must find an entry at the least L1 distance.
         expectNearestEntries(r, c.pixels);
         for (size_t i = 0; c.worst && i < c.pixels.size(); ++i)
-            ASSERT_LE(l1(r.table[r.indices[i]], c.pixels[i]), c.worst) << "pixel " << i;
+            ASSERT_LE(distance(r.table[r.indices[i]], c.pixels[i]), c.worst) << "pixel " << i;
     }
 }
 
@@ -187,21 +190,7 @@ TEST(NeuralQuantizer, RefinementLowersTheErrorAndDitheringKeepsTheMean)
         ASSERT_EQ(results[options].indices.size(), pixels.size());
     }
     EXPECT_LT(squaredError(results[kNeuQuantRefine], pixels), squaredError(results[0], pixels));
-    const Reduced& refined = results[kNeuQuantRefine];
-    for (size_t i = 0; i < pixels.size(); i += 37) {
-        auto d2 = [&](uint32_t c) {
-            int d = 0;
-            for (int shift = 0; shift < 24; shift += 8) {
-                const int e = int((c >> shift) & 0xFF) - int((pixels[i] >> shift) & 0xFF);
-                d += e * e;
-            }
-            return d;
-        };
-        int best = 1 << 30;
-        for (uint32_t c : refined.table)
-            best = std::min(best, d2(c));
-        ASSERT_EQ(d2(refined.table[refined.indices[i]]), best) << "pixel " << i;
-    }
+    expectNearestEntries(results[kNeuQuantRefine], pixels, 2, 37);
     // The mean red of each 8 x 8 block: dithered closer to the source than not.
     for (uint32_t base : {0u, uint32_t(kNeuQuantRefine)}) {
         double plainError = 0, ditheredError = 0;

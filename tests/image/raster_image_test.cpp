@@ -56,16 +56,19 @@ TEST(RasterImageMask, ClearsBitsOfTransparentPixelsRowForRow)
     EXPECT_TRUE(picture.mask.empty());
 }
 
-TEST(RasterImage, PixelIndexCountsRowsFromTheTop)
+TEST(RasterImage, PixelIndexCountsRowsFromTheTopAndSetDibRefusesTruncatedPictures)
 {
     RasterImage picture;
     EXPECT_EQ(picture.pixelIndex(0, 0), 0) << "no picture";
-    ASSERT_TRUE(picture.setDib(eightBit(3, 2, {{0, 1, 2}, {3, 4, 1}})));
-    EXPECT_EQ(picture.pixelIndex(0, 0), 3);
-    EXPECT_EQ(picture.pixelIndex(1, 0), -1) << "index 4 is beyond a 4-entry table";
-    EXPECT_EQ(picture.pixelIndex(2, 1), 2);
-    EXPECT_EQ(picture.pixelIndex(3, 0), -1);
-    EXPECT_EQ(picture.pixelIndex(-1, 0), -1);
+    const auto dib = eightBit(3, 2, {{0, 1, 2}, {3, 4, 1}});
+    EXPECT_FALSE(picture.setDib(dib.data(), uint32_t(dib.size() - 1)));
+    ASSERT_TRUE(picture.setDib(dib.data(), 0));
+    EXPECT_EQ(picture.image.size(), dib.size());
+    // Index 4 is beyond a 4-entry table.
+    const std::pair<int, int> cases[][2] = {{{0, 0}, {3, 0}}, {{1, 0}, {-1, 0}}, {{2, 1}, {2, 0}}, {{3, 0}, {-1, 0}},
+                                            {{-1, 0}, {-1, 0}}};
+    for (const auto& [at, index] : cases)
+        EXPECT_EQ(picture.pixelIndex(at.first, at.second), index.first) << at.first << "," << at.second;
     EXPECT_EQ(picture.imageSize(), std::make_pair(3u, 2u));
 }
 
@@ -84,20 +87,10 @@ TEST(RasterImage, ApplyColorTableWritesCommonEntriesAndZeroesTheRest)
     EXPECT_FALSE(picture.applyColorTable(&colors)) << "4 entries against 16";
     const uint8_t* quad = picture.image.data() + 40;
     EXPECT_EQ(std::vector<uint8_t>(quad + 12, quad + 15), (std::vector<uint8_t>{33, 32, 31}));
-    for (int i = 4 * 4; i < 64; ++i)
-        EXPECT_EQ(quad[i], 0) << i;
+    EXPECT_EQ(std::vector<uint8_t>(quad + 16, quad + 64), std::vector<uint8_t>(48, 0));
     colors.count = 16;
     EXPECT_TRUE(picture.applyColorTable(&colors));
     EXPECT_TRUE(picture.applyColorTable(nullptr));
-}
-
-TEST(RasterImage, SetDibRefusesTruncatedPictures)
-{
-    RasterImage picture;
-    auto dib = eightBit(3, 2, {{0, 1, 2}, {3, 0, 1}});
-    EXPECT_FALSE(picture.setDib(dib.data(), uint32_t(dib.size() - 1)));
-    EXPECT_TRUE(picture.setDib(dib.data(), 0));
-    EXPECT_EQ(picture.image.size(), dib.size());
 }
 
 } // namespace

@@ -4,8 +4,7 @@
 
 #include <filesystem>
 #include <fstream>
-#include <set>
-#include <sstream>
+#include <tuple>
 
 #include "document/screen_composer.h"
 #include "image/bytes.h"
@@ -29,14 +28,6 @@ std::vector<uint32_t> screenPixels(const ByteBuffer& picture)
     std::vector<uint32_t> out;
     for (uint32_t i = 0; i < 16; ++i)
         out.push_back(test::pixelRgb(picture.data(), i % 4, i / 4));
-    return out;
-}
-
-std::set<std::string> filesIn(const std::string& folder)
-{
-    std::set<std::string> out;
-    for (const auto& entry : std::filesystem::directory_iterator(folder))
-        out.insert(entry.path().string());
     return out;
 }
 
@@ -155,7 +146,9 @@ TEST_F(TransitionInsertion, ComposeScreensFailsWithoutTouchingItsOutput)
     EXPECT_TRUE(screens.next.empty());
 }
 
-TEST_F(TransitionInsertion, GenerateWritesEachStepAsAGifWithAnExactTable)
+// Each step becomes a GIF with an exact table; a preview writes BMP files
+// framed by the source and the destination.
+TEST_F(TransitionInsertion, GenerateWritesEachStepAsAGifOrAPreviewAsBmpFiles)
 {
     ScriptedTransition transition;
     std::vector<GeneratedFile> files;
@@ -168,19 +161,13 @@ TEST_F(TransitionInsertion, GenerateWritesEachStepAsAGifWithAnExactTable)
         EXPECT_EQ(files[step].colorCount, 4);
         ByteBuffer picture;
         ASSERT_TRUE(decodeGifImage(test::readFile(files[step].path), picture, 0, false));
-        const auto table = test::tableOf(picture.bytes());
         std::vector<uint32_t> colours;
         for (uint8_t index : test::indicesOf(picture.bytes()))
-            colours.push_back(table.at(index));
+            colours.push_back(test::tableOf(picture.bytes()).at(index));
         EXPECT_EQ(colours, std::vector<uint32_t>({makeColor(uint8_t(10 * step), 0, 0), kGreen, kBlue}));
     }
-}
 
-TEST_F(TransitionInsertion, PreviewWritesBmpFilesFramedBySourceAndDestination)
-{
-    ScriptedTransition transition;
     const auto destination = test::trueColorDib(3, 1, {kBlue, kBlue, kBlue});
-    std::vector<GeneratedFile> files;
     ASSERT_TRUE(generateTransition(transition, red3x1(), destination, 2, true, work, files));
     ASSERT_EQ(files.size(), 4u);
     const std::vector<uint8_t> dibs[] = {red3x1(), ScriptedTransition::pictureOf(0), ScriptedTransition::pictureOf(1),
@@ -200,7 +187,7 @@ TEST_F(TransitionInsertion, PreviewWritesBmpFilesFramedBySourceAndDestination)
 
 TEST_F(TransitionInsertion, AFailedGenerationLeavesNoFileBehind)
 {
-    const auto before = filesIn(work.path());
+    const auto before = test::namesIn(work.path());
     for (const bool preview : {false, true}) {
         ScriptedTransition failing;
         failing.failAt = 2;
@@ -209,13 +196,13 @@ TEST_F(TransitionInsertion, AFailedGenerationLeavesNoFileBehind)
         EXPECT_EQ(failing.steps, std::vector<uint32_t>({0, 1, 2})) << "generation stops at the failing step";
         EXPECT_EQ(failing.ends, 1);
         EXPECT_TRUE(files.empty());
-        EXPECT_EQ(filesIn(work.path()), before) << "preview " << preview;
+        EXPECT_EQ(test::namesIn(work.path()), before) << "preview " << preview;
 
         ScriptedTransition broken;
         broken.brokenAt = 1;
         EXPECT_FALSE(generateTransition(broken, red3x1(), red3x1(), 8, preview, work, files));
         EXPECT_EQ(broken.steps.size(), 2u);
-        EXPECT_EQ(filesIn(work.path()), before) << "a picture that cannot be written, preview " << preview;
+        EXPECT_EQ(test::namesIn(work.path()), before) << "a picture that cannot be written, preview " << preview;
     }
     ScriptedTransition unused;
     unused.maxSteps = 4;
@@ -223,15 +210,6 @@ TEST_F(TransitionInsertion, AFailedGenerationLeavesNoFileBehind)
     EXPECT_FALSE(generateTransition(unused, red3x1(), red3x1(), 0, false, work, files));
     EXPECT_FALSE(generateTransition(unused, red3x1(), red3x1(), 5, false, work, files)) << "beyond maxSteps";
     EXPECT_EQ(unused.begins, 0);
-}
-
-std::string fields(const Frame& f)
-{
-    std::ostringstream out;
-    out << f.name << " at " << f.left << "," << f.top << " " << f.width << "x" << f.height << " delay " << f.delay
-        << " colours " << f.colorCount << " transparent " << f.transparentIndex << " disposal " << int(f.disposal)
-        << " input " << int(f.userInput) << " local " << int(f.useLocalColorTable);
-    return out.str();
 }
 
 TEST_F(TransitionInsertion, InsertedFramesFollowTheCurrentFrameWithTheirFieldsAndNames)
@@ -254,8 +232,10 @@ TEST_F(TransitionInsertion, InsertedFramesFollowTheCurrentFrameWithTheirFieldsAn
         const Frame& f = *document.frames.frameAt(1 + i);
         // The logical screen's size, not the picture's; no transparency; the
         // screen beneath restored, as the next frame is small and see-through.
-        EXPECT_EQ(fields(f), " [a >>]の[00" + std::to_string(i + 1)
-                                 + "] at 0,0 4x4 delay 25 colours 4 transparent 65535 disposal 3 input 0 local 1");
+        EXPECT_EQ(f.name, " [a >>]の[00" + std::to_string(i + 1) + "]");
+        EXPECT_EQ(std::make_tuple(f.left, f.top, f.width, f.height, f.delay, f.colorCount, f.transparentIndex, f.disposal,
+                                  f.userInput, f.useLocalColorTable),
+                  std::make_tuple(0, 0, 4, 4, 25, 4, 0xFFFF, 3, 0, 1));
         EXPECT_EQ(f.workFilePath, paths[size_t(i)].path);
     }
 }
@@ -263,14 +243,14 @@ TEST_F(TransitionInsertion, InsertedFramesFollowTheCurrentFrameWithTheirFieldsAn
 TEST_F(TransitionInsertion, InsertTransitionChangesNothingWhenItFails)
 {
     addThreeFrames(1);
-    const auto before = filesIn(work.path());
+    const auto before = test::namesIn(work.path());
     ScriptedTransition failing;
     failing.failAt = 2;
     TransitionError error = TransitionError::None;
     EXPECT_FALSE(insertTransition(document, 1, failing, {}, &error));
     EXPECT_EQ(error, TransitionError::GenerateFailed);
     EXPECT_EQ(document.frames.count(), 3);
-    EXPECT_EQ(filesIn(work.path()), before);
+    EXPECT_EQ(test::namesIn(work.path()), before);
 
     ScriptedTransition transition;
     TransitionRequest request;

@@ -6,21 +6,17 @@
 
 namespace zell::test {
 
-namespace {
-
-std::vector<std::string> splitTabs(const std::string& line)
+std::vector<std::string> splitFields(const std::string& text, char separator)
 {
     std::vector<std::string> fields;
     std::string field;
-    std::istringstream in(line);
-    while (std::getline(in, field, '\t'))
+    std::istringstream in(text);
+    while (std::getline(in, field, separator))
         fields.push_back(field);
-    if (!line.empty() && line.back() == '\t')
+    if (!text.empty() && text.back() == separator)
         fields.emplace_back();
     return fields;
 }
-
-} // namespace
 
 std::filesystem::path corpusDir()
 {
@@ -36,9 +32,9 @@ std::vector<CorpusRow> corpusRows(const std::string& format)
     std::string line;
     if (!manifest || !std::getline(manifest, line))
         return rows;
-    const auto names = splitTabs(line);
+    const auto names = splitFields(line, '\t');
     while (std::getline(manifest, line)) {
-        const auto fields = splitTabs(line);
+        const auto fields = splitFields(line, '\t');
         CorpusRow row;
         for (size_t i = 0; i < names.size(); ++i)
             row[names[i]] = i < fields.size() ? fields[i] : std::string();

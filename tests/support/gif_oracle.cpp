@@ -44,7 +44,7 @@ std::vector<uint32_t> tableColors(const ColorMapObject* map)
 
 } // namespace
 
-bool giflibDecode(std::span<const uint8_t> stream, std::vector<GiflibImage>& images)
+bool giflibDecode(std::span<const uint8_t> stream, std::vector<GiflibImage>& images, uint32_t* screen)
 {
     MemoryInput input{stream};
     int error = 0;
@@ -52,12 +52,22 @@ bool giflibDecode(std::span<const uint8_t> stream, std::vector<GiflibImage>& ima
     if (!gif)
         return false;
     const bool ok = DGifSlurp(gif) == GIF_OK;
+    if (screen) {
+        screen[0] = uint32_t(gif->SWidth);
+        screen[1] = uint32_t(gif->SHeight);
+    }
     for (int i = 0; ok && i < gif->ImageCount; ++i) {
         const SavedImage& saved = gif->SavedImages[i];
+        GraphicsControlBlock control{DISPOSAL_UNSPECIFIED, false, 0, NO_TRANSPARENT_COLOR};
+        DGifSavedExtensionToGCB(gif, i, &control);
         GiflibImage image;
+        image.left = uint32_t(saved.ImageDesc.Left);
+        image.top = uint32_t(saved.ImageDesc.Top);
         image.width = uint32_t(saved.ImageDesc.Width);
         image.height = uint32_t(saved.ImageDesc.Height);
         image.interlaced = saved.ImageDesc.Interlace;
+        image.disposal = control.DisposalMode;
+        image.transparent = control.TransparentColor;
         image.indices.assign(saved.RasterBits, saved.RasterBits + size_t(image.width) * image.height);
         image.colors = tableColors(saved.ImageDesc.ColorMap ? saved.ImageDesc.ColorMap : gif->SColorMap);
         images.push_back(std::move(image));

@@ -10,15 +10,20 @@
 namespace zell::test {
 
 struct GiflibImage {
+    uint32_t left = 0;
+    uint32_t top = 0;
     uint32_t width = 0;
     uint32_t height = 0;
     bool interlaced = false;
+    int disposal = 0;
+    int transparent = -1; // none
     std::vector<uint8_t> indices; // rows top to bottom, interlace undone
     std::vector<uint32_t> colors; // the table the image uses, as colour values
 };
 
 // Every image of the stream through DGifSlurp; false when giflib refuses it.
-bool giflibDecode(std::span<const uint8_t> stream, std::vector<GiflibImage>& images);
+// `screen` (optional) receives the logical screen's width and height.
+bool giflibDecode(std::span<const uint8_t> stream, std::vector<GiflibImage>& images, uint32_t* screen = nullptr);
 
 // One image with a global table of 2^bits entries, written row by row with
 // EGifPutLine; `indices` holds the rows top to bottom.

@@ -11,23 +11,13 @@
 #include <fstream>
 #include <sstream>
 
+#include <gtest/gtest.h>
+
 #include "support/test_support.h"
 
 namespace zell::test {
 
 namespace {
-
-std::string quote(const std::string& s)
-{
-    std::string out = "'";
-    for (char c : s) {
-        if (c == '\'')
-            out += "'\\''";
-        else
-            out += c;
-    }
-    return out + "'";
-}
 
 std::string slurp(const std::filesystem::path& path)
 {
@@ -41,17 +31,9 @@ std::string slurp(const std::filesystem::path& path)
 
 CliResult runCli(const std::vector<std::string>& args, const std::string& tmpdir)
 {
-    ScratchDir dir;
-    std::string command = (tmpdir.empty() ? "" : "TMPDIR=" + quote(tmpdir) + " ") + quote(ZELL_CLI_PATH);
-    for (const auto& a : args)
-        command += " " + quote(a);
-    command += " >" + quote((dir.path() / "out").string()) + " 2>" + quote((dir.path() / "err").string()) + " </dev/null";
-    int raw = std::system(command.c_str());
-    CliResult result;
-    result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    result.out = slurp(dir.path() / "out");
-    result.err = slurp(dir.path() / "err");
-    return result;
+    CliSetting setting;
+    setting.tmpdir = tmpdir;
+    return runCli(args, setting);
 }
 
 CliResult runCli(const std::vector<std::string>& args, const CliSetting& setting)
@@ -108,6 +90,12 @@ CliResult runCli(const std::vector<std::string>& args, const CliSetting& setting
     result.out = slurp(out);
     result.err = slurp(err);
     return result;
+}
+
+void expectContains(const std::string& text, const std::vector<std::string>& parts)
+{
+    for (const auto& part : parts)
+        EXPECT_NE(text.find(part), std::string::npos) << "no " << part << " in " << text;
 }
 
 } // namespace zell::test

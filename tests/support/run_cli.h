@@ -26,4 +26,7 @@ struct CliSetting {
 };
 CliResult runCli(const std::vector<std::string>& args, const CliSetting& setting);
 
+// Each part is somewhere in the text.
+void expectContains(const std::string& text, const std::vector<std::string>& parts);
+
 } // namespace zell::test

@@ -1,5 +1,7 @@
 #include "support/test_support.h"
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <cstdlib>
 #include <fstream>
@@ -109,6 +111,20 @@ int workFileCount(const std::string& folder)
         return 0;
     const auto names = namesIn(folder);
     return int(std::count_if(names.begin(), names.end(), [](const std::string& n) { return n.starts_with("zll"); }));
+}
+
+void expectEveryPrefixRefused(const std::function<bool(std::span<const uint8_t>)>& accepts,
+                              std::span<const uint8_t> bytes, const std::vector<size_t>& clean)
+{
+    EXPECT_TRUE(accepts(bytes)) << "the whole input";
+    for (size_t n = 0; n < bytes.size(); ++n) {
+        const bool expected = std::find(clean.begin(), clean.end(), n) != clean.end();
+        if (accepts(bytes.first(n)) != expected) {
+            ADD_FAILURE() << "a prefix of " << n << " of " << bytes.size() << " bytes was "
+                          << (expected ? "refused" : "accepted");
+            return;
+        }
+    }
 }
 
 } // namespace zell::test

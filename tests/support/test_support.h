@@ -3,7 +3,9 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <initializer_list>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -57,5 +59,11 @@ inline void writeFile(const WorkFile& file, const std::vector<uint8_t>& bytes)
 std::vector<std::string> namesIn(const std::filesystem::path& folder);
 // Work files (zll...) in a work directory, not its lock; 0 when it is missing.
 int workFileCount(const std::string& folder);
+
+// `accepts` takes the whole of `bytes` and refuses every shorter prefix but
+// the lengths in `clean`, which it takes too. It says whether it took the
+// input or touched its output, so that a refusal must leave the output alone.
+void expectEveryPrefixRefused(const std::function<bool(std::span<const uint8_t>)>& accepts,
+                              std::span<const uint8_t> bytes, const std::vector<size_t>& clean = {});
 
 } // namespace zell::test
