@@ -223,7 +223,7 @@ void DocumentModel::switchWorkFile(int row, const std::string& path, int nameId)
     if (!f)
         return;
     const EditStep step(*this, nameId);
-    f->workFilePath = path;
+    f->workFile = WorkFile::adopt(path);
     announceEdited(row, row);
 }
 

@@ -150,20 +150,20 @@ bool PaletteWindow::canPickTransparent() const
 void PaletteWindow::reloadFrameTable()
 {
     const Frame* f = document_.currentFrame();
-    if (!f || f->workFilePath.empty()) {
+    if (!f || f->workFile.empty()) {
         frameTable_.count = 0;
         frameTable_.backgroundIndex = kNoIndex;
         loadedPath_.clear();
         return;
     }
-    if (f->workFilePath != loadedPath_) {
+    if (f->workFile.path() != loadedPath_) {
         QApplication::setOverrideCursor(Qt::WaitCursor);
         MappedFile file;
         ColorTable table;
         // An unreadable file leaves the table as it was: the grid never shows a half-read table.
-        if (file.open(f->workFilePath) && findGifColorTable(file.bytes(), false, table)) {
+        if (file.open(f->workFile.path()) && findGifColorTable(file.bytes(), false, table)) {
             frameTable_ = table;
-            loadedPath_ = f->workFilePath;
+            loadedPath_ = f->workFile.path();
         }
         QApplication::restoreOverrideCursor();
     }
@@ -252,7 +252,7 @@ void PaletteWindow::editFrameColor(int index, uint32_t color)
     MappedFile file;
     std::vector<uint8_t> bytes;
     std::string path;
-    if (!file.open(f->workFilePath) || !replaceGifColorTable(file.bytes(), edited, bytes) ||
+    if (!file.open(f->workFile.path()) || !replaceGifColorTable(file.bytes(), edited, bytes) ||
         !writeNewWorkFile(document_, bytes, path)) {
         showMessage(window(), 21502, 21002, MessageStyle::OkInfo);
         return;
@@ -323,7 +323,7 @@ bool PaletteWindow::resizeFrameTable(int bits)
     std::string path;
     uint32_t transparent = f->transparentIndex;
     // A new work file; the frame keeps its old one until this one is complete.
-    const bool ok = picture.loadGifImage(f->workFilePath, 0) &&
+    const bool ok = picture.loadGifImage(f->workFile.path(), 0) &&
                     document_.document().workDirectory().newWorkFileName("gif", path) &&
                     picture.saveGif(path, bits, transparent);
     QApplication::restoreOverrideCursor();

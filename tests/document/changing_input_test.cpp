@@ -51,7 +51,7 @@ protected:
     };
     State state() const
     {
-        return {document.frames.count(), document.frames.frameAt(0)->workFilePath.path(), document.settings.comment,
+        return {document.frames.count(), document.frames.frameAt(0)->workFile.path(), document.settings.comment,
                 document.currentIndex, test::workFileCount(work.path())};
     }
     static void expectSame(const State& a, const State& b)

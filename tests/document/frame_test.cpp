@@ -41,10 +41,10 @@ TEST(Frame, HandOverByCopyThenResetMovesOwnership)
     auto copy = std::make_unique<Frame>();
     {
         Frame source;
-        source.workFilePath = path;
+        source.workFile = WorkFile::adopt(path);
         source.name = "n";
         source.delay = 12;
-        copy->copyFrom(source);
+        *copy = source;
         source.reset();
     }
     EXPECT_TRUE(fs::exists(path)) << "the reset source must not delete the file";
@@ -57,9 +57,9 @@ TEST(Frame, HandOverByCopyThenResetMovesOwnership)
 TEST(Frame, DeletingAMissingFileIsHarmless)
 {
     Frame frame;
-    frame.workFilePath = "/nonexistent/zell/file.gif";
+    frame.workFile = WorkFile::adopt("/nonexistent/zell/file.gif");
     frame.deleteWorkFile();
-    EXPECT_TRUE(frame.workFilePath.empty());
+    EXPECT_TRUE(frame.workFile.empty());
 }
 
 TEST(FrameList, RemovalAndClearDeleteWorkFiles)
@@ -69,8 +69,8 @@ TEST(FrameList, RemovalAndClearDeleteWorkFiles)
     std::vector<std::string> paths;
     for (int i = 0; i < 3; ++i) {
         auto frame = std::make_unique<Frame>();
-        frame->workFilePath = makeFile(dir, "f" + std::to_string(i), {uint8_t(i)});
-        paths.push_back(frame->workFilePath);
+        frame->workFile = WorkFile::adopt(makeFile(dir, "f" + std::to_string(i), {uint8_t(i)}));
+        paths.push_back(frame->workFile.path());
         EXPECT_EQ(list.insert(list.count(), frame), i);
         EXPECT_EQ(frame, nullptr);
     }
@@ -79,7 +79,7 @@ TEST(FrameList, RemovalAndClearDeleteWorkFiles)
     EXPECT_EQ(list.count(), 3) << "an index out of range removes nothing";
     list.remove(1);
     EXPECT_FALSE(fs::exists(paths[1]));
-    EXPECT_EQ(list.frameAt(1)->workFilePath, paths[2]);
+    EXPECT_EQ(list.frameAt(1)->workFile.path(), paths[2]);
     list.clear();
     EXPECT_FALSE(fs::exists(paths[0]));
     EXPECT_FALSE(fs::exists(paths[2]));
@@ -93,7 +93,7 @@ TEST(FrameList, DuplicateGetsIdenticalFileOfItsOwnRightAfterTheSource)
     for (int i = 0; i < 2; ++i) {
         auto frame = std::make_unique<Frame>();
         frame->name = "frame" + std::to_string(i);
-        frame->workFilePath = makeFile(dir, "src" + std::to_string(i), {7, 8, 9, uint8_t(i)});
+        frame->workFile = WorkFile::adopt(makeFile(dir, "src" + std::to_string(i), {7, 8, 9, uint8_t(i)}));
         frame->delay = 25;
         frame->transparentIndex = 4;
         frame->left = 3;
@@ -104,8 +104,8 @@ TEST(FrameList, DuplicateGetsIdenticalFileOfItsOwnRightAfterTheSource)
     const Frame& source = *list.frameAt(0);
     const Frame& copy = *list.frameAt(1);
     EXPECT_EQ(copy.name, "frame0のｺﾋﾟｰ");
-    EXPECT_NE(copy.workFilePath, source.workFilePath);
-    EXPECT_EQ(test::readFile(copy.workFilePath), test::readFile(source.workFilePath));
+    EXPECT_NE(copy.workFile.path(), source.workFile.path());
+    EXPECT_EQ(test::readFile(copy.workFile.path()), test::readFile(source.workFile.path()));
     EXPECT_EQ(copy.delay, 25);
     EXPECT_EQ(copy.transparentIndex, 4);
     EXPECT_EQ(copy.left, 3u);
@@ -118,7 +118,7 @@ TEST(FrameList, FailedDuplicateNeverDeletesTheSourceFile)
     FrameList list;
     auto frame = std::make_unique<Frame>();
     frame->name = "keep";
-    frame->workFilePath = (dir.path() / "missing.gif").string(); // copy will fail
+    frame->workFile = WorkFile::adopt((dir.path() / "missing.gif").string()); // copy will fail
     list.insert(0, frame);
     WorkDirectory work(dir.str());
     EXPECT_EQ(list.duplicate(0, work), -1);
@@ -126,11 +126,11 @@ TEST(FrameList, FailedDuplicateNeverDeletesTheSourceFile)
 
     // A source whose file exists but no work directory can be made.
     std::string path = makeFile(dir, "real.gif", {1});
-    list.frameAt(0)->workFilePath = path;
+    list.frameAt(0)->workFile = WorkFile::adopt(path);
     WorkDirectory broken((dir.path() / "no" / "such").string());
     EXPECT_EQ(list.duplicate(0, broken), -1);
     EXPECT_TRUE(fs::exists(path));
-    EXPECT_EQ(list.frameAt(0)->workFilePath, path);
+    EXPECT_EQ(list.frameAt(0)->workFile.path(), path);
 }
 
 } // namespace

@@ -38,7 +38,7 @@ TEST_F(GifImport, WorkFileWithLocalTableIsByteExact)
                                      0x2C, 0, 0, 0, 0, 5, 0, 6, 0, 0xC1};
     expected.insert(expected.end(), local.begin(), local.end());
     expected.insert(expected.end(), {2, 2, 0xAA, 0xBB, 0, 0x3B});
-    EXPECT_EQ(test::readFile(f.workFilePath), expected);
+    EXPECT_EQ(test::readFile(f.workFile.path()), expected);
     EXPECT_EQ(f.left, 3u);
     EXPECT_EQ(f.top, 4u);
     EXPECT_EQ(f.width, 5u);
@@ -63,7 +63,7 @@ TEST_F(GifImport, WorkFileWithGlobalTableCarriesItAsLocalKeepingInterlace)
                                      0x2C, 0, 0, 0, 0, 2, 0, 1, 0, 0x80 | 0x40 | 2};
     expected.insert(expected.end(), global.begin(), global.end());
     expected.insert(expected.end(), {3, 3, 1, 2, 3, 0, 0x3B});
-    EXPECT_EQ(test::readFile(f.workFilePath), expected);
+    EXPECT_EQ(test::readFile(f.workFile.path()), expected);
     EXPECT_EQ(f.colorCount, 8);
     EXPECT_EQ(f.useLocalColorTable, 0);
     EXPECT_EQ(f.descriptorFlags, 0x60);
@@ -334,7 +334,7 @@ TEST_F(GifImport, GiflibDecodesEachWorkFileToTheSourceImage)
     ASSERT_EQ(split.frames.size(), 3u);
     for (size_t i = 0; i < 3; ++i) {
         std::vector<test::GiflibImage> decoded;
-        ASSERT_TRUE(test::giflibDecode(test::readFile(split.frames[i]->workFilePath), decoded)) << i;
+        ASSERT_TRUE(test::giflibDecode(test::readFile(split.frames[i]->workFile.path()), decoded)) << i;
         ASSERT_EQ(decoded.size(), 1u) << i;
         EXPECT_EQ(decoded[0].indices, expected[i].indices) << i;
         EXPECT_EQ(decoded[0].colors, expected[i].colors) << i;
@@ -345,7 +345,7 @@ TEST_F(GifImport, GiflibDecodesEachWorkFileToTheSourceImage)
     ASSERT_TRUE(splitGif(std::span(source).first(source.size() - 1), work, cut));
     ASSERT_EQ(cut.frames.size(), 3u);
     for (size_t i = 0; i < 3; ++i)
-        EXPECT_EQ(test::readFile(cut.frames[i]->workFilePath), test::readFile(split.frames[i]->workFilePath)) << i;
+        EXPECT_EQ(test::readFile(cut.frames[i]->workFile.path()), test::readFile(split.frames[i]->workFile.path())) << i;
 }
 
 #endif

@@ -25,7 +25,7 @@ protected:
         std::string path;
         EXPECT_TRUE(work.newWorkFileName("gif", path));
         test::writeFile(path, bytes);
-        frame->workFilePath = path;
+        frame->workFile = WorkFile::adopt(path);
         frame->name = name;
         return frame;
     }
@@ -117,8 +117,8 @@ TEST_F(ProjectFile, RoundTripRestoresSettingsFramesAndPictures)
     EXPECT_EQ(a.name, "one");
     EXPECT_EQ(a.descriptorFlags, 0x40);
     EXPECT_EQ(a.userInput, 2);
-    EXPECT_NE(a.workFilePath, doc.frames.frameAt(0)->workFilePath) << "a work file of its own";
-    EXPECT_EQ(test::readFile(a.workFilePath), test::readFile(doc.frames.frameAt(0)->workFilePath));
+    EXPECT_NE(a.workFile.path(), doc.frames.frameAt(0)->workFile.path()) << "a work file of its own";
+    EXPECT_EQ(test::readFile(a.workFile.path()), test::readFile(doc.frames.frameAt(0)->workFile.path()));
     EXPECT_EQ(back.currentIndex, 0);
 
     // Saving the reopened document gives the same bytes.
@@ -146,11 +146,11 @@ TEST_F(ProjectFile, DamagedFilesLeaveTheDocumentExactlyAsItWas)
     Document doc(work);
     fill(doc);
     doc.settings.screenWidth = 99;
-    const std::string firstFile = doc.frames.frameAt(0)->workFilePath;
+    const std::string firstFile = doc.frames.frameAt(0)->workFile.path();
     auto unchanged = [&] {
         EXPECT_EQ(doc.settings.screenWidth, 99);
         ASSERT_EQ(doc.frames.count(), 2);
-        EXPECT_EQ(doc.frames.frameAt(0)->workFilePath, firstFile);
+        EXPECT_EQ(doc.frames.frameAt(0)->workFile.path(), firstFile);
         EXPECT_TRUE(fs::exists(firstFile));
     };
     const size_t filesBefore = test::namesIn(work.path()).size();
@@ -281,7 +281,7 @@ TEST_F(ProjectFile, EveryRecordIsCheckedAgainstItsPicture)
     for (const auto& c : cases) {
         Document doc(work);
         fill(doc);
-        const std::string firstFile = doc.frames.frameAt(0)->workFilePath;
+        const std::string firstFile = doc.frames.frameAt(0)->workFile.path();
         Record r;
         c.change(r);
         EXPECT_EQ(openProjectBytes(doc, handMadeProject(r)), c.opens) << c.what;
@@ -291,7 +291,7 @@ TEST_F(ProjectFile, EveryRecordIsCheckedAgainstItsPicture)
         } else {
             EXPECT_EQ(doc.settings.screenWidth, 320) << c.what;
             ASSERT_EQ(doc.frames.count(), 2) << c.what;
-            EXPECT_EQ(doc.frames.frameAt(0)->workFilePath, firstFile) << c.what;
+            EXPECT_EQ(doc.frames.frameAt(0)->workFile.path(), firstFile) << c.what;
         }
     }
 }
@@ -333,7 +333,7 @@ TEST_F(ProjectFile, FailedSaveKeepsTheEarlierFileAndLeavesNoTemporary)
     Document doc(work);
     fill(doc);
     test::writeFile(projectPath(), {'o', 'l', 'd'});
-    fs::remove(doc.frames.frameAt(1)->workFilePath.path()); // a missing work file fails the save
+    fs::remove(doc.frames.frameAt(1)->workFile.path()); // a missing work file fails the save
     EXPECT_FALSE(saveProject(doc, projectPath()));
     EXPECT_EQ(test::readFile(projectPath()), (std::vector<uint8_t>{'o', 'l', 'd'}));
     EXPECT_EQ(test::namesIn(dir.path()).size(), 2u) << "only the old project and the work directory";

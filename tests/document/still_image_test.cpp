@@ -290,8 +290,8 @@ TEST(SplitFile, KeepAlphaGivesFullyTransparentPixelsTheTransparentIndex)
         const uint16_t index = kept.frames[0]->transparentIndex;
         EXPECT_EQ(index == 0xFFFF, c.clear.empty());
 
-        const auto plainPixels = gifPixels(test::readFile(plain.frames[0]->workFilePath));
-        const auto keptFile = test::readFile(kept.frames[0]->workFilePath);
+        const auto plainPixels = gifPixels(test::readFile(plain.frames[0]->workFile.path()));
+        const auto keptFile = test::readFile(kept.frames[0]->workFile.path());
         const auto keptPixels = gifPixels(keptFile);
         ByteBuffer indexed;
         ASSERT_TRUE(decodeGifImage(keptFile, indexed, 0, false));

@@ -148,7 +148,7 @@ TEST_F(TransitionInsertion, ComposeScreensFailsWithoutTouchingItsOutput)
     screens.source.assign(marker, 3);
     EXPECT_FALSE(composeScreens(document, -1, screens));
     EXPECT_FALSE(composeScreens(document, 3, screens));
-    std::filesystem::remove(document.frames.frameAt(1)->workFilePath.path());
+    std::filesystem::remove(document.frames.frameAt(1)->workFile.path());
     EXPECT_FALSE(composeScreens(document, 2, screens)) << "a frame before the current one cannot be loaded";
     EXPECT_FALSE(composeScreens(document, 0, screens)) << "the next frame cannot be loaded";
     EXPECT_EQ(screens.source.size(), 3u);
@@ -256,7 +256,7 @@ TEST_F(TransitionInsertion, InsertedFramesFollowTheCurrentFrameWithTheirFieldsAn
         // screen beneath restored, as the next frame is small and see-through.
         EXPECT_EQ(fields(f), " [a >>]の[00" + std::to_string(i + 1)
                                  + "] at 0,0 4x4 delay 25 colours 4 transparent 65535 disposal 3 input 0 local 1");
-        EXPECT_EQ(f.workFilePath, paths[size_t(i)].path);
+        EXPECT_EQ(f.workFile.path(), paths[size_t(i)].path);
     }
 }
 
@@ -282,7 +282,7 @@ TEST_F(TransitionInsertion, InsertTransitionChangesNothingWhenItFails)
     document.frames.remove(2);
     document.frames.remove(1);
     // Told before any picture is decoded: a frame that cannot be is no reason.
-    std::ofstream(document.frames.frameAt(0)->workFilePath.path(), std::ios::trunc) << "not a GIF";
+    std::ofstream(document.frames.frameAt(0)->workFile.path(), std::ios::trunc) << "not a GIF";
     EXPECT_FALSE(insertTransition(document, 0, transition, {}, &error));
     EXPECT_EQ(error, TransitionError::NoNextFrame);
     EXPECT_EQ(transition.begins, 0);

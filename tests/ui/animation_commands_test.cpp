@@ -88,7 +88,7 @@ struct Animation {
         doc.document.settings.screenHeight = uint16_t(height);
         for (uint32_t color : colors) {
             Frame& f = doc.add(false);
-            f.workFilePath = solidWorkFile(doc.work, width, height, color);
+            f.workFile = WorkFile::adopt(solidWorkFile(doc.work, width, height, color));
             f.width = uint16_t(width);
             f.height = uint16_t(height);
             f.delay = 10;
@@ -138,7 +138,7 @@ struct SlowOptimise {
     {
         std::vector<QByteArray> out;
         for (int i = 0; i < a.doc.model.frameCount(); ++i)
-            out.push_back(fileBytes(a.doc.model.frameAt(i)->workFilePath));
+            out.push_back(fileBytes(a.doc.model.frameAt(i)->workFile.path()));
         return out;
     }
 
@@ -225,7 +225,7 @@ private slots:
         Animation a(colors, 1600, 1200);
         std::vector<std::pair<std::string, QByteArray>> before;
         for (int i = 0; i < a.doc.model.frameCount(); ++i)
-            before.emplace_back(a.doc.model.frameAt(i)->workFilePath, fileBytes(a.doc.model.frameAt(i)->workFilePath));
+            before.emplace_back(a.doc.model.frameAt(i)->workFile.path(), fileBytes(a.doc.model.frameAt(i)->workFile.path()));
         const QStringList workFiles = QDir(QString::fromStdString(a.doc.work.path())).entryList(QDir::Files);
         const std::string undoBefore = a.doc.model.history().undoName();
         a.prompter.dialogScript = [](QDialog& dialog) {
@@ -273,7 +273,7 @@ private slots:
         QCOMPARE(a.busy, QList<bool>({true, false}));
         QCOMPARE(a.doc.model.frameCount(), int(before.size()));
         for (int i = 0; i < a.doc.model.frameCount(); ++i) {
-            QCOMPARE(a.doc.model.frameAt(i)->workFilePath, before[size_t(i)].first);
+            QCOMPARE(a.doc.model.frameAt(i)->workFile.path(), before[size_t(i)].first);
             QCOMPARE(fileBytes(before[size_t(i)].first), before[size_t(i)].second);
         }
         QCOMPARE(QDir(QString::fromStdString(a.doc.work.path())).entryList(QDir::Files), workFiles);
@@ -360,13 +360,13 @@ private slots:
         QVERIFY(openProject(saved.document, project.toStdString()));
         QCOMPARE(saved.document.frames.count(), int(before.size()));
         for (int i = 0; i < saved.document.frames.count(); ++i)
-            QCOMPARE(fileBytes(saved.document.frames.frameAt(i)->workFilePath), before[size_t(i)]);
+            QCOMPARE(fileBytes(saved.document.frames.frameAt(i)->workFile.path()), before[size_t(i)]);
     }
 
     void aFailingOptimiseChangesNothingAndSays21502()
     {
         Animation a({0x000000, 0xFFFFFF, 0x000000});
-        std::ofstream(a.doc.model.frameAt(2)->workFilePath, std::ios::trunc) << "not a GIF";
+        std::ofstream(a.doc.model.frameAt(2)->workFile.path(), std::ios::trunc) << "not a GIF";
         a.doc.document.settings.useGlobalColorTable = true;
         a.doc.document.settings.globalColorTable.count = 4;
         a.doc.document.settings.globalColorTable.setColor(1, 0x030201);
@@ -379,8 +379,8 @@ private slots:
         std::vector<Fields> before;
         for (int i = 0; i < 3; ++i) {
             const Frame& f = *a.doc.model.frameAt(i);
-            before.push_back({f.left, f.top, f.width, f.height, f.transparentIndex, f.colorCount, f.workFilePath,
-                              fileBytes(f.workFilePath)});
+            before.push_back({f.left, f.top, f.width, f.height, f.transparentIndex, f.colorCount, f.workFile.path(),
+                              fileBytes(f.workFile.path())});
         }
         a.prompter.dialogScript = [](QDialog& dialog) {
             static_cast<OptimizeDialog&>(dialog).box(1224)->setChecked(true);
@@ -393,14 +393,14 @@ private slots:
         for (int i = 0; i < 3; ++i) {
             const Frame& f = *a.doc.model.frameAt(i);
             const Fields& b = before[size_t(i)];
-            QCOMPARE(f.workFilePath, b.path);
+            QCOMPARE(f.workFile.path(), b.path);
             QCOMPARE(f.left, b.left);
             QCOMPARE(f.top, b.top);
             QCOMPARE(f.width, b.width);
             QCOMPARE(f.height, b.height);
             QCOMPARE(f.transparentIndex, b.transparentIndex);
             QCOMPARE(f.colorCount, b.colorCount);
-            QCOMPARE(fileBytes(f.workFilePath), b.bytes);
+            QCOMPARE(fileBytes(f.workFile.path()), b.bytes);
         }
         QCOMPARE(a.doc.document.settings.globalColorTable.count, table.count);
         QCOMPARE(a.doc.document.settings.globalColorTable.color(1), table.color(1));
@@ -461,14 +461,14 @@ private slots:
         };
         QList<int> rows;
         connect(&a.commands, &AnimationCommands::selectRow, this, [&](int row) { rows << row; });
-        const QByteArray first = fileBytes(a.doc.model.frameAt(0)->workFilePath);
+        const QByteArray first = fileBytes(a.doc.model.frameAt(0)->workFile.path());
         a.commands.unifyPalettes();
         QCOMPARE(seenCount, 0); // the current frame's 2 colours
         QCOMPARE(a.prompter.texts.size(), 0);
         QCOMPARE(rows, QList<int>({0}));
         QCOMPARE(a.doc.model.currentIndex(), 0);
         QCOMPARE(int(a.doc.model.frameAt(0)->useLocalColorTable), 1);
-        QCOMPARE(fileBytes(a.doc.model.frameAt(0)->workFilePath), first);
+        QCOMPARE(fileBytes(a.doc.model.frameAt(0)->workFile.path()), first);
         for (int i : {1, 2}) {
             QCOMPARE(int(a.doc.model.frameAt(i)->useLocalColorTable), 0);
             QCOMPARE(int(a.doc.model.frameAt(i)->colorCount), 4);
@@ -628,7 +628,7 @@ private slots:
             QCOMPARE(int(f.transparentIndex), 0xFFFF);
             QCOMPARE(int(f.width), kScreenWidth);
             QCOMPARE(int(f.height), kScreenHeight);
-            const QRgb pixel = firstPixel(f.workFilePath);
+            const QRgb pixel = firstPixel(f.workFile.path());
             QVERIFY2(qAbs(qGreen(pixel) - expected[i - 1]) <= 2, qPrintable(QString::number(pixel, 16)));
         }
         QCOMPARE(QString::fromStdString(a.doc.model.frameAt(4)->name), QStringLiteral("f1"));

@@ -63,10 +63,10 @@ QStringList documentState(const Document& d)
     QStringList state;
     for (int i = 0; i < d.frames.count(); ++i) {
         const Frame& f = *d.frames.frameAt(i);
-        QFile file(QString::fromStdString(f.workFilePath.path()));
+        QFile file(QString::fromStdString(f.workFile.path()));
         file.open(QIODevice::ReadOnly);
         state << QStringLiteral("%1 %2 %3 %4 %5 %6 %7 %8")
-                     .arg(QString::fromStdString(f.workFilePath.path()))
+                     .arg(QString::fromStdString(f.workFile.path()))
                      .arg(f.left).arg(f.top).arg(f.width).arg(f.height).arg(f.colorCount)
                      .arg(f.useLocalColorTable).arg(QString::fromLatin1(file.readAll().toHex()));
     }
@@ -235,24 +235,24 @@ private slots:
         QCOMPARE(frame.colorCount, 256);
         frame.descriptorFlags = 0x40 | 0x20; // as an interlaced file with sorted colours gives it
         f.window->showGlobal(false);
-        const std::string old = frame.workFilePath;
+        const std::string old = frame.workFile.path();
         f.prompter.answers = {kIdNo};
         f.window->countBox()->setCurrentIndex(3);
         f.window->chooseEntryCount(3);
-        QCOMPARE(frame.workFilePath, old);
+        QCOMPARE(frame.workFile.path(), old);
         QCOMPARE(f.window->countBox()->currentIndex(), 7);
 
         f.prompter.answers = {kIdYes};
         f.window->chooseEntryCount(3);
-        QVERIFY(frame.workFilePath != old);
+        QVERIFY(frame.workFile.path() != old);
         QCOMPARE(frame.colorCount, 16);
         QCOMPARE(frame.descriptorFlags, uint8_t(0x20)); // the new rows are in plain order
-        QCOMPARE(tableOfFile(frame.workFilePath).count, 16);
+        QCOMPARE(tableOfFile(frame.workFile.path()).count, 16);
         QCOMPARE(f.window->frameTable().count, 16);
         QCOMPARE(f.prompter.unexpected, 0);
         // The old file stays while undo may bring it back, and goes with the history.
         QVERIFY(f.doc.model.undo());
-        QCOMPARE(frame.workFilePath.path(), old);
+        QCOMPARE(frame.workFile.path(), old);
         QCOMPARE(frame.colorCount, 256);
         QVERIFY(f.doc.model.redo());
         f.doc.model.clearHistory();
@@ -289,14 +289,14 @@ private slots:
         PaletteFixture f;
         Frame& frame = f.addFrame(2, true);
         f.window->showGlobal(false);
-        const std::string old = frame.workFilePath;
+        const std::string old = frame.workFile.path();
         f.prompter.dialogScript = [](QDialog& dialog) {
             static_cast<QColorDialog&>(dialog).setCurrentColor(QColor(1, 2, 3));
             return int(QDialog::Accepted);
         };
         f.window->clickCell(1);
-        QVERIFY(frame.workFilePath != old);
-        QCOMPARE(tableOfFile(frame.workFilePath).color(1), 0x030201u);
+        QVERIFY(frame.workFile.path() != old);
+        QCOMPARE(tableOfFile(frame.workFile.path()).color(1), 0x030201u);
         QCOMPARE(f.window->frameTable().color(1), 0x030201u);
         // The global table is the document's and takes the colour there.
         f.window->showGlobal(true);
