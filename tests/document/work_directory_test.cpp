@@ -129,7 +129,26 @@ TEST(WorkDirectory, StaleDirectoriesGoWhileLiveAndForeignOnesStay)
     const fs::path link = dir.path() / "zellabc";
     fs::create_directory_symlink(outsideStale, link);
 
-    EXPECT_EQ(removeStaleWorkDirectories(dir.str()), 1);
+    // Start-up deletes what the sweep picks: only names ensure() gives,
+    // "zell" and up to eight lower-case hexadecimal digits, are ours.
+    const struct {
+        const char* name;
+        bool swept;
+    } rows[] = {
+        {"zell0", true},    {"zellffffffff", true}, {"zell1a2b", true}, {"zell", false},
+        {"zel1", false},    {"Zell1", false},       {"xzell1", false},  {"zellABC", false},
+        {"zellg1", false},  {"zell-1", false},      {"zell1 ", false},  {"zell1ffffffff", false},
+        {"zell1.d", false}, {"zell-kept", false},
+    };
+    int swept = 1;
+    for (const auto& row : rows) {
+        fs::rename(abandonedDirectory(elsewhere.str()), dir.path() / row.name);
+        swept += row.swept;
+    }
+
+    EXPECT_EQ(removeStaleWorkDirectories(dir.str()), swept);
+    for (const auto& row : rows)
+        EXPECT_NE(fs::exists(dir.path() / row.name), row.swept) << row.name;
     EXPECT_FALSE(fs::exists(fs::symlink_status(stale)));
     EXPECT_EQ(test::readFile(elsewhere.path() / "precious"), std::vector<uint8_t>{7}) << "a link was followed";
     EXPECT_TRUE(fs::exists(liveFile)) << "a live directory was taken";
@@ -142,30 +161,6 @@ TEST(WorkDirectory, StaleDirectoriesGoWhileLiveAndForeignOnesStay)
     live.cleanUp("*");
     EXPECT_FALSE(fs::exists(live.path().empty() ? fs::path(liveFile).parent_path() : fs::path(live.path())))
         << "cleaning up removes the lock file with the directory";
-}
-
-// Start-up deletes what the sweep picks: only names ensure() gives, "zell"
-// and up to eight lower-case hexadecimal digits, are ours.
-TEST(WorkDirectory, OnlyWorkDirectoryNamesAreSwept)
-{
-    test::ScratchDir dir, made;
-    const struct {
-        const char* name;
-        bool swept;
-    } rows[] = {
-        {"zell0", true},   {"zellffffffff", true}, {"zell1a2b", true},      {"zell", false},
-        {"zel1", false},   {"Zell1", false},       {"xzell1", false},       {"zellABC", false},
-        {"zellg1", false}, {"zell-1", false},      {"zell1 ", false},       {"zell1ffffffff", false},
-        {"zell1.d", false},  {"zell-kept", false},
-    };
-    int swept = 0;
-    for (const auto& row : rows) {
-        fs::rename(abandonedDirectory(made.str()), dir.path() / row.name);
-        swept += row.swept;
-    }
-    EXPECT_EQ(removeStaleWorkDirectories(dir.str()), swept);
-    for (const auto& row : rows)
-        EXPECT_NE(fs::exists(dir.path() / row.name), row.swept) << row.name;
 }
 
 } // namespace
