@@ -126,6 +126,8 @@ TEST_F(ProjectFile, RoundTripRestoresEverything)
 {
     Document doc(work);
     fill(doc);
+    doc.frames.frameAt(1)->userInput = 0xFF; // every bit of a byte comes back
+    doc.frames.frameAt(1)->descriptorFlags = 0xB8;
     ASSERT_TRUE(saveProject(doc, projectPath()));
     Document back(work);
     ASSERT_TRUE(openProject(back, projectPath()));
