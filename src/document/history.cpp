@@ -91,7 +91,7 @@ bool History::pendingChanges() const
     if (size_t(n) != baseline_.size() || !(document_.settings == baselineSettings_))
         return true;
     for (int i = 0; i < n; ++i)
-        if (!(*baseline_[size_t(i)] == *document_.frames.frameAt(i)))
+        if (*baseline_[size_t(i)] != *document_.frames.frameAt(i))
             return true;
     return false;
 }
@@ -161,7 +161,7 @@ bool History::isNoOp(const Step& step)
         || (step.settingsBefore && !(*step.settingsBefore == *step.settingsAfter)))
         return false;
     for (size_t i = 0; i < step.before.size(); ++i) {
-        if (step.before[i] != step.after[i] && !(*step.before[i] == *step.after[i]))
+        if (step.before[i] != step.after[i] && *step.before[i] != *step.after[i])
             return false;
     }
     return true;
@@ -263,9 +263,8 @@ void History::apply(const Step& step, bool forward)
             *document_.frames.frameAt(step.at + int(i)) = *to[i];
         std::vector<std::unique_ptr<Frame>> made;
         made.reserve(to.size() - common);
-        for (size_t i = common; i < to.size(); ++i) {
+        for (size_t i = common; i < to.size(); ++i)
             made.push_back(std::make_unique<Frame>(*to[i]));
-        }
         document_.frames.replace(step.at + int(common), int(from.size() - common), made);
         const auto first = baseline_.begin() + step.at;
         const auto at = baseline_.erase(first, first + long(from.size()));
