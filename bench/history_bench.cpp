@@ -30,7 +30,7 @@ struct LongDocument {
         const uint8_t bytes[16] = {'G', 'I', 'F', '8', '9', 'a'};
         for (int i = 0; i < kFrames; ++i) {
             auto frame = std::make_unique<Frame>();
-            if (!work.newWorkFileName("gif", frame->workFilePath) || !writeNewFile(frame->workFilePath, bytes))
+            if (!work.newWorkFileName("gif", frame->workFile) || !writeNewFile(frame->workFile.path(), bytes))
                 std::abort();
             frame->name = "frame " + std::to_string(i);
             frame->width = frame->height = 64;

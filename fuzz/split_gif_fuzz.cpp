@@ -22,7 +22,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
                     continue;
                 zell::MappedFile file;
                 zell::ByteBuffer picture;
-                if (!file.open(frame->workFilePath) || !zell::decodeGifImage(file.bytes(), picture, 0, false)
+                if (!file.open(frame->workFile.path()) || !zell::decodeGifImage(file.bytes(), picture, 0, false)
                     || picture.empty())
                     __builtin_trap();
             }

@@ -48,8 +48,8 @@ bool addFrame(Document& document, int i)
     auto frame = std::make_unique<Frame>();
     RasterImage picture;
     uint32_t transparent = 0xFFFF;
-    if (!picture.setDib(dib.bytes()) || !document.workDirectory().newWorkFileName("gif", frame->workFilePath)
-        || !picture.saveGif(frame->workFilePath, 8, transparent))
+    if (!picture.setDib(dib.bytes()) || !document.workDirectory().newWorkFileName("gif", frame->workFile)
+        || !picture.saveGif(frame->workFile.path(), 8, transparent))
         return false;
     frame->width = kWidth;
     frame->height = kHeight;

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 #include <cstring>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 #include "document/temporary_file.h"
@@ -15,39 +17,54 @@ namespace zell {
 
 void Frame::reset()
 {
-    workFilePath.clear();
-    left = top = width = height = 0;
-    delay = 0;
-    colorCount = 0;
-    transparentIndex = 0xFFFF;
-    disposal = 0;
-    userInput = 0;
-    useLocalColorTable = 0;
-    descriptorFlags = 0;
-}
-
-void Frame::copyFrom(const Frame& other)
-{
-    if (&other == this)
-        return;
-    workFilePath = other.workFilePath;
-    name = other.name;
-    left = other.left;
-    top = other.top;
-    width = other.width;
-    height = other.height;
-    delay = other.delay;
-    colorCount = other.colorCount;
-    transparentIndex = other.transparentIndex;
-    disposal = other.disposal;
-    userInput = other.userInput;
-    useLocalColorTable = other.useLocalColorTable;
-    descriptorFlags = other.descriptorFlags;
+    Frame fresh;
+    fresh.name = std::move(name);
+    *this = std::move(fresh);
 }
 
 namespace {
 
-constexpr size_t kRecordFieldsSize = 22;
+// The fields of a project record after the name, in the record's order,
+// each in its own width: seven of 16 bits, four of 8.
+template <class F>
+auto recordFields(F& f)
+{
+    return std::tie(f.left, f.top, f.width, f.height, f.delay, f.colorCount, f.transparentIndex, f.disposal,
+                    f.userInput, f.useLocalColorTable, f.descriptorFlags);
+}
+
+uint8_t* putField(uint8_t* p, uint16_t v)
+{
+    putU16le(p, v);
+    return p + 2;
+}
+
+uint8_t* putField(uint8_t* p, uint8_t v)
+{
+    *p = v;
+    return p + 1;
+}
+
+const uint8_t* getField(const uint8_t* p, uint16_t& v)
+{
+    v = getU16le(p);
+    return p + 2;
+}
+
+const uint8_t* getField(const uint8_t* p, uint8_t& v)
+{
+    v = *p;
+    return p + 1;
+}
+
+template <class Fields>
+constexpr size_t kBytesOf = 0;
+template <class... T>
+constexpr size_t kBytesOf<std::tuple<T&...>> = (sizeof(T) + ...);
+
+// The fields and the image length.
+constexpr size_t kRecordFieldsSize = kBytesOf<decltype(recordFields(std::declval<Frame&>()))> + 4;
+static_assert(Frame::kMinRecordSize == 4 + 1 + kRecordFieldsSize + 32);
 
 // What a record must agree with: its picture, one image zell can decode.
 struct PictureFacts {
@@ -101,7 +118,7 @@ bool recordAgrees(const Frame& frame, const PictureFacts& picture)
 bool Frame::writeRecord(std::FILE* f) const
 {
     MappedFile work;
-    if (!work.open(workFilePath))
+    if (!work.open(workFile.path()))
         return false;
     // The format ends text at the first NUL; keep what a reader will see.
     const size_t nameLength = std::strlen(name.c_str());
@@ -115,23 +132,17 @@ bool Frame::writeRecord(std::FILE* f) const
     // What the picture says wins over what the record holds: an index beyond
     // the table marks no pixel (no transparent colour), and the picture's
     // own rows and table are what an export writes.
-    uint16_t count = colorCount, transparent = transparentIndex;
-    uint8_t flags = descriptorFlags;
+    Frame saved = *this;
     if (PictureFacts facts; readPictureFacts(work.bytes(), facts)) {
-        if (!countFitsTable(count, facts.entries))
-            count = uint16_t(facts.entries);
-        if (!transparentFitsTable(transparent, facts.entries))
-            transparent = kNoIndex;
-        flags = uint8_t((flags & ~kGifInterlaceFlag) | (facts.interlaced ? kGifInterlaceFlag : 0));
+        if (!countFitsTable(saved.colorCount, facts.entries))
+            saved.colorCount = uint16_t(facts.entries);
+        if (!transparentFitsTable(saved.transparentIndex, facts.entries))
+            saved.transparentIndex = kNoIndex;
+        saved.descriptorFlags =
+            uint8_t((saved.descriptorFlags & ~kGifInterlaceFlag) | (facts.interlaced ? kGifInterlaceFlag : 0));
     }
-    const uint16_t fields[7] = {left, top, width, height, delay, count, transparent};
-    for (int i = 0; i < 7; ++i)
-        putU16le(p + 2 * i, fields[i]);
-    p[14] = disposal;
-    p[15] = userInput;
-    p[16] = useLocalColorTable;
-    p[17] = flags;
-    putU32le(p + 18, work.size());
+    std::apply([&p](const auto&... field) { ((p = putField(p, field)), ...); }, recordFields(saved));
+    putU32le(p, work.size());
     return std::fwrite(head.data(), 1, head.size(), f) == head.size()
         && std::fwrite(work.data(), 1, work.size(), f) == work.size();
 }
@@ -149,29 +160,17 @@ int64_t Frame::parseRecord(std::span<const uint8_t> bytes, std::span<const uint8
     if (bytes.size() - fieldsAt < kRecordFieldsSize)
         return -1;
     const uint8_t* p = bytes.data() + fieldsAt;
-    const uint32_t imageLength = getU32le(p + 18);
+    const uint32_t imageLength = getU32le(p + kRecordFieldsSize - 4);
     if (bytes.size() - fieldsAt - kRecordFieldsSize < imageLength)
         return -1;
     Frame parsed;
     parsed.name.assign(reinterpret_cast<const char*>(nameStart), nameLength);
-    parsed.left = getU16le(p);
-    parsed.top = getU16le(p + 2);
-    parsed.width = getU16le(p + 4);
-    parsed.height = getU16le(p + 6);
-    parsed.delay = getU16le(p + 8);
-    parsed.colorCount = getU16le(p + 10);
-    parsed.transparentIndex = getU16le(p + 12);
-    parsed.disposal = p[14];
-    parsed.userInput = p[15];
-    parsed.useLocalColorTable = p[16];
-    parsed.descriptorFlags = p[17];
-    const std::span<const uint8_t> embedded{p + kRecordFieldsSize, imageLength};
+    std::apply([p](auto&... field) mutable { ((p = getField(p, field)), ...); }, recordFields(parsed));
+    const std::span<const uint8_t> embedded{bytes.data() + fieldsAt + kRecordFieldsSize, imageLength};
     PictureFacts facts;
     if (!readPictureFacts(embedded, facts) || !recordAgrees(parsed, facts))
         return -1;
-    deleteWorkFile();
-    copyFrom(parsed);
-    parsed.reset();
+    *this = std::move(parsed);
     picture = embedded;
     return int64_t(fieldsAt + kRecordFieldsSize + imageLength);
 }
@@ -181,8 +180,7 @@ bool Frame::takePicture(std::span<const uint8_t> picture, WorkDirectory& workDir
     std::string path;
     if (!workDirectory.writeNewWorkFile("gif", picture, path))
         return false;
-    deleteWorkFile();
-    workFilePath = path;
+    workFile = WorkFile::adopt(std::move(path));
     return true;
 }
 

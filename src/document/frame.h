@@ -1,7 +1,8 @@
 // One frame of the animation: its GIF attributes and the work file that holds
-// its picture as a single-image GIF stream. The frame holds a shared handle on
-// that file: undo history steps and copies may share it, and the file goes
-// when the last of them lets go.
+// its picture as a single-image GIF stream. A plain value: a copy shares the
+// work file (undo history steps are such copies), and the file goes when the
+// last of them lets go. Copying and comparing take every field by
+// themselves; only the project record lists them (frame.cpp).
 #pragma once
 
 #include <cstdint>
@@ -24,12 +25,7 @@ inline uint16_t fittingPosition(uint32_t position, uint16_t extent)
 
 class Frame {
 public:
-    Frame() = default;
-    Frame(const Frame&) = delete;
-    Frame& operator=(const Frame&) = delete;
-    ~Frame() = default;
-
-    WorkFile workFilePath;
+    WorkFile workFile;
     std::string name;
     uint16_t left = 0;
     uint16_t top = 0;
@@ -43,13 +39,14 @@ public:
     uint8_t useLocalColorTable = 0;
     uint8_t descriptorFlags = 0;
 
+    // Equal frames share their work file and agree in every other field.
+    bool operator==(const Frame&) const = default;
+
     // Back to the defaults, keeping the name. Lets go of the work file, which
     // stays while another frame or history step shares it.
     void reset();
-    // Copies every field: afterwards both frames share the same work file.
-    void copyFrom(const Frame& other);
     // Lets go of the work file: it is deleted unless shared.
-    void deleteWorkFile() { workFilePath.clear(); }
+    void deleteWorkFile() { workFile.clear(); }
 
     // The frame's record in a project file, its work file embedded. Fields
     // that disagree with the picture are written as the picture has them

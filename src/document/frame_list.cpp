@@ -83,21 +83,20 @@ int FrameList::duplicate(int i, WorkDirectory& workDirectory, const std::string&
     Frame* source = frameAt(i);
     if (!source)
         return -1;
-    auto copy = std::make_unique<Frame>();
-    copy->copyFrom(*source);
+    auto copy = std::make_unique<Frame>(*source);
     // The copy gets a file of its own.
-    copy->workFilePath.clear();
-    if (!source->workFilePath.empty()) {
+    copy->workFile.clear();
+    if (!source->workFile.empty()) {
         std::string name;
         if (!workDirectory.newWorkFileName("gif", name))
             return -1;
         std::error_code ec;
-        std::filesystem::copy_file(source->workFilePath.path(), name, std::filesystem::copy_options::none, ec);
+        std::filesystem::copy_file(source->workFile.path(), name, std::filesystem::copy_options::none, ec);
         if (ec) {
             std::filesystem::remove(name, ec);
             return -1;
         }
-        copy->workFilePath = name;
+        copy->workFile = WorkFile::adopt(std::move(name));
     }
     copy->name += nameSuffix;
     return insert(i + 1, copy);

@@ -282,7 +282,7 @@ bool writeGif(const std::string& path, const FrameList& frames, const GifOutput&
             }
             const Frame& frame = *frames.frameAt(i);
             MappedFile work;
-            if (!work.open(frame.workFilePath) || !writeFrame(out, frame, work.bytes(), output.globalTable != nullptr)) {
+            if (!work.open(frame.workFile.path()) || !writeFrame(out, frame, work.bytes(), output.globalTable != nullptr)) {
                 why = ExportError::BadWorkFile;
                 return false;
             }

@@ -22,7 +22,7 @@ uint32_t tableBackground(const ColorTable* table)
 // the frame or its work file.
 struct ScratchFrame {
     Frame frame;
-    explicit ScratchFrame(const Frame& source) { frame.copyFrom(source); }
+    explicit ScratchFrame(const Frame& source) : frame(source) {}
     ~ScratchFrame() { frame.reset(); }
 };
 
@@ -41,7 +41,7 @@ bool shrinkGlobalTable(const FrameList& frames, const ColorTable& global, std::o
             continue;
         RasterImage picture;
         DibHeader h;
-        if (!picture.loadGifImage(f.workFilePath, 0) || !checkDib(picture.image.bytes(), &h) || h.bitCount != 8)
+        if (!picture.loadGifImage(f.workFile.path(), 0) || !checkDib(picture.image.bytes(), &h) || h.bitCount != 8)
             return false;
         if (f.transparentIndex < 256)
             used[f.transparentIndex] = true;
@@ -114,7 +114,7 @@ bool mergeTables(const FrameList& frames, const ColorTable& global, std::optiona
         const Frame& f = *frames.frameAt(i);
         RasterImage picture;
         DibHeader h;
-        if (!picture.loadGifImage(f.workFilePath, 0) || !checkDib(picture.image.bytes(), &h) || h.bitCount != 8)
+        if (!picture.loadGifImage(f.workFile.path(), 0) || !checkDib(picture.image.bytes(), &h) || h.bitCount != 8)
             return false;
         if (!f.useLocalColorTable)
             picture.applyColorTable(&global);
@@ -169,7 +169,7 @@ GifExportOptimizer::GifExportOptimizer(const FrameList& frames, const GifOutput&
 
 bool GifExportOptimizer::loadPicture(const Frame& frame, RasterImage& picture) const
 {
-    if (!picture.loadGifImage(frame.workFilePath, 0) || picture.image.empty())
+    if (!picture.loadGifImage(frame.workFile.path(), 0) || picture.image.empty())
         return false;
     if (!frame.useLocalColorTable && output_.globalTable)
         picture.applyColorTable(output_.globalTable);
@@ -321,7 +321,7 @@ bool GifExportOptimizer::writeLossless(int index, std::vector<uint8_t>& out, boo
         return true;
     }
     MappedFile work;
-    if (!remapped && work.open(frame.workFilePath)
+    if (!remapped && work.open(frame.workFile.path())
         && frameStreamCost(work.bytes(), usesGlobal) <= frameStreamCost(stream.bytes(), usesGlobal || d.usesGlobal))
         return writeFrame(out, frame, work.bytes(), hasGlobal);
     attributes.left = uint16_t(d.left);
@@ -428,7 +428,7 @@ bool GifExportOptimizer::writeOne(int index, std::vector<uint8_t>& out, bool& dr
     if (!stream.empty())
         return writeFrame(out, attributes, stream.bytes(), hasGlobal);
     MappedFile work;
-    return work.open(frame.workFilePath) && writeFrame(out, attributes, work.bytes(), hasGlobal);
+    return work.open(frame.workFile.path()) && writeFrame(out, attributes, work.bytes(), hasGlobal);
 }
 
 } // namespace zell

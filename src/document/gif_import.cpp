@@ -65,7 +65,7 @@ bool writeWorkFile(Frame& scratch, std::span<const uint8_t> stream, const GifIma
     scratch.descriptorFlags = image.packed;
     scratch.useLocalColorTable = local ? 1 : 0;
     scratch.colorCount = local ? uint16_t(2u << sizeField) : globalTable.count;
-    scratch.workFilePath = name;
+    scratch.workFile = WorkFile::adopt(std::move(name));
     return true;
 }
 
@@ -126,8 +126,7 @@ public:
         }
         if (!writeWorkFile(scratch_, stream_, block, out_.globalTable, workDirectory_))
             return false;
-        auto frame = std::make_unique<Frame>();
-        frame->copyFrom(scratch_);
+        auto frame = std::make_unique<Frame>(scratch_);
         scratch_.reset();
         if (!hasGlobalTable_)
             frame->useLocalColorTable = 1;

@@ -8,50 +8,6 @@
 
 namespace zell {
 
-History::FrameRecord History::FrameRecord::of(const Frame& f)
-{
-    FrameRecord r;
-    r.workFile = f.workFilePath;
-    r.name = f.name;
-    r.left = f.left;
-    r.top = f.top;
-    r.width = f.width;
-    r.height = f.height;
-    r.delay = f.delay;
-    r.colorCount = f.colorCount;
-    r.transparentIndex = f.transparentIndex;
-    r.disposal = f.disposal;
-    r.userInput = f.userInput;
-    r.useLocalColorTable = f.useLocalColorTable;
-    r.descriptorFlags = f.descriptorFlags;
-    return r;
-}
-
-void History::FrameRecord::applyTo(Frame& f) const
-{
-    f.workFilePath = workFile;
-    f.name = name;
-    f.left = left;
-    f.top = top;
-    f.width = width;
-    f.height = height;
-    f.delay = delay;
-    f.colorCount = colorCount;
-    f.transparentIndex = transparentIndex;
-    f.disposal = disposal;
-    f.userInput = userInput;
-    f.useLocalColorTable = useLocalColorTable;
-    f.descriptorFlags = descriptorFlags;
-}
-
-bool History::FrameRecord::matches(const Frame& f) const
-{
-    return workFile.sameAs(f.workFilePath) && left == f.left && top == f.top && width == f.width
-        && height == f.height && delay == f.delay && colorCount == f.colorCount
-        && transparentIndex == f.transparentIndex && disposal == f.disposal && userInput == f.userInput
-        && useLocalColorTable == f.useLocalColorTable && descriptorFlags == f.descriptorFlags && name == f.name;
-}
-
 History::History(Document& document, size_t limit) : document_(document), limit_(std::max<size_t>(limit, 1))
 {
     clear();
@@ -103,7 +59,7 @@ bool History::clear()
     baseline_.clear();
     baseline_.reserve(size_t(document_.frames.count()));
     for (int i = 0; i < document_.frames.count(); ++i)
-        baseline_.push_back(std::make_shared<const FrameRecord>(FrameRecord::of(*document_.frames.frameAt(i))));
+        baseline_.push_back(std::make_shared<const Frame>(*document_.frames.frameAt(i)));
     baselineSettings_ = document_.settings;
     baseId_ = nextId_++;
     savedId_ = baseId_;
@@ -137,7 +93,7 @@ bool History::pendingChanges() const
     if (size_t(n) != baseline_.size() || !(document_.settings == baselineSettings_))
         return true;
     for (int i = 0; i < n; ++i)
-        if (!baseline_[size_t(i)]->matches(*document_.frames.frameAt(i)))
+        if (*baseline_[size_t(i)] != *document_.frames.frameAt(i))
             return true;
     return false;
 }
@@ -160,11 +116,11 @@ History::Step History::diff()
     const FrameList& frames = document_.frames;
     const size_t n = baseline_.size(), m = size_t(frames.count());
     size_t prefix = 0;
-    while (prefix < n && prefix < m && baseline_[prefix]->matches(*frames.frameAt(int(prefix))))
+    while (prefix < n && prefix < m && *baseline_[prefix] == *frames.frameAt(int(prefix)))
         ++prefix;
     size_t suffix = 0;
     while (suffix < n - prefix && suffix < m - prefix
-           && baseline_[n - 1 - suffix]->matches(*frames.frameAt(int(m - 1 - suffix))))
+           && *baseline_[n - 1 - suffix] == *frames.frameAt(int(m - 1 - suffix)))
         ++suffix;
     if (prefix < n - suffix || prefix < m - suffix) {
         step.changes |= kFramesChanged;
@@ -180,11 +136,11 @@ History::Step History::diff()
         step.after.reserve(m - suffix - prefix);
         for (size_t i = prefix; i < m - suffix; ++i) {
             const Frame& frame = *frames.frameAt(int(i));
-            const auto known = byFile.find(frame.workFilePath.identity());
-            if (known != byFile.end() && (*known->second)->matches(frame))
+            const auto known = byFile.find(frame.workFile.identity());
+            if (known != byFile.end() && **known->second == frame)
                 step.after.push_back(*known->second);
             else
-                step.after.push_back(std::make_shared<const FrameRecord>(FrameRecord::of(frame)));
+                step.after.push_back(std::make_shared<const Frame>(frame));
         }
         const auto at = baseline_.erase(first, last);
         baseline_.insert(at, step.after.begin(), step.after.end());
@@ -207,7 +163,7 @@ bool History::isNoOp(const Step& step)
         || (step.settingsBefore && !(*step.settingsBefore == *step.settingsAfter)))
         return false;
     for (size_t i = 0; i < step.before.size(); ++i) {
-        if (step.before[i] != step.after[i] && !(*step.before[i] == *step.after[i]))
+        if (step.before[i] != step.after[i] && *step.before[i] != *step.after[i])
             return false;
     }
     return true;
@@ -306,15 +262,13 @@ void History::apply(const Step& step, bool forward)
         // Frames present in both keep their objects; the rest are made or go.
         const size_t common = std::min(from.size(), to.size());
         for (size_t i = 0; i < common; ++i)
-            to[i]->applyTo(*document_.frames.frameAt(step.at + int(i)));
+            *document_.frames.frameAt(step.at + int(i)) = *to[i];
         if (replacingFrames)
             replacingFrames(step.at, int(common), int(from.size() - common), int(to.size() - common));
         std::vector<std::unique_ptr<Frame>> made;
         made.reserve(to.size() - common);
-        for (size_t i = common; i < to.size(); ++i) {
-            made.push_back(std::make_unique<Frame>());
-            to[i]->applyTo(*made.back());
-        }
+        for (size_t i = common; i < to.size(); ++i)
+            made.push_back(std::make_unique<Frame>(*to[i]));
         document_.frames.replace(step.at + int(common), int(from.size() - common), made);
         const auto first = baseline_.begin() + step.at;
         const auto at = baseline_.erase(first, first + long(from.size()));
@@ -366,10 +320,10 @@ bool History::redo()
 
 namespace {
 
-size_t recordBytes(const History::FrameRecord& r)
+size_t recordBytes(const Frame& r)
 {
     // The record and its shared-pointer control block, and a long name.
-    return sizeof(History::FrameRecord) + 16 + (r.name.capacity() > 15 ? r.name.capacity() + 1 : 0);
+    return sizeof(Frame) + 16 + (r.name.capacity() > 15 ? r.name.capacity() + 1 : 0);
 }
 
 } // namespace
@@ -377,7 +331,7 @@ size_t recordBytes(const History::FrameRecord& r)
 size_t History::stepBytes() const
 {
     // Each record once, also those the baseline shares.
-    std::unordered_set<const FrameRecord*> counted;
+    std::unordered_set<const Frame*> counted;
     size_t bytes = steps_.capacity() * sizeof(Step);
     for (const Step& s : steps_) {
         bytes += (s.before.capacity() + s.after.capacity()) * sizeof(Record);

@@ -100,22 +100,10 @@ public:
     size_t stepBytes() const;
     size_t baselineBytes() const;
 
-    // One frame as the history keeps it: every field and a shared handle on
-    // the work file. Records are immutable and shared by the baseline and the
-    // steps, so a step that moves or deletes frames holds pointers only.
-    struct FrameRecord {
-        WorkFile workFile;
-        std::string name;
-        uint16_t left = 0, top = 0, width = 0, height = 0, delay = 0, colorCount = 0;
-        uint16_t transparentIndex = 0xFFFF;
-        uint8_t disposal = 0, userInput = 0, useLocalColorTable = 0, descriptorFlags = 0;
-
-        static FrameRecord of(const Frame& frame);
-        void applyTo(Frame& frame) const;
-        bool matches(const Frame& frame) const;
-        bool operator==(const FrameRecord&) const = default;
-    };
-    using Record = std::shared_ptr<const FrameRecord>;
+    // Frames as the history keeps them: copies, which share the work file.
+    // Records are immutable and shared by the baseline and the steps, so a
+    // step that moves or deletes frames holds pointers only.
+    using Record = std::shared_ptr<const Frame>;
 
 private:
     // A selection as runs of rows: a select-all of 10,000 frames is one run.

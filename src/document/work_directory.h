@@ -39,7 +39,7 @@ public:
         std::string name;
         if (!newWorkFileName(ext, name))
             return false;
-        out = std::move(name);
+        out = WorkFile::adopt(std::move(name));
         return true;
     }
     // Names a new work file and writes the bytes to it. On failure no file

@@ -17,14 +17,12 @@ const std::string& WorkFile::empty_()
     return none;
 }
 
-void WorkFile::adopt(std::string path)
+WorkFile WorkFile::adopt(std::string path)
 {
-    if (owner_ && owner_->path == path)
-        return; // the same file again: keep sharing it, never delete it
-    if (path.empty())
-        owner_.reset();
-    else
-        owner_ = std::make_shared<const Owner>(std::move(path));
+    WorkFile file;
+    if (!path.empty())
+        file.owner_ = std::make_shared<const Owner>(std::move(path));
+    return file;
 }
 
 } // namespace zell

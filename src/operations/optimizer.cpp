@@ -130,7 +130,7 @@ bool OptimizerRun::rebuildGlobalTable()
 
 bool OptimizerRun::load(const Frame& frame)
 {
-    if (!canvas_.loadGifImage(frame.workFilePath, 0))
+    if (!canvas_.loadGifImage(frame.workFile.path(), 0))
         return false;
     if (usesGlobal(frame))
         canvas_.applyColorTable(&settings_.globalColorTable);
@@ -275,7 +275,7 @@ bool OptimizerRun::losslessFrame(int index)
     lastKept_ = index;
     lastKeptDelay_ = f.delay;
     MappedFile work;
-    if (!remapped && work.open(f.workFilePath)
+    if (!remapped && work.open(f.workFile.path())
         && frameStreamCost(work.bytes(), usesGlobal(f)) <= frameStreamCost(gif.bytes(), global || d.usesGlobal))
         return compose(f, maskIndex);
     a.left = uint16_t(d.left);

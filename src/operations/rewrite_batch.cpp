@@ -64,7 +64,7 @@ void RewriteBatch::commit()
     // still shares it.
     for (Staged& s : staged_) {
         Frame& frame = *document_.frames.frameAt(s.index);
-        frame.workFilePath = std::move(s.path);
+        frame.workFile = WorkFile::adopt(std::move(s.path));
         s.attributes.applyTo(frame);
     }
     for (const auto& [index, delay] : delays_)

@@ -186,10 +186,10 @@ int insertTransitionFrames(Document& document, int current, std::vector<Generate
         std::unique_ptr<Frame> frame;
         try {
             frame = std::make_unique<Frame>();
-            frame->workFilePath = files[i].path;
+            frame->workFile = WorkFile::adopt(files[i].path);
             frame->name = transitionFrameName(document, current, int(i) + 1);
         } catch (const std::bad_alloc&) {
-            if (!frame || frame->workFilePath.empty())
+            if (!frame || frame->workFile.empty())
                 std::remove(files[i].path.c_str());
             continue; // the frame, if made, deletes the file itself
         }

@@ -136,7 +136,7 @@ int frameTableCount(const Frame& frame)
 {
     MappedFile file;
     ColorTable table;
-    if (!file.open(frame.workFilePath) || !findGifColorTable(file.bytes(), false, table))
+    if (!file.open(frame.workFile.path()) || !findGifColorTable(file.bytes(), false, table))
         return 0;
     return table.count;
 }

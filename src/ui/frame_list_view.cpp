@@ -296,7 +296,7 @@ void FrameListView::duplicateSelection()
 void FrameListView::showCurrent()
 {
     if (const Frame* frame = document_.currentFrame())
-        QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(frame->workFilePath)));
+        QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(frame->workFile.path())));
 }
 
 // ---- rename in place
@@ -451,7 +451,7 @@ void FrameListView::mouseDoubleClickEvent(QMouseEvent* event)
     const QModelIndex index = indexAt(event->position().toPoint());
     if (event->button() == Qt::LeftButton && index.isValid()) {
         if (const Frame* frame = document_.frameAt(index.row()))
-            QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(frame->workFilePath)));
+            QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(frame->workFile.path())));
         return;
     }
     QTableView::mouseDoubleClickEvent(event);

@@ -223,7 +223,7 @@ void ImageViewWindow::reloadFrame()
 {
     const Frame* f = document_.currentFrame();
     RasterImage picture;
-    if (!f || !picture.loadGifImage(f->workFilePath, 0)) {
+    if (!f || !picture.loadGifImage(f->workFile.path(), 0)) {
         canvas_->clearFrame();
         return;
     }

@@ -11,9 +11,9 @@ namespace zell {
 QImage ThumbnailCache::thumbnail(const DocumentModel& document, int row)
 {
     const Frame* frame = document.frameAt(row);
-    if (!frame || frame->workFilePath.empty())
+    if (!frame || frame->workFile.empty())
         return {};
-    const QString key = QString::fromStdString(frame->workFilePath);
+    const QString key = QString::fromStdString(frame->workFile.path());
     if (QImage* cached = cache_.object(key))
         return *cached;
     ++decodes_;

@@ -3,11 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "document/file_import.h"
 #include "document/project_file.h"
 #include "image/mapped_file.h"
+#include "operations/animation_fixture.h"
 #include "support/gif_builder.h"
 #include "support/input_change.h"
 #include "support/test_support.h"
@@ -33,35 +35,24 @@ protected:
     void SetUp() override
     {
         test::writeFile(gif, longGif());
-        std::vector<std::string> failed;
-        ImportOptions options;
-        options.loadComment = true;
-        importFiles(document, {gif, gif}, options, failed);
-        ASSERT_TRUE(failed.empty());
+        ASSERT_TRUE(import({gif, gif}).empty());
         ASSERT_EQ(document.frames.count(), 2);
     }
 
-    // What a failed open must leave alone.
-    struct State {
-        int frames;
-        std::string firstFile;
-        std::string comment;
-        int currentIndex;
-        int workFiles;
-    };
-    State state() const
+    // Why each file that failed did.
+    std::vector<Failure> import(const std::vector<std::string>& paths)
     {
-        return {document.frames.count(), document.frames.frameAt(0)->workFilePath.path(), document.settings.comment,
-                document.currentIndex, test::workFileCount(work.path())};
+        std::vector<std::string> failed;
+        std::vector<Failure> reasons;
+        ImportOptions options;
+        options.loadComment = true;
+        importFiles(document, paths, options, failed, &reasons);
+        return reasons;
     }
-    static void expectSame(const State& a, const State& b)
-    {
-        EXPECT_EQ(a.frames, b.frames);
-        EXPECT_EQ(a.firstFile, b.firstFile);
-        EXPECT_EQ(a.comment, b.comment);
-        EXPECT_EQ(a.currentIndex, b.currentIndex);
-        EXPECT_EQ(a.workFiles, b.workFiles) << "no work file of the failed open stays";
-    }
+
+    // What a failed open must leave alone: frames, work files, settings.
+    using State = std::tuple<test::DocumentState, GifSettings, int>;
+    State state() const { return {test::snapshot(document), document.settings, document.currentIndex}; }
 };
 
 TEST_F(ChangingInput, AProjectCutShortWhileOpeningLeavesTheDocument)
@@ -78,7 +69,7 @@ TEST_F(ChangingInput, AProjectCutShortWhileOpeningLeavesTheDocument)
     EXPECT_FALSE(openProject(document, project, &why));
     EXPECT_TRUE(cut.happened());
     EXPECT_EQ(why, Failure::changed);
-    expectSame(before, state());
+    EXPECT_EQ(state(), before);
 }
 
 TEST_F(ChangingInput, AnImageCutShortWhileImportingAddsNothing)
@@ -87,15 +78,9 @@ TEST_F(ChangingInput, AnImageCutShortWhileImportingAddsNothing)
     for (const uint64_t offset : {uint64_t(0), MappedFile::kReadChunk}) {
         test::writeFile(gif, longGif());
         const test::InputChange cut(gif, test::InputChange::shrink, offset);
-        std::vector<std::string> failed;
-        std::vector<Failure> reasons;
-        ImportOptions options;
-        options.loadComment = true;
-        importFiles(document, {gif}, options, failed, &reasons);
+        EXPECT_EQ(import({gif}), std::vector<Failure>{Failure::changed}) << offset;
         EXPECT_TRUE(cut.happened());
-        ASSERT_EQ(reasons.size(), 1u);
-        EXPECT_EQ(reasons[0], Failure::changed) << offset;
-        expectSame(before, state());
+        EXPECT_EQ(state(), before);
     }
 }
 

@@ -13,53 +13,33 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string makeFile(const test::ScratchDir& dir, const std::string& name, std::vector<uint8_t> bytes)
+std::string makeFile(const test::ScratchDir& dir, const std::string& name, std::vector<uint8_t> bytes = {1})
 {
     fs::path path = dir.path() / name;
     test::writeFile(path, bytes);
     return path.string();
 }
 
-TEST(Frame, ResetKeepsNameAndMeansNoTransparency)
-{
-    Frame frame;
-    frame.name = "a";
-    frame.transparentIndex = 3;
-    frame.delay = 7;
-    frame.descriptorFlags = 0x40;
-    frame.reset();
-    EXPECT_EQ(frame.name, "a");
-    EXPECT_EQ(frame.transparentIndex, 0xFFFF);
-    EXPECT_EQ(frame.delay, 0);
-    EXPECT_EQ(frame.descriptorFlags, 0);
-}
-
-TEST(Frame, HandOverByCopyThenResetMovesOwnership)
+// Copies share the work file, which goes with the last of them; resetting
+// a frame hands its file over, keeping only the name.
+TEST(Frame, CopiesShareTheWorkFileResetHandsItOver)
 {
     test::ScratchDir dir;
-    std::string path = makeFile(dir, "w.gif", {1, 2, 3});
+    const std::string path = makeFile(dir, "w.gif");
     auto copy = std::make_unique<Frame>();
     {
-        Frame source;
-        source.workFilePath = path;
-        source.name = "n";
-        source.delay = 12;
-        copy->copyFrom(source);
+        Frame source{WorkFile::adopt(path), "n", 3, 3, 3, 3, 3, 3, 3, 3, 3, 3, 3}; // every field set
+        *copy = source;
+        EXPECT_EQ(*copy, source);
         source.reset();
+        Frame fresh;
+        fresh.name = "n";
+        EXPECT_EQ(source, fresh);
+        EXPECT_EQ(source.transparentIndex, 0xFFFF);
     }
     EXPECT_TRUE(fs::exists(path)) << "the reset source must not delete the file";
-    EXPECT_EQ(copy->name, "n");
-    EXPECT_EQ(copy->delay, 12);
     copy.reset();
-    EXPECT_FALSE(fs::exists(path)) << "the new owner deletes it";
-}
-
-TEST(Frame, DeletingAMissingFileIsHarmless)
-{
-    Frame frame;
-    frame.workFilePath = "/nonexistent/zell/file.gif";
-    frame.deleteWorkFile();
-    EXPECT_TRUE(frame.workFilePath.empty());
+    EXPECT_FALSE(fs::exists(path)) << "the last copy deletes it";
 }
 
 TEST(FrameList, RemovalAndClearDeleteWorkFiles)
@@ -69,8 +49,8 @@ TEST(FrameList, RemovalAndClearDeleteWorkFiles)
     std::vector<std::string> paths;
     for (int i = 0; i < 3; ++i) {
         auto frame = std::make_unique<Frame>();
-        frame->workFilePath = makeFile(dir, "f" + std::to_string(i), {uint8_t(i)});
-        paths.push_back(frame->workFilePath);
+        paths.push_back(makeFile(dir, "f" + std::to_string(i)));
+        frame->workFile = WorkFile::adopt(paths.back());
         EXPECT_EQ(list.insert(list.count(), frame), i);
         EXPECT_EQ(frame, nullptr);
     }
@@ -79,7 +59,7 @@ TEST(FrameList, RemovalAndClearDeleteWorkFiles)
     EXPECT_EQ(list.count(), 3) << "an index out of range removes nothing";
     list.remove(1);
     EXPECT_FALSE(fs::exists(paths[1]));
-    EXPECT_EQ(list.frameAt(1)->workFilePath, paths[2]);
+    EXPECT_EQ(list.frameAt(1)->workFile.path(), paths[2]);
     list.clear();
     EXPECT_FALSE(fs::exists(paths[0]));
     EXPECT_FALSE(fs::exists(paths[2]));
@@ -93,7 +73,7 @@ TEST(FrameList, DuplicateGetsIdenticalFileOfItsOwnRightAfterTheSource)
     for (int i = 0; i < 2; ++i) {
         auto frame = std::make_unique<Frame>();
         frame->name = "frame" + std::to_string(i);
-        frame->workFilePath = makeFile(dir, "src" + std::to_string(i), {7, 8, 9, uint8_t(i)});
+        frame->workFile = WorkFile::adopt(makeFile(dir, "src" + std::to_string(i), {7, 8, 9, uint8_t(i)}));
         frame->delay = 25;
         frame->transparentIndex = 4;
         frame->left = 3;
@@ -101,36 +81,34 @@ TEST(FrameList, DuplicateGetsIdenticalFileOfItsOwnRightAfterTheSource)
     }
     ASSERT_EQ(list.duplicate(0, work), 1);
     ASSERT_EQ(list.count(), 3);
-    const Frame& source = *list.frameAt(0);
     const Frame& copy = *list.frameAt(1);
-    EXPECT_EQ(copy.name, "frame0のｺﾋﾟｰ");
-    EXPECT_NE(copy.workFilePath, source.workFilePath);
-    EXPECT_EQ(test::readFile(copy.workFilePath), test::readFile(source.workFilePath));
-    EXPECT_EQ(copy.delay, 25);
-    EXPECT_EQ(copy.transparentIndex, 4);
-    EXPECT_EQ(copy.left, 3u);
+    Frame expected = *list.frameAt(0);
+    EXPECT_NE(copy.workFile.path(), expected.workFile.path());
+    EXPECT_EQ(test::readFile(copy.workFile.path()), test::readFile(expected.workFile.path()));
+    expected.workFile = copy.workFile;
+    expected.name = "frame0のｺﾋﾟｰ";
+    EXPECT_EQ(copy, expected);
     EXPECT_EQ(list.frameAt(2)->name, "frame1");
 }
 
 TEST(FrameList, FailedDuplicateNeverDeletesTheSourceFile)
 {
     test::ScratchDir dir;
-    FrameList list;
-    auto frame = std::make_unique<Frame>();
-    frame->name = "keep";
-    frame->workFilePath = (dir.path() / "missing.gif").string(); // copy will fail
-    list.insert(0, frame);
-    WorkDirectory work(dir.str());
-    EXPECT_EQ(list.duplicate(0, work), -1);
-    EXPECT_EQ(list.count(), 1);
-
-    // A source whose file exists but no work directory can be made.
-    std::string path = makeFile(dir, "real.gif", {1});
-    list.frameAt(0)->workFilePath = path;
-    WorkDirectory broken((dir.path() / "no" / "such").string());
-    EXPECT_EQ(list.duplicate(0, broken), -1);
-    EXPECT_TRUE(fs::exists(path));
-    EXPECT_EQ(list.frameAt(0)->workFilePath, path);
+    WorkDirectory work(dir.str()), broken((dir.path() / "no" / "such").string());
+    const struct {
+        std::string file;
+        WorkDirectory& directory;
+    } cases[] = {{(dir.path() / "missing.gif").string(), work}, {makeFile(dir, "real.gif"), broken}};
+    for (const auto& c : cases) {
+        FrameList list;
+        auto frame = std::make_unique<Frame>();
+        frame->workFile = WorkFile::adopt(c.file);
+        list.insert(0, frame);
+        EXPECT_EQ(list.duplicate(0, c.directory), -1) << c.file;
+        EXPECT_EQ(list.count(), 1);
+        EXPECT_EQ(list.frameAt(0)->workFile.path(), c.file);
+        EXPECT_TRUE(fs::exists(dir.path() / "real.gif"));
+    }
 }
 
 } // namespace

@@ -206,7 +206,7 @@ TEST_F(OptimizedExport, InterlacedFramesAreWrittenPlainWhenReEncoded)
     ByteBuffer gif;
     ASSERT_TRUE(encodeGifImage(dib, gif, 2, true));
     Frame& f = add(6, 10, 0, 0, p, indices);
-    test::writeFile(f.workFilePath, {gif.data(), gif.data() + gif.size()});
+    test::writeFile(f.workFile.path(), {gif.data(), gif.data() + gif.size()});
     f.descriptorFlags = 0x40;
     EXPECT_EQ(roundTrip(kSaveOptimize), composeAll(doc));
 }

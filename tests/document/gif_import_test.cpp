@@ -41,7 +41,7 @@ TEST_F(GifImport, WorkFilesAreByteExactStreamsOfTheirOwn)
     expected.insert(expected.end(), local.begin(), local.end());
     expected.insert(expected.end(), {2, 2, 0xAA, 0xBB, 0, 0x3B});
     const Frame& f = *withLocal.frames.at(0);
-    EXPECT_EQ(test::readFile(f.workFilePath), expected);
+    EXPECT_EQ(test::readFile(f.workFile.path()), expected);
     EXPECT_EQ(std::make_tuple(f.left, f.top, f.width, f.height, f.colorCount, f.useLocalColorTable, f.descriptorFlags),
               std::make_tuple(3, 4, 5, 6, 4, 1, 0xC1));
 
@@ -54,7 +54,7 @@ TEST_F(GifImport, WorkFilesAreByteExactStreamsOfTheirOwn)
     expected.insert(expected.end(), global.begin(), global.end());
     expected.insert(expected.end(), {3, 3, 1, 2, 3, 0, 0x3B});
     const Frame& g = *withGlobal.frames.at(0);
-    EXPECT_EQ(test::readFile(g.workFilePath), expected);
+    EXPECT_EQ(test::readFile(g.workFile.path()), expected);
     EXPECT_EQ(std::make_tuple(g.colorCount, g.useLocalColorTable, g.descriptorFlags), std::make_tuple(8, 0, 0x60));
 }
 
@@ -230,7 +230,7 @@ TEST_F(GifImport, GiflibDecodesTheWorkFileToTheSourceImage)
     SplitResult s;
     ASSERT_TRUE(splitGif(source, work, s));
     std::vector<test::GiflibImage> decoded;
-    ASSERT_TRUE(test::giflibDecode(test::readFile(s.frames.at(0)->workFilePath), decoded));
+    ASSERT_TRUE(test::giflibDecode(test::readFile(s.frames.at(0)->workFile.path()), decoded));
     ASSERT_EQ(decoded.size(), 1u);
     EXPECT_EQ(decoded[0].indices, indices);
     EXPECT_EQ(decoded[0].colors, colors);

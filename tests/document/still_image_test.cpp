@@ -269,8 +269,8 @@ TEST(SplitFile, KeepAlphaGivesFullyTransparentPixelsTheTransparentIndex)
         EXPECT_EQ(plain.frames[0]->descriptorFlags & 0x40, 0);
         EXPECT_EQ(kept.frames[0]->descriptorFlags & 0x40, 0);
 
-        const auto plainPixels = gifPixels(test::readFile(plain.frames[0]->workFilePath));
-        const auto keptFile = test::readFile(kept.frames[0]->workFilePath);
+        const auto plainPixels = gifPixels(test::readFile(plain.frames[0]->workFile.path()));
+        const auto keptFile = test::readFile(kept.frames[0]->workFile.path());
         const auto keptPixels = gifPixels(keptFile);
         ByteBuffer indexed;
         ASSERT_TRUE(decodeGifImage(keptFile, indexed, 0, false));

@@ -121,8 +121,6 @@ TEST(WorkDirectory, StaleDirectoriesGoWhileLiveAndForeignOnesStay)
     fs::create_symlink(elsewhere.path() / "precious", fs::path(stale) / "zll1.gif");
     const std::string withForeignFile = abandonedDirectory(dir.str());
     test::writeFile(fs::path(withForeignFile) / "notes.txt", {2});
-    const fs::path renamed = dir.path() / "zell-kept";
-    fs::rename(abandonedDirectory(dir.str()), renamed);
     const fs::path unlocked = dir.path() / "zell1";
     fs::create_directory(unlocked);
     test::writeFile(unlocked / "zll1.gif", {3});
@@ -131,13 +129,31 @@ TEST(WorkDirectory, StaleDirectoriesGoWhileLiveAndForeignOnesStay)
     const fs::path link = dir.path() / "zellabc";
     fs::create_directory_symlink(outsideStale, link);
 
-    EXPECT_EQ(removeStaleWorkDirectories(dir.str()), 1);
+    // Start-up deletes what the sweep picks: only names ensure() gives,
+    // "zell" and up to eight lower-case hexadecimal digits, are ours.
+    const struct {
+        const char* name;
+        bool swept;
+    } rows[] = {
+        {"zell0", true},    {"zellffffffff", true}, {"zell1a2b", true}, {"zell", false},
+        {"zel1", false},    {"Zell1", false},       {"xzell1", false},  {"zellABC", false},
+        {"zellg1", false},  {"zell-1", false},      {"zell1 ", false},  {"zell1ffffffff", false},
+        {"zell1.d", false}, {"zell-kept", false},
+    };
+    int swept = 1;
+    for (const auto& row : rows) {
+        fs::rename(abandonedDirectory(elsewhere.str()), dir.path() / row.name);
+        swept += row.swept;
+    }
+
+    EXPECT_EQ(removeStaleWorkDirectories(dir.str()), swept);
+    for (const auto& row : rows)
+        EXPECT_NE(fs::exists(dir.path() / row.name), row.swept) << row.name;
     EXPECT_FALSE(fs::exists(fs::symlink_status(stale)));
     EXPECT_EQ(test::readFile(elsewhere.path() / "precious"), std::vector<uint8_t>{7}) << "a link was followed";
     EXPECT_TRUE(fs::exists(liveFile)) << "a live directory was taken";
     EXPECT_EQ(std::distance(fs::directory_iterator(withForeignFile), fs::directory_iterator()), 3)
         << "a directory with someone else's file was touched";
-    EXPECT_TRUE(fs::exists(renamed / ".lock")) << "not one of our names";
     EXPECT_TRUE(fs::exists(unlocked / "zll1.gif")) << "no lock file: still being made, or not ours";
     EXPECT_TRUE(fs::is_symlink(link));
     EXPECT_TRUE(fs::exists(outsideStale / ".lock"));

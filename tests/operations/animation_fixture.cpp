@@ -50,9 +50,9 @@ DocumentState snapshot(const Document& document)
     DocumentState s;
     for (int i = 0; i < document.frames.count(); ++i) {
         const Frame& f = *document.frames.frameAt(i);
-        s.frames.push_back({f.workFilePath, f.name, f.left, f.top, f.width, f.height, f.delay, f.colorCount,
+        s.frames.push_back({f.workFile.path(), f.name, f.left, f.top, f.width, f.height, f.delay, f.colorCount,
                             f.transparentIndex, f.disposal, f.userInput, f.useLocalColorTable, f.descriptorFlags,
-                            readFile(f.workFilePath)});
+                            readFile(f.workFile.path())});
     }
     const ColorTable& t = document.settings.globalColorTable;
     s.useGlobal = document.settings.useGlobalColorTable;
@@ -122,14 +122,14 @@ bool importGif(Document& document, const std::vector<uint8_t>& gif)
 std::vector<uint8_t> workFileIndices(const Frame& frame)
 {
     RasterImage picture;
-    EXPECT_TRUE(picture.loadGifImage(frame.workFilePath, 0));
+    EXPECT_TRUE(picture.loadGifImage(frame.workFile.path(), 0));
     return indicesOf(picture.image.bytes());
 }
 
 std::vector<uint32_t> workFileTable(const Frame& frame)
 {
     RasterImage picture;
-    EXPECT_TRUE(picture.loadGifImage(frame.workFilePath, 0));
+    EXPECT_TRUE(picture.loadGifImage(frame.workFile.path(), 0));
     return tableOf(picture.image.bytes());
 }
 

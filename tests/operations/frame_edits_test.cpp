@@ -78,18 +78,18 @@ TEST(FrameTable, AColourEditWritesANewFileWithTheSamePixels)
     AnimationFixture a;
     a.screen(4, 2);
     Frame& frame = a.add(4, 2, {0x0000FF, 0x00FF00, 0xFF0000}, {0, 1, 2, 3, 3, 2, 1, 0});
-    const std::string old = frame.workFilePath;
+    const std::string old = frame.workFile.path();
     const std::vector<uint8_t> indices = test::workFileIndices(frame);
     ASSERT_TRUE(setFrameTableColor(a.document(), 0, 1, 0x123456));
-    EXPECT_NE(frame.workFilePath.path(), old);
+    EXPECT_NE(frame.workFile.path(), old);
     EXPECT_EQ(test::workFileTable(frame).at(1), 0x123456u);
     EXPECT_EQ(test::workFileTable(frame).at(2), 0xFF0000u);
     EXPECT_EQ(test::workFileIndices(frame), indices);
     // An entry the table lacks, or a frame that is not there, changes nothing.
-    const std::string edited = frame.workFilePath;
+    const std::string edited = frame.workFile.path();
     EXPECT_FALSE(setFrameTableColor(a.document(), 0, 4, 0));
     EXPECT_FALSE(setFrameTableColor(a.document(), 1, 0, 0));
-    EXPECT_EQ(frame.workFilePath.path(), edited);
+    EXPECT_EQ(frame.workFile.path(), edited);
 }
 
 TEST(FrameTable, AResizedTableIsLocalPlainAndKeepsTheTransparentColour)
@@ -113,10 +113,10 @@ TEST(FrameTable, AResizedTableIsLocalPlainAndKeepsTheTransparentColour)
     EXPECT_EQ(test::workFileIndices(frame)[5], frame.transparentIndex);
 
     // A work file that cannot be read leaves the frame alone.
-    std::ofstream(frame.workFilePath.path(), std::ios::trunc) << "no GIF";
-    const std::string broken = frame.workFilePath;
+    std::ofstream(frame.workFile.path(), std::ios::trunc) << "no GIF";
+    const std::string broken = frame.workFile.path();
     EXPECT_FALSE(resizeFrameTable(a.document(), 0, 1));
-    EXPECT_EQ(frame.workFilePath.path(), broken);
+    EXPECT_EQ(frame.workFile.path(), broken);
     EXPECT_EQ(frame.colorCount, 4);
 }
 

@@ -209,7 +209,7 @@ TEST(Optimizer, InterlacedFramesAreWrittenPlainAndSaidSo)
     Frame& f = a.add(12, 12, {kA, kB, kC}, picture);
     ByteBuffer gif;
     ASSERT_TRUE(encodeGifImage(test::indexedDib(12, 12, {kA, kB, kC, 0}, picture), gif, 2, true));
-    test::writeFile(f.workFilePath, {gif.data(), gif.data() + gif.size()});
+    test::writeFile(f.workFile.path(), {gif.data(), gif.data() + gif.size()});
     f.descriptorFlags = 0x40;
     const test::Screens screens = composedScreens(a.document());
     ASSERT_EQ(test::exportedScreens(a.document()), screens);
@@ -238,7 +238,7 @@ TEST(Optimizer, FailureMidRunChangesNothing)
             a.addGlobal(24, 24, block(24, 24, i * 3, i * 2, 5, 5, uint8_t(1 + i % 3))).delay = uint16_t(i);
         a.addGlobal(24, 24, block(24, 24, 12, 8, 5, 5, 2)); // a repeat: dropped when the run succeeds
         if (unreadable)
-            test::writeFile(a.document().frames.frameAt(4)->workFilePath, {'G', 'I', 'F', '8', '9', 'a', 0});
+            test::writeFile(a.document().frames.frameAt(4)->workFile.path(), {'G', 'I', 'F', '8', '9', 'a', 0});
         const test::DocumentState before = test::snapshot(a.document());
         int writes = 0;
         const bool failsOnRead = unreadable; // clang 14 cannot capture a structured binding

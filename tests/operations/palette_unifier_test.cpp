@@ -170,7 +170,7 @@ TEST_F(PaletteUnifier, FailureMidRunChangesNothing)
     EXPECT_FALSE(unify(document(), options, [](int index) { return index != 2; }));
     EXPECT_EQ(test::snapshot(document()), before);
 
-    test::writeFile(document().frames.frameAt(1)->workFilePath, {1, 2, 3});
+    test::writeFile(document().frames.frameAt(1)->workFile.path(), {1, 2, 3});
     const test::DocumentState broken = test::snapshot(document());
     EXPECT_FALSE(unify(document(), options)) << "an unreadable target fails when it is rewritten";
     EXPECT_EQ(test::snapshot(document()), broken);
@@ -199,9 +199,9 @@ void interlace(Frame& frame)
     RasterImage picture;
     ByteBuffer gif;
     DibHeader h;
-    ASSERT_TRUE(picture.loadGifImage(frame.workFilePath, 0) && checkDib(picture.image.bytes(), &h));
+    ASSERT_TRUE(picture.loadGifImage(frame.workFile.path(), 0) && checkDib(picture.image.bytes(), &h));
     ASSERT_TRUE(encodeGifImage(picture.image.bytes(), gif, colorTableBits(dibColorCount(h)), true));
-    test::writeFile(frame.workFilePath, std::vector<uint8_t>(gif.bytes().begin(), gif.bytes().end()));
+    test::writeFile(frame.workFile.path(), std::vector<uint8_t>(gif.bytes().begin(), gif.bytes().end()));
     frame.descriptorFlags |= 0x40;
 }
 

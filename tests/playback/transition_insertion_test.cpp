@@ -139,7 +139,7 @@ TEST_F(TransitionInsertion, ComposeScreensFailsWithoutTouchingItsOutput)
     screens.source.assign(marker, 3);
     EXPECT_FALSE(composeScreens(document, -1, screens));
     EXPECT_FALSE(composeScreens(document, 3, screens));
-    std::filesystem::remove(document.frames.frameAt(1)->workFilePath.path());
+    std::filesystem::remove(document.frames.frameAt(1)->workFile.path());
     EXPECT_FALSE(composeScreens(document, 2, screens)) << "a frame before the current one cannot be loaded";
     EXPECT_FALSE(composeScreens(document, 0, screens)) << "the next frame cannot be loaded";
     EXPECT_EQ(screens.source.size(), 3u);
@@ -236,7 +236,7 @@ TEST_F(TransitionInsertion, InsertedFramesFollowTheCurrentFrameWithTheirFieldsAn
         EXPECT_EQ(std::make_tuple(f.left, f.top, f.width, f.height, f.delay, f.colorCount, f.transparentIndex, f.disposal,
                                   f.userInput, f.useLocalColorTable),
                   std::make_tuple(0, 0, 4, 4, 25, 4, 0xFFFF, 3, 0, 1));
-        EXPECT_EQ(f.workFilePath, paths[size_t(i)].path);
+        EXPECT_EQ(f.workFile.path(), paths[size_t(i)].path);
     }
 }
 
@@ -262,7 +262,7 @@ TEST_F(TransitionInsertion, InsertTransitionChangesNothingWhenItFails)
     document.frames.remove(2);
     document.frames.remove(1);
     // Told before any picture is decoded: a frame that cannot be is no reason.
-    std::ofstream(document.frames.frameAt(0)->workFilePath.path(), std::ios::trunc) << "not a GIF";
+    std::ofstream(document.frames.frameAt(0)->workFile.path(), std::ios::trunc) << "not a GIF";
     EXPECT_FALSE(insertTransition(document, 0, transition, {}, &error));
     EXPECT_EQ(error, TransitionError::NoNextFrame);
     EXPECT_EQ(transition.begins, 0);

@@ -22,7 +22,7 @@ std::unique_ptr<Frame> makeFrame(WorkDirectory& work, uint32_t width, uint32_t h
     std::string path;
     EXPECT_TRUE(work.newWorkFileName("gif", path));
     writeFile(path, {gif.data(), gif.data() + gif.size()});
-    frame->workFilePath = path;
+    frame->workFile = WorkFile::adopt(path);
     frame->width = width;
     frame->height = height;
     frame->useLocalColorTable = 1;

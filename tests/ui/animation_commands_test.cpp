@@ -82,7 +82,7 @@ struct Animation {
         doc.document.settings.screenHeight = uint16_t(height);
         for (uint32_t color : colors) {
             Frame& f = doc.add(false);
-            f.workFilePath = solidWorkFile(doc.work, width, height, color);
+            f.workFile = WorkFile::adopt(solidWorkFile(doc.work, width, height, color));
             f.width = uint16_t(width);
             f.height = uint16_t(height);
             f.delay = 10;
@@ -216,7 +216,7 @@ private slots:
         const auto pictures = [&a] {
             std::vector<QByteArray> out;
             for (int i = 0; i < a.doc.model.frameCount(); ++i)
-                out.push_back(fileBytes(a.doc.model.frameAt(i)->workFilePath));
+                out.push_back(fileBytes(a.doc.model.frameAt(i)->workFile.path()));
             return out;
         };
         NumberEdit* delay = window.propertyPanel()->delayEdit();
@@ -258,13 +258,13 @@ private slots:
         TestDocument saved;
         QVERIFY(openProject(saved.document, project.toStdString()));
         QCOMPARE(saved.document.frames.count(), int(before.size()));
-        QCOMPARE(fileBytes(saved.document.frames.frameAt(15)->workFilePath), before[15]);
+        QCOMPARE(fileBytes(saved.document.frames.frameAt(15)->workFile.path()), before[15]);
     }
 
     void aFailingOptimiseChangesNothingAndSays21502()
     {
         Animation a({0x000000, 0xFFFFFF, 0x000000});
-        std::ofstream(a.doc.model.frameAt(2)->workFilePath, std::ios::trunc) << "not a GIF";
+        std::ofstream(a.doc.model.frameAt(2)->workFile.path(), std::ios::trunc) << "not a GIF";
         a.doc.document.settings.useGlobalColorTable = true;
         a.doc.document.settings.globalColorTable.count = 4;
         const QStringList before = documentState(a.doc.document);
@@ -432,7 +432,7 @@ private slots:
         QCOMPARE(a.doc.names(), QStringList({"f0", " [f0 >>]の[001]", " [f0 >>]の[002]", " [f0 >>]の[003]", "f1"}));
         for (int i = 1; i <= 3; ++i) {
             QCOMPARE(int(a.doc.model.frameAt(i)->delay), 25);
-            QVERIFY(qAbs(qGreen(firstPixel(a.doc.model.frameAt(i)->workFilePath)) - 0x40 * i) <= 2);
+            QVERIFY(qAbs(qGreen(firstPixel(a.doc.model.frameAt(i)->workFile.path())) - 0x40 * i) <= 2);
         }
         QVERIFY(a.doc.model.undo());
         QCOMPARE(a.doc.names(), QStringList({"f0", "f1"}));

@@ -249,13 +249,13 @@ private slots:
     {
         ListFixture f(4, true);
         f.selectRows({1, 2}, 2);
-        const std::string source = f.doc.model.frameAt(1)->workFilePath;
+        const std::string source = f.doc.model.frameAt(1)->workFile.path();
         f.view.duplicateSelection();
         const QString copy = QString::fromUtf8("のｺﾋﾟｰ");
         QCOMPARE(f.doc.names(), (QStringList{"f0", "f1", "f1" + copy, "f2", "f2" + copy, "f3"}));
         QCOMPARE(f.doc.model.currentIndex(), 3);
         QCOMPARE(f.view.selectedRows(), (QList<int>{1, 3}));
-        const std::string made = f.doc.model.frameAt(2)->workFilePath;
+        const std::string made = f.doc.model.frameAt(2)->workFile.path();
         QVERIFY(made != source && std::filesystem::exists(made) && std::filesystem::exists(source));
     }
 

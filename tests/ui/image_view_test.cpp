@@ -68,8 +68,8 @@ Frame& addPicture(TestDocument& doc, int width, int height, const std::function<
     RasterImage picture;
     Frame& frame = doc.add(false);
     uint32_t transparent = kNoIndex;
-    if (!picture.setDib(dib.bytes()) || !doc.work.newWorkFileName("gif", frame.workFilePath)
-        || !picture.saveGif(frame.workFilePath, 8, transparent))
+    if (!picture.setDib(dib.bytes()) || !doc.work.newWorkFileName("gif", frame.workFile)
+        || !picture.saveGif(frame.workFile.path(), 8, transparent))
         qFatal("cannot write a test frame");
     frame.width = uint16_t(width);
     frame.height = uint16_t(height);

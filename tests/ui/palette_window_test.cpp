@@ -183,24 +183,24 @@ private slots:
         PaletteFixture f;
         Frame& frame = f.addFrame(8, true);
         f.window->showGlobal(false);
-        const std::string old = frame.workFilePath;
+        const std::string old = frame.workFile.path();
         f.prompter.answers = {kIdNo};
         f.window->countBox()->setCurrentIndex(3);
         f.window->chooseEntryCount(3);
-        QCOMPARE(frame.workFilePath, old);
+        QCOMPARE(frame.workFile.path(), old);
         QCOMPARE(f.window->countBox()->currentIndex(), 7);
 
         f.prompter.answers = {kIdYes};
         f.window->chooseEntryCount(3);
-        QVERIFY(frame.workFilePath != old);
+        QVERIFY(frame.workFile.path() != old);
         QCOMPARE(frame.colorCount, 16);
-        QCOMPARE(tableOfFile(frame.workFilePath).count, 16);
+        QCOMPARE(tableOfFile(frame.workFile.path()).count, 16);
         QCOMPARE(f.window->frameTable().count, 16);
         QCOMPARE(f.prompter.unexpected, 0);
         // The old file stays while undo may bring it back, and goes with the
         // history; the window shows what the document holds.
         QVERIFY(f.doc.model.undo());
-        QCOMPARE(frame.workFilePath.path(), old);
+        QCOMPARE(frame.workFile.path(), old);
         QCOMPARE(f.window->frameTable().count, 256);
         QVERIFY(f.doc.model.redo());
         QVERIFY(f.doc.model.clearHistory());
@@ -212,14 +212,14 @@ private slots:
         PaletteFixture f;
         Frame& frame = f.addFrame(2, true);
         f.window->showGlobal(false);
-        const std::string old = frame.workFilePath;
+        const std::string old = frame.workFile.path();
         f.prompter.dialogScript = [](QDialog& dialog) {
             static_cast<QColorDialog&>(dialog).setCurrentColor(QColor(1, 2, 3));
             return int(QDialog::Accepted);
         };
         f.window->clickCell(1);
-        QVERIFY(frame.workFilePath != old);
-        QCOMPARE(tableOfFile(frame.workFilePath).color(1), 0x030201u);
+        QVERIFY(frame.workFile.path() != old);
+        QCOMPARE(tableOfFile(frame.workFile.path()).color(1), 0x030201u);
         QCOMPARE(f.window->frameTable().color(1), 0x030201u);
         f.window->showGlobal(true);
         f.window->clickCell(9);

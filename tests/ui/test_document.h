@@ -32,8 +32,8 @@ public:
         frame->width = uint32_t(10 + i);
         frame->height = uint32_t(20 + i);
         frame->delay = uint16_t(i);
-        if (workFile && work.newWorkFileName("gif", frame->workFilePath))
-            std::ofstream(frame->workFilePath) << frame->name;
+        if (workFile && work.newWorkFileName("gif", frame->workFile))
+            std::ofstream(frame->workFile.path()) << frame->name;
         Frame& ref = *frame;
         document.frames.insert(i, frame);
         return ref;

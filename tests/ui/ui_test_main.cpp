@@ -41,7 +41,7 @@ QStringList documentState(const Document& d)
     QStringList state;
     for (int i = 0; i < d.frames.count(); ++i) {
         const Frame& f = *d.frames.frameAt(i);
-        const QString path = QString::fromStdString(f.workFilePath.path());
+        const QString path = QString::fromStdString(f.workFile.path());
         state << QStringLiteral("%1 %2 %3 %4 %5 %6 %7 %8 %9 %10")
                      .arg(path, QString::fromStdString(f.name))
                      .arg(f.left).arg(f.top).arg(f.width).arg(f.height).arg(f.colorCount)
