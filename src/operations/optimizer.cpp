@@ -12,7 +12,6 @@
 #include "image/color_quantizer.h"
 #include "image/gif_codec.h"
 #include "image/screen_compositor.h"
-#include "operations/quantizer_table.h"
 
 namespace zell {
 
