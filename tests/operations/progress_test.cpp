@@ -54,11 +54,11 @@ struct Sample {
     ScratchDir files;
     std::string target, project, gifOne, gifTwo;
 
-    Sample()
+    explicit Sample(uint8_t frames = 6)
     {
         a.screen(12, 10);
         a.globalTable(test::distinctColors(6));
-        for (uint8_t i = 0; i < 6; ++i) {
+        for (uint8_t i = 0; i < frames; ++i) {
             std::vector<uint8_t> indices(12 * 10, 0);
             for (size_t p = i; p < indices.size(); p += 7)
                 indices[p] = uint8_t(1 + i % 5);
@@ -206,18 +206,11 @@ TEST(Progress, ImportPlacesFilesAsOneByOne)
     };
     for (const Placement& p : table) {
         SCOPED_TRACE(p.mode);
-        Sample s;
+        Sample s(2), one(1); // one-frame sources make the names short to check
         Document& d = s.a.document();
-        while (d.frames.count() > 2)
-            d.frames.remove(2);
         d.currentIndex = 1;
-        // One-frame sources make the names short to check.
-        Sample one;
-        while (one.a.document().frames.count() > 1)
-            one.a.document().frames.remove(1);
-        const GifOutput plain = GifOutput::fromSettings(one.a.document().settings, 0);
-        ASSERT_TRUE(writeAnimatedGif(s.gifOne, one.a.document().frames, plain));
-        ASSERT_TRUE(writeAnimatedGif(s.gifTwo, one.a.document().frames, plain));
+        s.gifOne = one.gifOne;
+        s.gifTwo = one.gifTwo;
         ASSERT_TRUE(importWith(s, p.mode, nullptr));
         std::vector<std::string> names;
         for (int i = 0; i < d.frames.count(); ++i)
