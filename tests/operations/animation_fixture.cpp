@@ -12,6 +12,7 @@
 #include "image/lzw_codec.h"
 #include "image/random.h"
 #include "image/raster_image.h"
+#include "support/corpus.h"
 #include "support/gif_builder.h"
 #include "support/indexed_dib.h"
 #include "support/work_frames.h"
@@ -332,6 +333,21 @@ const Recipe& recipe(const std::string& name)
             return r;
     ADD_FAILURE() << "no recipe " << name;
     return recipes().front();
+}
+
+int forEachCorpusAnimation(const std::function<void(const std::vector<uint8_t>& gif, Document& document)>& check)
+{
+    int checked = 0;
+    for (const CorpusRow& row : corpusRows("gif")) {
+        SCOPED_TRACE(row.at("path"));
+        AnimationFixture a;
+        const std::vector<uint8_t> gif = readFile(corpusDir() / row.at("path"));
+        if (hasVerdict(row, "giflib-slurp=ok") && importGif(a.document(), gif)) {
+            check(gif, a.document());
+            ++checked;
+        }
+    }
+    return checked;
 }
 
 } // namespace zell::test

@@ -95,4 +95,8 @@ struct Recipe {
 const std::vector<Recipe>& recipes();
 const Recipe& recipe(const std::string& name);
 
+// Calls `check` with every corpus GIF that giflib reads whole and zell
+// imports (into `document`); returns how many, 0 without a corpus.
+int forEachCorpusAnimation(const std::function<void(const std::vector<uint8_t>& gif, Document& document)>& check);
+
 } // namespace zell::test

@@ -139,20 +139,12 @@ INSTANTIATE_TEST_SUITE_P(Recipes, OptimizerOracle,
 
 TEST(OptimizerCorpus, EveryAnimationShowsTheSameThroughBothEntries)
 {
-    const std::vector<test::CorpusRow> rows = test::corpusRows("gif");
-    if (rows.empty())
-        GTEST_SKIP() << "no corpus at " << test::corpusDir();
-    int checked = 0;
-    for (const test::CorpusRow& row : rows) {
-        const std::vector<uint8_t> gif = test::readFile(test::corpusDir() / row.at("path"));
-        AnimationFixture probe;
-        if (!test::hasVerdict(row, "giflib-slurp=ok") || !test::importGif(probe.document(), gif))
-            continue;
-        SCOPED_TRACE(row.at("path"));
+    const int checked = test::forEachCorpusAnimation([](const std::vector<uint8_t>& gif, Document&) {
         for (const uint32_t options : {kTransparent, kTransparent | kSaveAutoTransparency, kSaveLosslessDefault})
             expectFaithful(options, [&](AnimationFixture& a) { return test::importGif(a.document(), gif); });
-        ++checked;
-    }
+    });
+    if (checked == 0)
+        GTEST_SKIP() << "no corpus at " << test::corpusDir();
     EXPECT_GT(checked, 40);
 }
 
