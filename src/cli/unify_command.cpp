@@ -4,7 +4,6 @@
 #include "cli/cli_progress.h"
 #include "cli/command.h"
 #include "operations/palette_unifier.h"
-#include "operations/quantizer_table.h"
 
 namespace zell::cli {
 

@@ -6,9 +6,10 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <memory>
 
-#include "document/gif_export_optimizer.h"
+#include "document/optimizing_pass.h"
 #include "document/screen_composer.h"
 #include "image/mapped_file.h"
 #include "document/temporary_file.h"
@@ -201,6 +202,64 @@ private:
 bool writeGif(const std::string& path, const FrameList& frames, const GifOutput& output, ExportError& why,
               Progress* progress, int& systemError);
 
+// Appends what the pass made of frame `index`; `dropped` when it is left out.
+bool writeOptimizedFrame(OptimizingPass& pass, const Frame& frame, int index, std::vector<uint8_t>& out,
+                         bool& dropped, uint16_t& delay)
+{
+    OptimizedFrame result;
+    if (!pass.next(index, result))
+        return false;
+    const bool hasGlobal = pass.globalTable() != nullptr;
+    switch (result.outcome) {
+    case OptimizedFrame::Outcome::dropped:
+        dropped = true;
+        delay = result.delay;
+        return true;
+    case OptimizedFrame::Outcome::rewritten: {
+        // A copy takes the pass's attributes; the frame itself stays as it is.
+        Frame scratch = frame;
+        result.attributes.applyTo(scratch);
+        return writeFrame(out, scratch, result.stream.bytes(), hasGlobal);
+    }
+    case OptimizedFrame::Outcome::asItIs: break;
+    }
+    MappedFile work;
+    return work.open(frame.workFile.path()) && writeFrame(out, frame, work.bytes(), hasGlobal);
+}
+
+// Appends each frame to `out`, handing full buffers to `flush`.
+bool writeOptimizedFrames(OptimizingPass& pass, const FrameList& frames, bool keepTiming, std::vector<uint8_t>& out,
+                          const std::function<bool(std::vector<uint8_t>&)>& flush)
+{
+    for (int i = 0; i < frames.count(); ++i) {
+        const size_t before = out.size();
+        bool dropped = false;
+        uint16_t delay = 0;
+        if (!writeOptimizedFrame(pass, *frames.frameAt(i), i, out, dropped, delay))
+            return false;
+        if (!keepTiming) {
+            if (!flush(out))
+                return false;
+            continue;
+        }
+        // The last frame written stays in `out` while a frame left out after
+        // it may still add its delay to its graphic control extension.
+        if (dropped) {
+            if (out.size() >= 6 && out[0] == kGifExtensionIntroducer && out[1] == kGifGraphicControlLabel) {
+                out[4] = uint8_t(delay);
+                out[5] = uint8_t(delay >> 8);
+            }
+            continue;
+        }
+        std::vector<uint8_t> frame(out.begin() + std::ptrdiff_t(before), out.end());
+        out.resize(before);
+        if (!flush(out))
+            return false;
+        out.swap(frame);
+    }
+    return flush(out);
+}
+
 } // namespace
 
 bool writeAnimatedGif(const std::string& path, const FrameList& frames, const GifOutput& output, ExportError* error,
@@ -239,14 +298,14 @@ bool writeGif(const std::string& path, const FrameList& frames, const GifOutput&
         return false;
     }
     std::vector<uint8_t> out;
-    GifExportOptimizer optimizer(frames, output);
+    OptimizingPass pass(frames, output.globalTable, output.screenWidth, output.screenHeight, output.options);
     GifOutput header = output;
     if (optimizing) {
-        if (!optimizer.prepare()) {
+        if (!pass.prepare()) {
             why = ExportError::OptimizeFailed;
             return false;
         }
-        header.globalTable = optimizer.globalTable();
+        header.globalTable = pass.globalTable();
     }
     if (!writeStreamHeader(out, header)) {
         why = ExportError::BadGlobalTable;
@@ -259,7 +318,8 @@ bool writeGif(const std::string& path, const FrameList& frames, const GifOutput&
         int written = 0;
         bool stopped = false;
         bool writeFailed = false;
-        const bool ok = optimizer.writeFrames(out, [&](std::vector<uint8_t>& bytes) {
+        const bool keepTiming = output.options & kSaveKeepTiming;
+        const bool ok = writeOptimizedFrames(pass, frames, keepTiming, out, [&](std::vector<uint8_t>& bytes) {
             if (!file.write(bytes)) {
                 writeFailed = true;
                 return false;

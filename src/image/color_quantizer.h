@@ -8,6 +8,7 @@
 
 #include "image/byte_buffer.h"
 #include "image/code_hash_map.h"
+#include "image/color_table.h"
 #include "image/dib.h"
 
 namespace zell {
@@ -72,5 +73,9 @@ private:
     uint32_t transparentSeen_ = kNoColor;
     int transparentEntry_ = -1;
 };
+
+// A built palette's entries in GIF order, `count` entries (unused ones black),
+// with the given background index.
+ColorTable colorTableOf(const ColorQuantizer& quantizer, int count, uint16_t backgroundIndex);
 
 } // namespace zell

@@ -40,4 +40,7 @@ inline int colorTableBits(uint32_t count)
     return bits;
 }
 
+// Whether a GIF colour table can have `count` entries (2, 4, ... 256).
+inline bool isTableSize(int count) { return count >= 2 && count <= 256 && (count & (count - 1)) == 0; }
+
 } // namespace zell

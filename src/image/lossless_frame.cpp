@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "image/color_table.h"
+#include "image/gif_blocks.h"
 #include "image/gif_codec.h"
 #include "image/lzw_codec.h"
 
@@ -61,32 +62,12 @@ uint64_t frameStreamCost(std::span<const uint8_t> stream, bool usesGlobalTable)
     // What the animation writer copies of the stream: the image's table
     // (its own, else the stream's global one) unless the frame uses the
     // global table, and the compressed data with its sub-block lengths.
-    if (stream.size() < 13)
+    GifHeader header;
+    GifImageBlock image;
+    if (!readGifHeader(stream, header) || !findFirstGifImage(header, image))
         return 0;
-    const uint8_t* d = stream.data();
-    const size_t size = stream.size();
-    uint64_t table = (d[10] & 0x80) ? 3u << ((d[10] & 7) + 1) : 0;
-    size_t p = 13 + size_t(table);
-    auto skipSubBlocks = [&](size_t at) {
-        while (at < size && d[at] != 0)
-            at += size_t(d[at]) + 1;
-        return at + 1;
-    };
-    while (p < size && d[p] == 0x21)
-        p = skipSubBlocks(p + 2);
-    if (p + 10 > size || d[p] != 0x2C)
-        return 0;
-    const uint8_t packed = d[p + 9];
-    p += 10;
-    if (packed & 0x80) {
-        table = 3u << ((packed & 7) + 1);
-        p += size_t(table);
-    }
-    if (p >= size)
-        return 0;
-    const size_t data = p;
-    p = skipSubBlocks(p + 1);
-    return (usesGlobalTable ? 0 : table) + (std::min(p, size) - data);
+    const size_t table = image.localTable.empty() ? header.globalTable.size() : image.localTable.size();
+    return (usesGlobalTable ? 0 : table) + (image.end - image.dataStart);
 }
 
 bool remapPicture(ByteBuffer& dib, const std::array<uint8_t, 256>& to, const ColorTable& table)

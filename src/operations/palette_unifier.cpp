@@ -7,7 +7,6 @@
 #include "image/dib.h"
 #include "image/gif_codec.h"
 #include "image/raster_image.h"
-#include "operations/quantizer_table.h"
 
 namespace zell {
 

@@ -13,27 +13,13 @@
 #include <vector>
 
 #include "document/document.h"
+#include "document/frame_attributes.h"
 
 namespace zell {
 
 // Lets tests break a run in the middle: called with the frame index before
 // each new work file is written; false makes that write fail.
 using WriteFault = std::function<bool(int frameIndex)>;
-
-// What a rewrite may change in a frame besides its work file.
-struct FrameAttributes {
-    uint16_t left = 0;
-    uint16_t top = 0;
-    uint16_t width = 0;
-    uint16_t height = 0;
-    uint16_t colorCount = 0;
-    uint16_t transparentIndex = kNoIndex;
-    uint8_t useLocalColorTable = 0;
-    uint8_t descriptorFlags = 0;
-
-    static FrameAttributes of(const Frame& frame);
-    void applyTo(Frame& frame) const;
-};
 
 class RewriteBatch {
 public:

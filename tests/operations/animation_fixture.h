@@ -4,16 +4,17 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <set>
+#include <span>
 #include <string>
 #include <vector>
 
 #include "document/document.h"
+#include "support/gif_screens.h"
 #include "support/test_support.h"
 
 namespace zell::test {
-
-using Screens = std::vector<std::vector<uint8_t>>;
 
 class AnimationFixture {
 public:
@@ -59,13 +60,16 @@ struct DocumentState {
 };
 DocumentState snapshot(const Document& document);
 
-// The 24-bit screen after each frame; empty when a frame cannot be composed.
+// A 24-bit picture as RGB rows from the top, as giflibScreens gives it.
+std::vector<uint8_t> rgbRows(std::span<const uint8_t> dib);
+// The screen after each frame, as RGB rows; empty when a frame cannot be
+// composed.
 Screens composedScreens(const Document& document);
-// The screens of the document written as a GIF and read back.
+// The GIF the document is written as with these save options; empty when
+// the export fails.
+std::vector<uint8_t> exportedGif(const Document& document, uint32_t options = 0);
+// The screens of that GIF read back by zell.
 Screens exportedScreens(const Document& document);
-// Peak signal-to-noise ratio over equally long lists of equal pictures
-// (infinity when identical).
-double psnr(const Screens& a, const Screens& b);
 
 // Splits a GIF stream into the document as the Open command does, taking its
 // screen and global table; false when it cannot be split.
@@ -78,5 +82,21 @@ std::vector<uint32_t> workFileTable(const Frame& frame);
 std::vector<uint32_t> globalColors(const Document& document);
 // n distinct colours.
 std::vector<uint32_t> distinctColors(int n, int seed = 0);
+
+// Animations made from short recipes, for the oracles of everything that
+// composes or optimises: every disposal, transparent colours in and beyond
+// the table, frames reaching past the screen, interlaced frames, own and
+// global tables, frames that change nothing.
+struct Recipe {
+    const char* name;
+    std::function<bool(AnimationFixture&)> make;
+    std::vector<uint8_t> gif = {}; // the stream it imports, if it is one
+};
+const std::vector<Recipe>& recipes();
+const Recipe& recipe(const std::string& name);
+
+// Calls `check` with every corpus GIF that giflib reads whole and zell
+// imports (into `document`); returns how many, 0 without a corpus.
+int forEachCorpusAnimation(const std::function<void(const std::vector<uint8_t>& gif, Document& document)>& check);
 
 } // namespace zell::test

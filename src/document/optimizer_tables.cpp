@@ -1,0 +1,146 @@
+#include "document/optimizer_tables.h"
+
+#include <algorithm>
+
+#include "image/dib.h"
+#include "image/raster_image.h"
+
+namespace zell {
+
+bool shrinkGlobalTable(const FrameList& frames, const ColorTable& global, std::optional<ColorTable>& shrunk,
+                       std::array<uint8_t, 256>& to)
+{
+    shrunk.reset();
+    std::array<bool, 256> used{};
+    if (global.backgroundIndex < global.count)
+        used[global.backgroundIndex] = true;
+    for (int i = 0; i < frames.count(); ++i) {
+        const Frame& f = *frames.frameAt(i);
+        if (f.useLocalColorTable)
+            continue;
+        RasterImage picture;
+        DibHeader h;
+        if (!picture.loadGifImage(f.workFile.path(), 0) || !checkDib(picture.image.bytes(), &h) || h.bitCount != 8)
+            return false;
+        if (f.transparentIndex < 256)
+            used[f.transparentIndex] = true;
+        for (uint32_t y = 0; y < h.absHeight(); ++y) {
+            const uint8_t* row = picture.image.data() + dibRowOffset(h, y);
+            for (int64_t x = 0; x < h.width; ++x)
+                used[row[x]] = true;
+        }
+    }
+    uint32_t count = 0;
+    for (uint32_t i = 0; i < 256; ++i) {
+        if (used[i] && i >= global.count)
+            return true; // an index beyond the table: leave it all alone
+        count += used[i] ? 1 : 0;
+    }
+    const uint32_t size = 1u << colorTableBits(count);
+    if (size >= global.count)
+        return true;
+    ColorTable table;
+    table.count = uint16_t(size);
+    to.fill(0);
+    uint32_t next = 0;
+    for (uint32_t i = 0; i < global.count; ++i) {
+        if (!used[i])
+            continue;
+        to[i] = uint8_t(next);
+        table.setColor(next++, global.color(i));
+    }
+    table.backgroundIndex = global.backgroundIndex < global.count ? to[global.backgroundIndex] : 0;
+    shrunk = table;
+    return true;
+}
+
+std::array<uint8_t, 256> MergedTables::mapping(std::span<const uint8_t> dib, uint16_t transparentIndex) const
+{
+    std::array<uint8_t, 256> to{};
+    DibHeader h;
+    if (!checkDib(dib, &h))
+        return to;
+    const uint8_t* quad = dib.data() + h.size;
+    for (uint32_t i = 0; i < std::min<uint32_t>(dibColorCount(h), 256); ++i, quad += 4) {
+        const uint32_t c = makeColor(quad[2], quad[1], quad[0]);
+        const auto it = std::lower_bound(colors.begin(), colors.end(), c);
+        if (it != colors.end() && *it == c)
+            to[i] = entries[size_t(it - colors.begin())];
+    }
+    if (transparentIndex < 256)
+        to[transparentIndex] = uint8_t(transparent);
+    return to;
+}
+
+bool mergeTables(const FrameList& frames, const ColorTable& global, std::optional<MergedTables>& merged)
+{
+    merged.reset();
+    std::vector<uint32_t> order; // colours in the order they first show
+    std::vector<uint32_t> seen;  // the same, sorted
+    auto add = [&](uint32_t c) {
+        const auto it = std::lower_bound(seen.begin(), seen.end(), c);
+        if (it != seen.end() && *it == c)
+            return;
+        seen.insert(it, c);
+        order.push_back(c);
+    };
+    if (global.backgroundIndex < global.count)
+        add(global.color(global.backgroundIndex));
+    uint64_t before = 3u * uint64_t(1u << colorTableBits(global.count));
+    bool anyLocal = false;
+    int fewestBits = colorTableBits(global.count);
+    for (int i = 0; i < frames.count(); ++i) {
+        const Frame& f = *frames.frameAt(i);
+        RasterImage picture;
+        DibHeader h;
+        if (!picture.loadGifImage(f.workFile.path(), 0) || !checkDib(picture.image.bytes(), &h) || h.bitCount != 8)
+            return false;
+        if (!f.useLocalColorTable)
+            picture.applyColorTable(&global);
+        const uint32_t count = std::min<uint32_t>(dibColorCount(h), 256);
+        if (f.useLocalColorTable) {
+            anyLocal = true;
+            before += 3u * uint64_t(1u << colorTableBits(count));
+            fewestBits = std::min(fewestBits, colorTableBits(count));
+        }
+        std::array<bool, 256> used{};
+        for (uint32_t y = 0; y < h.absHeight(); ++y) {
+            const uint8_t* row = picture.image.data() + dibRowOffset(h, y);
+            for (int64_t x = 0; x < h.width; ++x)
+                used[row[x]] = true;
+        }
+        const uint8_t* quad = picture.image.data() + h.size;
+        for (uint32_t k = 0; k < 256; ++k) {
+            if (!used[k] || k == f.transparentIndex)
+                continue;
+            if (k >= count)
+                return true; // an index beyond the table: leave the tables alone
+            add(makeColor(quad[4 * k + 2], quad[4 * k + 1], quad[4 * k]));
+            if (seen.size() > 255)
+                return true;
+        }
+    }
+    const uint32_t entries = uint32_t(order.size()) + 1;
+    const uint64_t after = 3u * uint64_t(1u << colorTableBits(entries));
+    // With the global table alone, shrinking it keeps the colour of every
+    // entry, transparent ones too. Longer codes for any frame would cost
+    // more than the tables saved.
+    if (!anyLocal || after >= before || colorTableBits(entries) > fewestBits)
+        return true;
+    MergedTables m;
+    m.table.count = uint16_t(1u << colorTableBits(entries));
+    for (uint32_t k = 0; k < order.size(); ++k)
+        m.table.setColor(k, order[k]);
+    m.transparent = uint16_t(order.size());
+    m.colors = seen;
+    m.entries.resize(seen.size());
+    for (uint32_t k = 0; k < order.size(); ++k)
+        m.entries[size_t(std::lower_bound(seen.begin(), seen.end(), order[k]) - seen.begin())] = uint8_t(k);
+    m.table.backgroundIndex = 0; // the background colour went in first
+    if (global.backgroundIndex >= global.count)
+        m.table.backgroundIndex = kNoIndex;
+    merged = std::move(m);
+    return true;
+}
+
+} // namespace zell

@@ -1,0 +1,290 @@
+#include "document/optimizing_pass.h"
+
+#include <algorithm>
+
+#include "document/gif_export.h"
+#include "image/gif_codec.h"
+#include "image/lossless_frame.h"
+#include "image/mapped_file.h"
+
+namespace zell {
+
+namespace {
+
+// The background of a table: its background entry when the index is inside
+// it, else white.
+uint32_t tableBackground(const ColorTable* table)
+{
+    if (table && table->backgroundIndex < table->count)
+        return table->color(table->backgroundIndex);
+    return 0xFFFFFF;
+}
+
+// The position, size, table and transparent colour a frame step chose.
+template <typename Step>
+void takeResult(FrameAttributes& a, const Step& d)
+{
+    a.left = uint16_t(d.left);
+    a.top = uint16_t(d.top);
+    a.width = uint16_t(d.width);
+    a.height = uint16_t(d.height);
+    a.transparentIndex = d.transparentIndex;
+    a.colorCount = d.colorCount;
+    // Re-encoded pictures are never interlaced.
+    a.descriptorFlags &= uint8_t(~kGifInterlaceFlag);
+}
+
+} // namespace
+
+OptimizingPass::OptimizingPass(const FrameList& frames, const ColorTable* global, uint16_t screenWidth,
+                               uint16_t screenHeight, uint32_t options)
+    : frames_(frames),
+      global_(global),
+      screenWidth_(screenWidth),
+      screenHeight_(screenHeight),
+      useTransparency_((options & kSaveTransparency) != 0),
+      lossless_((options & kSaveLosslessTransparency) != 0),
+      autoTransparency_((options & kSaveAutoTransparency) != 0 && !lossless_),
+      dropUnchanged_((options & kSaveDropUnchanged) != 0),
+      shrinkTables_((options & kSaveShrinkTables) != 0),
+      keepTiming_((options & kSaveKeepTiming) != 0)
+{
+}
+
+const ColorTable* OptimizingPass::globalTable() const
+{
+    return rebuilt_ ? &*rebuilt_ : merged_ ? &merged_->table : shrunk_ ? &*shrunk_ : global_;
+}
+
+bool OptimizingPass::prepare()
+{
+    if (!global_)
+        return true;
+    if (needsRebuiltTable())
+        return rebuildGlobalTable();
+    if (shrinkTables_ && lossless_ && !mergeTables(frames_, *global_, merged_))
+        return false;
+    if (shrinkTables_ && !merged_)
+        return shrinkGlobalTable(frames_, *global_, shrunk_, shrinkMap_);
+    return true;
+}
+
+bool OptimizingPass::needsRebuiltTable() const
+{
+    if (!useTransparency_ || !autoTransparency_)
+        return false;
+    for (int i = 1; i < frames_.count(); ++i) {
+        const Frame& f = *frames_.frameAt(i);
+        if (usesGlobal(f) && f.transparentIndex == kNoIndex)
+            return true;
+    }
+    return false;
+}
+
+// One table for every global-table frame, with an entry kept free so that
+// frames without a transparent colour can be given one.
+bool OptimizingPass::rebuildGlobalTable()
+{
+    for (int i = 0; i < frames_.count(); ++i) {
+        const Frame& f = *frames_.frameAt(i);
+        RasterImage picture;
+        if (usesGlobal(f) && (!load(f, picture) || !rebuiltQuantizer_.addImage(picture.image.bytes(), kNoIndex)))
+            return false;
+    }
+    const int k = std::max<int>(global_->count, 4);
+    if (!rebuiltQuantizer_.buildPalette(k, kNoColor, true) || rebuiltQuantizer_.transparentEntry() < 0)
+        return false;
+    const int background = rebuiltQuantizer_.nearestIndex(tableBackground(global_));
+    rebuilt_ = colorTableOf(rebuiltQuantizer_, k, uint16_t(std::max(background, 0)));
+    return true;
+}
+
+bool OptimizingPass::load(const Frame& frame, RasterImage& picture) const
+{
+    if (!picture.loadGifImage(frame.workFile.path(), 0) || picture.image.empty())
+        return false;
+    if (usesGlobal(frame))
+        picture.applyColorTable(global_);
+    return true;
+}
+
+bool OptimizingPass::remapIntoRebuilt(FrameAttributes& a)
+{
+    ByteBuffer mapped;
+    if (!rebuiltQuantizer_.mapImage(picture_.image.bytes(), mapped, false, a.transparentIndex)
+        || !picture_.setDib(mapped.bytes()))
+        return false;
+    if (a.transparentIndex != kNoIndex)
+        a.transparentIndex = uint16_t(rebuiltQuantizer_.transparentEntry());
+    a.colorCount = rebuilt_->count;
+    return true;
+}
+
+bool OptimizingPass::remapIntoShrunk(FrameAttributes& a)
+{
+    if (!remapPicture(picture_.image, shrinkMap_, *shrunk_))
+        return false;
+    if (a.transparentIndex < 256)
+        a.transparentIndex = shrinkMap_[a.transparentIndex];
+    a.colorCount = shrunk_->count;
+    return true;
+}
+
+bool OptimizingPass::remapIntoMerged(FrameAttributes& a)
+{
+    if (!remapPicture(picture_.image, merged_->mapping(picture_.image.bytes(), a.transparentIndex), merged_->table))
+        return false;
+    if (a.transparentIndex < 256)
+        a.transparentIndex = merged_->transparent;
+    a.colorCount = merged_->table.count;
+    a.useLocalColorTable = 0;
+    return true;
+}
+
+// A frame without a transparent colour gets one: the rebuilt table's free
+// entry, or an entry kept free when its own table is reduced again.
+bool OptimizingPass::giveTransparency(const Frame& frame, FrameAttributes& a)
+{
+    if (usesGlobal(frame)) {
+        if (rebuilt_)
+            a.transparentIndex = uint16_t(rebuiltQuantizer_.transparentEntry());
+        return true;
+    }
+    int count = a.colorCount ? a.colorCount : int(dibColorCount(picture_.image.bytes()));
+    if (count < 3)
+        count = 4;
+    count = std::min(count, 256);
+    ColorQuantizer quantizer;
+    ByteBuffer mapped;
+    if (!quantizer.addImage(picture_.image.bytes(), kNoIndex) || !quantizer.buildPalette(count, kNoColor, true)
+        || quantizer.transparentEntry() < 0 || !quantizer.mapImage(picture_.image.bytes(), mapped, false, kNoIndex)
+        || !picture_.setDib(mapped.bytes()))
+        return false;
+    a.colorCount = uint16_t(count);
+    a.transparentIndex = uint16_t(quantizer.transparentEntry());
+    return true;
+}
+
+bool OptimizingPass::areaBeneath(const Frame& frame, ScreenArea& area)
+{
+    const auto [width, height] = picture_.imageSize();
+    return compositor_.areaBeneath(frame.left, frame.top, width, height, area);
+}
+
+// The whole frame, not what was written of it, so that the screen stays the
+// one the animation showed before.
+bool OptimizingPass::compose(const Frame& frame, uint16_t transparentIndex)
+{
+    return compositor_.compose(transparentIndex, frame.disposal, frame.left, frame.top);
+}
+
+bool OptimizingPass::kept(int index)
+{
+    lastKept_ = index;
+    lastKeptDelay_ = frames_.frameAt(index)->delay;
+    return true;
+}
+
+bool OptimizingPass::dropped(int index, OptimizedFrame& out)
+{
+    out.outcome = OptimizedFrame::Outcome::dropped;
+    if (keepTiming_) {
+        lastKeptDelay_ = std::min<uint32_t>(lastKeptDelay_ + frames_.frameAt(index)->delay, 0xFFFF);
+        out.delayTo = lastKept_;
+        out.delay = uint16_t(lastKeptDelay_);
+    }
+    return true;
+}
+
+bool OptimizingPass::next(int index, OptimizedFrame& out)
+{
+    out.outcome = OptimizedFrame::Outcome::asItIs;
+    out.stream.release();
+    out.delayTo = -1;
+    if (!frames_.frameAt(index))
+        return false;
+    if (index == 0
+        && !compositor_.start(screenWidth_, screenHeight_, tableBackground(global_), true,
+                              worthTiling(screenWidth_, screenHeight_)))
+        return false;
+    compositor_.restore();
+    return lossless_ ? losslessFrame(index, out) : lossyFrame(index, out);
+}
+
+bool OptimizingPass::lossyFrame(int index, OptimizedFrame& out)
+{
+    const Frame& f = *frames_.frameAt(index);
+    FrameAttributes& a = out.attributes = FrameAttributes::of(f);
+    const bool remapped = usesGlobal(f) && (rebuilt_ || shrunk_);
+    if (!load(f, picture_) || (remapped && !(rebuilt_ ? remapIntoRebuilt(a) : remapIntoShrunk(a))))
+        return false;
+    // The first frame has nothing beneath it to compare with. Restoring to
+    // the background depends on the whole rectangle: such a frame is only
+    // touched when its unchanged pixels may become transparent.
+    if (index == 0 || (f.disposal == 2 && !useTransparency_)) {
+        if (remapped) {
+            if (!encodeGifImage(picture_.image.bytes(), out.stream, colorTableBits(a.colorCount), false))
+                return false;
+            a.descriptorFlags &= uint8_t(~kGifInterlaceFlag);
+            out.outcome = OptimizedFrame::Outcome::rewritten;
+        }
+        return compose(f, a.transparentIndex) && kept(index);
+    }
+    if (autoTransparency_ && a.transparentIndex == kNoIndex && !giveTransparency(f, a))
+        return false;
+    const uint16_t maskIndex = a.transparentIndex;
+    RasterImage::FrameDifference d;
+    d.left = f.left;
+    d.top = f.top;
+    d.transparentIndex = a.transparentIndex;
+    ScreenArea beneath;
+    if (!areaBeneath(f, beneath)
+        || !picture_.optimizeFrame(out.stream, d, f.disposal != 2, useTransparency_, usesGlobal(f), beneath)
+        || !compose(f, maskIndex))
+        return false;
+    if (!d.changed && dropUnchanged_)
+        return dropped(index, out);
+    takeResult(a, d);
+    out.outcome = OptimizedFrame::Outcome::rewritten;
+    return kept(index);
+}
+
+// No pixel of any screen changes; the frame stays as it is when no
+// encoding tried is smaller.
+bool OptimizingPass::losslessFrame(int index, OptimizedFrame& out)
+{
+    const Frame& f = *frames_.frameAt(index);
+    FrameAttributes& a = out.attributes = FrameAttributes::of(f);
+    const bool global = merged_ || usesGlobal(f);
+    const bool remapped = merged_ || (shrunk_ && usesGlobal(f));
+    if (!load(f, picture_) || (remapped && !(merged_ ? remapIntoMerged(a) : remapIntoShrunk(a))))
+        return false;
+    const uint16_t maskIndex = a.transparentIndex; // the remapped picture shows the frame's colours
+    LosslessFrame d;
+    d.left = f.left;
+    d.top = f.top;
+    d.transparentIndex = a.transparentIndex;
+    d.crop = index > 0 && f.disposal != 2; // the first frame is drawn on the background: all of it counts
+    d.giveTransparency = true;
+    d.keepColors = global;
+    if (global_ && !global)
+        d.global = shrunk_ ? &*shrunk_ : global_;
+    ScreenArea beneath;
+    if (!areaBeneath(f, beneath) || !encodeLosslessFrame(picture_, out.stream, d, beneath) || !compose(f, maskIndex))
+        return false;
+    if (!d.changed && dropUnchanged_)
+        return dropped(index, out);
+    MappedFile work;
+    if (!remapped && work.open(f.workFile.path())
+        && frameStreamCost(work.bytes(), usesGlobal(f)) <= frameStreamCost(out.stream.bytes(), global || d.usesGlobal)) {
+        out.stream.release();
+        return kept(index);
+    }
+    takeResult(a, d);
+    if (d.usesGlobal)
+        a.useLocalColorTable = 0;
+    out.outcome = OptimizedFrame::Outcome::rewritten;
+    return kept(index);
+}
+
+} // namespace zell

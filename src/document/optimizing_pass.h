@@ -1,0 +1,99 @@
+// The one pass behind both ways of optimising an animation: the optimiser,
+// which rewrites the frames' work files, and the optimising export, which
+// writes a GIF stream. It walks the frames in order, composing the screen as
+// a viewer shows it, and says for each frame what to write: the frame as it
+// is, a new single-image stream with new attributes, or nothing. It never
+// changes a frame; the callers put the results where they go.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+
+#include "document/frame_attributes.h"
+#include "document/frame_list.h"
+#include "document/optimizer_tables.h"
+#include "image/byte_buffer.h"
+#include "image/color_quantizer.h"
+#include "image/screen_compositor.h"
+
+namespace zell {
+
+struct OptimizedFrame {
+    enum class Outcome {
+        asItIs,    // the work file and the frame's attributes are written unchanged
+        rewritten, // `stream` and `attributes` take their place
+        dropped,   // the frame changes nothing and is left out
+    };
+    Outcome outcome = Outcome::asItIs;
+    FrameAttributes attributes;
+    ByteBuffer stream; // a single-image GIF stream
+    // Dropped with kSaveKeepTiming: the kept frame before it, which now
+    // waits `delay` so that the animation keeps its length.
+    int delayTo = -1;
+    uint16_t delay = 0;
+};
+
+class OptimizingPass {
+public:
+    // `global`: the animation's global table, null when none is written;
+    // it must outlive the pass. `options`: the GifSaveOption bits.
+    OptimizingPass(const FrameList& frames, const ColorTable* global, uint16_t screenWidth, uint16_t screenHeight,
+                   uint32_t options);
+
+    // Chooses the global table the frames are written for; false when a
+    // frame cannot be read for it.
+    bool prepare();
+    // The global table to write: the chosen one, null without any.
+    const ColorTable* globalTable() const;
+    bool replacesGlobalTable() const { return globalTable() != global_; }
+
+    // Frame `index`; the frames must come in order from 0.
+    bool next(int index, OptimizedFrame& out);
+
+private:
+    bool usesGlobal(const Frame& frame) const { return global_ && !frame.useLocalColorTable; }
+    bool needsRebuiltTable() const;
+    bool rebuildGlobalTable();
+    bool load(const Frame& frame, RasterImage& picture) const;
+    bool remapIntoRebuilt(FrameAttributes& a);
+    bool remapIntoShrunk(FrameAttributes& a);
+    bool remapIntoMerged(FrameAttributes& a);
+    bool giveTransparency(const Frame& frame, FrameAttributes& a);
+    bool lossyFrame(int index, OptimizedFrame& out);
+    bool losslessFrame(int index, OptimizedFrame& out);
+    bool compose(const Frame& frame, uint16_t transparentIndex);
+    bool areaBeneath(const Frame& frame, ScreenArea& area);
+    bool kept(int index);
+    bool dropped(int index, OptimizedFrame& out);
+
+    const FrameList& frames_;
+    const ColorTable* const global_;
+    const uint16_t screenWidth_;
+    const uint16_t screenHeight_;
+    const bool useTransparency_;
+    const bool lossless_;
+    const bool autoTransparency_;
+    const bool dropUnchanged_;
+    const bool shrinkTables_;
+    const bool keepTiming_;
+    // Only pixels a frame painted are relied on; viewers differ on the
+    // background. A large screen is kept in tiles made where frames reach,
+    // so small frames on it cost what they cost.
+    ScreenCompositor compositor_;
+    RasterImage& picture_ = compositor_.picture();
+    // kSaveAutoTransparency: one table for every global-table frame with an
+    // entry kept free for transparency; the quantizer maps the frames into it.
+    ColorQuantizer rebuiltQuantizer_;
+    std::optional<ColorTable> rebuilt_;
+    // kSaveShrinkTables: the smaller global table and the old -> new indices,
+    // or in the lossless modes one table for every frame.
+    std::optional<ColorTable> shrunk_;
+    std::array<uint8_t, 256> shrinkMap_{};
+    std::optional<MergedTables> merged_;
+    // kSaveKeepTiming: the last frame kept and the delay it has so far.
+    int lastKept_ = 0;
+    uint32_t lastKeptDelay_ = 0;
+};
+
+} // namespace zell
