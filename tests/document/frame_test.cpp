@@ -42,6 +42,34 @@ TEST(Frame, CopiesShareTheWorkFileResetHandsItOver)
     EXPECT_FALSE(fs::exists(path)) << "the last copy deletes it";
 }
 
+// Moves and orders name rows of the list; a row outside it, or an order
+// that is no permutation, changes nothing.
+TEST(FrameList, MovesAndOrdersStayInsideTheList)
+{
+    FrameList list;
+    for (const char* name : {"a", "b", "c"}) {
+        auto f = std::make_unique<Frame>();
+        f->name = name;
+        list.insert(list.count(), f);
+    }
+    const auto names = [&] {
+        std::string s;
+        for (int i = 0; i < list.count(); ++i)
+            s += list.frameAt(i)->name;
+        return s;
+    };
+    for (const auto& [from, to] : std::vector<std::pair<int, int>>{{3, 0}, {0, 3}, {-1, 1}, {1, -1}, {1, 1}})
+        list.move(from, to);
+    EXPECT_EQ(names(), "abc");
+    list.move(0, 2);
+    EXPECT_EQ(names(), "bca");
+    for (const auto& order : std::vector<std::vector<int>>{{0, 1}, {0, 1, 3}, {0, 0, 1}, {-1, 0, 1}})
+        EXPECT_FALSE(list.reorder(order));
+    EXPECT_EQ(names(), "bca");
+    EXPECT_TRUE(list.reorder(std::vector<int>{2, 0, 1}));
+    EXPECT_EQ(names(), "abc");
+}
+
 TEST(FrameList, RemovalAndClearDeleteWorkFiles)
 {
     test::ScratchDir dir;
