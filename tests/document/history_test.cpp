@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <functional>
 #include <random>
 #include <set>
@@ -21,13 +20,10 @@
 namespace zell {
 namespace {
 
-using test::AnimationFixture;
-using test::DocumentState;
-
 // The document, work-file bytes and all settings included, without the
 // directory listing (steps keep files alive).
 struct State {
-    DocumentState frames;
+    test::DocumentState frames;
     GifSettings settings;
     bool operator==(const State&) const = default;
 };
@@ -39,36 +35,33 @@ State state(const Document& document)
     return s;
 }
 
-std::vector<uint8_t> indices(uint32_t w, uint32_t h, uint8_t v)
-{
-    return std::vector<uint8_t>(size_t(w) * h, v);
-}
-
 // Four frames on a global table and two with tables of their own.
-Document& filled(AnimationFixture& a)
+Document& filled(test::AnimationFixture& a)
 {
+    const auto solid = [](uint32_t side, int v) { return std::vector<uint8_t>(size_t(side) * side, uint8_t(v)); };
     a.screen(8, 8);
     a.globalTable({0x0000FF, 0x00FF00, 0xFF0000, 0xFFFFFF});
     for (int i = 0; i < 4; ++i)
-        a.addGlobal(8, 8, indices(8, 8, uint8_t(i % 3))).delay = uint16_t(10 + i);
-    a.add(4, 4, {0x123456, 0x654321}, indices(4, 4, 1), 2, 2).delay = 7;
-    a.add(8, 8, {0x123456, 0x654321, 0x111111}, indices(8, 8, 2)).delay = 9;
+        a.addGlobal(8, 8, solid(8, i % 3)).delay = uint16_t(10 + i);
+    a.add(4, 4, {0x123456, 0x654321}, solid(4, 1), 2, 2).delay = 7;
+    a.add(8, 8, {0x123456, 0x654321, 0x111111}, solid(8, 2)).delay = 9;
     return a.document();
 }
 
 class HistoryTest : public ::testing::Test {
 protected:
-    AnimationFixture a;
+    test::AnimationFixture a;
     Document& d = filled(a);
     History history{d};
     const State before = state(d);
+    Frame& at(int i) { return *d.frames.frameAt(i); }
 };
 
 // Writes a new work file of frame i with another picture (as a palette edit does).
 void rewrite(Document& d, int i, uint32_t color)
 {
-    auto made = test::solidFrame(d.workDirectory(), d.frames.frameAt(i)->width, d.frames.frameAt(i)->height, color);
     Frame& f = *d.frames.frameAt(i);
+    auto made = test::solidFrame(d.workDirectory(), f.width, f.height, color);
     f.workFile = made->workFile;
     f.colorCount = made->colorCount;
     f.useLocalColorTable = 1;
@@ -82,37 +75,36 @@ TEST_F(HistoryTest, StepBoundaries)
 {
     {
         HistoryScope scope(&history, "nothing");
-        d.frames.frameAt(0)->delay += 1;
-        d.frames.frameAt(0)->delay -= 1;
+        at(0).delay += 1;
+        at(0).delay -= 1;
     }
     EXPECT_FALSE(history.undo());
     for (uint16_t v : {1, 12, 123}) {
         HistoryScope outer(&history, "delay", 7);
-        d.frames.frameAt(1)->delay = v;
+        at(1).delay = v;
         HistoryScope inner(&history, "inner");
-        d.frames.frameAt(2)->delay = v;
+        at(2).delay = v;
     }
     EXPECT_EQ(history.undoName(), "delay");
     for (const uint16_t left : {1, 0}) { // the same key on other frames
-        {
-            HistoryScope scope(&history, "left", 7);
-            d.frames.frameAt(2)->left = d.frames.frameAt(3)->left = left;
-        }
+        history.begin("left", 7);
+        at(2).left = at(3).left = left;
+        history.commit();
         EXPECT_EQ(history.undoCount(), 1u + left) << "typed back to what it was";
     }
     const State typed = state(d);
-    d.frames.frameAt(3)->delay = 1; // no command
+    at(3).delay = 1; // no command
     const State stray = state(d);
     {
         HistoryScope scope(&history, "named");
-        d.frames.frameAt(4)->delay = 1;
+        at(4).delay = 1;
     }
     EXPECT_EQ(history.undoCount(), 3u);
     EXPECT_EQ(history.undoName(), "named");
-    d.frames.frameAt(5)->delay = 1;
+    at(5).delay = 1;
     EXPECT_TRUE(history.record("late"));
     EXPECT_EQ(history.undoName(), "late");
-    d.frames.frameAt(0)->delay = 1;
+    at(0).delay = 1;
     ASSERT_TRUE(history.undo()) << "takes the unrecorded edit back first";
     EXPECT_EQ(history.undoName(), "late");
     history.undo();
@@ -123,7 +115,32 @@ TEST_F(HistoryTest, StepBoundaries)
     history.undo();
     EXPECT_EQ(state(d), before);
     history.redo();
-    EXPECT_EQ(d.frames.frameAt(2)->delay, 123);
+    EXPECT_EQ(at(2).delay, 123);
+}
+
+// Typing joins steps whatever they change: settings alone, or a frame
+// taken out and another put in its place. The joined step undoes and
+// redoes the whole.
+TEST_F(HistoryTest, JoinedStepsKeepEveryChange)
+{
+    const std::function<void(int)> edits[][2] = {
+        {[&](int) { d.settings.comment = "a"; }, [&](int) { d.settings.comment = "ab"; }},
+        {[&](int) { d.frames.remove(2); },
+         [&](int) { auto f = test::solidFrame(d.workDirectory(), 8, 8, 0x777777); d.frames.insert(2, f); }},
+    };
+    for (const auto& pair : edits) {
+        for (const auto& edit : pair) {
+            HistoryScope scope(&history, "typed", 9);
+            edit(0);
+        }
+        const State after = state(d);
+        EXPECT_EQ(history.undoCount(), 1u);
+        ASSERT_TRUE(history.undo());
+        EXPECT_EQ(state(d), before);
+        ASSERT_TRUE(history.redo());
+        EXPECT_EQ(state(d), after);
+        ASSERT_TRUE(history.undo());
+    }
 }
 
 TEST_F(HistoryTest, SelectionComesBackWithTheStep)
@@ -188,21 +205,19 @@ TEST_F(HistoryTest, SavedStateIsNotModified)
 {
     history.setLimit(2);
     EXPECT_FALSE(history.modified());
-    d.frames.frameAt(0)->delay = 1;
+    at(0).delay = 1;
     EXPECT_TRUE(history.modified()) << "an edit not recorded yet";
     history.record("a");
     history.markSaved();
     EXPECT_FALSE(history.modified());
-    d.frames.frameAt(0)->delay = 2;
-    history.record("b");
+    const auto edit = [&](uint16_t delay) { at(0).delay = delay, history.record("e"); };
+    edit(2);
     EXPECT_TRUE(history.modified());
     history.undo();
     EXPECT_FALSE(history.modified());
     history.redo();
-    d.frames.frameAt(0)->delay = 3;
-    history.record("c");
-    d.frames.frameAt(0)->delay = 4;
-    history.record("d");
+    edit(3);
+    edit(4);
     history.undo();
     history.undo();
     EXPECT_FALSE(history.canUndo()) << "the limit dropped the step of the saved state";
@@ -218,41 +233,24 @@ TEST_F(HistoryTest, SeededRandomEditsOfEveryKindUndoAndRedoExactly)
     auto pick = [&](int n) { return int(random() % uint32_t(n)); };
     auto any = [&] { return pick(d.frames.count()); };
     auto color = [&] { return uint32_t(random() & 0xFFFFFF); };
-    const struct {
-        const char* name;
-        std::function<void(int n)> run;
-    } kinds[] = {
-        {"delay", [&](int) { d.frames.frameAt(0)->delay = uint16_t(random()); }}, // joins the one before
-        {"position", [&](int) { d.frames.frameAt(any())->left = uint16_t(pick(5)); }},
-        {"rename", [&](int n) { d.frames.frameAt(any())->name = "n" + std::to_string(n); }},
-        {"apply to all",
-         [&](int) {
-             for (int i = 0; i < d.frames.count(); ++i)
-                 d.frames.frameAt(i)->disposal = uint8_t(pick(4));
-         }},
+    const std::pair<const char*, std::function<void(int n)>> kinds[] = {
+        {"delay", [&](int) { at(0).delay = uint16_t(random()); }}, // joins the one before
+        {"position", [&](int) { at(any()).left = uint16_t(pick(5)); }},
+        {"rename", [&](int n) { at(any()).name = "n" + std::to_string(n); }},
+        {"apply to all", [&](int) { for (int i = 0; i < d.frames.count(); ++i) at(i).disposal = uint8_t(pick(4)); }},
         {"move", [&](int) { d.frames.move(any(), any()); }},
         {"duplicate", [&](int) { d.frames.duplicate(any(), d.workDirectory()); }},
         {"delete", [&](int) { d.frames.count() > 2 ? d.frames.remove(any()) : void(); }},
         {"palette edit", [&](int) { rewrite(d, any(), color()); }},
-        {"reverse",
-         [&](int) {
-             if (d.frames.count() > 1)
-                 d.frames.reorder(reversedOrder(d.frames.count(), std::vector<int>{0, d.frames.count() - 1}));
-         }},
+        {"reverse", [&](int) { d.frames.reorder(reversedOrder(d.frames.count(), std::vector{0, d.frames.count() - 1})); }},
         {"table colour", [&](int) { setFrameTableColor(d, any(), 1, color()); }},
         {"table size", [&](int) { resizeFrameTable(d, any(), 1 + pick(3)); }},
         {"global table", [&](int) { d.settings.globalColorTable.setColor(uint32_t(pick(4)), color()); }},
         {"global table use", [&](int) { d.settings.useGlobalColorTable = !d.settings.useGlobalColorTable; }},
         {"settings", [&](int n) { d.settings.loopCount = uint16_t(n), d.settings.comment = std::to_string(n); }},
         {"optimise", [&](int) { optimize(d, kSaveOptimize | kSaveTransparency | kSaveDropUnchanged); }},
-        {"unify",
-         [&](int) {
-             UnifyOptions o;
-             o.colorCount = 16;
-             unify(d, o);
-         }},
-        {"insert",
-         [&](int) {
+        {"unify", [&](int) { UnifyOptions o; o.colorCount = 16, unify(d, o); }},
+        {"insert", [&](int) {
              auto f = test::solidFrame(d.workDirectory(), 8, 8, color());
              d.frames.insert(pick(d.frames.count() + 1), f);
          }},
@@ -263,13 +261,13 @@ TEST_F(HistoryTest, SeededRandomEditsOfEveryKindUndoAndRedoExactly)
     std::set<std::string> recorded;
     for (int n = 0; n < 300; ++n) {
         const int kind = d.frames.count() == 0 ? insert : n == 150 ? deleteAll : pick(insert + 1);
-        history.begin(kinds[kind].name, kind == 0 ? 1 : 0);
-        kinds[kind].run(n);
+        history.begin(kinds[kind].first, kind == 0 ? 1 : 0);
+        kinds[kind].second(n);
         if (history.commit()) {
-            EXPECT_EQ(history.undoName(), kinds[kind].name);
-            recorded.insert(kinds[kind].name);
+            EXPECT_EQ(history.undoName(), kinds[kind].first);
+            recorded.insert(kinds[kind].first);
             steps.resize(history.undoCount());
-            steps.emplace_back(kinds[kind].name, state(d));
+            steps.emplace_back(kinds[kind].first, state(d));
         }
     }
     EXPECT_EQ(recorded.size(), std::size(kinds)) << "a kind of edit never changed anything";
@@ -288,11 +286,8 @@ TEST_F(HistoryTest, SeededRandomEditsOfEveryKindUndoAndRedoExactly)
 
 // A view announces each undo between its halves: the rows rewritten in
 // place, then those that go or come, before they go or come.
-TEST(History, UndoTellsTheReplacedRowsBeforeTheyGoOrCome)
+TEST_F(HistoryTest, UndoTellsTheReplacedRowsBeforeTheyGoOrCome)
 {
-    AnimationFixture a;
-    Document& d = filled(a);
-    History history(d);
     std::vector<std::vector<int>> told;
     history.replacingFrames = [&](int at, int rewritten, int removed, int inserted) {
         told.push_back({at, rewritten, removed, inserted, d.frames.count()});
@@ -300,9 +295,8 @@ TEST(History, UndoTellsTheReplacedRowsBeforeTheyGoOrCome)
     history.begin("delete");
     d.frames.remove(3);
     history.commit();
-    history.begin("delay");
-    d.frames.frameAt(1)->delay = 50;
-    history.commit();
+    at(1).delay = 50;
+    history.record("delay");
     ASSERT_TRUE(history.undo());
     ASSERT_TRUE(history.undo());
     ASSERT_TRUE(history.redo());
@@ -311,20 +305,16 @@ TEST(History, UndoTellsTheReplacedRowsBeforeTheyGoOrCome)
 
 // Opening a project inside a drop clears the history: inside the drop's
 // step, it would cut the step and leave the rest of the drop in pieces.
-TEST(History, ClearIsRefusedWhileACommandIsOpen)
+TEST_F(HistoryTest, ClearIsRefusedWhileACommandIsOpen)
 {
-    AnimationFixture a;
-    Document& d = filled(a);
-    History history(d);
     history.begin("drop");
-    d.frames.frameAt(0)->delay = 1;
+    at(0).delay = 1;
     EXPECT_FALSE(history.clear());
-    d.frames.frameAt(1)->delay = 1;
+    at(1).delay = 1;
     EXPECT_TRUE(history.commit());
     EXPECT_EQ(history.undoCount(), 1u);
     ASSERT_TRUE(history.undo());
-    EXPECT_EQ(d.frames.frameAt(0)->delay, 10);
-    EXPECT_EQ(d.frames.frameAt(1)->delay, 11);
+    EXPECT_EQ(std::make_pair(at(0).delay, at(1).delay), std::make_pair(uint16_t(10), uint16_t(11)));
     EXPECT_TRUE(history.clear());
     EXPECT_FALSE(history.canRedo());
 }
