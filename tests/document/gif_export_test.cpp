@@ -65,35 +65,34 @@ TEST(GifExportHeader, LoopingExtensionVariants)
     }
 }
 
+// A comment goes in sub-blocks of up to 255 bytes; a global table's size
+// and a background index inside it go in the screen's packed bytes.
 TEST(GifExportHeader, CommentSubBlocksAndGlobalTablePackedBytes)
 {
+    const auto comment = [](std::vector<size_t> blocks) {
+        std::vector<uint8_t> want = {'G', 'I', 'F', '8', '9', 'a', 0, 0, 0, 0, 0x70, 0, 0, 0x21, 0xFE};
+        for (size_t n : blocks)
+            want.push_back(uint8_t(n)), want.insert(want.end(), n, 'c');
+        want.push_back(0);
+        return want;
+    };
     GifOutput o;
-    o.comment = std::string(300, 'c');
-    auto bytes = header(o);
-    ASSERT_EQ(bytes.size(), 13u + 2 + 1 + 255 + 1 + 45 + 1);
-    EXPECT_EQ(bytes[15], 255);
-    EXPECT_EQ(bytes[15 + 256], 45);
-    EXPECT_EQ(bytes.back(), 0);
-    o.comment = std::string(255, 'c');
-    bytes = header(o);
-    ASSERT_EQ(bytes.size(), 13u + 2 + 1 + 255 + 1);
-    EXPECT_EQ(bytes[15], 255);
-
+    for (const auto& blocks : {std::vector<size_t>{255, 45}, std::vector<size_t>{255}}) {
+        o.comment = std::string(blocks.size() == 2 ? 300 : 255, 'c');
+        EXPECT_EQ(header(o), comment(blocks)) << o.comment.size();
+    }
     ColorTable table;
-    table.count = 256;
-    table.backgroundIndex = 300;
     o.comment.clear();
     o.globalTable = &table;
-    bytes = header(o);
-    EXPECT_EQ(bytes[10], 0xF7);
-    EXPECT_EQ(bytes[11], 0) << "background beyond the table";
-    EXPECT_EQ(bytes.size(), 13u + 768);
-    table.count = 2;
-    table.backgroundIndex = 1;
-    bytes = header(o);
-    EXPECT_EQ(bytes[10], 0xF0);
-    EXPECT_EQ(bytes[11], 1);
+    // A background beyond the table is written as 0; one colour is too few.
+    for (const auto& [count, background, packed, written] : {std::tuple{256, 300, 0xF7, 0}, {2, 1, 0xF0, 1}}) {
+        table.count = uint16_t(count);
+        table.backgroundIndex = uint16_t(background);
+        const auto bytes = header(o);
+        EXPECT_EQ(std::make_tuple(int(bytes[10]), int(bytes[11]), bytes.size()), std::make_tuple(packed, written, 13u + 3 * count));
+    }
     table.count = 1;
+    std::vector<uint8_t> bytes;
     EXPECT_FALSE(writeStreamHeader(bytes, o)) << "a global table needs two colours";
 }
 

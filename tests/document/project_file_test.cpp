@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <tuple>
 
 #include "image/bytes.h"
 #include "image/lzw_codec.h"
@@ -45,26 +46,19 @@ protected:
 
     void fill(Document& doc)
     {
-        doc.settings.screenWidth = 320;
-        doc.settings.screenHeight = 0x1234;
-        doc.settings.useGlobalColorTable = false;
-        doc.settings.globalColorTable.count = 2;
-        doc.settings.globalColorTable.backgroundIndex = 1;
-        doc.settings.globalColorTable.setColor(0, makeColor(1, 2, 3));
-        doc.settings.globalColorTable.setColor(1, makeColor(4, 5, 6));
-        doc.settings.loop = true;
-        doc.settings.loopLimited = true;
-        doc.settings.loopCount = 7;
-        doc.settings.saveComment = false;
-        doc.settings.comment = "kept";
+        GifSettings& s = doc.settings;
+        s.screenWidth = 320, s.screenHeight = 0x1234, s.useGlobalColorTable = false;
+        s.globalColorTable.count = 2, s.globalColorTable.backgroundIndex = 1;
+        s.globalColorTable.setColor(0, makeColor(1, 2, 3));
+        s.globalColorTable.setColor(1, makeColor(4, 5, 6));
+        s.loop = s.loopLimited = true, s.loopCount = 7, s.saveComment = false, s.comment = "kept";
         auto a = frameWithFile("one", picture(7, 8, 16, true));
         *a = {.workFile = a->workFile, .name = "one", .left = 5, .top = 6, .width = 7, .height = 8, .delay = 9,
               .colorCount = 16, .transparentIndex = 0xFFFF, .disposal = 2, .userInput = 2, .useLocalColorTable = 1,
               .descriptorFlags = 0x40};
         doc.frames.insert(0, a);
         auto b = frameWithFile("", picture(1, 1, 2));
-        b->width = b->height = 1;
-        b->colorCount = 2;
+        b->width = b->height = 1, b->colorCount = 2;
         doc.frames.insert(1, b);
     }
 
@@ -239,16 +233,14 @@ TEST_F(ProjectFile, SavedRecordsAgreeWithTheirPictures)
     Document doc(work);
     fill(doc);
     Frame& interlaced = *doc.frames.frameAt(0);
-    interlaced.colorCount = 0;
-    interlaced.transparentIndex = 200;
-    interlaced.descriptorFlags = 0x20;
+    interlaced.colorCount = 0, interlaced.transparentIndex = 200, interlaced.descriptorFlags = 0x20;
     doc.frames.frameAt(1)->descriptorFlags = 0x40; // on rows in plain order
     ASSERT_TRUE(saveProject(doc, projectPath()));
     Document back(work);
     ASSERT_TRUE(openProject(back, projectPath()));
-    EXPECT_EQ(back.frames.frameAt(0)->colorCount, 16);
-    EXPECT_EQ(back.frames.frameAt(0)->transparentIndex, 0xFFFF);
-    EXPECT_EQ(back.frames.frameAt(0)->descriptorFlags, 0x60) << "the sort bit stays";
+    const Frame& f = *back.frames.frameAt(0);
+    EXPECT_EQ(std::make_tuple(f.colorCount, f.transparentIndex, f.descriptorFlags), std::make_tuple(16, 0xFFFF, 0x60))
+        << "the sort bit stays";
     EXPECT_EQ(back.frames.frameAt(1)->descriptorFlags, 0);
 }
 
@@ -262,6 +254,10 @@ TEST_F(ProjectFile, FailedSaveKeepsTheEarlierFileAndLeavesNoTemporary)
     EXPECT_EQ(test::readFile(projectPath()), (std::vector<uint8_t>{'o', 'l', 'd'}));
     EXPECT_EQ(test::namesIn(dir.path()).size(), 2u) << "only the old project and the work directory";
     EXPECT_FALSE(saveProject(doc, (dir.path() / "no" / "such" / "p.zpj").string()));
+    // Written whole, then refused where it should go: a folder of that name.
+    fs::create_directory(dir.path() / "folder.zpj");
+    EXPECT_FALSE(saveProject(Document(work), (dir.path() / "folder.zpj").string()));
+    EXPECT_EQ(test::namesIn(dir.path()).size(), 3u) << "no temporary left beside it";
 }
 
 } // namespace
