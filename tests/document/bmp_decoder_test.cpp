@@ -6,6 +6,7 @@
 #include <optional>
 #include <vector>
 
+#include "document/picture_pixels.h"
 #include "image/bytes.h"
 #include "image/dib.h"
 #include "support/still_files.h"
@@ -26,6 +27,7 @@ struct BmpFile {
     std::vector<uint8_t> gap{}; // between table and pixel data
     std::vector<uint8_t> pixels = {1, 2, 3, 0};
     std::optional<uint32_t> offset{};
+    std::vector<uint32_t> masks{}; // inside a header of 52 bytes or more
 
     std::vector<uint8_t> build() const
     {
@@ -42,6 +44,8 @@ struct BmpFile {
         putU16le(h + 14, bits);
         putU32le(h + 16, compression);
         putU32le(h + 32, clrUsed);
+        for (size_t i = 0; i < masks.size(); ++i)
+            putU32le(h + 40 + 4 * i, masks[i]);
         out.resize(14 + headerSize);
         for (const auto* part : {&table, &gap, &pixels})
             out.insert(out.end(), part->begin(), part->end());
@@ -50,73 +54,73 @@ struct BmpFile {
     }
 };
 
-DibHeader decodeChecked(std::span<const uint8_t> file, ByteBuffer& picture)
+// A table of n entries, entry i (blue, green, red) = (i, i + 1, i + 2), and the colour of entry i.
+std::vector<uint8_t> ramp(uint32_t n)
 {
-    DibHeader h;
-    EXPECT_TRUE(decodeBmp(file, picture));
-    EXPECT_TRUE(checkDib(picture.bytes(), &h));
-    return h;
+    std::vector<uint8_t> quads;
+    for (uint32_t i = 0; i < n; ++i)
+        quads.insert(quads.end(), {uint8_t(i), uint8_t(i + 1), uint8_t(i + 2), 0});
+    return quads;
+}
+uint32_t entry(uint32_t i)
+{
+    return uint32_t(uint8_t(i + 2)) << 16 | uint32_t(uint8_t(i + 1)) << 8 | uint8_t(i);
 }
 
-TEST(BmpDecoder, PaletteTablesFollowDepthOrUsedCount)
+// Every layout read becomes a picture with a 40-byte header: palette tables
+// as the depth or the used count says, rows from the offset field, larger
+// headers (and the masks they hold) cut to 40 bytes, top-down rows kept in
+// their order, true colour without a table, OS/2 1.x headers with their
+// three-byte entries.
+TEST(BmpDecoder, EveryLayoutItReadsGivesTheFilesPixels)
 {
-    struct Case {
+    const uint32_t white = 0xFFFFFF;
+    const std::vector<uint8_t> os2Rows = {0, 1, 2, 0, 2, 1, 0, 0}; // 3 wide, 2 high, 4-byte rows
+    const struct {
+        const char* what;
+        std::vector<uint8_t> file;
         uint16_t bits;
-        uint32_t clrUsed;
         uint32_t entries;
+        std::vector<uint32_t> want;
+    } rows[] = {
+        {"1 bit", BmpFile{.width = 2, .bits = 1, .table = ramp(2), .pixels = {0x40, 0, 0, 0}}.build(), 1, 2,
+         {entry(0), entry(1)}},
+        {"2 bits", BmpFile{.width = 2, .bits = 2, .table = ramp(4), .pixels = {0xD0, 0, 0, 0}}.build(), 2, 4,
+         {entry(3), entry(1)}},
+        {"4 bits", BmpFile{.width = 2, .bits = 4, .table = ramp(16), .pixels = {0xF1, 0, 0, 0}}.build(), 4, 16,
+         {entry(15), entry(1)}},
+        {"8 bits", BmpFile{.width = 2, .bits = 8, .table = ramp(256), .pixels = {255, 7, 0, 0}}.build(), 8, 256,
+         {entry(255), entry(7)}},
+        {"8 bits, 3 used", BmpFile{.width = 2, .bits = 8, .clrUsed = 3, .table = ramp(3), .pixels = {2, 1, 0, 0}}.build(),
+         8, 3, {entry(2), entry(1)}},
+        {"a gap before the rows", BmpFile{.gap = {0xEE, 0xEE, 0xEE, 0xEE, 0xEE}}.build(), 24, 0, {0x030201}},
+        {"rows right after the header", BmpFile{.offset = 0}.build(), 24, 0, {0x030201}},
+        {"true colour drops its table", BmpFile{.clrUsed = 2, .gap = test::quads({0x123456, 0x654321})}.build(), 24, 0,
+         {0x030201}},
+        {"108-byte header, top-down",
+         BmpFile{.headerSize = 108, .width = 2, .height = -2, .bits = 1, .table = test::quads({0, white}),
+                 .pixels = {0x80, 0, 0, 0, 0x40, 0, 0, 0}}.build(),
+         1, 2, {white, 0, 0, white}},
+        {"108-byte header with 5-6-5 masks",
+         BmpFile{.headerSize = 108, .bits = 16, .compression = 3, .pixels = {0x00, 0xF8, 0, 0},
+                 .masks = {0xF800, 0x07E0, 0x001F}}.build(),
+         16, 0, {0xFF0000}},
+        {"os/2, 8 bits, three colours stored", test::coreBmp(3, 2, 8, {1, 2, 3, 4, 5, 6, 7, 8, 9}, os2Rows), 8, 3,
+         {0x090807, 0x060504, 0x030201, 0x030201, 0x060504, 0x090807}},
+        {"os/2, 1 bit", test::coreBmp(3, 2, 1, {0, 0, 0, 255, 255, 255}, {0xA0, 0, 0, 0, 0x40, 0, 0, 0}), 1, 2,
+         {0, white, 0, white, 0, white}},
+        {"os/2, 24 bits", test::coreBmp(3, 2, 24, {}, std::vector<uint8_t>(24, 0x5A)), 24, 0,
+         std::vector<uint32_t>(6, 0x5A5A5A)},
     };
-    for (const Case c : {Case{1, 0, 2}, Case{4, 0, 16}, Case{8, 0, 256}, Case{8, 3, 3}, Case{2, 0, 4}}) {
-        BmpFile file{.width = 3, .height = 2, .bits = c.bits, .clrUsed = c.clrUsed};
-        for (uint32_t i = 0; i < c.entries; ++i)
-            file.table.insert(file.table.end(), {uint8_t(i), uint8_t(i + 1), uint8_t(i + 2), 0});
-        file.pixels.assign(2 * dibStride(3, c.bits), 0x11);
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.what);
         ByteBuffer picture;
-        const DibHeader h = decodeChecked(file.build(), picture);
-        EXPECT_EQ(h.bitCount, c.bits);
-        EXPECT_EQ(dibColorCount(h), c.entries);
-        EXPECT_EQ(picture.size(), 40 + 4 * c.entries + file.pixels.size());
-        EXPECT_TRUE(std::equal(file.table.begin(), file.table.end(), picture.data() + 40));
-        EXPECT_TRUE(std::equal(file.pixels.begin(), file.pixels.end(), picture.data() + dibBitsOffset(h)));
+        DibHeader h;
+        ASSERT_TRUE(decodeBmp(r.file, picture));
+        ASSERT_TRUE(checkDib(picture.bytes(), &h));
+        EXPECT_EQ(std::make_tuple(h.size, h.bitCount, dibColorCount(h)), std::make_tuple(40u, r.bits, r.entries));
+        EXPECT_EQ(test::pixels(picture.bytes()), r.want);
     }
-}
-
-TEST(BmpDecoder, PixelDataComeFromTheOffsetFieldAndTrueColourDropsItsTable)
-{
-    std::vector<BmpFile> files(3);
-    files[0].gap = {0xEE, 0xEE, 0xEE, 0xEE, 0xEE};
-    files[1].offset = 0; // rows right after the header
-    files[2].clrUsed = 2;
-    files[2].gap = test::quads({0x123456, 0x654321});
-    for (const BmpFile& file : files) {
-        ByteBuffer picture;
-        EXPECT_EQ(decodeChecked(file.build(), picture).clrUsed, 0u);
-        EXPECT_EQ(test::pixelRgb(picture.data(), 0, 0), 0x030201u) << file.gap.size();
-    }
-}
-
-TEST(BmpDecoder, LargerHeaderIsCutTo40BytesAndTopDownKeepsItsOrder)
-{
-    BmpFile file{.headerSize = 108, .width = 2, .height = -2, .bits = 1};
-    file.table = test::quads({0x000000, 0xFFFFFF});
-    file.pixels = {0x80, 0, 0, 0, 0x40, 0, 0, 0}; // top row: white, black; bottom: black, white
-    ByteBuffer picture, rgb;
-    const DibHeader h = decodeChecked(file.build(), picture);
-    EXPECT_EQ(h.size, 40u);
-    EXPECT_EQ(h.height, -2);
-    ASSERT_TRUE(convertToTrueColor(picture.bytes(), rgb));
-    EXPECT_EQ(test::pixelRgb(rgb.data(), 0, 0), 0xFFFFFFu);
-    EXPECT_EQ(test::pixelRgb(rgb.data(), 1, 0), 0x000000u);
-    EXPECT_EQ(test::pixelRgb(rgb.data(), 1, 1), 0xFFFFFFu);
-
-    // A V4 header holds its bit-field masks where a 40-byte header's follow it.
-    file = {.headerSize = 108, .bits = 16, .compression = 3, .pixels = {0x00, 0xF8, 0, 0}}; // red in 5-6-5
-    std::vector<uint8_t> bytes = file.build();
-    putU32le(bytes.data() + 54, 0xF800);
-    putU32le(bytes.data() + 58, 0x07E0);
-    putU32le(bytes.data() + 62, 0x001F);
-    ASSERT_TRUE(decodeBmp(bytes, picture));
-    ASSERT_TRUE(convertToTrueColor(picture.bytes(), rgb));
-    EXPECT_EQ(test::pixelRgb(rgb.data(), 0, 0), 0xFF0000u);
 }
 
 TEST(BmpDecoder, RefusesWhatItCannotReadFaithfully)
@@ -141,37 +145,6 @@ TEST(BmpDecoder, RefusesWhatItCannotReadFaithfully)
         EXPECT_FALSE(decodeBmp(f.build(), out)) << why;
         EXPECT_TRUE(out.empty()) << why;
     }
-}
-
-TEST(BmpDecoder, Os2FilesWithTheTwelveByteHeaderAreRead)
-{
-    const std::vector<uint8_t> rows = {0, 1, 2, 0, 2, 1, 0, 0}; // 3 wide, 2 high, 4-byte rows
-    struct Case {
-        const char* what;
-        uint16_t bits;
-        std::vector<uint8_t> triples;
-        std::vector<uint8_t> pixels;
-        uint32_t entries;
-    } cases[] = {
-        {"8 bits, three colours stored", 8, {1, 2, 3, 4, 5, 6, 7, 8, 9}, rows, 3},
-        {"1 bit, full table", 1, {0, 0, 0, 255, 255, 255}, {0xA0, 0, 0, 0, 0x40, 0, 0, 0}, 2},
-        {"24 bits, no table", 24, {}, std::vector<uint8_t>(24, 0x5A), 0},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
-        ByteBuffer picture;
-        const DibHeader h = decodeChecked(test::coreBmp(3, 2, c.bits, c.triples, c.pixels), picture);
-        EXPECT_EQ(std::vector<int64_t>({h.width, h.height, h.bitCount}), std::vector<int64_t>({3, 2, c.bits}));
-        EXPECT_EQ(dibColorCount(h), c.entries);
-        for (uint32_t i = 0; i < c.entries; ++i) {
-            const uint8_t* quad = picture.data() + kDibHeaderSize + 4 * i;
-            EXPECT_EQ(std::vector<uint8_t>(quad, quad + 4),
-                      std::vector<uint8_t>({c.triples[3 * i], c.triples[3 * i + 1], c.triples[3 * i + 2], 0}))
-                << "entry " << i;
-        }
-        EXPECT_TRUE(std::equal(c.pixels.begin(), c.pixels.end(), picture.data() + dibBitsOffset(h)));
-    }
-    ByteBuffer picture;
     EXPECT_FALSE(decodeBmp(test::coreBmp(3, 2, 16, {}, std::vector<uint8_t>(16, 0)), picture)) << "no 16 bits in OS/2 1.x";
     EXPECT_FALSE(decodeBmp(test::coreBmp(0, 2, 24, {}, {}), picture)) << "no width";
 }

@@ -13,28 +13,25 @@
 namespace zell {
 namespace {
 
-// Compares one image's attributes with a manifest entry
+// One image's attributes against a manifest entry
 // left,top,width,height,lct,interlace,lzw_min,gce,delay,disposal,user_input,transparent,...
 std::string compareImage(const Frame& f, const std::string& entry)
 {
     const auto v = test::splitFields(entry, ',');
     if (v.size() < 12)
         return "short manifest entry";
+    const auto field = [&](size_t i) { return std::stol(v[i]); };
     // A frame that would end beyond 65535 is kept at the farthest place that fits.
-    const long width = std::stol(v[2]), height = std::stol(v[3]);
-    const long expected[] = {std::min(std::stol(v[0]), 65535 - width), std::min(std::stol(v[1]), 65535 - height),
-                             width, height, std::stol(v[4]),
-                             std::stol(v[5]), std::stol(v[8]), std::stol(v[9]), std::stol(v[10]), std::stol(v[11])};
-    const long actual[] = {long(f.left), long(f.top), long(f.width), long(f.height),
-                           f.useLocalColorTable && (f.descriptorFlags & 0x80) ? long(f.colorCount) : 0L,
-                           (f.descriptorFlags & 0x40) ? 1L : 0L, long(f.delay), long(f.disposal),
-                           f.userInput ? 1L : 0L, f.transparentIndex == 0xFFFF ? -1L : long(f.transparentIndex)};
+    const long expected[] = {std::min(field(0), 65535 - field(2)), std::min(field(1), 65535 - field(3)), field(2), field(3),
+                             field(4), field(5), field(8), field(9), field(10), field(11)};
+    const long actual[] = {f.left, f.top, f.width, f.height, f.useLocalColorTable && (f.descriptorFlags & 0x80) ? f.colorCount : 0,
+                           (f.descriptorFlags & 0x40) != 0, f.delay, f.disposal, f.userInput != 0,
+                           f.transparentIndex == 0xFFFF ? -1L : long(f.transparentIndex)};
     const char* names[] = {"left", "top", "width", "height", "local table", "interlace", "delay", "disposal",
                            "user input", "transparent"};
-    for (int i = 0; i < 10; ++i) {
+    for (int i = 0; i < 10; ++i)
         if (expected[i] != actual[i])
             return std::string(names[i]) + " " + std::to_string(actual[i]) + " != " + std::to_string(expected[i]);
-    }
     return {};
 }
 

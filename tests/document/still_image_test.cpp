@@ -17,6 +17,7 @@
 #include "image/pixel_limit.h"
 #include "image/raster_image.h"
 #include "support/gif_builder.h"
+#include "document/picture_pixels.h"
 #include "support/indexed_dib.h"
 #include "support/still_files.h"
 #include "support/test_support.h"
@@ -29,24 +30,11 @@ std::vector<uint8_t> toVector(const ByteBuffer& b)
     return {b.data(), b.data() + b.size()};
 }
 
-// A picture's pixels as 0xRRGGBB, rows from the top; empty when it is none.
-std::vector<uint32_t> pixels(std::span<const uint8_t> dib)
-{
-    ByteBuffer rgb;
-    DibHeader h;
-    std::vector<uint32_t> out;
-    if (convertToTrueColor(dib, rgb) && checkDib(rgb.bytes(), &h))
-        for (uint32_t y = 0; y < h.absHeight(); ++y)
-            for (uint32_t x = 0; x < uint32_t(h.width); ++x)
-                out.push_back(test::pixelRgb(rgb.data(), x, y));
-    return out;
-}
-
 // The pixels of the first image of a GIF.
 std::vector<uint32_t> gifPixels(std::span<const uint8_t> gif)
 {
     ByteBuffer picture;
-    return decodeGifImage(gif, picture, 0, false) ? pixels(picture.bytes()) : std::vector<uint32_t>{};
+    return decodeGifImage(gif, picture, 0, false) ? test::pixels(picture.bytes()) : std::vector<uint32_t>{};
 }
 
 // A 24-bit picture of `count` distinct colours, one per pixel in a row of 32.
@@ -160,7 +148,7 @@ TEST(ConvertToGif, PicturesKeepTheirColoursWithTheFewestBits)
             ASSERT_TRUE(convertToGif(fromFile ? makeBmpFile(r.dib) : r.dib, gif, !fromFile));
             ASSERT_GT(gif.size(), 13u);
             EXPECT_EQ(gif.data()[10] & 0x87, 0x80 | (r.bits - 1)) << "a global table of the fewest bits";
-            EXPECT_EQ(gifPixels(gif.bytes()), r.want.empty() ? pixels(r.dib) : r.want);
+            EXPECT_EQ(gifPixels(gif.bytes()), r.want.empty() ? test::pixels(r.dib) : r.want);
         }
     }
     const auto many = distinctColours(257);
