@@ -177,10 +177,13 @@ TEST_F(GifImport, InsertModesNamesAndGlobalTableHandOver)
         ASSERT_TRUE(splitGif(twoFrameGif(file, true), work, s));
         insertSplitFrames(doc, s, "f" + std::to_string(file), options, open);
     }
-    ASSERT_EQ(doc.frames.count(), 6);
-    const char* names[] = {"[f3]の[001]", "[f3]の[002]", "[f2]の[001]", "[f2]の[002]", "[f1]の[001]", "[f1]の[002]"};
-    for (int i = 0; i < 6; ++i)
-        EXPECT_EQ(doc.frames.frameAt(i)->name, names[i]);
+    const auto names = [&] {
+        std::string all;
+        for (int i = 0; i < doc.frames.count(); ++i)
+            all += doc.frames.frameAt(i)->name + " ";
+        return all;
+    };
+    EXPECT_EQ(names(), "[f3]の[001] [f3]の[002] [f2]の[001] [f2]の[002] [f1]の[001] [f1]の[002] ");
     EXPECT_EQ(doc.currentIndex, 1) << "the last inserted frame";
     EXPECT_FALSE(open);
     EXPECT_TRUE(doc.settings.useGlobalColorTable);
@@ -193,9 +196,7 @@ TEST_F(GifImport, InsertModesNamesAndGlobalTableHandOver)
     SplitResult s;
     ASSERT_TRUE(splitGif(twoFrameGif(9, false), work, s));
     insertSplitFrames(doc, s, "mid", options, open);
-    EXPECT_EQ(doc.frames.frameAt(2)->name, "[mid]の[001]");
-    EXPECT_EQ(doc.frames.frameAt(3)->name, "[mid]の[002]");
-    EXPECT_EQ(doc.frames.frameAt(4)->name, "[f2]の[001]");
+    EXPECT_EQ(names(), "[f3]の[001] [f3]の[002] [mid]の[001] [mid]の[002] [f2]の[001] [f2]の[002] [f1]の[001] [f1]の[002] ");
     EXPECT_EQ(doc.currentIndex, 3);
 
     // Into an empty document, a global table is taken only when asked; else

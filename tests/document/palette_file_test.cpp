@@ -28,73 +28,73 @@ std::vector<uint32_t> colorsOf(const std::vector<uint8_t>& rgb)
     return colors;
 }
 
+const auto kGlobal = test::testPalette(4), kLocal = test::testPalette(2, 5);
+
+// A one-pixel GIF with these tables (none when empty).
+std::vector<uint8_t> gif(const std::vector<uint8_t>& global, const std::vector<uint8_t>& local, uint8_t background = 0)
+{
+    return GifBuilder().screen(1, 1, global, background).control(0, 0, 0)
+        .image(0, 0, 1, 1, local.empty() ? 0 : 0x80, local, 2, {0x44, 0x01}).trailer().bytes;
+}
+
+// The global table first when wanted, else the first image's own; without
+// a global table the first image's serves, background 0. No table at all,
+// or a stream broken before its first image, leaves the table unchanged.
 TEST(PaletteFile, GifTablesGlobalFirstWhenWantedElseTheFirstImagesOwn)
 {
-    const auto global = test::testPalette(4), local = test::testPalette(2, 5);
-    const auto both = GifBuilder().screen(1, 1, global, 3).control(0, 0, 0)
-                          .image(0, 0, 1, 1, 0x80, local, 2, {0x44, 0x01}).trailer().bytes;
+    const struct {
+        std::vector<uint8_t> bytes;
+        bool global;
+        std::vector<uint32_t> colors;
+        int background; // -1: not checked
+    } rows[] = {
+        {gif(kGlobal, kLocal, 3), true, colorsOf(kGlobal), 3},
+        {gif(kGlobal, kLocal, 3), false, colorsOf(kLocal), -1},
+        {gif({}, kLocal, 7), true, colorsOf(kLocal), 0},
+        {gif({}, {}), false, colorsOf(kLocal), 0},
+        {GifBuilder().screen(1, 1).raw({0x21, 0xFE, 5, 'a'}).bytes, false, colorsOf(kLocal), 0},
+    };
     ColorTable table;
-    ASSERT_TRUE(findGifColorTable(both, true, table));
-    EXPECT_EQ(colorsOf(table), colorsOf(global));
-    EXPECT_EQ(table.backgroundIndex, 3);
-    ASSERT_TRUE(findGifColorTable(both, false, table));
-    EXPECT_EQ(colorsOf(table), colorsOf(local));
-
-    // Without a global table the first image's table serves, background 0.
-    const auto localOnly = GifBuilder().screen(1, 1, {}, 7).image(0, 0, 1, 1, 0x80, local, 2, {0x44, 0x01})
-                               .trailer().bytes;
-    ASSERT_TRUE(findGifColorTable(localOnly, true, table));
-    EXPECT_EQ(colorsOf(table), colorsOf(local));
-    EXPECT_EQ(table.backgroundIndex, 0);
-
-    // No table at all, or a stream broken before its first image: unchanged.
-    const ColorTable before = table;
-    for (auto bytes : {GifBuilder().screen(1, 1).image(0, 0, 1, 1, 0, {}, 2, {0x44, 0x01}).trailer().bytes,
-                       GifBuilder().screen(1, 1).raw({0x21, 0xFE, 5, 'a'}).bytes}) {
-        EXPECT_FALSE(findGifColorTable(bytes, false, table));
-        EXPECT_EQ(colorsOf(table), colorsOf(before));
+    for (const auto& r : rows) {
+        const bool found = findGifColorTable(r.bytes, r.global, table);
+        EXPECT_EQ(found, &r < &rows[3]) << &r - rows;
+        EXPECT_EQ(colorsOf(table), r.colors) << &r - rows;
+        EXPECT_TRUE(!found || r.background < 0 || table.backgroundIndex == r.background) << &r - rows;
     }
 }
 
+// Replaced: the table the frame uses (its own, else the global one); a
+// shorter table leaves the entries beyond it as they were.
 TEST(PaletteFile, ReplacesTheTableTheFrameUsesAndNothingElse)
 {
-    const auto global = test::testPalette(4), local = test::testPalette(2, 5);
-    const auto both = GifBuilder().screen(1, 1, global, 3).control(0, 0, 0)
-                          .image(0, 0, 1, 1, 0x80, local, 2, {0x44, 0x01}).trailer().bytes;
-    ColorTable table;
+    ColorTable table, found;
     table.count = 2;
     table.setColor(0, 0x112233);
     table.setColor(1, 0x445566);
     std::vector<uint8_t> out;
+    const auto both = gif(kGlobal, kLocal);
     ASSERT_TRUE(replaceGifColorTable(both, table, out));
     ASSERT_EQ(out.size(), both.size());
-    ColorTable found;
     ASSERT_TRUE(findGifColorTable(out, false, found));
     EXPECT_EQ(colorsOf(found), colorsOf(table));
     ASSERT_TRUE(findGifColorTable(out, true, found));
-    EXPECT_EQ(colorsOf(found), colorsOf(global));
+    EXPECT_EQ(colorsOf(found), colorsOf(kGlobal));
 
-    // Without a local table the global one is the frame's; a shorter table
-    // leaves the entries beyond it as they were.
-    const auto globalOnly = GifBuilder().screen(1, 1, global).image(0, 0, 1, 1, 0, {}, 2, {0x44, 0x01})
-                                .trailer().bytes;
     table.count = 1;
-    ASSERT_TRUE(replaceGifColorTable(globalOnly, table, out));
+    ASSERT_TRUE(replaceGifColorTable(gif(kGlobal, {}), table, out));
     ASSERT_TRUE(findGifColorTable(out, false, found));
-    auto expected = colorsOf(global);
+    auto expected = colorsOf(kGlobal);
     expected[0] = 0x112233;
     EXPECT_EQ(colorsOf(found), expected);
 
     const std::vector<uint8_t> before = out;
-    EXPECT_FALSE(replaceGifColorTable(GifBuilder().screen(1, 1).image(0, 0, 1, 1, 0, {}, 2, {0x44, 0x01}).trailer().bytes,
-                                      table, out));
+    EXPECT_FALSE(replaceGifColorTable(gif({}, {}), table, out));
     EXPECT_EQ(out, before);
 }
 
 TEST(PaletteFile, LoadsGifAndBmpPalettesAndTellsABitmapWithout)
 {
     test::ScratchDir dir;
-    const auto global = test::testPalette(4);
     const std::vector<uint32_t> three = {makeColor(1, 2, 3), makeColor(4, 5, 6), makeColor(7, 8, 9)};
     struct Case {
         const char* name;
@@ -102,8 +102,7 @@ TEST(PaletteFile, LoadsGifAndBmpPalettesAndTellsABitmapWithout)
         PaletteLoad result;
         std::vector<uint32_t> colors;
     } cases[] = {
-        {"a.gif", GifBuilder().screen(1, 1, global).image(0, 0, 1, 1, 0, {}, 2, {0x44, 0x01}).trailer().bytes,
-         PaletteLoad::ok, colorsOf(global)},
+        {"a.gif", gif(kGlobal, {}), PaletteLoad::ok, colorsOf(kGlobal)},
         {"b.bmp", makeBmpFile(test::indexedDib(2, 1, three, {0, 2})), PaletteLoad::ok, three},
         {"c.bmp", makeBmpFile(test::trueColorDib(1, 1, {0x123456})), PaletteLoad::noEntries, {}},
         {"d.txt", std::vector<uint8_t>(64, 'x'), PaletteLoad::failed, {}},

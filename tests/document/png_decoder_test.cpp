@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <tuple>
 #include <vector>
 
 #include "image/dib.h"
@@ -35,10 +36,7 @@ TEST(PngDecoder, AlphaIsCompositedOnWhiteOrTheFileBackgroundBottomUpWithDensity)
     r.rows = {{10, 20, 30, 0, 10, 20, 30, 255, 0, 0, 0, 128}, std::vector<png_byte>(12, 255)};
     ByteBuffer picture;
     DibHeader h = decodeChecked(test::encodePng(r), picture);
-    EXPECT_EQ(h.bitCount, 24);
-    EXPECT_GT(h.height, 0);
-    EXPECT_EQ(h.xPelsPerMeter, 2835);
-    EXPECT_EQ(h.yPelsPerMeter, 2835);
+    EXPECT_EQ(std::make_tuple(h.bitCount, h.height > 0, h.xPelsPerMeter, h.yPelsPerMeter), std::make_tuple(24, true, 2835, 2835));
     EXPECT_EQ(test::pixelRgb(picture.data(), 0, 0), 0xFFFFFFu) << "transparent shows white";
     EXPECT_EQ(test::pixelRgb(picture.data(), 1, 0), 0x0A141Eu);
     EXPECT_NEAR(int(test::pixelRgb(picture.data(), 2, 0) & 0xFF), 127, 1) << "black at half alpha over white";
@@ -136,8 +134,7 @@ TEST(PngDecoder, ACrcErrorInTheImageDataIsDamage)
     std::vector<uint8_t> file = test::encodePng(r);
     file[file.size() / 2] ^= 0xFF;
     ByteBuffer picture;
-    EXPECT_FALSE(decodePng(file, picture));
-    EXPECT_TRUE(picture.empty());
+    EXPECT_FALSE(decodePng(file, picture) || !picture.empty());
 }
 
 } // namespace
