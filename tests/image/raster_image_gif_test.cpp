@@ -89,6 +89,12 @@ TEST(RasterImageGif, ReductionKeepsAnEntryForTheTransparentPixels)
     uint32_t none = 5;
     ASSERT_TRUE(picture.saveGif(dir.str() + "one.gif", 1, none));
     EXPECT_EQ(none, 0xFFFFu);
+
+    // A 4-bit picture goes through true colour to be reduced.
+    ASSERT_TRUE(picture.setDib(indexedDib(2, 2, {0x000000, 0xFF0000, 0x00FF00, 0xFFFFFF, 0x0000FF}, {0, 4, 1, 2}, 4)));
+    ASSERT_TRUE(picture.saveGif(dir.str() + "four.gif", 2, none));
+    ASSERT_TRUE(back.loadGifImage(dir.str() + "four.gif", 0));
+    EXPECT_EQ(tableOf(back.image.bytes()).size(), 4u);
 }
 
 } // namespace

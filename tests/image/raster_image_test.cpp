@@ -56,7 +56,7 @@ TEST(RasterImageMask, ClearsBitsOfTransparentPixelsRowForRow)
     EXPECT_TRUE(picture.mask.empty());
 }
 
-TEST(RasterImage, PixelIndexCountsRowsFromTheTopAndSetDibRefusesTruncatedPictures)
+TEST(RasterImage, PixelIndexCountsRowsFromTheTopAndBrokenPicturesAreRefused)
 {
     RasterImage picture;
     EXPECT_EQ(picture.pixelIndex(0, 0), 0) << "no picture";
@@ -70,6 +70,13 @@ TEST(RasterImage, PixelIndexCountsRowsFromTheTopAndSetDibRefusesTruncatedPicture
     for (const auto& [at, index] : cases)
         EXPECT_EQ(picture.pixelIndex(at.first, at.second), index.first) << at.first << "," << at.second;
     EXPECT_EQ(picture.imageSize(), std::make_pair(3u, 2u));
+
+    // Without a size only the header tells the length: a bad header is refused.
+    const std::vector<uint8_t> garbage(64, 0); // a header size of 0
+    EXPECT_FALSE(picture.setDib(garbage.data(), 0));
+    // A header without its pixels cannot become true colour.
+    ASSERT_TRUE(picture.image.assign(dib.data(), 40));
+    EXPECT_FALSE(picture.toTrueColor());
 }
 
 TEST(RasterImage, ApplyColorTableWritesCommonEntriesAndZeroesTheRest)

@@ -19,10 +19,8 @@ class FakeHost : public PlayerHost {
 public:
     FrameList frames;
     ColorTable global;
-    int speedPosition = 0;
+    int speedPosition = 0, stoppedAt = -1, busy = 0;
     std::vector<int> shown;
-    int stoppedAt = -1;
-    int busy = 0;
 
     const Frame* frame(int index) override { return frames.frameAt(index); }
     const ColorTable& globalTable() override { return global; }
@@ -73,6 +71,8 @@ TEST_F(Player, OneFrameStaysStillAndDelayZeroFollowsOnTheNextTick)
     EXPECT_EQ(host.shown, std::vector<int>({0, 1}));
 }
 
+// The wait is the delay scaled by 2^speed, rounded so that a frame is never
+// early, and the speed is read again on every tick.
 TEST_F(Player, SpeedScalesTheWaitAndIsReadOnEveryTick)
 {
     for (uint32_t c = 1; c <= 3; ++c)
@@ -131,8 +131,7 @@ TEST_F(Player, DisposalAndWrapRestartTheBaseAndStoppingPointsAtTheNextFrame)
     player.setBackground(0xFFFFFF);
     add(0x102030, 10, 8).disposal = 1;
     Frame& small = add(0x405060, 10, 2);
-    small.left = 2;
-    small.top = 2;
+    small.left = small.top = 2;
     small.disposal = 2;
     add(0x708090, 10, 1).disposal = 3;
     ASSERT_TRUE(player.start());
@@ -142,10 +141,11 @@ TEST_F(Player, DisposalAndWrapRestartTheBaseAndStoppingPointsAtTheNextFrame)
     EXPECT_EQ(screenPixel(2, 2), 0xFFFFFFu) << "disposal 2 restored the rectangle to the background";
     EXPECT_EQ(screenPixel(0, 0), 0x908070u);
     EXPECT_EQ(screenPixel(5, 5), 0x302010u);
-    // Wrapping: the base goes back to the background before frame 0.
+    // Wrapping: the base goes back to the background before frame 0; the
+    // display keeps the last frame until the next.
     EXPECT_EQ(player.nextIndex(), 0);
     EXPECT_EQ(test::pixelRgb(player.canvas().baseCanvas.data(), 0, 0), 0xFFFFFFu);
-    EXPECT_EQ(screenPixel(0, 0), 0x908070u) << "the display keeps the last frame until the next";
+    EXPECT_EQ(screenPixel(0, 0), 0x908070u);
     advance(100);
     EXPECT_EQ(host.shown, std::vector<int>({0, 1, 2, 0}));
 

@@ -154,27 +154,20 @@ TEST(TransitionEffects, RefuseWhatIsNotATrueColorPictureOrABadStep)
     }
 }
 
-TEST(BuiltinTransition, RunsCrossFadesAtQuartersAndStopsAtTheFirstFailure)
+// The steps' colours are checked through the command line; here a run ends
+// at the first picture its caller cannot keep, or at a source it cannot read.
+TEST(BuiltinTransition, StopsAtTheFirstFailure)
 {
     auto black = truecolorPicture(3, 2, false, [](uint32_t, uint32_t) { return 0u; });
     auto white = truecolorPicture(3, 2, true, [](uint32_t, uint32_t) { return 0xFFFFFFu; });
     BuiltinTransition fade(crossFadeEffect);
-    std::vector<uint32_t> seen;
-    ASSERT_TRUE(runTransition(fade, black, white, 3, [&](uint32_t step, const ByteBuffer& picture) {
-        EXPECT_EQ(step, seen.size());
-        seen.push_back(test::pixelRgb(picture.data(), 2, 1));
-        return true;
-    }));
-    // 255 / 4 + .5 = 64.25, 255 / 2 + .5 = 128, 255 * 3 / 4 + .5 = 191.75.
-    EXPECT_EQ(seen, (std::vector<uint32_t>{0x404040, 0x808080, 0xBFBFBF}));
-
     EXPECT_FALSE(fade.begin(black, {}));
     int taken = 0;
     EXPECT_FALSE(runTransition(fade, black, white, 5, [&](uint32_t step, const ByteBuffer&) {
         ++taken;
         return step < 1;
     }));
-    EXPECT_EQ(taken, 2) << "the caller failed to keep the second picture";
+    EXPECT_EQ(taken, 2);
     std::vector<uint8_t> notAPicture(10, 0);
     EXPECT_FALSE(runTransition(fade, notAPicture, white, 5, [&](uint32_t, const ByteBuffer&) { return ++taken; }));
     EXPECT_EQ(taken, 2);

@@ -17,13 +17,11 @@
 namespace zell {
 namespace {
 
-constexpr uint32_t kRed = makeColor(255, 0, 0);
-constexpr uint32_t kGreen = makeColor(0, 255, 0);
-constexpr uint32_t kBlue = makeColor(0, 0, 255);
+constexpr uint32_t kRed = makeColor(255, 0, 0), kGreen = makeColor(0, 255, 0), kBlue = makeColor(0, 0, 255);
 constexpr uint32_t W = 0xFFFFFF, R = 0xFF0000, G = 0x00FF00, B = 0x0000FF, Y = 0x5A5A5A;
 
 // Every pixel of a 4 x 4 24-bit picture, rows from the top, as 0xRRGGBB.
-std::vector<uint32_t> screenPixels(const ByteBuffer& picture)
+std::vector<uint32_t> screenPixels(std::span<const uint8_t> picture)
 {
     std::vector<uint32_t> out;
     for (uint32_t i = 0; i < 16; ++i)
@@ -74,20 +72,20 @@ protected:
         document.settings.screenHeight = 4;
         ASSERT_TRUE(work.ensure());
     }
-    Frame& add(std::unique_ptr<Frame> frame, uint32_t left, uint32_t top, uint8_t disposal, const char* name)
+    Frame& add(std::unique_ptr<Frame> frame, uint32_t left, uint32_t top, uint8_t disposal, const char* name,
+               uint16_t transparent = kNoIndex)
     {
         frame->left = left;
         frame->top = top;
         frame->disposal = disposal;
         frame->name = name;
+        frame->transparentIndex = transparent;
         return *document.frames.frameAt(document.frames.insert(document.frames.count(), frame));
     }
     // A 2x2 frame at (1, 1): green on the diagonal, transparent elsewhere.
     Frame& addDiagonal(uint8_t disposal)
     {
-        Frame& f = add(test::makeFrame(work, 2, 2, {kGreen, kBlue}, {0, 1, 1, 0}), 1, 1, disposal, "b");
-        f.transparentIndex = 1;
-        return f;
+        return add(test::makeFrame(work, 2, 2, {kGreen, kBlue}, {0, 1, 1, 0}), 1, 1, disposal, "b", 1);
     }
     // Red over columns 0-2, the diagonal, one blue pixel at (3, 3).
     void addThreeFrames(uint8_t disposalOfFrame1)
@@ -99,20 +97,16 @@ protected:
     }
 };
 
+// The current frame's screen, and the next frame's by the current one's
+// disposal; the background is the global table's background entry (grey).
 TEST_F(TransitionInsertion, ComposeScreensShowsTheCurrentFrameAndTheNextOneByItsDisposal)
 {
-    struct Case {
-        int current;
-        uint8_t disposal;
-        std::vector<uint32_t> next;
-    };
-    // The background is the global table's background entry, grey here.
     document.settings.useGlobalColorTable = true;
     document.settings.globalColorTable.count = 2;
     document.settings.globalColorTable.setColor(1, makeColor(90, 90, 90));
     document.settings.globalColorTable.backgroundIndex = 1;
     const std::vector<uint32_t> source = {R, R, R, Y, R, G, R, Y, R, R, G, Y, R, R, R, Y};
-    const Case cases[] = {
+    const std::tuple<int, uint8_t, std::vector<uint32_t>> cases[] = {
         {1, 1, {R, R, R, Y, R, G, R, Y, R, R, G, Y, R, R, R, B}},
         {1, 2, {R, R, R, Y, R, Y, Y, Y, R, Y, Y, Y, R, R, R, B}},
         {1, 3, {R, R, R, Y, R, R, R, Y, R, R, R, Y, R, R, R, B}},
@@ -120,23 +114,20 @@ TEST_F(TransitionInsertion, ComposeScreensShowsTheCurrentFrameAndTheNextOneByIts
         {2, 1, {R, R, R, Y, R, R, R, Y, R, R, R, Y, R, R, R, B}},
     };
     TransitionScreens screens;
-    for (const Case& c : cases) {
-        addThreeFrames(c.disposal);
-        ASSERT_TRUE(composeScreens(document, c.current, screens));
+    for (const auto& [current, disposal, next] : cases) {
+        addThreeFrames(disposal);
+        ASSERT_TRUE(composeScreens(document, current, screens));
         auto shown = source;
-        if (c.current == 2)
+        if (current == 2)
             shown[15] = B;
-        EXPECT_EQ(screenPixels(screens.source), shown) << "disposal " << int(c.disposal);
-        EXPECT_EQ(screenPixels(screens.next), c.next) << "disposal " << int(c.disposal);
+        EXPECT_EQ(screenPixels(screens.source.bytes()), shown) << "disposal " << int(disposal);
+        EXPECT_EQ(screenPixels(screens.next.bytes()), next) << "disposal " << int(disposal);
     }
-}
 
-TEST_F(TransitionInsertion, ComposeScreensFailsWithoutTouchingItsOutput)
-{
-    addThreeFrames(1);
-    TransitionScreens screens;
+    // Failures leave the output as it was.
     const uint8_t marker[] = {1, 2, 3};
     screens.source.assign(marker, 3);
+    screens.next.release();
     EXPECT_FALSE(composeScreens(document, -1, screens));
     EXPECT_FALSE(composeScreens(document, 3, screens));
     std::filesystem::remove(document.frames.frameAt(1)->workFile.path());
@@ -174,11 +165,8 @@ TEST_F(TransitionInsertion, GenerateWritesEachStepAsAGifOrAPreviewAsBmpFiles)
                                          destination};
     for (size_t i = 0; i < 4; ++i) {
         // "BM", file size, two reserved words, pixels at 54.
-        std::vector<uint8_t> expected(14, 0);
-        expected[0] = 'B';
-        expected[1] = 'M';
+        std::vector<uint8_t> expected{'B', 'M', 0, 0, 0, 0, 0, 0, 0, 0, 54, 0, 0, 0};
         putU32le(&expected[2], uint32_t(dibs[i].size() + 14));
-        putU32le(&expected[10], 54);
         expected.insert(expected.end(), dibs[i].begin(), dibs[i].end());
         EXPECT_TRUE(files[i].path.ends_with(".bmp"));
         EXPECT_EQ(test::readFile(files[i].path), expected) << "file " << i;
@@ -189,20 +177,19 @@ TEST_F(TransitionInsertion, AFailedGenerationLeavesNoFileBehind)
 {
     const auto before = test::namesIn(work.path());
     for (const bool preview : {false, true}) {
-        ScriptedTransition failing;
+        SCOPED_TRACE(preview);
+        ScriptedTransition failing, broken;
         failing.failAt = 2;
         std::vector<GeneratedFile> files(1);
         EXPECT_FALSE(generateTransition(failing, red3x1(), red3x1(), 8, preview, work, files));
         EXPECT_EQ(failing.steps, std::vector<uint32_t>({0, 1, 2})) << "generation stops at the failing step";
         EXPECT_EQ(failing.ends, 1);
         EXPECT_TRUE(files.empty());
-        EXPECT_EQ(test::namesIn(work.path()), before) << "preview " << preview;
-
-        ScriptedTransition broken;
-        broken.brokenAt = 1;
+        EXPECT_EQ(test::namesIn(work.path()), before);
+        broken.brokenAt = 1; // a picture that cannot be written
         EXPECT_FALSE(generateTransition(broken, red3x1(), red3x1(), 8, preview, work, files));
         EXPECT_EQ(broken.steps.size(), 2u);
-        EXPECT_EQ(test::namesIn(work.path()), before) << "a picture that cannot be written, preview " << preview;
+        EXPECT_EQ(test::namesIn(work.path()), before);
     }
     ScriptedTransition unused;
     unused.maxSteps = 4;
@@ -244,7 +231,7 @@ TEST_F(TransitionInsertion, InsertTransitionChangesNothingWhenItFails)
 {
     addThreeFrames(1);
     const auto before = test::namesIn(work.path());
-    ScriptedTransition failing;
+    ScriptedTransition failing, transition;
     failing.failAt = 2;
     TransitionError error = TransitionError::None;
     EXPECT_FALSE(insertTransition(document, 1, failing, {}, &error));
@@ -252,7 +239,6 @@ TEST_F(TransitionInsertion, InsertTransitionChangesNothingWhenItFails)
     EXPECT_EQ(document.frames.count(), 3);
     EXPECT_EQ(test::namesIn(work.path()), before);
 
-    ScriptedTransition transition;
     TransitionRequest request;
     request.steps = 16;
     EXPECT_FALSE(insertTransition(document, 1, transition, request, &error));
@@ -274,7 +260,8 @@ TEST_F(TransitionInsertion, OneFrameLeadsOnlyToAChosenColour)
     addDiagonal(1).name = "only";
     TransitionScreens screens;
     ASSERT_TRUE(composeScreens(document, 0, screens));
-    EXPECT_EQ(screenPixels(screens.source), std::vector<uint32_t>({W, W, W, W, W, G, W, W, W, W, G, W, W, W, W, W}))
+    EXPECT_EQ(screenPixels(screens.source.bytes()),
+              std::vector<uint32_t>({W, W, W, W, W, G, W, W, W, W, G, W, W, W, W, W}))
         << "white without a global table";
     EXPECT_TRUE(screens.next.empty());
     ByteBuffer solid;
@@ -287,9 +274,7 @@ TEST_F(TransitionInsertion, OneFrameLeadsOnlyToAChosenColour)
     request.toColor = true;
     request.color = kGreen;
     ASSERT_TRUE(insertTransition(document, 0, transition, request));
-    ByteBuffer seen;
-    seen.assign(transition.destinationSeen.data(), uint32_t(transition.destinationSeen.size()));
-    EXPECT_EQ(screenPixels(seen), std::vector<uint32_t>(16, G));
+    EXPECT_EQ(screenPixels(transition.destinationSeen), std::vector<uint32_t>(16, G));
     ASSERT_EQ(document.frames.count(), 3);
     EXPECT_EQ(document.frames.frameAt(2)->name, " [only >>]の[002]");
     EXPECT_EQ(document.frames.frameAt(2)->delay, 0);
@@ -330,13 +315,13 @@ TEST_F(TransitionInsertion, TheFrameAfterATransitionComposesAsBefore)
         uint8_t expected;
     };
     // A spinner frame: a spoke of colour 0 through the screen, see-through
-    // (index 2) around it.
+    // (index 2) around it; the overhanging frame is see-through only in its
+    // fifth row, below the screen.
     const std::vector<uint8_t> spokes = {2, 0, 2, 2, 2, 0, 2, 2, 0, 0, 0, 0, 2, 0, 2, 2};
     const std::vector<uint8_t> turned = {0, 2, 2, 0, 2, 0, 0, 2, 2, 0, 0, 2, 0, 2, 2, 0};
     const std::vector<uint8_t> opaque = {0, 1, 0, 1, 1, 0, 1, 0, 0, 1, 0, 1, 1, 0, 1, 0};
     std::vector<uint8_t> overhanging(25, 1);
-    for (size_t k = 20; k < 25; ++k)
-        overhanging[k] = 2; // only the fifth row, below the screen, is see-through
+    std::fill(overhanging.begin() + 20, overhanging.end(), 2);
     const Case cases[] = {
         {"transparent spokes", 4, 4, 0, 0, spokes, 2, 1, false, 3},
         {"transparent spokes after the last frame", 4, 4, 0, 0, spokes, 2, 1, true, 3},
@@ -363,14 +348,11 @@ TEST_F(TransitionInsertion, TheFrameAfterATransitionComposesAsBefore)
         };
         if (!c.wraps)
             backdrop();
-        Frame& next = add(test::makeFrame(work, c.width, c.height, {kGreen, kBlue, kRed}, c.indices), c.left, c.top,
-                          c.disposal, "next");
-        next.width = uint16_t(c.width);
-        next.height = uint16_t(c.height);
-        next.transparentIndex = c.transparent;
+        add(test::makeFrame(work, c.width, c.height, {kGreen, kBlue, kRed}, c.indices), c.left, c.top, c.disposal,
+            "next", c.transparent);
         if (c.wraps)
             backdrop();
-        add(test::makeFrame(work, 4, 4, {kBlue, kGreen, kRed}, turned), 0, 0, 2, "spinner").transparentIndex = 2;
+        add(test::makeFrame(work, 4, 4, {kBlue, kGreen, kRed}, turned), 0, 0, 2, "spinner", 2);
         const int current = c.wraps ? 2 : 0;
         const auto before = twoPasses(document);
         ASSERT_EQ(before.size(), 6u);
