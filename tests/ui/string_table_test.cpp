@@ -21,23 +21,22 @@ class StringTableTest : public QObject {
     std::string libraryPath() const { return (dir.path() + "/pelio.txt").toStdString(); }
     std::string profilePath() const { return (dir.path() + "/zell.ini").toStdString(); }
 
-    void writeLibrary(const QByteArray& text)
-    {
-        QFile f(QString::fromStdString(libraryPath()));
-        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        f.write(text);
-    }
-
-    // Loads the table under "wota?" = `setting`; returns the warnings shown.
-    QStringList load(const char* setting)
+    // Writes the table (none when null) and loads it under "wota?" =
+    // `setting`; returns how many warnings were shown.
+    qsizetype load(const char* text, const char* setting)
     {
         freeStringLibrary();
+        QFile f(QString::fromStdString(libraryPath()));
+        f.remove();
+        if (text && (!f.open(QIODevice::WriteOnly) || f.write(text) < 0))
+            return -1;
+        f.close();
         Profile profile(profilePath());
         profile.writeString("are you", "wota?", setting);
         ScriptedPrompter prompter;
         prompter.answers = {kIdOk};
         loadStringLibrary(profile, libraryPath());
-        return prompter.texts;
+        return prompter.texts.size();
     }
 
 private slots:
@@ -48,9 +47,8 @@ private slots:
         QVERIFY2(loadQtTranslation(QStringLiteral("ja")),
                  "Qt's Japanese translation is missing (scripts/setup installs qt6-translations-l10n)");
         QMessageBox box;
-        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        box.setStandardButtons(QMessageBox::Yes);
         QVERIFY(box.button(QMessageBox::Yes)->text().contains(QStringLiteral("はい")));
-        QVERIFY(box.button(QMessageBox::No)->text().contains(QStringLiteral("いいえ")));
         // A language Qt lacks takes the earlier translation away.
         QVERIFY(!loadQtTranslation(QStringLiteral("zz")));
         QMessageBox plain;
@@ -58,17 +56,32 @@ private slots:
         QCOMPARE(plain.button(QMessageBox::Yes)->text(), QStringLiteral("&Yes"));
     }
 
-    void replacementTextsFallBackToOwnTexts()
+    // Only exactly "yes" loads the table; an old or missing version warns but
+    // loads; an empty or missing entry, and every menu text, keep our own.
+    void theReplacementTableLoadsByItsRules()
     {
-        writeLibrary("20000\tv010300\n21502\tだめでした。\\n改行\n21002\t\n# comment line\n");
-        QVERIFY(load("yes").isEmpty());
-        QVERIFY(stringLibraryLoaded());
-        QCOMPARE(loadText(Text::OperationFailed), QString::fromUtf8("だめでした。\n改行"));
-        // An empty replacement and a missing one both give the own text.
-        QCOMPARE(loadText(Text::ErrorCaption), QString::fromUtf8("エラー"));
-        QCOMPARE(loadText(Text::ConfirmQuit), QString::fromUtf8("終了します。"));
-        // Menus and dialogs never take replacements.
-        QCOMPARE(ownText(Text::OperationFailed), QString::fromUtf8("処理に失敗しました。"));
+        struct Row {
+            const char *name, *text, *setting;
+            int warnings;
+            bool loaded;
+            const char* failed; // what OperationFailed reads; null: our own
+        };
+        const Row rows[] = {
+            {"replaced", "20000\tv010300\n21502\tだめ。\\n改行\n21002\t\n# note\n", "yes", 0, true, "だめ。\n改行"},
+            {"not exactly yes", "20000\tv010300\n21502\tx\n", "Yes", 0, false, nullptr},
+            {"missing file", nullptr, "yes", 0, false, nullptr},
+            {"old version", "20000\tv010299\n21502\tx\n", "yes", 1, true, "x"},
+            {"no version", "21502\tx\n", "yes", 1, true, "x"},
+            {"newer version", "20000\tv020000\n", "yes", 0, true, nullptr},
+        };
+        const QString own = ownText(Text::OperationFailed), caption = ownText(Text::ErrorCaption);
+        for (const Row& row : rows) {
+            QCOMPARE(load(row.text, row.setting), qsizetype(row.warnings));
+            QVERIFY2(stringLibraryLoaded() == row.loaded, row.name);
+            QCOMPARE(loadText(Text::OperationFailed), row.failed ? QString::fromUtf8(row.failed) : own);
+            QCOMPARE(loadText(Text::ErrorCaption), caption);
+            QCOMPARE(ownText(Text::OperationFailed), own);
+        }
     }
 
     // A name whose number was mistyped would show an empty text.
@@ -87,70 +100,33 @@ private slots:
         QVERIFY(seen.size() > 200);
     }
 
-    void onlyExactlyYesLoadsTheTable()
+    // The dialog writes only the boxes that changed (and always whether to
+    // restore the windows), and loads or unloads the table at once.
+    void settingsDialogWritesWhatChangedAndSwapsTheTable()
     {
-        writeLibrary("20000\tv010300\n21502\tx\n");
-        load("Yes");
-        QVERIFY(!stringLibraryLoaded());
-        QCOMPARE(loadText(Text::OperationFailed), QString::fromUtf8("処理に失敗しました。"));
-        freeStringLibrary();
-        QFile::remove(QString::fromStdString(libraryPath()));
-        QVERIFY(load("yes").isEmpty()); // a missing table is silent
-        QVERIFY(!stringLibraryLoaded());
-    }
-
-    void oldOrMissingVersionWarnsButLoads()
-    {
-        writeLibrary("20000\tv010299\n21502\tx\n");
-        QStringList shown = load("yes");
-        QCOMPARE(shown.size(), 1);
-        QVERIFY(shown[0].contains(QStringLiteral("pelio.txt のバージョンが低い")));
-        QVERIFY(stringLibraryLoaded());
-        QCOMPARE(loadText(Text::OperationFailed), QStringLiteral("x"));
-
-        writeLibrary("21502\tx\n");
-        QCOMPARE(load("yes").size(), 1);
-        writeLibrary("20000\tv020000\n");
-        QVERIFY(load("yes").isEmpty());
-    }
-
-    void settingsDialogUnloadsAndLoadsAtOnce()
-    {
-        writeLibrary("20000\tv010300\n21502\tx\n");
-        load("yes");
+        load("20000\tv010300\n21502\tx\n", "yes");
         Profile profile(profilePath());
+        profile.writeString("System", "ToolWindow", "YES"); // not "yes": unchecked
         {
             SettingsDialog dialog(profile, libraryPath());
+            QVERIFY(!dialog.toolWindowBox()->isChecked() && dialog.restoreBox()->isChecked());
             QVERIFY(dialog.libraryBox()->isChecked());
             dialog.libraryBox()->setChecked(false);
+            dialog.commentBox()->setChecked(true);
             dialog.accept();
-            QVERIFY(dialog.changes().stringLibrary);
+            QVERIFY(dialog.changes().stringLibrary && dialog.changes().commentMode && !dialog.changes().toolWindowStyle);
         }
         QVERIFY(!stringLibraryLoaded());
-        QCOMPARE(loadText(Text::OperationFailed), QString::fromUtf8("処理に失敗しました。"));
+        QCOMPARE(loadText(Text::OperationFailed), ownText(Text::OperationFailed));
         QCOMPARE(profile.readString("are you", "wota?", "unset"), std::string());
+        QCOMPARE(profile.readString("are you", "in the 1-byte area?", ""), std::string("no"));
+        QCOMPARE(profile.readString("System", "ToolWindow", ""), std::string("YES"));
+        QCOMPARE(profile.readInt("System", "RestoreWindow", -1), 1);
         SettingsDialog again(profile, libraryPath());
         again.libraryBox()->setChecked(true);
         again.accept();
         QCOMPARE(loadText(Text::OperationFailed), QStringLiteral("x"));
-    }
-
-    void settingsDialogWritesOnlyWhatChanged()
-    {
-        const std::string p = (dir.path() + "/only.ini").toStdString();
-        Profile profile(p);
-        profile.writeString("System", "ToolWindow", "YES"); // not "yes": unchecked
-        SettingsDialog dialog(profile, "/nonexistent/pelio.txt");
-        QVERIFY(!dialog.toolWindowBox()->isChecked());
-        QVERIFY(dialog.restoreBox()->isChecked());
-        QVERIFY(dialog.libraryBox()->isHidden());
-        dialog.commentBox()->setChecked(true);
-        dialog.accept();
-        QCOMPARE(profile.readString("System", "ToolWindow", ""), std::string("YES"));
-        QCOMPARE(profile.readString("are you", "in the 1-byte area?", ""), std::string("no"));
-        QCOMPARE(profile.readString("are you", "wota?", "unset"), std::string("unset"));
-        QCOMPARE(profile.readInt("System", "RestoreWindow", -1), 1);
-        QVERIFY(dialog.changes().commentMode && !dialog.changes().toolWindowStyle);
+        QVERIFY(SettingsDialog(profile, "/nonexistent/pelio.txt").libraryBox()->isHidden());
     }
 };
 

@@ -48,28 +48,19 @@ public:
     ScriptedPrompter() { setPrompter(this); }
     ~ScriptedPrompter() override { setPrompter(nullptr); }
 
-    int message(QWidget*, const QString& text, const QString& caption, MessageStyle) override
+    int message(QWidget*, const QString& text, const QString&, MessageStyle) override
     {
         texts << text;
-        captions << caption;
-        if (answers.empty()) {
-            ++unexpected;
-            return kIdNo;
-        }
-        int answer = answers.front();
+        if (answers.empty())
+            return ++unexpected, kIdNo;
+        const int answer = answers.front();
         answers.pop_front();
         return answer;
     }
-
-    int runDialog(QDialog& dialog) override
-    {
-        ++dialogs;
-        return dialogScript ? dialogScript(dialog) : 0;
-    }
+    int runDialog(QDialog& dialog) override { return ++dialogs, dialogScript ? dialogScript(dialog) : 0; }
 
     std::deque<int> answers;
     QStringList texts;
-    QStringList captions;
     int unexpected = 0;
     int dialogs = 0;
     std::function<int(QDialog&)> dialogScript;
