@@ -10,7 +10,7 @@
 #include "support/run_cli.h"
 #include "support/scoped_environment.h"
 #include "support/test_support.h"
-#include "support/work_frames.h"
+#include "support/test_document.h"
 
 namespace zell {
 namespace {

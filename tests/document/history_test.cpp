@@ -10,18 +10,17 @@
 #include <vector>
 
 #include "document/gif_export.h"
-#include "operations/animation_fixture.h"
+#include "support/test_document.h"
 #include "operations/frame_order.h"
 #include "operations/frame_table.h"
 #include "operations/optimizer.h"
 #include "operations/palette_unifier.h"
 #include "support/test_support.h"
-#include "support/work_frames.h"
 
 namespace zell {
 namespace {
 
-using test::AnimationFixture;
+using test::DocumentBuilder;
 using test::DocumentState;
 
 // The document, work-file bytes and all settings included, without the
@@ -45,7 +44,7 @@ std::vector<uint8_t> indices(uint32_t w, uint32_t h, uint8_t v)
 }
 
 // Four frames on a global table and two with tables of their own.
-Document& filled(AnimationFixture& a)
+Document& filled(DocumentBuilder& a)
 {
     a.screen(8, 8);
     a.globalTable({0x0000FF, 0x00FF00, 0xFF0000, 0xFFFFFF});
@@ -53,12 +52,12 @@ Document& filled(AnimationFixture& a)
         a.addGlobal(8, 8, indices(8, 8, uint8_t(i % 3))).delay = uint16_t(10 + i);
     a.add(4, 4, {0x123456, 0x654321}, indices(4, 4, 1), 2, 2).delay = 7;
     a.add(8, 8, {0x123456, 0x654321, 0x111111}, indices(8, 8, 2)).delay = 9;
-    return a.document();
+    return a.document;
 }
 
 class HistoryTest : public ::testing::Test {
 protected:
-    AnimationFixture a;
+    DocumentBuilder a;
     Document& d = filled(a);
     History history{d};
     const State before = state(d);
@@ -290,7 +289,7 @@ TEST_F(HistoryTest, SeededRandomEditsOfEveryKindUndoAndRedoExactly)
 // place, then those that go or come, before they go or come.
 TEST(History, UndoTellsTheReplacedRowsBeforeTheyGoOrCome)
 {
-    AnimationFixture a;
+    DocumentBuilder a;
     Document& d = filled(a);
     History history(d);
     std::vector<std::vector<int>> told;
@@ -313,7 +312,7 @@ TEST(History, UndoTellsTheReplacedRowsBeforeTheyGoOrCome)
 // step, it would cut the step and leave the rest of the drop in pieces.
 TEST(History, ClearIsRefusedWhileACommandIsOpen)
 {
-    AnimationFixture a;
+    DocumentBuilder a;
     Document& d = filled(a);
     History history(d);
     history.begin("drop");

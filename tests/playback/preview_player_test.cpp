@@ -4,7 +4,7 @@
 
 #include "document/frame_list.h"
 #include "support/test_support.h"
-#include "support/work_frames.h"
+#include "support/test_document.h"
 
 namespace zell {
 namespace {

@@ -12,7 +12,7 @@
 #include "playback/builtin_transition.h"
 #include "support/indexed_dib.h"
 #include "support/test_support.h"
-#include "support/work_frames.h"
+#include "support/test_document.h"
 
 namespace zell {
 namespace {
