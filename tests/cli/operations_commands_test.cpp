@@ -3,8 +3,8 @@
 
 #include "document/gif_export.h"
 #include "document/gif_info.h"
-#include "support/test_document.h"
 #include "support/run_cli.h"
+#include "support/test_document.h"
 
 namespace zell {
 namespace {

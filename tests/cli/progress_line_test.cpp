@@ -11,8 +11,8 @@
 #include <functional>
 
 #include "document/gif_export.h"
-#include "support/test_document.h"
 #include "support/run_cli.h"
+#include "support/test_document.h"
 
 namespace zell {
 namespace {

@@ -9,8 +9,8 @@
 #include "support/gif_oracle.h"
 #include "support/run_cli.h"
 #include "support/scoped_environment.h"
-#include "support/test_support.h"
 #include "support/test_document.h"
+#include "support/test_support.h"
 
 namespace zell {
 namespace {

@@ -10,11 +10,11 @@
 #include <vector>
 
 #include "document/gif_export.h"
-#include "support/test_document.h"
 #include "operations/frame_order.h"
 #include "operations/frame_table.h"
 #include "operations/optimizer.h"
 #include "operations/palette_unifier.h"
+#include "support/test_document.h"
 #include "support/test_support.h"
 
 namespace zell {

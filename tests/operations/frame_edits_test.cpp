@@ -6,9 +6,9 @@
 #include <vector>
 
 #include "image/gif_blocks.h"
-#include "support/test_document.h"
 #include "operations/frame_order.h"
 #include "operations/frame_table.h"
+#include "support/test_document.h"
 
 namespace zell {
 namespace {
@@ -49,28 +49,6 @@ TEST(FrameOrder, SelectedFramesMoveOrTurnAroundAndTheOthersKeepTheirOrder)
             EXPECT_EQ(applied, c.applied);
         }
     }
-}
-
-TEST(FrameOrder, ReorderTakesOnlyAPermutation)
-{
-    FrameList list;
-    for (const char* name : {"a", "b", "c"}) {
-        auto frame = std::make_unique<Frame>();
-        frame->name = name;
-        list.insert(list.count(), frame);
-    }
-    const auto names = [&list] {
-        std::string out;
-        for (int i = 0; i < list.count(); ++i)
-            out += list.frameAt(i)->name;
-        return out;
-    };
-    EXPECT_FALSE(list.reorder(std::vector<int>{0, 0, 1}));
-    EXPECT_FALSE(list.reorder(std::vector<int>{0, 1}));
-    EXPECT_FALSE(list.reorder(std::vector<int>{0, 1, 3}));
-    EXPECT_EQ(names(), "abc");
-    EXPECT_TRUE(list.reorder(std::vector<int>{2, 0, 1}));
-    EXPECT_EQ(names(), "cab");
 }
 
 TEST(FrameTable, AColourEditWritesANewFileWithTheSamePixels)

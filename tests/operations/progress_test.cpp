@@ -7,16 +7,15 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
-#include <set>
 
 #include "document/file_import.h"
 #include "document/gif_export.h"
 #include "document/project_file.h"
-#include "support/test_document.h"
 #include "operations/optimizer.h"
 #include "operations/palette_unifier.h"
 #include "playback/builtin_transition.h"
 #include "playback/transition_insertion.h"
+#include "support/test_document.h"
 
 namespace zell {
 namespace {
@@ -37,14 +36,6 @@ public:
 private:
     int stopAfter_;
 };
-
-std::set<std::string> listing(const std::filesystem::path& folder)
-{
-    std::set<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(folder))
-        names.insert(entry.path().filename().string());
-    return names;
-}
 
 // Six frames of different content on a global table, plus a folder for
 // targets and sources holding an old target file, a project file and two
@@ -173,7 +164,7 @@ TEST(Progress, ReportsRiseToTheTotalAndAStopAnywhereChangesNothing)
             const Document& d = s.a.document;
             const test::DocumentState before = test::snapshot(d);
             const GifSettings settings = d.settings;
-            const std::set<std::string> folder = listing(s.files.path());
+            const std::vector<std::string> folder = test::namesIn(s.files.path());
             const uint64_t revision = d.revision();
             Recorder stopper(stopAfter);
             EXPECT_FALSE(c.run(s, &stopper));
@@ -182,7 +173,7 @@ TEST(Progress, ReportsRiseToTheTotalAndAStopAnywhereChangesNothing)
             EXPECT_EQ(d.settings.screenWidth, settings.screenWidth);
             EXPECT_EQ(d.settings.comment, settings.comment);
             EXPECT_EQ(d.revision(), revision) << "no change announced";
-            EXPECT_EQ(listing(s.files.path()), folder) << "no temporary left beside the target";
+            EXPECT_EQ(test::namesIn(s.files.path()), folder) << "no temporary left beside the target";
             EXPECT_EQ(readFile(s.target), (std::vector<uint8_t>{'o', 'l', 'd'}));
         }
     }
