@@ -17,18 +17,13 @@ using test::globalColors;
 
 constexpr uint32_t kRed = makeColor(255, 0, 0);
 
-UnifyOptions colours(int count)
+// `count` colours for every frame, or for the selected ones only.
+UnifyOptions colours(int count, std::vector<int> selected = {})
 {
     UnifyOptions options;
     options.colorCount = count;
-    return options;
-}
-
-UnifyOptions selected(std::vector<int> frames, int count)
-{
-    UnifyOptions options = colours(count);
-    options.selectedOnly = true;
-    options.selected = std::move(frames);
+    options.selectedOnly = !selected.empty();
+    options.selected = std::move(selected);
     return options;
 }
 
@@ -101,8 +96,7 @@ TEST(PaletteUnifierTargets, OnlyTheChosenFramesAreRewritten)
         test::DocumentBuilder t;
         threeFrames(t);
         const test::DocumentState before = test::snapshot(t.document);
-        UnifyOptions options = selected(c.selected, 32);
-        options.selectedOnly = !c.selected.empty();
+        UnifyOptions options = colours(32, c.selected);
         options.sizeMask = c.sizeMask;
         ASSERT_TRUE(unify(t.document, options));
         const test::DocumentState after = test::snapshot(t.document);
@@ -209,7 +203,7 @@ TEST(PaletteUnifierColours, WhatWasShownAndSavedIsKept)
         onGlobalTable(a);
         a.document.settings.useGlobalColorTable = globalOn;
         const test::Screens saved = test::exportedScreens(a.document);
-        ASSERT_TRUE(unify(a.document, globalOn ? colours(16) : selected({3}, 8)));
+        ASSERT_TRUE(unify(a.document, globalOn ? colours(16) : colours(8, {3})));
         EXPECT_TRUE(a.document.settings.useGlobalColorTable);
         EXPECT_EQ(test::exportedScreens(a.document), saved) << globalOn;
         if (!globalOn)
@@ -243,7 +237,7 @@ TEST(PaletteUnifierColours, FramesLeftOutLookAsBefore)
     ASSERT_EQ(test::exportedScreens(a.document), screens);
     const test::DocumentState before = test::snapshot(a.document);
 
-    ASSERT_TRUE(unify(a.document, selected({3}, 8)));
+    ASSERT_TRUE(unify(a.document, colours(8, {3})));
     ASSERT_NE(globalColors(a.document), oldGlobal) << "a new table, or the test shows nothing";
     EXPECT_EQ(test::composedScreens(a.document), screens);
     EXPECT_EQ(test::exportedScreens(a.document), screens);
@@ -273,7 +267,7 @@ TEST(PaletteUnifierUndo, UndoRestoresFramesAndGlobalTable)
     const test::DocumentState before = state();
     {
         HistoryScope step(&history, "unify");
-        ASSERT_TRUE(unify(a.document, selected({0, 3}, 16)));
+        ASSERT_TRUE(unify(a.document, colours(16, {0, 3})));
     }
     const test::DocumentState after = state();
     ASSERT_NE(after.globalEntries, before.globalEntries);
