@@ -17,24 +17,28 @@ namespace {
 namespace fs = std::filesystem;
 using test::Screens;
 
+// What a shell command prints; empty when it fails.
+std::string output(const std::string& command)
+{
+    std::FILE* pipe = ::popen(command.c_str(), "r");
+    if (!pipe)
+        return {};
+    std::string text;
+    char buffer[65536];
+    for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
+        text.append(buffer, n);
+    return ::pclose(pipe) == 0 ? text : std::string();
+}
+
 // ImageMagick's convert: other programs answer to that name (one that only
 // prints pictures would make every comparison fail or pass blind), so each
 // candidate must say it is ImageMagick. Empty when none does.
 const std::string& imageMagick()
 {
     static const std::string found = [] {
-        for (const char* candidate : {"convert", "/usr/bin/convert", "/usr/bin/convert-im6.q16"}) {
-            const std::string command = std::string(candidate) + " -version 2>/dev/null";
-            std::FILE* pipe = ::popen(command.c_str(), "r");
-            if (!pipe)
-                continue;
-            std::string text;
-            char buffer[4096];
-            for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
-                text.append(buffer, n);
-            if (::pclose(pipe) == 0 && text.find("ImageMagick") != std::string::npos)
+        for (const char* candidate : {"convert", "/usr/bin/convert", "/usr/bin/convert-im6.q16"})
+            if (output(std::string(candidate) + " -version 2>/dev/null").find("ImageMagick") != std::string::npos)
                 return std::string(candidate);
-        }
         return std::string();
     }();
     return found;
@@ -44,15 +48,7 @@ const std::string& imageMagick()
 // when it cannot be run.
 std::string coalesced(const std::string& path)
 {
-    const std::string command = imageMagick() + " '" + path + "' -coalesce -depth 8 rgba:- 2>/dev/null";
-    std::FILE* pipe = ::popen(command.c_str(), "r");
-    if (!pipe)
-        return {};
-    std::string bytes;
-    char buffer[65536];
-    for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
-        bytes.append(buffer, n);
-    return ::pclose(pipe) == 0 ? bytes : std::string();
+    return output(imageMagick() + " '" + path + "' -coalesce -depth 8 rgba:- 2>/dev/null");
 }
 
 #ifdef ZELL_HAVE_GIFLIB

@@ -3,13 +3,13 @@
 
 #include "document/gif_export.h"
 #include "document/gif_info.h"
-#include "operations/animation_fixture.h"
 #include "support/run_cli.h"
+#include "support/test_document.h"
 
 namespace zell {
 namespace {
 
-class OperationsCommands : public ::testing::Test, public test::AnimationFixture {
+class OperationsCommands : public ::testing::Test, public test::DocumentBuilder {
 protected:
     // A sun crossing the sky over six 48x32 frames, each written whole with
     // its own 4-colour table, then a 2-colour frame; looping 3 times, with a
@@ -25,11 +25,11 @@ protected:
             add(48, 32, {sky, sun, makeColor(0, 0, uint8_t(i))}, picture).delay = 10;
         }
         add(48, 32, {sky, sun}, std::vector<uint8_t>(48 * 32, 0));
-        GifSettings& s = document().settings;
+        GifSettings& s = document.settings;
         s.loop = s.loopLimited = s.saveComment = true;
         s.loopCount = 3;
         s.comment = "made by a test";
-        ASSERT_TRUE(writeAnimatedGif(in_, document().frames, GifOutput::fromSettings(s, 0)));
+        ASSERT_TRUE(writeAnimatedGif(in_, document.frames, GifOutput::fromSettings(s, 0)));
     }
     std::string out(const std::string& name) { return folder_.str() + name; }
     static GifStreamInfo info(const std::string& path)
@@ -40,9 +40,9 @@ protected:
     }
     static test::Screens screensOf(const std::string& path)
     {
-        test::AnimationFixture f;
-        EXPECT_TRUE(test::importGif(f.document(), test::readFile(path)));
-        return test::composedScreens(f.document());
+        test::DocumentBuilder f;
+        EXPECT_TRUE(test::importGif(f.document, test::readFile(path)));
+        return test::composedScreens(f.document);
     }
 
     test::ScratchDir folder_;

@@ -11,8 +11,8 @@
 #include <functional>
 
 #include "document/gif_export.h"
-#include "operations/animation_fixture.h"
 #include "support/run_cli.h"
+#include "support/test_document.h"
 
 namespace zell {
 namespace {
@@ -68,7 +68,7 @@ PtyRun runOnPty(const std::vector<std::string>& args, const std::string& tmpdir,
     return run;
 }
 
-class ProgressLine : public ::testing::Test, public test::AnimationFixture {
+class ProgressLine : public ::testing::Test, public test::DocumentBuilder {
 protected:
     // `frames` frames of w x h, a block moving across a two-colour field.
     void write(int frames, uint32_t w, uint32_t h)
@@ -81,7 +81,7 @@ protected:
                     picture[y * w + (x + uint32_t(i) * 3) % w] = 1;
             add(w, h, {makeColor(10, 20, 30), makeColor(200, uint8_t(i), 90)}, picture).delay = 4;
         }
-        ASSERT_TRUE(writeAnimatedGif(in_, document().frames, GifOutput::fromSettings(document().settings, 0)));
+        ASSERT_TRUE(writeAnimatedGif(in_, document.frames, GifOutput::fromSettings(document.settings, 0)));
         std::filesystem::create_directories(tmp_);
     }
 

@@ -9,8 +9,8 @@
 #include "support/gif_oracle.h"
 #include "support/run_cli.h"
 #include "support/scoped_environment.h"
+#include "support/test_document.h"
 #include "support/test_support.h"
-#include "support/work_frames.h"
 
 namespace zell {
 namespace {
@@ -18,7 +18,6 @@ namespace {
 class TransitionCommand : public ::testing::Test {
 protected:
     test::ScratchDir dir;
-    WorkDirectory work{dir.str()};
     test::ScopedEnvironment noPlugins{"ZELL_PLUGIN_PATH", nullptr};
     std::string input = dir.str() + "in.gif";
     std::string output = dir.str() + "out.gif";
@@ -26,18 +25,15 @@ protected:
     // Full-screen 4 x 2 frames of one colour each, 500 ms, looping 3 times, with a comment.
     void writeInput(const std::vector<uint32_t>& colors)
     {
-        FrameList frames;
-        for (uint32_t color : colors) {
-            auto frame = test::solidFrame(work, 4, 2, color);
-            frame->delay = 50;
-            frames.insert(frames.count(), frame);
-        }
+        test::DocumentBuilder built;
+        for (uint32_t color : colors)
+            built.add(4, 2, {color}, std::vector<uint8_t>(8, 0)).delay = 50;
         GifOutput gif;
         gif.screenWidth = 4;
         gif.screenHeight = 2;
         gif.loopValue = 3;
         gif.comment = "made for a test";
-        ASSERT_TRUE(writeAnimatedGif(input, frames, gif));
+        ASSERT_TRUE(writeAnimatedGif(input, built.document.frames, gif));
     }
     test::CliResult run(std::vector<std::string> options)
     {
@@ -88,7 +84,8 @@ TEST_F(TransitionCommand, AProjectKeepsTheNamesOfTheNewFrames)
     writeInput({makeColor(0, 0, 0), makeColor(200, 100, 40), makeColor(9, 9, 9)});
     output = dir.str() + "out.zpj";
     ASSERT_EQ(run({"--after", "3", "--steps", "2"}).status, 0);
-    Document document(work);
+    test::DocumentBuilder opened;
+    Document& document = opened.document;
     ASSERT_TRUE(openProject(document, output));
     ASSERT_EQ(document.frames.count(), 5);
     EXPECT_EQ(document.frames.frameAt(2)->name, "[in]の[003]");

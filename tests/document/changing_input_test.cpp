@@ -9,9 +9,9 @@
 #include "document/file_import.h"
 #include "document/project_file.h"
 #include "image/mapped_file.h"
-#include "operations/animation_fixture.h"
 #include "support/gif_builder.h"
 #include "support/input_change.h"
+#include "support/test_document.h"
 #include "support/test_support.h"
 
 namespace zell {

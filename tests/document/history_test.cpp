@@ -9,13 +9,12 @@
 #include <vector>
 
 #include "document/gif_export.h"
-#include "operations/animation_fixture.h"
 #include "operations/frame_order.h"
 #include "operations/frame_table.h"
 #include "operations/optimizer.h"
 #include "operations/palette_unifier.h"
+#include "support/test_document.h"
 #include "support/test_support.h"
-#include "support/work_frames.h"
 
 namespace zell {
 namespace {
@@ -36,7 +35,7 @@ State state(const Document& document)
 }
 
 // Four frames on a global table and two with tables of their own.
-Document& filled(test::AnimationFixture& a)
+Document& filled(test::DocumentBuilder& a)
 {
     const auto solid = [](uint32_t side, int v) { return std::vector<uint8_t>(size_t(side) * side, uint8_t(v)); };
     a.screen(8, 8);
@@ -45,12 +44,12 @@ Document& filled(test::AnimationFixture& a)
         a.addGlobal(8, 8, solid(8, i % 3)).delay = uint16_t(10 + i);
     a.add(4, 4, {0x123456, 0x654321}, solid(4, 1), 2, 2).delay = 7;
     a.add(8, 8, {0x123456, 0x654321, 0x111111}, solid(8, 2)).delay = 9;
-    return a.document();
+    return a.document;
 }
 
 class HistoryTest : public ::testing::Test {
 protected:
-    test::AnimationFixture a;
+    test::DocumentBuilder a;
     Document& d = filled(a);
     History history{d};
     const State before = state(d);

@@ -6,7 +6,7 @@
 
 #include "document/gif_export.h"
 #include "document/screen_composer.h"
-#include "operations/animation_fixture.h"
+#include "operations/recipes.h"
 #include "playback/preview_player.h"
 #include "support/corpus.h"
 #include "support/gif_screens.h"
@@ -78,9 +78,9 @@ TEST(Compositor, EveryCallerShowsWhatGiflibShows)
 {
     for (const test::Recipe& recipe : test::recipes()) {
         SCOPED_TRACE(recipe.name);
-        test::AnimationFixture a;
+        test::DocumentBuilder a;
         ASSERT_TRUE(recipe.make(a));
-        EXPECT_TRUE(expectSameScreens(a.document(), recipe.gif.empty() ? test::exportedGif(a.document()) : recipe.gif));
+        EXPECT_TRUE(expectSameScreens(a.document, recipe.gif.empty() ? test::exportedGif(a.document) : recipe.gif));
     }
 }
 

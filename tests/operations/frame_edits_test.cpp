@@ -6,14 +6,14 @@
 #include <vector>
 
 #include "image/gif_blocks.h"
-#include "operations/animation_fixture.h"
 #include "operations/frame_order.h"
 #include "operations/frame_table.h"
+#include "support/test_document.h"
 
 namespace zell {
 namespace {
 
-using test::AnimationFixture;
+using test::DocumentBuilder;
 
 struct OrderCase {
     const char* name;
@@ -51,50 +51,28 @@ TEST(FrameOrder, SelectedFramesMoveOrTurnAroundAndTheOthersKeepTheirOrder)
     }
 }
 
-TEST(FrameOrder, ReorderTakesOnlyAPermutation)
-{
-    FrameList list;
-    for (const char* name : {"a", "b", "c"}) {
-        auto frame = std::make_unique<Frame>();
-        frame->name = name;
-        list.insert(list.count(), frame);
-    }
-    const auto names = [&list] {
-        std::string out;
-        for (int i = 0; i < list.count(); ++i)
-            out += list.frameAt(i)->name;
-        return out;
-    };
-    EXPECT_FALSE(list.reorder(std::vector<int>{0, 0, 1}));
-    EXPECT_FALSE(list.reorder(std::vector<int>{0, 1}));
-    EXPECT_FALSE(list.reorder(std::vector<int>{0, 1, 3}));
-    EXPECT_EQ(names(), "abc");
-    EXPECT_TRUE(list.reorder(std::vector<int>{2, 0, 1}));
-    EXPECT_EQ(names(), "cab");
-}
-
 TEST(FrameTable, AColourEditWritesANewFileWithTheSamePixels)
 {
-    AnimationFixture a;
+    DocumentBuilder a;
     a.screen(4, 2);
     Frame& frame = a.add(4, 2, {0x0000FF, 0x00FF00, 0xFF0000}, {0, 1, 2, 3, 3, 2, 1, 0});
     const std::string old = frame.workFile.path();
     const std::vector<uint8_t> indices = test::workFileIndices(frame);
-    ASSERT_TRUE(setFrameTableColor(a.document(), 0, 1, 0x123456));
+    ASSERT_TRUE(setFrameTableColor(a.document, 0, 1, 0x123456));
     EXPECT_NE(frame.workFile.path(), old);
     EXPECT_EQ(test::workFileTable(frame).at(1), 0x123456u);
     EXPECT_EQ(test::workFileTable(frame).at(2), 0xFF0000u);
     EXPECT_EQ(test::workFileIndices(frame), indices);
     // An entry the table lacks, or a frame that is not there, changes nothing.
     const std::string edited = frame.workFile.path();
-    EXPECT_FALSE(setFrameTableColor(a.document(), 0, 4, 0));
-    EXPECT_FALSE(setFrameTableColor(a.document(), 1, 0, 0));
+    EXPECT_FALSE(setFrameTableColor(a.document, 0, 4, 0));
+    EXPECT_FALSE(setFrameTableColor(a.document, 1, 0, 0));
     EXPECT_EQ(frame.workFile.path(), edited);
 }
 
 TEST(FrameTable, AResizedTableIsLocalPlainAndKeepsTheTransparentColour)
 {
-    AnimationFixture a;
+    DocumentBuilder a;
     a.screen(8, 8);
     std::vector<uint8_t> indices(64);
     for (size_t i = 0; i < indices.size(); ++i)
@@ -103,7 +81,7 @@ TEST(FrameTable, AResizedTableIsLocalPlainAndKeepsTheTransparentColour)
     Frame& frame = a.addGlobal(8, 8, indices);
     frame.transparentIndex = 5;
     frame.descriptorFlags = kGifInterlaceFlag | 0x20;
-    ASSERT_TRUE(resizeFrameTable(a.document(), 0, 2));
+    ASSERT_TRUE(resizeFrameTable(a.document, 0, 2));
     EXPECT_EQ(frame.colorCount, 4);
     EXPECT_EQ(frame.useLocalColorTable, 1);
     EXPECT_EQ(frame.descriptorFlags, 0x20); // the new rows are in plain order
@@ -115,7 +93,7 @@ TEST(FrameTable, AResizedTableIsLocalPlainAndKeepsTheTransparentColour)
     // A work file that cannot be read leaves the frame alone.
     std::ofstream(frame.workFile.path(), std::ios::trunc) << "no GIF";
     const std::string broken = frame.workFile.path();
-    EXPECT_FALSE(resizeFrameTable(a.document(), 0, 1));
+    EXPECT_FALSE(resizeFrameTable(a.document, 0, 1));
     EXPECT_EQ(frame.workFile.path(), broken);
     EXPECT_EQ(frame.colorCount, 4);
 }

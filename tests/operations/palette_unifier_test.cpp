@@ -8,7 +8,7 @@
 #include "image/dib.h"
 #include "image/gif_codec.h"
 #include "image/raster_image.h"
-#include "operations/animation_fixture.h"
+#include "support/test_document.h"
 
 namespace zell {
 namespace {
@@ -17,23 +17,18 @@ using test::globalColors;
 
 constexpr uint32_t kRed = makeColor(255, 0, 0);
 
-UnifyOptions colours(int count)
+// `count` colours for every frame, or for the selected ones only.
+UnifyOptions colours(int count, std::vector<int> selected = {})
 {
     UnifyOptions options;
     options.colorCount = count;
-    return options;
-}
-
-UnifyOptions selected(std::vector<int> frames, int count)
-{
-    UnifyOptions options = colours(count);
-    options.selectedOnly = true;
-    options.selected = std::move(frames);
+    options.selectedOnly = !selected.empty();
+    options.selected = std::move(selected);
     return options;
 }
 
 // Three local-table frames: 16, 4 and 16 colours, each using all of them.
-void threeFrames(test::AnimationFixture& a)
+void threeFrames(test::DocumentBuilder& a)
 {
     a.screen(8, 8);
     for (int i = 0; i < 3; ++i) {
@@ -49,7 +44,7 @@ void threeFrames(test::AnimationFixture& a)
 // import (the work files still carry the colour from before), each frame
 // using every entry; the last one smaller, inside the screen, with a
 // transparent colour.
-void onGlobalTable(test::AnimationFixture& a)
+void onGlobalTable(test::DocumentBuilder& a)
 {
     a.screen(8, 8);
     a.globalTable(test::distinctColors(8, 7), 1);
@@ -60,31 +55,31 @@ void onGlobalTable(test::AnimationFixture& a)
             picture[k] = uint8_t((k + i) % 8);
         a.addGlobal(side, side, picture, i == 3 ? 2 : 0, i == 3 ? 2 : 0);
     }
-    a.document().frames.frameAt(3)->transparentIndex = 5;
-    a.document().settings.globalColorTable.setColor(2, kRed);
+    a.document.frames.frameAt(3)->transparentIndex = 5;
+    a.document.settings.globalColorTable.setColor(2, kRed);
 }
 
-class PaletteUnifier : public ::testing::Test, public test::AnimationFixture {
+class PaletteUnifier : public ::testing::Test, public test::DocumentBuilder {
 protected:
     void SetUp() override { threeFrames(*this); }
-    const Frame& frame(int i) { return *document().frames.frameAt(i); }
+    const Frame& frame(int i) { return *document.frames.frameAt(i); }
 };
 
 TEST_F(PaletteUnifier, LosslessWhenEveryColourFits)
 {
-    document().frames.frameAt(1)->transparentIndex = 2;
-    const test::Screens screens = test::composedScreens(document());
-    ASSERT_TRUE(unify(document(), colours(64)));
-    EXPECT_TRUE(document().settings.useGlobalColorTable);
-    EXPECT_EQ(document().settings.globalColorTable.count, 64);
+    document.frames.frameAt(1)->transparentIndex = 2;
+    const test::Screens screens = test::composedScreens(document);
+    ASSERT_TRUE(unify(document, colours(64)));
+    EXPECT_TRUE(document.settings.useGlobalColorTable);
+    EXPECT_EQ(document.settings.globalColorTable.count, 64);
     for (int i = 0; i < 3; ++i) {
         EXPECT_EQ(frame(i).useLocalColorTable, 0);
         EXPECT_EQ(frame(i).colorCount, 64);
-        EXPECT_EQ(test::workFileTable(frame(i)), globalColors(document()));
+        EXPECT_EQ(test::workFileTable(frame(i)), globalColors(document));
     }
-    EXPECT_EQ(test::composedScreens(document()), screens);
-    EXPECT_EQ(test::exportedScreens(document()), screens);
-    EXPECT_EQ(document().currentIndex, 0);
+    EXPECT_EQ(test::composedScreens(document), screens);
+    EXPECT_EQ(test::exportedScreens(document), screens);
+    EXPECT_EQ(document.currentIndex, 0);
 }
 
 // The size filter and the selection pick the targets; no target is a success
@@ -98,28 +93,27 @@ TEST(PaletteUnifierTargets, OnlyTheChosenFramesAreRewritten)
     };
     for (const Case& c : {Case{16, {}, {true, false, true}}, Case{0x1FF, {2, 7, 2}, {false, false, true}},
                           Case{256, {}, {false, false, false}}}) {
-        test::AnimationFixture t;
+        test::DocumentBuilder t;
         threeFrames(t);
-        const test::DocumentState before = test::snapshot(t.document());
-        UnifyOptions options = selected(c.selected, 32);
-        options.selectedOnly = !c.selected.empty();
+        const test::DocumentState before = test::snapshot(t.document);
+        UnifyOptions options = colours(32, c.selected);
         options.sizeMask = c.sizeMask;
-        ASSERT_TRUE(unify(t.document(), options));
-        const test::DocumentState after = test::snapshot(t.document());
+        ASSERT_TRUE(unify(t.document, options));
+        const test::DocumentState after = test::snapshot(t.document);
         for (size_t i = 0; i < 3; ++i) {
             EXPECT_EQ(after.frames[i] == before.frames[i], !c.rewritten[i]) << c.sizeMask << " frame " << i;
             EXPECT_EQ(after.frames[i].colorCount, c.rewritten[i] ? 32 : before.frames[i].colorCount);
         }
         EXPECT_TRUE(c.sizeMask != 256 || after == before);
     }
-    test::AnimationFixture t;
+    test::DocumentBuilder t;
     threeFrames(t);
-    EXPECT_FALSE(unify(t.document(), colours(48)));
+    EXPECT_FALSE(unify(t.document, colours(48)));
     // Without frames there is nothing to select afterwards.
-    test::AnimationFixture empty;
-    empty.document().currentIndex = 3;
-    ASSERT_TRUE(unify(empty.document(), colours(32)));
-    EXPECT_EQ(empty.document().currentIndex, -1);
+    test::DocumentBuilder empty;
+    empty.document.currentIndex = 3;
+    ASSERT_TRUE(unify(empty.document, colours(32)));
+    EXPECT_EQ(empty.document.currentIndex, -1);
 }
 
 // An entry kept for the background (white without a global table) becomes
@@ -127,14 +121,14 @@ TEST(PaletteUnifierTargets, OnlyTheChosenFramesAreRewritten)
 TEST_F(PaletteUnifier, KeptEntriesForBackgroundAndTransparency)
 {
     for (const int count : {8, 2}) {
-        test::AnimationFixture a;
+        test::DocumentBuilder a;
         threeFrames(a);
         UnifyOptions options = colours(count);
         options.keepBackground = true;
         options.reserveTransparent = count == 2;
-        ASSERT_TRUE(unify(a.document(), options));
-        const ColorTable& t = a.document().settings.globalColorTable;
-        const std::vector<uint32_t> colors = globalColors(a.document());
+        ASSERT_TRUE(unify(a.document, options));
+        const ColorTable& t = a.document.settings.globalColorTable;
+        const std::vector<uint32_t> colors = globalColors(a.document);
         EXPECT_EQ(std::count(colors.begin(), colors.end(), 0xFFFFFFu), count == 8 ? 1 : 0) << count;
         if (count == 8) {
             EXPECT_EQ(t.backgroundIndex, 7);
@@ -142,8 +136,8 @@ TEST_F(PaletteUnifier, KeptEntriesForBackgroundAndTransparency)
             continue;
         }
         for (int i = 0; i < 3; ++i) {
-            EXPECT_EQ(a.document().frames.frameAt(i)->transparentIndex, kNoIndex);
-            const auto indices = test::workFileIndices(*a.document().frames.frameAt(i));
+            EXPECT_EQ(a.document.frames.frameAt(i)->transparentIndex, kNoIndex);
+            const auto indices = test::workFileIndices(*a.document.frames.frameAt(i));
             EXPECT_TRUE(std::all_of(indices.begin(), indices.end(), [](uint8_t v) { return v < 2; }));
         }
     }
@@ -151,9 +145,9 @@ TEST_F(PaletteUnifier, KeptEntriesForBackgroundAndTransparency)
 
 TEST_F(PaletteUnifier, TransparentTargetForcesTheReservedEntry)
 {
-    document().frames.frameAt(0)->transparentIndex = 5;
+    document.frames.frameAt(0)->transparentIndex = 5;
     UnifyOptions options;
-    ASSERT_TRUE(unify(document(), options));
+    ASSERT_TRUE(unify(document, options));
     const uint16_t entry = frame(0).transparentIndex;
     ASSERT_NE(entry, kNoIndex);
     const auto indices = test::workFileIndices(frame(0));
@@ -161,41 +155,41 @@ TEST_F(PaletteUnifier, TransparentTargetForcesTheReservedEntry)
         EXPECT_EQ(indices[k] == entry, k % 16 == 5) << k;
     EXPECT_EQ(frame(1).transparentIndex, kNoIndex);
 
-    const test::Screens screens = test::composedScreens(document());
+    const test::Screens screens = test::composedScreens(document);
     options.transparentForAll = true;
     options.reserveTransparent = true;
-    ASSERT_TRUE(unify(document(), options));
+    ASSERT_TRUE(unify(document, options));
     for (int i = 0; i < 3; ++i)
         EXPECT_NE(frame(i).transparentIndex, kNoIndex);
-    EXPECT_EQ(test::composedScreens(document()), screens) << "the new entry is unused: nothing turns see-through";
+    EXPECT_EQ(test::composedScreens(document), screens) << "the new entry is unused: nothing turns see-through";
 }
 
 TEST_F(PaletteUnifier, WithoutUseGlobalTheFlagsStayButTheTableIsReplaced)
 {
     globalTable(test::distinctColors(16, 9), 1);
-    document().frames.frameAt(0)->useLocalColorTable = 0;
+    document.frames.frameAt(0)->useLocalColorTable = 0;
     UnifyOptions options = colours(64);
     options.useGlobal = false;
     options.sizeMask = 16;
-    ASSERT_TRUE(unify(document(), options));
+    ASSERT_TRUE(unify(document, options));
     for (int i = 0; i < 3; ++i)
         EXPECT_EQ(frame(i).useLocalColorTable, i == 0 ? 0 : 1);
-    EXPECT_EQ(document().settings.globalColorTable.count, 64);
-    EXPECT_EQ(test::workFileTable(frame(0)), globalColors(document()));
-    EXPECT_EQ(test::workFileTable(frame(2)), globalColors(document()));
+    EXPECT_EQ(document.settings.globalColorTable.count, 64);
+    EXPECT_EQ(test::workFileTable(frame(0)), globalColors(document));
+    EXPECT_EQ(test::workFileTable(frame(2)), globalColors(document));
 }
 
 TEST_F(PaletteUnifier, FailureMidRunChangesNothing)
 {
     globalTable({0x112233, 0x445566}, 1);
-    const test::DocumentState before = test::snapshot(document());
-    EXPECT_FALSE(unify(document(), colours(32), [](int index) { return index != 2; }));
-    EXPECT_EQ(test::snapshot(document()), before);
+    const test::DocumentState before = test::snapshot(document);
+    EXPECT_FALSE(unify(document, colours(32), [](int index) { return index != 2; }));
+    EXPECT_EQ(test::snapshot(document), before);
 
-    test::writeFile(document().frames.frameAt(1)->workFile.path(), {1, 2, 3});
-    const test::DocumentState broken = test::snapshot(document());
-    EXPECT_FALSE(unify(document(), colours(32))) << "an unreadable target fails when it is rewritten";
-    EXPECT_EQ(test::snapshot(document()), broken);
+    test::writeFile(document.frames.frameAt(1)->workFile.path(), {1, 2, 3});
+    const test::DocumentState broken = test::snapshot(document);
+    EXPECT_FALSE(unify(document, colours(32))) << "an unreadable target fails when it is rewritten";
+    EXPECT_EQ(test::snapshot(document), broken);
 }
 
 // The pictures are taken in the colours they show, so the edited entry
@@ -205,18 +199,18 @@ TEST_F(PaletteUnifier, FailureMidRunChangesNothing)
 TEST(PaletteUnifierColours, WhatWasShownAndSavedIsKept)
 {
     for (const bool globalOn : {true, false}) {
-        test::AnimationFixture a;
+        test::DocumentBuilder a;
         onGlobalTable(a);
-        a.document().settings.useGlobalColorTable = globalOn;
-        const test::Screens saved = test::exportedScreens(a.document());
-        ASSERT_TRUE(unify(a.document(), globalOn ? colours(16) : selected({3}, 8)));
-        EXPECT_TRUE(a.document().settings.useGlobalColorTable);
-        EXPECT_EQ(test::exportedScreens(a.document()), saved) << globalOn;
+        a.document.settings.useGlobalColorTable = globalOn;
+        const test::Screens saved = test::exportedScreens(a.document);
+        ASSERT_TRUE(unify(a.document, globalOn ? colours(16) : colours(8, {3})));
+        EXPECT_TRUE(a.document.settings.useGlobalColorTable);
+        EXPECT_EQ(test::exportedScreens(a.document), saved) << globalOn;
         if (!globalOn)
             continue;
-        const std::vector<uint32_t> colors = globalColors(a.document());
+        const std::vector<uint32_t> colors = globalColors(a.document);
         EXPECT_NE(std::find(colors.begin(), colors.end(), kRed), colors.end());
-        EXPECT_EQ(test::composedScreens(a.document()), saved);
+        EXPECT_EQ(test::composedScreens(a.document), saved);
     }
 }
 
@@ -225,31 +219,31 @@ TEST(PaletteUnifierColours, WhatWasShownAndSavedIsKept)
 // own table are left alone.
 TEST(PaletteUnifierColours, FramesLeftOutLookAsBefore)
 {
-    test::AnimationFixture a;
+    test::DocumentBuilder a;
     onGlobalTable(a);
     std::vector<uint8_t> picture(64);
     for (size_t k = 0; k < picture.size(); ++k)
         picture[k] = uint8_t(k % 4);
     a.add(8, 8, test::distinctColors(4, 90), picture);
-    Frame& interlaced = *a.document().frames.frameAt(1);
+    Frame& interlaced = *a.document.frames.frameAt(1);
     RasterImage stored;
     ByteBuffer gif;
     ASSERT_TRUE(stored.loadGifImage(interlaced.workFile.path(), 0));
     ASSERT_TRUE(encodeGifImage(stored.image.bytes(), gif, 3, true));
     test::writeFile(interlaced.workFile.path(), std::vector<uint8_t>(gif.bytes().begin(), gif.bytes().end()));
     interlaced.descriptorFlags |= 0x40;
-    const std::vector<uint32_t> oldGlobal = globalColors(a.document());
-    const test::Screens screens = test::composedScreens(a.document());
-    ASSERT_EQ(test::exportedScreens(a.document()), screens);
-    const test::DocumentState before = test::snapshot(a.document());
+    const std::vector<uint32_t> oldGlobal = globalColors(a.document);
+    const test::Screens screens = test::composedScreens(a.document);
+    ASSERT_EQ(test::exportedScreens(a.document), screens);
+    const test::DocumentState before = test::snapshot(a.document);
 
-    ASSERT_TRUE(unify(a.document(), selected({3}, 8)));
-    ASSERT_NE(globalColors(a.document()), oldGlobal) << "a new table, or the test shows nothing";
-    EXPECT_EQ(test::composedScreens(a.document()), screens);
-    EXPECT_EQ(test::exportedScreens(a.document()), screens);
-    const test::DocumentState after = test::snapshot(a.document());
+    ASSERT_TRUE(unify(a.document, colours(8, {3})));
+    ASSERT_NE(globalColors(a.document), oldGlobal) << "a new table, or the test shows nothing";
+    EXPECT_EQ(test::composedScreens(a.document), screens);
+    EXPECT_EQ(test::exportedScreens(a.document), screens);
+    const test::DocumentState after = test::snapshot(a.document);
     for (size_t i = 0; i < 3; ++i) {
-        const Frame& f = *a.document().frames.frameAt(int(i));
+        const Frame& f = *a.document.frames.frameAt(int(i));
         EXPECT_EQ(f.useLocalColorTable, 1) << i;
         EXPECT_EQ(f.colorCount, before.frames[i].colorCount) << i;
         EXPECT_EQ(f.descriptorFlags, before.frames[i].descriptorFlags) << i;
@@ -262,18 +256,18 @@ TEST(PaletteUnifierColours, FramesLeftOutLookAsBefore)
 // global table come back together, and redo makes them again.
 TEST(PaletteUnifierUndo, UndoRestoresFramesAndGlobalTable)
 {
-    test::AnimationFixture a;
+    test::DocumentBuilder a;
     onGlobalTable(a);
-    History history(a.document());
+    History history(a.document);
     auto state = [&] {
-        test::DocumentState s = test::snapshot(a.document());
+        test::DocumentState s = test::snapshot(a.document);
         s.directory.clear(); // undone files stay for redo
         return s;
     };
     const test::DocumentState before = state();
     {
         HistoryScope step(&history, "unify");
-        ASSERT_TRUE(unify(a.document(), selected({0, 3}, 16)));
+        ASSERT_TRUE(unify(a.document, colours(16, {0, 3})));
     }
     const test::DocumentState after = state();
     ASSERT_NE(after.globalEntries, before.globalEntries);

@@ -7,21 +7,20 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
-#include <set>
 
 #include "document/file_import.h"
 #include "document/gif_export.h"
 #include "document/project_file.h"
-#include "operations/animation_fixture.h"
 #include "operations/optimizer.h"
 #include "operations/palette_unifier.h"
 #include "playback/builtin_transition.h"
 #include "playback/transition_insertion.h"
+#include "support/test_document.h"
 
 namespace zell {
 namespace {
 
-using test::AnimationFixture;
+using test::DocumentBuilder;
 using test::readFile;
 using test::ScratchDir;
 using test::writeFile;
@@ -38,19 +37,11 @@ private:
     int stopAfter_;
 };
 
-std::set<std::string> listing(const std::filesystem::path& folder)
-{
-    std::set<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(folder))
-        names.insert(entry.path().filename().string());
-    return names;
-}
-
 // Six frames of different content on a global table, plus a folder for
 // targets and sources holding an old target file, a project file and two
 // GIF files to import.
 struct Sample {
-    AnimationFixture a;
+    DocumentBuilder a;
     ScratchDir files;
     std::string target, project, gifOne, gifTwo;
 
@@ -64,16 +55,16 @@ struct Sample {
                 indices[p] = uint8_t(1 + i % 5);
             a.addGlobal(12, 10, indices);
         }
-        a.document().currentIndex = 2;
+        a.document.currentIndex = 2;
         target = (files.path() / "target.gif").string();
         project = (files.path() / "saved.zll").string();
         gifOne = (files.path() / "one.gif").string();
         gifTwo = (files.path() / "two.gif").string();
         writeFile(target, {'o', 'l', 'd'});
-        const GifOutput plain = GifOutput::fromSettings(a.document().settings, 0);
-        EXPECT_TRUE(saveProject(a.document(), project));
-        EXPECT_TRUE(writeAnimatedGif(gifOne, a.document().frames, plain));
-        EXPECT_TRUE(writeAnimatedGif(gifTwo, a.document().frames, plain));
+        const GifOutput plain = GifOutput::fromSettings(a.document.settings, 0);
+        EXPECT_TRUE(saveProject(a.document, project));
+        EXPECT_TRUE(writeAnimatedGif(gifOne, a.document.frames, plain));
+        EXPECT_TRUE(writeAnimatedGif(gifTwo, a.document.frames, plain));
     }
 };
 
@@ -90,7 +81,7 @@ bool importWith(Sample& s, int mode, Progress* p)
     options.insertMode = mode;
     options.loadGlobalTable = true;
     std::vector<std::string> failed;
-    importFiles(s.a.document(), {s.gifOne, s.gifTwo}, options, failed, nullptr, nullptr, p);
+    importFiles(s.a.document, {s.gifOne, s.gifTwo}, options, failed, nullptr, nullptr, p);
     return failed.empty() && !stopRequested(p);
 }
 
@@ -100,13 +91,13 @@ bool unifyWith(Sample& s, std::vector<int> selected, Progress* p)
     options.colorCount = 4;
     options.selectedOnly = !selected.empty();
     options.selected = std::move(selected);
-    return unify(s.a.document(), options, {}, nullptr, p);
+    return unify(s.a.document, options, {}, nullptr, p);
 }
 
 bool exportWith(Sample& s, uint32_t options, Progress* p)
 {
-    const GifOutput out = GifOutput::fromSettings(s.a.document().settings, options);
-    return writeAnimatedGif(s.target, s.a.document().frames, out, nullptr, p);
+    const GifOutput out = GifOutput::fromSettings(s.a.document.settings, options);
+    return writeAnimatedGif(s.target, s.a.document.frames, out, nullptr, p);
 }
 
 const std::vector<Case>& cases()
@@ -114,7 +105,7 @@ const std::vector<Case>& cases()
     constexpr uint32_t kOptimized = kSaveOptimize | kSaveTransparency;
     static const std::vector<Case> all = {
         {"optimize", [](Sample& s, Progress* p) {
-             return optimize(s.a.document(), kOptimized | kSaveDropUnchanged, {}, nullptr, p);
+             return optimize(s.a.document, kOptimized | kSaveDropUnchanged, {}, nullptr, p);
          }},
         {"unify", [](Sample& s, Progress* p) { return unifyWith(s, {}, p); }},
         // The frames left out are rewritten too, to keep their colours.
@@ -125,7 +116,7 @@ const std::vector<Case>& cases()
                  return false;
              TransitionRequest request;
              request.steps = 5;
-             return insertTransition(s.a.document(), 2, *list.front(), request, nullptr, p);
+             return insertTransition(s.a.document, 2, *list.front(), request, nullptr, p);
          }},
         {"export", [](Sample& s, Progress* p) { return exportWith(s, 0, p); }},
         {"optimised export", [](Sample& s, Progress* p) { return exportWith(s, kOptimized, p); }},
@@ -133,15 +124,15 @@ const std::vector<Case>& cases()
         {"optimised export keeping the timing", [](Sample& s, Progress* p) {
              return exportWith(s, kSaveLosslessDefault | kSaveDropUnchanged | kSaveKeepTiming, p);
          }},
-        {"save project", [](Sample& s, Progress* p) { return saveProject(s.a.document(), s.target, nullptr, p); }},
-        {"open project", [](Sample& s, Progress* p) { return openProject(s.a.document(), s.project, nullptr, p); }},
+        {"save project", [](Sample& s, Progress* p) { return saveProject(s.a.document, s.target, nullptr, p); }},
+        {"open project", [](Sample& s, Progress* p) { return openProject(s.a.document, s.project, nullptr, p); }},
         {"import replacing", [](Sample& s, Progress* p) { return importWith(s, kReplaceAll, p); }},
         {"import at current", [](Sample& s, Progress* p) { return importWith(s, kInsertAtCurrent, p); }},
         {"open one GIF", [](Sample& s, Progress* p) {
              bool open = true;
              uint16_t w = 0, h = 0;
              std::string comment;
-             return importImageFile(s.a.document(), s.gifOne, {}, open, w, h, comment, nullptr, nullptr, p);
+             return importImageFile(s.a.document, s.gifOne, {}, open, w, h, comment, nullptr, nullptr, p);
          }},
     };
     return all;
@@ -170,10 +161,10 @@ TEST(Progress, ReportsRiseToTheTotalAndAStopAnywhereChangesNothing)
         for (const int stopAfter : {0, int(recorder.reports.size()) / 2, int(recorder.reports.size())}) {
             SCOPED_TRACE(stopAfter);
             Sample s;
-            const Document& d = s.a.document();
+            const Document& d = s.a.document;
             const test::DocumentState before = test::snapshot(d);
             const GifSettings settings = d.settings;
-            const std::set<std::string> folder = listing(s.files.path());
+            const std::vector<std::string> folder = test::namesIn(s.files.path());
             const uint64_t revision = d.revision();
             Recorder stopper(stopAfter);
             EXPECT_FALSE(c.run(s, &stopper));
@@ -182,7 +173,7 @@ TEST(Progress, ReportsRiseToTheTotalAndAStopAnywhereChangesNothing)
             EXPECT_EQ(d.settings.screenWidth, settings.screenWidth);
             EXPECT_EQ(d.settings.comment, settings.comment);
             EXPECT_EQ(d.revision(), revision) << "no change announced";
-            EXPECT_EQ(listing(s.files.path()), folder) << "no temporary left beside the target";
+            EXPECT_EQ(test::namesIn(s.files.path()), folder) << "no temporary left beside the target";
             EXPECT_EQ(readFile(s.target), (std::vector<uint8_t>{'o', 'l', 'd'}));
         }
     }
@@ -197,7 +188,7 @@ TEST(Progress, ImportPlacesFilesAsOneByOne)
         std::vector<std::string> names;
         int current;
     };
-    const std::string f = "frame ";
+    const std::string f = "f";
     const std::vector<Placement> table = {
         {kInsertAtEnd, {f + "0", f + "1", "[one]の[001]", "[two]の[001]"}, 3},
         {kInsertAtHead, {"[two]の[001]", "[one]の[001]", f + "0", f + "1"}, 0},
@@ -207,7 +198,7 @@ TEST(Progress, ImportPlacesFilesAsOneByOne)
     for (const Placement& p : table) {
         SCOPED_TRACE(p.mode);
         Sample s(2), one(1); // one-frame sources make the names short to check
-        Document& d = s.a.document();
+        Document& d = s.a.document;
         d.currentIndex = 1;
         s.gifOne = one.gifOne;
         s.gifTwo = one.gifTwo;

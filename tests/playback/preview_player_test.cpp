@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "document/frame_list.h"
+#include "support/test_document.h"
 #include "support/test_support.h"
-#include "support/work_frames.h"
 
 namespace zell {
 namespace {

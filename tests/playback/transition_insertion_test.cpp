@@ -11,8 +11,8 @@
 #include "image/gif_codec.h"
 #include "playback/builtin_transition.h"
 #include "support/indexed_dib.h"
+#include "support/test_document.h"
 #include "support/test_support.h"
-#include "support/work_frames.h"
 
 namespace zell {
 namespace {

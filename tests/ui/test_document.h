@@ -1,43 +1,32 @@
-// A document of numbered frames in a work directory of its own, for the UI
-// tests. Frame i is named "f<i>"; its work file holds the name's bytes.
+// The shared test document with the model the windows use, in a folder the
+// tests also write their own files into.
 #pragma once
 
 #include <QStringList>
 #include <QTemporaryDir>
 
-#include <fstream>
-#include <memory>
-
-#include "document/document.h"
-#include "document/work_directory.h"
+#include "support/test_document.h"
 #include "ui/document_model.h"
 
 namespace zell::test {
 
-class TestDocument {
+struct TemporaryFolder {
+    QTemporaryDir dir;
+};
+
+// Frame i is named "f<i>"; its work file holds the name's bytes.
+class TestDocument : public TemporaryFolder, public DocumentBuilder {
 public:
     explicit TestDocument(int frames = 0, bool workFiles = true)
-        : work(dir.path().toStdString()), document(work), model(document)
+        : DocumentBuilder(dir.path().toStdString()), model(document)
     {
         for (int i = 0; i < frames; ++i)
             add(workFiles);
         model.clearHistory(); // the frames are where undo starts
     }
 
-    Frame& add(bool workFile = true)
-    {
-        auto frame = std::make_unique<Frame>();
-        const int i = document.frames.count();
-        frame->name = "f" + std::to_string(i);
-        frame->width = uint32_t(10 + i);
-        frame->height = uint32_t(20 + i);
-        frame->delay = uint16_t(i);
-        if (workFile && work.newWorkFileName("gif", frame->workFile))
-            std::ofstream(frame->workFile.path()) << frame->name;
-        Frame& ref = *frame;
-        document.frames.insert(i, frame);
-        return ref;
-    }
+    using DocumentBuilder::add;
+    Frame& add(bool workFile = true) { return addNumbered(workFile); }
 
     QStringList names() const
     {
@@ -47,9 +36,6 @@ public:
         return out;
     }
 
-    QTemporaryDir dir;
-    WorkDirectory work;
-    Document document;
     DocumentModel model;
 };
 

@@ -1,163 +1,16 @@
-#include "operations/animation_fixture.h"
+#include "operations/recipes.h"
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
-
-#include "document/gif_export.h"
-#include "document/gif_import.h"
-#include "document/screen_composer.h"
 #include "image/gif_blocks.h"
 #include "image/gif_codec.h"
 #include "image/lzw_codec.h"
 #include "image/random.h"
-#include "image/raster_image.h"
 #include "support/corpus.h"
 #include "support/gif_builder.h"
 #include "support/indexed_dib.h"
-#include "support/work_frames.h"
 
 namespace zell::test {
-
-void AnimationFixture::globalTable(const std::vector<uint32_t>& colors, uint16_t background)
-{
-    ColorTable table;
-    table.count = uint16_t(1u << colorTableBits(uint32_t(colors.size())));
-    for (size_t i = 0; i < colors.size(); ++i)
-        table.setColor(uint32_t(i), colors[i]);
-    table.backgroundIndex = background;
-    document_.takeGlobalTable(table);
-}
-
-Frame& AnimationFixture::add(uint32_t width, uint32_t height, const std::vector<uint32_t>& colors,
-                             const std::vector<uint8_t>& indices, uint32_t left, uint32_t top)
-{
-    std::unique_ptr<Frame> frame = makeFrame(work_, width, height, colors, indices);
-    frame->left = left;
-    frame->top = top;
-    frame->name = "frame " + std::to_string(document_.frames.count());
-    Frame& f = *frame;
-    document_.frames.insert(document_.frames.count(), frame);
-    return f;
-}
-
-Frame& AnimationFixture::addGlobal(uint32_t width, uint32_t height, const std::vector<uint8_t>& indices,
-                                   uint32_t left, uint32_t top)
-{
-    Frame& f = add(width, height, globalColors(document_), indices, left, top);
-    f.useLocalColorTable = 0;
-    return f;
-}
-
-DocumentState snapshot(const Document& document)
-{
-    DocumentState s;
-    for (int i = 0; i < document.frames.count(); ++i) {
-        const Frame& f = *document.frames.frameAt(i);
-        s.frames.push_back({f.workFile.path(), f.name, f.left, f.top, f.width, f.height, f.delay, f.colorCount,
-                            f.transparentIndex, f.disposal, f.userInput, f.useLocalColorTable, f.descriptorFlags,
-                            readFile(f.workFile.path())});
-    }
-    const ColorTable& t = document.settings.globalColorTable;
-    s.useGlobal = document.settings.useGlobalColorTable;
-    s.globalEntries.assign(t.entries.begin(), t.entries.end());
-    s.globalCount = t.count;
-    s.globalBackground = t.backgroundIndex;
-    std::error_code ec;
-    for (const auto& entry : std::filesystem::directory_iterator(document.workDirectory().path(), ec)) {
-        if (entry.path().filename().string().starts_with("zll")) // not the directory's lock
-            s.directory.insert(entry.path().filename().string());
-    }
-    return s;
-}
-
-std::vector<uint8_t> rgbRows(std::span<const uint8_t> dib)
-{
-    DibHeader h;
-    if (!checkDib(dib, &h))
-        return {};
-    std::vector<uint8_t> rgb;
-    for (uint32_t y = 0; y < h.absHeight(); ++y) {
-        const uint8_t* row = dib.data() + dibRowOffset(h, y);
-        for (int32_t x = 0; x < h.width; ++x)
-            rgb.insert(rgb.end(), {row[3 * x + 2], row[3 * x + 1], row[3 * x]});
-    }
-    return rgb;
-}
-
-Screens composedScreens(const Document& document)
-{
-    Screens screens;
-    ScreenComposer composer(document);
-    for (int i = 0; i < document.frames.count(); ++i) {
-        if (!composer.composeNext())
-            return {};
-        screens.push_back(rgbRows(composer.screen().bytes()));
-    }
-    return screens;
-}
-
-std::vector<uint8_t> exportedGif(const Document& document, uint32_t options)
-{
-    ScratchDir folder;
-    const std::string path = folder.str() + "out.gif";
-    if (!writeAnimatedGif(path, document.frames, GifOutput::fromSettings(document.settings, options)))
-        return {};
-    return readFile(path);
-}
-
-Screens exportedScreens(const Document& document)
-{
-    ScratchDir folder;
-    WorkDirectory work(folder.str());
-    Document back(work);
-    return importGif(back, exportedGif(document)) ? composedScreens(back) : Screens{};
-}
-
-bool importGif(Document& document, const std::vector<uint8_t>& gif)
-{
-    SplitResult split;
-    if (!splitGif(gif, document.workDirectory(), split))
-        return false;
-    document.settings.screenWidth = split.screenWidth;
-    document.settings.screenHeight = split.screenHeight;
-    ImportOptions options;
-    options.loadGlobalTable = true;
-    bool globalTableOpen = true;
-    insertSplitFrames(document, split, "in", options, globalTableOpen);
-    return document.frames.count() > 0;
-}
-
-std::vector<uint8_t> workFileIndices(const Frame& frame)
-{
-    RasterImage picture;
-    EXPECT_TRUE(picture.loadGifImage(frame.workFile.path(), 0));
-    return indicesOf(picture.image.bytes());
-}
-
-std::vector<uint32_t> workFileTable(const Frame& frame)
-{
-    RasterImage picture;
-    EXPECT_TRUE(picture.loadGifImage(frame.workFile.path(), 0));
-    return tableOf(picture.image.bytes());
-}
-
-std::vector<uint32_t> globalColors(const Document& document)
-{
-    const ColorTable& t = document.settings.globalColorTable;
-    std::vector<uint32_t> colors;
-    for (uint32_t i = 0; i < t.count; ++i)
-        colors.push_back(t.color(i));
-    return colors;
-}
-
-std::vector<uint32_t> distinctColors(int n, int seed)
-{
-    std::vector<uint32_t> colors;
-    for (int i = 0; i < n; ++i)
-        colors.push_back(makeColor(uint8_t(i * 37 + seed), uint8_t(i), uint8_t(255 - i + seed * 3)));
-    return colors;
-}
 
 namespace {
 
@@ -167,7 +20,7 @@ std::vector<uint8_t> filled(uint32_t w, uint32_t h, uint8_t index) { return std:
 // disposal, transparent colours; every fifth frame repeats the one before,
 // which stays on screen: it changes nothing. `tables`: 0 own tables of 256
 // colours, 1 a global table of 16, 2 both (odd frames have 8 of their own).
-void sprites(AnimationFixture& a, uint32_t seed, int tables)
+void sprites(DocumentBuilder& a, uint32_t seed, int tables)
 {
     Random random(seed);
     const uint32_t w = 48 + uint32_t(random.next() % 16), h = 32 + uint32_t(random.next() % 16);
@@ -203,12 +56,12 @@ void sprites(AnimationFixture& a, uint32_t seed, int tables)
                           : a.add(fw, fh, tables == 2 ? own : palette, picture, left, top);
         f.disposal = i % 5 == 4 || i % 5 == 0 ? 1 : disposal;
         f.delay = uint16_t(5 + i);
-        f.transparentIndex = i % 5 == 0 ? a.document().frames.frameAt(i - 1)->transparentIndex : transparent;
+        f.transparentIndex = i % 5 == 0 ? a.document.frames.frameAt(i - 1)->transparentIndex : transparent;
     }
 }
 
 // A frame whose change spans several rows, stored interlaced.
-bool interlaced(AnimationFixture& a)
+bool interlaced(DocumentBuilder& a)
 {
     a.screen(12, 12);
     const std::vector<uint32_t> colors = distinctColors(4, 3);
@@ -227,7 +80,7 @@ bool interlaced(AnimationFixture& a)
 
 // Frames with their own tables of the same twelve colours in other orders
 // (as pictures reduced one by one come out) over a global-table frame.
-void sameColours(AnimationFixture& a)
+void sameColours(DocumentBuilder& a)
 {
     const std::vector<uint32_t> colours = distinctColors(12, 5);
     a.screen(32, 16);
@@ -259,7 +112,7 @@ std::vector<uint8_t> lzw(const std::vector<uint8_t>& indices)
 Recipe imported(const char* name, GifBuilder gif)
 {
     const std::vector<uint8_t> bytes = gif.trailer().bytes;
-    return {name, [bytes](AnimationFixture& a) { return importGif(a.document(), bytes); }, bytes};
+    return {name, [bytes](DocumentBuilder& a) { return importGif(a.document, bytes); }, bytes};
 }
 
 } // namespace
@@ -268,21 +121,21 @@ const std::vector<Recipe>& recipes()
 {
     static const std::vector<uint8_t> four = testPalette(4), two = testPalette(2, 9);
     static const std::vector<Recipe> all = {
-        {"sprites with own tables", [](AnimationFixture& a) { return sprites(a, 1, 0), true; }},
-        {"sprites on a global table", [](AnimationFixture& a) { return sprites(a, 2, 1), true; }},
-        {"sprites on both tables", [](AnimationFixture& a) { return sprites(a, 3, 2), true; }},
+        {"sprites with own tables", [](DocumentBuilder& a) { return sprites(a, 1, 0), true; }},
+        {"sprites on a global table", [](DocumentBuilder& a) { return sprites(a, 2, 1), true; }},
+        {"sprites on both tables", [](DocumentBuilder& a) { return sprites(a, 3, 2), true; }},
         // Frames still marked for the global table are written with their own.
         {"sprites with the global table off",
-         [](AnimationFixture& a) {
+         [](DocumentBuilder& a) {
              sprites(a, 4, 2);
-             a.document().settings.useGlobalColorTable = false;
+             a.document.settings.useGlobalColorTable = false;
              return true;
          }},
         {"an interlaced frame", interlaced},
-        {"own tables of the same colours", [](AnimationFixture& a) { return sameColours(a), true; }},
+        {"own tables of the same colours", [](DocumentBuilder& a) { return sameColours(a), true; }},
         // Three colours and one free entry: a rebuilt table is exact.
         {"global frames without transparency",
-         [](AnimationFixture& a) {
+         [](DocumentBuilder& a) {
              a.screen(16, 16);
              a.globalTable({0x0AC81E, 0x0505FA, 0xFA0000, 0x090909}, 2);
              a.addGlobal(16, 16, filled(16, 16, 0));
@@ -295,7 +148,7 @@ const std::vector<Recipe>& recipes()
         // The restored rectangle comes back as background; the frame after
         // it changes nothing elsewhere.
         {"a restored frame, then one that changes nothing",
-         [](AnimationFixture& a) {
+         [](DocumentBuilder& a) {
              a.screen(20, 20);
              const std::vector<uint32_t> c = distinctColors(4, 2);
              a.add(20, 20, c, filled(20, 20, 0)).delay = 3;
@@ -340,10 +193,10 @@ int forEachCorpusAnimation(const std::function<void(const std::vector<uint8_t>& 
     int checked = 0;
     for (const CorpusRow& row : corpusRows("gif")) {
         SCOPED_TRACE(row.at("path"));
-        AnimationFixture a;
+        DocumentBuilder a;
         const std::vector<uint8_t> gif = readFile(corpusDir() / row.at("path"));
-        if (hasVerdict(row, "giflib-slurp=ok") && importGif(a.document(), gif)) {
-            check(gif, a.document());
+        if (hasVerdict(row, "giflib-slurp=ok") && importGif(a.document, gif)) {
+            check(gif, a.document);
             ++checked;
         }
     }
