@@ -95,8 +95,11 @@ TEST_F(FrameList3, RemovalAndClearDeleteWorkFiles)
     list.remove(1);
     EXPECT_FALSE(fs::exists(paths[1]));
     EXPECT_EQ(list.frameAt(1)->workFile.path(), paths[2]);
+    list.remove(0);
+    EXPECT_FALSE(fs::exists(paths[0]));
+    EXPECT_EQ(list.frameAt(0)->workFile.path(), paths[2]);
     list.clear();
-    EXPECT_FALSE(fs::exists(paths[0]) || fs::exists(paths[2]));
+    EXPECT_FALSE(fs::exists(paths[2]));
 }
 
 TEST_F(FrameList3, DuplicateGetsIdenticalFileOfItsOwnRightAfterTheSource)

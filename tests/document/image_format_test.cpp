@@ -102,6 +102,7 @@ TEST(ImageFormat, DimensionsComeFromTheHeaderAlone)
         {"bmp behind 128 bytes", cat(std::vector<uint8_t>(128, 'x'), bmp), true, 0x1234, 10},
         {"os/2 bmp", os2, true, 7, 9},
         {"png", png, true, 0x10000, 0x200},
+        {"png cut inside its header", std::vector<uint8_t>(png.begin(), png.begin() + 20), false, 0, 0},
         {"jpeg", jpeg, true, 600, 300},
         {"jpeg cut before its frame", std::vector<uint8_t>(jpeg.begin(), jpeg.begin() + 22), false, 0, 0},
         {"jpeg with stray bytes before its frame",

@@ -63,6 +63,8 @@ TEST(PngDecoder, PalettesKeepTheirColoursAndTwoBitOnesBecomeFourBit)
         std::vector<uint8_t> row;
         uint16_t bits = 4;
     };
+    PngRecipe oneBit{.width = 3, .height = 1, .bitDepth = 1, .colorType = PNG_COLOR_TYPE_GRAY};
+    oneBit.rows = {{0b10100000}}; // 1 0 1
     PngRecipe interlaced = palette, eight = palette;
     interlaced.interlaced = true;
     eight.bitDepth = 8;
@@ -71,7 +73,7 @@ TEST(PngDecoder, PalettesKeepTheirColoursAndTwoBitOnesBecomeFourBit)
     // The transparent grey shows the white background.
     for (const Case& c : {Case{palette, colours, {0x01, 0x20, 0x10}}, Case{interlaced, colours, {0x01, 0x20, 0x10}},
                           Case{grey, {0x000000, 0xFFFFFF, 0xAAAAAA, 0xFFFFFF}, {0x01, 0x23}},
-                          Case{eight, colours, {0, 1, 2, 0, 1}, 8}}) {
+                          Case{eight, colours, {0, 1, 2, 0, 1}, 8}, Case{oneBit, {0, 0xFFFFFF}, {0b10100000}, 1}}) {
         ByteBuffer picture;
         const DibHeader h = decodeChecked(test::encodePng(c.recipe), picture);
         EXPECT_EQ(h.bitCount, c.bits);
