@@ -20,7 +20,11 @@ bool newPicture(uint32_t width, uint32_t height, ByteBuffer& out, DibHeader& o)
     if (!withinPixelLimit(width, height))
         return false;
     o = makeDibHeader(int32_t(width), int32_t(height), 24);
-    return out.allocate(uint32_t(dibPackedSize(o)));
+    if (!out.allocate(uint32_t(dibPackedSize(o))))
+        return false;
+    std::memset(out.data(), 0, out.size());
+    writeDibHeader(out.data(), o);
+    return true;
 }
 
 // Mitchell-Netravali (B = C = 1/3): smooth without the ringing of sharper

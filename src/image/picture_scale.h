@@ -13,10 +13,13 @@ namespace zell {
 enum class ScaleFilter { smooth, nearest };
 
 // The source pixel that output pixel `i` of `to` takes from `from` pixels
-// with nearest neighbour: the one under the output pixel's centre.
+// with nearest neighbour: the one under the output pixel's centre, the one
+// before when the centre falls on the edge between two, as ImageMagick's
+// -sample picks them.
 inline uint32_t nearestSource(uint32_t i, uint32_t from, uint32_t to)
 {
-    return uint32_t((2 * uint64_t(i) + 1) * from / (2 * uint64_t(to)));
+    const uint64_t twice = 2 * uint64_t(to);
+    return uint32_t(((2 * uint64_t(i) + 1) * from + twice - 1) / twice - 1);
 }
 
 // A 24-bit picture scaled to width x height (each at least 1) as a new

@@ -6,6 +6,7 @@
 
 #include "document/screen_composer.h"
 #include "image/painted_area.h"
+#include "image/gif_codec.h"
 #include "image/pixel_limit.h"
 #include "operations/edit_run.h"
 #include "operations/frame_edits.h"
@@ -33,6 +34,7 @@ private:
     bool eachScreen(int64_t done, Use use);
     bool scaled(const Frame& frame);
     bool buildShared();
+    bool indexScreen(ByteBuffer& picture, int& count, uint16_t& transparent);
     bool frameOf(int index);
     int64_t total() const { return int64_t(document_.frames.count()) * (shared_ ? 3 : 2); }
 
@@ -46,6 +48,8 @@ private:
     ByteBuffer screen_;
     std::vector<uint8_t> shown_;
     bool anyUnpainted_ = false;
+    edit::ExactPalette exact_{255};
+    bool exactFits_ = true;
     ColorQuantizer quantizer_;
     ColorTable global_;
     uint16_t transparent_ = kNoIndex;
@@ -93,18 +97,29 @@ bool Resize::eachScreen(int64_t done, Use use)
     return true;
 }
 
-// One palette for every screen, gathered from all of them; the background
-// colour keeps an entry of its own.
+// One palette for every screen, gathered from all of them: their exact
+// colours when they fit, else a reduction.
 bool Resize::buildShared()
 {
     auto gather = [&](int) {
         anyUnpainted_ |= std::find(shown_.begin(), shown_.end(), uint8_t(0)) != shown_.end();
+        if (exactFits_)
+            exactFits_ = exact_.add(screen_.bytes());
         return quantizer_.addImage(screen_.bytes()) || fail(result_, Failure::damaged);
     };
     if (!eachScreen(0, gather))
         return false;
     const ColorTable& old = document_.settings.globalColorTable;
     const bool background = old.backgroundIndex < old.count;
+    if (exactFits_) {
+        global_ = exact_.table(anyUnpainted_);
+        transparent_ = anyUnpainted_ ? uint16_t(exact_.size()) : kNoIndex;
+        for (uint16_t i = 0; background && i < exact_.size(); ++i) {
+            if (global_.color(i) == old.color(old.backgroundIndex) && global_.backgroundIndex == kNoIndex)
+                global_.backgroundIndex = i;
+        }
+        return true;
+    }
     const uint32_t wanted = quantizer_.distinctColors() + uint32_t(anyUnpainted_) + uint32_t(background);
     int count = 1 << colorTableBits(std::min<uint32_t>(wanted, 256));
     if (count == 2 && (anyUnpainted_ || background))
@@ -116,37 +131,47 @@ bool Resize::buildShared()
     return true;
 }
 
-// Screen `index` as a frame of the whole screen: on the shared palette, or
-// on one made from this screen alone.
+// The scaled screen as an 8-bit picture: on the shared palette, or on one
+// made from this screen alone; exact colours when they fit a table.
+bool Resize::indexScreen(ByteBuffer& picture, int& count, uint16_t& transparent)
+{
+    const std::vector<uint8_t> clear = edit::unpaintedOf(shown_);
+    if (shared_) {
+        count = global_.count;
+        transparent = clear.empty() ? kNoIndex : transparent_;
+        return exactFits_ ? exact_.index(screen_.bytes(), clear, picture)
+                          : edit::mapScreen(quantizer_, screen_.bytes(), shown_, transparent, options_.dither, picture);
+    }
+    edit::ExactPalette exact(clear.empty() ? 256 : 255);
+    if (exact.add(screen_.bytes())) {
+        count = exact.table(!clear.empty()).count;
+        transparent = clear.empty() ? kNoIndex : uint16_t(exact.size());
+        return exact.index(screen_.bytes(), clear, picture);
+    }
+    ColorQuantizer own;
+    count = 256;
+    if (!own.addImage(screen_.bytes()) || !own.buildPalette(count, kNoColor, !clear.empty()))
+        return false;
+    transparent = clear.empty() ? kNoIndex : uint16_t(own.transparentEntry());
+    return edit::mapScreen(own, screen_.bytes(), shown_, transparent, options_.dither, picture);
+}
+
+// Screen `index` as a frame of the whole screen.
 bool Resize::frameOf(int index)
 {
-    ByteBuffer gif;
-    std::optional<ColorQuantizer> own;
-    ColorQuantizer* quantizer = &quantizer_;
-    uint16_t transparent = transparent_;
-    int count = global_.count;
-    const bool unpainted = std::find(shown_.begin(), shown_.end(), uint8_t(0)) != shown_.end();
-    if (!shared_) {
-        quantizer = &own.emplace();
-        if (!quantizer->addImage(screen_.bytes()))
-            return fail(result_, Failure::damaged);
-        count = 1 << colorTableBits(std::min<uint32_t>(quantizer->distinctColors() + uint32_t(unpainted), 256));
-        if (count == 2 && unpainted)
-            count = 4;
-        if (!quantizer->buildPalette(count, kNoColor, unpainted))
-            return fail(result_, Failure::damaged);
-        transparent = unpainted ? uint16_t(quantizer->transparentEntry()) : kNoIndex;
-    }
-    if (!edit::encodeMapped(*quantizer, screen_.bytes(), shown_, unpainted ? transparent : kNoIndex, options_.dither,
-                            colorTableBits(uint32_t(count)), gif))
+    ByteBuffer picture, gif;
+    int count = 0;
+    uint16_t transparent = kNoIndex;
+    if (!indexScreen(picture, count, transparent)
+        || !encodeGifImage(picture.bytes(), gif, colorTableBits(uint32_t(count)), false))
         return fail(result_, Failure::damaged);
     Frame& frame = frames_.add(*document_.frames.frameAt(index));
     if (!edit::takeScreenPicture(frame, gif.bytes(), uint16_t(options_.width), uint16_t(options_.height),
-                                 uint16_t(count), unpainted ? transparent : kNoIndex, document_.workDirectory()))
+                                 uint16_t(count), transparent, document_.workDirectory()))
         return fail(result_, Failure::cannotWrite);
     frame.useLocalColorTable = !shared_;
     // Unpainted pixels stay so only on a cleared screen.
-    if (unpainted && index > 0)
+    if (transparent != kNoIndex && index > 0)
         frames_.at(index - 1).disposal = 2;
     return true;
 }

@@ -206,9 +206,10 @@ bool reverseFrames(Document& document, std::span<const int> rows, EditResult* re
     std::vector<int> chosen;
     if (!edit::chosenRows(document, rows, chosen))
         return edit::badParameters(result);
-    std::vector<Placed> order = asTheyAre(document);
+    const std::vector<Placed> before = asTheyAre(document);
+    std::vector<Placed> order = before;
     for (size_t i = 0; i < chosen.size(); ++i)
-        order[size_t(chosen[i])] = order[size_t(chosen[chosen.size() - 1 - i])];
+        order[size_t(chosen[i])] = before[size_t(chosen[chosen.size() - 1 - i])];
     return place(document, order, result, progress);
 }
 
