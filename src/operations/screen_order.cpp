@@ -60,6 +60,9 @@ public:
 
 private:
     bool plan();
+    bool spreadClearing();
+    template <typename Visit>
+    bool composeUpTo(int last, int64_t total, Visit visit);
     bool writeScreens();
     bool screenOf(int t, const PaintedArea& shown);
 
@@ -74,6 +77,7 @@ private:
     std::vector<int> clearing_;               // positions that must leave a cleared screen
     ScreenCompositor compositor_;
     PaintedArea painted_;
+    int64_t done_ = 0;
 };
 
 // A position shows its screen unchanged when its frame follows the one it
@@ -101,20 +105,38 @@ bool Placement::plan()
                 inPlace || (alone_[size_t(before)] && document_.frames.frameAt(before)->disposal != 3);
             inPlace = t == before + 1 && leavesAsBefore;
         }
-        if (!inPlace && !alone_[size_t(t)]) {
-            rewrite_[k] = 1;
-            targets_[t].push_back(int(k));
-        }
+        rewrite_[k] = !inPlace && !alone_[size_t(t)];
         Frame& f = frames_.add(*document_.frames.frameAt(t));
         f.delay = order_[k].delay;
     }
     return true;
 }
 
-// The screen after frame t, written for every position that shows it. A
-// frame whose screen keeps unpainted pixels clears what the frame before
-// it left, when that frame covers the screen; else they take the
-// background colour, which is what zell shows there.
+// A rewritten screen with pixels no frame painted needs a cleared screen
+// beneath it, which only a frame covering the screen can leave: the frame
+// before it is rewritten too when it does not, and so on back.
+bool Placement::spreadClearing()
+{
+    std::vector<char> unpainted(size_t(document_.frames.count()), 0);
+    const int64_t total = 2 * int64_t(document_.frames.count()) + int64_t(order_.size());
+    if (!composeUpTo(document_.frames.count() - 1, total, [&](int t, const PaintedArea& shown) {
+            const auto p = shown.pixels();
+            unpainted[size_t(t)] = std::find(p.begin(), p.end(), uint8_t(0)) != p.end();
+            return true;
+        }))
+        return false;
+    for (size_t k = order_.size(); k-- > 1;) {
+        if (rewrite_[k] && unpainted[size_t(order_[k].source)] && !alone_[size_t(order_[k - 1].source)])
+            rewrite_[k - 1] = 1;
+    }
+    for (size_t k = 0; k < order_.size(); ++k) {
+        if (rewrite_[k])
+            targets_[order_[k].source].push_back(int(k));
+    }
+    return true;
+}
+
+// The screen after frame t, written for every position that shows it.
 bool Placement::screenOf(int t, const PaintedArea& shown)
 {
     const GifSettings& s = document_.settings;
@@ -138,13 +160,14 @@ bool Placement::screenOf(int t, const PaintedArea& shown)
     return true;
 }
 
-// Composes the frames in their old order up to the last screen needed.
-bool Placement::writeScreens()
+// Composes the frames in their old order up to `last`, calling `visit`
+// with each and the pixels painted on the screen it shows.
+template <typename Visit>
+bool Placement::composeUpTo(int last, int64_t total, Visit visit)
 {
     const GifSettings& s = document_.settings;
-    const int last = targets_.rbegin()->first;
-    const int64_t total = int64_t(last) + 1 + int64_t(order_.size());
-    if (!compositor_.start(s.screenWidth, s.screenHeight, backgroundColor(s)) || !painted_.reset(s.screenWidth, s.screenHeight))
+    if (!compositor_.start(s.screenWidth, s.screenHeight, backgroundColor(s))
+        || !painted_.reset(s.screenWidth, s.screenHeight))
         return fail(result_, Failure::tooLarge);
     for (int t = 0; t <= last; ++t) {
         if (edit::stopped(progress_, result_))
@@ -154,20 +177,28 @@ bool Placement::writeScreens()
         if (!loadFramePicture(document_, t, compositor_.picture(), true)
             || !compositor_.compose(f.transparentIndex, f.disposal, f.left, f.top))
             return fail(result_, Failure::damaged);
-        if (targets_.count(t)) {
-            PaintedArea shown = painted_;
-            shown.apply(compositor_.picture(), 1, f.left, f.top);
-            if (!screenOf(t, shown))
-                return false;
-        }
+        PaintedArea shown = painted_;
+        shown.apply(compositor_.picture(), 1, f.left, f.top);
+        if (!visit(t, shown))
+            return false;
         painted_.apply(compositor_.picture(), f.disposal, f.left, f.top);
-        reportProgress(progress_, t + 1, total);
+        reportProgress(progress_, ++done_, total);
     }
+    return true;
+}
+
+bool Placement::writeScreens()
+{
+    const GifSettings& s = document_.settings;
+    const int64_t total = 2 * int64_t(document_.frames.count()) + int64_t(order_.size());
+    if (!composeUpTo(targets_.rbegin()->first, total,
+                     [&](int t, const PaintedArea& shown) { return !targets_.count(t) || screenOf(t, shown); }))
+        return false;
     for (int k : clearing_)
         frames_.at(k).disposal = 2;
     const ColorTable* global = s.useGlobalColorTable ? &s.globalColorTable : nullptr;
     return edit::cropToChanges(frames_, rewrite_, document_, s.screenWidth, s.screenHeight, global, progress_,
-                               last + 1, total, result_);
+                               2 * int64_t(document_.frames.count()), total, result_);
 }
 
 bool Placement::run()
@@ -177,7 +208,11 @@ bool Placement::run()
         return fail(result_, Failure::noFrames);
     if (exceedsPixelLimit(document_, width, height))
         return fail(result_, Failure::tooLarge);
-    if (!plan() || (!targets_.empty() && !writeScreens()) || edit::stopped(progress_, result_))
+    if (!plan())
+        return false;
+    if (std::find(rewrite_.begin(), rewrite_.end(), 1) != rewrite_.end() && (!spreadClearing() || !writeScreens()))
+        return false;
+    if (edit::stopped(progress_, result_))
         return false;
     frames_.commit(document_, progress_);
     return true;
