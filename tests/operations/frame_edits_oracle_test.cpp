@@ -413,6 +413,44 @@ bool paintsEveryPixel(const Document& d)
     return true;
 }
 
+// Whether every screen shows only pixels some frame painted: the first
+// frame covers the screen and none restores the background. Where a file
+// has no transparent colour, ImageMagick shows pixels no frame painted in
+// the background colour, where browsers (and a rewritten frame) leave them
+// clear.
+bool paintedThroughout(const Document& d)
+{
+    const Frame& first = *d.frames.frameAt(0);
+    if (first.left != 0 || first.top != 0 || first.width < d.settings.screenWidth
+        || first.height < d.settings.screenHeight)
+        return false;
+    for (int i = 0; i < d.frames.count(); ++i) {
+        if (d.frames.frameAt(i)->disposal == 2)
+            return false;
+    }
+    return true;
+}
+
+// Real files, the small ones: ImageMagick's view of what zell read of each,
+// edited, against ImageMagick's view of zell's edit.
+TEST(FrameEditsOracle, ExactEditsOnCorpusAnimations)
+{
+    if (!haveMagick())
+        GTEST_SKIP() << "no ImageMagick at " << kMagick;
+    int checked = 0;
+    test::forEachCorpusAnimation([&](const std::vector<uint8_t>& gif, Document& document) {
+        const GifSettings& s = document.settings;
+        if (document.frames.count() < 4 || document.frames.count() > 40 || s.screenWidth > 200 || s.screenHeight > 200
+            || !paintedThroughout(document) || !magickReads(document))
+            return;
+        checkExactEdits({}, [&](AnimationFixture& a) { return test::importGif(a.document(), gif); });
+        ++checked;
+    });
+    RecordProperty("animations", checked);
+    if (checked == 0)
+        GTEST_SKIP() << "no small corpus animation";
+}
+
 TEST(FrameEditsOracle, ResizedScreensMatchImageMagicksScaling)
 {
     if (!haveMagick())
