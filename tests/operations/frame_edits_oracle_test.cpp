@@ -9,7 +9,6 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <numeric>
 #include <set>
 #include <sstream>
 
@@ -162,13 +161,6 @@ struct ExactEdit {
     std::function<bool(Document&, EditResult&)> edit;
 };
 
-std::vector<int> allFrames(const Document& d)
-{
-    std::vector<int> rows(size_t(d.frames.count()));
-    std::iota(rows.begin(), rows.end(), 0);
-    return rows;
-}
-
 ScreenRect middleOf(const GifSettings& s)
 {
     return {uint32_t(s.screenWidth) / 4, uint32_t(s.screenHeight) / 5, std::max(1u, uint32_t(s.screenWidth) / 2),
@@ -200,13 +192,6 @@ const std::vector<ExactEdit>& exactEdits()
          }},
         {"every second frame", [](const Document& d) { return dropped(d.frames.count(), [](int i) { return i % 2 == 0; }); },
          [](Document& d, EditResult& r) { return thinOut(d, {}, 2, &r); }},
-        {"every third of the frames after the first",
-         [](const Document& d) { return dropped(d.frames.count(), [](int i) { return i == 0 || (i - 1) % 3 == 0; }); },
-         [](Document& d, EditResult& r) {
-             std::vector<int> rows = allFrames(d);
-             rows.erase(rows.begin());
-             return thinOut(d, rows, 3, &r);
-         }},
         {"frames 2 to 3", [](const Document& d) { return dropped(d.frames.count(), [](int i) { return i == 1 || i == 2; }); },
          [](Document& d, EditResult& r) { return keepFrames(d, 1, 2, &r); }},
         {"crop to the middle",
@@ -357,8 +342,10 @@ struct ResizeCase {
 // are compared after both are mapped to zell's colours.
 constexpr double kSmoothPsnr = 26;
 
-void checkResizes(const std::vector<uint8_t>& gif, const std::function<bool(AnimationFixture&)>& make)
+// Returns the lowest PSNR of the smooth cases.
+double checkResizes(const std::vector<uint8_t>& gif, const std::function<bool(AnimationFixture&)>& make)
 {
+    double lowest = 99;
     const ResizeCase cases[] = {
         {"half, nearest", 0.5, 0.5, ScaleFilter::nearest},
         {"twice as wide, two thirds high, nearest", 2, 0.67, ScaleFilter::nearest},
@@ -370,7 +357,10 @@ void checkResizes(const std::vector<uint8_t>& gif, const std::function<bool(Anim
     for (const ResizeCase& c : cases) {
         SCOPED_TRACE(c.name);
         AnimationFixture a;
-        ASSERT_TRUE(make(a));
+        if (!make(a)) {
+            ADD_FAILURE() << "cannot make the animation";
+            return lowest;
+        }
         Document& d = a.document();
         const std::vector<uint8_t> input = gif.empty() ? test::exportedGif(d) : gif;
         ResizeOptions options;
@@ -381,74 +371,44 @@ void checkResizes(const std::vector<uint8_t>& gif, const std::function<bool(Anim
         const bool nearest = c.filter == ScaleFilter::nearest;
         const size_t expected = magick.add(input, (nearest ? "-sample " : "-resize ") + size);
         EditResult result;
-        ASSERT_TRUE(resizeAnimation(d, options, &result)) << int(result.why);
+        if (!resizeAnimation(d, options, &result)) {
+            ADD_FAILURE() << "resize failed: " << int(result.why);
+            return lowest;
+        }
         jobs.push_back({expected, magick.add(test::exportedGif(d), "")});
     }
-    ASSERT_TRUE(magick.run());
+    if (!magick.run()) {
+        ADD_FAILURE() << "ImageMagick refused a resized animation";
+        return lowest;
+    }
     for (size_t i = 0; i < jobs.size(); ++i) {
         SCOPED_TRACE(cases[i].name);
         const Shown expected = magick.shown(jobs[i].first), got = magick.shown(jobs[i].second);
         if (cases[i].filter == ScaleFilter::nearest) {
             expectSameScreens(expected, got);
         } else {
-            ASSERT_EQ(got.screens.size(), expected.screens.size());
-            EXPECT_GE(psnr(mappedTo(expected, got), got), kSmoothPsnr);
+            EXPECT_EQ(got.screens.size(), expected.screens.size());
+            const double measured = psnr(mappedTo(expected, got), got);
+            EXPECT_GE(measured, kSmoothPsnr);
+            lowest = std::min(lowest, measured);
         }
     }
+    return lowest;
 }
 
 // Screens wholly painted: ImageMagick blends transparent pixels into their
 // neighbours when it filters, which no palette can show.
-bool paintsEveryPixel(const Document& d)
+bool magickShowsEveryPixel(const Document& d)
 {
     Magick magick;
     magick.add(test::exportedGif(d), "");
     if (!magick.run())
         return false;
-    const Shown shown = magick.shown(0);
-    for (const auto& s : shown.screens)
+    for (const auto& s : magick.shown(0).screens)
         for (size_t p = 3; p < s.size(); p += 4)
             if (s[p] != 255)
                 return false;
     return true;
-}
-
-// Whether every screen shows only pixels some frame painted: the first
-// frame covers the screen and none restores the background. Where a file
-// has no transparent colour, ImageMagick shows pixels no frame painted in
-// the background colour, where browsers (and a rewritten frame) leave them
-// clear.
-bool paintedThroughout(const Document& d)
-{
-    const Frame& first = *d.frames.frameAt(0);
-    if (first.left != 0 || first.top != 0 || first.width < d.settings.screenWidth
-        || first.height < d.settings.screenHeight)
-        return false;
-    for (int i = 0; i < d.frames.count(); ++i) {
-        if (d.frames.frameAt(i)->disposal == 2)
-            return false;
-    }
-    return true;
-}
-
-// Real files, the small ones: ImageMagick's view of what zell read of each,
-// edited, against ImageMagick's view of zell's edit.
-TEST(FrameEditsOracle, ExactEditsOnCorpusAnimations)
-{
-    if (!haveMagick())
-        GTEST_SKIP() << "no ImageMagick at " << kMagick;
-    int checked = 0;
-    test::forEachCorpusAnimation([&](const std::vector<uint8_t>& gif, Document& document) {
-        const GifSettings& s = document.settings;
-        if (document.frames.count() < 4 || document.frames.count() > 40 || s.screenWidth > 200 || s.screenHeight > 200
-            || !paintedThroughout(document) || !magickReads(document))
-            return;
-        checkExactEdits({}, [&](AnimationFixture& a) { return test::importGif(a.document(), gif); });
-        ++checked;
-    });
-    RecordProperty("animations", checked);
-    if (checked == 0)
-        GTEST_SKIP() << "no small corpus animation";
 }
 
 TEST(FrameEditsOracle, ResizedScreensMatchImageMagicksScaling)
@@ -456,16 +416,18 @@ TEST(FrameEditsOracle, ResizedScreensMatchImageMagicksScaling)
     if (!haveMagick())
         GTEST_SKIP() << "no ImageMagick at " << kMagick;
     int checked = 0;
+    double lowest = 99;
     for (const test::Recipe& r : test::recipes()) {
         SCOPED_TRACE(r.name);
         AnimationFixture a;
         ASSERT_TRUE(r.make(a));
-        if (a.document().frames.count() < 2 || !paintsEveryPixel(a.document()))
+        if (a.document().frames.count() < 2 || !magickShowsEveryPixel(a.document()))
             continue;
-        checkResizes({}, r.make);
+        lowest = std::min(lowest, checkResizes({}, r.make));
         ++checked;
     }
     EXPECT_GE(checked, 4);
+    RecordProperty("lowestSmoothPsnr", std::to_string(lowest));
 }
 
 } // namespace

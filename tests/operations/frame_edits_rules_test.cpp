@@ -209,32 +209,5 @@ TEST(FrameEditsRules, CropAndTurnsKeepEveryTableAndCutAtTheIndexLevel)
     }
 }
 
-TEST(FrameEditsRules, EditsRefuseWhatMakesNoEdit)
-{
-    AnimationFixture a;
-    fourFrames(a, {1, 2, 4, 8});
-    Document& d = a.document();
-    const test::DocumentState before = test::snapshot(d);
-    const int unordered[] = {2, 1};
-    const int beyond[] = {1, 4};
-    ResizeOptions none;
-    const std::vector<std::pair<const char*, std::function<bool(EditResult&)>>> refused = {
-        {"rows out of order", [&](EditResult& r) { return reverseFrames(d, unordered, &r); }},
-        {"a row beyond the list", [&](EditResult& r) { return pingPongFrames(d, beyond, &r); }},
-        {"speed 0", [&](EditResult& r) { return scaleDelays(d, {}, 0, &r); }},
-        {"every 0", [&](EditResult& r) { return thinOut(d, {}, 0, &r); }},
-        {"a range backwards", [&](EditResult& r) { return keepFrames(d, 2, 1, &r); }},
-        {"a rectangle off the screen", [&](EditResult& r) { return cropAnimation(d, {4, 0, 2, 2}, &r); }},
-        {"no size", [&](EditResult& r) { return resizeAnimation(d, none, &r); }},
-    };
-    for (const auto& [name, edit] : refused) {
-        SCOPED_TRACE(name);
-        EditResult result;
-        EXPECT_FALSE(edit(result));
-        EXPECT_TRUE(result.badParameters);
-        EXPECT_EQ(test::snapshot(d), before);
-    }
-}
-
 } // namespace
 } // namespace zell
