@@ -1,0 +1,213 @@
+// The rules of the everyday edits that no picture oracle sees: delays,
+// all or nothing, undo, and pictures kept at the index level.
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "document/history.h"
+#include "operations/animation_fixture.h"
+#include "operations/frame_edits.h"
+
+namespace zell {
+namespace {
+
+using test::AnimationFixture;
+
+std::vector<uint16_t> delaysOf(const Document& d)
+{
+    std::vector<uint16_t> delays;
+    for (int i = 0; i < d.frames.count(); ++i)
+        delays.push_back(d.frames.frameAt(i)->delay);
+    return delays;
+}
+
+// Four frames of their own 4 colours on a 4x4 screen, with these delays.
+void fourFrames(AnimationFixture& a, const std::vector<uint16_t>& delays)
+{
+    a.screen(4, 4);
+    for (uint16_t delay : delays)
+        a.add(4, 4, test::distinctColors(4, delay), std::vector<uint8_t>(16, uint8_t(delay % 4))).delay = delay;
+}
+
+TEST(FrameEditsRules, SpeedScalesOrSetsDelaysAndHoldsThemAtTwo)
+{
+    struct Case {
+        const char* name;
+        std::vector<int> rows;
+        std::function<bool(Document&, std::span<const int>, EditResult&)> edit;
+        std::vector<uint16_t> delays;
+        bool clamped;
+    };
+    const std::vector<uint16_t> start = {0, 3, 10, 65535};
+    const std::vector<Case> cases = {
+        {"twice as fast, rounded", {}, [](Document& d, auto rows, EditResult& r) { return scaleDelays(d, rows, 200, &r); },
+         {0, 2, 5, 32768}, false},
+        {"three times as fast falls below 2", {}, [](Document& d, auto rows, EditResult& r) { return scaleDelays(d, rows, 300, &r); },
+         {0, 2, 3, 21845}, true},
+        {"half as fast stops at 65535", {}, [](Document& d, auto rows, EditResult& r) { return scaleDelays(d, rows, 50, &r); },
+         {0, 6, 20, 65535}, true},
+        {"chosen rows only", {1, 2}, [](Document& d, auto rows, EditResult& r) { return scaleDelays(d, rows, 1000, &r); },
+         {0, 2, 2, 65535}, true},
+        {"set", {}, [](Document& d, auto rows, EditResult& r) { return setDelays(d, rows, 7, &r); }, {7, 7, 7, 7}, false},
+        {"set below 2", {0, 3}, [](Document& d, auto rows, EditResult& r) { return setDelays(d, rows, 1, &r); },
+         {2, 3, 10, 2}, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        AnimationFixture a;
+        fourFrames(a, start);
+        EditResult result;
+        ASSERT_TRUE(c.edit(a.document(), c.rows, result));
+        EXPECT_EQ(delaysOf(a.document()), c.delays);
+        EXPECT_EQ(result.delaysClamped, c.clamped);
+    }
+}
+
+TEST(FrameEditsRules, ThinningOutHandsTheDroppedDelaysToTheFrameKeptBefore)
+{
+    struct Case {
+        const char* name;
+        std::vector<int> rows;
+        uint32_t every;
+        std::vector<uint16_t> delays;
+    };
+    const std::vector<Case> cases = {
+        {"every second", {}, 2, {3, 12}},
+        {"every third of rows 1 to 3", {1, 2, 3}, 3, {1, 14}},
+        {"every one keeps all", {}, 1, {1, 2, 4, 8}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        AnimationFixture a;
+        fourFrames(a, {1, 2, 4, 8});
+        ASSERT_TRUE(thinOut(a.document(), c.rows, c.every));
+        EXPECT_EQ(delaysOf(a.document()), c.delays);
+    }
+    AnimationFixture a;
+    fourFrames(a, {1, 2, 4, 8});
+    ASSERT_TRUE(keepFrames(a.document(), 1, 2));
+    EXPECT_EQ(delaysOf(a.document()), (std::vector<uint16_t>{2, 4}));
+}
+
+// Every edit, as the desktop program calls it on all frames.
+struct Edit {
+    const char* name;
+    std::function<bool(Document&, EditResult*, Progress*)> run;
+};
+
+const std::vector<Edit>& everyEdit()
+{
+    static const std::vector<Edit> edits = {
+        {"reverse", [](Document& d, EditResult* r, Progress* p) { return reverseFrames(d, {}, r, p); }},
+        {"ping-pong", [](Document& d, EditResult* r, Progress* p) { return pingPongFrames(d, {}, r, p); }},
+        {"speed", [](Document& d, EditResult* r, Progress* p) { return scaleDelays(d, {}, 150, r, p); }},
+        {"delay", [](Document& d, EditResult* r, Progress* p) { return setDelays(d, {}, 4, r, p); }},
+        {"thin out", [](Document& d, EditResult* r, Progress* p) { return thinOut(d, {}, 2, r, p); }},
+        {"keep frames", [](Document& d, EditResult* r, Progress* p) { return keepFrames(d, 2, 6, r, p); }},
+        {"crop", [](Document& d, EditResult* r, Progress* p) { return cropAnimation(d, {5, 3, 30, 20}, r, p); }},
+        {"rotate", [](Document& d, EditResult* r, Progress* p) {
+             return transformAnimation(d, PictureTransform::rotate90, r, p);
+         }},
+        {"flip", [](Document& d, EditResult* r, Progress* p) {
+             return transformAnimation(d, PictureTransform::flipVertical, r, p);
+         }},
+        {"resize", [](Document& d, EditResult* r, Progress* p) {
+             ResizeOptions o;
+             o.width = 30;
+             o.height = 50;
+             return resizeAnimation(d, o, r, p);
+         }},
+    };
+    return edits;
+}
+
+// Asks to stop once it has been asked `stopAt` times (never when -1), and
+// counts how often it was asked.
+class StopAt : public Progress {
+public:
+    explicit StopAt(int stopAt) : stopAt_(stopAt) {}
+    bool cancelled() override { return looks_++ == stopAt_; }
+    int looks() const { return looks_; }
+
+private:
+    int stopAt_;
+    int looks_ = 0;
+};
+
+TEST(FrameEditsRules, AStoppedEditChangesNothingAndUndoTakesADoneOneBack)
+{
+    for (const Edit& e : everyEdit()) {
+        SCOPED_TRACE(e.name);
+        AnimationFixture a;
+        ASSERT_TRUE(test::recipe("sprites on a global table").make(a));
+        Document& d = a.document();
+        const test::DocumentState before = test::snapshot(d);
+        const GifSettings settings = d.settings;
+        AnimationFixture counted;
+        ASSERT_TRUE(test::recipe("sprites on a global table").make(counted));
+        StopAt never(-1);
+        ASSERT_TRUE(e.run(counted.document(), nullptr, &never));
+        // A stop at the first look, one half way, and one at the last.
+        for (int stopAt : {0, never.looks() / 2, never.looks() - 1}) {
+            StopAt stop(stopAt);
+            EditResult result;
+            EXPECT_FALSE(e.run(d, &result, &stop));
+            EXPECT_EQ(result.why, Failure::cancelled);
+            EXPECT_EQ(test::snapshot(d), before);
+            EXPECT_EQ(d.settings, settings);
+        }
+        History history(d);
+        history.begin(e.name);
+        EditResult result;
+        ASSERT_TRUE(e.run(d, &result, nullptr)) << int(result.why);
+        ASSERT_TRUE(history.commit());
+        const test::DocumentState after = test::snapshot(d);
+        const GifSettings edited = d.settings;
+        // The steps keep the new work files, so the folder is left out.
+        auto document = [](test::DocumentState state) {
+            state.directory.clear();
+            return state;
+        };
+        ASSERT_TRUE(history.undo());
+        EXPECT_EQ(document(test::snapshot(d)), document(before));
+        EXPECT_EQ(d.settings, settings);
+        ASSERT_TRUE(history.redo());
+        EXPECT_EQ(document(test::snapshot(d)), document(after));
+        EXPECT_EQ(d.settings, edited);
+    }
+}
+
+TEST(FrameEditsRules, CropAndTurnsKeepEveryTableAndCutAtTheIndexLevel)
+{
+    AnimationFixture a;
+    a.screen(6, 4);
+    const std::vector<uint32_t> colors = test::distinctColors(8, 1);
+    std::vector<uint8_t> picture(6 * 4);
+    for (size_t k = 0; k < picture.size(); ++k)
+        picture[k] = uint8_t(k % 8);
+    a.add(6, 4, colors, picture).delay = 5;
+    a.add(2, 1, colors, {6, 7}, 0, 3).delay = 7; // below the rectangle
+    a.add(3, 2, colors, {1, 2, 3, 4, 5, 6}, 3, 1).delay = 9;
+    Document& d = a.document();
+    ASSERT_TRUE(cropAnimation(d, {2, 0, 3, 3}));
+    EXPECT_EQ(d.settings.screenWidth, 3);
+    EXPECT_EQ(d.settings.screenHeight, 3);
+    ASSERT_EQ(d.frames.count(), 2);
+    EXPECT_EQ(delaysOf(d), (std::vector<uint16_t>{12, 9}));
+    const Frame& first = *d.frames.frameAt(0);
+    EXPECT_EQ(test::workFileIndices(first), (std::vector<uint8_t>{2, 3, 4, 0, 1, 2, 6, 7, 0}));
+    const Frame& cut = *d.frames.frameAt(1);
+    EXPECT_EQ(std::vector<uint32_t>({cut.left, cut.top, cut.width, cut.height}), (std::vector<uint32_t>{1, 1, 2, 2}));
+    EXPECT_EQ(test::workFileIndices(cut), (std::vector<uint8_t>{1, 2, 4, 5}));
+    ASSERT_TRUE(transformAnimation(d, PictureTransform::rotate90));
+    EXPECT_EQ(test::workFileIndices(*d.frames.frameAt(1)), (std::vector<uint8_t>{4, 1, 5, 2}));
+    EXPECT_EQ(std::vector<uint32_t>({d.frames.frameAt(1)->left, d.frames.frameAt(1)->top}), (std::vector<uint32_t>{0, 1}));
+    for (int i = 0; i < d.frames.count(); ++i) {
+        std::vector<uint32_t> table = test::workFileTable(*d.frames.frameAt(i));
+        table.resize(colors.size());
+        EXPECT_EQ(table, colors) << "frame " << i;
+    }
+}
+
+} // namespace
+} // namespace zell
