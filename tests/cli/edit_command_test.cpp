@@ -5,7 +5,8 @@
 #include <filesystem>
 
 #include "document/gif_info.h"
-#include "operations/animation_fixture.h"
+#include "operations/recipes.h"
+#include "support/test_document.h"
 #include "support/run_cli.h"
 
 namespace zell {
@@ -14,16 +15,16 @@ namespace {
 // The real ImageMagick: a stand-in may come first on the PATH.
 constexpr const char* kMagick = "/usr/bin/convert";
 
-class EditCommand : public ::testing::Test, public test::AnimationFixture {
+class EditCommand : public ::testing::Test, public test::DocumentBuilder {
 protected:
     void SetUp() override
     {
         ASSERT_TRUE(test::recipe("sprites on a global table").make(*this));
-        GifSettings& s = document().settings;
+        GifSettings& s = document.settings;
         s.loop = s.loopLimited = s.saveComment = true;
         s.loopCount = 2;
         s.comment = "edited";
-        test::writeFile(in_, test::exportedGif(document()));
+        test::writeFile(in_, test::exportedGif(document));
     }
     std::string out(const std::string& name) const { return folder_.str() + name; }
 

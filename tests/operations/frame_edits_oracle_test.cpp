@@ -14,13 +14,14 @@
 
 #include "document/gif_export.h"
 #include "document/history.h"
-#include "operations/animation_fixture.h"
+#include "operations/recipes.h"
+#include "support/test_document.h"
 #include "operations/frame_edits.h"
 
 namespace zell {
 namespace {
 
-using test::AnimationFixture;
+using test::DocumentBuilder;
 
 // The real ImageMagick: a stand-in may come first on the PATH.
 constexpr const char* kMagick = "/usr/bin/convert";
@@ -244,7 +245,7 @@ void expectSameScreens(const Shown& expected, const Shown& got)
 }
 
 // Returns how many edits refused the animation.
-int checkExactEdits(const std::vector<uint8_t>& gif, const std::function<bool(AnimationFixture&)>& make)
+int checkExactEdits(const std::vector<uint8_t>& gif, const std::function<bool(DocumentBuilder&)>& make)
 {
     int refused = 0;
     struct Run {
@@ -256,12 +257,12 @@ int checkExactEdits(const std::vector<uint8_t>& gif, const std::function<bool(An
     Magick magick;
     for (const ExactEdit& e : exactEdits()) {
         SCOPED_TRACE(e.name);
-        AnimationFixture a;
+        DocumentBuilder a;
         if (!make(a)) {
             ADD_FAILURE() << "cannot make the animation";
             return refused;
         }
-        Document& d = a.document();
+        Document& d = a.document;
         if (d.frames.count() < 4)
             return refused;
         const std::vector<uint8_t> input = gif.empty() ? test::exportedGif(d) : gif;
@@ -316,9 +317,9 @@ TEST(FrameEditsOracle, ExactEditsShowWhatImageMagickShowsOnEveryRecipe)
     int checked = 0, refused = 0;
     for (const test::Recipe& r : test::recipes()) {
         SCOPED_TRACE(r.name);
-        AnimationFixture a;
+        DocumentBuilder a;
         ASSERT_TRUE(r.make(a));
-        if (!magickReads(a.document()))
+        if (!magickReads(a.document))
             continue;
         refused += checkExactEdits({}, r.make);
         ++checked;
@@ -343,7 +344,7 @@ struct ResizeCase {
 constexpr double kSmoothPsnr = 26;
 
 // Returns the lowest PSNR of the smooth cases.
-double checkResizes(const std::vector<uint8_t>& gif, const std::function<bool(AnimationFixture&)>& make)
+double checkResizes(const std::vector<uint8_t>& gif, const std::function<bool(DocumentBuilder&)>& make)
 {
     double lowest = 99;
     const ResizeCase cases[] = {
@@ -356,12 +357,12 @@ double checkResizes(const std::vector<uint8_t>& gif, const std::function<bool(An
     std::vector<std::pair<size_t, size_t>> jobs;
     for (const ResizeCase& c : cases) {
         SCOPED_TRACE(c.name);
-        AnimationFixture a;
+        DocumentBuilder a;
         if (!make(a)) {
             ADD_FAILURE() << "cannot make the animation";
             return lowest;
         }
-        Document& d = a.document();
+        Document& d = a.document;
         const std::vector<uint8_t> input = gif.empty() ? test::exportedGif(d) : gif;
         ResizeOptions options;
         options.width = std::max(1u, uint32_t(std::lround(d.settings.screenWidth * c.width)));
@@ -419,9 +420,9 @@ TEST(FrameEditsOracle, ResizedScreensMatchImageMagicksScaling)
     double lowest = 99;
     for (const test::Recipe& r : test::recipes()) {
         SCOPED_TRACE(r.name);
-        AnimationFixture a;
+        DocumentBuilder a;
         ASSERT_TRUE(r.make(a));
-        if (a.document().frames.count() < 2 || !magickShowsEveryPixel(a.document()))
+        if (a.document.frames.count() < 2 || !magickShowsEveryPixel(a.document))
             continue;
         lowest = std::min(lowest, checkResizes({}, r.make));
         ++checked;

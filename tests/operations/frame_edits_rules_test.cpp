@@ -5,13 +5,14 @@
 #include <functional>
 
 #include "document/history.h"
-#include "operations/animation_fixture.h"
+#include "operations/recipes.h"
+#include "support/test_document.h"
 #include "operations/frame_edits.h"
 
 namespace zell {
 namespace {
 
-using test::AnimationFixture;
+using test::DocumentBuilder;
 
 std::vector<uint16_t> delaysOf(const Document& d)
 {
@@ -22,7 +23,7 @@ std::vector<uint16_t> delaysOf(const Document& d)
 }
 
 // Four frames of their own 4 colours on a 4x4 screen, with these delays.
-void fourFrames(AnimationFixture& a, const std::vector<uint16_t>& delays)
+void fourFrames(DocumentBuilder& a, const std::vector<uint16_t>& delays)
 {
     a.screen(4, 4);
     for (uint16_t delay : delays)
@@ -54,11 +55,11 @@ TEST(FrameEditsRules, SpeedScalesOrSetsDelaysAndHoldsThemAtTwo)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        AnimationFixture a;
+        DocumentBuilder a;
         fourFrames(a, start);
         EditResult result;
-        ASSERT_TRUE(c.edit(a.document(), c.rows, result));
-        EXPECT_EQ(delaysOf(a.document()), c.delays);
+        ASSERT_TRUE(c.edit(a.document, c.rows, result));
+        EXPECT_EQ(delaysOf(a.document), c.delays);
         EXPECT_EQ(result.delaysClamped, c.clamped);
     }
 }
@@ -78,15 +79,15 @@ TEST(FrameEditsRules, ThinningOutHandsTheDroppedDelaysToTheFrameKeptBefore)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        AnimationFixture a;
+        DocumentBuilder a;
         fourFrames(a, {1, 2, 4, 8});
-        ASSERT_TRUE(thinOut(a.document(), c.rows, c.every));
-        EXPECT_EQ(delaysOf(a.document()), c.delays);
+        ASSERT_TRUE(thinOut(a.document, c.rows, c.every));
+        EXPECT_EQ(delaysOf(a.document), c.delays);
     }
-    AnimationFixture a;
+    DocumentBuilder a;
     fourFrames(a, {1, 2, 4, 8});
-    ASSERT_TRUE(keepFrames(a.document(), 1, 2));
-    EXPECT_EQ(delaysOf(a.document()), (std::vector<uint16_t>{2, 4}));
+    ASSERT_TRUE(keepFrames(a.document, 1, 2));
+    EXPECT_EQ(delaysOf(a.document), (std::vector<uint16_t>{2, 4}));
 }
 
 // Every edit, as the desktop program calls it on all frames.
@@ -138,15 +139,15 @@ TEST(FrameEditsRules, AStoppedEditChangesNothingAndUndoTakesADoneOneBack)
 {
     for (const Edit& e : everyEdit()) {
         SCOPED_TRACE(e.name);
-        AnimationFixture a;
+        DocumentBuilder a;
         ASSERT_TRUE(test::recipe("sprites on a global table").make(a));
-        Document& d = a.document();
+        Document& d = a.document;
         const test::DocumentState before = test::snapshot(d);
         const GifSettings settings = d.settings;
-        AnimationFixture counted;
+        DocumentBuilder counted;
         ASSERT_TRUE(test::recipe("sprites on a global table").make(counted));
         StopAt never(-1);
-        ASSERT_TRUE(e.run(counted.document(), nullptr, &never));
+        ASSERT_TRUE(e.run(counted.document, nullptr, &never));
         // A stop at the first look, one half way, and one at the last.
         for (int stopAt : {0, never.looks() / 2, never.looks() - 1}) {
             StopAt stop(stopAt);
@@ -179,7 +180,7 @@ TEST(FrameEditsRules, AStoppedEditChangesNothingAndUndoTakesADoneOneBack)
 
 TEST(FrameEditsRules, CropAndTurnsKeepEveryTableAndCutAtTheIndexLevel)
 {
-    AnimationFixture a;
+    DocumentBuilder a;
     a.screen(6, 4);
     const std::vector<uint32_t> colors = test::distinctColors(8, 1);
     std::vector<uint8_t> picture(6 * 4);
@@ -188,7 +189,7 @@ TEST(FrameEditsRules, CropAndTurnsKeepEveryTableAndCutAtTheIndexLevel)
     a.add(6, 4, colors, picture).delay = 5;
     a.add(2, 1, colors, {6, 7}, 0, 3).delay = 7; // below the rectangle
     a.add(3, 2, colors, {1, 2, 3, 4, 5, 6}, 3, 1).delay = 9;
-    Document& d = a.document();
+    Document& d = a.document;
     ASSERT_TRUE(cropAnimation(d, {2, 0, 3, 3}));
     EXPECT_EQ(d.settings.screenWidth, 3);
     EXPECT_EQ(d.settings.screenHeight, 3);
