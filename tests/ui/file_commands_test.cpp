@@ -176,9 +176,10 @@ private slots:
         f.commands.openDropped({path});
         setPixelLimit(old);
         QCOMPARE(f.doc.model.frameCount(), 0);
-        QVERIFY2(f.prompter.texts.value(0).startsWith(path + " (10x8 is larger than the limit of 79 pixels; MaxPixels "
-                                                             "in the [System] section of zell.ini raises it)\n\n"),
-                 qPrintable(f.prompter.texts.value(0)));
+        const QString told = f.prompter.texts.value(0);
+        QVERIFY2(told.startsWith(path + " (10x8 ") && told.contains("79") && told.contains("MaxPixels")
+                     && told.contains("[System]") && told.contains("zell.ini") && told.contains(")\n\n"),
+                 qPrintable(told));
     }
 
     void aFrameBeyondTheScreenIsAskedAboutOnceAndTheCommentStaysOut()
