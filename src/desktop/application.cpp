@@ -11,6 +11,7 @@
 #include <functional>
 #include <memory>
 
+#include "app/language.h"
 #include "app/profile.h"
 #include "app/qt_translation.h"
 #include "app/string_table.h"
@@ -63,18 +64,20 @@ private:
 
 } // namespace
 
-int Application::run(const QStringList& files)
+int Application::run(const QStringList& files, const std::string& language)
 {
     Profile profile(Profile::defaultPath());
+    const Language interfaceLanguage = startLanguage(profile, language);
+    setTextLanguage(interfaceLanguage);
     removeStaleWorkDirectories();
     // A profile may raise (or lower) the limit on what is decoded and composed.
     if (const int maxPixels = profile.readInt("System", "MaxPixels", 0); maxPixels > 0)
         setPixelLimit(uint64_t(maxPixels));
-    const std::string libraryPath = programDirectory() + kStringLibraryName;
+    const std::string libraryPath = stringLibraryPath(programDirectory());
     loadStringLibrary(profile, libraryPath);
     seedProcessRandomFromClock();
-    // The program speaks Japanese; Qt's buttons and dialogs should too.
-    loadQtTranslation(QStringLiteral("ja"));
+    // Qt's buttons and dialogs in the program's language.
+    loadQtTranslation(QString::fromLatin1(languageCode(interfaceLanguage)));
     // The main window decides when the program ends, not the last window.
     QApplication::setQuitOnLastWindowClosed(false);
     QIcon icon;

@@ -14,6 +14,7 @@
 
 #include "app/manual.h"
 #include "app/profile.h"
+#include "app/string_table.h"
 #include "app/text_ids.h"
 #include "ui/about_dialog.h"
 #include "ui/animation_panel.h"
@@ -433,11 +434,11 @@ private slots:
         QTemporaryDir dir;
         const std::string bin = (dir.path() + "/usr/bin/").toStdString();
         QVERIFY(QDir().mkpath(QString::fromStdString(bin)));
-        QCOMPARE(findManual(bin), std::string());
+        QCOMPARE(findManual(bin, "en"), std::string());
         touch(dir.path() + "/usr/bin/doc/index.html");
-        QCOMPARE(findManual(bin), (dir.path() + "/usr/bin/doc/index.html").toStdString());
+        QCOMPARE(findManual(bin, "en"), (dir.path() + "/usr/bin/doc/index.html").toStdString());
         touch(dir.path() + "/usr/share/doc/zell/index.html");
-        QCOMPARE(findManual(bin), (dir.path() + "/usr/share/doc/zell/index.html").toStdString());
+        QCOMPARE(findManual(bin, "en"), (dir.path() + "/usr/share/doc/zell/index.html").toStdString());
     }
 
     void homePageCommandOpensTheManual()
@@ -448,7 +449,7 @@ private slots:
         UrlRecorder recorder;
         window.action(Text::HomePageCommand)->trigger();
         // The tests run from the build folder, which keeps a copy of the manual.
-        const std::string manual = findManual(programDirectory());
+        const std::string manual = findManual(programDirectory(), languageCode(textLanguage()));
         QVERIFY(!manual.empty());
         const QUrl address = QUrl::fromLocalFile(QString::fromStdString(manual));
         QCOMPARE(recorder.opened, QList<QUrl>{address});
