@@ -159,6 +159,18 @@ private slots:
         QCOMPARE(doc.model.frameCount(), 2);
     }
 
+    // The manuals are where a replacement's author finds the numbers.
+    void theManualsListEveryNumber()
+    {
+        for (const char* name : {"/doc/manual.html", "/doc/manual.ja.html"}) {
+            QFile manual(QStringLiteral(ZELL_SOURCE_DIR) + name);
+            QVERIFY(manual.open(QIODevice::ReadOnly));
+            const QString html = QString::fromUtf8(manual.readAll());
+            for (int id : builtinTextIds(Language::Japanese))
+                QVERIFY2(html.contains(QStringLiteral("<tr><td>%1</td>").arg(id)), qPrintable(name + QString::number(id)));
+        }
+    }
+
     // A user without rights beside an installed program keeps a table in
     // the config folder; it wins over one beside the program.
     void theReplacementIsLookedForInTheConfigFolderFirst()
