@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QIcon>
+#include <QLocale>
 #include <QFileInfo>
 #include <QScreen>
 #include <QTimer>
@@ -76,8 +77,13 @@ int Application::run(const QStringList& files, const std::string& language)
     const std::string libraryPath = stringLibraryPath(programDirectory());
     loadStringLibrary(profile, libraryPath);
     seedProcessRandomFromClock();
-    // Qt's buttons and dialogs in the program's language.
+    // Qt's buttons and dialogs in the program's language, and dates and
+    // numbers in its manner unless the locale already speaks it.
     loadQtTranslation(QString::fromLatin1(languageCode(interfaceLanguage)));
+    const QLocale::Language qtLanguage = interfaceLanguage == Language::Japanese ? QLocale::Japanese : QLocale::English;
+    if (QLocale().language() != qtLanguage)
+        QLocale::setDefault(QLocale(qtLanguage, interfaceLanguage == Language::Japanese ? QLocale::Japan
+                                                                                        : QLocale::UnitedStates));
     // The main window decides when the program ends, not the last window.
     QApplication::setQuitOnLastWindowClosed(false);
     QIcon icon;

@@ -3,15 +3,19 @@
 #include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDesktopServices>
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGroupBox>
+#include <QHeaderView>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QListView>
 #include <QRadioButton>
+#include <QTreeView>
 #include <QUrl>
 #include <QVBoxLayout>
 
@@ -221,6 +225,18 @@ FileDialogHost::FileDialogHost(QWidget* parent, int filterId, bool save) : QDial
         accept();
     });
     connect(files_, &QFileDialog::rejected, this, &QDialog::reject);
+    // Qt gives the size, type and date columns and the places a fixed room
+    // that some languages' texts overflow; they take what they need and
+    // the name gets the rest.
+    if (auto* tree = files_->findChild<QTreeView*>(QStringLiteral("treeView"))) {
+        QHeaderView* header = tree->header();
+        header->setStretchLastSection(false);
+        header->setSectionResizeMode(0, QHeaderView::Stretch);
+        for (int c = 1; c < header->count(); ++c)
+            header->setSectionResizeMode(c, QHeaderView::ResizeToContents);
+    }
+    if (auto* places = files_->findChild<QListView*>(QStringLiteral("sidebar")))
+        places->setMinimumWidth(places->sizeHintForColumn(0) + 2 * places->frameWidth() + 4);
 }
 
 void FileDialogHost::choose(const QStringList& files)
@@ -253,8 +269,15 @@ ImageOpenDialog::ImageOpenDialog(QWidget* parent, const QString& startDirectory,
     auto* layout = new QHBoxLayout(this);
     layout->addWidget(files_, 1);
     layout->addLayout(side);
-    // Wide enough that the file list's sizes and the long filter are not cut.
-    resize(1000, 520);
+    // Wide enough that the file list's sizes and the long filter are not
+    // cut, however long the options beside them are in this language.
+    int longest = 0;
+    if (const auto* types = files_->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"))) {
+        for (int i = 0; i < types->count(); ++i)
+            longest = std::max(longest, types->fontMetrics().horizontalAdvance(types->itemText(i)));
+    }
+    const int filesWidth = std::max(600, longest + 260); // with the label, the arrow and Cancel
+    resize(filesWidth + layout->spacing() + side->sizeHint().width() + 2 * layout->contentsMargins().left(), 520);
     connect(files_, &QFileDialog::currentChanged, this, &ImageOpenDialog::showPreview);
     connect(previewOn_, &QCheckBox::toggled, this, [this](bool on) {
         if (!on)
