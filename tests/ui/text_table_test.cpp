@@ -112,14 +112,6 @@ private slots:
         }
     }
 
-    void theLanguageChoosesTheTable()
-    {
-        setTextLanguage(Language::English);
-        QCOMPARE(loadText(Text::OperationFailed), builtinText(Language::English, Text::OperationFailed));
-        setTextLanguage(Language::Japanese);
-        QCOMPARE(loadText(Text::OperationFailed), QString::fromUtf8("処理に失敗しました。"));
-    }
-
     void aReplacementReachesMenusHeadingsAndMessages()
     {
         TestDocument doc(2, false);
