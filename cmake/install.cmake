@@ -22,12 +22,18 @@ foreach(size 16 32 48 64 128 256)
 endforeach()
 
 set(ZELL_VERSION ${PROJECT_VERSION})
-configure_file(${PROJECT_SOURCE_DIR}/doc/zell-cli.1 ${PROJECT_BINARY_DIR}/zell-cli.1 @ONLY)
-install(FILES ${PROJECT_BINARY_DIR}/zell-cli.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
-install(FILES ${PROJECT_SOURCE_DIR}/doc/manual.html
-  DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/zell RENAME index.html)
-# A program run from the build folder opens this copy.
-configure_file(${PROJECT_SOURCE_DIR}/doc/manual.html ${PROJECT_BINARY_DIR}/doc/index.html COPYONLY)
+foreach(page zell.1 zell-cli.1)
+  configure_file(${PROJECT_SOURCE_DIR}/doc/${page} ${PROJECT_BINARY_DIR}/${page} @ONLY)
+  install(FILES ${PROJECT_BINARY_DIR}/${page} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+endforeach()
+# The manual in English (index.html) and Japanese (index.ja.html); the
+# program opens the one of its interface language. A program run from the
+# build folder opens the copies in doc/.
+foreach(suffix "" .ja)
+  install(FILES ${PROJECT_SOURCE_DIR}/doc/manual${suffix}.html
+    DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/zell RENAME index${suffix}.html)
+  configure_file(${PROJECT_SOURCE_DIR}/doc/manual${suffix}.html ${PROJECT_BINARY_DIR}/doc/index${suffix}.html COPYONLY)
+endforeach()
 
 # cpack -G DEB from the build folder. Dependencies come from the binaries
 # (dpkg-shlibdeps); the desktop's caches are refreshed by the triggers of

@@ -5,9 +5,10 @@
 
 namespace zell {
 
-// The manual for a program in programDir (ending with '/'): an installed
-// program's PREFIX/share/doc/zell/index.html, else the copy a build puts in
-// doc/ beside the program; empty when neither exists.
-std::string findManual(const std::string& programDir);
+// The manual for a program in programDir (ending with '/') in `language`
+// ("ja", "en"): an installed program's PREFIX/share/doc/zell/, else the
+// copy a build puts in doc/ beside the program; in each, index.LANGUAGE.html
+// before index.html (English). Empty when none exists.
+std::string findManual(const std::string& programDir, const std::string& language);
 
 } // namespace zell

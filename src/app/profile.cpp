@@ -111,14 +111,17 @@ std::string Profile::pathFor(const std::string& dir)
     const bool installed = std::filesystem::is_directory(dir + "../lib/zell/plugins", ec);
     if (!installed && ::access(dir.c_str(), W_OK) == 0)
         return dir + "zell.ini";
-    std::string config;
+    const std::string config = userConfigDirectory();
+    return (config.empty() ? dir : config) + "zell.ini";
+}
+
+std::string userConfigDirectory()
+{
     if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg)
-        config = xdg;
-    else if (const char* home = std::getenv("HOME"); home && *home)
-        config = std::string(home) + "/.config";
-    else
-        return dir + "zell.ini";
-    return config + "/zell/zell.ini";
+        return std::string(xdg) + "/zell/";
+    if (const char* home = std::getenv("HOME"); home && *home)
+        return std::string(home) + "/.config/zell/";
+    return {};
 }
 
 std::string Profile::readString(std::string_view section, std::string_view key, std::string_view fallback) const

@@ -38,5 +38,8 @@ private:
 
 // The folder of the running executable, ending with '/'.
 std::string programDirectory();
+// $XDG_CONFIG_HOME/zell/ (default ~/.config/zell/); empty when neither
+// variable is set.
+std::string userConfigDirectory();
 
 } // namespace zell

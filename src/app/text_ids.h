@@ -1,6 +1,6 @@
 // A name for every text number the code uses, so that a call reads
 // loadText(Text::OptimizeCommand). The numbers are the keys of the text
-// table (string_table.cpp) and of replacement tables, so they never change.
+// tables (resources/texts/*.txt) and of replacement tables, so they never change.
 // A name says what the text is for; a suffix says where it shows when the
 // place is not plain: ...Menu and ...Command (a menu and its items; a
 // command's number is also the command's), ...Title (a window), ...Tip (a
@@ -150,6 +150,7 @@ enum Id : int {
     SpeedTip = 20181,
     ShowTransparencyTip = 20182,
     ZoomTip = 20183,
+    TransparencyButton = 20009,
 
     // the palette window
     GlobalPalette = 1121,
@@ -226,13 +227,40 @@ enum Id : int {
     PreviewPlay = 20914,
     PreviewStop = 20915,
     PreviewClose = 20916,
+    // the built-in patterns, in the order of the pattern list
+    CrossFadePattern = 20801,
+    DissolvePattern = 20802,
+    HorizontalSlidePattern = 20803,
+    VerticalSlidePattern = 20804,
+    HorizontalBlindsPattern = 20805,
+    VerticalBlindsPattern = 20806,
+    DiscPattern = 20807,
+    WobblePattern = 20808,
 
     // the settings dialog and the about box
     HideToolWindowsFromTaskbar = 1281,
     AllowJapaneseComment = 1282,
     RestoreWindows = 1283,
     UseStringLibrary = 1284,
+    LanguageChoice = 1285,
+    LanguageNote = 1286, // the choice takes effect at the next start
+    LanguageAutomatic = 20017,
+    LanguageJapanese = 20018,
+    LanguageEnglish = 20019,
     Email = 1003,
+    AboutVersionFormat = 20010,
+    AboutNoticeFormat = 20011, // the Qt versions built with and running on
+
+    // the command line
+    CommandLineHelp = 20020,
+    BadLanguageOption = 20021,
+
+    // what a progress dialog counts, and its text once Cancel was pressed
+    FramesUnit = 20012,
+    FilesUnit = 20013,
+    BytesUnit = 20014,
+    PicturesUnit = 20015,
+    Stopping = 20016,
 
     // message boxes: each text, then its caption
     OldStringLibrary = 21500,
@@ -267,6 +295,21 @@ enum Id : int {
     SaveButton = 21517,
     DontSaveButton = 21518,
     PluginSettingsFailed = 21519, // with ErrorCaption
+
+    // why a file or a command failed, told after the file's name
+    CannotReadReason = 21520,
+    EmptyFileReason = 21521,
+    FileTooLargeFormat = 21522,
+    FileChangedReason = 21523,
+    NotSupportedReason = 21524,
+    DamagedReason = 21525,
+    PictureTooLargeReason = 21526,
+    PixelLimitFormat = 21527, // width, height, the limit
+    WorkFolderFormat = 21528,
+    CannotWriteIntoFormat = 21529,
+    CannotWriteReason = 21530,
+    NoFramesReason = 21531,
+    CancelledReason = 21532,
 };
 
 } // namespace zell::Text

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QIcon>
+#include <QLocale>
 #include <QFileInfo>
 #include <QScreen>
 #include <QTimer>
@@ -11,6 +12,7 @@
 #include <functional>
 #include <memory>
 
+#include "app/language.h"
 #include "app/profile.h"
 #include "app/qt_translation.h"
 #include "app/string_table.h"
@@ -63,18 +65,25 @@ private:
 
 } // namespace
 
-int Application::run(const QStringList& files)
+int Application::run(const QStringList& files, const std::string& language)
 {
     Profile profile(Profile::defaultPath());
+    const Language interfaceLanguage = startLanguage(profile, language);
+    setTextLanguage(interfaceLanguage);
     removeStaleWorkDirectories();
     // A profile may raise (or lower) the limit on what is decoded and composed.
     if (const int maxPixels = profile.readInt("System", "MaxPixels", 0); maxPixels > 0)
         setPixelLimit(uint64_t(maxPixels));
-    const std::string libraryPath = programDirectory() + kStringLibraryName;
+    const std::string libraryPath = stringLibraryPath(programDirectory());
     loadStringLibrary(profile, libraryPath);
     seedProcessRandomFromClock();
-    // The program speaks Japanese; Qt's buttons and dialogs should too.
-    loadQtTranslation(QStringLiteral("ja"));
+    // Qt's buttons and dialogs in the program's language, and dates and
+    // numbers in its manner unless the locale already speaks it.
+    loadQtTranslation(QString::fromLatin1(languageCode(interfaceLanguage)));
+    const QLocale::Language qtLanguage = interfaceLanguage == Language::Japanese ? QLocale::Japanese : QLocale::English;
+    if (QLocale().language() != qtLanguage)
+        QLocale::setDefault(QLocale(qtLanguage, interfaceLanguage == Language::Japanese ? QLocale::Japan
+                                                                                        : QLocale::UnitedStates));
     // The main window decides when the program ends, not the last window.
     QApplication::setQuitOnLastWindowClosed(false);
     QIcon icon;

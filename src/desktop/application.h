@@ -7,13 +7,16 @@
 
 #include <QStringList>
 
+#include <string>
+
 namespace zell {
 
 class Application {
 public:
     // Runs the program with Qt's arguments already taken out; returns the
-    // process's exit status.
-    int run(const QStringList& files);
+    // process's exit status. `language` is the command line's choice ("ja",
+    // "en"), or empty.
+    int run(const QStringList& files, const std::string& language);
 };
 
 } // namespace zell

@@ -5,6 +5,7 @@
 #include <QDialogButtonBox>
 #include <QGridLayout>
 #include <QMouseEvent>
+#include <QPushButton>
 #include <QStyle>
 #include <QVBoxLayout>
 #include <QtGlobal>
@@ -41,7 +42,7 @@ void LinkLabel::mouseReleaseEvent(QMouseEvent* event)
 QUrl homePageAddress()
 {
     // zell has no web site: the manual installed with it is its home page.
-    const std::string manual = findManual(programDirectory());
+    const std::string manual = findManual(programDirectory(), languageCode(textLanguage()));
     if (!manual.empty())
         return QUrl::fromLocalFile(QString::fromStdString(manual));
     return QUrl::fromLocalFile(QString::fromStdString(programDirectory() + "../share/doc/zell/index.html"));
@@ -54,14 +55,13 @@ QString mailAddress()
 
 AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent)
 {
-    setWindowTitle(ownText(Text::AboutTitle));
+    setWindowTitle(loadText(Text::AboutTitle));
     auto* icon = new QLabel(this);
     icon->setPixmap(QApplication::windowIcon().pixmap(48, 48));
-    auto* name = new QLabel(QStringLiteral("zell Version " ZELL_VERSION), this);
-    auto* notice = new QLabel(QStringLiteral("Copyright © 2026 the zell developers. MIT License.\n"
-                                             "Built with Qt %1, running on Qt %2.")
-                                  .arg(QStringLiteral(QT_VERSION_STR), QString::fromLatin1(qVersion())),
-                              this);
+    auto* name = new QLabel(QString::asprintf(loadText(Text::AboutVersionFormat).toUtf8().constData(), ZELL_VERSION),
+                            this);
+    auto* notice = new QLabel(
+        QString::asprintf(loadText(Text::AboutNoticeFormat).toUtf8().constData(), QT_VERSION_STR, qVersion()), this);
     const QUrl home = homePageAddress();
     home_ = new LinkLabel(home.isLocalFile() ? home.toLocalFile() : home.toString(), home, this);
     mail_ = new LinkLabel(mailAddress(), QUrl(QStringLiteral("mailto:") + mailAddress()), this);
@@ -73,10 +73,11 @@ AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent)
     grid->addWidget(name, 0, 1, 1, 2);
     grid->addWidget(notice, 1, 1, 1, 2);
     grid->addWidget(home_, 2, 1, 1, 2);
-    grid->addWidget(new QLabel(ownText(Text::Email), this), 3, 1);
+    grid->addWidget(new QLabel(loadText(Text::Email), this), 3, 1);
     grid->addWidget(mail_, 3, 2);
     grid->setColumnStretch(2, 1);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, this);
+    buttons->button(QDialogButtonBox::Ok)->setText(loadText(Text::Ok));
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(grid);

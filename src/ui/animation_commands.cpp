@@ -3,6 +3,7 @@
 #include <QApplication>
 
 #include "app/message_box.h"
+#include "app/string_table.h"
 #include "document/gif_export.h"
 #include "document/screen_composer.h"
 #include "operations/optimizer.h"
@@ -42,7 +43,7 @@ void AnimationCommands::optimize()
     const uint32_t options = dialog.options();
     Failure why = Failure::none;
     const bool ok = document_.run(
-        tr("frames"), [&](Document& d, Progress& p) { return zell::optimize(d, options, {}, &why, &p); },
+        loadText(Text::FramesUnit), [&](Document& d, Progress& p) { return zell::optimize(d, options, {}, &why, &p); },
         Text::OptimizeCommand);
     emit selectRow(ok ? 0 : std::max(document_.currentIndex(), 0));
     if (!ok && why != Failure::cancelled)
@@ -66,7 +67,7 @@ void AnimationCommands::unifyPalettes()
     Failure why = Failure::none;
     // The engine takes the background colour from the global table.
     const bool ok = document_.run(
-        tr("frames"), [&](Document& d, Progress& p) { return zell::unify(d, options, {}, &why, &p); },
+        loadText(Text::FramesUnit), [&](Document& d, Progress& p) { return zell::unify(d, options, {}, &why, &p); },
         Text::UnifyPalettesCommand);
     emit selectRow(ok ? 0 : std::max(document_.currentIndex(), 0));
     if (!ok && why != Failure::cancelled)

@@ -29,19 +29,19 @@ AnimationPanel::AnimationPanel(DocumentModel& document, const Profile& profile, 
 {
     width_ = new NumberEdit(this);
     height_ = new NumberEdit(this);
-    just_ = new QPushButton(ownText(Text::FitScreen), this);
-    globalTable_ = new QCheckBox(ownText(Text::MakeGlobalTable), this);
+    just_ = new QPushButton(loadText(Text::FitScreen), this);
+    globalTable_ = new QCheckBox(loadText(Text::MakeGlobalTable), this);
     background_ = new QLabel(this);
     background_->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     background_->setFont(fixedFieldFont(font()));
     background_->setMinimumWidth(background_->fontMetrics().horizontalAdvance(QStringLiteral("[255]：[#FFFFFF]")) + 8);
-    loop_ = new QCheckBox(ownText(Text::Loop), this);
+    loop_ = new QCheckBox(loadText(Text::Loop), this);
     limit_ = new QCheckBox(this);
     loopCount_ = new NumberEdit(this);
-    commentOn_ = new QCheckBox(ownText(Text::Comment), this);
+    commentOn_ = new QCheckBox(loadText(Text::Comment), this);
     comment_ = new CommentEdit(this);
     comment_->setFixedHeight(comment_->fontMetrics().lineSpacing() + 2 * comment_->frameWidth() + 8);
-    confirm_ = new QPushButton(ownText(Text::ShowComment), this);
+    confirm_ = new QPushButton(loadText(Text::ShowComment), this);
 
     auto* rows = new QVBoxLayout(this);
     auto row = [rows](std::initializer_list<QWidget*> widgets, QWidget* stretch = nullptr) {
@@ -52,10 +52,10 @@ AnimationPanel::AnimationPanel(DocumentModel& document, const Profile& profile, 
             line->addStretch(1);
         rows->addLayout(line);
     };
-    row({new QLabel(ownText(Text::ScreenWidth), this), width_, new QLabel(ownText(Text::ScreenHeight), this), height_,
+    row({new QLabel(loadText(Text::ScreenWidth), this), width_, new QLabel(loadText(Text::ScreenHeight), this), height_,
          just_});
-    row({globalTable_, new QLabel(ownText(Text::Background), this), background_});
-    row({loop_, limit_, loopCount_, new QLabel(ownText(Text::LoopCountUnit), this)});
+    row({globalTable_, new QLabel(loadText(Text::Background), this), background_});
+    row({loop_, limit_, loopCount_, new QLabel(loadText(Text::LoopCountUnit), this)});
     row({commentOn_, comment_, confirm_}, comment_);
 
     const std::pair<QWidget*, int> tips[] = {
@@ -66,7 +66,7 @@ AnimationPanel::AnimationPanel(DocumentModel& document, const Profile& profile, 
         {commentOn_, Text::CommentTip},     {comment_, Text::CommentTextTip},
         {confirm_, Text::ShowCommentTip}};
     for (auto [widget, id] : tips) {
-        widget->setToolTip(ownText(id));
+        widget->setToolTip(loadText(id));
         widget->setToolTipDuration(kToolTipDurationMs);
     }
 

@@ -16,6 +16,8 @@
 #include <memory>
 #include <utility>
 
+#include "app/string_table.h"
+
 
 namespace zell {
 namespace {
@@ -215,7 +217,7 @@ bool runInBackground(QWidget* owner, const QString& unit, const std::function<bo
             progress.stop.store(true);
             run.record.cancelled = true;
             record = run.record;
-            dialog->setLabelText(QObject::tr("Stopping…"));
+            dialog->setLabelText(loadText(Text::Stopping));
         }
         if (dialog && !progress.stop.load()) {
             const int64_t total = std::max<int64_t>(progress.total(), 1);

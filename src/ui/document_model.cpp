@@ -62,7 +62,7 @@ DocumentModel::EditStep::~EditStep()
 
 QString DocumentModel::stepName(int nameId)
 {
-    QString text = ownText(nameId);
+    QString text = loadText(nameId);
     text = text.left(text.indexOf(QLatin1Char('\t')));
     static const QRegularExpression accelerator(QStringLiteral("\\(&?[A-Z]\\)|&|\\.\\.\\.$|[：:]$"));
     text.remove(accelerator);
@@ -353,7 +353,7 @@ QList<int> DocumentModel::duplicateRows(const QList<int>& rows)
     const EditStep step(*this, Text::DuplicateFramesCommand);
     QList<int> made;
     const Frame* current = currentFrame();
-    const std::string suffix = ownText(Text::CopyNameSuffix).toStdString();
+    const std::string suffix = loadText(Text::CopyNameSuffix).toStdString();
     int shift = 0;
     for (int row : rows) {
         const int at = document_.frames.duplicate(row + shift, document_.workDirectory(), suffix);

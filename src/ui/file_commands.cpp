@@ -3,15 +3,19 @@
 #include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDesktopServices>
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGroupBox>
+#include <QHeaderView>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QListView>
 #include <QRadioButton>
+#include <QTreeView>
 #include <QUrl>
 #include <QVBoxLayout>
 
@@ -48,14 +52,22 @@ QString systemReason(int error)
     return QString::fromLocal8Bit(std::strerror(error));
 }
 
+// A text of the table with its %d and %s filled in, in order.
+QString formatText(int id, int number)
+{
+    return QString::asprintf(loadText(id).toUtf8().constData(), number);
+}
+
+QString formatText(int id, const QString& text)
+{
+    return QString::asprintf(loadText(id).toUtf8().constData(), text.toUtf8().constData());
+}
+
 // The profile key is what a user can change, so the message names it.
 QString pixelLimitText(uint32_t width, uint32_t height)
 {
-    return QStringLiteral("%1x%2 is larger than the limit of %3 pixels; MaxPixels in the [System] section of zell.ini "
-                          "raises it")
-        .arg(width)
-        .arg(height)
-        .arg(qulonglong(pixelLimit()));
+    return QString::asprintf(loadText(Text::PixelLimitFormat).toUtf8().constData(), int(width), int(height),
+                             QByteArray::number(qulonglong(pixelLimit())).constData());
 }
 
 QString workFolderText(const WorkDirectory& work)
@@ -63,7 +75,7 @@ QString workFolderText(const WorkDirectory& work)
     QString folder = QString::fromStdString(work.path());
     if (folder.isEmpty())
         folder = QDir::tempPath();
-    QString text = QStringLiteral("no work file could be written in %1").arg(QDir::toNativeSeparators(folder));
+    QString text = formatText(Text::WorkFolderFormat, QDir::toNativeSeparators(folder));
     if (work.lastError() != 0)
         text += QStringLiteral(" (%1)").arg(systemReason(work.lastError()));
     return text;
@@ -72,7 +84,7 @@ QString workFolderText(const WorkDirectory& work)
 QString writeText(const std::string& path, int error)
 {
     const QString folder = QFileInfo(QString::fromStdString(path)).absolutePath();
-    QString text = QStringLiteral("cannot write into %1").arg(QDir::toNativeSeparators(folder));
+    QString text = formatText(Text::CannotWriteIntoFormat, QDir::toNativeSeparators(folder));
     if (error != 0)
         text += QStringLiteral(" (%1)").arg(systemReason(error));
     return text;
@@ -83,24 +95,23 @@ QString reasonText(Failure why, const Document& document, const std::string& pat
 {
     uint32_t width = 0, height = 0;
     switch (why) {
-    case Failure::cannotRead: return QStringLiteral("cannot read the file");
-    case Failure::empty: return QStringLiteral("the file is empty");
-    case Failure::fileTooLarge:
-        return QStringLiteral("the file is %1 GiB or larger, more than zell reads").arg(kMaxReadBytes >> 30);
-    case Failure::changed: return QStringLiteral("the file changed while it was read");
-    case Failure::notSupported: return QStringLiteral("not a supported format");
-    case Failure::damaged: return QStringLiteral("the data are damaged");
+    case Failure::cannotRead: return loadText(Text::CannotReadReason);
+    case Failure::empty: return loadText(Text::EmptyFileReason);
+    case Failure::fileTooLarge: return formatText(Text::FileTooLargeFormat, int(kMaxReadBytes >> 30));
+    case Failure::changed: return loadText(Text::FileChangedReason);
+    case Failure::notSupported: return loadText(Text::NotSupportedReason);
+    case Failure::damaged: return loadText(Text::DamagedReason);
     case Failure::tooLarge:
         if ((!path.empty() && stillImageDimensions(path, width, height)) || exceedsPixelLimit(document, width, height))
             return pixelLimitText(width, height);
-        return QStringLiteral("the picture is too large");
+        return loadText(Text::PictureTooLargeReason);
     case Failure::noWorkDirectory: return workFolderText(document.workDirectory());
     case Failure::cannotWrite:
         if (document.workDirectory().lastError() != 0)
             return workFolderText(document.workDirectory());
-        return QStringLiteral("cannot write the file");
-    case Failure::noFrames: return QStringLiteral("no frames");
-    case Failure::cancelled: return QStringLiteral("cancelled");
+        return loadText(Text::CannotWriteReason);
+    case Failure::noFrames: return loadText(Text::NoFramesReason);
+    case Failure::cancelled: return loadText(Text::CancelledReason);
     case Failure::none: break;
     }
     return {};
@@ -157,16 +168,16 @@ QString fileDialogFilter(int textId)
 
 ImportOptionsPanel::ImportOptionsPanel(QWidget* parent) : QWidget(parent)
 {
-    auto* group = new QGroupBox(ownText(Text::InsertionMode), this);
+    auto* group = new QGroupBox(loadText(Text::InsertionMode), this);
     auto* groupLayout = new QVBoxLayout(group);
     for (int m = 0; m < 4; ++m) {
-        modes_[m] = new QRadioButton(ownText(Text::InsertAtStart + m), group);
+        modes_[m] = new QRadioButton(loadText(Text::InsertAtStart + m), group);
         groupLayout->addWidget(modes_[m]);
     }
-    globalTable_ = new QCheckBox(ownText(Text::LoadGlobalTable), this);
-    comment_ = new QCheckBox(ownText(Text::LoadComment), this);
-    keepAlpha_ = new QCheckBox(ownText(Text::AlphaToTransparent), this);
-    dither_ = new QCheckBox(ownText(Text::DitherManyColors), this);
+    globalTable_ = new QCheckBox(loadText(Text::LoadGlobalTable), this);
+    comment_ = new QCheckBox(loadText(Text::LoadComment), this);
+    keepAlpha_ = new QCheckBox(loadText(Text::AlphaToTransparent), this);
+    dither_ = new QCheckBox(loadText(Text::DitherManyColors), this);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(group);
@@ -214,6 +225,18 @@ FileDialogHost::FileDialogHost(QWidget* parent, int filterId, bool save) : QDial
         accept();
     });
     connect(files_, &QFileDialog::rejected, this, &QDialog::reject);
+    // Qt gives the size, type and date columns and the places a fixed room
+    // that some languages' texts overflow; they take what they need and
+    // the name gets the rest.
+    if (auto* tree = files_->findChild<QTreeView*>(QStringLiteral("treeView"))) {
+        QHeaderView* header = tree->header();
+        header->setStretchLastSection(false);
+        header->setSectionResizeMode(0, QHeaderView::Stretch);
+        for (int c = 1; c < header->count(); ++c)
+            header->setSectionResizeMode(c, QHeaderView::ResizeToContents);
+    }
+    if (auto* places = files_->findChild<QListView*>(QStringLiteral("sidebar")))
+        places->setMinimumWidth(places->sizeHintForColumn(0) + 2 * places->frameWidth() + 4);
 }
 
 void FileDialogHost::choose(const QStringList& files)
@@ -224,14 +247,14 @@ void FileDialogHost::choose(const QStringList& files)
 ImageOpenDialog::ImageOpenDialog(QWidget* parent, const QString& startDirectory, bool listEmpty)
     : FileDialogHost(parent, Text::OpenImagesFilter, false)
 {
-    setWindowTitle(ownText(Text::OpenImagesTitle));
+    setWindowTitle(loadText(Text::OpenImagesTitle));
     if (!startDirectory.isEmpty())
         files_->setDirectory(startDirectory);
     panel_ = new ImportOptionsPanel(this);
     ImportOptions defaults;
     defaults.loadGlobalTable = listEmpty;
     panel_->setOptions(defaults);
-    previewOn_ = new QCheckBox(ownText(Text::ShowPreview), this);
+    previewOn_ = new QCheckBox(loadText(Text::ShowPreview), this);
     previewOn_->setChecked(true);
     preview_ = new QLabel(this);
     preview_->setFixedSize(kPreviewSide, kPreviewSide);
@@ -246,8 +269,15 @@ ImageOpenDialog::ImageOpenDialog(QWidget* parent, const QString& startDirectory,
     auto* layout = new QHBoxLayout(this);
     layout->addWidget(files_, 1);
     layout->addLayout(side);
-    // Wide enough that the file list's sizes and the long filter are not cut.
-    resize(1000, 520);
+    // Wide enough that the file list's sizes and the long filter are not
+    // cut, however long the options beside them are in this language.
+    int longest = 0;
+    if (const auto* types = files_->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"))) {
+        for (int i = 0; i < types->count(); ++i)
+            longest = std::max(longest, types->fontMetrics().horizontalAdvance(types->itemText(i)));
+    }
+    const int filesWidth = std::max(600, longest + 260); // with the label, the arrow and Cancel
+    resize(filesWidth + layout->spacing() + side->sizeHint().width() + 2 * layout->contentsMargins().left(), 520);
     connect(files_, &QFileDialog::currentChanged, this, &ImageOpenDialog::showPreview);
     connect(previewOn_, &QCheckBox::toggled, this, [this](bool on) {
         if (!on)
@@ -267,10 +297,10 @@ void ImageOpenDialog::showPreview(const QString& path)
 
 SaveGifDialog::SaveGifDialog(QWidget* parent) : FileDialogHost(parent, Text::GifFilter, true)
 {
-    setWindowTitle(ownText(Text::SaveGifTitle));
+    setWindowTitle(loadText(Text::SaveGifTitle));
     files_->setDefaultSuffix(QStringLiteral("gif"));
     files_->selectFile(QStringLiteral("zell"));
-    optimize_ = new QCheckBox(ownText(Text::OptimizeOnSave), this);
+    optimize_ = new QCheckBox(loadText(Text::OptimizeOnSave), this);
     details_ = new OptimizeOptionsPanel(this);
     details_->setContentsMargins(24, 0, 0, 0);
     optimize_->setChecked(true);
@@ -302,17 +332,17 @@ QRadioButton* SaveGifDialog::radio(int control) const
 LoadDialog::LoadDialog(QWidget* parent, const QString& path, const ImportOptions& options, bool moreFollow)
     : QDialog(parent)
 {
-    setWindowTitle(ownText(Text::OpenDroppedFileTitle));
+    setWindowTitle(loadText(Text::OpenDroppedFileTitle));
     auto* name = new QLabel(QDir::toNativeSeparators(path), this);
     name->setTextInteractionFlags(Qt::TextSelectableByMouse);
     name->setWordWrap(true);
     panel_ = new ImportOptionsPanel(this);
     panel_->setOptions(options);
-    useForAll_ = new QCheckBox(ownText(Text::UseForOtherDrops), this);
+    useForAll_ = new QCheckBox(loadText(Text::UseForOtherDrops), this);
     useForAll_->setVisible(moreFollow);
     auto* buttons = new QDialogButtonBox(this);
-    buttons->addButton(ownText(Text::Ok), QDialogButtonBox::AcceptRole);
-    buttons->addButton(ownText(Text::Cancel), QDialogButtonBox::RejectRole);
+    buttons->addButton(loadText(Text::Ok), QDialogButtonBox::AcceptRole);
+    buttons->addButton(loadText(Text::Cancel), QDialogButtonBox::RejectRole);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     auto* layout = new QVBoxLayout(this);
@@ -371,7 +401,7 @@ bool FileCommands::runOpenDialog(const QString& startDirectory, bool listEmpty, 
     std::vector<std::string> bad;
     std::vector<Failure> reasons;
     document_.run(
-        tr("files"),
+        loadText(Text::FilesUnit),
         [&](Document& d, Progress& p) {
             importFiles(d, paths, options, bad, &reasons, nullptr, &p);
             return true;
@@ -476,7 +506,7 @@ void FileCommands::openDropped(const QStringList& paths)
         Failure why = Failure::none;
         const std::string file = path.toStdString();
         const bool ok = document_.run(
-            tr("bytes"),
+            loadText(Text::BytesUnit),
             [&](Document& d, Progress& p) {
                 return importImageFile(d, file, each, globalTableOpen, width, height, comment, &why, nullptr, &p);
             },
@@ -551,7 +581,7 @@ void FileCommands::save()
     ExportError error = ExportError::None;
     int systemError = 0;
     const std::string path = dialog.chosenFiles().front().toStdString();
-    const bool ok = document_.runReading(tr("frames"), [&](const Document& d, Progress& p) {
+    const bool ok = document_.runReading(loadText(Text::FramesUnit), [&](const Document& d, Progress& p) {
         const bool written = writeAnimatedGif(path, d.frames, output, &error, &p);
         systemError = errno;
         return written;
@@ -590,7 +620,7 @@ bool FileCommands::openProjectFile(const QString& path, Failure* why)
     Failure reason = Failure::none;
     const std::string file = path.toStdString();
     const bool ok = document_.run(
-        tr("frames"), [&](Document& d, Progress& p) { return zell::openProject(d, file, &reason, &p); },
+        loadText(Text::FramesUnit), [&](Document& d, Progress& p) { return zell::openProject(d, file, &reason, &p); },
         Text::OpenProjectCommand);
     if (why)
         *why = reason;
@@ -646,7 +676,7 @@ bool FileCommands::saveProjectTo(const QString& path)
     Failure why = Failure::none;
     const std::string file = path.toStdString();
     const bool ok = document_.runReading(
-        tr("frames"), [&](const Document& d, Progress& p) { return zell::saveProject(d, file, &why, &p); });
+        loadText(Text::FramesUnit), [&](const Document& d, Progress& p) { return zell::saveProject(d, file, &why, &p); });
     if (!ok) {
         if (why != Failure::cancelled)
             failed(why);
@@ -676,7 +706,7 @@ void FileCommands::preview()
     }
     ExportError error = ExportError::None;
     int systemError = 0;
-    if (!document_.runReading(tr("frames"), [&](const Document& d, Progress& p) {
+    if (!document_.runReading(loadText(Text::FramesUnit), [&](const Document& d, Progress& p) {
             const bool written = writeAnimatedGif(path, d.frames, output, &error, &p);
             systemError = errno;
             return written;

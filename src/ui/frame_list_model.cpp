@@ -29,7 +29,7 @@ Qt::Alignment alignmentOf(int column)
 
 QString mark(bool on)
 {
-    return ownText(on ? Text::OnMark : Text::OffMark);
+    return loadText(on ? Text::OnMark : Text::OffMark);
 }
 
 } // namespace
@@ -60,14 +60,14 @@ QString FrameListModel::cellText(int row, int column) const
     case kColumnNumber: return QString::asprintf("%03d", row + 1);
     case kColumnName: return displayText(f->name);
     case kColumnPosition:
-        return QString::asprintf(ownText(Text::PositionFormat).toUtf8().constData(), int(f->left), int(f->top));
+        return QString::asprintf(loadText(Text::PositionFormat).toUtf8().constData(), int(f->left), int(f->top));
     case kColumnSize:
-        return QString::asprintf(ownText(Text::SizeFormat).toUtf8().constData(), int(f->width), int(f->height));
+        return QString::asprintf(loadText(Text::SizeFormat).toUtf8().constData(), int(f->width), int(f->height));
     case kColumnColors: return QString::number(f->colorCount);
     case kColumnLocalTable: return mark(f->useLocalColorTable);
     case kColumnUserInput: return mark(f->userInput);
     case kColumnTransparent:
-        return f->transparentIndex < 0xFFFF ? QString::number(f->transparentIndex) : ownText(Text::NoneMark);
+        return f->transparentIndex < 0xFFFF ? QString::number(f->transparentIndex) : loadText(Text::NoneMark);
     case kColumnDisposal: return QString::number(f->disposal);
     case kColumnDelay: return QString::number(f->delay);
     default: return {};
@@ -96,7 +96,7 @@ QVariant FrameListModel::headerData(int section, Qt::Orientation orientation, in
     if (orientation != Qt::Horizontal || section < 0 || section >= kColumnCount)
         return {};
     if (role == Qt::DisplayRole)
-        return ownText(kHeadings[section]);
+        return loadText(kHeadings[section]);
     if (role == Qt::TextAlignmentRole)
         return QVariant::fromValue(alignmentOf(section));
     return {};

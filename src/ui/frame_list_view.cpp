@@ -146,7 +146,7 @@ void FrameListView::buildContextMenu()
 
 QAction* FrameListView::addCommand(int textId, const QList<QKeySequence>& keys, void (FrameListView::*slot)())
 {
-    auto* action = new QAction(ownText(textId), this);
+    auto* action = new QAction(loadText(textId), this);
     action->setShortcuts(keys);
     // Only while the list itself has the focus: never in the rename editor.
     action->setShortcutContext(Qt::WidgetShortcut);

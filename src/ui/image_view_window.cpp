@@ -58,7 +58,7 @@ QSlider* makeTrackbar(int minimum, int maximum, QWidget* parent)
 } // namespace
 
 ImageViewWindow::ImageViewWindow(const DocumentModel& document, Clock* clock)
-    : ToolWindow(ownText(Text::ImageViewTitle), QSize(520, 400)), document_(document),
+    : ToolWindow(loadText(Text::ImageViewTitle), QSize(520, 400)), document_(document),
       ownClock_(clock ? nullptr : std::make_unique<SteadyClock>()), clock_(clock ? *clock : *ownClock_)
 {
     player_ = std::make_unique<PreviewPlayer>(static_cast<PlayerHost&>(*this), clock_, playerTexts());
@@ -104,7 +104,7 @@ void ImageViewWindow::buildControls()
     frameStep_ = new PlayerButton(PlayerButton::FrameStep, this);
     speed_ = makeTrackbar(-2, 2, this);
     transparency_ = new PlayerButton(PlayerButton::Label, this);
-    transparency_->setText(QStringLiteral("透"));
+    transparency_->setText(loadText(Text::TransparencyButton));
     transparency_->setCheckable(true);
     // Checked while their mode is on; the player decides, not the click.
     fastForward_->setCheckable(true);

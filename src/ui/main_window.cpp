@@ -65,7 +65,7 @@ MainWindow::MainWindow(DocumentModel& document, const Profile& profile, std::str
     resize(std::max(560, list_->horizontalHeader()->length() + 48), 680);
 
     paletteContent_ = new PaletteWindow(document_);
-    palette_ = std::make_unique<ToolWindow>(ownText(Text::PaletteWindowTitle), paletteContent_->size());
+    palette_ = std::make_unique<ToolWindow>(loadText(Text::PaletteWindowTitle), paletteContent_->size());
     paletteContent_->setParent(palette_.get());
     connect(paletteContent_, &PaletteWindow::toggleRequested, this, &MainWindow::togglePalette);
     connect(paletteContent_, &PaletteWindow::imageViewToggleRequested, this, &MainWindow::toggleImageView);
@@ -122,7 +122,7 @@ void MainWindow::pickColorIndex(int target, int index)
 
 QAction* MainWindow::addCommand(QMenu* menu, int command, const QKeySequence& key, void (MainWindow::*slot)())
 {
-    auto* action = new QAction(ownText(command), this);
+    auto* action = new QAction(loadText(command), this);
     if (!key.isEmpty())
         action->setShortcut(key);
     connect(action, &QAction::triggered, this, [this, slot] {
@@ -141,19 +141,19 @@ QAction* MainWindow::addCommand(QMenu* menu, int command, const QKeySequence& ke
 void MainWindow::buildMenu()
 {
     using K = QKeySequence;
-    QMenu* file = menuBar()->addMenu(ownText(Text::FileMenu));
+    QMenu* file = menuBar()->addMenu(loadText(Text::FileMenu));
     addCommand(file, Text::OpenImagesCommand, K(Qt::CTRL | Qt::Key_O), &MainWindow::openImages);
     addCommand(file, Text::SaveGifCommand, K(Qt::CTRL | Qt::Key_S), &MainWindow::saveGif);
     file->addSeparator();
     addCommand(file, Text::OpenProjectCommand, {}, &MainWindow::openProjectFile);
     addCommand(file, Text::SaveProjectCommand, {}, &MainWindow::saveProjectFile);
     file->addSeparator();
-    auto* exit = new QAction(ownText(Text::ExitCommand), this);
+    auto* exit = new QAction(loadText(Text::ExitCommand), this);
     connect(exit, &QAction::triggered, this, &QWidget::close);
     file->addAction(exit);
     actions_[Text::ExitCommand] = exit;
 
-    QMenu* edit = menuBar()->addMenu(ownText(Text::EditMenu));
+    QMenu* edit = menuBar()->addMenu(loadText(Text::EditMenu));
     addCommand(edit, Text::UndoCommand, K(Qt::CTRL | Qt::Key_Z), &MainWindow::undo);
     addCommand(edit, Text::RedoCommand, K(Qt::CTRL | Qt::Key_Y), &MainWindow::redo)
         ->setShortcuts({K(Qt::CTRL | Qt::Key_Y), K(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
@@ -163,9 +163,9 @@ void MainWindow::buildMenu()
     addCommand(edit, Text::SelectAllCommand, K(Qt::CTRL | Qt::Key_A), &MainWindow::selectAll);
     addCommand(edit, Text::ReverseFramesCommand, {}, &MainWindow::reverseFrames);
     edit->addSeparator();
-    applyMenu_ = edit->addMenu(ownText(Text::ApplyToAllMenu));
+    applyMenu_ = edit->addMenu(loadText(Text::ApplyToAllMenu));
     for (int kind = 0; kind < 6; ++kind) {
-        auto* action = new QAction(ownText(Text::ApplyPositionCommand + kind), this);
+        auto* action = new QAction(loadText(Text::ApplyPositionCommand + kind), this);
         connect(action, &QAction::triggered, this, [this, kind] { applyToAll(kind); });
         applyMenu_->addAction(action);
         actions_[Text::ApplyPositionCommand + kind] = action;
@@ -177,13 +177,13 @@ void MainWindow::buildMenu()
     edit->addSeparator();
     addCommand(edit, Text::PreviewCommand, K(Qt::CTRL | Qt::Key_P), &MainWindow::preview);
 
-    QMenu* window = menuBar()->addMenu(ownText(Text::WindowMenu));
+    QMenu* window = menuBar()->addMenu(loadText(Text::WindowMenu));
     addCommand(window, Text::TogglePaletteCommand, K(Qt::SHIFT | Qt::Key_C), &MainWindow::togglePalette);
     addCommand(window, Text::ToggleImageViewCommand, K(Qt::SHIFT | Qt::Key_I), &MainWindow::toggleImageView);
     window->addSeparator();
     addCommand(window, Text::SettingsCommand, {}, &MainWindow::openSettings);
 
-    QMenu* help = menuBar()->addMenu(ownText(Text::HelpMenu));
+    QMenu* help = menuBar()->addMenu(loadText(Text::HelpMenu));
     addCommand(help, Text::HomePageCommand, {}, &MainWindow::openManual);
     addCommand(help, Text::AboutCommand, {}, &MainWindow::showAbout);
 
@@ -213,7 +213,7 @@ namespace {
 // "元に戻す(&Z) 待機時間\tCtrl+Z": the menu text with the step's name.
 QString withStepName(int command, const std::string& name)
 {
-    const QString text = ownText(command);
+    const QString text = loadText(command);
     if (name.empty())
         return text;
     const qsizetype tab = text.indexOf(QLatin1Char('\t'));
@@ -259,9 +259,9 @@ void MainWindow::openManual()
     const bool present = !address.isLocalFile() || QFileInfo::exists(address.toLocalFile());
     if (present && openUrl(address))
         return;
-    QString text = ownText(Text::HomePageFailed);
+    QString text = loadText(Text::HomePageFailed);
     text.replace(QStringLiteral("%s"), address.isLocalFile() ? address.toLocalFile() : address.toString());
-    showPlainMessage(this, text, ownText(Text::HomePageFailedCaption), MessageStyle::OkInfo);
+    showPlainMessage(this, text, loadText(Text::HomePageFailedCaption), MessageStyle::OkInfo);
 }
 
 void MainWindow::showAbout()

@@ -24,8 +24,8 @@ constexpr int kToolTipMs = 32767;
 QDialogButtonBox* okCancel(QDialog* dialog)
 {
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, dialog);
-    buttons->button(QDialogButtonBox::Ok)->setText(ownText(Text::Ok));
-    buttons->button(QDialogButtonBox::Cancel)->setText(ownText(Text::Cancel));
+    buttons->button(QDialogButtonBox::Ok)->setText(loadText(Text::Ok));
+    buttons->button(QDialogButtonBox::Cancel)->setText(loadText(Text::Cancel));
     QObject::connect(buttons, &QDialogButtonBox::accepted, dialog, &QDialog::accept);
     QObject::connect(buttons, &QDialogButtonBox::rejected, dialog, &QDialog::reject);
     return buttons;
@@ -52,7 +52,7 @@ int colorCountEntry(int count)
 
 OptimizeDialog::OptimizeDialog(QWidget* parent, uint32_t initial) : QDialog(parent)
 {
-    setWindowTitle(ownText(Text::OptimizeTitle));
+    setWindowTitle(loadText(Text::OptimizeTitle));
     details_ = new OptimizeOptionsPanel(this);
     details_->setOptions(initial);
     auto* group = new QGroupBox(this);
@@ -79,50 +79,50 @@ QRadioButton* OptimizeDialog::radio(int control) const
 
 UnifyDialog::UnifyDialog(QWidget* parent, int currentColorCount) : QDialog(parent)
 {
-    setWindowTitle(ownText(Text::UnifyPalettesTitle));
+    setWindowTitle(loadText(Text::UnifyPalettesTitle));
     which_ = new QComboBox(this);
-    which_->addItem(ownText(Text::AllFrames));
-    which_->addItem(ownText(Text::SelectedFrames));
+    which_->addItem(loadText(Text::AllFrames));
+    which_->addItem(loadText(Text::SelectedFrames));
     sizes_ = new QComboBox(this);
-    sizes_->addItem(ownText(Text::AllFrames));
+    sizes_->addItem(loadText(Text::AllFrames));
     colors_ = new QComboBox(this);
     for (int i = 0; i < 8; ++i) {
-        sizes_->addItem(ownText(Text::FramesWithColorsFormat).replace(QStringLiteral("%d"), QString::number(2 << i)));
-        colors_->addItem(ownText(Text::ColorsFormat).replace(QStringLiteral("%d"), QString::number(2 << i)));
+        sizes_->addItem(loadText(Text::FramesWithColorsFormat).replace(QStringLiteral("%d"), QString::number(2 << i)));
+        colors_->addItem(loadText(Text::ColorsFormat).replace(QStringLiteral("%d"), QString::number(2 << i)));
     }
     const int entry = colorCountEntry(currentColorCount);
     sizes_->setCurrentIndex(entry + 1);
     // Without a current frame (or with an odd count) the box starts at 256
     // colours, so that OK always has a size to give.
     colors_->setCurrentIndex(entry >= 0 ? entry : 7);
-    useGlobal_ = new QCheckBox(ownText(Text::UseGlobalPalette), this);
+    useGlobal_ = new QCheckBox(loadText(Text::UseGlobalPalette), this);
     useGlobal_->setChecked(true);
-    keepBackground_ = new QCheckBox(ownText(Text::ReserveBackground), this);
-    reserveTransparent_ = new QCheckBox(ownText(Text::ReserveTransparent), this);
-    transparentForAll_ = new QCheckBox(ownText(Text::UseReservedTransparent), this);
-    note_ = new QLabel(ownText(Text::UnifyNote), this);
+    keepBackground_ = new QCheckBox(loadText(Text::ReserveBackground), this);
+    reserveTransparent_ = new QCheckBox(loadText(Text::ReserveTransparent), this);
+    transparentForAll_ = new QCheckBox(loadText(Text::UseReservedTransparent), this);
+    note_ = new QLabel(loadText(Text::UnifyNote), this);
     note_->setWordWrap(true);
     QFont small = font();
     const int pixels = small.pixelSize() > 0 ? small.pixelSize() : QFontInfo(small).pixelSize();
     small.setPixelSize(std::max(pixels * 8 / 10, 10));
     note_->setFont(small);
 
-    setTip(which_, ownText(Text::ConditionTipFormat).replace(QStringLiteral("%d"), QStringLiteral("1")));
-    setTip(sizes_, ownText(Text::ConditionTipFormat).replace(QStringLiteral("%d"), QStringLiteral("2")));
-    setTip(useGlobal_, ownText(Text::UseGlobalPaletteTip));
-    setTip(transparentForAll_, ownText(Text::UseReservedTransparentTip));
-    setTip(colors_, ownText(Text::UnifiedColorCountTip));
-    setTip(keepBackground_, ownText(Text::ReserveBackgroundTip));
-    setTip(reserveTransparent_, ownText(Text::ReserveTransparentTip));
+    setTip(which_, loadText(Text::ConditionTipFormat).replace(QStringLiteral("%d"), QStringLiteral("1")));
+    setTip(sizes_, loadText(Text::ConditionTipFormat).replace(QStringLiteral("%d"), QStringLiteral("2")));
+    setTip(useGlobal_, loadText(Text::UseGlobalPaletteTip));
+    setTip(transparentForAll_, loadText(Text::UseReservedTransparentTip));
+    setTip(colors_, loadText(Text::UnifiedColorCountTip));
+    setTip(keepBackground_, loadText(Text::ReserveBackgroundTip));
+    setTip(reserveTransparent_, loadText(Text::ReserveTransparentTip));
 
     auto* targets = new QGroupBox(this);
     auto* targetForm = new QFormLayout(targets);
-    targetForm->addRow(ownText(Text::FirstCondition), which_);
-    targetForm->addRow(ownText(Text::SecondCondition), sizes_);
+    targetForm->addRow(loadText(Text::FirstCondition), which_);
+    targetForm->addRow(loadText(Text::SecondCondition), sizes_);
     targetForm->addRow(useGlobal_);
     auto* palette = new QGroupBox(this);
     auto* paletteForm = new QFormLayout(palette);
-    paletteForm->addRow(ownText(Text::ColorCount), colors_);
+    paletteForm->addRow(loadText(Text::ColorCount), colors_);
     paletteForm->addRow(keepBackground_);
     paletteForm->addRow(reserveTransparent_);
     auto* indented = new QVBoxLayout;

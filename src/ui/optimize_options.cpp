@@ -11,12 +11,12 @@ namespace zell {
 
 OptimizeOptionsPanel::OptimizeOptionsPanel(QWidget* parent) : QWidget(parent)
 {
-    transparency_ = new QCheckBox(ownText(Text::UseTransparency), this);
-    onlySet_ = new QRadioButton(ownText(Text::OnlyTransparentFrames), this);
-    lossless_ = new QRadioButton(ownText(Text::AllFramesLossless), this);
-    automatic_ = new QRadioButton(ownText(Text::AllFramesAutoTransparent), this);
-    dropUnchanged_ = new QCheckBox(ownText(Text::DropUnchangedFrames), this);
-    keepTiming_ = new QCheckBox(ownText(Text::KeepDroppedDelay), this);
+    transparency_ = new QCheckBox(loadText(Text::UseTransparency), this);
+    onlySet_ = new QRadioButton(loadText(Text::OnlyTransparentFrames), this);
+    lossless_ = new QRadioButton(loadText(Text::AllFramesLossless), this);
+    automatic_ = new QRadioButton(loadText(Text::AllFramesAutoTransparent), this);
+    dropUnchanged_ = new QCheckBox(loadText(Text::DropUnchangedFrames), this);
+    keepTiming_ = new QCheckBox(loadText(Text::KeepDroppedDelay), this);
     auto* radios = new QVBoxLayout;
     radios->setContentsMargins(24, 0, 0, 0);
     for (QRadioButton* r : {onlySet_, lossless_, automatic_})

@@ -55,11 +55,11 @@ PaletteWindow::PaletteWindow(DocumentModel& document, QWidget* parent) : QWidget
 {
     auto* tables = new QButtonGroup(this);
     auto* modes = new QButtonGroup(this);
-    global_ = pushRadio(ownText(Text::GlobalPalette), Text::GlobalPaletteTip, tables, this);
-    local_ = pushRadio(ownText(Text::LocalPalette), Text::LocalPaletteTip, tables, this);
+    global_ = pushRadio(loadText(Text::GlobalPalette), Text::GlobalPaletteTip, tables, this);
+    local_ = pushRadio(loadText(Text::LocalPalette), Text::LocalPaletteTip, tables, this);
     for (int m = 0; m < 3; ++m)
-        modes_[m] = pushRadio(ownText(Text::EditColor + m), Text::EditColorTip + m, modes, this);
-    load_ = new QPushButton(ownText(Text::LoadPalette), this);
+        modes_[m] = pushRadio(loadText(Text::EditColor + m), Text::EditColorTip + m, modes, this);
+    load_ = new QPushButton(loadText(Text::LoadPalette), this);
     load_->setToolTip(loadText(Text::LoadPaletteTip));
     count_ = new QComboBox(this);
     for (int k = 0; k < 8; ++k)
@@ -78,7 +78,7 @@ PaletteWindow::PaletteWindow(DocumentModel& document, QWidget* parent) : QWidget
     layout->addWidget(modes_[2], 1, 2);
     auto* countRow = new QHBoxLayout;
     countRow->addStretch(1);
-    countRow->addWidget(new QLabel(ownText(Text::ColorCount), this));
+    countRow->addWidget(new QLabel(loadText(Text::ColorCount), this));
     countRow->addWidget(count_);
     layout->addLayout(countRow, 2, 0, 1, 3);
     layout->addWidget(grid_, 3, 0, 1, 3, Qt::AlignCenter);

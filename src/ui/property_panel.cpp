@@ -50,15 +50,15 @@ uint32_t frameColor(const DocumentModel& document, int row, uint32_t index)
 QString colorInfoText(uint32_t index, uint32_t color)
 {
     if (index >= 256 || color == kNoColor)
-        return ownText(Text::NoColor);
+        return loadText(Text::NoColor);
     const uint32_t rgb = (uint32_t(colorRed(color)) << 16) | (uint32_t(colorGreen(color)) << 8) | colorBlue(color);
-    return QString::asprintf(ownText(Text::ColorEntryFormat).toUtf8().constData(), int(index), unsigned(rgb));
+    return QString::asprintf(loadText(Text::ColorEntryFormat).toUtf8().constData(), int(index), unsigned(rgb));
 }
 
 QFont fixedFieldFont(const QFont& base)
 {
     QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-    font.setFamilies({ownText(Text::FixedFontFamily), font.family()});
+    font.setFamilies({loadText(Text::FixedFontFamily), font.family()});
     font.setPointSizeF(base.pointSizeF());
     return font;
 }
@@ -68,19 +68,19 @@ PropertyPanel::PropertyPanel(DocumentModel& document, FrameListView& list, QWidg
 {
     auto* grid = new QGridLayout(this);
     grid->setContentsMargins(0, 0, 0, 0);
-    auto label = [this](int id) { return new QLabel(ownText(id), this); };
+    auto label = [this](int id) { return new QLabel(loadText(id), this); };
     x_ = new NumberEdit(this);
     y_ = new NumberEdit(this);
     width_ = sunkenField(this);
     height_ = sunkenField(this);
-    localTable_ = new QCheckBox(ownText(Text::UseLocalTable), this);
-    userInput_ = new QCheckBox(ownText(Text::UserInput), this);
+    localTable_ = new QCheckBox(loadText(Text::UseLocalTable), this);
+    userInput_ = new QCheckBox(loadText(Text::UserInput), this);
     transparent_ = sunkenField(this);
     transparent_->setFont(fixedFieldFont(font()));
     transparent_->setMinimumWidth(transparent_->fontMetrics().horizontalAdvance(QStringLiteral("[255]：[#FFFFFF]")) + 8);
     disposal_ = new QComboBox(this);
     for (int id = Text::DisposalUnspecified; id <= Text::DisposalToPrevious; ++id)
-        disposal_->addItem(ownText(id));
+        disposal_->addItem(loadText(id));
     disposal_->setCurrentIndex(1);
     delay_ = new NumberEdit(this);
 
@@ -113,7 +113,7 @@ PropertyPanel::PropertyPanel(DocumentModel& document, FrameListView& list, QWidg
                                              {disposal_, Text::DisposalTip},
                                              {delay_, Text::DelayTip}};
     for (auto [widget, id] : tips) {
-        widget->setToolTip(ownText(id));
+        widget->setToolTip(loadText(id));
         widget->setToolTipDuration(kToolTipDurationMs);
     }
 

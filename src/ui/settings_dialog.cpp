@@ -2,7 +2,10 @@
 
 #include <QCheckBox>
 #include <QDialogButtonBox>
+#include <QComboBox>
 #include <QFileInfo>
+#include <QHBoxLayout>
+#include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -10,16 +13,32 @@
 #include "app/string_table.h"
 
 namespace zell {
+namespace {
+
+// The profile's values in the order of the language box.
+const char* const kLanguageSettings[] = {"auto", "ja", "en"};
+
+int languageItem(const Profile& profile)
+{
+    const std::string setting = profile.readString("System", "Language", "auto");
+    for (int i = 1; i < 3; ++i) {
+        if (setting == kLanguageSettings[i])
+            return i;
+    }
+    return 0;
+}
+
+} // namespace
 
 SettingsDialog::SettingsDialog(const Profile& profile, std::string libraryPath, QWidget* parent)
     : QDialog(parent), profile_(profile), libraryPath_(std::move(libraryPath))
 {
-    setWindowTitle(ownText(Text::SettingsTitle));
+    setWindowTitle(loadText(Text::SettingsTitle));
     auto* layout = new QVBoxLayout(this);
     const int ids[4] = {Text::HideToolWindowsFromTaskbar, Text::AllowJapaneseComment, Text::RestoreWindows,
                         Text::UseStringLibrary};
     for (int i = 0; i < 4; ++i) {
-        boxes_[i] = new QCheckBox(ownText(ids[i]), this);
+        boxes_[i] = new QCheckBox(loadText(ids[i]), this);
         layout->addWidget(boxes_[i]);
     }
     initial_[0] = profile_.readString("System", "ToolWindow", "") == "yes";
@@ -30,9 +49,21 @@ SettingsDialog::SettingsDialog(const Profile& profile, std::string libraryPath, 
         boxes_[i]->setChecked(initial_[i]);
     boxes_[3]->setVisible(QFileInfo(QString::fromStdString(libraryPath_)).isFile());
 
+    language_ = new QComboBox(this);
+    for (int id : {Text::LanguageAutomatic, Text::LanguageJapanese, Text::LanguageEnglish})
+        language_->addItem(loadText(id));
+    initialLanguage_ = languageItem(profile_);
+    language_->setCurrentIndex(initialLanguage_);
+    auto* languageRow = new QHBoxLayout;
+    languageRow->addWidget(new QLabel(loadText(Text::LanguageChoice), this));
+    languageRow->addWidget(language_);
+    languageRow->addWidget(new QLabel(loadText(Text::LanguageNote), this));
+    languageRow->addStretch(1);
+    layout->addLayout(languageRow);
+
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-    buttons->button(QDialogButtonBox::Ok)->setText(ownText(Text::Ok));
-    buttons->button(QDialogButtonBox::Cancel)->setText(ownText(Text::Cancel));
+    buttons->button(QDialogButtonBox::Ok)->setText(loadText(Text::Ok));
+    buttons->button(QDialogButtonBox::Cancel)->setText(loadText(Text::Cancel));
     connect(buttons, &QDialogButtonBox::accepted, this, &SettingsDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &SettingsDialog::reject);
     layout->addWidget(buttons);
@@ -53,6 +84,8 @@ void SettingsDialog::accept()
     if (changes_.stringLibrary)
         profile_.writeString("are you", "wota?", wota ? "yes" : "");
     profile_.writeInt("System", "RestoreWindow", boxes_[2]->isChecked() ? 1 : 0);
+    if (language_->currentIndex() != initialLanguage_)
+        profile_.writeString("System", "Language", kLanguageSettings[language_->currentIndex()]);
     if (wota && !stringLibraryLoaded())
         loadStringLibrary(profile_, libraryPath_);
     else if (!wota && stringLibraryLoaded())

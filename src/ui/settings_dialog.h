@@ -1,5 +1,6 @@
 // The settings dialog: tool-window style, comment mode, restoring windows
-// at start and the replacement text table. A setting is written only when
+// at start, the replacement text table and the interface language (read
+// only at start, so a new choice waits for the next one). A setting is written only when
 // its box changed, except "RestoreWindow", which every OK writes.
 #pragma once
 
@@ -8,6 +9,7 @@
 #include <string>
 
 class QCheckBox;
+class QComboBox;
 
 namespace zell {
 
@@ -31,12 +33,16 @@ public:
     QCheckBox* commentBox() const { return boxes_[1]; }
     QCheckBox* restoreBox() const { return boxes_[2]; }
     QCheckBox* libraryBox() const { return boxes_[3]; }
+    // Automatic, Japanese, English: "auto", "ja", "en" in the profile.
+    QComboBox* languageBox() const { return language_; }
 
 private:
     const Profile& profile_;
     std::string libraryPath_;
     QCheckBox* boxes_[4];
     bool initial_[4];
+    QComboBox* language_;
+    int initialLanguage_;
     Changes changes_;
 };
 

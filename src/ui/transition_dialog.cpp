@@ -25,6 +25,7 @@
 #include "document/still_image.h"
 #include "image/dib.h"
 #include "image/raster_image.h"
+#include "playback/builtin_transition.h"
 #include "playback/plugin_discovery.h"
 #include "ui/background_run.h"
 #include "ui/busy.h"
@@ -54,6 +55,19 @@ QSize dibSize(const ByteBuffer& dib)
 void failed(QWidget* owner)
 {
     showMessage(owner, Text::OperationFailed, Text::ErrorCaption, MessageStyle::OkInfo);
+}
+
+// A built-in pattern by its text in the interface language; a plug-in's
+// as it names itself.
+QString patternName(const Transition& transition)
+{
+    if (dynamic_cast<const BuiltinTransition*>(&transition)) {
+        for (const BuiltinTransitionInfo& info : builtinTransitions()) {
+            if (transition.name == info.name)
+                return loadText(int(info.textId));
+        }
+    }
+    return displayText(transition.name);
 }
 
 } // namespace
@@ -104,7 +118,7 @@ void ColorButton::setColor(uint32_t color)
 
 QString ColorButton::faceText() const
 {
-    QString text = ownText(Text::RgbFormat);
+    QString text = loadText(Text::RgbFormat);
     for (uint32_t part : {color_ & 0xFF, (color_ >> 8) & 0xFF, (color_ >> 16) & 0xFF})
         text.replace(text.indexOf(QStringLiteral("%d")), 2, QString::number(part));
     return text;
@@ -156,7 +170,7 @@ TransitionDialog::TransitionDialog(QWidget* parent, const TransitionScreens& scr
                                    const std::vector<std::filesystem::path>& pluginFolders)
     : QDialog(parent), screens_(screens), workDirectory_(workDirectory)
 {
-    setWindowTitle(ownText(Text::InsertTransitionTitle));
+    setWindowTitle(loadText(Text::InsertTransitionTitle));
     sourceBox_ = new PictureBox(this);
     nextBox_ = new PictureBox(this);
     for (PictureBox* box : {sourceBox_, nextBox_}) {
@@ -164,14 +178,14 @@ TransitionDialog::TransitionDialog(QWidget* parent, const TransitionScreens& scr
         box->setFixedSize(box->sizeHint());
     }
     sourceBox_->setImage(dibToImage(screens_.source.bytes()));
-    toNext_ = new QRadioButton(ownText(Text::ToNextFrame), this);
-    toColor_ = new QRadioButton(ownText(Text::ToColor), this);
+    toNext_ = new QRadioButton(loadText(Text::ToNextFrame), this);
+    toColor_ = new QRadioButton(loadText(Text::ToColor), this);
     colorButton_ = new ColorButton(this);
     patterns_ = new QComboBox(this);
     steps_ = new RangeEdit(this);
     speed_ = new RangeEdit(this);
-    settings_ = new QPushButton(ownText(Text::PluginSettings), this);
-    preview_ = new QPushButton(ownText(Text::PreviewTransition), this);
+    settings_ = new QPushButton(loadText(Text::PluginSettings), this);
+    preview_ = new QPushButton(loadText(Text::PreviewTransition), this);
     // Patterns with and without settings keep the fields where they are.
     QSizePolicy keepPlace = settings_->sizePolicy();
     keepPlace.setRetainSizeWhenHidden(true);
@@ -180,13 +194,13 @@ TransitionDialog::TransitionDialog(QWidget* parent, const TransitionScreens& scr
     destinations->addButton(toNext_);
     destinations->addButton(toColor_);
 
-    auto* sourceGroup = new QGroupBox(ownText(Text::TransitionFrom), this);
+    auto* sourceGroup = new QGroupBox(loadText(Text::TransitionFrom), this);
     auto* sourceLayout = new QVBoxLayout(sourceGroup);
     // Level with the destination's picture, which sits under its radio.
     sourceLayout->addSpacing(toNext_->sizeHint().height() + sourceLayout->spacing());
     sourceLayout->addWidget(sourceBox_);
     sourceLayout->addStretch(1);
-    auto* nextGroup = new QGroupBox(ownText(Text::TransitionTo), this);
+    auto* nextGroup = new QGroupBox(loadText(Text::TransitionTo), this);
     auto* nextLayout = new QGridLayout(nextGroup);
     nextLayout->addWidget(toNext_, 0, 0);
     nextLayout->addWidget(nextBox_, 1, 0, 1, 2);
@@ -197,20 +211,20 @@ TransitionDialog::TransitionDialog(QWidget* parent, const TransitionScreens& scr
     pictures->addWidget(nextGroup);
 
     auto* form = new QGridLayout;
-    form->addWidget(new QLabel(ownText(Text::TransitionPattern), this), 0, 0);
+    form->addWidget(new QLabel(loadText(Text::TransitionPattern), this), 0, 0);
     form->addWidget(patterns_, 0, 1, 1, 3);
     form->addWidget(settings_, 0, 4);
-    form->addWidget(new QLabel(ownText(Text::TransitionSteps), this), 1, 0);
+    form->addWidget(new QLabel(loadText(Text::TransitionSteps), this), 1, 0);
     form->addWidget(steps_, 1, 1);
-    form->addWidget(new QLabel(ownText(Text::TransitionSpeed), this), 1, 2);
+    form->addWidget(new QLabel(loadText(Text::TransitionSpeed), this), 1, 2);
     form->addWidget(speed_, 1, 3);
-    form->addWidget(new QLabel(ownText(Text::DelayUnit), this), 1, 4);
+    form->addWidget(new QLabel(loadText(Text::DelayUnit), this), 1, 4);
     form->setColumnStretch(1, 1);
     form->setColumnStretch(3, 1);
 
     auto* buttons = new QDialogButtonBox(this);
-    buttons->addButton(ownText(Text::Ok), QDialogButtonBox::AcceptRole);
-    buttons->addButton(ownText(Text::Cancel), QDialogButtonBox::RejectRole);
+    buttons->addButton(loadText(Text::Ok), QDialogButtonBox::AcceptRole);
+    buttons->addButton(loadText(Text::Cancel), QDialogButtonBox::RejectRole);
     connect(buttons, &QDialogButtonBox::accepted, this, &TransitionDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     auto* bottom = new QHBoxLayout;
@@ -229,7 +243,7 @@ TransitionDialog::TransitionDialog(QWidget* parent, const TransitionScreens& scr
     colorButton_->setColor(0xFFFFFF);
     transitions_ = makeTransitionList(pluginFolders);
     for (const auto& t : transitions_)
-        patterns_->addItem(displayText(t->name));
+        patterns_->addItem(patternName(*t));
     steps_->setValue(8);
     speed_->setSpinRange(0, 65535);
     speed_->setValue(8);
@@ -326,7 +340,7 @@ bool TransitionDialog::generate(bool forPreview, std::vector<GeneratedFile>& fil
     if (destination.empty())
         return false;
     const uint32_t steps = uint32_t(steps_->value());
-    const bool ok = runInBackground(this, tr("pictures"), [&](Progress& progress) {
+    const bool ok = runInBackground(this, loadText(Text::PicturesUnit), [&](Progress& progress) {
         return generateTransition(*t, screens_.source.bytes(), destination, steps, forPreview, workDirectory_, files,
                                   &progress);
     });
@@ -384,12 +398,12 @@ TransitionPreviewDialog::TransitionPreviewDialog(QWidget* parent, const QStringL
                                                  int height)
     : QDialog(parent), files_(files), delayMs_(std::max(delayMs, 0))
 {
-    setWindowTitle(ownText(Text::TransitionPreviewTitle));
+    setWindowTitle(loadText(Text::TransitionPreviewTitle));
     box_ = new PictureBox(this);
     box_->setFrameShape(QFrame::Box);
-    play_ = new QPushButton(ownText(Text::PreviewPlay), this);
-    stop_ = new QPushButton(ownText(Text::PreviewStop), this);
-    auto* close = new QPushButton(ownText(Text::PreviewClose), this);
+    play_ = new QPushButton(loadText(Text::PreviewPlay), this);
+    stop_ = new QPushButton(loadText(Text::PreviewStop), this);
+    auto* close = new QPushButton(loadText(Text::PreviewClose), this);
     for (QPushButton* b : {play_, stop_})
         b->setCheckable(true);
     auto* group = new QButtonGroup(this);

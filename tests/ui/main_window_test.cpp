@@ -14,6 +14,7 @@
 
 #include "app/manual.h"
 #include "app/profile.h"
+#include "app/string_table.h"
 #include "app/text_ids.h"
 #include "ui/about_dialog.h"
 #include "ui/animation_panel.h"
@@ -329,10 +330,10 @@ private slots:
         const QString bin = dir.path() + "/usr/bin/";
         const QString files[] = {bin + "doc/index.html", dir.path() + "/usr/share/doc/zell/index.html"};
         QVERIFY(QDir().mkpath(bin + "doc") && QDir().mkpath(dir.path() + "/usr/share/doc/zell"));
-        QCOMPARE(findManual(bin.toStdString()), std::string());
+        QCOMPARE(findManual(bin.toStdString(), "en"), std::string());
         for (const QString& file : files) {
             QVERIFY(writeBytes(file, "<html>"));
-            QCOMPARE(findManual(bin.toStdString()), file.toStdString());
+            QCOMPARE(findManual(bin.toStdString(), "en"), file.toStdString());
         }
     }
 
@@ -342,7 +343,7 @@ private slots:
         UrlRecorder recorder;
         f.window.action(Text::HomePageCommand)->trigger();
         // The tests run from the build folder, which keeps a copy of the manual.
-        const std::string manual = findManual(programDirectory());
+        const std::string manual = findManual(programDirectory(), languageCode(textLanguage()));
         const QUrl address = QUrl::fromLocalFile(QString::fromStdString(manual));
         QVERIFY(!manual.empty() && recorder.opened == QList<QUrl>{address} && f.prompter.texts.isEmpty());
         // A desktop that cannot open it: the address is told instead.

@@ -1,0 +1,177 @@
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QTest>
+
+#include "app/command_line.h"
+#include "app/language.h"
+#include "app/manual.h"
+#include "app/profile.h"
+#include "ui/settings_dialog.h"
+#include "ui/ui_test.h"
+
+namespace zell::test {
+namespace {
+
+// Null for an unset variable, as getenv gives it.
+const char* unsetOr(const QByteArray& value)
+{
+    return value == "-" ? nullptr : value.constData();
+}
+
+} // namespace
+
+class LanguageTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void theLocaleVariablesAreReadAsTheCLibraryReadsThem_data()
+    {
+        QTest::addColumn<QByteArray>("lcAll");
+        QTest::addColumn<QByteArray>("lcMessages");
+        QTest::addColumn<QByteArray>("lang");
+        QTest::addColumn<bool>("japanese");
+        // "-" is unset.
+        QTest::newRow("LANG only") << QByteArray("-") << QByteArray("-") << QByteArray("ja_JP.UTF-8") << true;
+        QTest::newRow("LC_ALL wins") << QByteArray("C") << QByteArray("ja_JP.UTF-8") << QByteArray("ja_JP.UTF-8")
+                                     << false;
+        QTest::newRow("LC_MESSAGES over LANG") << QByteArray("") << QByteArray("ja_JP.eucJP") << QByteArray("en_US")
+                                               << true;
+        QTest::newRow("empty is unset") << QByteArray("") << QByteArray("") << QByteArray("ja") << true;
+        QTest::newRow("modifier") << QByteArray("ja_JP@cjknarrow") << QByteArray("-") << QByteArray("-") << true;
+        QTest::newRow("C") << QByteArray("-") << QByteArray("-") << QByteArray("C") << false;
+        QTest::newRow("POSIX") << QByteArray("POSIX") << QByteArray("-") << QByteArray("ja_JP.UTF-8") << false;
+        QTest::newRow("C.UTF-8") << QByteArray("-") << QByteArray("-") << QByteArray("C.UTF-8") << false;
+        QTest::newRow("nothing set") << QByteArray("-") << QByteArray("-") << QByteArray("-") << false;
+        QTest::newRow("another language") << QByteArray("-") << QByteArray("de_DE.UTF-8") << QByteArray("ja_JP")
+                                          << false;
+        QTest::newRow("only a prefix") << QByteArray("-") << QByteArray("-") << QByteArray("jam_JM") << false;
+    }
+    void theLocaleVariablesAreReadAsTheCLibraryReadsThem()
+    {
+        QFETCH(QByteArray, lcAll);
+        QFETCH(QByteArray, lcMessages);
+        QFETCH(QByteArray, lang);
+        QFETCH(bool, japanese);
+        const Language expected = japanese ? Language::Japanese : Language::English;
+        QCOMPARE(localeLanguage(unsetOr(lcAll), unsetOr(lcMessages), unsetOr(lang)), expected);
+    }
+
+    void theCommandLineBeatsTheProfileWhichBeatsTheLocale()
+    {
+        const Language ja = Language::Japanese, en = Language::English;
+        QCOMPARE(chooseLanguage("", "auto", ja), ja);
+        QCOMPARE(chooseLanguage("", "en", ja), en);
+        QCOMPARE(chooseLanguage("ja", "en", en), ja);
+        QCOMPARE(chooseLanguage("", "EN", ja), ja); // profile values compare exactly
+        QCOMPARE(chooseLanguage("", "", en), en);
+    }
+
+    void startReadsTheProfileAndTheEnvironment()
+    {
+        QTemporaryDir dir;
+        Profile profile((dir.path() + "/zell.ini").toStdString());
+        const char* names[] = {"LC_ALL", "LC_MESSAGES", "LANG"};
+        QByteArray saved[3];
+        for (int i = 0; i < 3; ++i)
+            saved[i] = qgetenv(names[i]);
+        qunsetenv("LC_ALL");
+        qputenv("LC_MESSAGES", "ja_JP.UTF-8");
+        qputenv("LANG", "en_GB.UTF-8");
+        const Language fromLocale = startLanguage(profile, "");
+        profile.writeString("System", "Language", "en");
+        const Language fromProfile = startLanguage(profile, "");
+        const Language fromCommandLine = startLanguage(profile, "ja");
+        for (int i = 0; i < 3; ++i)
+            saved[i].isNull() ? qunsetenv(names[i]) : qputenv(names[i], saved[i]);
+        QCOMPARE(fromLocale, Language::Japanese);
+        QCOMPARE(fromProfile, Language::English);
+        QCOMPARE(fromCommandLine, Language::Japanese);
+    }
+
+    void theSettingsDialogWritesTheLanguageOnlyWhenChanged()
+    {
+        QTemporaryDir dir;
+        Profile profile((dir.path() + "/zell.ini").toStdString());
+        profile.writeString("System", "Language", "fr"); // unknown: automatic
+        {
+            SettingsDialog dialog(profile, "/nonexistent/pelio.txt");
+            QCOMPARE(dialog.languageBox()->currentIndex(), 0);
+            dialog.accept();
+            QCOMPARE(profile.readString("System", "Language", ""), std::string("fr"));
+        }
+        {
+            SettingsDialog dialog(profile, "/nonexistent/pelio.txt");
+            dialog.languageBox()->setCurrentIndex(2);
+            dialog.accept();
+        }
+        QCOMPARE(startLanguage(profile, ""), Language::English);
+        SettingsDialog again(profile, "/nonexistent/pelio.txt");
+        QCOMPARE(again.languageBox()->currentIndex(), 2);
+        again.languageBox()->setCurrentIndex(0);
+        again.accept();
+        QCOMPARE(profile.readString("System", "Language", ""), std::string("auto"));
+    }
+
+    void theProgramsOptionsAreTakenOutAndTheRestPassedOn_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("action");
+        QTest::addColumn<QString>("language");
+        QTest::addColumn<QStringList>("passedOn");
+        using A = CommandLine::Action;
+        QTest::newRow("files") << QStringList{"a.gif", "b"} << int(A::Run) << "" << QStringList{"a.gif", "b"};
+        QTest::newRow("lang") << QStringList{"--lang", "en", "a.gif"} << int(A::Run) << "en" << QStringList{"a.gif"};
+        QTest::newRow("lang=") << QStringList{"a.gif", "--lang=ja"} << int(A::Run) << "ja" << QStringList{"a.gif"};
+        QTest::newRow("unknown lang") << QStringList{"--lang", "de"} << int(A::BadLanguage) << "" << QStringList{};
+        QTest::newRow("lang without value") << QStringList{"--lang"} << int(A::BadLanguage) << "" << QStringList{};
+        QTest::newRow("short help") << QStringList{"x.gif", "-h"} << int(A::Help) << "" << QStringList{"x.gif"};
+        QTest::newRow("help and version") << QStringList{"--help", "--version"} << int(A::Help) << ""
+                                          << QStringList{};
+        QTest::newRow("version") << QStringList{"--version"} << int(A::Version) << "" << QStringList{};
+        QTest::newRow("Qt's own") << QStringList{"-platform", "offscreen"} << int(A::Run) << ""
+                                  << QStringList{"-platform", "offscreen"};
+        QTest::newRow("after --") << QStringList{"--", "--help", "-h"} << int(A::Run) << ""
+                                  << QStringList{"--help", "-h"};
+    }
+    void theProgramsOptionsAreTakenOutAndTheRestPassedOn()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, action);
+        QFETCH(QString, language);
+        QFETCH(QStringList, passedOn);
+        std::vector<QByteArray> storage{"zell"};
+        for (const QString& a : arguments)
+            storage.push_back(a.toUtf8());
+        std::vector<char*> argv;
+        for (QByteArray& a : storage)
+            argv.push_back(a.data());
+        const CommandLine line = parseCommandLine(int(argv.size()), argv.data());
+        QCOMPARE(int(line.action), action);
+        QCOMPARE(QString::fromStdString(line.language), language);
+        QStringList rest;
+        for (size_t i = 1; i < line.passedOn.size(); ++i)
+            rest << QString::fromUtf8(line.passedOn[i]);
+        if (action != int(CommandLine::Action::BadLanguage))
+            QCOMPARE(line.passedOn.at(0), argv[0]);
+        QCOMPARE(rest, passedOn);
+    }
+
+    void theManualOpensInTheInterfaceLanguageWhenThereIsOne()
+    {
+        QTemporaryDir dir;
+        const std::string bin = (dir.path() + "/usr/bin/").toStdString();
+        const QString doc = dir.path() + "/usr/share/doc/zell/";
+        QVERIFY(QDir().mkpath(doc) && QDir().mkpath(QString::fromStdString(bin)));
+        for (const char* name : {"index.html", "index.ja.html"})
+            QFile(doc + name).open(QIODevice::WriteOnly);
+        QCOMPARE(QString::fromStdString(findManual(bin, "ja")), doc + "index.ja.html");
+        QCOMPARE(QString::fromStdString(findManual(bin, "en")), doc + "index.html");
+    }
+};
+
+ZELL_UI_TEST(LanguageTest);
+
+} // namespace zell::test
+
+#include "language_test.moc"
