@@ -10,6 +10,7 @@
 #include <QWheelEvent>
 
 #include <functional>
+#include <utility>
 #include <vector>
 
 #include "app/profile.h"
@@ -357,9 +358,9 @@ private slots:
         // After a project open and after a long command the slider and the
         // picture show the first frame.
         const auto shown = [&view] {
-            return QPair(view.frameSlider()->value(), view.canvas()->viewport()->grab().toImage().pixel(3, 3));
+            return std::pair(view.frameSlider()->value(), view.canvas()->viewport()->grab().toImage().pixel(3, 3));
         };
-        const auto first = QPair(0, rgbOf(kGreen));
+        const auto first = std::pair(0, rgbOf(kGreen));
         window.frameList()->select(2);
         prompter.answers = {kIdNo};
         prompter.dialogScript = fileDialogs({project});
