@@ -28,6 +28,10 @@ enum Id : int {
     SettingsTitle = 210,
     InsertTransitionTitle = 211,
     TransitionPreviewTitle = 212,
+    SpeedTitle = 213,
+    ResizeTitle = 214,
+    CropTitle = 215,
+    ThinOutTitle = 216,
 
     // the main window's menus
     FileMenu = 12901,
@@ -35,6 +39,7 @@ enum Id : int {
     WindowMenu = 12903,
     HelpMenu = 12904,
     ApplyToAllMenu = 12905,
+    TransformMenu = 12906,
     OpenImagesCommand = 32771,
     SaveGifCommand = 32772,
     OpenProjectCommand = 32773,
@@ -60,6 +65,16 @@ enum Id : int {
     UndoCommand = 32793,
     RedoCommand = 32794,
     ReverseFramesCommand = 32801,
+    PingPongCommand = 32802,
+    Rotate90Command = 32803, // then the other turns and mirrors, in PictureTransform order
+    Rotate180Command = 32804,
+    Rotate270Command = 32805,
+    FlipHorizontalCommand = 32806,
+    FlipVerticalCommand = 32807,
+    ThinOutCommand = 32808,
+    SpeedCommand = 32809,
+    ResizeCommand = 32810,
+    CropCommand = 32811,
     AboutCommand = 57664,
     ExitCommand = 57665,
 
@@ -237,6 +252,19 @@ enum Id : int {
     DiscPattern = 20807,
     WobblePattern = 20808,
 
+    // the edit dialogs: thin out, speed, resize
+    KeepEvery = 1401,
+    KeepEveryUnit = 1402,
+    ScaleSpeed = 1403,
+    ScaleSpeedNote = 1404,
+    SetDelay = 1405,
+    Percentage = 1406,
+    KeepAspect = 1407,
+    ScaleFilterLabel = 1408,
+    SmoothFilter = 1409,
+    NearestFilter = 1410,
+    Dither = 1411,
+
     // the settings dialog and the about box
     HideToolWindowsFromTaskbar = 1281,
     AllowJapaneseComment = 1282,
@@ -310,6 +338,9 @@ enum Id : int {
     CannotWriteReason = 21530,
     NoFramesReason = 21531,
     CancelledReason = 21532,
+    TooManyColorsReason = 21533, // an edit's failures, with ErrorCaption
+    NoChangeReason = 21534,
+    DelaysHeld = 21535, // with SpeedTitle
 };
 
 } // namespace zell::Text

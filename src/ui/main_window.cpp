@@ -22,6 +22,7 @@
 #include "ui/animation_panel.h"
 #include "ui/background_run.h"
 #include "ui/document_model.h"
+#include "ui/edit_commands.h"
 #include "ui/file_commands.h"
 #include "ui/frame_list_view.h"
 #include "ui/image_view_window.h"
@@ -37,7 +38,12 @@ namespace {
 // Commands that need at least one frame.
 const int kNeedFrames[] = {Text::SaveGifCommand,          Text::SaveProjectCommand, Text::DeleteAllCommand,
                            Text::SelectAllCommand,        Text::OptimizeCommand,    Text::UnifyPalettesCommand,
-                           Text::InsertTransitionCommand, Text::PreviewCommand};
+                           Text::InsertTransitionCommand, Text::PreviewCommand,     Text::Rotate90Command,
+                           Text::Rotate180Command,        Text::Rotate270Command,   Text::FlipHorizontalCommand,
+                           Text::FlipVerticalCommand,     Text::SpeedCommand,       Text::ResizeCommand,
+                           Text::CropCommand};
+// Commands that need at least two frames.
+const int kNeedTwoFrames[] = {Text::ReverseFramesCommand, Text::PingPongCommand, Text::ThinOutCommand};
 
 } // namespace
 
@@ -60,6 +66,7 @@ MainWindow::MainWindow(DocumentModel& document, const Profile& profile, std::str
     setCentralWidget(central);
     files_ = new FileCommands(document_, this);
     operations_ = new AnimationCommands(document_, this, *files_, [this] { return list_->selectedRows(); });
+    edits_ = new EditCommands(document_, this, [this] { return list_->selectedRows(); });
     document_.setRunOwner(this);
     buildMenu();
     resize(std::max(560, list_->horizontalHeader()->length() + 48), 680);
@@ -72,6 +79,7 @@ MainWindow::MainWindow(DocumentModel& document, const Profile& profile, std::str
     connect(palette_.get(), &ToolWindow::activated, this, [this] { raiseWindowGroup(kPaletteWindow, 0); });
     connect(files_, &FileCommands::selectRow, list_, &FrameListView::select);
     connect(operations_, &AnimationCommands::selectRow, list_, &FrameListView::select);
+    connect(edits_, &EditCommands::selectRow, list_, &FrameListView::select);
     connect(files_, &FileCommands::projectPathChanged, this, &MainWindow::updateTitle);
     connect(files_, &FileCommands::framesOpened, this, [this] {
         if (document_.frameCount() > 0)
@@ -122,13 +130,18 @@ void MainWindow::pickColorIndex(int target, int index)
 
 QAction* MainWindow::addCommand(QMenu* menu, int command, const QKeySequence& key, void (MainWindow::*slot)())
 {
+    return addCommand(menu, command, key, [this, slot] { (this->*slot)(); });
+}
+
+QAction* MainWindow::addCommand(QMenu* menu, int command, const QKeySequence& key, std::function<void()> slot)
+{
     auto* action = new QAction(loadText(command), this);
     if (!key.isEmpty())
         action->setShortcut(key);
-    connect(action, &QAction::triggered, this, [this, slot] {
+    connect(action, &QAction::triggered, this, [this, slot = std::move(slot)] {
         // While a frame is being renamed the window's keys belong to the editor.
         if (!list_->renaming())
-            (this->*slot)();
+            slot();
     });
     if (menu)
         menu->addAction(action);
@@ -161,7 +174,31 @@ void MainWindow::buildMenu()
     addCommand(edit, Text::DeleteAllCommand, K(Qt::CTRL | Qt::Key_Delete), &MainWindow::deleteAll);
     edit->addSeparator();
     addCommand(edit, Text::SelectAllCommand, K(Qt::CTRL | Qt::Key_A), &MainWindow::selectAll);
-    addCommand(edit, Text::ReverseFramesCommand, {}, &MainWindow::reverseFrames);
+    edit->addSeparator();
+    // The everyday edits, also offered on the frame list.
+    QMenu* listMenu = list_->contextMenu();
+    listMenu->addSeparator();
+    EditCommands* e = edits_;
+    for (QMenu* m : {edit, listMenu}) {
+        const bool list = m == listMenu;
+        auto put = [&](int command, std::function<void()> slot) {
+            if (list)
+                m->addAction(actions_[command]);
+            else
+                addCommand(m, command, {}, std::move(slot));
+        };
+        put(Text::ReverseFramesCommand, [e] { e->reverse(); });
+        put(Text::PingPongCommand, [e] { e->pingPong(); });
+        put(Text::ThinOutCommand, [e] { e->thinOut(); });
+        put(Text::SpeedCommand, [e] { e->speed(); });
+        if (list)
+            continue;
+        put(Text::ResizeCommand, [e] { e->resize(); });
+        put(Text::CropCommand, [e] { e->crop(); });
+        QMenu* turns = m->addMenu(loadText(Text::TransformMenu));
+        for (int t = 0; t < 5; ++t)
+            addCommand(turns, Text::Rotate90Command + t, {}, [e, t] { e->transform(PictureTransform(t)); });
+    }
     edit->addSeparator();
     applyMenu_ = edit->addMenu(loadText(Text::ApplyToAllMenu));
     for (int kind = 0; kind < 6; ++kind) {
@@ -203,7 +240,8 @@ void MainWindow::updateCommands()
     for (int command : kNeedFrames)
         actions_[command]->setEnabled(n > 0);
     applyMenu_->setEnabled(n >= 2);
-    actions_[Text::ReverseFramesCommand]->setEnabled(n >= 2);
+    for (int command : kNeedTwoFrames)
+        actions_[command]->setEnabled(n >= 2);
     for (int kind = 0; kind < 6; ++kind)
         actions_[Text::ApplyPositionCommand + kind]->setEnabled(n >= 2);
 }
@@ -292,11 +330,6 @@ void MainWindow::applyToAll(int kind)
 void MainWindow::selectAll()
 {
     list_->selectAll();
-}
-
-void MainWindow::reverseFrames()
-{
-    document_.reverseRows(list_->selectedRows());
 }
 
 void MainWindow::selectNext()

@@ -20,6 +20,7 @@ namespace zell {
 class AnimationCommands;
 class AnimationPanel;
 class DocumentModel;
+class EditCommands;
 class FileCommands;
 class PaletteWindow;
 class FrameListView;
@@ -60,6 +61,7 @@ public:
     // Opens the home page; tests replace the desktop.
     std::function<bool(const QUrl&)> openUrl;
     AnimationCommands* animationCommands() const { return operations_; }
+    EditCommands* editCommands() const { return edits_; }
 
 signals:
     // The window accepted its closing and saved the tool windows' places:
@@ -76,6 +78,7 @@ protected:
 private:
     void buildMenu();
     QAction* addCommand(QMenu* menu, int command, const QKeySequence& key, void (MainWindow::*slot)());
+    QAction* addCommand(QMenu* menu, int command, const QKeySequence& key, std::function<void()> slot);
     void updateCommands();
     void updateHistory();
     void updateTitle();
@@ -90,7 +93,6 @@ private:
     void selectNext();
     void selectPrevious();
     void selectAll();
-    void reverseFrames();
     void togglePalette();
     void openImages();
     void saveGif();
@@ -118,6 +120,7 @@ private:
     PaletteWindow* paletteContent_ = nullptr;
     FileCommands* files_ = nullptr;
     AnimationCommands* operations_ = nullptr;
+    EditCommands* edits_ = nullptr;
     // The widget of each window that had the focus before it went busy.
     QPointer<QWidget> keptFocus_[3];
 };
