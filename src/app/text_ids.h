@@ -166,6 +166,8 @@ enum Id : int {
     ShowTransparencyTip = 20182,
     ZoomTip = 20183,
     TransparencyButton = 20009,
+    ShowComposedTip = 20184,
+    ComposedButton = 20185,
 
     // the palette window
     GlobalPalette = 1121,

@@ -156,6 +156,25 @@ void ImageCanvas::rebuildFrameImage()
     viewport()->update();
 }
 
+void ImageCanvas::setComposed(bool on)
+{
+    composed_ = on;
+    updateCursor();
+    viewport()->update();
+}
+
+void ImageCanvas::setComposedScreen(const ByteBuffer& screen)
+{
+    composedImage_ = dibToImage(screen);
+    viewport()->update();
+}
+
+void ImageCanvas::clearComposedScreen()
+{
+    composedImage_ = QImage();
+    viewport()->update();
+}
+
 void ImageCanvas::setAnimationFrame(const ByteBuffer& screen)
 {
     animationImage_ = dibToImage(screen);
@@ -179,7 +198,12 @@ void ImageCanvas::setZoom(int zoom)
 void ImageCanvas::setPickMode(int mode)
 {
     pickMode_ = mode;
-    if (mode == kPickBackground || mode == kPickTransparent)
+    updateCursor();
+}
+
+void ImageCanvas::updateCursor()
+{
+    if (!composed_ && (pickMode_ == kPickBackground || pickMode_ == kPickTransparent))
         viewport()->setCursor(Qt::CrossCursor);
     else
         viewport()->unsetCursor();
@@ -199,11 +223,12 @@ void ImageCanvas::paintEvent(QPaintEvent*)
     p.setClipRect(screen);
     p.fillRect(screen, toQColor(backgroundColor(document_.settings())));
     const Frame* frame = document_.currentFrame();
-    const QImage& image = animating_ ? animationImage_ : frameImage_;
-    if (image.isNull() || (!animating_ && !frame))
+    const bool whole = animating_ || (composed_ && !composedImage_.isNull());
+    const QImage& image = animating_ ? animationImage_ : whole ? composedImage_ : frameImage_;
+    if (image.isNull() || (!whole && !frame))
         return;
-    const int64_t left = animating_ ? 0 : frame->left;
-    const int64_t top = animating_ ? 0 : frame->top;
+    const int64_t left = whole ? 0 : frame->left;
+    const int64_t top = whole ? 0 : frame->top;
     const QRect target(int(scaled(left - sx)), int(scaled(top - sy)), int(scaled(image.width())),
                        int(scaled(image.height())));
     p.drawImage(target, image, image.rect());
@@ -223,7 +248,7 @@ void ImageCanvas::scrollContentsBy(int, int)
 
 void ImageCanvas::mousePressEvent(QMouseEvent* event)
 {
-    if (animating_ || (pickMode_ != kPickBackground && pickMode_ != kPickTransparent)) {
+    if (animating_ || composed_ || (pickMode_ != kPickBackground && pickMode_ != kPickTransparent)) {
         QAbstractScrollArea::mousePressEvent(event);
         return;
     }

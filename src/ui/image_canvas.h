@@ -1,6 +1,7 @@
 // The image view's drawing surface: the logical screen at a power-of-two
-// zoom, showing either the current frame alone or the player's composed
-// screen, with scroll bars over the logical screen and colour picking. The
+// zoom, showing the current frame alone, the screen composed up to it, or
+// the player's screen, with scroll bars over the logical screen and colour
+// picking. The
 // screen, its background and the frame's place are read from the document
 // whenever it is painted; the frame's decoded picture is the one thing it
 // holds, and its window gives it a new one when the document changes.
@@ -51,6 +52,14 @@ public:
 
     void setShowTransparency(bool on);
     bool showTransparency() const { return showTransparency_; }
+    // The composed screen after the current frame replaces the bare frame
+    // while `composed` is on; without a screen the bare frame stays. Picking
+    // is off then: what lies under the pointer may belong to an earlier frame,
+    // so the index picked would not be the colour clicked.
+    void setComposed(bool on);
+    bool composed() const { return composed_; }
+    void setComposedScreen(const ByteBuffer& screen);
+    void clearComposedScreen();
     // The player's screen replaces the single frame while it plays.
     void setAnimationFrame(const ByteBuffer& screen);
     void setAnimating(bool on);
@@ -84,12 +93,15 @@ private:
     void updateScrollRanges();
     void rebuildFrameImage();
     void adjustAction(QScrollBar* bar, int action);
+    void updateCursor();
     QSize screenSize() const;
 
     const DocumentModel& document_;
     RasterImage picture_;
     QImage frameImage_;
     bool showTransparency_ = false;
+    QImage composedImage_;
+    bool composed_ = false;
     QImage animationImage_;
     bool animating_ = false;
     int zoom_ = 0;

@@ -10,6 +10,7 @@
 
 #include <algorithm>
 
+#include "app/profile.h"
 #include "app/string_table.h"
 #include "document/screen_composer.h"
 #include "image/raster_image.h"
@@ -32,7 +33,11 @@ enum ControlId : int {
     kSpeedTrackbar = 1206,
     kTransparencyButton = 1207,
     kZoomTrackbar = 1208,
+    kComposedButton = 1209,
 };
+
+constexpr const char* kProfileSection = "ImageView";
+constexpr const char* kComposedKey = "composed";
 
 PlayerTexts playerTexts()
 {
@@ -57,9 +62,10 @@ QSlider* makeTrackbar(int minimum, int maximum, QWidget* parent)
 
 } // namespace
 
-ImageViewWindow::ImageViewWindow(const DocumentModel& document, Clock* clock)
+ImageViewWindow::ImageViewWindow(const DocumentModel& document, Clock* clock, const Profile* profile)
     : ToolWindow(loadText(Text::ImageViewTitle), QSize(520, 400)), document_(document),
-      ownClock_(clock ? nullptr : std::make_unique<SteadyClock>()), clock_(clock ? *clock : *ownClock_)
+      ownClock_(clock ? nullptr : std::make_unique<SteadyClock>()), clock_(clock ? *clock : *ownClock_),
+      profile_(profile)
 {
     player_ = std::make_unique<PreviewPlayer>(static_cast<PlayerHost&>(*this), clock_, playerTexts());
     timer_.setTimerType(Qt::PreciseTimer);
@@ -70,20 +76,27 @@ ImageViewWindow::ImageViewWindow(const DocumentModel& document, Clock* clock)
     connect(&document_, &DocumentModel::frameSelected, this, &ImageViewWindow::showFrame);
     connect(&document_, &DocumentModel::settingsChanged, this, [this] {
         stopPlayback();
+        forgetComposed();
         canvas_->refresh();
+        reloadComposed();
     });
     // The background and the colours of frames on the global table.
     connect(&document_, &DocumentModel::globalTableChanged, this, [this] {
         stopPlayback();
+        forgetComposed();
         reloadFrame();
     });
     connect(&document_, &DocumentModel::framesEdited, this, [this](int first, int last) {
+        forgetComposed();
         const int current = document_.currentIndex();
-        if (current >= first && current <= last) {
+        // An earlier frame's edit changes what the composed screen shows.
+        if (current >= first && (current <= last || canvas_->composed())) {
             stopPlayback();
             reloadFrame();
         }
     });
+    connect(&document_, &DocumentModel::rowsAboutToBeReordered, this, &ImageViewWindow::forgetComposed);
+    connect(&document_, &DocumentModel::historyChanged, this, &ImageViewWindow::forgetComposed);
     setFrameCount(document_.frameCount());
     showFrame(document_.currentIndex());
     qApp->installEventFilter(this);
@@ -106,6 +119,9 @@ void ImageViewWindow::buildControls()
     transparency_ = new PlayerButton(PlayerButton::Label, this);
     transparency_->setText(loadText(Text::TransparencyButton));
     transparency_->setCheckable(true);
+    composed_ = new PlayerButton(PlayerButton::Label, this);
+    composed_->setText(loadText(Text::ComposedButton));
+    composed_->setCheckable(true);
     // Checked while their mode is on; the player decides, not the click.
     fastForward_->setCheckable(true);
     frameStep_->setCheckable(true);
@@ -116,7 +132,8 @@ void ImageViewWindow::buildControls()
     status_->setTextFormat(Qt::PlainText);
     const std::pair<QWidget*, int> tips[] = {
         {play_, Text::PlayTip},   {fastForward_, Text::FastForward},          {frameStep_, Text::FrameStep},
-        {speed_, Text::SpeedTip}, {transparency_, Text::ShowTransparencyTip}, {zoom_, Text::ZoomTip}};
+        {speed_, Text::SpeedTip}, {transparency_, Text::ShowTransparencyTip}, {composed_, Text::ShowComposedTip},
+        {zoom_, Text::ZoomTip}};
     for (auto [widget, text] : tips) {
         widget->setToolTip(loadText(text));
         widget->setToolTipDuration(32767);
@@ -126,6 +143,11 @@ void ImageViewWindow::buildControls()
     connect(fastForward_, &QAbstractButton::clicked, this, [this] { pressMode(kModeFastForward); });
     connect(frameStep_, &QAbstractButton::clicked, this, [this] { pressMode(kModeFrameStep); });
     connect(transparency_, &QAbstractButton::toggled, canvas_, &ImageCanvas::setShowTransparency);
+    if (profile_ && profile_->readInt(kProfileSection, kComposedKey, 0) != 0) {
+        composed_->setChecked(true);
+        canvas_->setComposed(true);
+    }
+    connect(composed_, &QAbstractButton::toggled, this, &ImageViewWindow::setComposed);
     // The player reads the speed on every check; re-arming makes a change
     // count from now instead of from the next wake-up.
     connect(speed_, &QSlider::valueChanged, this, [this] { armTimer(); });
@@ -143,6 +165,7 @@ PlayerButton* ImageViewWindow::button(int id) const
     case kFastForwardButton: return fastForward_;
     case kFrameStepButton: return frameStep_;
     case kTransparencyButton: return transparency_;
+    case kComposedButton: return composed_;
     default: return nullptr;
     }
 }
@@ -162,6 +185,7 @@ void ImageViewWindow::layoutControls()
                        static_cast<QWidget*>(frameStep_)})
         b->resize(buttonSize);
     transparency_->resize(px(24), px(24));
+    composed_->resize(px(24), px(24));
     for (QSlider* s : {speed_, zoom_})
         s->resize(px(72), std::max(px(24), s->sizeHint().height()));
 
@@ -169,7 +193,8 @@ void ImageViewWindow::layoutControls()
     int rowTop = bottom;
     int x = m16;
     const std::pair<QWidget*, int> row[] = {{play_, 0},  {fastForward_, m4}, {frameStep_, 1},
-                                            {speed_, m4}, {transparency_, m4}, {zoom_, m4}};
+                                            {speed_, m4}, {transparency_, m4}, {composed_, 1},
+                                            {zoom_, m4}};
     for (auto [widget, gap] : row) {
         x += gap;
         widget->move(x, bottom - widget->height());
@@ -232,6 +257,49 @@ void ImageViewWindow::reloadFrame()
     // the picture is told and leaves the picture's own.
     if (!f->useLocalColorTable && !canvas_->setPalette(document_.settings().globalColorTable))
         status_->setText(loadText(Text::TableTooSmall));
+    reloadComposed();
+}
+
+void ImageViewWindow::setComposed(bool on)
+{
+    stopPlayback();
+    if (composed_->isChecked() != on) {
+        const QSignalBlocker block(composed_);
+        composed_->setChecked(on);
+    }
+    canvas_->setComposed(on);
+    if (profile_)
+        profile_->writeInt(kProfileSection, kComposedKey, on ? 1 : 0);
+    reloadComposed();
+}
+
+void ImageViewWindow::forgetComposed()
+{
+    composer_.reset();
+    composedIndex_ = -1;
+}
+
+void ImageViewWindow::reloadComposed()
+{
+    const int index = document_.currentIndex();
+    if (!canvas_->composed() || !document_.frameAt(index)) {
+        canvas_->clearComposedScreen();
+        return;
+    }
+    if (!composer_ || composedIndex_ >= index) {
+        composer_ = std::make_unique<ScreenComposer>(document_.document());
+        composedIndex_ = -1;
+    }
+    while (composedIndex_ < index) {
+        if (!composer_->composeFrame(composedIndex_ + 1)) {
+            // Without the screen the bare frame stays in view.
+            forgetComposed();
+            canvas_->clearComposedScreen();
+            return;
+        }
+        ++composedIndex_;
+    }
+    canvas_->setComposedScreen(composer_->screen());
 }
 
 void ImageViewWindow::setPickMode(int mode)
@@ -282,6 +350,7 @@ void ImageViewWindow::syncControls()
     canvas_->setAnimating(player_->animationShown());
     play_->setPlaying(playing);
     transparency_->setEnabled(!playing);
+    composed_->setEnabled(!playing);
     fastForward_->setChecked(player_->mode() == kModeFastForward);
     frameStep_->setChecked(player_->mode() == kModeFrameStep);
     armTimer();
@@ -400,8 +469,8 @@ bool ImageViewWindow::eventFilter(QObject* watched, QEvent* event)
     auto* widget = qobject_cast<QWidget*>(watched);
     if (!widget || widget->window() != this || !isEnabled())
         return false;
-    // The mode buttons and the transparency toggle are never input.
-    if (widget == fastForward_ || widget == frameStep_ || widget == transparency_)
+    // The mode buttons and the view toggles are never input.
+    if (widget == fastForward_ || widget == frameStep_ || widget == transparency_ || widget == composed_)
         return false;
     if (player_->playing() && player_->waitsForInput()) {
         if (key) {

@@ -22,12 +22,16 @@ namespace zell {
 class DocumentModel;
 class ImageCanvas;
 class PlayerButton;
+class Profile;
+class ScreenComposer;
 
 class ImageViewWindow final : public ToolWindow, private PlayerHost {
     Q_OBJECT
 public:
-    // Without a clock the window keeps time with the steady clock.
-    explicit ImageViewWindow(const DocumentModel& document, Clock* clock = nullptr);
+    // Without a clock the window keeps time with the steady clock; with a
+    // profile the composed view's choice is read from it and kept there.
+    explicit ImageViewWindow(const DocumentModel& document, Clock* clock = nullptr,
+                             const Profile* profile = nullptr);
     ~ImageViewWindow() override;
 
     // The palette window's mode: 0 colour edit, 1 background, 2 transparent.
@@ -36,6 +40,7 @@ public:
     // The player's buttons.
     void togglePlay();
     void pressMode(int mode);
+    void setComposed(bool on);
     // The timer's work; public so that tests drive time themselves.
     void tick();
 
@@ -78,6 +83,9 @@ private:
     void showFrame(int index);
     // Decodes the current frame's picture again, in the colours it shows.
     void reloadFrame();
+    void reloadComposed();
+    // Any change to the document may change what earlier frames leave.
+    void forgetComposed();
 
     void buildControls();
     void layoutControls();
@@ -102,6 +110,12 @@ private:
     PlayerButton* frameStep_ = nullptr;
     QSlider* speed_ = nullptr;
     PlayerButton* transparency_ = nullptr;
+    PlayerButton* composed_ = nullptr;
+    const Profile* profile_ = nullptr;
+    // Kept while the document stays as it is, so that stepping forward
+    // composes one frame instead of all before it.
+    std::unique_ptr<ScreenComposer> composer_;
+    int composedIndex_ = -1;
     QSlider* zoom_ = nullptr;
     QLabel* status_ = nullptr;
 };

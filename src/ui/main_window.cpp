@@ -86,7 +86,7 @@ MainWindow::MainWindow(DocumentModel& document, const Profile& profile, std::str
             list_->select(std::max(document_.currentIndex(), 0));
     });
     setAcceptDrops(true);
-    auto* view = new ImageViewWindow(document_);
+    auto* view = new ImageViewWindow(document_, nullptr, &profile_);
     imageView_.reset(view);
     imageViewWindow_ = view;
     for (ToolWindow* w : {palette_.get(), imageView_.get()})
