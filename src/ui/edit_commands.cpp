@@ -121,6 +121,9 @@ void EditCommands::crop()
         return;
     const GifSettings& s = document_.settings();
     CropDialog dialog(owner_, s.screenWidth, s.screenHeight);
+    // Modal to the main window only, so that the image view takes drags.
+    dialog.setWindowModality(Qt::WindowModal);
+    emit cropDialogShown(&dialog);
     if (prompter().runDialog(dialog) != QDialog::Accepted)
         return;
     const ScreenRect rect = dialog.rect();

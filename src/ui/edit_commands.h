@@ -13,6 +13,7 @@
 
 #include "image/picture_transform.h"
 #include "operations/frame_edits.h"
+#include "ui/edit_dialogs.h"
 
 class QWidget;
 
@@ -38,6 +39,9 @@ public:
 signals:
     // The list selects this row alone.
     void selectRow(int row);
+    // The crop dialog is about to be shown; the image view drags its
+    // rectangle until it closes.
+    void cropDialogShown(CropDialog* dialog);
 
 private:
     // The selection as the engine takes it: empty for every frame.

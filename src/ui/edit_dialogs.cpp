@@ -233,6 +233,8 @@ CropDialog::CropDialog(QWidget* parent, uint32_t screenWidth, uint32_t screenHei
     form->addRow(loadText(Text::FrameHeight), height_);
     connect(left_, &QSpinBox::valueChanged, this, &CropDialog::updateLimits);
     connect(top_, &QSpinBox::valueChanged, this, &CropDialog::updateLimits);
+    for (QSpinBox* box : {left_, top_, width_, height_})
+        connect(box, &QSpinBox::valueChanged, this, &CropDialog::rectChanged);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(form);
     layout->addWidget(okCancel(this));

@@ -98,6 +98,10 @@ public:
     QSpinBox* widthBox() const { return width_; }
     QSpinBox* heightBox() const { return height_; }
 
+signals:
+    // Any of the numbers changed.
+    void rectChanged();
+
 private:
     void updateLimits();
 

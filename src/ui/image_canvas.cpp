@@ -7,6 +7,7 @@
 #include <QWheelEvent>
 
 #include <algorithm>
+#include <cstdlib>
 
 #include "document/screen_composer.h"
 #include "image/dib.h"
@@ -20,6 +21,11 @@ QColor toQColor(uint32_t color)
 {
     return QColor(colorRed(color), colorGreen(color), colorBlue(color));
 }
+
+enum Edge : int { kLeft = 1, kTop = 2, kRight = 4, kBottom = 8 };
+// How near (viewport pixels) a press must be to grab an edge or corner.
+constexpr int kGrip = 4;
+constexpr int kHandle = 5;
 
 bool maskOpaque(const uint8_t* bits, uint32_t x)
 {
@@ -201,9 +207,113 @@ void ImageCanvas::setPickMode(int mode)
     updateCursor();
 }
 
+void ImageCanvas::setCropping(bool on)
+{
+    cropping_ = on;
+    dragging_ = false;
+    updateCursor();
+    viewport()->update();
+}
+
+void ImageCanvas::setCropRect(const QRect& rect)
+{
+    const QSize size = screenSize();
+    crop_ = rect.intersected(QRect(QPoint(0, 0), size));
+    viewport()->update();
+}
+
+QPoint ImageCanvas::screenPixel(const QPoint& at) const
+{
+    const QSize size = screenSize();
+    const int64_t x = horizontalScrollBar()->value() + unscaled(at.x());
+    const int64_t y = verticalScrollBar()->value() + unscaled(at.y());
+    return {int(std::clamp<int64_t>(x, 0, std::max(size.width() - 1, 0))),
+            int(std::clamp<int64_t>(y, 0, std::max(size.height() - 1, 0)))};
+}
+
+QRect ImageCanvas::cropOutline() const
+{
+    const int64_t sx = horizontalScrollBar()->value();
+    const int64_t sy = verticalScrollBar()->value();
+    const int left = int(scaled(crop_.left() - sx));
+    const int top = int(scaled(crop_.top() - sy));
+    const int right = int(scaled(int64_t(crop_.right()) + 1 - sx));
+    const int bottom = int(scaled(int64_t(crop_.bottom()) + 1 - sy));
+    return QRect(QPoint(left, top), QPoint(right - 1, bottom - 1));
+}
+
+int ImageCanvas::edgesAt(const QPoint& at) const
+{
+    if (crop_.isEmpty())
+        return 0;
+    const QRect r = cropOutline();
+    if (!r.adjusted(-kGrip, -kGrip, kGrip, kGrip).contains(at))
+        return 0;
+    int edges = 0;
+    if (std::abs(at.x() - r.left()) <= kGrip)
+        edges |= kLeft;
+    else if (std::abs(at.x() - r.right()) <= kGrip)
+        edges |= kRight;
+    if (std::abs(at.y() - r.top()) <= kGrip)
+        edges |= kTop;
+    else if (std::abs(at.y() - r.bottom()) <= kGrip)
+        edges |= kBottom;
+    return edges;
+}
+
+void ImageCanvas::dragCrop(const QPoint& pixel)
+{
+    QPoint a = anchor_, b = pixel;
+    if (dragEdges_ != 0) {
+        // The edges held stay; the moved ones follow the pointer, past the
+        // opposite edge too.
+        a = QPoint(dragEdges_ & kRight ? dragStart_.left() : pixel.x(),
+                   dragEdges_ & kBottom ? dragStart_.top() : pixel.y());
+        b = QPoint(dragEdges_ & kLeft ? dragStart_.right() : pixel.x(),
+                   dragEdges_ & kTop ? dragStart_.bottom() : pixel.y());
+        if (!(dragEdges_ & (kLeft | kRight))) {
+            a.setX(dragStart_.left());
+            b.setX(dragStart_.right());
+        }
+        if (!(dragEdges_ & (kTop | kBottom))) {
+            a.setY(dragStart_.top());
+            b.setY(dragStart_.bottom());
+        }
+    }
+    const QRect rect(QPoint(std::min(a.x(), b.x()), std::min(a.y(), b.y())),
+                     QPoint(std::max(a.x(), b.x()), std::max(a.y(), b.y())));
+    if (rect == crop_)
+        return;
+    setCropRect(rect);
+    emit cropRectDragged(crop_);
+}
+
+void ImageCanvas::paintCrop(QPainter& p)
+{
+    if (!cropping_ || crop_.isEmpty())
+        return;
+    p.setClipping(false);
+    const QRect r = cropOutline();
+    p.setBrush(Qt::NoBrush);
+    p.setPen(QPen(Qt::white, 1));
+    p.drawRect(r);
+    p.setPen(QPen(Qt::black, 1, Qt::DashLine));
+    p.drawRect(r);
+    p.setPen(QPen(Qt::black, 1));
+    p.setBrush(Qt::white);
+    const int xs[3] = {r.left(), r.center().x(), r.right()};
+    const int ys[3] = {r.top(), r.center().y(), r.bottom()};
+    for (int i = 0; i < 3; ++i)
+        for (int j = 0; j < 3; ++j)
+            if (i != 1 || j != 1)
+                p.drawRect(xs[i] - kHandle / 2, ys[j] - kHandle / 2, kHandle - 1, kHandle - 1);
+}
+
 void ImageCanvas::updateCursor()
 {
-    if (!composed_ && (pickMode_ == kPickBackground || pickMode_ == kPickTransparent))
+    if (cropping_)
+        viewport()->setCursor(Qt::CrossCursor);
+    else if (!composed_ && (pickMode_ == kPickBackground || pickMode_ == kPickTransparent))
         viewport()->setCursor(Qt::CrossCursor);
     else
         viewport()->unsetCursor();
@@ -225,13 +335,14 @@ void ImageCanvas::paintEvent(QPaintEvent*)
     const Frame* frame = document_.currentFrame();
     const bool whole = animating_ || (composed_ && !composedImage_.isNull());
     const QImage& image = animating_ ? animationImage_ : whole ? composedImage_ : frameImage_;
-    if (image.isNull() || (!whole && !frame))
-        return;
-    const int64_t left = whole ? 0 : frame->left;
-    const int64_t top = whole ? 0 : frame->top;
-    const QRect target(int(scaled(left - sx)), int(scaled(top - sy)), int(scaled(image.width())),
-                       int(scaled(image.height())));
-    p.drawImage(target, image, image.rect());
+    if (!image.isNull() && (whole || frame)) {
+        const int64_t left = whole ? 0 : frame->left;
+        const int64_t top = whole ? 0 : frame->top;
+        const QRect target(int(scaled(left - sx)), int(scaled(top - sy)), int(scaled(image.width())),
+                           int(scaled(image.height())));
+        p.drawImage(target, image, image.rect());
+    }
+    paintCrop(p);
 }
 
 void ImageCanvas::resizeEvent(QResizeEvent* event)
@@ -248,6 +359,19 @@ void ImageCanvas::scrollContentsBy(int, int)
 
 void ImageCanvas::mousePressEvent(QMouseEvent* event)
 {
+    if (cropping_ && !animating_) {
+        if (event->button() == Qt::LeftButton) {
+            const QPoint at = event->position().toPoint();
+            dragging_ = true;
+            dragEdges_ = edgesAt(at);
+            dragStart_ = crop_;
+            anchor_ = screenPixel(at);
+            if (dragEdges_ == 0)
+                dragCrop(anchor_);
+        }
+        event->accept();
+        return;
+    }
     if (animating_ || composed_ || (pickMode_ != kPickBackground && pickMode_ != kPickTransparent)) {
         QAbstractScrollArea::mousePressEvent(event);
         return;
@@ -264,6 +388,27 @@ void ImageCanvas::mousePressEvent(QMouseEvent* event)
         emit colorIndexPicked(target, index);
     }
     event->accept();
+}
+
+void ImageCanvas::mouseMoveEvent(QMouseEvent* event)
+{
+    if (!dragging_) {
+        QAbstractScrollArea::mouseMoveEvent(event);
+        return;
+    }
+    dragCrop(screenPixel(event->position().toPoint()));
+    event->accept();
+}
+
+void ImageCanvas::mouseReleaseEvent(QMouseEvent* event)
+{
+    if (dragging_ && event->button() == Qt::LeftButton) {
+        dragCrop(screenPixel(event->position().toPoint()));
+        dragging_ = false;
+        event->accept();
+        return;
+    }
+    QAbstractScrollArea::mouseReleaseEvent(event);
 }
 
 void ImageCanvas::wheelEvent(QWheelEvent* event)

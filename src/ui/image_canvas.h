@@ -17,6 +17,7 @@
 #include "image/color_table.h"
 #include "image/raster_image.h"
 
+class QPainter;
 class QScrollBar;
 
 namespace zell {
@@ -65,6 +66,15 @@ public:
     void setAnimating(bool on);
     bool animating() const { return animating_; }
 
+    // While cropping, the left button drags a rectangle of screen pixels
+    // (from the pixel pressed to the pixel under the pointer, both in it) or
+    // resizes the one shown by its corners and edges; picking waits.
+    void setCropping(bool on);
+    bool cropping() const { return cropping_; }
+    // Clamped to the screen; an empty rectangle shows none.
+    void setCropRect(const QRect& rect);
+    QRect cropRect() const { return crop_; }
+
     // -1 (half) to 3 (eight times).
     void setZoom(int zoom);
     int zoom() const { return zoom_; }
@@ -81,11 +91,15 @@ signals:
     // target 0: the background index, 1: the frame's transparent index;
     // index -1 clears it (or the point lay outside the frame).
     void colorIndexPicked(int target, int index);
+    // The user dragged the crop rectangle to this (screen pixels).
+    void cropRectDragged(const QRect& rect);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
     void scrollContentsBy(int dx, int dy) override;
 
@@ -94,6 +108,14 @@ private:
     void rebuildFrameImage();
     void adjustAction(QScrollBar* bar, int action);
     void updateCursor();
+    // The screen pixel under a viewport point, clamped to the screen.
+    QPoint screenPixel(const QPoint& at) const;
+    // The crop rectangle's outline in viewport pixels.
+    QRect cropOutline() const;
+    // Which edges of the crop rectangle lie near a viewport point.
+    int edgesAt(const QPoint& at) const;
+    void dragCrop(const QPoint& pixel);
+    void paintCrop(QPainter& painter);
     QSize screenSize() const;
 
     const DocumentModel& document_;
@@ -102,6 +124,14 @@ private:
     bool showTransparency_ = false;
     QImage composedImage_;
     bool composed_ = false;
+    bool cropping_ = false;
+    QRect crop_;
+    // A drag under way: the edges it moves (none: a new rectangle from
+    // anchor_), and the rectangle as it was when it began.
+    bool dragging_ = false;
+    int dragEdges_ = 0;
+    QPoint anchor_;
+    QRect dragStart_;
     QImage animationImage_;
     bool animating_ = false;
     int zoom_ = 0;

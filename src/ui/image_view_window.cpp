@@ -15,6 +15,7 @@
 #include "document/screen_composer.h"
 #include "image/raster_image.h"
 #include "ui/document_model.h"
+#include "ui/edit_dialogs.h"
 #include "ui/image_canvas.h"
 #include "ui/player_buttons.h"
 
@@ -271,6 +272,27 @@ void ImageViewWindow::setComposed(bool on)
     if (profile_)
         profile_->writeInt(kProfileSection, kComposedKey, on ? 1 : 0);
     reloadComposed();
+}
+
+void ImageViewWindow::attachCropDialog(CropDialog* dialog)
+{
+    stopPlayback();
+    const auto toQRect = [](const ScreenRect& r) {
+        return QRect(int(r.left), int(r.top), int(r.width), int(r.height));
+    };
+    canvas_->setCropRect(toQRect(dialog->rect()));
+    canvas_->setCropping(true);
+    connect(canvas_, &ImageCanvas::cropRectDragged, dialog, [dialog](const QRect& r) {
+        dialog->setRect({uint32_t(r.left()), uint32_t(r.top()), uint32_t(r.width()), uint32_t(r.height())});
+    });
+    connect(dialog, &CropDialog::rectChanged, canvas_,
+            [this, dialog, toQRect] { canvas_->setCropRect(toQRect(dialog->rect())); });
+    const auto detach = [this] {
+        canvas_->setCropping(false);
+        canvas_->setCropRect({});
+    };
+    connect(dialog, &QDialog::finished, canvas_, detach);
+    connect(dialog, &QObject::destroyed, canvas_, detach);
 }
 
 void ImageViewWindow::forgetComposed()

@@ -19,6 +19,7 @@ class QSlider;
 
 namespace zell {
 
+class CropDialog;
 class DocumentModel;
 class ImageCanvas;
 class PlayerButton;
@@ -41,6 +42,9 @@ public:
     void togglePlay();
     void pressMode(int mode);
     void setComposed(bool on);
+    // Until the dialog closes, a rectangle dragged on the canvas sets its
+    // numbers and its numbers move the rectangle.
+    void attachCropDialog(CropDialog* dialog);
     // The timer's work; public so that tests drive time themselves.
     void tick();
 

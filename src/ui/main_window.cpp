@@ -111,6 +111,7 @@ void MainWindow::connectImageView()
     connect(view, &ImageViewWindow::paletteToggleRequested, this, &MainWindow::togglePalette);
     connect(view, &ImageViewWindow::activated, this, [this] { raiseWindowGroup(kImageViewWindow, 0); });
     connect(view, &ImageViewWindow::colorIndexPicked, this, &MainWindow::pickColorIndex);
+    connect(edits_, &EditCommands::cropDialogShown, view, &ImageViewWindow::attachCropDialog);
     // The palette's pick modes are the view's.
     connect(paletteContent_, &PaletteWindow::modeChanged, view, &ImageViewWindow::setPickMode);
 }

@@ -2,17 +2,21 @@
 // composer, that picking stays off while it is shown, and that the choice
 // survives a restart through the profile.
 #include <QSignalSpy>
+#include <QSlider>
 #include <QTest>
 
 #include <functional>
 
 #include "app/profile.h"
+#include "app/text_ids.h"
 #include "document/screen_composer.h"
 #include "image/dib.h"
 #include "image/raster_image.h"
 #include "playback/clock.h"
+#include "ui/edit_dialogs.h"
 #include "ui/image_canvas.h"
 #include "ui/image_view_window.h"
+#include "ui/main_window.h"
 #include "ui/player_buttons.h"
 #include "ui/test_document.h"
 #include "ui/ui_test.h"
@@ -89,6 +93,22 @@ QImage engineScreen(const Document& document, int index)
             return {};
     }
     return dibToImage(composer.screen()).convertToFormat(QImage::Format_RGB32);
+}
+
+// A left-button drag on the canvas between two viewport points.
+void drag(ImageViewWindow& view, QPoint from, QPoint to)
+{
+    QWidget* viewport = view.canvas()->viewport();
+    QTest::mousePress(viewport, Qt::LeftButton, {}, from);
+    QTest::mouseMove(viewport, (from + to) / 2);
+    QTest::mouseMove(viewport, to);
+    QTest::mouseRelease(viewport, Qt::LeftButton, {}, to);
+}
+
+std::pair<QRect, QRect> rects(const CropDialog& dialog, const ImageViewWindow& view)
+{
+    const ScreenRect r = dialog.rect();
+    return {QRect(int(r.left), int(r.top), int(r.width), int(r.height)), view.canvas()->cropRect()};
 }
 
 QImage paintedScreen(ImageViewWindow& view)
@@ -191,6 +211,82 @@ private slots:
             QCOMPARE(profile.readInt("ImageView", "composed", -1), 0);
         }
         QCOMPARE(composedAtStart(), std::pair(false, false));
+    }
+
+    // At four times the 8 x 6 screen, pixel (x, y) covers viewport points
+    // 4x .. 4x + 3: the rectangle (1, 1, 5, 4) is outlined from (4, 4) to
+    // (23, 19).
+    void aDraggedRectangleAndTheCropNumbersFollowEachOther()
+    {
+        TestDocument doc;
+        buildAnimation(doc);
+        FixedClock clock;
+        ImageViewWindow view(doc.model, &clock);
+        view.resize(420, 360);
+        view.show();
+        view.zoomSlider()->setValue(2);
+        CropDialog dialog(nullptr, 8, 6);
+        view.attachCropDialog(&dialog);
+        QVERIFY(view.canvas()->cropping());
+        QCOMPARE(view.canvas()->cropRect(), QRect(0, 0, 8, 6));
+        // The dialog's numbers move the rectangle.
+        dialog.setRect({1, 1, 5, 4});
+        QCOMPARE(view.canvas()->cropRect(), QRect(1, 1, 5, 4));
+        using Rects = std::pair<QRect, QRect>;
+        const auto both = [](QRect r) { return Rects(r, r); };
+        // Well inside, a drag draws a new rectangle, from the pixel pressed to
+        // the one released, either way round.
+        drag(view, QPoint(14, 13), QPoint(9, 5));
+        QCOMPARE(rects(dialog, view), both(QRect(2, 1, 2, 3)));
+        // Past the screen's edge it stops at the last pixel.
+        drag(view, QPoint(5 * 4 + 1, 4 * 4 + 1), QPoint(300, 250));
+        QCOMPARE(rects(dialog, view), both(QRect(5, 4, 3, 2)));
+        // The bottom-right corner (31, 23) resizes, past the opposite corner
+        // too; the left edge (x 4) moves alone.
+        drag(view, QPoint(30, 22), QPoint(5, 5));
+        QCOMPARE(rects(dialog, view), both(QRect(1, 1, 5, 4)));
+        drag(view, QPoint(5, 12), QPoint(-40, 12));
+        QCOMPARE(rects(dialog, view), both(QRect(0, 1, 6, 4)));
+        // A larger left in the dialog leaves less width within the screen.
+        dialog.setRect({6, 1, 8, 3});
+        QCOMPARE(rects(dialog, view), both(QRect(6, 1, 2, 3)));
+        // Closed, the dialog takes no more drags, and picking is back.
+        dialog.reject();
+        QVERIFY(!view.canvas()->cropping());
+        view.setPickMode(kPickTransparent);
+        QSignalSpy picked(&view, &ImageViewWindow::colorIndexPicked);
+        drag(view, QPoint(2, 2), QPoint(20, 20));
+        QCOMPARE(dialog.rect().left, 6u);
+        QCOMPARE(picked.count(), 1);
+    }
+
+    // The Crop command's dialog is fed by the image view, and what was
+    // dragged is what the animation is cut to.
+    void theCropCommandCutsToTheDraggedRectangle()
+    {
+        TestDocument doc;
+        buildAnimation(doc);
+        doc.model.clearHistory();
+        Profile profile((doc.dir.path() + "/zell.ini").toStdString());
+        ScriptedPrompter prompter;
+        MainWindow window(doc.model, profile, "/nonexistent/pelio.txt");
+        window.show();
+        ImageViewWindow& view = *window.imageView();
+        view.show();
+        view.zoomSlider()->setValue(2);
+        QRect seen;
+        prompter.dialogScript = [&](QDialog&) {
+            drag(view, QPoint(5, 9), QPoint(22, 18));
+            seen = view.canvas()->cropRect();
+            return int(QDialog::Accepted);
+        };
+        window.action(Text::CropCommand)->trigger();
+        QCOMPARE(prompter.dialogs, 1);
+        QCOMPARE(seen, QRect(1, 2, 5, 3));
+        QCOMPARE(std::pair(int(doc.document.settings.screenWidth), int(doc.document.settings.screenHeight)),
+                 std::pair(5, 3));
+        QVERIFY(!view.canvas()->cropping());
+        QCOMPARE(prompter.unexpected, 0);
     }
 };
 
