@@ -6,6 +6,8 @@
 #include <QTest>
 
 #include <functional>
+#include <iterator>
+#include <vector>
 
 #include "app/profile.h"
 #include "app/text_ids.h"
@@ -36,31 +38,12 @@ public:
 Frame& addPicture(TestDocument& doc, int left, int top, int width, int height,
                   const std::function<uint8_t(int, int)>& index)
 {
-    const DibHeader h = makeDibHeader(width, -height, 8, 4);
-    ByteBuffer dib;
-    dib.allocate(uint32_t(kDibHeaderSize + 16 + dibStride(width, 8) * uint64_t(height)));
-    std::fill(dib.data(), dib.data() + dib.size(), uint8_t(0));
-    writeDibHeader(dib.data(), h);
-    for (int i = 0; i < 4; ++i) {
-        uint8_t* quad = dib.data() + kDibHeaderSize + 4 * i;
-        quad[0] = colorBlue(kColors[i]);
-        quad[1] = colorGreen(kColors[i]);
-        quad[2] = colorRed(kColors[i]);
-    }
+    std::vector<uint8_t> indices;
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x)
-            dib.data()[dibRowOffset(h, uint32_t(y)) + uint64_t(x)] = index(x, y);
-    RasterImage picture;
-    Frame& frame = doc.add(false);
-    uint32_t transparent = kNoIndex;
-    if (!picture.setDib(dib.bytes()) || !doc.work.newWorkFileName("gif", frame.workFile)
-        || !picture.saveGif(frame.workFile.path(), 8, transparent))
-        qFatal("cannot write a test frame");
-    frame.left = uint16_t(left);
-    frame.top = uint16_t(top);
-    frame.width = uint16_t(width);
-    frame.height = uint16_t(height);
-    frame.useLocalColorTable = 1;
+            indices.push_back(index(x, y));
+    Frame& frame = doc.add(uint32_t(width), uint32_t(height), {std::begin(kColors), std::end(kColors)}, indices,
+                           uint32_t(left), uint32_t(top));
     frame.transparentIndex = 3;
     frame.disposal = 1;
     return frame;
