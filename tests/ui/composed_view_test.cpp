@@ -99,6 +99,22 @@ QImage paintedScreen(ImageViewWindow& view)
     return view.canvas()->viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32).copy(0, 0, 8, 6);
 }
 
+struct Animation {
+    Animation() { buildAnimation(doc); }
+    TestDocument doc;
+    FixedClock clock;
+};
+
+// The animation in a shown image view.
+struct Viewed : Animation {
+    Viewed()
+    {
+        view.resize(420, 360);
+        view.show();
+    }
+    ImageViewWindow view{doc.model, &clock};
+};
+
 } // namespace
 
 class ComposedViewTest : public QObject {
@@ -106,140 +122,114 @@ class ComposedViewTest : public QObject {
 private slots:
     void theComposedViewPaintsTheEnginesScreen()
     {
-        TestDocument doc;
-        buildAnimation(doc);
-        FixedClock clock;
-        ImageViewWindow view(doc.model, &clock);
-        view.resize(420, 360);
-        view.show();
-        doc.model.selectFrame(1);
-        const QImage bare = paintedScreen(view);
-        view.button(kComposedButton)->click();
-        QVERIFY(view.canvas()->composed());
+        Viewed v;
+        v.doc.model.selectFrame(1);
+        const QImage bare = paintedScreen(v.view);
+        // The see-through half of the small frame shows the stripes under it.
+        QVERIFY(bare != engineScreen(v.doc.document, 1));
+        v.view.button(kComposedButton)->click();
+        QVERIFY(v.view.canvas()->composed());
         // Forward one frame at a time (the kept composer), then back (a
         // fresh one), then forward by two.
         for (int row : {1, 2, 0, 2, 1}) {
-            doc.model.selectFrame(row);
-            const QImage expected = engineScreen(doc.document, row);
+            v.doc.model.selectFrame(row);
+            const QImage expected = engineScreen(v.doc.document, row);
             QVERIFY(!expected.isNull());
-            QCOMPARE(paintedScreen(view), expected);
+            QCOMPARE(paintedScreen(v.view), expected);
         }
-        // The see-through half of the small frame shows the stripes under it
-        // (index 1 at (2, 2)); bare, it shows its own yellow.
-        QCOMPARE(bare.pixel(2, 2), qRgb(255, 255, 0));
-        QCOMPARE(paintedScreen(view).pixel(2, 2), qRgb(0, 255, 0));
         // Moving an earlier frame changes what this one is drawn on; an undo
         // takes it back.
-        doc.model.selectFrame(2);
-        doc.model.setAttribute({0}, FrameAttribute::Left, 1);
-        QCOMPARE(paintedScreen(view).pixel(0, 0), qRgb(128, 128, 128));
-        QCOMPARE(paintedScreen(view), engineScreen(doc.document, 2));
-        QVERIFY(doc.model.undo());
-        doc.model.selectFrame(2);
-        QCOMPARE(paintedScreen(view), engineScreen(doc.document, 2));
-        QCOMPARE(paintedScreen(view).pixel(0, 0), qRgb(255, 0, 0));
+        v.doc.model.selectFrame(2);
+        const QImage unmoved = engineScreen(v.doc.document, 2);
+        v.doc.model.setAttribute({0}, FrameAttribute::Left, 1);
+        QVERIFY(engineScreen(v.doc.document, 2) != unmoved);
+        QCOMPARE(paintedScreen(v.view), engineScreen(v.doc.document, 2));
+        QVERIFY(v.doc.model.undo());
+        v.doc.model.selectFrame(2);
+        QCOMPARE(paintedScreen(v.view), unmoved);
         // Off again, the bare frame is back.
-        doc.model.selectFrame(1);
-        view.button(kComposedButton)->click();
-        QCOMPARE(paintedScreen(view), bare);
+        v.doc.model.selectFrame(1);
+        v.view.button(kComposedButton)->click();
+        QCOMPARE(paintedScreen(v.view), bare);
     }
 
     // What lies under the pointer in the composed view may come from an
     // earlier frame, so no index is picked there.
     void pickingWaitsForTheBareFrame()
     {
-        TestDocument doc;
-        buildAnimation(doc);
-        FixedClock clock;
-        ImageViewWindow view(doc.model, &clock);
-        view.resize(420, 360);
-        view.show();
-        doc.model.selectFrame(1);
-        view.setPickMode(kPickTransparent);
-        QSignalSpy picked(&view, &ImageViewWindow::colorIndexPicked);
-        view.setComposed(true);
-        QTest::mouseClick(view.canvas()->viewport(), Qt::LeftButton, {}, QPoint(4, 3));
-        QTest::mouseClick(view.canvas()->viewport(), Qt::RightButton, {}, QPoint(4, 3));
+        Viewed v;
+        v.doc.model.selectFrame(1);
+        v.view.setPickMode(kPickTransparent);
+        QSignalSpy picked(&v.view, &ImageViewWindow::colorIndexPicked);
+        v.view.setComposed(true);
+        QTest::mouseClick(v.view.canvas()->viewport(), Qt::LeftButton, {}, QPoint(4, 3));
+        QTest::mouseClick(v.view.canvas()->viewport(), Qt::RightButton, {}, QPoint(4, 3));
         QCOMPARE(picked.count(), 0);
-        view.setComposed(false);
-        QTest::mouseClick(view.canvas()->viewport(), Qt::LeftButton, {}, QPoint(4, 3));
+        v.view.setComposed(false);
+        QTest::mouseClick(v.view.canvas()->viewport(), Qt::LeftButton, {}, QPoint(4, 3));
         QCOMPARE(picked.count(), 1);
         QCOMPARE(picked.at(0).at(1).toInt(), 1); // (4 - 2, 3 - 2) is index 1
     }
 
     void theChoiceIsKeptInTheProfile()
     {
-        TestDocument doc;
-        buildAnimation(doc);
-        doc.model.selectFrame(1);
-        FixedClock clock;
-        Profile profile((doc.dir.path() + "/zell.ini").toStdString());
-        const auto composedAtStart = [&] {
-            ImageViewWindow view(doc.model, &clock, &profile);
-            return std::pair(view.canvas()->composed(), view.button(kComposedButton)->isChecked());
-        };
-        QCOMPARE(composedAtStart(), std::pair(false, false));
-        {
-            ImageViewWindow view(doc.model, &clock, &profile);
-            view.button(kComposedButton)->click();
-            QCOMPARE(profile.readInt("ImageView", "composed", -1), 1);
-        }
-        QCOMPARE(composedAtStart(), std::pair(true, true));
-        {
-            ImageViewWindow view(doc.model, &clock, &profile);
+        Animation a;
+        a.doc.model.selectFrame(1);
+        Profile profile((a.doc.dir.path() + "/zell.ini").toStdString());
+        for (const bool composed : {true, false}) {
+            ImageViewWindow view(a.doc.model, &a.clock, &profile);
             view.show();
+            QCOMPARE(std::pair(view.canvas()->composed(), view.button(kComposedButton)->isChecked()),
+                     std::pair(!composed, !composed));
             // Started composed, it paints the composed screen at once.
-            QCOMPARE(paintedScreen(view), engineScreen(doc.document, 1));
+            if (!composed)
+                QCOMPARE(paintedScreen(view), engineScreen(a.doc.document, 1));
             view.button(kComposedButton)->click();
-            QCOMPARE(profile.readInt("ImageView", "composed", -1), 0);
+            QCOMPARE(profile.readInt("ImageView", "composed", -1), int(composed));
         }
-        QCOMPARE(composedAtStart(), std::pair(false, false));
+        ImageViewWindow view(a.doc.model, &a.clock, &profile);
+        QVERIFY(!view.canvas()->composed());
     }
 
     // At four times the 8 x 6 screen, pixel (x, y) covers viewport points
-    // 4x .. 4x + 3: the rectangle (1, 1, 5, 4) is outlined from (4, 4) to
-    // (23, 19).
+    // 4x .. 4x + 3.
     void aDraggedRectangleAndTheCropNumbersFollowEachOther()
     {
-        TestDocument doc;
-        buildAnimation(doc);
-        FixedClock clock;
-        ImageViewWindow view(doc.model, &clock);
-        view.resize(420, 360);
-        view.show();
-        view.zoomSlider()->setValue(2);
+        Viewed v;
+        v.view.zoomSlider()->setValue(2);
         CropDialog dialog(nullptr, 8, 6);
-        view.attachCropDialog(&dialog);
-        QVERIFY(view.canvas()->cropping());
-        QCOMPARE(view.canvas()->cropRect(), QRect(0, 0, 8, 6));
-        // The dialog's numbers move the rectangle.
+        v.view.attachCropDialog(&dialog);
+        QVERIFY(v.view.canvas()->cropping());
+        QCOMPARE(v.view.canvas()->cropRect(), QRect(0, 0, 8, 6));
+        // The dialog's numbers move the rectangle: (1, 1, 5, 4) is outlined
+        // from (4, 4) to (23, 19).
         dialog.setRect({1, 1, 5, 4});
-        QCOMPARE(view.canvas()->cropRect(), QRect(1, 1, 5, 4));
-        using Rects = std::pair<QRect, QRect>;
-        const auto both = [](QRect r) { return Rects(r, r); };
-        // Well inside, a drag draws a new rectangle, from the pixel pressed to
-        // the one released, either way round.
-        drag(view, QPoint(14, 13), QPoint(9, 5));
-        QCOMPARE(rects(dialog, view), both(QRect(2, 1, 2, 3)));
-        // Past the screen's edge it stops at the last pixel.
-        drag(view, QPoint(5 * 4 + 1, 4 * 4 + 1), QPoint(300, 250));
-        QCOMPARE(rects(dialog, view), both(QRect(5, 4, 3, 2)));
-        // The bottom-right corner (31, 23) resizes, past the opposite corner
-        // too; the left edge (x 4) moves alone.
-        drag(view, QPoint(30, 22), QPoint(5, 5));
-        QCOMPARE(rects(dialog, view), both(QRect(1, 1, 5, 4)));
-        drag(view, QPoint(5, 12), QPoint(-40, 12));
-        QCOMPARE(rects(dialog, view), both(QRect(0, 1, 6, 4)));
-        // A larger left in the dialog leaves less width within the screen.
-        dialog.setRect({6, 1, 8, 3});
-        QCOMPARE(rects(dialog, view), both(QRect(6, 1, 2, 3)));
+        QCOMPARE(v.view.canvas()->cropRect(), QRect(1, 1, 5, 4));
+        const struct {
+            QPoint from, to;
+            QRect expected;
+        } drags[] = {
+            // Well inside, a new rectangle from the pixel pressed to the one
+            // released, either way round.
+            {{14, 13}, {9, 5}, {2, 1, 2, 3}},
+            // Past the screen's edge it stops at the last pixel.
+            {{21, 17}, {300, 250}, {5, 4, 3, 2}},
+            // The bottom-right corner (31, 23) resizes, past the opposite
+            // corner too; the left edge (x 4) moves alone.
+            {{30, 22}, {5, 5}, {1, 1, 5, 4}},
+            {{5, 12}, {-40, 12}, {0, 1, 6, 4}},
+        };
+        for (const auto& d : drags) {
+            drag(v.view, d.from, d.to);
+            QCOMPARE(rects(dialog, v.view), std::pair(d.expected, d.expected));
+        }
         // Closed, the dialog takes no more drags, and picking is back.
         dialog.reject();
-        QVERIFY(!view.canvas()->cropping());
-        view.setPickMode(kPickTransparent);
-        QSignalSpy picked(&view, &ImageViewWindow::colorIndexPicked);
-        drag(view, QPoint(2, 2), QPoint(20, 20));
-        QCOMPARE(dialog.rect().left, 6u);
+        QVERIFY(!v.view.canvas()->cropping());
+        v.view.setPickMode(kPickTransparent);
+        QSignalSpy picked(&v.view, &ImageViewWindow::colorIndexPicked);
+        drag(v.view, QPoint(2, 2), QPoint(20, 20));
+        QCOMPARE(rects(dialog, v.view).first, QRect(0, 1, 6, 4));
         QCOMPARE(picked.count(), 1);
     }
 
