@@ -32,33 +32,28 @@ void fourFrames(DocumentBuilder& a, const std::vector<uint16_t>& delays)
 
 TEST(FrameEditsRules, SpeedScalesOrSetsDelaysAndHoldsThemAtTwo)
 {
-    struct Case {
+    // A percentage scales the delays; none sets them to `delay`.
+    const struct {
         const char* name;
         std::vector<int> rows;
-        std::function<bool(Document&, std::span<const int>, EditResult&)> edit;
+        uint32_t percent, delay;
         std::vector<uint16_t> delays;
         bool clamped;
+    } cases[] = {
+        {"twice as fast, rounded", {}, 200, 0, {0, 2, 5, 32768}, false},
+        {"three times as fast falls below 2", {}, 300, 0, {0, 2, 3, 21845}, true},
+        {"half as fast stops at 65535", {}, 50, 0, {0, 6, 20, 65535}, true},
+        {"chosen rows only", {1, 2}, 1000, 0, {0, 2, 2, 65535}, true},
+        {"set", {}, 0, 7, {7, 7, 7, 7}, false},
+        {"set below 2", {0, 3}, 0, 1, {2, 3, 10, 2}, true},
     };
-    const std::vector<uint16_t> start = {0, 3, 10, 65535};
-    const std::vector<Case> cases = {
-        {"twice as fast, rounded", {}, [](Document& d, auto rows, EditResult& r) { return scaleDelays(d, rows, 200, &r); },
-         {0, 2, 5, 32768}, false},
-        {"three times as fast falls below 2", {}, [](Document& d, auto rows, EditResult& r) { return scaleDelays(d, rows, 300, &r); },
-         {0, 2, 3, 21845}, true},
-        {"half as fast stops at 65535", {}, [](Document& d, auto rows, EditResult& r) { return scaleDelays(d, rows, 50, &r); },
-         {0, 6, 20, 65535}, true},
-        {"chosen rows only", {1, 2}, [](Document& d, auto rows, EditResult& r) { return scaleDelays(d, rows, 1000, &r); },
-         {0, 2, 2, 65535}, true},
-        {"set", {}, [](Document& d, auto rows, EditResult& r) { return setDelays(d, rows, 7, &r); }, {7, 7, 7, 7}, false},
-        {"set below 2", {0, 3}, [](Document& d, auto rows, EditResult& r) { return setDelays(d, rows, 1, &r); },
-         {2, 3, 10, 2}, true},
-    };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         DocumentBuilder a;
-        fourFrames(a, start);
+        fourFrames(a, {0, 3, 10, 65535});
         EditResult result;
-        ASSERT_TRUE(c.edit(a.document, c.rows, result));
+        ASSERT_TRUE(c.percent ? scaleDelays(a.document, c.rows, c.percent, &result)
+                              : setDelays(a.document, c.rows, c.delay, &result));
         EXPECT_EQ(delaysOf(a.document), c.delays);
         EXPECT_EQ(result.delaysClamped, c.clamped);
     }
@@ -109,14 +104,8 @@ const std::vector<Edit>& everyEdit()
         {"rotate", [](Document& d, EditResult* r, Progress* p) {
              return transformAnimation(d, PictureTransform::rotate90, r, p);
          }},
-        {"flip", [](Document& d, EditResult* r, Progress* p) {
-             return transformAnimation(d, PictureTransform::flipVertical, r, p);
-         }},
         {"resize", [](Document& d, EditResult* r, Progress* p) {
-             ResizeOptions o;
-             o.width = 30;
-             o.height = 50;
-             return resizeAnimation(d, o, r, p);
+             return resizeAnimation(d, ResizeOptions{30, 50, ScaleFilter::smooth, false}, r, p);
          }},
     };
     return edits;
