@@ -85,15 +85,21 @@ TEST(FrameEditsRules, ThinningOutHandsTheDroppedDelaysToTheFrameKeptBefore)
     EXPECT_EQ(delaysOf(a.document), (std::vector<uint16_t>{2, 4}));
 }
 
-// Every edit, as the desktop program calls it on all frames.
-struct Edit {
-    const char* name;
-    std::function<bool(Document&, EditResult*, Progress*)> run;
+// Asks to stop once it has been asked `stopAt` times (never when -1), and
+// counts how often it was asked.
+struct StopAt : Progress {
+    explicit StopAt(int at) : stopAt(at) {}
+    bool cancelled() override { return looks++ == stopAt; }
+    int stopAt, looks = 0;
 };
 
-const std::vector<Edit>& everyEdit()
+TEST(FrameEditsRules, AStoppedEditChangesNothingAndUndoTakesADoneOneBack)
 {
-    static const std::vector<Edit> edits = {
+    // Every edit, as the desktop program calls it on all frames.
+    const struct {
+        const char* name;
+        std::function<bool(Document&, EditResult*, Progress*)> run;
+    } edits[] = {
         {"reverse", [](Document& d, EditResult* r, Progress* p) { return reverseFrames(d, {}, r, p); }},
         {"ping-pong", [](Document& d, EditResult* r, Progress* p) { return pingPongFrames(d, {}, r, p); }},
         {"speed", [](Document& d, EditResult* r, Progress* p) { return scaleDelays(d, {}, 150, r, p); }},
@@ -108,25 +114,7 @@ const std::vector<Edit>& everyEdit()
              return resizeAnimation(d, ResizeOptions{30, 50, ScaleFilter::smooth, false}, r, p);
          }},
     };
-    return edits;
-}
-
-// Asks to stop once it has been asked `stopAt` times (never when -1), and
-// counts how often it was asked.
-class StopAt : public Progress {
-public:
-    explicit StopAt(int stopAt) : stopAt_(stopAt) {}
-    bool cancelled() override { return looks_++ == stopAt_; }
-    int looks() const { return looks_; }
-
-private:
-    int stopAt_;
-    int looks_ = 0;
-};
-
-TEST(FrameEditsRules, AStoppedEditChangesNothingAndUndoTakesADoneOneBack)
-{
-    for (const Edit& e : everyEdit()) {
+    for (const auto& e : edits) {
         SCOPED_TRACE(e.name);
         DocumentBuilder a;
         ASSERT_TRUE(test::recipe("sprites on a global table").make(a));
@@ -138,7 +126,7 @@ TEST(FrameEditsRules, AStoppedEditChangesNothingAndUndoTakesADoneOneBack)
         StopAt never(-1);
         ASSERT_TRUE(e.run(counted.document, nullptr, &never));
         // A stop at the first look, one half way, and one at the last.
-        for (int stopAt : {0, never.looks() / 2, never.looks() - 1}) {
+        for (int stopAt : {0, never.looks / 2, never.looks - 1}) {
             StopAt stop(stopAt);
             EditResult result;
             EXPECT_FALSE(e.run(d, &result, &stop));
