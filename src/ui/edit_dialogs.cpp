@@ -16,22 +16,13 @@
 #include <cmath>
 
 #include "app/string_table.h"
+#include "ui/operation_dialogs.h"
 
 namespace zell {
 namespace {
 
 constexpr int kMaxSide = 65535; // a GIF's screen size is 16 bits
 constexpr int kMaxPercent = 10000;
-
-QDialogButtonBox* okCancel(QDialog* dialog)
-{
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, dialog);
-    buttons->button(QDialogButtonBox::Ok)->setText(loadText(Text::Ok));
-    buttons->button(QDialogButtonBox::Cancel)->setText(loadText(Text::Cancel));
-    QObject::connect(buttons, &QDialogButtonBox::accepted, dialog, &QDialog::accept);
-    QObject::connect(buttons, &QDialogButtonBox::rejected, dialog, &QDialog::reject);
-    return buttons;
-}
 
 QSpinBox* spin(QWidget* parent, int min, int max, int value)
 {

@@ -21,16 +21,6 @@ namespace {
 
 constexpr int kToolTipMs = 32767;
 
-QDialogButtonBox* okCancel(QDialog* dialog)
-{
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, dialog);
-    buttons->button(QDialogButtonBox::Ok)->setText(loadText(Text::Ok));
-    buttons->button(QDialogButtonBox::Cancel)->setText(loadText(Text::Cancel));
-    QObject::connect(buttons, &QDialogButtonBox::accepted, dialog, &QDialog::accept);
-    QObject::connect(buttons, &QDialogButtonBox::rejected, dialog, &QDialog::reject);
-    return buttons;
-}
-
 void setTip(QWidget* widget, const QString& text)
 {
     // Plain text keeps the table's line breaks; none of these tips is wider
@@ -40,6 +30,16 @@ void setTip(QWidget* widget, const QString& text)
 }
 
 } // namespace
+
+QDialogButtonBox* okCancel(QDialog* dialog)
+{
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, dialog);
+    buttons->button(QDialogButtonBox::Ok)->setText(loadText(Text::Ok));
+    buttons->button(QDialogButtonBox::Cancel)->setText(loadText(Text::Cancel));
+    QObject::connect(buttons, &QDialogButtonBox::accepted, dialog, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, dialog, &QDialog::reject);
+    return buttons;
+}
 
 int colorCountEntry(int count)
 {

@@ -10,6 +10,7 @@
 #include "operations/palette_unifier.h"
 
 class QCheckBox;
+class QDialogButtonBox;
 class QComboBox;
 class QLabel;
 class QRadioButton;
@@ -17,6 +18,9 @@ class QRadioButton;
 namespace zell {
 
 class OptimizeOptionsPanel;
+
+// OK and Cancel in the interface language, wired to accept and reject.
+QDialogButtonBox* okCancel(QDialog* dialog);
 
 // Asks for the optimiser's options; made anew for every command from the
 // bits 0x31: transparency and dropping unchanged frames unchecked, the
