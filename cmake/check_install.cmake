@@ -49,7 +49,8 @@ run(ignored ${XMLLINT} --noout ${mime})
 # The pieces must agree: the entry's icon is installed and the project type
 # it opens is the one the MIME package defines.
 foreach(f bin/zell share/icons/hicolor/scalable/apps/zell.svg share/icons/hicolor/48x48/apps/zell.png
-          share/man/man1/zell.1 share/man/man1/zell-cli.1 share/doc/zell/index.html
+          share/man/man1/zell.1.gz share/man/man1/zell-cli.1.gz share/doc/zell/index.html
+          share/doc/zell/copyright share/doc/zell/changelog.gz
           share/doc/zell/index.ja.html include/zell/transition_plugin.h)
   if(NOT EXISTS ${usr}/${f})
     message(FATAL_ERROR "not installed: ${f}")

@@ -21,11 +21,25 @@ foreach(size 16 32 48 64 128 256)
     DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps RENAME zell.png)
 endforeach()
 
+# Man pages and the changelog go in compressed, as Debian policy asks;
+# gzip -n keeps the bytes free of the build's time.
+find_program(GZIP gzip REQUIRED)
 set(ZELL_VERSION ${PROJECT_VERSION})
+set(zell_gzipped)
+function(zell_gzip source gz)
+  add_custom_command(OUTPUT ${gz} COMMAND ${GZIP} -9n -c ${source} > ${gz} DEPENDS ${source} VERBATIM)
+  set(zell_gzipped ${zell_gzipped} ${gz} PARENT_SCOPE)
+endfunction()
 foreach(page zell.1 zell-cli.1)
   configure_file(${PROJECT_SOURCE_DIR}/doc/${page} ${PROJECT_BINARY_DIR}/${page} @ONLY)
-  install(FILES ${PROJECT_BINARY_DIR}/${page} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+  zell_gzip(${PROJECT_BINARY_DIR}/${page} ${PROJECT_BINARY_DIR}/${page}.gz)
+  install(FILES ${PROJECT_BINARY_DIR}/${page}.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 endforeach()
+configure_file(${PROJECT_SOURCE_DIR}/data/package/changelog.in ${PROJECT_BINARY_DIR}/changelog @ONLY)
+zell_gzip(${PROJECT_BINARY_DIR}/changelog ${PROJECT_BINARY_DIR}/changelog.gz)
+add_custom_target(zell_compressed_docs ALL DEPENDS ${zell_gzipped})
+install(FILES ${PROJECT_BINARY_DIR}/changelog.gz ${PROJECT_SOURCE_DIR}/data/package/copyright
+  DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/zell)
 # The manual in English (index.html) and Japanese (index.ja.html); the
 # program opens the one of its interface language. A program run from the
 # build folder opens the copies in doc/.
@@ -40,7 +54,7 @@ endforeach()
 # desktop-file-utils, shared-mime-info and the icon theme, so no scripts.
 set(CPACK_PACKAGE_NAME zell)
 set(CPACK_PACKAGE_VENDOR "zell")
-set(CPACK_PACKAGE_CONTACT "zell developers <zell@localhost>")
+set(CPACK_PACKAGE_CONTACT "${ZELL_MAINTAINER}")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "animated GIF authoring program")
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "zell gathers still images and the frames of existing GIFs into a\nframe list, edits every frame attribute, plays the animation back,\noptimizes it, unifies palettes, inserts screen transitions and writes\none animated GIF. zell-cli does the same from the command line.")
 set(CPACK_PACKAGE_INSTALL_DIRECTORY zell)

@@ -14,10 +14,6 @@
 #include "app/profile.h"
 #include "app/string_table.h"
 
-#ifndef ZELL_CONTACT_ADDRESS
-#define ZELL_CONTACT_ADDRESS "zell@example.org"
-#endif
-
 namespace zell {
 
 LinkLabel::LinkLabel(const QString& text, const QUrl& address, QWidget* parent)
