@@ -1,0 +1,106 @@
+#include "image/lzw_lossy.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <vector>
+
+#include "image/lzw_codec.h"
+#include "image/random.h"
+
+namespace zell {
+namespace {
+
+// A grey ramp of 60 entries in a 64-slot code space: 60-62 lie past the
+// table, 63 is transparent.
+ColorTable greyRamp()
+{
+    ColorTable table;
+    table.count = 60;
+    for (uint32_t i = 0; i < table.count; ++i)
+        table.setColor(i, 0x010101u * (4 * i));
+    return table;
+}
+
+// A noisy gradient with a transparent block and a stripe of indices past
+// the table: what a dithered frame looks like to the encoder.
+std::vector<uint8_t> noisyGradient(uint32_t width, uint32_t height, uint32_t seed)
+{
+    Random random(seed);
+    std::vector<uint8_t> pixels(size_t(width) * height);
+    for (uint32_t y = 0; y < height; ++y)
+        for (uint32_t x = 0; x < width; ++x) {
+            int v = int(x * 50 / width) + random.next() % 5 - 2;
+            v = std::clamp(v, 0, 59);
+            if (x >= 20 && x < 40 && y >= 10 && y < 30)
+                v = 63;
+            else if (y == 50)
+                v = 60 + int(x % 3);
+            pixels[size_t(y) * width + x] = uint8_t(v);
+        }
+    return pixels;
+}
+
+TEST(LzwLossy, LevelZeroIsTheExactStream)
+{
+    const ColorTable table = greyRamp();
+    LzwCodec codec;
+    for (uint32_t seed : {1u, 2u}) {
+        // 400x300 fills the table several times over.
+        const std::vector<uint8_t> pixels = noisyGradient(400, 300, seed);
+        std::vector<uint8_t> exact, lossy;
+        ASSERT_TRUE(codec.compress(pixels, 6, exact));
+        ASSERT_TRUE(compressLossy({pixels, &table, 63}, 0, 6, lossy));
+        EXPECT_EQ(lossy, exact);
+    }
+    const std::vector<uint8_t> one{5};
+    std::vector<uint8_t> exact, lossy;
+    ASSERT_TRUE(codec.compress(one, 2, exact));
+    ASSERT_TRUE(compressLossy({one, nullptr, -1}, 0, 2, lossy));
+    EXPECT_EQ(lossy, exact);
+}
+
+TEST(LzwLossy, EveryPixelStaysWithinTheBoundAndFilesShrinkWithTheLevel)
+{
+    const ColorTable table = greyRamp();
+    const std::vector<uint8_t> pixels = noisyGradient(400, 300, 7);
+    LzwCodec codec;
+    std::vector<uint8_t> previous;
+    ASSERT_TRUE(codec.compress(pixels, 6, previous));
+    for (int level : {20, 80, 200}) {
+        SCOPED_TRACE(level);
+        std::vector<uint8_t> data, decoded;
+        ASSERT_TRUE(compressLossy({pixels, &table, 63}, level, 6, data));
+        ASSERT_TRUE(codec.decompress(data, 6, decoded));
+        ASSERT_EQ(decoded.size(), pixels.size());
+        size_t moved = 0;
+        for (size_t i = 0; i < pixels.size(); ++i) {
+            const uint8_t was = pixels[i], now = decoded[i];
+            if (was == now)
+                continue;
+            ++moved;
+            // Transparency and indices past the table are never traded.
+            ASSERT_TRUE(was < 60 && now < 60) << i;
+            ASSERT_LE(lossyDistance(table.color(was), table.color(now)), lossyBound(level)) << i;
+        }
+        EXPECT_GT(moved, 0u);
+        EXPECT_LT(data.size(), previous.size());
+        previous = data;
+    }
+}
+
+TEST(LzwLossy, BadArgumentsAndABudgetAreRefused)
+{
+    const ColorTable table = greyRamp();
+    const std::vector<uint8_t> pixels = noisyGradient(100, 60, 3);
+    std::vector<uint8_t> out;
+    EXPECT_FALSE(compressLossy({pixels, &table, -1}, 201, 6, out));
+    EXPECT_FALSE(compressLossy({pixels, &table, -1}, -1, 6, out));
+    EXPECT_FALSE(compressLossy({pixels, nullptr, -1}, 80, 6, out));
+    EXPECT_FALSE(compressLossy({pixels, &table, -1}, 80, 9, out));
+    EXPECT_FALSE(compressLossy({{}, &table, -1}, 80, 6, out));
+    EXPECT_FALSE(compressLossy({pixels, &table, -1}, 80, 6, out, 10));
+}
+
+} // namespace
+} // namespace zell
