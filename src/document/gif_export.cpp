@@ -201,6 +201,9 @@ private:
 
 bool writeGif(const std::string& path, const FrameList& frames, const GifOutput& output, ExportError& why,
               Progress* progress, int& systemError);
+template <class Output>
+bool encodeGif(Output& file, const FrameList& frames, const GifOutput& output, ExportError& why, Progress* progress,
+               int& systemError);
 
 // Appends what the pass made of frame `index`; `dropped` when it is left out.
 bool writeOptimizedFrame(OptimizingPass& pass, const Frame& frame, int index, std::vector<uint8_t>& out,
@@ -276,25 +279,40 @@ bool writeAnimatedGif(const std::string& path, const FrameList& frames, const Gi
     return ok;
 }
 
+bool measureAnimatedGif(const FrameList& frames, const GifOutput& output, uint64_t& bytes, ExportError* error,
+                        Progress* progress)
+{
+    struct Counter {
+        uint64_t bytes = 0;
+        bool write(std::vector<uint8_t>& out)
+        {
+            bytes += out.size();
+            out.clear();
+            return true;
+        }
+        int error() const { return 0; }
+    } counter;
+    ExportError ignored;
+    ExportError& why = error ? *error : ignored;
+    why = frames.count() == 0 ? ExportError::NoFrames : ExportError::None;
+    int systemError = 0;
+    if (why != ExportError::None || !encodeGif(counter, frames, output, why, progress, systemError))
+        return false;
+    bytes = counter.bytes;
+    return true;
+}
+
 namespace {
 
-bool writeGif(const std::string& path, const FrameList& frames, const GifOutput& output, ExportError& why,
-              Progress* progress, int& systemError)
+// Everything but the trailer and committing, written through `file`.
+template <class Output>
+bool encodeGif(Output& file, const FrameList& frames, const GifOutput& output, ExportError& why, Progress* progress,
+               int& systemError)
 {
-    if (path.empty() || frames.count() == 0) {
-        why = ExportError::NoFrames;
-        return false;
-    }
     const bool optimizing = output.options & kSaveOptimize;
     uint32_t width, height;
     if (optimizing && exceedsPixelLimit(output.screenWidth, output.screenHeight, frames, width, height)) {
         why = ExportError::TooLarge;
-        return false;
-    }
-    TempOutput file(path);
-    if (!file.ok()) {
-        systemError = errno;
-        why = ExportError::CannotCreate;
         return false;
     }
     std::vector<uint8_t> out;
@@ -359,7 +377,30 @@ bool writeGif(const std::string& path, const FrameList& frames, const GifOutput&
         return false;
     }
     out.push_back(kGifTrailer);
-    if (!file.write(out) || !file.commit()) {
+    if (!file.write(out)) {
+        why = ExportError::WriteFailed;
+        systemError = file.error();
+        return false;
+    }
+    return true;
+}
+
+bool writeGif(const std::string& path, const FrameList& frames, const GifOutput& output, ExportError& why,
+              Progress* progress, int& systemError)
+{
+    if (path.empty() || frames.count() == 0) {
+        why = ExportError::NoFrames;
+        return false;
+    }
+    TempOutput file(path);
+    if (!file.ok()) {
+        systemError = errno;
+        why = ExportError::CannotCreate;
+        return false;
+    }
+    if (!encodeGif(file, frames, output, why, progress, systemError))
+        return false;
+    if (!file.commit()) {
         why = ExportError::WriteFailed;
         systemError = file.error();
         return false;

@@ -54,6 +54,11 @@ enum class ExportError { None, NoFrames, CannotCreate, BadGlobalTable, BadWorkFi
 bool writeAnimatedGif(const std::string& path, const FrameList& frames, const GifOutput& output,
                       ExportError* error = nullptr, Progress* progress = nullptr);
 
+// The size of the file writeAnimatedGif would write, found the same way but
+// written nowhere: what a user sees before choosing to save.
+bool measureAnimatedGif(const FrameList& frames, const GifOutput& output, uint64_t& bytes,
+                        ExportError* error = nullptr, Progress* progress = nullptr);
+
 // The header, screen descriptor, global table, looping and comment blocks.
 bool writeStreamHeader(std::vector<uint8_t>& out, const GifOutput& output);
 

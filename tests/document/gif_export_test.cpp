@@ -11,6 +11,7 @@
 #include "document/gif_import.h"
 #include "document/project_file.h"
 #include "support/gif_builder.h"
+#include "support/test_document.h"
 #include "support/test_support.h"
 
 namespace zell {
@@ -146,6 +147,37 @@ TEST_F(GifExport, PlainPathIsReadBackFrameForFrame)
     EXPECT_EQ(split.frames[1]->left, 1u);
     EXPECT_EQ(test::readFile(split.frames[1]->workFile.path()), test::readFile(b.workFile.path()));
     EXPECT_EQ(file.back(), 0x3B);
+}
+
+// What the save panel shows must be what saving then writes, plain or
+// optimised (the optimiser drops the repeated third frame).
+TEST(GifExportMeasure, MeasuredSizeIsTheWrittenSize)
+{
+    test::DocumentBuilder b;
+    b.screen(8, 4);
+    const std::vector<uint32_t> colors = test::distinctColors(4);
+    std::vector<uint8_t> indices(32);
+    for (size_t i = 0; i < indices.size(); ++i)
+        indices[i] = uint8_t(i % 3);
+    b.add(8, 4, colors, indices);
+    indices[9] = 3;
+    b.add(8, 4, colors, indices);
+    b.add(8, 4, colors, indices);
+    for (uint32_t options : {0u, kSaveLosslessDefault}) {
+        SCOPED_TRACE(options);
+        const std::vector<uint8_t> written = test::exportedGif(b.document, options);
+        ASSERT_FALSE(written.empty());
+        uint64_t measured = 0;
+        ASSERT_TRUE(measureAnimatedGif(b.document.frames, GifOutput::fromSettings(b.document.settings, options),
+                                       measured));
+        EXPECT_EQ(measured, written.size());
+    }
+    FrameList none;
+    uint64_t measured = 7;
+    ExportError why;
+    EXPECT_FALSE(measureAnimatedGif(none, GifOutput{}, measured, &why));
+    EXPECT_EQ(why, ExportError::NoFrames);
+    EXPECT_EQ(measured, 7u);
 }
 
 TEST_F(GifExport, BrokenWorkFileKeepsTheEarlierOutput)
