@@ -343,6 +343,7 @@ enum Id : int {
     TooManyColorsReason = 21533, // an edit's failures, with ErrorCaption
     NoChangeReason = 21534,
     DelaysHeld = 21535, // with SpeedTitle
+    OptimizeReport = 21536, // with OptimizeTitle: frames and bytes before and after
 };
 
 } // namespace zell::Text

@@ -1,6 +1,7 @@
 #include "ui/animation_commands.h"
 
 #include <QApplication>
+#include <QLocale>
 
 #include "app/message_box.h"
 #include "app/string_table.h"
@@ -41,6 +42,14 @@ void AnimationCommands::optimize()
     if (!checks_.collectGifSettings(output, false))
         return;
     const uint32_t options = dialog.options();
+    // Without the numbers a user cannot tell whether optimising paid.
+    const int framesBefore = document_.frameCount();
+    uint64_t bytesBefore = 0, bytesAfter = 0;
+    const auto measure = [this](uint64_t& bytes) {
+        const Document& d = document_.document();
+        return measureAnimatedGif(d.frames, GifOutput::fromSettings(d.settings, 0), bytes);
+    };
+    const bool measured = measure(bytesBefore);
     Failure why = Failure::none;
     const bool ok = document_.run(
         loadText(Text::FramesUnit), [&](Document& d, Progress& p) { return zell::optimize(d, options, {}, &why, &p); },
@@ -48,6 +57,14 @@ void AnimationCommands::optimize()
     emit selectRow(ok ? 0 : std::max(document_.currentIndex(), 0));
     if (!ok && why != Failure::cancelled)
         failed();
+    if (ok && measured && measure(bytesAfter)) {
+        const QLocale locale;
+        const QString report = QString::asprintf(loadText(Text::OptimizeReport).toUtf8().constData(), framesBefore,
+                                                 document_.frameCount(),
+                                                 locale.toString(qulonglong(bytesBefore)).toUtf8().constData(),
+                                                 locale.toString(qulonglong(bytesAfter)).toUtf8().constData());
+        showPlainMessage(owner_, report, loadText(Text::OptimizeTitle), MessageStyle::OkInfo);
+    }
 }
 
 void AnimationCommands::unifyPalettes()

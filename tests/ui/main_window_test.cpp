@@ -285,7 +285,9 @@ private slots:
         QTest::keyClick(static_cast<QWidget*>(nullptr), Qt::Key_Z, Qt::ControlModifier);
         QCOMPARE(f.doc.model.frameCount(), 1);
         // A long command holds the tool windows disabled; the palette's field
-        // is its focus again afterwards, and the list still has the keys.
+        // is its focus again afterwards (after the size report), and the
+        // list still has the keys.
+        f.prompter.answers.push_back(kIdOk);
         f.window.action(Text::OptimizeCommand)->trigger();
         QVERIFY(palette->isEnabled() && palette->focusWidget() == count);
         QCOMPARE(QApplication::focusWidget(), &f.list());
