@@ -6,7 +6,9 @@
 #include <cstdio>
 #include <cerrno>
 #include <cstdlib>
+#include <algorithm>
 #include <cctype>
+#include <csignal>
 #include <cstring>
 #include <filesystem>
 
@@ -54,50 +56,59 @@ struct StandardInput {
 
 StandardInput standardInput;
 
-// Keeps all of standard input in a work file, up to the size zell reads.
+// Copies standard input to `file` up to the size zell reads; `head` gets its
+// first bytes, enough to tell a project. False with errno set, or with
+// `total` at the limit.
+bool copyStandardInput(std::FILE* file, std::vector<uint8_t>& head, uint64_t& total)
+{
+    constexpr size_t kHeadBytes = sizeof kProjectMagic - 1;
+    std::vector<uint8_t> chunk(1 << 16);
+    for (;;) {
+        const ssize_t got = ::read(STDIN_FILENO, chunk.data(), chunk.size());
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            return got == 0;
+        // A pipe may hand over the first bytes a few at a time.
+        const size_t wanted = head.size() < kHeadBytes ? std::min(size_t(got), kHeadBytes - head.size()) : 0;
+        head.insert(head.end(), chunk.begin(), chunk.begin() + long(wanted));
+        total += uint64_t(got);
+        if (total >= kMaxReadBytes || std::fwrite(chunk.data(), 1, size_t(got), file) != size_t(got))
+            return false;
+    }
+}
+
+// Keeps all of standard input in a work file, named so that its frames are
+// named "stdin" as a file's are after the file.
 void spoolStandardInput()
 {
     StandardInput& in = standardInput;
     in.read = true;
+    WorkDirectory& work = WorkDirectory::process();
     if (::isatty(STDIN_FILENO)) {
         in.error = "standard input is a terminal; pipe a file into it";
         return;
     }
-    // Named so that its frames are named "stdin", as a file's are after it.
-    WorkDirectory& work = WorkDirectory::process();
     if (!work.ensure()) {
         in.error = "standard input: no work folder could be made";
         return;
     }
     const std::string path = work.path() + "stdin";
-    std::FILE* file = std::fopen(path.c_str(), "wb");
-    std::vector<uint8_t> chunk(1 << 16);
+    std::vector<uint8_t> head;
     uint64_t total = 0;
-    bool ok = file != nullptr;
-    while (ok) {
-        const ssize_t got = ::read(STDIN_FILENO, chunk.data(), chunk.size());
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got <= 0) {
-            ok = got == 0;
-            break;
-        }
-        if (total == 0)
-            in.project = bytesAreProject(std::span<const uint8_t>(chunk.data(), size_t(got)));
-        total += uint64_t(got);
-        ok = total < kMaxReadBytes && std::fwrite(chunk.data(), 1, size_t(got), file) == size_t(got);
-    }
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    bool ok = file && copyStandardInput(file, head, total);
     if (file && std::fclose(file) != 0)
         ok = false;
     if (!ok) {
         in.error = total >= kMaxReadBytes ? "standard input: " + readFailureText(FileReadError::tooLarge)
-                                          : withReason("standard input could not be kept in " + path, errno);
+                                          : withReason("standard input could not be read", errno);
         std::remove(path.c_str());
         return;
     }
     in.path = path;
+    in.project = bytesAreProject(head);
 }
-
 
 // Names the folder work files go to and what the system said of it.
 std::string workFolderProblem(const Document& document)
@@ -343,6 +354,9 @@ bool copyToStandardOutput(const std::string& path, std::string& error)
         error = "standard output: the finished file could not be read back";
         return false;
     }
+    // A reader that went away is a failed write, reported and cleaned up
+    // after, not a death by SIGPIPE that leaves the work folder behind.
+    std::signal(SIGPIPE, SIG_IGN);
     std::span<const uint8_t> rest = file.bytes();
     while (!rest.empty()) {
         const ssize_t put = ::write(STDOUT_FILENO, rest.data(), rest.size());

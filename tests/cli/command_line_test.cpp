@@ -2,6 +2,11 @@
 // output as files, run as a user would.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <filesystem>
 
 #include "operations/recipes.h"
@@ -247,6 +252,41 @@ TEST_F(CommandLine, StandardInputAndOutputAreFiles)
         EXPECT_NE(name, "-");
         EXPECT_NE(name.rfind("zell", 0), 0u) << name;
     }
+}
+
+// A reader that has gone away makes a failed run that cleans up after
+// itself, not a death by SIGPIPE that leaves its work folder behind.
+TEST_F(CommandLine, AClosedPipeIsAFailedWrite)
+{
+    int fds[2];
+    ASSERT_EQ(::pipe(fds), 0);
+    ::close(fds[0]);
+    const std::string err = path("err.txt");
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, in_.c_str(), O_RDONLY, 0);
+    posix_spawn_file_actions_adddup2(&actions, fds[1], STDOUT_FILENO);
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    std::vector<std::string> all = {ZELL_CLI_PATH, "optimize", "-", "-o", "-"};
+    std::vector<char*> argv;
+    for (auto& a : all)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+    const std::string tmpdir = "TMPDIR=" + path("tmp");
+    std::filesystem::create_directories(path("tmp"));
+    std::vector<char*> envp = {const_cast<char*>(tmpdir.c_str()), nullptr};
+    pid_t pid = -1;
+    ASSERT_EQ(posix_spawn(&pid, ZELL_CLI_PATH, &actions, nullptr, argv.data(), envp.data()), 0);
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(fds[1]);
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFEXITED(status)) << "killed by signal " << WTERMSIG(status);
+    EXPECT_EQ(WEXITSTATUS(status), 1);
+    const auto message = test::readFile(err);
+    EXPECT_EQ(std::string(message.begin(), message.end()),
+              "zell-cli: optimize: standard output: writing failed (Broken pipe)\n");
+    EXPECT_TRUE(test::namesIn(path("tmp")).empty());
 }
 
 } // namespace
