@@ -21,6 +21,12 @@ foreach(size 16 32 48 64 128 256)
     DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps RENAME zell.png)
 endforeach()
 
+# Shell completion where bash-completion and zsh look for it by the command's name.
+install(FILES ${PROJECT_SOURCE_DIR}/data/completion/zell-cli
+  DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions)
+install(FILES ${PROJECT_SOURCE_DIR}/data/completion/_zell-cli
+  DESTINATION ${CMAKE_INSTALL_DATADIR}/zsh/vendor-completions)
+
 set(ZELL_VERSION ${PROJECT_VERSION})
 foreach(page zell.1 zell-cli.1)
   configure_file(${PROJECT_SOURCE_DIR}/doc/${page} ${PROJECT_BINARY_DIR}/${page} @ONLY)
