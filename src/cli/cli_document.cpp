@@ -86,11 +86,11 @@ void spoolStandardInput()
     in.read = true;
     WorkDirectory& work = WorkDirectory::process();
     if (::isatty(STDIN_FILENO)) {
-        in.error = "standard input is a terminal; pipe a file into it";
+        in.error = "it is a terminal; pipe a file into it";
         return;
     }
     if (!work.ensure()) {
-        in.error = "standard input: no work folder could be made";
+        in.error = "no work folder could be made to keep it";
         return;
     }
     const std::string path = work.path() + "stdin";
@@ -101,8 +101,8 @@ void spoolStandardInput()
     if (file && std::fclose(file) != 0)
         ok = false;
     if (!ok) {
-        in.error = total >= kMaxReadBytes ? "standard input: " + readFailureText(FileReadError::tooLarge)
-                                          : withReason("standard input could not be read", errno);
+        in.error = total >= kMaxReadBytes ? readFailureText(FileReadError::tooLarge)
+                                          : withReason("it could not be read", errno);
         std::remove(path.c_str());
         return;
     }
@@ -242,8 +242,10 @@ bool importInputs(Document& document, const std::vector<std::string>& paths, con
     std::vector<std::string> files;
     for (const std::string& path : paths) {
         files.push_back(inputFile(path, error));
-        if (files.back().empty())
+        if (files.back().empty()) {
+            error = shownName(path) + ": " + error;
             return false;
+        }
     }
     std::vector<std::string> failed;
     std::vector<Failure> reasons;
@@ -291,8 +293,10 @@ bool readInput(Document& document, const std::string& path, std::string& error)
     if (isProjectInput(path)) {
         Failure why = Failure::none;
         const std::string file = inputFile(path, error);
-        if (file.empty())
+        if (file.empty()) {
+            error = shownName(path) + ": " + error;
             return false;
+        }
         if (!openProject(document, file, &why, progress())) {
             error = shownName(path) + ": "
                 + (why == Failure::notSupported ? "not a project file" : failureText(why, document, file));

@@ -49,7 +49,7 @@ bool setOutputFormat(const std::string& name);
 bool isProjectPath(const std::string& path);
 
 // An input argument as a file: "-" is standard input, read once into a work
-// file (empty, with `error` set, when that failed); any other is itself.
+// file (empty, with `error` saying why, when that failed); any other is itself.
 std::string inputFile(const std::string& argument, std::string& error);
 // Removes the work file of standard input (before the work folder goes).
 void dropStandardInput();

@@ -227,14 +227,15 @@ int runEdit(const std::vector<std::string>& args)
         }
         EditResult result;
         if (!operation(document, result)) {
-            printError("edit", shownName(a.input) + ": " + step.option + " failed: " + editFailureText(result, document)
-                                   + "; nothing was written");
+            printError("edit", shownName(a.input) + ": " + step.option + " failed: "
+                                   + editFailureText(result, document) + "; nothing was written");
             return kExitFailed;
         }
         clamped |= result.delaysClamped;
     }
     if (clamped)
-        printNote("note", shownName(a.input), "delays below 2 hundredths were set to 2 (most viewers show shorter ones as 10)");
+        printNote("note", shownName(a.input),
+                  "delays below 2 hundredths were set to 2 (most viewers show shorter ones as 10)");
     if (!writeOutput(document, a.output, 0, error)) {
         printError("edit", error);
         return kExitFailed;

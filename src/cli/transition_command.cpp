@@ -29,8 +29,10 @@ struct TransitionArguments {
 bool parseArguments(const std::vector<std::string>& args, TransitionArguments& out, int& status)
 {
     OptionTable table = {
-        {"--after", Takes::value, keepValue(out.after)},       {"--pattern", Takes::value, keepValue(out.pattern)},
-        {"--steps", Takes::value, keepValue(out.steps)},       {"--delay", Takes::value, keepValue(out.delay)},
+        {"--after", Takes::value, keepValue(out.after)},
+        {"--pattern", Takes::value, keepValue(out.pattern)},
+        {"--steps", Takes::value, keepValue(out.steps)},
+        {"--delay", Takes::value, keepValue(out.delay)},
         {"--to-color", Takes::value, keepValue(out.toColor)},
     };
     addOutputOptions(table, out.output);
