@@ -51,11 +51,23 @@ run(ignored ${XMLLINT} --noout ${mime})
 foreach(f bin/zell share/icons/hicolor/scalable/apps/zell.svg share/icons/hicolor/48x48/apps/zell.png
           share/man/man1/zell.1.gz share/man/man1/zell-cli.1.gz share/doc/zell/index.html
           share/doc/zell/copyright share/doc/zell/changelog.gz
-          share/doc/zell/index.ja.html include/zell/transition_plugin.h)
+          share/doc/zell/index.ja.html include/zell/transition_plugin.h
+          share/bash-completion/completions/zell-cli share/zsh/vendor-completions/_zell-cli)
   if(NOT EXISTS ${usr}/${f})
     message(FATAL_ERROR "not installed: ${f}")
   endif()
 endforeach()
+# The installed bash completion completes a command. (Lines, not ';': a
+# semicolon would split the argument.)
+run(completed bash -c "source ${usr}/share/bash-completion/completions/zell-cli
+  COMP_WORDS=(zell-cli --quiet opt)
+  COMP_CWORD=2
+  _zell_cli
+  echo \"\${COMPREPLY[*]}\"")
+if(NOT completed STREQUAL "optimize\n")
+  message(FATAL_ERROR "the installed bash completion gave '${completed}' for 'zell-cli --quiet opt'")
+endif()
+
 file(READ ${desktop} entry)
 file(READ ${mime} mime_text)
 string(REGEX MATCH "mime-type type=\"([^\"]+)\"" ignored "${mime_text}")

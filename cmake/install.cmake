@@ -21,6 +21,12 @@ foreach(size 16 32 48 64 128 256)
     DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps RENAME zell.png)
 endforeach()
 
+# Shell completion where bash-completion and zsh look for it by the command's name.
+install(FILES ${PROJECT_SOURCE_DIR}/data/completion/zell-cli
+  DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions)
+install(FILES ${PROJECT_SOURCE_DIR}/data/completion/_zell-cli
+  DESTINATION ${CMAKE_INSTALL_DATADIR}/zsh/vendor-completions)
+
 # Man pages and the changelog go in compressed, as Debian policy asks;
 # gzip -n keeps the bytes free of the build's time.
 find_program(GZIP gzip REQUIRED)

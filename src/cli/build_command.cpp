@@ -5,6 +5,7 @@
 
 #include "cli/cli_document.h"
 #include "cli/command.h"
+#include "cli/options.h"
 #include "image/neural_quantizer.h"
 
 namespace zell::cli {
@@ -40,65 +41,62 @@ bool parseScreen(const std::string& text, long& width, long& height)
         && parseNumber(text.substr(x + 1), 1, 65535, height);
 }
 
-// Returns an empty string on success, else what was wrong.
-std::string parse(const std::vector<std::string>& args, BuildArgs& out)
+// False when the command must not run, with `status` its exit status.
+bool parse(const std::vector<std::string>& args, BuildArgs& out, int& status)
 {
-    for (size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        auto value = [&](std::string& into) {
-            if (i + 1 >= args.size())
-                return false;
-            into = args[++i];
-            return true;
+    const auto colors = [&out](uint32_t set, uint32_t clear) {
+        return [&out, set, clear](const std::string&) {
+            out.stillColors = (out.stillColors & ~clear) | set;
+            return std::string();
         };
-        std::string v;
-        if (a == "-o") {
-            if (!value(out.output))
-                return "-o needs a file name";
-        } else if (a == "--global-table") {
-            out.globalTable = true;
-        } else if (a == "--comments") {
-            out.comments = true;
-        } else if (a == "--keep-alpha") {
-            out.keepAlpha = true;
-        } else if (a == "--dither") {
-            out.stillColors |= kNeuQuantDither;
-        } else if (a == "--refine-colors") {
-            out.stillColors |= kNeuQuantRefine;
-        } else if (a == "--network-colors") {
-            out.stillColors &= ~uint32_t(kNeuQuantRefine);
-        } else if (a == "--comment") {
-            if (!value(out.comment))
-                return "--comment needs a text";
-            out.hasComment = true;
-        } else if (a == "--loop") {
-            long count = 0;
-            if (!value(out.loop) || (out.loop != "forever" && out.loop != "off" && !parseNumber(out.loop, 0, 65535, count)))
-                return "--loop takes forever, off or a count 0-65535";
-        } else if (a == "--delay") {
-            if (!value(v) || !parseNumber(v, 0, 65535, out.delay))
-                return "--delay takes hundredths of a second, 0-65535";
-        } else if (a == "--disposal") {
-            if (!value(v) || !parseNumber(v, 0, 3, out.disposal))
-                return "--disposal takes 0-3";
-        } else if (a == "--screen") {
-            if (!value(v) || !parseScreen(v, out.screenWidth, out.screenHeight))
-                return "--screen takes WIDTHxHEIGHT, each 1 to 65535";
-        } else if (a.rfind("--optimize", 0) == 0) {
-            if (!parseOptimize(a, out.saveOptions))
-                return "--optimize takes lossless, transparency, auto-transparency, no-transparency, "
-                       "drop-unchanged, keep-timing, shrink-tables, keep-tables";
-        } else if (a.size() > 1 && a[0] == '-') {
-            return "unknown option " + a;
-        } else {
-            out.inputs.push_back(a);
-        }
-    }
+    };
+    OptionTable table = {
+        {"--global-table", Takes::nothing, setFlag(out.globalTable)},
+        {"--comments", Takes::nothing, setFlag(out.comments)},
+        {"--keep-alpha", Takes::nothing, setFlag(out.keepAlpha)},
+        {"--dither", Takes::nothing, colors(kNeuQuantDither, 0)},
+        {"--refine-colors", Takes::nothing, colors(kNeuQuantRefine, 0)},
+        {"--network-colors", Takes::nothing, colors(0, kNeuQuantRefine)},
+        {"--comment", Takes::value,
+         [&out](const std::string& v) {
+             out.comment = v;
+             out.hasComment = true;
+             return std::string();
+         }},
+        {"--loop", Takes::value,
+         [&out](const std::string& v) {
+             long count = 0;
+             out.loop = v;
+             return v == "forever" || v == "off" || parseNumber(v, 0, 65535, count)
+                 ? std::string() : "--loop takes forever, off or a count 0-65535";
+         }},
+        {"--delay", Takes::value,
+         [&out](const std::string& v) {
+             return parseNumber(v, 0, 65535, out.delay) ? std::string()
+                                                        : "--delay takes hundredths of a second, 0-65535";
+         }},
+        {"--disposal", Takes::value,
+         [&out](const std::string& v) {
+             return parseNumber(v, 0, 3, out.disposal) ? std::string() : "--disposal takes 0-3";
+         }},
+        {"--screen", Takes::value,
+         [&out](const std::string& v) {
+             return parseScreen(v, out.screenWidth, out.screenHeight) ? std::string()
+                                                                      : "--screen takes WIDTHxHEIGHT, each 1 to 65535";
+         }},
+        optimizeOption(out.saveOptions),
+    };
+    addOutputOptions(table, out.output);
+    if (!parseCommandLine("build", table, args, out.inputs, status))
+        return false;
+    status = kExitUsage;
     if (out.output.empty())
-        return "no output file given (-o OUT)";
-    if (out.inputs.empty())
-        return "no input files given";
-    return {};
+        printError("build", "no output file given (-o OUT)");
+    else if (out.inputs.empty())
+        printError("build", "no input files given");
+    else
+        return true;
+    return false;
 }
 
 void applyLoop(const std::string& loop, GifSettings& settings)
@@ -116,10 +114,8 @@ void applyLoop(const std::string& loop, GifSettings& settings)
 int runBuild(const std::vector<std::string>& args)
 {
     BuildArgs a;
-    if (std::string problem = parse(args, a); !problem.empty()) {
-        printError("build", problem);
-        return kExitUsage;
-    }
+    if (int status = 0; !parse(args, a, status))
+        return status;
     Document document;
     ImportOptions options;
     options.loadGlobalTable = a.globalTable;
@@ -129,7 +125,7 @@ int runBuild(const std::vector<std::string>& args)
     std::string error;
     // A project comes first and brings its settings; the images join its frames.
     std::vector<std::string> images = a.inputs;
-    const bool fromProject = isProjectPath(images.front());
+    const bool fromProject = isProjectInput(images.front());
     if (fromProject) {
         if (!readInput(document, images.front(), error)) {
             printError("build", error);
@@ -138,8 +134,8 @@ int runBuild(const std::vector<std::string>& args)
         images.erase(images.begin());
     }
     for (const std::string& path : images) {
-        if (isProjectPath(path)) {
-            printError("build", path + ": a project can only be the first input");
+        if (isProjectInput(path)) {
+            printError("build", shownName(path) + ": a project can only be the first input");
             return kExitUsage;
         }
     }
@@ -205,7 +201,8 @@ const CommandRegistration registration({
     "                        transparency, auto-transparency, no-transparency,\n"
     "                        drop-unchanged, keep-timing (drop-unchanged, the delay\n"
     "                        going to the frame before), shrink-tables (default\n"
-    "                        with lossless), keep-tables\n",
+    "                        with lossless), keep-tables\n"
+    ZELL_CLI_OUTPUT_HELP,
     runBuild,
 });
 

@@ -6,8 +6,13 @@
 #include <cstdio>
 #include <cerrno>
 #include <cstdlib>
+#include <algorithm>
+#include <cctype>
+#include <csignal>
 #include <cstring>
 #include <filesystem>
+
+#include <unistd.h>
 
 #include "document/gif_export.h"
 #include "document/gif_info.h"
@@ -18,16 +23,91 @@
 
 namespace zell::cli {
 
-bool isProjectPath(const std::string& path)
-{
-    return path.size() > 4 && path.compare(path.size() - 4, 4, ".zpj") == 0;
-}
-
 namespace {
 
 std::string withReason(const std::string& text, int error)
 {
     return error != 0 ? text + " (" + std::strerror(error) + ")" : text;
+}
+
+} // namespace
+
+bool isProjectPath(const std::string& path)
+{
+    if (path.size() <= 4)
+        return false;
+    std::string extension = path.substr(path.size() - 4);
+    for (char& c : extension)
+        c = char(std::tolower(static_cast<unsigned char>(c)));
+    return extension == ".zpj";
+}
+
+namespace {
+
+enum class OutputFormat { byName, gif, project };
+OutputFormat outputFormat = OutputFormat::byName;
+
+struct StandardInput {
+    bool read = false;
+    std::string path;  // its work file
+    std::string error; // why it could not be kept
+    bool project = false;
+};
+
+StandardInput standardInput;
+
+// Copies standard input to `file` up to the size zell reads; `head` gets its
+// first bytes, enough to tell a project. False with errno set, or with
+// `total` at the limit.
+bool copyStandardInput(std::FILE* file, std::vector<uint8_t>& head, uint64_t& total)
+{
+    constexpr size_t kHeadBytes = sizeof kProjectMagic - 1;
+    std::vector<uint8_t> chunk(1 << 16);
+    for (;;) {
+        const ssize_t got = ::read(STDIN_FILENO, chunk.data(), chunk.size());
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            return got == 0;
+        // A pipe may hand over the first bytes a few at a time.
+        const size_t wanted = head.size() < kHeadBytes ? std::min(size_t(got), kHeadBytes - head.size()) : 0;
+        head.insert(head.end(), chunk.begin(), chunk.begin() + long(wanted));
+        total += uint64_t(got);
+        if (total >= kMaxReadBytes || std::fwrite(chunk.data(), 1, size_t(got), file) != size_t(got))
+            return false;
+    }
+}
+
+// Keeps all of standard input in a work file, named so that its frames are
+// named "stdin" as a file's are after the file.
+void spoolStandardInput()
+{
+    StandardInput& in = standardInput;
+    in.read = true;
+    WorkDirectory& work = WorkDirectory::process();
+    if (::isatty(STDIN_FILENO)) {
+        in.error = "it is a terminal; pipe a file into it";
+        return;
+    }
+    if (!work.ensure()) {
+        in.error = "no work folder could be made to keep it";
+        return;
+    }
+    const std::string path = work.path() + "stdin";
+    std::vector<uint8_t> head;
+    uint64_t total = 0;
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    bool ok = file && copyStandardInput(file, head, total);
+    if (file && std::fclose(file) != 0)
+        ok = false;
+    if (!ok) {
+        in.error = total >= kMaxReadBytes ? readFailureText(FileReadError::tooLarge)
+                                          : withReason("it could not be read", errno);
+        std::remove(path.c_str());
+        return;
+    }
+    in.path = path;
+    in.project = bytesAreProject(head);
 }
 
 // Names the folder work files go to and what the system said of it.
@@ -61,6 +141,45 @@ std::string pixelsText(uint32_t width, uint32_t height)
 }
 
 } // namespace
+
+std::string inputFile(const std::string& argument, std::string& error)
+{
+    if (argument != "-")
+        return argument;
+    if (!standardInput.read)
+        spoolStandardInput();
+    error = standardInput.error;
+    return standardInput.path;
+}
+
+bool isProjectInput(const std::string& argument)
+{
+    if (argument != "-")
+        return isProjectPath(argument);
+    std::string ignored;
+    inputFile(argument, ignored);
+    return standardInput.project;
+}
+
+void dropStandardInput()
+{
+    if (!standardInput.path.empty())
+        std::remove(standardInput.path.c_str());
+    standardInput.path.clear();
+}
+
+std::string shownName(const std::string& path)
+{
+    return path == "-" || (!standardInput.path.empty() && path == standardInput.path) ? "standard input" : path;
+}
+
+bool setOutputFormat(const std::string& name)
+{
+    if (name != "gif" && name != "zpj")
+        return false;
+    outputFormat = name == "gif" ? OutputFormat::gif : OutputFormat::project;
+    return true;
+}
 
 std::string cannotCreateText(const std::string& path)
 {
@@ -120,24 +239,32 @@ std::string failureText(Failure why, const Document& document, const std::string
 bool importInputs(Document& document, const std::vector<std::string>& paths, const ImportOptions& options,
                   std::string& error)
 {
+    std::vector<std::string> files;
+    for (const std::string& path : paths) {
+        files.push_back(inputFile(path, error));
+        if (files.back().empty()) {
+            error = shownName(path) + ": " + error;
+            return false;
+        }
+    }
     std::vector<std::string> failed;
     std::vector<Failure> reasons;
     std::vector<ImportNote> notes;
-    importFiles(document, paths, options, failed, &reasons, &notes, progress());
+    importFiles(document, files, options, failed, &reasons, &notes, progress());
     if (interrupted()) {
         error = "interrupted";
         return false;
     }
     for (const ImportNote& note : notes) {
         if (note.kind == ImportNote::endsEarly)
-            printNote("warning", note.path, "the file ends early; the picture is shown as far as it goes");
+            printNote("warning", shownName(note.path), "the file ends early; the picture is shown as far as it goes");
         else
-            printNote("note", note.path,
+            printNote("note", shownName(note.path),
                       "a logical screen without width or height becomes " + std::to_string(note.screenWidth) + "x"
                           + std::to_string(note.screenHeight) + ", to hold the first image");
     }
     if (!failed.empty()) {
-        error = failed.front() + ": " + failureText(reasons.front(), document, failed.front());
+        error = shownName(failed.front()) + ": " + failureText(reasons.front(), document, failed.front());
         return false;
     }
     return true;
@@ -150,7 +277,8 @@ void takeLoopingOf(const std::string& path, GifSettings& settings)
     settings.loopCount = 0;
     MappedFile file;
     GifStreamInfo info;
-    if (!file.open(path) || readGifInfo(file.bytes(), info) == GifInfoError::NoSignature)
+    std::string ignored;
+    if (!file.open(inputFile(path, ignored)) || readGifInfo(file.bytes(), info) == GifInfoError::NoSignature)
         return;
     if (!info.loopCount) {
         settings.loop = false;
@@ -162,10 +290,16 @@ void takeLoopingOf(const std::string& path, GifSettings& settings)
 
 bool readInput(Document& document, const std::string& path, std::string& error)
 {
-    if (isProjectPath(path)) {
+    if (isProjectInput(path)) {
         Failure why = Failure::none;
-        if (!openProject(document, path, &why, progress())) {
-            error = path + ": " + (why == Failure::notSupported ? "not a project file" : failureText(why, document, path));
+        const std::string file = inputFile(path, error);
+        if (file.empty()) {
+            error = shownName(path) + ": " + error;
+            return false;
+        }
+        if (!openProject(document, file, &why, progress())) {
+            error = shownName(path) + ": "
+                + (why == Failure::notSupported ? "not a project file" : failureText(why, document, file));
             return false;
         }
         return true;
@@ -179,13 +313,12 @@ bool readInput(Document& document, const std::string& path, std::string& error)
     return true;
 }
 
-bool writeOutput(const Document& document, const std::string& path, uint32_t saveOptions, std::string& error)
+namespace {
+
+bool writeFile(const Document& document, const std::string& path, bool project, uint32_t saveOptions,
+               std::string& error)
 {
-    if (document.frames.count() == 0) {
-        error = path + ": there are no frames to write";
-        return false;
-    }
-    if (isProjectPath(path)) {
+    if (project) {
         errno = 0;
         Failure why = Failure::none;
         if (!saveProject(document, path, &why, progress())) {
@@ -216,6 +349,65 @@ bool writeOutput(const Document& document, const std::string& path, uint32_t sav
         return false;
     }
     return true;
+}
+
+bool copyToStandardOutput(const std::string& path, std::string& error)
+{
+    MappedFile file;
+    if (!file.open(path)) {
+        error = "standard output: the finished file could not be read back";
+        return false;
+    }
+    // A reader that went away is a failed write, reported and cleaned up
+    // after, not a death by SIGPIPE that leaves the work folder behind.
+    std::signal(SIGPIPE, SIG_IGN);
+    std::span<const uint8_t> rest = file.bytes();
+    while (!rest.empty()) {
+        const ssize_t put = ::write(STDOUT_FILENO, rest.data(), rest.size());
+        if (put < 0 && errno == EINTR)
+            continue;
+        if (put <= 0) {
+            error = withReason("standard output: writing failed", errno);
+            return false;
+        }
+        rest = rest.subspan(size_t(put));
+    }
+    return true;
+}
+
+// Written whole into a work file first: a failure then leaves standard
+// output empty, and the bytes are those a file would get.
+bool writeStandardOutput(const Document& document, uint32_t saveOptions, std::string& error)
+{
+    const bool project = outputFormat == OutputFormat::project;
+    std::string path;
+    if (!document.workDirectory().newWorkFileName(project ? "zpj" : "gif", path)) {
+        error = "standard output: " + workFolderProblem(document);
+        return false;
+    }
+    bool ok = writeFile(document, path, project, saveOptions, error);
+    if (!ok) {
+        for (size_t at = error.find(path); at != std::string::npos; at = error.find(path))
+            error.replace(at, path.size(), "standard output");
+    }
+    ok = ok && copyToStandardOutput(path, error);
+    std::remove(path.c_str());
+    return ok;
+}
+
+} // namespace
+
+bool writeOutput(const Document& document, const std::string& path, uint32_t saveOptions, std::string& error)
+{
+    if (document.frames.count() == 0) {
+        error = (path == "-" ? "standard output" : path) + ": there are no frames to write";
+        return false;
+    }
+    if (path == "-")
+        return writeStandardOutput(document, saveOptions, error);
+    const bool project =
+        outputFormat == OutputFormat::byName ? isProjectPath(path) : outputFormat == OutputFormat::project;
+    return writeFile(document, path, project, saveOptions, error);
 }
 
 bool OptimizeChoice::apply(const std::string& word)

@@ -24,23 +24,39 @@ std::string failureText(Failure why, const Document& document, const std::string
 std::string cannotCreateText(const std::string& path);
 std::string writeFailedText(const std::string& path);
 
-// Imports image files at the end of the document. On failure `error` names
-// the first file that failed.
+// Imports image files ("-" among them) at the end of the document. On
+// failure `error` names the first file that failed.
 bool importInputs(Document& document, const std::vector<std::string>& paths, const ImportOptions& options,
                   std::string& error);
 
-// One input that may be a GIF, a still image or a project (*.zpj); a GIF
-// keeps its global table, looping and comments.
+// One input that may be a GIF, a still image or a project (*.zpj), or "-";
+// a GIF keeps its global table, looping and comments.
 bool readInput(Document& document, const std::string& path, std::string& error);
 
 // The looping of a GIF file as settings: no extension plays once, 0 loops
 // forever, N loops N times. Still images and unreadable files loop forever.
 void takeLoopingOf(const std::string& path, GifSettings& settings);
 
-// A GIF, or a project when the path ends in ".zpj".
+// A GIF, or a project when the path ends in ".zpj" (in any case) or
+// --format zpj was given. "-" writes standard output, a GIF unless
+// --format zpj; no file named "-" is made.
 bool writeOutput(const Document& document, const std::string& path, uint32_t saveOptions, std::string& error);
 
+// Takes "gif" or "zpj" for every later output; false on anything else.
+bool setOutputFormat(const std::string& name);
+
+// Ends in ".zpj", in any case.
 bool isProjectPath(const std::string& path);
+
+// An input argument as a file: "-" is standard input, read once into a work
+// file (empty, with `error` saying why, when that failed); any other is itself.
+std::string inputFile(const std::string& argument, std::string& error);
+// Removes the work file of standard input (before the work folder goes).
+void dropStandardInput();
+// A project by its name, or for standard input by its first bytes.
+bool isProjectInput(const std::string& argument);
+// How messages name a file: standard input by that name, not by its work file.
+std::string shownName(const std::string& path);
 
 // Parses "--optimize[=a,b,c]" into save options; false on an unknown word.
 bool parseOptimize(const std::string& argument, uint32_t& options);

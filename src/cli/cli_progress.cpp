@@ -47,6 +47,11 @@ public:
                      static_cast<long long>(total));
         std::fflush(stderr);
     }
+    void silence()
+    {
+        end();
+        show_ = false;
+    }
     bool cancelled() override { return sigintSeen != 0; }
     void end()
     {
@@ -64,6 +69,7 @@ private:
 };
 
 TerminalProgress terminal;
+bool quietAsked = false;
 
 } // namespace
 
@@ -74,7 +80,13 @@ void startProgress(const std::string& command, bool quiet)
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESETHAND; // the second Ctrl+C is not caught
     ::sigaction(SIGINT, &action, nullptr);
-    terminal.start(command, !quiet && ::isatty(STDERR_FILENO));
+    terminal.start(command, !quiet && !quietAsked && ::isatty(STDERR_FILENO));
+}
+
+void quietProgress()
+{
+    quietAsked = true;
+    terminal.silence();
 }
 
 void endProgress()

@@ -13,6 +13,9 @@ namespace zell::cli {
 // Catches SIGINT (a second one ends the process at once) and decides whether
 // the line is drawn: only on a terminal and not when `quiet`.
 void startProgress(const std::string& command, bool quiet);
+// No line from now on, whatever startProgress decides: --quiet, or the
+// output is standard output.
+void quietProgress();
 // Clears the line so that messages start at the left margin.
 void endProgress();
 // What every long operation of a command takes.

@@ -29,6 +29,4 @@ void printError(const std::string& subject, const std::string& what);
 // A line on stderr that does not stop the run: "zell-cli: <kind>: <subject>: <what>".
 void printNote(const std::string& kind, const std::string& subject, const std::string& what);
 
-bool wantsHelp(const std::vector<std::string>& args);
-
 } // namespace zell::cli

@@ -5,6 +5,7 @@
 #include "cli/cli_document.h"
 #include "cli/cli_progress.h"
 #include "cli/command.h"
+#include "cli/options.h"
 #include "operations/frame_edits.h"
 
 namespace zell::cli {
@@ -20,63 +21,59 @@ struct EditStepArgument {
     bool dither = false;           // --resize only
 };
 
-const char* const kValueOptions[] = {"--speed", "--delay", "--crop", "--resize", "--rotate", "--flip", "--every",
-                                     "--frames"};
-
-bool takesValue(const std::string& option)
-{
-    for (const char* o : kValueOptions) {
-        if (option == o)
-            return true;
-    }
-    return false;
-}
-
 struct EditArguments {
     std::string input;
     std::string output;
     std::vector<EditStepArgument> steps;
 };
 
-bool parseArguments(const std::vector<std::string>& args, EditArguments& out, std::string& error)
+// False when the command must not run, with `status` its exit status.
+bool parseArguments(const std::vector<std::string>& args, EditArguments& out, int& status)
 {
-    for (size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        const bool valued = a == "-o" || a == "--filter" || takesValue(a);
-        if (valued && i + 1 >= args.size()) {
-            error = a + " needs a value";
-            return false;
-        }
-        if (a == "-o") {
-            out.output = args[++i];
-        } else if (a == "--reverse" || a == "--pingpong") {
-            out.steps.push_back({a, {}});
-        } else if (takesValue(a)) {
-            out.steps.push_back({a, args[++i]});
-        } else if (a == "--filter" || a == "--dither") {
-            if (out.steps.empty() || out.steps.back().option != "--resize") {
-                error = a + " belongs to the --resize before it";
-                return false;
-            }
-            if (a == "--dither")
-                out.steps.back().dither = true;
-            else
-                out.steps.back().filter = args[++i];
-        } else if (a.size() > 1 && a[0] == '-') {
-            error = "unknown option " + a;
-            return false;
-        } else if (!out.input.empty()) {
-            error = "more than one input: " + a;
-            return false;
-        } else {
-            out.input = a;
-        }
-    }
-    if (out.input.empty() || out.output.empty() || out.steps.empty()) {
-        error = "needs INPUT, -o OUTPUT and at least one operation";
+    auto& steps = out.steps;
+    const auto step = [&steps](const char* option) {
+        return [&steps, option](const std::string& v) { steps.push_back({option, v}); return std::string(); };
+    };
+    // Each belongs to the --resize before it.
+    const auto ofResize = [&steps](const char* option, auto set) {
+        return [&steps, option, set](const std::string& v) {
+            if (steps.empty() || steps.back().option != "--resize")
+                return std::string(option) + " belongs to the --resize before it";
+            set(steps.back(), v);
+            return std::string();
+        };
+    };
+    OptionTable table = {
+        {"--reverse", Takes::nothing, step("--reverse")},
+        {"--pingpong", Takes::nothing, step("--pingpong")},
+        {"--speed", Takes::value, step("--speed")},
+        {"--delay", Takes::value, step("--delay")},
+        {"--crop", Takes::value, step("--crop")},
+        {"--resize", Takes::value, step("--resize")},
+        {"--filter", Takes::value,
+         ofResize("--filter", [](EditStepArgument& s, const std::string& v) { s.filter = v; })},
+        {"--dither", Takes::nothing,
+         ofResize("--dither", [](EditStepArgument& s, const std::string&) { s.dither = true; })},
+        {"--rotate", Takes::value, step("--rotate")},
+        {"--flip", Takes::value, step("--flip")},
+        {"--every", Takes::value, step("--every")},
+        {"--frames", Takes::value, step("--frames")},
+    };
+    addOutputOptions(table, out.output);
+    std::vector<std::string> inputs;
+    if (!parseCommandLine("edit", table, args, inputs, status))
         return false;
-    }
-    return true;
+    status = kExitUsage;
+    std::string error;
+    if (inputs.size() > 1)
+        error = "more than one input: " + inputs[1];
+    else if (inputs.empty() || out.output.empty() || out.steps.empty())
+        error = "needs INPUT, -o OUTPUT and at least one operation";
+    else
+        out.input = inputs.front();
+    if (!error.empty())
+        printError("edit", error + " (see zell-cli edit --help)");
+    return error.empty();
 }
 
 // "WxH+X+Y" (offsets optional).
@@ -214,10 +211,8 @@ int runEdit(const std::vector<std::string>& args)
 {
     EditArguments a;
     std::string error;
-    if (!parseArguments(args, a, error)) {
-        printError("edit", error + " (see zell-cli edit --help)");
-        return kExitUsage;
-    }
+    if (int status = 0; !parseArguments(args, a, status))
+        return status;
     Document document;
     if (!readInput(document, a.input, error)) {
         printError("edit", error);
@@ -232,14 +227,15 @@ int runEdit(const std::vector<std::string>& args)
         }
         EditResult result;
         if (!operation(document, result)) {
-            printError("edit", a.input + ": " + step.option + " failed: " + editFailureText(result, document)
-                                   + "; nothing was written");
+            printError("edit", shownName(a.input) + ": " + step.option + " failed: "
+                                   + editFailureText(result, document) + "; nothing was written");
             return kExitFailed;
         }
         clamped |= result.delaysClamped;
     }
     if (clamped)
-        printNote("note", a.input, "delays below 2 hundredths were set to 2 (most viewers show shorter ones as 10)");
+        printNote("note", shownName(a.input),
+                  "delays below 2 hundredths were set to 2 (most viewers show shorter ones as 10)");
     if (!writeOutput(document, a.output, 0, error)) {
         printError("edit", error);
         return kExitFailed;
@@ -273,7 +269,8 @@ const CommandRegistration registration({
     "  --flip horizontal|vertical  mirrored left to right or top to bottom\n"
     "  --every N            keeps every N-th frame, from the first; the delays of\n"
     "                       the frames dropped go to the frame kept before them\n"
-    "  --frames A-B         keeps frames A to B (from 1) with their own delays\n",
+    "  --frames A-B         keeps frames A to B (from 1) with their own delays\n"
+    ZELL_CLI_OUTPUT_HELP,
     runEdit,
 });
 

@@ -9,6 +9,7 @@
 
 #include "cli/cli_document.h"
 #include "cli/command.h"
+#include "cli/options.h"
 #include "document/screen_composer.h"
 #include "image/bmp_file.h"
 #include "image/dib.h"
@@ -58,23 +59,24 @@ std::string numbered(const std::string& folder, int index)
 
 int runFrames(const std::vector<std::string>& args)
 {
-    std::string input, folder;
+    std::string folder;
     bool composed = false;
-    for (size_t i = 0; i < args.size(); ++i) {
-        if (args[i] == "-o" && i + 1 < args.size())
-            folder = args[++i];
-        else if (args[i] == "--composed")
-            composed = true;
-        else if (args[i].size() > 1 && args[i][0] == '-') {
-            printError("frames", "unknown option " + args[i]);
-            return kExitUsage;
-        } else
-            input = args[i];
-    }
-    if (input.empty() || folder.empty()) {
+    const OptionTable table = {
+        {"-o", Takes::value, keepValue(folder), "--output"},
+        {"--composed", Takes::nothing, setFlag(composed)},
+    };
+    std::vector<std::string> inputs;
+    if (int status = 0; !parseCommandLine("frames", table, args, inputs, status))
+        return status;
+    if (inputs.size() != 1 || folder.empty()) {
         printError("frames", "usage: zell-cli frames IN -o DIR [--composed]");
         return kExitUsage;
     }
+    if (folder == "-") {
+        printError("frames", "-o takes a folder; the frames are files of their own, not one stream");
+        return kExitUsage;
+    }
+    const std::string& input = inputs.front();
     Document document;
     std::string error;
     if (!readInput(document, input, error)) {
@@ -82,7 +84,7 @@ int runFrames(const std::vector<std::string>& args)
         return kExitFailed;
     }
     if (uint32_t w, h; composed && exceedsPixelLimit(document, w, h)) {
-        printError(input, tooLargeText(document));
+        printError(shownName(input), tooLargeText(document));
         return kExitFailed;
     }
     std::error_code ec;
@@ -98,7 +100,7 @@ int runFrames(const std::vector<std::string>& args)
         const std::string path = numbered(folder, i);
         const ByteBuffer& pixels = composed ? composer.screen() : picture.image;
         if (!ok) {
-            printError(input, "frame " + std::to_string(i + 1) + " could not be decoded");
+            printError(shownName(input), "frame " + std::to_string(i + 1) + " could not be decoded");
             return kExitFailed;
         }
         errno = 0;
@@ -117,7 +119,9 @@ const CommandRegistration registration({
     "Writes DIR/frame0001.bmp and so on: each frame's own picture with its own\n"
     "colours, or with --composed each screen as a viewer shows it after that\n"
     "frame (position, transparency and disposal applied). Nothing is written\n"
-    "unless DIR has room for all of them.\n",
+    "unless DIR has room for all of them. IN may be - (standard input).\n"
+    "  --composed    each screen as a viewer shows it\n"
+    "  --output DIR  the same as -o DIR\n",
     runFrames,
 });
 

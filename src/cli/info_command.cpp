@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "cli/command.h"
+#include "cli/options.h"
 #include "cli/cli_document.h"
 #include "cli/json.h"
 #include "cli/terminal_text.h"
@@ -165,12 +166,13 @@ bool describe(const std::string& file, bool json)
     GifStreamInfo info;
     std::span<const uint8_t> bytes;
     int format = kFormatUnknown;
-    if (mapped.open(file)) {
+    if (mapped.open(file == "-" ? inputFile(file, error) : file)) {
         bytes = mapped.bytes();
         format = detectImageFormat(bytes);
     }
     if (!mapped.isOpen()) {
-        error = readFailureText(mapped.error());
+        if (error.empty())
+            error = readFailureText(mapped.error());
     } else if (bytesAreProject(bytes)) {
         if (describeProject(file, bytes, json, error))
             return true;
@@ -188,7 +190,7 @@ bool describe(const std::string& file, bool json)
         if (json)
             std::printf("{\"file\": %s, \"error\": %s}\n", jsonString(file).c_str(), jsonString(error).c_str());
         else
-            printError(file, error);
+            printError(shownName(file), error);
         return false;
     }
     if (json)
@@ -201,16 +203,12 @@ bool describe(const std::string& file, bool json)
 int runInfo(const std::vector<std::string>& args)
 {
     bool json = false;
+    const OptionTable table = {
+        {"--json", Takes::nothing, setFlag(json)},
+    };
     std::vector<std::string> files;
-    for (const auto& arg : args) {
-        if (arg == "--json")
-            json = true;
-        else if (arg.size() > 1 && arg[0] == '-') {
-            printError("info", "unknown option " + arg);
-            return kExitUsage;
-        } else
-            files.push_back(arg);
-    }
+    if (int status = 0; !parseCommandLine("info", table, args, files, status))
+        return status;
     if (files.empty()) {
         printError("info", "no file given");
         return kExitUsage;

@@ -3,6 +3,7 @@
 #include "cli/cli_document.h"
 #include "cli/cli_progress.h"
 #include "cli/command.h"
+#include "cli/options.h"
 #include "document/gif_export.h"
 #include "operations/optimizer.h"
 
@@ -16,52 +17,56 @@ struct OptimizeArguments {
     OptimizeChoice choice;
 };
 
-// False with a message on a usage error.
-bool parseArguments(const std::vector<std::string>& args, OptimizeArguments& out)
+// False when the command must not run, with `status` its exit status.
+bool parseArguments(const std::vector<std::string>& args, OptimizeArguments& out, int& status)
 {
-    for (size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        if (a == "-o" && i + 1 < args.size()) {
-            out.output = args[++i];
-        } else if (a == "--transparency") {
-            out.choice.apply("transparency");
-        } else if (a.rfind("--transparency=", 0) == 0) {
-            const std::string mode = a.substr(15);
-            if ((mode != "lossless" && mode != "existing" && mode != "auto" && mode != "none")
-                || !out.choice.apply(mode)) {
-                printError("optimize", "--transparency takes lossless, existing, auto or none");
-                return false;
-            }
-        } else if (a == "--auto-transparency") {
-            out.choice.apply("auto-transparency");
-        } else if (a == "--drop-unchanged") {
-            out.choice.apply("drop-unchanged");
-        } else if (a == "--drop-unchanged=keep-timing") {
-            out.choice.apply("keep-timing");
-        } else if (a == "--shrink-tables" || a == "--keep-tables") {
-            out.choice.apply(a.substr(2));
-        } else if (!a.empty() && a[0] == '-') {
-            printError("optimize", "unknown option " + a + " (see zell-cli optimize --help)");
-            return false;
-        } else if (out.input.empty()) {
-            out.input = a;
-        } else {
-            printError("optimize", "one input only (see zell-cli optimize --help)");
-            return false;
-        }
+    OptimizeChoice& choice = out.choice;
+    auto word = [&choice](const char* w) {
+        return [&choice, w](const std::string&) { choice.apply(w); return std::string(); };
+    };
+    OptionTable table = {
+        {"--transparency", Takes::optionalValue,
+         [&choice](const std::string& mode) {
+             if (mode.empty())
+                 choice.apply("transparency");
+             else if ((mode != "lossless" && mode != "existing" && mode != "auto" && mode != "none")
+                      || !choice.apply(mode))
+                 return std::string("--transparency takes lossless, existing, auto or none");
+             return std::string();
+         }},
+        {"--auto-transparency", Takes::nothing, word("auto-transparency")},
+        {"--drop-unchanged", Takes::optionalValue,
+         [&choice](const std::string& how) {
+             if (!how.empty() && how != "keep-timing")
+                 return std::string("--drop-unchanged takes only =keep-timing");
+             choice.apply(how.empty() ? "drop-unchanged" : "keep-timing");
+             return std::string();
+         }},
+        {"--shrink-tables", Takes::nothing, word("shrink-tables")},
+        {"--keep-tables", Takes::nothing, word("keep-tables")},
+    };
+    addOutputOptions(table, out.output);
+    std::vector<std::string> inputs;
+    if (!parseCommandLine("optimize", table, args, inputs, status))
+        return false;
+    status = kExitUsage;
+    if (inputs.size() > 1) {
+        printError("optimize", "one input only (see zell-cli optimize --help)");
+        return false;
     }
-    if (out.input.empty() || out.output.empty()) {
+    if (inputs.empty() || out.output.empty()) {
         printError("optimize", "needs IN and -o OUT (see zell-cli optimize --help)");
         return false;
     }
+    out.input = inputs.front();
     return true;
 }
 
 int runOptimize(const std::vector<std::string>& args)
 {
     OptimizeArguments a;
-    if (!parseArguments(args, a))
-        return kExitUsage;
+    if (int status = 0; !parseArguments(args, a, status))
+        return status;
     Document document;
     std::string error;
     if (!readInput(document, a.input, error)) {
@@ -71,7 +76,8 @@ int runOptimize(const std::vector<std::string>& args)
     Failure why = Failure::none;
     if (!optimize(document, a.choice.finish(), {}, &why, progress())) {
         printError("optimize",
-                   a.input + ": the optimisation failed: " + failureText(why, document) + "; nothing was written");
+                   shownName(a.input) + ": the optimisation failed: " + failureText(why, document)
+                       + "; nothing was written");
         return kExitFailed;
     }
     if (!writeOutput(document, a.output, 0, error)) {
@@ -107,7 +113,8 @@ const CommandRegistration registration({
     "                       to the frame shown before it\n"
     "  --shrink-tables      cut the global table to the smallest power of two that\n"
     "                       holds the colours used (the default with lossless)\n"
-    "  --keep-tables        leave the global table as it is\n",
+    "  --keep-tables        leave the global table as it is\n"
+    ZELL_CLI_OUTPUT_HELP,
     runOptimize,
 });
 

@@ -2,6 +2,7 @@
 #include <cstdio>
 
 #include "cli/command.h"
+#include "cli/options.h"
 #include "cli/terminal_text.h"
 #include "playback/plugin_discovery.h"
 #include "playback/transition_plugin.h"
@@ -12,7 +13,10 @@ namespace {
 
 int runPatterns(const std::vector<std::string>& args)
 {
-    if (!args.empty()) {
+    std::vector<std::string> operands;
+    if (int status = 0; !parseCommandLine("patterns", {}, args, operands, status))
+        return status;
+    if (!operands.empty()) {
         printError("patterns", "takes no arguments (see zell-cli patterns --help)");
         return kExitUsage;
     }

@@ -6,6 +6,7 @@
 #include "cli/cli_document.h"
 #include "cli/cli_progress.h"
 #include "cli/command.h"
+#include "cli/options.h"
 #include "image/dib.h"
 #include "playback/plugin_discovery.h"
 #include "playback/transition_insertion.h"
@@ -24,46 +25,30 @@ struct TransitionArguments {
     std::string toColor;
 };
 
-// The option's field, or null when `arg` is no option of this command.
-std::string* optionField(TransitionArguments& a, const std::string& arg)
+// The values are checked once the pattern and the input are known.
+bool parseArguments(const std::vector<std::string>& args, TransitionArguments& out, int& status)
 {
-    const std::pair<const char*, std::string TransitionArguments::*> options[] = {
-        {"-o", &TransitionArguments::output},        {"--after", &TransitionArguments::after},
-        {"--pattern", &TransitionArguments::pattern}, {"--steps", &TransitionArguments::steps},
-        {"--delay", &TransitionArguments::delay},     {"--to-color", &TransitionArguments::toColor},
+    OptionTable table = {
+        {"--after", Takes::value, keepValue(out.after)},
+        {"--pattern", Takes::value, keepValue(out.pattern)},
+        {"--steps", Takes::value, keepValue(out.steps)},
+        {"--delay", Takes::value, keepValue(out.delay)},
+        {"--to-color", Takes::value, keepValue(out.toColor)},
     };
-    for (const auto& [name, field] : options) {
-        if (arg == name)
-            return &(a.*field);
-    }
-    return nullptr;
-}
-
-// Options take their value from the next argument.
-bool parseArguments(const std::vector<std::string>& args, TransitionArguments& out, std::string& error)
-{
-    for (size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        if (std::string* field = optionField(out, arg)) {
-            if (i + 1 >= args.size()) {
-                error = arg + " needs a value";
-                return false;
-            }
-            *field = args[++i];
-        } else if (arg.size() > 1 && arg[0] == '-') {
-            error = "unknown option " + arg;
-            return false;
-        } else if (!out.input.empty()) {
-            error = "more than one input: " + arg;
-            return false;
-        } else {
-            out.input = arg;
-        }
-    }
-    if (out.input.empty() || out.output.empty() || out.after.empty()) {
-        error = "needs IN, -o OUT and --after I";
+    addOutputOptions(table, out.output);
+    std::vector<std::string> inputs;
+    if (!parseCommandLine("transition", table, args, inputs, status))
+        return false;
+    status = kExitUsage;
+    if (inputs.size() > 1) {
+        printError("transition", "more than one input: " + inputs[1] + " (see zell-cli transition --help)");
         return false;
     }
+    if (inputs.empty() || out.output.empty() || out.after.empty()) {
+        printError("transition", "needs IN, -o OUT and --after I (see zell-cli transition --help)");
+        return false;
+    }
+    out.input = inputs.front();
     return true;
 }
 
@@ -142,8 +127,10 @@ int runTransitionCommand(const std::vector<std::string>& args)
     TransitionRequest request;
     Transition* transition = nullptr;
     std::string error;
+    if (int status = 0; !parseArguments(args, a, status))
+        return status;
     const auto list = makeTransitionList(transitionPluginFolders());
-    if (!parseArguments(args, a, error) || !makeRequest(a, list, transition, request, error))
+    if (!makeRequest(a, list, transition, request, error))
         return usageError(error);
     Document document;
     if (!readInput(document, a.input, error)) {
@@ -158,11 +145,11 @@ int runTransitionCommand(const std::vector<std::string>& args)
     const uint32_t workFailures = document.workDirectory().failures();
     if (!insertTransition(document, int(after - 1), *transition, request, &why, progress())) {
         if (why == TransitionError::TooLarge)
-            printError(a.input, tooLargeText(document));
+            printError(shownName(a.input), tooLargeText(document));
         else if (document.workDirectory().failures() != workFailures)
-            printError(a.input, failureText(Failure::noWorkDirectory, document));
+            printError(shownName(a.input), failureText(Failure::noWorkDirectory, document));
         else
-            printError(a.input, describe(why));
+            printError(shownName(a.input), describe(why));
         return kExitFailed;
     }
     if (!writeOutput(document, a.output, 0, error)) {
@@ -186,7 +173,8 @@ const CommandRegistration registration({
     "  --delay N         delay of each new frame in 1/100 s (default 8)\n"
     "  --to-color RRGGBB lead to this colour instead of the next frame\n"
     "IN may be a GIF, a still image or a project; OUT ending in .zpj writes a\n"
-    "project. A GIF keeps its looping and comments.\n",
+    "project. A GIF keeps its looping and comments.\n"
+    ZELL_CLI_OUTPUT_HELP,
     runTransitionCommand,
 });
 

@@ -3,6 +3,7 @@
 #include "cli/cli_document.h"
 #include "cli/cli_progress.h"
 #include "cli/command.h"
+#include "cli/options.h"
 #include "operations/palette_unifier.h"
 
 namespace zell::cli {
@@ -19,14 +20,6 @@ bool parseTableSize(const std::string& text, int& out)
     return true;
 }
 
-bool parseValue(const std::vector<std::string>& args, size_t& i, std::string& out)
-{
-    if (i + 1 >= args.size())
-        return false;
-    out = args[++i];
-    return true;
-}
-
 struct UnifyArguments {
     std::string input;
     std::string output;
@@ -34,60 +27,59 @@ struct UnifyArguments {
     bool haveColors = false;
 };
 
-bool parseFlag(const std::string& a, UnifyOptions& options)
+// False when the command must not run, with `status` its exit status.
+bool parseArguments(const std::vector<std::string>& args, UnifyArguments& out, int& status)
 {
-    if (a == "--keep-background")
-        options.keepBackground = true;
-    else if (a == "--reserve-transparent")
-        options.reserveTransparent = true;
-    else if (a == "--transparent-for-all")
-        options.transparentForAll = options.reserveTransparent = true;
-    else if (a == "--keep-local")
-        options.useGlobal = false;
-    else
+    UnifyOptions& o = out.options;
+    const auto badCount = [](const char* option, const std::string& v) {
+        return std::string("bad option ") + option + " " + v
+            + " (colour counts are 2, 4, 8 ... 256; see zell-cli unify --help)";
+    };
+    OptionTable table = {
+        {"--colors", Takes::value,
+         [&, badCount](const std::string& v) {
+             out.haveColors = parseTableSize(v, o.colorCount);
+             return out.haveColors ? std::string() : badCount("--colors", v);
+         }},
+        {"--only-colors", Takes::value,
+         [&, badCount](const std::string& v) {
+             int size = 0;
+             if (!parseTableSize(v, size))
+                 return badCount("--only-colors", v);
+             o.sizeMask = uint32_t(size);
+             return std::string();
+         }},
+        {"--keep-background", Takes::nothing, setFlag(o.keepBackground)},
+        {"--reserve-transparent", Takes::nothing, setFlag(o.reserveTransparent)},
+        {"--transparent-for-all", Takes::nothing,
+         [&o](const std::string&) {
+             o.transparentForAll = o.reserveTransparent = true;
+             return std::string();
+         }},
+        {"--keep-local", Takes::nothing, [&o](const std::string&) { o.useGlobal = false; return std::string(); }},
+    };
+    addOutputOptions(table, out.output);
+    std::vector<std::string> inputs;
+    if (!parseCommandLine("unify", table, args, inputs, status))
         return false;
-    return true;
-}
-
-// False with a message on a usage error.
-bool parseArguments(const std::vector<std::string>& args, UnifyArguments& out)
-{
-    for (size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        std::string value;
-        int size = 0;
-        if (a == "-o" && parseValue(args, i, value)) {
-            out.output = value;
-        } else if (a == "--colors" && parseValue(args, i, value) && parseTableSize(value, size)) {
-            out.options.colorCount = size;
-            out.haveColors = true;
-        } else if (a == "--only-colors" && parseValue(args, i, value) && parseTableSize(value, size)) {
-            out.options.sizeMask = uint32_t(size);
-        } else if (parseFlag(a, out.options)) {
-            continue;
-        } else if (!a.empty() && a[0] == '-') {
-            printError("unify", "bad option " + a + (value.empty() ? "" : " " + value)
-                                    + " (colour counts are 2, 4, 8 ... 256; see zell-cli unify --help)");
-            return false;
-        } else if (out.input.empty()) {
-            out.input = a;
-        } else {
-            printError("unify", "one input only (see zell-cli unify --help)");
-            return false;
-        }
+    status = kExitUsage;
+    if (inputs.size() > 1) {
+        printError("unify", "one input only (see zell-cli unify --help)");
+        return false;
     }
-    if (out.input.empty() || out.output.empty() || !out.haveColors) {
+    if (inputs.empty() || out.output.empty() || !out.haveColors) {
         printError("unify", "needs IN, -o OUT and --colors K (see zell-cli unify --help)");
         return false;
     }
+    out.input = inputs.front();
     return true;
 }
 
 int runUnify(const std::vector<std::string>& args)
 {
     UnifyArguments a;
-    if (!parseArguments(args, a))
-        return kExitUsage;
+    if (int status = 0; !parseArguments(args, a, status))
+        return status;
     Document document;
     std::string error;
     if (!readInput(document, a.input, error)) {
@@ -96,7 +88,7 @@ int runUnify(const std::vector<std::string>& args)
     }
     Failure why = Failure::none;
     if (!unify(document, a.options, {}, &why, progress())) {
-        printError("unify", a.input + ": the palette unification failed: " + failureText(why, document)
+        printError("unify", shownName(a.input) + ": the palette unification failed: " + failureText(why, document)
                                 + "; nothing was written");
         return kExitFailed;
     }
@@ -126,7 +118,8 @@ const CommandRegistration registration({
     "                         transparent colour (implies --reserve-transparent)\n"
     "  --keep-local           the frames keep their choice of table (their own\n"
     "                         tables hold the new palette); the global table is\n"
-    "                         replaced all the same\n",
+    "                         replaced all the same\n"
+    ZELL_CLI_OUTPUT_HELP,
     runUnify,
 });
 

@@ -57,7 +57,7 @@ TEST(Cli, HelpVersionAndUsageErrors)
         {{"optimize", in}, 2, "needs IN and -o OUT"},
         {{"optimize", in, "-o", out, "--fast"}, 2, "unknown option --fast"},
         {{"optimize", in, "-o", out, "--max-pixels", "0"}, 2, "--max-pixels takes a number"},
-        {{"optimize", in, "-o", out, "--max-pixels"}, 2, "--max-pixels takes a number"},
+        {{"optimize", in, "-o", out, "--max-pixels"}, 2, "--max-pixels needs a value"},
         {{"transition", in, "-o", out}, 2, "needs IN, -o OUT and --after I"},
         {{"build", "--screen", "0x0", "-o", out, in}, 2, "--screen takes WIDTHxHEIGHT, each 1 to 65535"},
         {{"transition", in, "-o", out, "--after", "2"}, 2, "--after takes a frame number from 1 to 1"},

@@ -67,7 +67,9 @@ CliResult runCli(const std::vector<std::string>& args, const CliSetting& setting
 
     const pid_t pid = ::fork();
     if (pid == 0) {
-        const int in = ::open("/dev/null", O_RDONLY);
+        const int in = ::open(setting.standardInput.empty() ? "/dev/null" : setting.standardInput.c_str(), O_RDONLY);
+        if (!setting.workingDirectory.empty() && ::chdir(setting.workingDirectory.c_str()) != 0)
+            ::_exit(126);
         const int o = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         const int e = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         if (in < 0 || o < 0 || e < 0 || ::dup2(in, 0) < 0 || ::dup2(o, 1) < 0 || ::dup2(e, 2) < 0)

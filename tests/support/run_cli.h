@@ -23,6 +23,8 @@ struct CliSetting {
     std::string tmpdir;                                       // empty: as inherited
     std::vector<std::pair<std::string, std::string>> environment; // added to the inherited one
     uint64_t maxFileBytes = 0; // nonzero: longer writes fail with EFBIG, as on a full disk
+    std::string standardInput;    // a file to read as standard input; empty: /dev/null
+    std::string workingDirectory; // empty: as inherited
 };
 CliResult runCli(const std::vector<std::string>& args, const CliSetting& setting);
 

@@ -1,0 +1,293 @@
+// The option grammar every zell-cli command shares, and standard input and
+// output as files, run as a user would.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "operations/recipes.h"
+#include "support/run_cli.h"
+#include "support/test_document.h"
+#include "support/test_support.h"
+
+namespace zell {
+namespace {
+
+class CommandLine : public ::testing::Test, public test::DocumentBuilder {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(test::recipe("sprites on a global table").make(*this));
+        test::writeFile(in_, test::exportedGif(document));
+        pixels_ = uint64_t(document.settings.screenWidth) * document.settings.screenHeight;
+        ASSERT_EQ(test::runCli({"build", "-o", project_, in_}).status, 0);
+    }
+    std::string path(const std::string& name) const { return dir_.str() + name; }
+
+    // Runs in the scratch folder, so that a file named "-" would land there.
+    test::CliResult run(const std::vector<std::string>& args, const std::string& input = {}) const
+    {
+        test::CliSetting setting;
+        setting.tmpdir = dir_.str();
+        setting.workingDirectory = dir_.str();
+        setting.standardInput = input;
+        return run(args, setting);
+    }
+    static test::CliResult run(const std::vector<std::string>& args, const test::CliSetting& setting)
+    {
+        return test::runCli(args, setting);
+    }
+    // The bytes a successful run wrote to `out`.
+    std::vector<uint8_t> written(std::vector<std::string> args, const std::string& out) const
+    {
+        std::filesystem::remove(out);
+        const auto r = run(args);
+        EXPECT_EQ(r.status, 0) << ::testing::PrintToString(args) << r.err;
+        return std::filesystem::exists(out) ? test::readFile(out) : std::vector<uint8_t>{};
+    }
+
+    test::ScratchDir dir_;
+    const std::string in_ = dir_.str() + "in.gif";
+    const std::string project_ = dir_.str() + "in.zpj";
+    uint64_t pixels_ = 0; // of the input's screen
+};
+
+// Every option that takes a value, as "--name value" and "--name=value":
+// both write the same file, and another value writes another one, so the
+// value reached the option rather than the list of inputs.
+TEST_F(CommandLine, EveryValueTakesBothSpellings)
+{
+    const std::string out = path("out.gif");
+    const struct {
+        std::vector<std::string> command; // before the option
+        std::string option, value, other;
+    } cases[] = {
+        {{"build", in_}, "--comment", "one", "two"},
+        {{"build", in_}, "--loop", "3", "off"},
+        {{"build", in_}, "--delay", "7", "9"},
+        {{"build", in_}, "--disposal", "2", "3"},
+        {{"build", in_}, "--screen", "40x30", "50x30"},
+        {{"build", in_}, "--format", "zpj", "gif"},
+        {{"unify", in_}, "--colors", "4", "8"},
+        {{"unify", in_, "--colors", "2"}, "--only-colors", "16", "2"},
+        {{"transition", in_}, "--after", "1", "2"},
+        {{"transition", in_, "--after", "1"}, "--steps", "2", "3"},
+        {{"transition", in_, "--after", "1"}, "--delay", "3", "9"},
+        {{"transition", in_, "--after", "1"}, "--pattern", "2", "3"},
+        {{"transition", in_, "--after", "1"}, "--to-color", "FF0000", "00FF00"},
+        {{"edit", in_}, "--speed", "200", "50"},
+        {{"edit", in_}, "--delay", "5", "9"},
+        {{"edit", in_}, "--crop", "8x8", "9x8"},
+        {{"edit", in_}, "--resize", "50%", "150%"},
+        {{"edit", in_, "--resize", "150%"}, "--filter", "nearest", "smooth"},
+        {{"edit", in_}, "--rotate", "90", "180"},
+        {{"edit", in_}, "--flip", "horizontal", "vertical"},
+        {{"edit", in_}, "--every", "2", "1"},
+        {{"edit", in_}, "--frames", "1-1", "1-2"},
+        {{"optimize", in_}, "--max-pixels", "100000", "1"},
+    };
+    for (const auto& c : cases) {
+        const auto with = [&](std::vector<std::string> option) {
+            std::vector<std::string> args = c.command;
+            args.insert(args.end(), option.begin(), option.end());
+            args.insert(args.end(), {"-o", out});
+            return args;
+        };
+        const std::string what = c.command[0] + " " + c.option;
+        const auto spaced = written(with({c.option, c.value}), out);
+        EXPECT_FALSE(spaced.empty()) << what;
+        EXPECT_EQ(written(with({c.option + "=" + c.value}), out), spaced) << what;
+        std::filesystem::remove(out);
+        const auto other = run(with({c.option, c.other}));
+        EXPECT_NE(other.status == 0 ? test::readFile(out) : std::vector<uint8_t>{}, spaced) << what;
+    }
+}
+
+// -o in all four spellings names the same output; an option whose value may
+// be left out takes one only after '='.
+TEST_F(CommandLine, OutputSpellingsAndOptionalValues)
+{
+    const std::string out = path("out.gif");
+    const auto plain = written({"optimize", in_, "-o", out}, out);
+    ASSERT_FALSE(plain.empty());
+    EXPECT_EQ(written({"optimize", in_, "-o" + out}, out), plain);
+    EXPECT_EQ(written({"optimize", in_, "--output", out}, out), plain);
+    EXPECT_EQ(written({"optimize", in_, "--output=" + out}, out), plain);
+
+    const auto existing = written({"optimize", in_, "-o", out, "--transparency=existing"}, out);
+    EXPECT_EQ(written({"optimize", "--transparency", in_, "-o", out}, out), existing)
+        << "without '=' the next argument is the input";
+    EXPECT_NE(existing, plain);
+    EXPECT_EQ(written({"build", "--optimize", in_, "-o", out}, out),
+              written({"build", in_, "-o", out, "--optimize=lossless"}, out));
+    const auto r = run({"build", "-o", out, "--optimize", "transparency", in_});
+    EXPECT_EQ(r.status, 1);
+    test::expectContains(r.err, {"transparency: cannot be read"});
+}
+
+// What the grammar refuses names the option and the command's help; "--"
+// makes the arguments after it inputs, even those that look like options.
+TEST_F(CommandLine, UnknownOptionsAndTheEndOfOptions)
+{
+    const std::string out = path("out.gif");
+    const struct {
+        std::vector<std::string> args;
+        std::string err; // the whole of standard error
+    } refused[] = {
+        {{"build", "--foo", "-o", out, in_}, "zell-cli: build: unknown option --foo (see zell-cli build --help)\n"},
+        {{"build", "--foo=3", "-o", out, in_}, "zell-cli: build: unknown option --foo (see zell-cli build --help)\n"},
+        {{"optimize", in_, "-x", "-o", out}, "zell-cli: optimize: unknown option -x (see zell-cli optimize --help)\n"},
+        {{"info", "--json=yes", in_}, "zell-cli: info: --json takes no value (see zell-cli info --help)\n"},
+        {{"build", in_, "-o"}, "zell-cli: build: -o needs a value (see zell-cli build --help)\n"},
+        {{"build", "-o", out, in_, "--optimize="},
+         "zell-cli: build: --optimize= needs a value after the '=' (see zell-cli build --help)\n"},
+        {{"--bogus", "info", in_}, "zell-cli: unknown option --bogus (see zell-cli --help)\n"},
+        {{"build", "-o", "out.gif", "--odd.gif"},
+         "zell-cli: build: unknown option --odd.gif (see zell-cli build --help)\n"},
+    };
+    for (const auto& c : refused) {
+        const auto r = run(c.args);
+        EXPECT_EQ(r.status, 2) << ::testing::PrintToString(c.args);
+        EXPECT_EQ(r.err, c.err);
+        EXPECT_FALSE(std::filesystem::exists(out));
+    }
+    std::filesystem::copy_file(in_, path("--odd.gif"));
+    const auto named = run({"build", "-o", "out.gif", "--", "--odd.gif", "-o"});
+    EXPECT_EQ(named.status, 1) << named.err;
+    EXPECT_EQ(named.err, "zell-cli: build: -o: cannot be read (missing, a folder, or no permission)\n");
+    EXPECT_EQ(run({"build", "-o", "out.gif", "--", "--odd.gif"}).status, 0);
+    const auto odd = test::readFile(out);
+    EXPECT_EQ(odd, written({"build", "-o", out, in_}, out));
+}
+
+// --quiet, --max-pixels, --help and --version before and after the command.
+TEST_F(CommandLine, GlobalOptionsBeforeOrAfterTheCommand)
+{
+    const std::string out = path("out.gif");
+    const std::string below = std::to_string(pixels_ - 1), at = std::to_string(pixels_);
+    const std::string limited = "larger than the limit of " + below + " pixels";
+    const struct {
+        std::vector<std::string> args;
+        int status;
+        std::string err;
+    } cases[] = {
+        {{"--quiet", "optimize", in_, "-o", out}, 0, ""},
+        {{"optimize", in_, "--quiet", "-o", out}, 0, ""},
+        {{"--max-pixels", below, "optimize", in_, "-o", out}, 1, limited},
+        {{"--max-pixels=" + below, "optimize", in_, "-o", out}, 1, limited},
+        {{"optimize", in_, "-o", out, "--max-pixels", below}, 1, limited},
+        {{"optimize", "--max-pixels=" + below, in_, "-o", out}, 1, limited},
+        {{"--max-pixels", at, "optimize", in_, "-o", out}, 0, ""},
+        {{"--max-pixels=0", "info", in_}, 2, "zell-cli: --max-pixels takes a number of pixels from 1 to 268435456\n"},
+    };
+    for (const auto& c : cases) {
+        std::filesystem::remove(out);
+        const auto r = run(c.args);
+        EXPECT_EQ(r.status, c.status) << ::testing::PrintToString(c.args) << r.err;
+        test::expectContains(r.err, {c.err});
+        EXPECT_EQ(std::filesystem::exists(out), c.status == 0) << ::testing::PrintToString(c.args);
+    }
+    const std::string version = run({"--version"}).out;
+    ASSERT_EQ(version.rfind("zell-cli ", 0), 0u);
+    EXPECT_EQ(run({"info", "--version"}).out, version);
+    EXPECT_EQ(run({"--version", "info"}).out, version);
+
+    const auto help = run({"build", "--help"});
+    ASSERT_EQ(help.status, 0);
+    ASSERT_EQ(help.out.rfind("Usage: zell-cli build", 0), 0u);
+    for (const std::vector<std::string>& args : {std::vector<std::string>{"help", "build"}, {"--help", "build"},
+                                                {"-h", "build"}, {"build", "--delay", "x", "--bogus", "-h"}}) {
+        const auto r = run(args);
+        EXPECT_EQ(r.status, 0) << ::testing::PrintToString(args);
+        EXPECT_EQ(r.out, help.out) << ::testing::PrintToString(args);
+    }
+    EXPECT_EQ(run({"help"}).out, run({"--help"}).out);
+    EXPECT_EQ(run({"help", "nothing"}).status, 2);
+}
+
+// A pipe gives the bytes a file would get; standard input is told apart by
+// its content; no run makes a file named "-".
+TEST_F(CommandLine, StandardInputAndOutputAreFiles)
+{
+    const std::string out = path("out.gif");
+    const auto fromFile = written({"optimize", in_, "-o", out}, out);
+    auto piped = run({"optimize", "-", "-o", "-"}, in_);
+    EXPECT_EQ(piped.status, 0) << piped.err;
+    EXPECT_EQ(std::vector<uint8_t>(piped.out.begin(), piped.out.end()), fromFile);
+    EXPECT_EQ(piped.err, "");
+
+    const std::string projectOut = path("out.zpj");
+    const auto projectFile = written({"edit", project_, "--reverse", "-o", projectOut}, projectOut);
+    piped = run({"edit", "-", "--reverse", "-o", "-", "--format", "zpj"}, project_);
+    EXPECT_EQ(piped.status, 0) << piped.err;
+    EXPECT_EQ(std::vector<uint8_t>(piped.out.begin(), piped.out.end()), projectFile);
+    EXPECT_EQ(written({"edit", project_, "--reverse", "-o", path("OUT.ZPJ")}, path("OUT.ZPJ")), projectFile)
+        << "the extension in any case";
+
+    const auto info = run({"info", "-", "--json"}, in_);
+    EXPECT_EQ(info.status, 0);
+    EXPECT_EQ(info.out.rfind("{\"file\": \"-\", \"format\": \"gif\"", 0), 0u) << info.out;
+    const auto built = run({"build", "-o", "-", "-", in_}, in_);
+    EXPECT_EQ(built.status, 0) << built.err;
+    EXPECT_EQ(std::vector<uint8_t>(built.out.begin(), built.out.end()), written({"build", "-o", out, in_, in_}, out));
+
+    // Failures say "standard input" and leave standard output empty.
+    test::writeFile(path("empty"), {});
+    const auto empty = run({"optimize", "-", "-o", "-"}, path("empty"));
+    EXPECT_EQ(empty.status, 1);
+    EXPECT_EQ(empty.err, "zell-cli: optimize: standard input: the file is empty\n");
+    EXPECT_EQ(empty.out, "");
+    const auto none = run({"build", "-o", "-", path("none.gif")});
+    EXPECT_EQ(none.status, 1);
+    EXPECT_EQ(none.out, "");
+    EXPECT_EQ(run({"frames", "-", "-o", "-"}, in_).status, 2);
+    EXPECT_EQ(run({"build", "-o", out, in_, "--format", "png"}).status, 2);
+
+    // Nor a work folder left behind (TMPDIR is the scratch folder).
+    for (const auto& name : test::namesIn(dir_.path())) {
+        EXPECT_NE(name, "-");
+        EXPECT_NE(name.rfind("zell", 0), 0u) << name;
+    }
+}
+
+// A reader that has gone away makes a failed run that cleans up after
+// itself, not a death by SIGPIPE that leaves its work folder behind.
+TEST_F(CommandLine, AClosedPipeIsAFailedWrite)
+{
+    int fds[2];
+    ASSERT_EQ(::pipe(fds), 0);
+    ::close(fds[0]);
+    const std::string err = path("err.txt");
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, in_.c_str(), O_RDONLY, 0);
+    posix_spawn_file_actions_adddup2(&actions, fds[1], STDOUT_FILENO);
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    std::vector<std::string> all = {ZELL_CLI_PATH, "optimize", "-", "-o", "-"};
+    std::vector<char*> argv;
+    for (auto& a : all)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+    const std::string tmpdir = "TMPDIR=" + path("tmp");
+    std::filesystem::create_directories(path("tmp"));
+    std::vector<char*> envp = {const_cast<char*>(tmpdir.c_str()), nullptr};
+    pid_t pid = -1;
+    ASSERT_EQ(posix_spawn(&pid, ZELL_CLI_PATH, &actions, nullptr, argv.data(), envp.data()), 0);
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(fds[1]);
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFEXITED(status)) << "killed by signal " << WTERMSIG(status);
+    EXPECT_EQ(WEXITSTATUS(status), 1);
+    const auto message = test::readFile(err);
+    EXPECT_EQ(std::string(message.begin(), message.end()),
+              "zell-cli: optimize: standard output: writing failed (Broken pipe)\n");
+    EXPECT_TRUE(test::namesIn(path("tmp")).empty());
+}
+
+} // namespace
+} // namespace zell
