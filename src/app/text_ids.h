@@ -343,6 +343,7 @@ enum Id : int {
     TooManyColorsReason = 21533, // an edit's failures, with ErrorCaption
     NoChangeReason = 21534,
     DelaysHeld = 21535, // with SpeedTitle
+    TooManyFramesReason = 21560, // a clip stretch beyond the frame limit
 };
 
 } // namespace zell::Text

@@ -88,7 +88,9 @@ bool importImageFile(Document& document, const std::string& path, const ImportOp
                      Failure* why, std::vector<ImportNote>* notes, Progress* progress)
 {
     SplitResult split;
-    if (!splitFile(path, document.workDirectory(), split, options.keepAlpha, why, options.stillColors, progress))
+    const bool clip = isClipFile(path);
+    if (clip ? !splitClip(path, document.workDirectory(), options.clip, split, why, progress)
+             : !splitFile(path, document.workDirectory(), split, options.keepAlpha, why, options.stillColors, progress))
         return false;
     if (stopRequested(progress)) { // the split's files go with `split`
         if (why)
@@ -103,7 +105,10 @@ bool importImageFile(Document& document, const std::string& path, const ImportOp
     screenHeight = split.screenHeight;
     comment = options.loadComment ? split.comment : std::string();
     const std::string baseName = std::filesystem::path(path).stem().string();
-    commitStep(progress, [&] { insertSplitFrames(document, split, baseName, options, globalTableOpen); });
+    ImportOptions placing = options;
+    if (clip)
+        placing.loadGlobalTable = split.globalTable.count > 0 && options.clipTableFree;
+    commitStep(progress, [&] { insertSplitFrames(document, split, baseName, placing, globalTableOpen); });
     return true;
 }
 
@@ -118,6 +123,14 @@ public:
 private:
     Progress* outer_;
 };
+
+bool usesGlobalTable(const Document& document)
+{
+    for (int i = 0; i < document.frames.count(); ++i)
+        if (!document.frames.frameAt(i)->useLocalColorTable)
+            return true;
+    return false;
+}
 
 // Where the imported frames go in the document, as insertSplitFrames places
 // the first file; later files are placed relative to it.
@@ -146,6 +159,7 @@ void importFiles(Document& document, const std::vector<std::string>& paths, cons
     ImportOptions each = options;
     if (options.insertMode == kReplaceAll)
         each.insertMode = kInsertAtEnd;
+    each.clipTableFree = options.clipTableFree && (options.insertMode == kReplaceAll || !usesGlobalTable(document));
     bool globalTableOpen = true;
     uint16_t widest = 0, tallest = 0;
     std::string comments;

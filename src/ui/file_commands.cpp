@@ -112,6 +112,7 @@ QString reasonText(Failure why, const Document& document, const std::string& pat
         return loadText(Text::CannotWriteReason);
     case Failure::noFrames: return loadText(Text::NoFramesReason);
     case Failure::cancelled: return loadText(Text::CancelledReason);
+    case Failure::tooManyFrames: return loadText(Text::TooManyFramesReason);
     case Failure::none: break;
     }
     return {};
