@@ -1,9 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
 
+#include "document/clip_import.h"
 #include "document/clip_source.h"
 #include "image/pixel_limit.h"
+#include "support/test_document.h"
 #include "support/test_support.h"
 
 namespace zell {
@@ -28,9 +31,7 @@ TEST(WebPClip, AnimatedFramesComeComposedWithTheirTimingAndRewind)
     auto clip = openWebPClip(clipFile("three_frames.webp"), &why);
     ASSERT_TRUE(clip) << int(why);
     const ClipInfo& info = clip->info();
-    EXPECT_EQ(info.width, 8u);
-    EXPECT_EQ(info.height, 6u);
-    EXPECT_EQ(info.frameCount, 3u);
+    EXPECT_TRUE(info.width == 8 && info.height == 6 && info.frameCount == 3);
     EXPECT_DOUBLE_EQ(info.duration, 0.39);
     EXPECT_NEAR(info.frameRate, 3 / 0.39, 1e-9);
 
@@ -54,6 +55,24 @@ TEST(WebPClip, AnimatedFramesComeComposedWithTheirTimingAndRewind)
         EXPECT_EQ(rgbaAt(frames[2], 3, 3), 0x0000FFFFu);
         ASSERT_TRUE(clip->rewind());
     }
+}
+
+// At a modest rate an animated WebP keeps its own frames and delays.
+TEST(WebPClip, ImportsWithItsOwnTiming)
+{
+    test::DocumentBuilder built;
+    Failure why = Failure::none;
+    ASSERT_TRUE(importClip(built.document, ZELL_SOURCE_DIR "/tests/data/clips/three_frames.webp", ClipOptions(), &why))
+        << int(why);
+    const FrameList& frames = built.document.frames;
+    ASSERT_EQ(frames.count(), 3);
+    EXPECT_EQ(frames.frameAt(0)->delay, 10);
+    EXPECT_EQ(frames.frameAt(1)->delay, 4);
+    EXPECT_EQ(frames.frameAt(2)->delay, 25);
+    EXPECT_EQ(built.document.settings.screenWidth, 8);
+    const std::vector<uint32_t> colors = test::globalColors(built.document);
+    for (uint32_t c : {0xFF0000u, 0x00FF00u, 0x0000FFu})
+        EXPECT_NE(std::find(colors.begin(), colors.end(), c), colors.end()) << std::hex << c;
 }
 
 TEST(WebPClip, StillIsOneFrameWithoutDuration)
