@@ -15,6 +15,7 @@
 #include <QLabel>
 #include <QListView>
 #include <QRadioButton>
+#include <QScreen>
 #include <QTreeView>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -272,6 +273,9 @@ ImageOpenDialog::ImageOpenDialog(QWidget* parent, const QString& startDirectory,
     : FileDialogHost(parent, Text::OpenImagesFilter, false)
 {
     setWindowTitle(loadText(Text::OpenImagesTitle));
+    // The filters' names say what they hold; their patterns (every clip
+    // extension among them) would make the list wider than a screen.
+    files_->setOption(QFileDialog::HideNameFilterDetails);
     if (!startDirectory.isEmpty())
         files_->setDirectory(startDirectory);
     panel_ = new ImportOptionsPanel(this);
@@ -301,7 +305,11 @@ ImageOpenDialog::ImageOpenDialog(QWidget* parent, const QString& startDirectory,
             longest = std::max(longest, types->fontMetrics().horizontalAdvance(types->itemText(i)));
     }
     const int filesWidth = std::max(600, longest + 260); // with the label, the arrow and Cancel
-    resize(filesWidth + layout->spacing() + side->sizeHint().width() + 2 * layout->contentsMargins().left(), 520);
+    int width = filesWidth + layout->spacing() + side->sizeHint().width() + 2 * layout->contentsMargins().left();
+    // Never wider than the screen: the options beside the files must stay in view.
+    if (const QScreen* where = screen())
+        width = std::min(width, where->availableGeometry().width());
+    resize(width, 520);
     connect(files_, &QFileDialog::currentChanged, this, &ImageOpenDialog::showPreview);
     connect(previewOn_, &QCheckBox::toggled, this, [this](bool on) {
         if (!on)
