@@ -73,6 +73,10 @@ TEST(WebPClip, ImportsWithItsOwnTiming)
     const std::vector<uint32_t> colors = test::globalColors(built.document);
     for (uint32_t c : {0xFF0000u, 0x00FF00u, 0x0000FFu})
         EXPECT_NE(std::find(colors.begin(), colors.end(), c), colors.end()) << std::hex << c;
+    // A still WebP has no duration at all; it is still one frame.
+    ASSERT_TRUE(importClip(built.document, ZELL_SOURCE_DIR "/tests/data/clips/still.webp", ClipOptions(), &why))
+        << int(why);
+    EXPECT_EQ(frames.count(), 4);
 }
 
 TEST(WebPClip, StillIsOneFrameWithoutDuration)
