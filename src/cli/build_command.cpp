@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "cli/cli_document.h"
+#include "cli/clip_options.h"
 #include "cli/command.h"
 #include "image/neural_quantizer.h"
 
@@ -116,7 +117,12 @@ void applyLoop(const std::string& loop, GifSettings& settings)
 int runBuild(const std::vector<std::string>& args)
 {
     BuildArgs a;
-    if (std::string problem = parse(args, a); !problem.empty()) {
+    std::vector<std::string> rest = args;
+    ClipOptions clip;
+    std::string problem = takeClipOptions(rest, clip);
+    if (problem.empty())
+        problem = parse(rest, a);
+    if (!problem.empty()) {
         printError("build", problem);
         return kExitUsage;
     }
@@ -126,6 +132,7 @@ int runBuild(const std::vector<std::string>& args)
     options.loadComment = a.comments;
     options.keepAlpha = a.keepAlpha;
     options.stillColors = a.stillColors;
+    options.clip = clip;
     std::string error;
     // A project comes first and brings its settings; the images join its frames.
     std::vector<std::string> images = a.inputs;
@@ -177,7 +184,7 @@ int runBuild(const std::vector<std::string>& args)
 
 const CommandRegistration registration({
     "build",
-    "frames from images (GIF, BMP, JPEG, PNG), then an animated GIF or a project",
+    "frames from images (GIF, BMP, JPEG, PNG) and clips, then an animated GIF or a project",
     "Usage: zell-cli build -o OUT INPUT... [options]\n"
     "Imports every input as the Open command does (GIF files split into frames,\n"
     "still images converted to one frame) and writes OUT, an animated GIF, or a\n"
@@ -205,7 +212,8 @@ const CommandRegistration registration({
     "                        transparency, auto-transparency, no-transparency,\n"
     "                        drop-unchanged, keep-timing (drop-unchanged, the delay\n"
     "                        going to the frame before), shrink-tables (default\n"
-    "                        with lossless), keep-tables\n",
+    "                        with lossless), keep-tables\n"
+    ZELL_CLIP_OPTIONS_HELP,
     runBuild,
 });
 

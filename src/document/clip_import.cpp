@@ -127,7 +127,8 @@ double effectiveFps(const ClipInfo& info, const ClipOptions& o)
         return o.fps;
     // A source at a modest rate keeps its own frames and timing (an
     // animated PNG's varying delays among them).
-    return info.frameRate > 0 && info.frameRate <= kDefaultClipFps ? 0 : kDefaultClipFps;
+    const bool ownTiming = info.format == "apng" || info.format == "webp";
+    return ownTiming || (info.frameRate > 0 && info.frameRate <= kDefaultClipFps) ? 0 : kDefaultClipFps;
 }
 
 // A frame's pixels at the output size, top-down RGB. Partly transparent
@@ -474,9 +475,13 @@ bool isClipFile(const std::string& path)
 
 std::unique_ptr<ClipSource> openClip(const std::string& path, Failure* why)
 {
-    const std::vector<uint8_t> head = fileHead(path, 16);
+    const std::vector<uint8_t> head = fileHead(path, 4096);
     if (isWebP(head))
         return openWebPClip(path, why);
+    if (!isVideo(head) && !isAnimatedPng(head)) {
+        fail(why, head.empty() ? Failure::cannotRead : Failure::notSupported);
+        return nullptr;
+    }
     return openVideoClip(path, why);
 }
 

@@ -25,6 +25,14 @@ Failure splitFailure(WorkDirectory& workDirectory, uint32_t failuresBefore)
     return Failure::damaged;
 }
 
+bool usesGlobalTable(const Document& document)
+{
+    for (int i = 0; i < document.frames.count(); ++i)
+        if (!document.frames.frameAt(i)->useLocalColorTable)
+            return true;
+    return false;
+}
+
 // A still that claims more pixels than the limit is refused for its size.
 bool beyondPixelLimit(std::span<const uint8_t> data)
 {
@@ -107,7 +115,8 @@ bool importImageFile(Document& document, const std::string& path, const ImportOp
     const std::string baseName = std::filesystem::path(path).stem().string();
     ImportOptions placing = options;
     if (clip)
-        placing.loadGlobalTable = split.globalTable.count > 0 && options.clipTableFree;
+        placing.loadGlobalTable =
+            split.globalTable.count > 0 && options.clipTableFree && !usesGlobalTable(document);
     commitStep(progress, [&] { insertSplitFrames(document, split, baseName, placing, globalTableOpen); });
     return true;
 }
@@ -123,14 +132,6 @@ public:
 private:
     Progress* outer_;
 };
-
-bool usesGlobalTable(const Document& document)
-{
-    for (int i = 0; i < document.frames.count(); ++i)
-        if (!document.frames.frameAt(i)->useLocalColorTable)
-            return true;
-    return false;
-}
 
 // Where the imported frames go in the document, as insertSplitFrames places
 // the first file; later files are placed relative to it.

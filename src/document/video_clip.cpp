@@ -8,6 +8,7 @@ extern "C" {
 #include <libswscale/swscale.h>
 }
 
+#include <algorithm>
 #include <cmath>
 #include <mutex>
 #include <sys/stat.h>
@@ -90,7 +91,7 @@ public:
         av_dict_free(&options);
         if (opened < 0)
             return fail(why, opened == AVERROR(ENOENT) || opened == AVERROR(EACCES) ? Failure::cannotRead
-                                                                                   : Failure::notSupported);
+                                                                                   : Failure::damaged);
         format_.reset(raw);
         if (avformat_find_stream_info(raw, nullptr) < 0)
             return fail(why, Failure::damaged);
@@ -123,7 +124,7 @@ public:
             if (got == AVERROR_EOF) {
                 ended_ = true;
                 // Nothing at all decoded: the stream is broken, not short.
-                failed_ = delivered_ == 0;
+                failed_ = delivered_ == 0 || endsEarly();
                 return false;
             }
             if (got != AVERROR(EAGAIN) || !feed())
@@ -168,10 +169,13 @@ private:
         info_.height = uint32_t(p->height);
         AVRational rate = s->avg_frame_rate.num > 0 ? s->avg_frame_rate : s->r_frame_rate;
         info_.frameRate = rate.num > 0 && rate.den > 0 ? av_q2d(rate) : 0;
-        if (s->duration != AV_NOPTS_VALUE && s->duration > 0)
+        if (s->duration != AV_NOPTS_VALUE && s->duration > 0) {
             info_.duration = seconds(s->duration, s->time_base);
-        else if (format_->duration > 0)
+            expected_ = info_.duration;
+        } else if (format_->duration > 0) {
             info_.duration = double(format_->duration) / AV_TIME_BASE;
+            expected_ = format_->nb_streams == 1 ? info_.duration : 0;
+        }
         info_.frameCount = s->nb_frames > 0 ? uint64_t(s->nb_frames) : 0;
         if (info_.frameCount == 0 && info_.duration > 0 && info_.frameRate > 0)
             info_.frameCount = uint64_t(std::llround(info_.duration * info_.frameRate));
@@ -201,6 +205,16 @@ private:
             // A damaged packet fails the clip rather than showing garbage.
             return sent >= 0;
         }
+    }
+
+    // A cut-off file often reads as a clean end: the frames stop well before
+    // the length the stream declared. Only the video stream's own length
+    // counts (or the file's when it holds nothing else): a longer sound
+    // track is no sign of damage.
+    bool endsEarly() const
+    {
+        const double shown = lastTime_ + lastDuration_;
+        return expected_ > 0 && shown < expected_ - std::max(1.0, expected_ / 10);
     }
 
     bool stop()
@@ -251,6 +265,7 @@ private:
     int64_t startTime_ = AV_NOPTS_VALUE;
     double lastTime_ = 0;
     double lastDuration_ = 0;
+    double expected_ = 0; // seconds the frames should reach; 0 when unknown
     uint64_t delivered_ = 0;
     bool failed_ = false;
     bool ended_ = false;

@@ -41,7 +41,8 @@ PaletteMapper::PaletteMapper(const ColorTable& table) : table_(table), cache_(si
         greenStart_[size_t(g)] = int(at);
     }
     // Ordered dithering spreads a pixel over about the distance between
-    // neighbouring entries: less leaves bands, more adds visible noise.
+    // neighbouring entries: less leaves bands, more adds visible noise. The
+    // same offset goes to all three channels, hence the root of three.
     double spacing = 0;
     for (int i = 0; i < count; ++i) {
         int best = std::numeric_limits<int>::max();
@@ -54,7 +55,7 @@ PaletteMapper::PaletteMapper(const ColorTable& table) : table_(table), cache_(si
         }
         spacing += count > 1 ? std::sqrt(double(best)) : 0;
     }
-    ditherAmplitude_ = std::clamp(int(spacing / count), 4, 48);
+    ditherAmplitude_ = std::clamp(int(spacing / count / std::sqrt(3.0)), 4, 255);
 }
 
 uint8_t PaletteMapper::search(int r, int g, int b) const
