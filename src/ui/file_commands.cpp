@@ -432,7 +432,6 @@ bool FileCommands::runOpenDialog(const QString& startDirectory, bool listEmpty, 
     if (options.insertMode == kReplaceAll && replaced)
         options.insertMode = kInsertAtEnd;
     replaced = replaced || options.insertMode == kReplaceAll;
-    WaitCursor wait;
     std::vector<std::string> paths;
     QStringList clips;
     for (const QString& p : dialog.chosenFiles()) {
@@ -444,6 +443,8 @@ bool FileCommands::runOpenDialog(const QString& startDirectory, bool listEmpty, 
     // The engine grows the screen, collects the comments and clears the list
     // for the replacing mode; a cancelled import adds nothing.
     if (!paths.empty()) {
+        // Not while a clip's panel is open: that waits for the user.
+        WaitCursor wait;
         std::vector<std::string> bad;
         std::vector<Failure> reasons;
         document_.run(
