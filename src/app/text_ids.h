@@ -32,6 +32,7 @@ enum Id : int {
     ResizeTitle = 214,
     CropTitle = 215,
     ThinOutTitle = 216,
+    ClipImportTitle = 217,
 
     // the main window's menus
     FileMenu = 12901,
@@ -267,6 +268,23 @@ enum Id : int {
     NearestFilter = 1410,
     Dither = 1411,
 
+    // the clip import panel (with ScreenWidth, ScreenHeight and Dither)
+    ClipFrameRate = 1501,
+    ClipFpsUnit = 1502,
+    ClipStart = 1503,
+    ClipEnd = 1504,
+    SecondsUnit = 1505,
+    ClipToTheEnd = 1506, // the end of a clip that does not know its length
+    ClipPaletteGroup = 1507,
+    SharedPalette = 1508,
+    PerFramePalette = 1509,
+    DiffusionDither = 1510,
+    OrderedDither = 1511,
+    NoDither = 1512,
+    ClipSourceFormat = 1513, // width, height, seconds as text
+    ClipFrameEstimateFormat = 1514,
+    ClipOwnRateFormat = 1515, // the highest rate it keeps
+
     // the settings dialog and the about box
     HideToolWindowsFromTaskbar = 1281,
     AllowJapaneseComment = 1282,
@@ -325,6 +343,8 @@ enum Id : int {
     SaveButton = 21517,
     DontSaveButton = 21518,
     PluginSettingsFailed = 21519, // with ErrorCaption
+    ConfirmManyFrames = 21550, // the estimate, the limit
+    ConfirmManyFramesCaption = 21050,
 
     // why a file or a command failed, told after the file's name
     CannotReadReason = 21520,
@@ -344,6 +364,7 @@ enum Id : int {
     NoChangeReason = 21534,
     DelaysHeld = 21535, // with SpeedTitle
     OptimizeReport = 21536, // with OptimizeTitle: frames and bytes before and after
+    TooManyFramesReason = 21560, // a clip stretch beyond the frame limit
 };
 
 } // namespace zell::Text

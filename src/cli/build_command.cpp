@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "cli/cli_document.h"
+#include "cli/clip_options.h"
 #include "cli/command.h"
 #include "cli/options.h"
 #include "image/neural_quantizer.h"
@@ -31,6 +32,7 @@ struct BuildArgs {
     long screenWidth = -1;
     long screenHeight = -1;
     uint32_t saveOptions = 0;
+    ClipOptions clip;
 };
 
 // A screen of no width or height would show nothing.
@@ -54,7 +56,6 @@ bool parse(const std::vector<std::string>& args, BuildArgs& out, int& status)
         {"--global-table", Takes::nothing, setFlag(out.globalTable)},
         {"--comments", Takes::nothing, setFlag(out.comments)},
         {"--keep-alpha", Takes::nothing, setFlag(out.keepAlpha)},
-        {"--dither", Takes::nothing, colors(kNeuQuantDither, 0)},
         {"--refine-colors", Takes::nothing, colors(kNeuQuantRefine, 0)},
         {"--network-colors", Takes::nothing, colors(0, kNeuQuantRefine)},
         {"--comment", Takes::value,
@@ -87,10 +88,13 @@ bool parse(const std::vector<std::string>& args, BuildArgs& out, int& status)
         optimizeOption(out.saveOptions),
     };
     addOutputOptions(table, out.output);
+    addClipOptions(table, out.clip, [&out] { out.stillColors |= kNeuQuantDither; });
     if (!parseCommandLine("build", table, args, out.inputs, status))
         return false;
     status = kExitUsage;
-    if (out.output.empty())
+    if (const std::string problem = checkClipOptions(out.clip); !problem.empty())
+        printError("build", problem);
+    else if (out.output.empty())
         printError("build", "no output file given (-o OUT)");
     else if (out.inputs.empty())
         printError("build", "no input files given");
@@ -122,6 +126,7 @@ int runBuild(const std::vector<std::string>& args)
     options.loadComment = a.comments;
     options.keepAlpha = a.keepAlpha;
     options.stillColors = a.stillColors;
+    options.clip = a.clip;
     std::string error;
     // A project comes first and brings its settings; the images join its frames.
     std::vector<std::string> images = a.inputs;
@@ -173,7 +178,7 @@ int runBuild(const std::vector<std::string>& args)
 
 const CommandRegistration registration({
     "build",
-    "frames from images (GIF, BMP, JPEG, PNG), then an animated GIF or a project",
+    "frames from images (GIF, BMP, JPEG, PNG) and clips, then an animated GIF or a project",
     "Usage: zell-cli build -o OUT INPUT... [options]\n"
     "Imports every input as the Open command does (GIF files split into frames,\n"
     "still images converted to one frame) and writes OUT, an animated GIF, or a\n"
@@ -202,7 +207,8 @@ const CommandRegistration registration({
     "                        drop-unchanged, keep-timing (drop-unchanged, the delay\n"
     "                        going to the frame before), shrink-tables (default\n"
     "                        with lossless), keep-tables\n"
-    ZELL_CLI_OUTPUT_HELP,
+    ZELL_CLI_OUTPUT_HELP
+    ZELL_CLIP_OPTIONS_HELP,
     runBuild,
 });
 

@@ -231,6 +231,7 @@ std::string failureText(Failure why, const Document& document, const std::string
         return "a file could not be written";
     case Failure::noFrames: return "there are no frames";
     case Failure::cancelled: return "interrupted";
+    case Failure::tooManyFrames: return "more frames than --max-frames allows";
     case Failure::none: break;
     }
     return "failed";

@@ -6,6 +6,7 @@
 #include "cli/command.h"
 #include "cli/options.h"
 #include "cli/cli_document.h"
+#include "cli/clip_options.h"
 #include "cli/json.h"
 #include "cli/terminal_text.h"
 #include "document/gif_info.h"
@@ -176,6 +177,9 @@ bool describe(const std::string& file, bool json)
     } else if (bytesAreProject(bytes)) {
         if (describeProject(file, bytes, json, error))
             return true;
+    } else if (isClipFile(file)) {
+        if (describeClip(file, json, error))
+            return true;
     } else if (format == kFormatBmp || format == kFormatJpeg || format == kFormatPng) {
         if (describeStill(file, bytes, format, json, error))
             return true;
@@ -222,11 +226,13 @@ int runInfo(const std::vector<std::string>& args)
 
 const CommandRegistration registration({
     "info",
-    "stream facts of GIF files, size and depth of still images",
+    "stream facts of GIF files, size and depth of still images, clips",
     "Usage: zell-cli info FILE... [--json]\n"
     "Prints the logical screen, global table, looping, comments and, per image,\n"
     "its rectangle, table size, interlacing, delay, disposal, user input and\n"
-    "transparency. --json prints one JSON object per file, one per line.\n",
+    "transparency. For a clip (video, animated PNG or WebP): its codec, size,\n"
+    "duration, frame rate and frame count. --json prints one JSON object per\n"
+    "file, one per line.\n",
     runInfo,
 });
 

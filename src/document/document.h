@@ -36,6 +36,7 @@ enum class Failure {
     cannotWrite,     // the output or a new work file could not be written
     noFrames,        // nothing to work on
     cancelled,       // the caller stopped the run
+    tooManyFrames,   // a clip stretch longer than the frame limit asked for
 };
 
 // The failure of reading a whole input file.

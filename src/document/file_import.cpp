@@ -25,6 +25,14 @@ Failure splitFailure(WorkDirectory& workDirectory, uint32_t failuresBefore)
     return Failure::damaged;
 }
 
+bool usesGlobalTable(const Document& document)
+{
+    for (int i = 0; i < document.frames.count(); ++i)
+        if (!document.frames.frameAt(i)->useLocalColorTable)
+            return true;
+    return false;
+}
+
 // A still that claims more pixels than the limit is refused for its size.
 bool beyondPixelLimit(std::span<const uint8_t> data)
 {
@@ -88,7 +96,9 @@ bool importImageFile(Document& document, const std::string& path, const ImportOp
                      Failure* why, std::vector<ImportNote>* notes, Progress* progress)
 {
     SplitResult split;
-    if (!splitFile(path, document.workDirectory(), split, options.keepAlpha, why, options.stillColors, progress))
+    const bool clip = isClipFile(path);
+    if (clip ? !splitClip(path, document.workDirectory(), options.clip, split, why, progress)
+             : !splitFile(path, document.workDirectory(), split, options.keepAlpha, why, options.stillColors, progress))
         return false;
     if (stopRequested(progress)) { // the split's files go with `split`
         if (why)
@@ -103,7 +113,11 @@ bool importImageFile(Document& document, const std::string& path, const ImportOp
     screenHeight = split.screenHeight;
     comment = options.loadComment ? split.comment : std::string();
     const std::string baseName = std::filesystem::path(path).stem().string();
-    commitStep(progress, [&] { insertSplitFrames(document, split, baseName, options, globalTableOpen); });
+    ImportOptions placing = options;
+    if (clip)
+        placing.loadGlobalTable =
+            split.globalTable.count > 0 && options.clipTableFree && !usesGlobalTable(document);
+    commitStep(progress, [&] { insertSplitFrames(document, split, baseName, placing, globalTableOpen); });
     return true;
 }
 
@@ -146,6 +160,7 @@ void importFiles(Document& document, const std::vector<std::string>& paths, cons
     ImportOptions each = options;
     if (options.insertMode == kReplaceAll)
         each.insertMode = kInsertAtEnd;
+    each.clipTableFree = options.clipTableFree && (options.insertMode == kReplaceAll || !usesGlobalTable(document));
     bool globalTableOpen = true;
     uint16_t widest = 0, tallest = 0;
     std::string comments;

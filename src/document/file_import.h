@@ -28,6 +28,11 @@ struct ImportNote {
 bool splitFile(const std::string& path, WorkDirectory& workDirectory, SplitResult& out, bool keepAlpha = false,
                Failure* why = nullptr, uint32_t stillColors = 0, Progress* progress = nullptr);
 
+// A clip's frames (work files written, optimised) with its palette as the
+// global table of the result, or none when each frame has its own.
+bool splitClip(const std::string& path, WorkDirectory& workDirectory, const ClipOptions& options, SplitResult& out,
+               Failure* why = nullptr, Progress* progress = nullptr);
+
 // One file into the document. On failure nothing is inserted. Its notes,
 // if any, are appended to `notes`.
 bool importImageFile(Document& document, const std::string& path, const ImportOptions& options,

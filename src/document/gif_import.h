@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "document/clip_import.h"
 #include "document/progress.h"
 #include "document/document.h"
 #include "document/frame.h"
@@ -34,6 +35,11 @@ struct ImportOptions {
     // Stills of more than 256 colours: NeuQuantOption bits (refinement,
     // dithering); 0 reduces them as the network leaves them.
     uint32_t stillColors = 0;
+    // How clips (videos, animated PNG and WebP) become frames.
+    ClipOptions clip;
+    // Whether a clip's shared palette may become the global table: not while
+    // frames that stay in the list use the one there.
+    bool clipTableFree = true;
 };
 
 // What one file gives: its frames (owned until inserted), screen, comment

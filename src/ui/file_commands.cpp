@@ -15,6 +15,7 @@
 #include <QLabel>
 #include <QListView>
 #include <QRadioButton>
+#include <QScreen>
 #include <QTreeView>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -26,6 +27,7 @@
 
 #include "app/message_box.h"
 #include "app/string_table.h"
+#include "document/clip_import.h"
 #include "document/file_import.h"
 #include "document/palette_file.h"
 #include "document/project_file.h"
@@ -37,6 +39,7 @@
 #include "image/raster_image.h"
 #include "ui/background_run.h"
 #include "ui/busy.h"
+#include "ui/clip_import_dialog.h"
 #include "ui/document_model.h"
 #include "ui/optimize_options.h"
 #include "ui/image_canvas.h"
@@ -112,6 +115,7 @@ QString reasonText(Failure why, const Document& document, const std::string& pat
         return loadText(Text::CannotWriteReason);
     case Failure::noFrames: return loadText(Text::NoFramesReason);
     case Failure::cancelled: return loadText(Text::CancelledReason);
+    case Failure::tooManyFrames: return loadText(Text::TooManyFramesReason);
     case Failure::none: break;
     }
     return {};
@@ -150,6 +154,27 @@ int frameTableCount(const Frame& frame)
     if (!file.open(frame.workFile.path()) || !findGifColorTable(file.bytes(), false, table))
         return 0;
     return table.count;
+}
+
+QImage clipFrameImage(const ClipFrame& frame)
+{
+    if (frame.width == 0 || frame.height == 0 || frame.rgba.size() != size_t(frame.width) * frame.height * 4)
+        return {};
+    return QImage(frame.rgba.data(), int(frame.width), int(frame.height), int(frame.width * 4),
+                  QImage::Format_RGBA8888)
+        .copy();
+}
+
+// The clip's first frame, for a preview; null when it cannot be read.
+QImage firstClipFrame(const std::string& path, ClipInfo* info = nullptr, Failure* why = nullptr)
+{
+    const std::unique_ptr<ClipSource> clip = openClip(path, why);
+    if (!clip)
+        return {};
+    if (info)
+        *info = clip->info();
+    ClipFrame frame;
+    return clip->next(frame) ? clipFrameImage(frame) : QImage();
 }
 
 } // namespace
@@ -248,6 +273,9 @@ ImageOpenDialog::ImageOpenDialog(QWidget* parent, const QString& startDirectory,
     : FileDialogHost(parent, Text::OpenImagesFilter, false)
 {
     setWindowTitle(loadText(Text::OpenImagesTitle));
+    // The filters' names say what they hold; their patterns (every clip
+    // extension among them) would make the list wider than a screen.
+    files_->setOption(QFileDialog::HideNameFilterDetails);
     if (!startDirectory.isEmpty())
         files_->setDirectory(startDirectory);
     panel_ = new ImportOptionsPanel(this);
@@ -277,7 +305,11 @@ ImageOpenDialog::ImageOpenDialog(QWidget* parent, const QString& startDirectory,
             longest = std::max(longest, types->fontMetrics().horizontalAdvance(types->itemText(i)));
     }
     const int filesWidth = std::max(600, longest + 260); // with the label, the arrow and Cancel
-    resize(filesWidth + layout->spacing() + side->sizeHint().width() + 2 * layout->contentsMargins().left(), 520);
+    int width = filesWidth + layout->spacing() + side->sizeHint().width() + 2 * layout->contentsMargins().left();
+    // Never wider than the screen: the options beside the files must stay in view.
+    if (const QScreen* where = screen())
+        width = std::min(width, where->availableGeometry().width());
+    resize(width, 520);
     connect(files_, &QFileDialog::currentChanged, this, &ImageOpenDialog::showPreview);
     connect(previewOn_, &QCheckBox::toggled, this, [this](bool on) {
         if (!on)
@@ -291,7 +323,15 @@ void ImageOpenDialog::showPreview(const QString& path)
     if (!previewOn_->isChecked() || !QFileInfo(path).isFile())
         return;
     RasterImage picture;
-    if (loadStillPicture(path.toStdString(), picture) && picture.fitInto(kPreviewSide - 4, kPreviewSide - 4, true))
+    const std::string file = path.toStdString();
+    if (isClipFile(file)) {
+        const QImage first = firstClipFrame(file);
+        if (!first.isNull())
+            preview_->setPixmap(QPixmap::fromImage(
+                first.scaled(kPreviewSide - 4, kPreviewSide - 4, Qt::KeepAspectRatio, Qt::SmoothTransformation)));
+        return;
+    }
+    if (loadStillPicture(file, picture) && picture.fitInto(kPreviewSide - 4, kPreviewSide - 4, true))
         preview_->setPixmap(QPixmap::fromImage(dibToImage(picture.image.bytes())));
 }
 
@@ -392,26 +432,75 @@ bool FileCommands::runOpenDialog(const QString& startDirectory, bool listEmpty, 
     if (options.insertMode == kReplaceAll && replaced)
         options.insertMode = kInsertAtEnd;
     replaced = replaced || options.insertMode == kReplaceAll;
-    WaitCursor wait;
     std::vector<std::string> paths;
-    for (const QString& p : dialog.chosenFiles())
-        paths.push_back(p.toStdString());
+    QStringList clips;
+    for (const QString& p : dialog.chosenFiles()) {
+        if (isClipFile(p.toStdString()))
+            clips << p;
+        else
+            paths.push_back(p.toStdString());
+    }
     // The engine grows the screen, collects the comments and clears the list
     // for the replacing mode; a cancelled import adds nothing.
-    std::vector<std::string> bad;
-    std::vector<Failure> reasons;
-    document_.run(
-        loadText(Text::FilesUnit),
-        [&](Document& d, Progress& p) {
-            importFiles(d, paths, options, bad, &reasons, nullptr, &p);
+    if (!paths.empty()) {
+        // Not while a clip's panel is open: that waits for the user.
+        WaitCursor wait;
+        std::vector<std::string> bad;
+        std::vector<Failure> reasons;
+        document_.run(
+            loadText(Text::FilesUnit),
+            [&](Document& d, Progress& p) {
+                importFiles(d, paths, options, bad, &reasons, nullptr, &p);
+                return true;
+            },
+            Text::EditMenu);
+        if (lastBackgroundRun().cancelled)
+            return false;
+        for (size_t i = 0; i < bad.size(); ++i)
+            collected.failed << failedFileLine(QString::fromStdString(bad[i]), reasons[i], document_.document());
+    } else if (options.insertMode == kReplaceAll && !clips.isEmpty()) {
+        document_.removeAll();
+    }
+    // Clips come after the pictures, each with its own panel.
+    for (const QString& clip : clips) {
+        bool declined = false;
+        const Failure why = openClipFile(clip, declined);
+        if (why == Failure::cancelled)
             return true;
-        },
-        Text::EditMenu);
-    if (lastBackgroundRun().cancelled)
-        return false;
-    for (size_t i = 0; i < bad.size(); ++i)
-        collected.failed << failedFileLine(QString::fromStdString(bad[i]), reasons[i], document_.document());
+        if (why != Failure::none)
+            collected.failed << failedFileLine(clip, why, document_.document());
+    }
     return true;
+}
+
+Failure FileCommands::openClipFile(const QString& path, bool& declined)
+{
+    declined = false;
+    const std::string file = path.toStdString();
+    ClipInfo info;
+    Failure why = Failure::none;
+    QImage first;
+    {
+        WaitCursor wait;
+        first = firstClipFrame(file, &info, &why);
+    }
+    if (first.isNull())
+        return why == Failure::none ? Failure::damaged : why;
+    ClipImportDialog dialog(owner_, path, info, first);
+    if (prompter().runDialog(dialog) != QDialog::Accepted) {
+        declined = true;
+        return Failure::none;
+    }
+    const ClipOptions options = dialog.options();
+    WaitCursor wait;
+    const bool ok = document_.run(
+        loadText(Text::FramesUnit),
+        [&](Document& d, Progress& p) { return importClip(d, file, options, &why, &p); }, Text::EditMenu);
+    if (ok)
+        return Failure::none;
+    if (lastBackgroundRun().cancelled)
+        return Failure::cancelled;
+    return why == Failure::none ? Failure::damaged : why;
 }
 
 void FileCommands::open(const QString& startDirectory)
@@ -478,6 +567,19 @@ void FileCommands::openDropped(const QStringList& paths)
             if (why == Failure::cancelled)
                 break;
             if (!ok)
+                failedFile(path, why);
+            continue;
+        }
+        // A clip has its own panel; the load dialog's choices are for pictures.
+        if (isClipFile(path.toStdString())) {
+            bool declined = false;
+            const Failure why = openClipFile(path, declined);
+            if (why == Failure::cancelled)
+                break;
+            if (declined)
+                continue;
+            opened = true;
+            if (why != Failure::none)
                 failedFile(path, why);
             continue;
         }

@@ -1,5 +1,6 @@
 // The main window's file commands: open images (dialog with its option panel
-// and preview), dropped and command-line files (the load dialog), save the
+// and preview), dropped and command-line files (the load dialog; a clip gets
+// its own panel wherever it comes from), save the
 // GIF (dialog with the optimisation panel), project open and save, and the
 // preview in the desktop's viewer. Every dialog runs through the Prompter.
 #pragma once
@@ -161,6 +162,10 @@ private:
     void failed(Failure why = Failure::none, const QString& detail = {});
     void failedExport(ExportError error, const std::string& path, int systemError);
     bool openProjectFile(const QString& path, Failure* why = nullptr);
+    // A clip through its panel and then one import run: Failure::none when
+    // its frames came in, Failure::cancelled when the run was stopped; with
+    // `declined` set the user closed the panel and nothing was tried.
+    Failure openClipFile(const QString& path, bool& declined);
     bool saveProjectTo(const QString& path);
     void setProjectPath(const QString& path);
 

@@ -1,0 +1,49 @@
+// Mapping true-colour pictures onto a fixed table, as every frame of a clip
+// is mapped onto the clip's one palette: the nearest entry by squared
+// distance, with error diffusion, ordered dithering or neither.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "image/byte_buffer.h"
+#include "image/color_table.h"
+
+namespace zell {
+
+enum class DitherMethod { none, diffusion, ordered };
+
+class PaletteMapper {
+public:
+    // `table` needs at least one entry.
+    explicit PaletteMapper(const ColorTable& table);
+
+    // Index of the entry nearest to the colour (ties: the lowest index).
+    uint8_t nearest(uint8_t r, uint8_t g, uint8_t b);
+
+    // Top-down rows of `width` RGB triples to an 8-bit bottom-up packed
+    // picture with the table (its count entries).
+    bool map(std::span<const uint8_t> rgb, uint32_t width, uint32_t height, DitherMethod dither, ByteBuffer& out);
+
+private:
+    uint8_t search(int r, int g, int b) const;
+    void mapPlain(const uint8_t* rgb, uint32_t width, uint32_t height, uint8_t* bits, uint64_t stride);
+    void mapDiffused(const uint8_t* rgb, uint32_t width, uint32_t height, uint8_t* bits, uint64_t stride);
+    void mapOrdered(const uint8_t* rgb, uint32_t width, uint32_t height, uint8_t* bits, uint64_t stride);
+
+    ColorTable table_;
+    // Entries sorted by green with their table index, for a search that
+    // stops once green alone is farther than the best so far.
+    std::vector<std::array<int, 4>> byGreen_;
+    std::array<int, 257> greenStart_{};
+    int ditherAmplitude_ = 0;
+    std::vector<uint64_t> cache_;
+};
+
+// A table of the colours of the RGB pixels when they have `limit` or fewer
+// distinct ones; false (table untouched) when they have more.
+bool exactColorTable(std::span<const uint8_t> rgb, uint32_t limit, ColorTable& table);
+
+} // namespace zell

@@ -1,0 +1,68 @@
+#include "document/clip_timing.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace zell {
+namespace {
+
+struct Shown {
+    std::vector<double> begins;
+    std::vector<int> frames; // which source frame each shown one is
+};
+
+// Source frames at the given times (each until the next, the last for `last`).
+Shown run(ClipTiming timing, const std::vector<double>& times, double last)
+{
+    Shown out;
+    for (size_t i = 0; i < times.size(); ++i) {
+        double begin = 0;
+        if (timing.shows(times[i], i + 1 < times.size() ? times[i + 1] : times[i] + last, begin)) {
+            out.begins.push_back(begin);
+            out.frames.push_back(int(i));
+        }
+    }
+    return out;
+}
+
+TEST(ClipTiming, SamplingMomentsPickTheFrameOnScreen)
+{
+    // 30 a second sampled at 10: every third frame, from the start on.
+    std::vector<double> times;
+    for (int i = 0; i < 30; ++i)
+        times.push_back(i / 30.0);
+    Shown s = run(ClipTiming(10, 0.25, 0.65), times, 1 / 30.0);
+    EXPECT_EQ(s.frames, (std::vector<int>{7, 10, 13, 16}));
+    ASSERT_EQ(s.begins.size(), 4u);
+    EXPECT_NEAR(s.begins[1], 0.1, 1e-9);
+
+    // A frame that stays over several moments is one frame, not copies.
+    s = run(ClipTiming(25, 0, 0), {0, 1, 1.5}, 0.5);
+    EXPECT_EQ(s.frames, (std::vector<int>{0, 1, 2}));
+    EXPECT_EQ(ClipTiming::delay(s.begins[0], s.begins[1]), 100);
+}
+
+TEST(ClipTiming, OwnTimingDropsOnlyWhatNoDelayCanShow)
+{
+    Shown s = run(ClipTiming(0, 0, 0), {0, 0.1, 0.104, 0.6}, 0.2);
+    EXPECT_EQ(s.frames, (std::vector<int>{0, 1, 3}));
+    // The start cuts into the frame on screen then; the end stops the clip.
+    s = run(ClipTiming(0, 0.3, 0.7), {0, 0.1, 0.6, 0.8}, 0.1);
+    EXPECT_EQ(s.frames, (std::vector<int>{1, 2}));
+    EXPECT_NEAR(s.begins[0], 0, 1e-9);
+    EXPECT_NEAR(s.begins[1], 0.3, 1e-9);
+}
+
+TEST(ClipTiming, DelaysDoNotDriftOverALongClip)
+{
+    // 1/30 s is 3.33 hundredths: rounding each delay alone would lose a
+    // second every 100 s; rounding on the clip's clock loses nothing.
+    int total = 0;
+    for (int i = 0; i < 3000; ++i)
+        total += ClipTiming::delay(i / 30.0, (i + 1) / 30.0);
+    EXPECT_EQ(total, 10000);
+}
+
+} // namespace
+} // namespace zell

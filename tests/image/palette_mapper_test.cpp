@@ -1,0 +1,102 @@
+#include "image/palette_mapper.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "image/dib.h"
+
+namespace zell {
+namespace {
+
+ColorTable tableOf(const std::vector<uint32_t>& rgb)
+{
+    ColorTable t;
+    t.count = uint16_t(rgb.size());
+    for (size_t i = 0; i < rgb.size(); ++i)
+        t.setColor(uint32_t(i), makeColor(uint8_t(rgb[i] >> 16), uint8_t(rgb[i] >> 8), uint8_t(rgb[i])));
+    return t;
+}
+
+// Indices of an 8-bit picture, rows from the top.
+std::vector<uint8_t> indices(const ByteBuffer& picture, uint32_t width, uint32_t height)
+{
+    DibHeader h;
+    EXPECT_TRUE(readDibHeader(picture.bytes(), h));
+    std::vector<uint8_t> out;
+    for (uint32_t y = 0; y < height; ++y) {
+        const uint8_t* row = picture.data() + dibRowOffset(h, y);
+        out.insert(out.end(), row, row + width);
+    }
+    return out;
+}
+
+TEST(PaletteMapper, ColoursOfTheTableMapExactlyWhateverTheDithering)
+{
+    const ColorTable table = tableOf({0x000000, 0xFF0000, 0x00FF00, 0x0000FF, 0x808080, 0xFFFFFF});
+    const std::vector<uint8_t> want = {1, 2, 3, 4, 5, 0, 4, 4, 2, 1, 0, 5};
+    std::vector<uint8_t> rgb;
+    for (uint8_t i : want)
+        rgb.insert(rgb.end(), {table.entries[3u * i], table.entries[3u * i + 1], table.entries[3u * i + 2]});
+    for (DitherMethod d : {DitherMethod::none, DitherMethod::diffusion, DitherMethod::ordered}) {
+        SCOPED_TRACE(int(d));
+        PaletteMapper mapper(table);
+        ByteBuffer out;
+        ASSERT_TRUE(mapper.map(rgb, 4, 3, d, out));
+        EXPECT_EQ(dibColorCount(out.bytes()), 6u);
+        // Ordered dithering may move a pixel to a neighbour only where the
+        // table has one within its spread; these entries are far apart.
+        EXPECT_EQ(indices(out, 4, 3), want);
+    }
+}
+
+TEST(PaletteMapper, DitheringKeepsTheMeanOfAFlatGrey)
+{
+    const ColorTable table = tableOf({0x000000, 0xFFFFFF});
+    const uint32_t w = 32, h = 32;
+    const std::vector<uint8_t> rgb(size_t(w) * h * 3, 64);
+    for (DitherMethod d : {DitherMethod::diffusion, DitherMethod::ordered}) {
+        PaletteMapper mapper(table);
+        ByteBuffer out;
+        ASSERT_TRUE(mapper.map(rgb, w, h, d, out));
+        const std::vector<uint8_t> ix = indices(out, w, h);
+        double mean = 0;
+        for (uint8_t i : ix)
+            mean += i ? 255 : 0;
+        mean /= double(ix.size());
+        EXPECT_NEAR(mean, 64, d == DitherMethod::diffusion ? 4 : 20) << int(d);
+    }
+    PaletteMapper plain(table);
+    ByteBuffer out;
+    ASSERT_TRUE(plain.map(rgb, w, h, DitherMethod::none, out));
+    for (uint8_t i : indices(out, w, h))
+        ASSERT_EQ(i, 0);
+}
+
+TEST(PaletteMapper, NearestTiesGoToTheLowestIndexAndShortInputFails)
+{
+    PaletteMapper mapper(tableOf({0x0A0A0A, 0x141414, 0x0A0A0A}));
+    EXPECT_EQ(mapper.nearest(15, 15, 15), 0); // as near to 10 as to 20
+    EXPECT_EQ(mapper.nearest(11, 10, 10), 0);
+    EXPECT_EQ(mapper.nearest(200, 200, 200), 1);
+    ByteBuffer out;
+    EXPECT_FALSE(mapper.map(std::vector<uint8_t>(11), 2, 2, DitherMethod::none, out));
+    EXPECT_TRUE(out.empty());
+}
+
+TEST(PaletteMapper, ExactTableOnlyForFewColours)
+{
+    std::vector<uint8_t> rgb;
+    for (int i = 0; i < 257; ++i)
+        rgb.insert(rgb.end(), {uint8_t(i), uint8_t(i / 2), 7});
+    ColorTable t;
+    EXPECT_FALSE(exactColorTable(rgb, 256, t));
+    EXPECT_EQ(t.count, 0);
+    rgb.resize(3 * 256);
+    rgb.insert(rgb.end(), rgb.begin(), rgb.begin() + 30); // repeats add nothing
+    ASSERT_TRUE(exactColorTable(rgb, 256, t));
+    EXPECT_EQ(t.count, 256);
+}
+
+} // namespace
+} // namespace zell
