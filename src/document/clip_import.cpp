@@ -186,8 +186,16 @@ bool framePixels(const ClipFrame& frame, Size size, std::vector<uint8_t>& rgb)
 // enough, else the network's palette refined by k-means.
 bool learnPalette(std::vector<uint8_t> rgb, ColorTable& table)
 {
-    if (exactColorTable(rgb, 256, table))
+    if (exactColorTable(rgb, 256, table)) {
+        // A GIF table holds a power of two entries, and a frame on the
+        // global table counts them all: the last colour fills the rest, so
+        // that no pixel takes a colour the clip does not have.
+        const uint32_t full = 1u << colorTableBits(table.count);
+        for (uint32_t i = table.count; i < full; ++i)
+            table.setColor(i, table.color(table.count - 1u));
+        table.count = uint16_t(full);
         return true;
+    }
     const uint64_t pixels = rgb.size() / 3;
     const uint32_t width = uint32_t(std::min<uint64_t>(pixels, kSampleRowWidth));
     const uint32_t height = uint32_t((pixels + width - 1) / width);
