@@ -30,12 +30,12 @@ public:
             return false;
         if (fps_ > 0) {
             // The next sampling moment; each frame takes the moments it covers.
-            while (moment(slot_) < from - 1e-9)
+            while (moment(slot_) < from - kSlack)
                 ++slot_;
-            if (moment(slot_) >= clippedUntil - 1e-9)
+            if (moment(slot_) >= clippedUntil - kSlack)
                 return false;
             begin = moment(slot_) - start_;
-            while (moment(slot_) < clippedUntil - 1e-9)
+            while (moment(slot_) < clippedUntil - kSlack)
                 ++slot_;
         } else {
             begin = std::max(from, start_) - start_;
@@ -66,6 +66,10 @@ public:
     static int64_t centiseconds(double seconds) { return std::llround(seconds * 100); }
 
 private:
+    // Containers round times to the millisecond: a frame of a 30 a second
+    // clip at 0.067 s is the one meant for the moment 1/15 s.
+    static constexpr double kSlack = 0.001;
+
     double moment(uint64_t slot) const { return start_ + double(slot) / fps_; }
 
     double fps_;

@@ -90,6 +90,12 @@ uint8_t PaletteMapper::search(int r, int g, int b) const
     return uint8_t(best);
 }
 
+int PaletteMapper::distance(const uint8_t* rgb, uint8_t index) const
+{
+    const uint8_t* e = &table_.entries[3 * size_t(index)];
+    return squared(rgb[0] - e[0]) + squared(rgb[1] - e[1]) + squared(rgb[2] - e[2]);
+}
+
 uint8_t PaletteMapper::nearest(uint8_t r, uint8_t g, uint8_t b)
 {
     // Video repeats colours often; a direct-mapped cache spares most
@@ -121,6 +127,10 @@ bool PaletteMapper::map(std::span<const uint8_t> rgb, uint32_t width, uint32_t h
         q[1] = table_.entries[3 * i + 1];
         q[2] = table_.entries[3 * i];
     }
+    const size_t pixels = size_t(width) * height;
+    if (previous_.size() != pixels)
+        previous_.clear();
+    current_.assign(tolerance_ > 0 ? pixels : 0, 0);
     // Rows are written bottom-up: row y of the source lands at height-1-y.
     uint8_t* last = result.data() + bitsOffset + stride * (height - 1);
     switch (dither) {
@@ -128,6 +138,7 @@ bool PaletteMapper::map(std::span<const uint8_t> rgb, uint32_t width, uint32_t h
     case DitherMethod::diffusion: mapDiffused(rgb.data(), width, height, last, stride); break;
     case DitherMethod::ordered: mapOrdered(rgb.data(), width, height, last, stride); break;
     }
+    previous_.swap(current_);
     out.swap(result);
     return true;
 }
@@ -138,7 +149,7 @@ void PaletteMapper::mapPlain(const uint8_t* rgb, uint32_t width, uint32_t height
         const uint8_t* p = rgb + uint64_t(y) * width * 3;
         uint8_t* d = bits - y * stride;
         for (uint32_t x = 0; x < width; ++x, p += 3)
-            d[x] = nearest(p[0], p[1], p[2]);
+            d[x] = settle(size_t(y) * width + x, p, nearest(p[0], p[1], p[2]));
     }
 }
 
@@ -149,8 +160,9 @@ void PaletteMapper::mapOrdered(const uint8_t* rgb, uint32_t width, uint32_t heig
         uint8_t* d = bits - y * stride;
         for (uint32_t x = 0; x < width; ++x, p += 3) {
             const int offset = ((2 * kBayer[y & 7][x & 7] - 63) * ditherAmplitude_) / 128;
-            d[x] = nearest(uint8_t(std::clamp(p[0] + offset, 0, 255)), uint8_t(std::clamp(p[1] + offset, 0, 255)),
-                           uint8_t(std::clamp(p[2] + offset, 0, 255)));
+            d[x] = settle(size_t(y) * width + x, p,
+                          nearest(uint8_t(std::clamp(p[0] + offset, 0, 255)), uint8_t(std::clamp(p[1] + offset, 0, 255)),
+                                  uint8_t(std::clamp(p[2] + offset, 0, 255))));
         }
     }
 }
@@ -172,11 +184,12 @@ void PaletteMapper::mapDiffused(const uint8_t* rgb, uint32_t width, uint32_t hei
             int want[3];
             for (size_t c = 0; c < 3; ++c)
                 want[c] = std::clamp(row[3 * x + c] + (current[at + c] + 8) / 16, 0, 255);
-            const uint8_t index = nearest(uint8_t(want[0]), uint8_t(want[1]), uint8_t(want[2]));
+            const uint8_t index = settle(size_t(y) * width + x, row + 3 * size_t(x),
+                                         nearest(uint8_t(want[0]), uint8_t(want[1]), uint8_t(want[2])));
             d[x] = index;
             const uint8_t* e = &table_.entries[3 * size_t(index)];
             for (size_t c = 0; c < 3; ++c) {
-                const int error = want[c] - e[c];
+                const int error = (want[c] - e[c]) * diffusionShare_ / 16;
                 current[size_t(int(at) + dir) + c] += error * 7;
                 next[size_t(int(at) - dir) + c] += error * 3;
                 next[at + c] += error * 5;

@@ -3,6 +3,7 @@
 // distance, with error diffusion, ordered dithering or neither.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <span>
@@ -23,12 +24,32 @@ public:
     // Index of the entry nearest to the colour (ties: the lowest index).
     uint8_t nearest(uint8_t r, uint8_t g, uint8_t b);
 
+    // Pictures mapped one after another, as the frames of a clip: a pixel
+    // whose entry in the picture before is at most `tolerance` (squared
+    // distance) farther from its colour than the nearest entry keeps that
+    // entry. Noise and dither that would change every frame stay put,
+    // so the optimiser finds the pixel unchanged. 0: every pixel on its own.
+    void keepSteady(int tolerance) { tolerance_ = tolerance; }
+    // Sixteenths of a pixel's error that error diffusion passes on (16: all).
+    void diffuse(int sixteenths) { diffusionShare_ = std::clamp(sixteenths, 0, 16); }
+
     // Top-down rows of `width` RGB triples to an 8-bit bottom-up packed
     // picture with the table (its count entries).
     bool map(std::span<const uint8_t> rgb, uint32_t width, uint32_t height, DitherMethod dither, ByteBuffer& out);
 
 private:
     uint8_t search(int r, int g, int b) const;
+    int distance(const uint8_t* rgb, uint8_t index) const;
+    // The entry pixel `at` takes: `index`, or the one it had before.
+    uint8_t settle(size_t at, const uint8_t* rgb, uint8_t index)
+    {
+        if (!previous_.empty() && previous_[at] != index
+            && distance(rgb, previous_[at]) <= distance(rgb, nearest(rgb[0], rgb[1], rgb[2])) + tolerance_)
+            index = previous_[at];
+        if (!current_.empty())
+            current_[at] = index;
+        return index;
+    }
     void mapPlain(const uint8_t* rgb, uint32_t width, uint32_t height, uint8_t* bits, uint64_t stride);
     void mapDiffused(const uint8_t* rgb, uint32_t width, uint32_t height, uint8_t* bits, uint64_t stride);
     void mapOrdered(const uint8_t* rgb, uint32_t width, uint32_t height, uint8_t* bits, uint64_t stride);
@@ -39,6 +60,9 @@ private:
     std::vector<std::array<int, 4>> byGreen_;
     std::array<int, 257> greenStart_{};
     int ditherAmplitude_ = 0;
+    int tolerance_ = 0;
+    int diffusionShare_ = 16;
+    std::vector<uint8_t> previous_, current_; // top-down indices
     std::vector<uint64_t> cache_;
 };
 

@@ -242,6 +242,9 @@ TEST(ClipImport, AnimatedPngKeepsItsOwnTiming)
     EXPECT_EQ(delays(b.document), (std::vector<uint16_t>{10, 50, 20, 7}));
     const test::Screens screens = test::composedScreens(b.document);
     ASSERT_EQ(screens.size(), 4u);
+    // Three colours make a table of four entries; written out, the frames
+    // must agree with the global table about its size.
+    EXPECT_EQ(test::exportedScreens(b.document), screens);
     const uint8_t expected[4][3] = {{255, 0, 0}, {0, 255, 0}, {0, 0, 255}, {0, 255, 0}};
     for (size_t i = 0; i < 4; ++i)
         EXPECT_EQ(std::vector<uint8_t>(screens[i].begin(), screens[i].begin() + 3),

@@ -37,6 +37,10 @@ TEST(ClipTiming, SamplingMomentsPickTheFrameOnScreen)
     ASSERT_EQ(s.begins.size(), 4u);
     EXPECT_NEAR(s.begins[1], 0.1, 1e-9);
 
+    // Times rounded to the millisecond still meet the moments they mean.
+    s = run(ClipTiming(15, 0, 0), {0, 0.033, 0.067, 0.1, 0.133}, 0.033);
+    EXPECT_EQ(s.frames, (std::vector<int>{0, 2, 4}));
+
     // A frame that stays over several moments is one frame, not copies.
     s = run(ClipTiming(25, 0, 0), {0, 1, 1.5}, 0.5);
     EXPECT_EQ(s.frames, (std::vector<int>{0, 1, 2}));

@@ -73,6 +73,43 @@ TEST(PaletteMapper, DitheringKeepsTheMeanOfAFlatGrey)
         ASSERT_EQ(i, 0);
 }
 
+// Frame after frame, noise that only flips between neighbouring entries
+// keeps the pixels as they were, while a real change still shows.
+TEST(PaletteMapper, SteadyPixelsKeepTheirEntryAcrossPictures)
+{
+    std::vector<uint32_t> greys;
+    for (uint32_t v = 0; v < 256; v += 8)
+        greys.push_back(v * 0x010101);
+    const uint32_t w = 16, h = 8;
+    std::vector<uint8_t> first(size_t(w) * h * 3), second;
+    for (size_t i = 0; i < first.size(); ++i)
+        first[i] = uint8_t(4 + 8 * ((i / 3) % 24)); // half-way between two entries
+    second = first;
+    for (size_t i = 0; i < second.size(); i += 3)
+        for (size_t c = 0; c < 3; ++c)
+            second[i + c] = uint8_t(second[i + c] + ((i / 3) % 2 ? 1 : -1));
+    second[0] = second[1] = second[2] = 255;
+    for (DitherMethod d : {DitherMethod::none, DitherMethod::diffusion}) {
+        SCOPED_TRACE(int(d));
+        for (int tolerance : {0, 200}) {
+            PaletteMapper mapper(tableOf(greys));
+            mapper.keepSteady(tolerance);
+            ByteBuffer a, b;
+            ASSERT_TRUE(mapper.map(first, w, h, d, a));
+            ASSERT_TRUE(mapper.map(second, w, h, d, b));
+            const std::vector<uint8_t> before = indices(a, w, h), after = indices(b, w, h);
+            size_t changed = 0;
+            for (size_t i = 1; i < before.size(); ++i)
+                changed += before[i] != after[i] ? 1 : 0;
+            EXPECT_EQ(after[0], 31); // white, far from what was there
+            if (tolerance > 0)
+                EXPECT_LE(changed, 2u) << "the white pixel's error may spill";
+            else
+                EXPECT_GT(changed, before.size() / 4);
+        }
+    }
+}
+
 TEST(PaletteMapper, NearestTiesGoToTheLowestIndexAndShortInputFails)
 {
     PaletteMapper mapper(tableOf({0x0A0A0A, 0x141414, 0x0A0A0A}));
