@@ -102,10 +102,10 @@ void sameColours(DocumentBuilder& a)
     }
 }
 
-std::vector<uint8_t> lzw(const std::vector<uint8_t>& indices)
+std::vector<uint8_t> lzw(const std::vector<uint8_t>& indices, int codeSize = 2)
 {
     std::vector<uint8_t> codes;
-    LzwCodec().compress(indices, 2, codes);
+    LzwCodec().compress(indices, codeSize, codes);
     return codes;
 }
 
@@ -163,6 +163,18 @@ const std::vector<Recipe>& recipes()
                  GifBuilder().screen(2, 1, four)
                      .control(0x05, 10, 5).image(0, 0, 2, 1, 0, {}, 2, lzw({1, 2}))
                      .control(0x05, 10, 5).image(0, 0, 2, 1, 0, {}, 2, lzw({3, 0}))),
+        // Decoders make such pixels transparent; some optimisers write them.
+        imported("transparent pixels at the global table's end",
+                 GifBuilder().screen(3, 2, two)
+                     .control(0x04, 10, 0).image(0, 0, 3, 2, 0, {}, 2, lzw({0, 1, 0, 1, 0, 1}))
+                     .control(0x05, 10, 2).image(0, 0, 3, 2, 0, {}, 2, lzw({2, 0, 2, 2, 1, 2}))
+                     .control(0x05, 10, 2).image(0, 1, 3, 1, 0, {}, 2, lzw({1, 2, 2}))),
+        imported("transparent pixels beyond own tables",
+                 GifBuilder().screen(3, 2, four)
+                     .image(0, 0, 3, 2, 0, {}, 2, lzw({0, 1, 2, 3, 0, 1}))
+                     .control(0x05, 10, 6).image(0, 0, 3, 2, 0x80, two, 3, lzw({6, 1, 6, 0, 6, 6}, 3))
+                     .control(0x09, 10, 2).image(1, 0, 2, 2, 0x80, two, 2, lzw({2, 0, 1, 2}))
+                     .control(0x05, 10, 5).image(0, 0, 3, 2, 0, {}, 3, lzw({5, 5, 3, 5, 2, 5}, 3))),
         imported("transparent index 0 over every disposal",
                  GifBuilder().screen(3, 2, four)
                      .control(0x01, 5, 0).image(0, 0, 3, 2, 0, {}, 2, lzw({1, 2, 3, 3, 2, 1}))
