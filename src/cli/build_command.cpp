@@ -1,5 +1,6 @@
 // zell-cli build: frames from images, then an animated GIF or a project.
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -18,7 +19,7 @@ namespace {
 struct BuildArgs {
     std::string output;
     std::vector<std::string> inputs;
-    bool globalTable = false;
+    std::optional<bool> globalTable; // default: when the frames start a new list
     bool comments = false;
     bool keepAlpha = false;
     uint32_t stillColors = kStillColorsDefault;
@@ -55,8 +56,8 @@ std::string parse(const std::vector<std::string>& args, BuildArgs& out)
         if (a == "-o") {
             if (!value(out.output))
                 return "-o needs a file name";
-        } else if (a == "--global-table") {
-            out.globalTable = true;
+        } else if (a == "--global-table" || a == "--no-global-table") {
+            out.globalTable = a == "--global-table";
         } else if (a == "--comments") {
             out.comments = true;
         } else if (a == "--keep-alpha") {
@@ -121,15 +122,17 @@ int runBuild(const std::vector<std::string>& args)
         return kExitUsage;
     }
     Document document;
-    ImportOptions options;
-    options.loadGlobalTable = a.globalTable;
-    options.loadComment = a.comments;
-    options.keepAlpha = a.keepAlpha;
-    options.stillColors = a.stillColors;
     std::string error;
     // A project comes first and brings its settings; the images join its frames.
     std::vector<std::string> images = a.inputs;
     const bool fromProject = isProjectPath(images.front());
+    ImportOptions options;
+    // As the Open command: a GIF's global table comes along into an empty
+    // list, not over a project's frames.
+    options.loadGlobalTable = a.globalTable.value_or(!fromProject);
+    options.loadComment = a.comments;
+    options.keepAlpha = a.keepAlpha;
+    options.stillColors = a.stillColors;
     if (fromProject) {
         if (!readInput(document, images.front(), error)) {
             printError("build", error);
@@ -183,7 +186,9 @@ const CommandRegistration registration({
     "still images converted to one frame) and writes OUT, an animated GIF, or a\n"
     "project when OUT ends in .zpj. The first input may be a project (*.zpj): its\n"
     "frames and settings come first and the other inputs are added after them.\n\n"
-    "  --global-table        take the first file's global colour table\n"
+    "  --global-table        take the first file's global colour table (the\n"
+    "                        default unless the first input is a project)\n"
+    "  --no-global-table     every frame keeps a colour table of its own\n"
     "  --comments            keep the inputs' comments\n"
     "  --keep-alpha          fully transparent pixels of PNG and 32-bit BMP inputs\n"
     "                        become the frame's transparent colour (default: they\n"

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "document/gif_export.h"
+#include "image/gif_blocks.h"
 #include "image/gif_codec.h"
 #include "image/lossless_frame.h"
 #include "image/mapped_file.h"
@@ -53,13 +54,13 @@ OptimizingPass::OptimizingPass(const FrameList& frames, const ColorTable* global
 
 const ColorTable* OptimizingPass::globalTable() const
 {
-    return rebuilt_ ? &*rebuilt_ : merged_ ? &merged_->table : shrunk_ ? &*shrunk_ : global_;
+    return rebuilt_ ? &*rebuilt_ : merged_ ? &merged_->table : shrunk_ ? &*shrunk_ : common_ ? &*common_ : global_;
 }
 
 bool OptimizingPass::prepare()
 {
     if (!global_)
-        return true;
+        return !(lossless_ && shrinkTables_) || findCommonTable();
     if (needsRebuiltTable())
         return rebuildGlobalTable();
     if (shrinkTables_ && lossless_ && !mergeTables(frames_, *global_, merged_))
@@ -96,6 +97,36 @@ bool OptimizingPass::rebuildGlobalTable()
         return false;
     const int background = rebuiltQuantizer_.nearestIndex(tableBackground(global_));
     rebuilt_ = colorTableOf(rebuiltQuantizer_, k, uint16_t(std::max(background, 0)));
+    return true;
+}
+
+bool OptimizingPass::findCommonTable()
+{
+    common_.reset();
+    if (frames_.count() < 2)
+        return true;
+    std::vector<uint8_t> first;
+    for (int i = 0; i < frames_.count(); ++i) {
+        MappedFile work;
+        GifHeader header;
+        GifImageBlock image;
+        if (!work.open(frames_.frameAt(i)->workFile.path()) || !readGifHeader(work.bytes(), header)
+            || !findFirstGifImage(header, image))
+            return false;
+        const std::span<const uint8_t> table = image.localTable.empty() ? header.globalTable : image.localTable;
+        if (i == 0)
+            first.assign(table.begin(), table.end());
+        else if (!std::equal(table.begin(), table.end(), first.begin(), first.end()))
+            return true;
+    }
+    if (!isTableSize(int(first.size() / 3)))
+        return true;
+    ColorTable t;
+    t.count = uint16_t(first.size() / 3);
+    std::copy(first.begin(), first.end(), t.entries.begin());
+    // No background colour of its own: the screen starts as it did.
+    t.backgroundIndex = kNoIndex;
+    common_ = t;
     return true;
 }
 
@@ -269,6 +300,8 @@ bool OptimizingPass::losslessFrame(int index, OptimizedFrame& out)
     d.keepColors = global;
     if (global_ && !global)
         d.global = shrunk_ ? &*shrunk_ : global_;
+    else if (common_)
+        d.global = &*common_;
     ScreenArea beneath;
     if (!areaBeneath(f, beneath) || !encodeLosslessFrame(picture_, out.stream, d, beneath) || !compose(f, maskIndex))
         return false;
@@ -283,6 +316,8 @@ bool OptimizingPass::losslessFrame(int index, OptimizedFrame& out)
     takeResult(a, d);
     if (d.usesGlobal)
         a.useLocalColorTable = 0;
+    else if (common_)
+        a.useLocalColorTable = 1; // a frame still marked for an absent global table writes its own
     out.outcome = OptimizedFrame::Outcome::rewritten;
     return kept(index);
 }

@@ -55,6 +55,7 @@ private:
     bool usesGlobal(const Frame& frame) const { return global_ && !frame.useLocalColorTable; }
     bool needsRebuiltTable() const;
     bool rebuildGlobalTable();
+    bool findCommonTable();
     bool load(const Frame& frame, RasterImage& picture) const;
     bool remapIntoRebuilt(FrameAttributes& a);
     bool remapIntoShrunk(FrameAttributes& a);
@@ -91,6 +92,9 @@ private:
     std::optional<ColorTable> shrunk_;
     std::array<uint8_t, 256> shrinkMap_{};
     std::optional<MergedTables> merged_;
+    // Lossless modes without a global table: the one table every frame
+    // carries, written once as the global table for frames to move onto.
+    std::optional<ColorTable> common_;
     // kSaveKeepTiming: the last frame kept and the delay it has so far.
     int lastKept_ = 0;
     uint32_t lastKeptDelay_ = 0;

@@ -324,6 +324,35 @@ TEST(Optimizer, LosslessMergesOwnTablesIntoTheGlobalOne)
     }
 }
 
+// Without a global table, a table every frame carries is written once as
+// the global one and the frames move onto it; one other table stops that.
+TEST(Optimizer, LosslessWritesOneOwnTableOnceAsTheGlobalOne)
+{
+    for (const bool alike : {true, false}) {
+        SCOPED_TRACE(alike);
+        DocumentBuilder a;
+        ASSERT_TRUE(test::recipe("one own table in every frame").make(a));
+        Document& d = a.document;
+        if (!alike)
+            a.add(2, 2, test::distinctColors(8, 5), filled(2, 2, 1));
+        const std::vector<uint32_t> table = test::workFileTable(*d.frames.frameAt(0));
+        const std::vector<uint8_t> plain = test::exportedGif(d);
+        const std::vector<uint8_t> gif = test::exportedGif(d, kSaveLosslessDefault);
+        GifStreamInfo info;
+        ASSERT_EQ(readGifInfo(gif, info), GifInfoError::None);
+        EXPECT_EQ(info.globalTableSize, alike ? 8 : 0);
+        for (const GifImageInfo& image : info.images)
+            EXPECT_EQ(image.localTableSize == 0, alike);
+        if (alike) {
+            EXPECT_LE(gif.size() + 3 * 8 * 2, plain.size()) << "three of the four tables saved at least";
+            ASSERT_TRUE(optimize(d, kSaveLosslessDefault));
+            EXPECT_TRUE(d.settings.useGlobalColorTable);
+            EXPECT_EQ(test::globalColors(d), table);
+            EXPECT_EQ(test::exportedGif(d), gif);
+        }
+    }
+}
+
 // Each frame keeps the smaller of its work file and the new encoding: a
 // frame that changes every pixel of a 2-colour table cannot get smaller, one
 // that changes four pixels of a 256-colour table can.

@@ -133,6 +133,22 @@ const std::vector<Recipe>& recipes()
          }},
         {"an interlaced frame", interlaced},
         {"own tables of the same colours", [](DocumentBuilder& a) { return sameColours(a), true; }},
+        // No global table in use; one frame is still marked for it.
+        {"one own table in every frame",
+         [](DocumentBuilder& a) {
+             const std::vector<uint32_t> c = distinctColors(8, 4);
+             a.screen(24, 16);
+             std::vector<uint8_t> picture(24 * 16);
+             for (size_t k = 0; k < picture.size(); ++k)
+                 picture[k] = uint8_t(k % 24 / 3);
+             a.add(24, 16, c, picture);
+             for (uint32_t i = 0; i < 3; ++i)
+                 a.add(6, 6, c, filled(6, 6, uint8_t(5 + i)), 2 + 6 * i, 4).disposal = uint8_t(1 + i % 2);
+             a.globalTable(c);
+             a.document.settings.useGlobalColorTable = false;
+             a.document.frames.frameAt(2)->useLocalColorTable = 0;
+             return true;
+         }},
         // Three colours and one free entry: a rebuilt table is exact.
         {"global frames without transparency",
          [](DocumentBuilder& a) {
