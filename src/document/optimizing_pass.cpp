@@ -139,6 +139,19 @@ bool OptimizingPass::load(const Frame& frame, RasterImage& picture) const
     return true;
 }
 
+// The frame's work file is read once: decoded here, then compared with and
+// copied by the writer as it stands.
+bool OptimizingPass::loadCurrent(const Frame& frame)
+{
+    picture_.image.release();
+    if (!work_.open(frame.workFile.path()) || !decodeGifImage(work_.bytes(), picture_.image, 0, false)
+        || picture_.image.empty())
+        return false;
+    if (usesGlobal(frame))
+        picture_.applyColorTable(global_);
+    return true;
+}
+
 bool OptimizingPass::remapIntoRebuilt(FrameAttributes& a)
 {
     ByteBuffer mapped;
@@ -247,7 +260,7 @@ bool OptimizingPass::lossyFrame(int index, OptimizedFrame& out)
     const Frame& f = *frames_.frameAt(index);
     FrameAttributes& a = out.attributes = FrameAttributes::of(f);
     const bool remapped = usesGlobal(f) && (rebuilt_ || shrunk_);
-    if (!load(f, picture_) || (remapped && !(rebuilt_ ? remapIntoRebuilt(a) : remapIntoShrunk(a))))
+    if (!loadCurrent(f) || (remapped && !(rebuilt_ ? remapIntoRebuilt(a) : remapIntoShrunk(a))))
         return false;
     // The first frame has nothing beneath it to compare with. Restoring to
     // the background depends on the whole rectangle: such a frame is only
@@ -288,7 +301,7 @@ bool OptimizingPass::losslessFrame(int index, OptimizedFrame& out)
     FrameAttributes& a = out.attributes = FrameAttributes::of(f);
     const bool global = merged_ || usesGlobal(f);
     const bool remapped = merged_ || (shrunk_ && usesGlobal(f));
-    if (!load(f, picture_) || (remapped && !(merged_ ? remapIntoMerged(a) : remapIntoShrunk(a))))
+    if (!loadCurrent(f) || (remapped && !(merged_ ? remapIntoMerged(a) : remapIntoShrunk(a))))
         return false;
     const uint16_t maskIndex = a.transparentIndex; // the remapped picture shows the frame's colours
     LosslessFrame d;
@@ -307,9 +320,8 @@ bool OptimizingPass::losslessFrame(int index, OptimizedFrame& out)
         return false;
     if (!d.changed && dropUnchanged_)
         return dropped(index, out);
-    MappedFile work;
-    if (!remapped && work.open(f.workFile.path())
-        && frameStreamCost(work.bytes(), usesGlobal(f)) <= frameStreamCost(out.stream.bytes(), global || d.usesGlobal)) {
+    if (!remapped
+        && frameStreamCost(work_.bytes(), usesGlobal(f)) <= frameStreamCost(out.stream.bytes(), global || d.usesGlobal)) {
         out.stream.release();
         return kept(index);
     }

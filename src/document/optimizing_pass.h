@@ -9,12 +9,14 @@
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <span>
 
 #include "document/frame_attributes.h"
 #include "document/frame_list.h"
 #include "document/optimizer_tables.h"
 #include "image/byte_buffer.h"
 #include "image/color_quantizer.h"
+#include "image/mapped_file.h"
 #include "image/screen_compositor.h"
 
 namespace zell {
@@ -50,6 +52,8 @@ public:
 
     // Frame `index`; the frames must come in order from 0.
     bool next(int index, OptimizedFrame& out);
+    // The work file of the frame `next` last took, as read for it.
+    std::span<const uint8_t> currentWorkFile() const { return work_.bytes(); }
 
 private:
     bool usesGlobal(const Frame& frame) const { return global_ && !frame.useLocalColorTable; }
@@ -57,6 +61,7 @@ private:
     bool rebuildGlobalTable();
     bool findCommonTable();
     bool load(const Frame& frame, RasterImage& picture) const;
+    bool loadCurrent(const Frame& frame);
     bool remapIntoRebuilt(FrameAttributes& a);
     bool remapIntoShrunk(FrameAttributes& a);
     bool remapIntoMerged(FrameAttributes& a);
@@ -83,6 +88,7 @@ private:
     // so small frames on it cost what they cost.
     ScreenCompositor compositor_;
     RasterImage& picture_ = compositor_.picture();
+    MappedFile work_;
     // kSaveAutoTransparency: one table for every global-table frame with an
     // entry kept free for transparency; the quantizer maps the frames into it.
     ColorQuantizer rebuiltQuantizer_;
