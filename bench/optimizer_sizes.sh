@@ -45,11 +45,14 @@ screens() { convert "$1" -coalesce -depth 8 rgba:- 2>/dev/null | md5sum | cut -d
 
 printf '%-11s %8s %8s %8s %8s %8s %8s %8s %8s %8s %6s %5s %7s %7s %7s\n' animation input plain \
     opt opt+T auto+D lossless lossl+KT gs-O2 gs-O3 ratio exact t-opt+T t-lossl t-gsO3
-tl=0; tg=0; worst=0; tt=0; tz=0; tgs=0
+tl=0; tg=0; worst=0; tt=0; tz=0; tgs=0; larger=()
 for in in "$work"/*.gif; do
     name=$(basename "$in" .gif)
     case $name in *.*) continue ;; esac
-    plain=$(run "$name.plain.gif" "$cli" build --global-table -o "$name.plain.gif" "$in")
+    plain=$(run "$name.plain.gif" "$cli" build -o "$name.plain.gif" "$in")
+    built=$(run "$name.built.gif" "$cli" build --optimize -o "$name.built.gif" "$in")
+    [ "$plain" != "-" ] && [ "$plain" -gt "$(size "$in")" ] && larger+=("$name: plain build")
+    [ "$built" != "-" ] && [ "$built" -gt "$(size "$in")" ] && larger+=("$name: build --optimize")
     o=$(run "$name.o.gif" "$cli" optimize "$in" -o "$name.o.gif" --transparency=none)
     ot=$(run "$name.ot.gif" "$cli" optimize "$in" -o "$name.ot.gif" --transparency); t_ot=$(ms)
     oad=$(run "$name.oad.gif" "$cli" optimize "$in" -o "$name.oad.gif" --auto-transparency --drop-unchanged)
@@ -70,9 +73,10 @@ done
 awk -v a="$tl" -v b="$tg" -v t1="$tt" -v t2="$tz" -v t3="$tgs" 'BEGIN {
     printf "total: lossless %d bytes, gifsicle -O3 %d bytes, ratio %.3f; time opt+T %d ms, lossless %d ms (%.2fx), gifsicle -O3 %d ms\n",
         a, b, a / b, t1, t2, t2 / (t1 ? t1 : 1), t3 }'
+if [ ${#larger[@]} -gt 0 ]; then printf 'larger than the input: %s\n' "${larger[@]}"; else echo "no build larger than its input"; fi
 cat <<'NOTE'
 
-plain: zell-cli build --global-table (import and export as it is);
+plain: zell-cli build (import and export as it is, the global table kept);
 opt: zell-cli optimize --transparency=none (crop only, the former default);
 opt+T: --transparency (frames that have a transparent colour use it);
 auto+D: --auto-transparency --drop-unchanged (requantises);

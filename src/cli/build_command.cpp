@@ -1,5 +1,6 @@
 // zell-cli build: frames from images, then an animated GIF or a project.
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -20,7 +21,7 @@ namespace {
 struct BuildArgs {
     std::string output;
     std::vector<std::string> inputs;
-    bool globalTable = false;
+    std::optional<bool> globalTable; // default: when the frames start a new list
     bool comments = false;
     bool keepAlpha = false;
     uint32_t stillColors = kStillColorsDefault;
@@ -53,7 +54,9 @@ bool parse(const std::vector<std::string>& args, BuildArgs& out, int& status)
         };
     };
     OptionTable table = {
-        {"--global-table", Takes::nothing, setFlag(out.globalTable)},
+        {"--global-table", Takes::nothing, [&out](const std::string&) { out.globalTable = true; return std::string(); }},
+        {"--no-global-table", Takes::nothing,
+         [&out](const std::string&) { out.globalTable = false; return std::string(); }},
         {"--comments", Takes::nothing, setFlag(out.comments)},
         {"--keep-alpha", Takes::nothing, setFlag(out.keepAlpha)},
         {"--refine-colors", Takes::nothing, colors(kNeuQuantRefine, 0)},
@@ -121,16 +124,18 @@ int runBuild(const std::vector<std::string>& args)
     if (int status = 0; !parse(args, a, status))
         return status;
     Document document;
-    ImportOptions options;
-    options.loadGlobalTable = a.globalTable;
-    options.loadComment = a.comments;
-    options.keepAlpha = a.keepAlpha;
-    options.stillColors = a.stillColors;
-    options.clip = a.clip;
     std::string error;
     // A project comes first and brings its settings; the images join its frames.
     std::vector<std::string> images = a.inputs;
     const bool fromProject = isProjectInput(images.front());
+    ImportOptions options;
+    // As the Open command: a GIF's global table comes along into an empty
+    // list, not over a project's frames.
+    options.loadGlobalTable = a.globalTable.value_or(!fromProject);
+    options.loadComment = a.comments;
+    options.keepAlpha = a.keepAlpha;
+    options.stillColors = a.stillColors;
+    options.clip = a.clip;
     if (fromProject) {
         if (!readInput(document, images.front(), error)) {
             printError("build", error);
@@ -184,7 +189,9 @@ const CommandRegistration registration({
     "still images converted to one frame) and writes OUT, an animated GIF, or a\n"
     "project when OUT ends in .zpj. The first input may be a project (*.zpj): its\n"
     "frames and settings come first and the other inputs are added after them.\n\n"
-    "  --global-table        take the first file's global colour table\n"
+    "  --global-table        take the first file's global colour table (the\n"
+    "                        default unless the first input is a project)\n"
+    "  --no-global-table     every frame keeps a colour table of its own\n"
     "  --comments            keep the inputs' comments\n"
     "  --keep-alpha          fully transparent pixels of PNG and 32-bit BMP inputs\n"
     "                        become the frame's transparent colour (default: they\n"

@@ -380,7 +380,7 @@ bool copyToStandardOutput(const std::string& path, std::string& error)
 // output empty, and the bytes are those a file would get.
 bool writeStandardOutput(const Document& document, uint32_t saveOptions, std::string& error)
 {
-    const bool project = outputFormat == OutputFormat::project;
+    const bool project = writesProject("-");
     std::string path;
     if (!document.workDirectory().newWorkFileName(project ? "zpj" : "gif", path)) {
         error = "standard output: " + workFolderProblem(document);
@@ -406,9 +406,13 @@ bool writeOutput(const Document& document, const std::string& path, uint32_t sav
     }
     if (path == "-")
         return writeStandardOutput(document, saveOptions, error);
-    const bool project =
-        outputFormat == OutputFormat::byName ? isProjectPath(path) : outputFormat == OutputFormat::project;
-    return writeFile(document, path, project, saveOptions, error);
+    return writeFile(document, path, writesProject(path), saveOptions, error);
+}
+
+bool writesProject(const std::string& path)
+{
+    return outputFormat == OutputFormat::byName ? path != "-" && isProjectPath(path)
+                                                : outputFormat == OutputFormat::project;
 }
 
 bool OptimizeChoice::apply(const std::string& word)

@@ -47,6 +47,8 @@ bool setOutputFormat(const std::string& name);
 
 // Ends in ".zpj", in any case.
 bool isProjectPath(const std::string& path);
+// Whether writeOutput writes a project to `path`.
+bool writesProject(const std::string& path);
 
 // An input argument as a file: "-" is standard input, read once into a work
 // file (empty, with `error` saying why, when that failed); any other is itself.

@@ -73,6 +73,15 @@ int runOptimize(const std::vector<std::string>& args)
         printError("optimize", error);
         return kExitFailed;
     }
+    // A GIF is written by the optimising export, which gives the same bytes
+    // without a new work file for every frame it rewrites.
+    if (!writesProject(a.output)) {
+        if (!writeOutput(document, a.output, a.choice.finish(), error)) {
+            printError("optimize", error);
+            return kExitFailed;
+        }
+        return kExitOk;
+    }
     Failure why = Failure::none;
     if (!optimize(document, a.choice.finish(), {}, &why, progress())) {
         printError("optimize",

@@ -226,8 +226,7 @@ bool writeOptimizedFrame(OptimizingPass& pass, const Frame& frame, int index, st
     }
     case OptimizedFrame::Outcome::asItIs: break;
     }
-    MappedFile work;
-    return work.open(frame.workFile.path()) && writeFrame(out, frame, work.bytes(), hasGlobal);
+    return writeFrame(out, frame, pass.currentWorkFile(), hasGlobal);
 }
 
 // Appends each frame to `out`, handing full buffers to `flush`.

@@ -18,15 +18,29 @@ void appendU16(std::vector<uint8_t>& out, uint32_t v)
     out.push_back(uint8_t(v >> 8));
 }
 
+// The size field of the smallest table that holds `sizeField`'s entries and
+// the transparent index. Decoders make pixels of that index transparent even
+// when it lies beyond the table (some optimisers write such files); a table
+// that holds it lets every part of zell treat it as the frame's transparent
+// colour instead of dropping it and showing those pixels.
+int sizeFieldHolding(int sizeField, uint16_t transparentIndex)
+{
+    while (transparentIndex < 256 && (2u << sizeField) <= transparentIndex)
+        ++sizeField;
+    return sizeField;
+}
+
 // The work file of one image: the image alone on a screen of its size, with
 // its local table or the file's global table, the data copied byte for byte.
+// A table too small for the transparent index is padded with black entries.
 bool writeWorkFile(Frame& scratch, std::span<const uint8_t> stream, const GifImageBlock& image,
                    const ColorTable& globalTable, WorkDirectory& workDirectory)
 {
     const bool local = !image.localTable.empty();
-    const int sizeField = local ? image.packed & 7 : gifTableSizeField(globalTable.count);
-    if (!gifImageHasPicture(stream, image) || (!local && (globalTable.count < 1 || sizeField < 0)))
+    const int givenField = local ? image.packed & 7 : gifTableSizeField(globalTable.count);
+    if (!gifImageHasPicture(stream, image) || (!local && (globalTable.count < 1 || givenField < 0)))
         return false;
+    const int sizeField = sizeFieldHolding(givenField, scratch.transparentIndex);
     const size_t tableBytes = 3 * (size_t(2) << sizeField);
     std::vector<uint8_t> file;
     file.reserve(32 + tableBytes + (image.end - image.dataStart));
@@ -34,7 +48,7 @@ bool writeWorkFile(Frame& scratch, std::span<const uint8_t> stream, const GifIma
     file.insert(file.end(), signature, signature + 6);
     appendU16(file, image.width);
     appendU16(file, image.height);
-    file.push_back(local ? uint8_t((image.packed & 7) << 4) : uint8_t(0x70));
+    file.push_back(local ? uint8_t(sizeField << 4) : uint8_t(0x70));
     file.push_back(0);
     file.push_back(0);
     const uint8_t control[8] = {kGifExtensionIntroducer, kGifGraphicControlLabel, 0x04, 0, 0, 0, 0, 0};
@@ -45,8 +59,9 @@ bool writeWorkFile(Frame& scratch, std::span<const uint8_t> stream, const GifIma
     appendU16(file, image.width);
     appendU16(file, image.height);
     if (local) {
-        file.push_back(image.packed);
+        file.push_back(uint8_t((image.packed & ~7) | sizeField));
         file.insert(file.end(), image.localTable.begin(), image.localTable.end());
+        file.resize(file.size() + tableBytes - image.localTable.size(), 0);
     } else {
         file.push_back(uint8_t(kGifTableFlag | (image.packed & kGifInterlaceFlag) | sizeField));
         file.insert(file.end(), globalTable.entries.begin(), globalTable.entries.begin() + long(tableBytes));
@@ -62,9 +77,9 @@ bool writeWorkFile(Frame& scratch, std::span<const uint8_t> stream, const GifIma
     scratch.top = fittingPosition(image.top, image.height);
     scratch.width = image.width;
     scratch.height = image.height;
-    scratch.descriptorFlags = image.packed;
+    scratch.descriptorFlags = local ? uint8_t((image.packed & ~7) | sizeField) : image.packed;
     scratch.useLocalColorTable = local ? 1 : 0;
-    scratch.colorCount = local ? uint16_t(2u << sizeField) : globalTable.count;
+    scratch.colorCount = uint16_t(2u << sizeField);
     scratch.workFile = WorkFile::adopt(std::move(name));
     return true;
 }
@@ -144,6 +159,40 @@ private:
     Frame scratch_;
 };
 
+// The largest transparent index of the images that use the global table.
+class GlobalTransparentReach : public GifBlockHandler {
+public:
+    bool graphicControl(const GifGraphicControl& control) override
+    {
+        if (control.hasTransparency())
+            pending_ = control.transparentIndex;
+        return true;
+    }
+    bool image(const GifImageBlock& block) override
+    {
+        if (block.localTable.empty() && pending_ != kNoIndex)
+            reach = reach == kNoIndex ? pending_ : std::max(reach, pending_);
+        pending_ = kNoIndex;
+        return true;
+    }
+    uint16_t reach = kNoIndex;
+
+private:
+    uint16_t pending_ = kNoIndex;
+};
+
+// Grows the global table, with black entries, to hold every transparent
+// index its images give (see sizeFieldHolding).
+void growToHoldTransparency(std::span<const uint8_t> stream, size_t firstBlock, ColorTable& table)
+{
+    if (table.count < 2)
+        return;
+    GlobalTransparentReach walk;
+    walkGifBlocks(stream, firstBlock, walk);
+    const int field = sizeFieldHolding(gifTableSizeField(table.count), walk.reach);
+    table.count = uint16_t(2u << field);
+}
+
 } // namespace
 
 bool splitGif(std::span<const uint8_t> data, WorkDirectory& workDirectory, SplitResult& out, Progress* progress,
@@ -159,6 +208,7 @@ bool splitGif(std::span<const uint8_t> data, WorkDirectory& workDirectory, Split
     out.globalTable.count = uint16_t(n);
     out.globalTable.backgroundIndex = n > 0 && header.backgroundIndex < n ? header.backgroundIndex : 0;
     std::copy(header.globalTable.begin(), header.globalTable.end(), out.globalTable.entries.begin());
+    growToHoldTransparency(header.stream, header.firstBlock, out.globalTable);
     Splitter splitter(header.stream, workDirectory, n > 0, out, progress);
     // A stream that ends cleanly after a complete image is kept, as viewers
     // show it; one cut inside a block is damaged.

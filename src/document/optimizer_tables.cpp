@@ -75,6 +75,12 @@ std::array<uint8_t, 256> MergedTables::mapping(std::span<const uint8_t> dib, uin
 bool mergeTables(const FrameList& frames, const ColorTable& global, std::optional<MergedTables>& merged)
 {
     merged.reset();
+    // Nothing to merge without an own table: no picture needs reading.
+    bool ownTables = false;
+    for (int i = 0; i < frames.count() && !ownTables; ++i)
+        ownTables = frames.frameAt(i)->useLocalColorTable != 0;
+    if (!ownTables)
+        return true;
     std::vector<uint32_t> order; // colours in the order they first show
     std::vector<uint32_t> seen;  // the same, sorted
     auto add = [&](uint32_t c) {

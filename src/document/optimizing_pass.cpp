@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "document/gif_export.h"
+#include "image/gif_blocks.h"
 #include "image/gif_codec.h"
 #include "image/lossless_frame.h"
 #include "image/mapped_file.h"
@@ -53,13 +54,13 @@ OptimizingPass::OptimizingPass(const FrameList& frames, const ColorTable* global
 
 const ColorTable* OptimizingPass::globalTable() const
 {
-    return rebuilt_ ? &*rebuilt_ : merged_ ? &merged_->table : shrunk_ ? &*shrunk_ : global_;
+    return rebuilt_ ? &*rebuilt_ : merged_ ? &merged_->table : shrunk_ ? &*shrunk_ : common_ ? &*common_ : global_;
 }
 
 bool OptimizingPass::prepare()
 {
     if (!global_)
-        return true;
+        return !(lossless_ && shrinkTables_) || findCommonTable();
     if (needsRebuiltTable())
         return rebuildGlobalTable();
     if (shrinkTables_ && lossless_ && !mergeTables(frames_, *global_, merged_))
@@ -99,12 +100,55 @@ bool OptimizingPass::rebuildGlobalTable()
     return true;
 }
 
+bool OptimizingPass::findCommonTable()
+{
+    common_.reset();
+    if (frames_.count() < 2)
+        return true;
+    std::vector<uint8_t> first;
+    for (int i = 0; i < frames_.count(); ++i) {
+        MappedFile work;
+        GifHeader header;
+        GifImageBlock image;
+        if (!work.open(frames_.frameAt(i)->workFile.path()) || !readGifHeader(work.bytes(), header)
+            || !findFirstGifImage(header, image))
+            return false;
+        const std::span<const uint8_t> table = image.localTable.empty() ? header.globalTable : image.localTable;
+        if (i == 0)
+            first.assign(table.begin(), table.end());
+        else if (!std::equal(table.begin(), table.end(), first.begin(), first.end()))
+            return true;
+    }
+    if (!isTableSize(int(first.size() / 3)))
+        return true;
+    ColorTable t;
+    t.count = uint16_t(first.size() / 3);
+    std::copy(first.begin(), first.end(), t.entries.begin());
+    // No background colour of its own: the screen starts as it did.
+    t.backgroundIndex = kNoIndex;
+    common_ = t;
+    return true;
+}
+
 bool OptimizingPass::load(const Frame& frame, RasterImage& picture) const
 {
     if (!picture.loadGifImage(frame.workFile.path(), 0) || picture.image.empty())
         return false;
     if (usesGlobal(frame))
         picture.applyColorTable(global_);
+    return true;
+}
+
+// The frame's work file is read once: decoded here, then compared with and
+// copied by the writer as it stands.
+bool OptimizingPass::loadCurrent(const Frame& frame)
+{
+    picture_.image.release();
+    if (!work_.open(frame.workFile.path()) || !decodeGifImage(work_.bytes(), picture_.image, 0, false)
+        || picture_.image.empty())
+        return false;
+    if (usesGlobal(frame))
+        picture_.applyColorTable(global_);
     return true;
 }
 
@@ -216,7 +260,7 @@ bool OptimizingPass::lossyFrame(int index, OptimizedFrame& out)
     const Frame& f = *frames_.frameAt(index);
     FrameAttributes& a = out.attributes = FrameAttributes::of(f);
     const bool remapped = usesGlobal(f) && (rebuilt_ || shrunk_);
-    if (!load(f, picture_) || (remapped && !(rebuilt_ ? remapIntoRebuilt(a) : remapIntoShrunk(a))))
+    if (!loadCurrent(f) || (remapped && !(rebuilt_ ? remapIntoRebuilt(a) : remapIntoShrunk(a))))
         return false;
     // The first frame has nothing beneath it to compare with. Restoring to
     // the background depends on the whole rectangle: such a frame is only
@@ -257,7 +301,7 @@ bool OptimizingPass::losslessFrame(int index, OptimizedFrame& out)
     FrameAttributes& a = out.attributes = FrameAttributes::of(f);
     const bool global = merged_ || usesGlobal(f);
     const bool remapped = merged_ || (shrunk_ && usesGlobal(f));
-    if (!load(f, picture_) || (remapped && !(merged_ ? remapIntoMerged(a) : remapIntoShrunk(a))))
+    if (!loadCurrent(f) || (remapped && !(merged_ ? remapIntoMerged(a) : remapIntoShrunk(a))))
         return false;
     const uint16_t maskIndex = a.transparentIndex; // the remapped picture shows the frame's colours
     LosslessFrame d;
@@ -269,20 +313,23 @@ bool OptimizingPass::losslessFrame(int index, OptimizedFrame& out)
     d.keepColors = global;
     if (global_ && !global)
         d.global = shrunk_ ? &*shrunk_ : global_;
+    else if (common_)
+        d.global = &*common_;
     ScreenArea beneath;
     if (!areaBeneath(f, beneath) || !encodeLosslessFrame(picture_, out.stream, d, beneath) || !compose(f, maskIndex))
         return false;
     if (!d.changed && dropUnchanged_)
         return dropped(index, out);
-    MappedFile work;
-    if (!remapped && work.open(f.workFile.path())
-        && frameStreamCost(work.bytes(), usesGlobal(f)) <= frameStreamCost(out.stream.bytes(), global || d.usesGlobal)) {
+    if (!remapped
+        && frameStreamCost(work_.bytes(), usesGlobal(f)) <= frameStreamCost(out.stream.bytes(), global || d.usesGlobal)) {
         out.stream.release();
         return kept(index);
     }
     takeResult(a, d);
     if (d.usesGlobal)
         a.useLocalColorTable = 0;
+    else if (common_)
+        a.useLocalColorTable = 1; // a frame still marked for an absent global table writes its own
     out.outcome = OptimizedFrame::Outcome::rewritten;
     return kept(index);
 }

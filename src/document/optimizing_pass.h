@@ -9,12 +9,14 @@
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <span>
 
 #include "document/frame_attributes.h"
 #include "document/frame_list.h"
 #include "document/optimizer_tables.h"
 #include "image/byte_buffer.h"
 #include "image/color_quantizer.h"
+#include "image/mapped_file.h"
 #include "image/screen_compositor.h"
 
 namespace zell {
@@ -50,12 +52,16 @@ public:
 
     // Frame `index`; the frames must come in order from 0.
     bool next(int index, OptimizedFrame& out);
+    // The work file of the frame `next` last took, as read for it.
+    std::span<const uint8_t> currentWorkFile() const { return work_.bytes(); }
 
 private:
     bool usesGlobal(const Frame& frame) const { return global_ && !frame.useLocalColorTable; }
     bool needsRebuiltTable() const;
     bool rebuildGlobalTable();
+    bool findCommonTable();
     bool load(const Frame& frame, RasterImage& picture) const;
+    bool loadCurrent(const Frame& frame);
     bool remapIntoRebuilt(FrameAttributes& a);
     bool remapIntoShrunk(FrameAttributes& a);
     bool remapIntoMerged(FrameAttributes& a);
@@ -82,6 +88,7 @@ private:
     // so small frames on it cost what they cost.
     ScreenCompositor compositor_;
     RasterImage& picture_ = compositor_.picture();
+    MappedFile work_;
     // kSaveAutoTransparency: one table for every global-table frame with an
     // entry kept free for transparency; the quantizer maps the frames into it.
     ColorQuantizer rebuiltQuantizer_;
@@ -91,6 +98,9 @@ private:
     std::optional<ColorTable> shrunk_;
     std::array<uint8_t, 256> shrinkMap_{};
     std::optional<MergedTables> merged_;
+    // Lossless modes without a global table: the one table every frame
+    // carries, written once as the global table for frames to move onto.
+    std::optional<ColorTable> common_;
     // kSaveKeepTiming: the last frame kept and the delay it has so far.
     int lastKept_ = 0;
     uint32_t lastKeptDelay_ = 0;

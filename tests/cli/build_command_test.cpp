@@ -171,10 +171,12 @@ TEST(BuildCommand, OptionsAndErrors)
                             .trailer().bytes);
     ASSERT_EQ(test::runCli({"build", "-o", out, "--delay", "7", "--disposal", "2", "--loop", "off", "--screen", "9x8",
                             "--comment", "café→🎞", in, in}).status, 0);
-    // UTF-8 printed as it is; without --global-table each frame keeps its own.
+    // UTF-8 printed as it is; the GIF's global table comes along.
     test::expectContains(test::runCli({"info", "--json", out}).out,
                          {"\"screen\": {\"width\": 9, \"height\": 8}", "\"loop\": null", "\"comments\": [\"café→🎞\"]",
-                          "\"globalTable\": null", "\"localTable\": 2", "\"delay\": 7, \"disposal\": 2"});
+                          "\"globalTable\": {\"size\": 2", "\"localTable\": 0", "\"delay\": 7, \"disposal\": 2"});
+    ASSERT_EQ(test::runCli({"build", "-o", out, "--no-global-table", in, in}).status, 0);
+    test::expectContains(test::runCli({"info", "--json", out}).out, {"\"globalTable\": null", "\"localTable\": 2"});
 
     // A 32-bit BMP of an opaque red pixel and a fully transparent one.
     test::DibBuilder bmp;

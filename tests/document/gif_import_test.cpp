@@ -4,6 +4,7 @@
 
 #include <tuple>
 
+#include "image/lzw_codec.h"
 #include "support/gif_builder.h"
 #include "support/gif_oracle.h"
 #include "support/test_support.h"
@@ -77,6 +78,34 @@ TEST_F(GifImport, GraphicControlAppliesToNextImageOnly)
             << i;
     }
     EXPECT_EQ(workFileCount(), 3);
+}
+
+// Decoders make a transparent index's pixels transparent even beyond the
+// table; the table grows (black entries) to hold the index, the data stay.
+TEST_F(GifImport, TablesGrowToHoldTheTransparentIndex)
+{
+    const auto two = testPalette(2);
+    std::vector<uint8_t> at, beyond;
+    LzwCodec().compress(std::vector<uint8_t>{2}, 2, at);
+    LzwCodec().compress(std::vector<uint8_t>{5}, 3, beyond);
+    const SplitResult s = split(GifBuilder().screen(4, 4, two)
+                                    .control(0x01, 0, 2).image(0, 0, 1, 1, 0x80, two, 2, at)
+                                    .control(0x01, 0, 5).image(0, 0, 1, 1, 0, {}, 3, beyond)
+                                    .trailer());
+    ASSERT_EQ(s.frames.size(), 2u);
+    EXPECT_EQ(s.globalTable.count, 8);
+    for (const auto& [i, count, codeSize, codes] : {std::tuple(0, 4, 2, at), std::tuple(1, 8, 3, beyond)}) {
+        const Frame& f = *s.frames[size_t(i)];
+        EXPECT_EQ(std::make_tuple(int(f.colorCount), int(f.transparentIndex)), std::make_tuple(count, i ? 5 : 2));
+        std::vector<uint8_t> tail = two;
+        tail.resize(3 * size_t(count), 0);
+        tail.insert(tail.end(), {uint8_t(codeSize), uint8_t(codes.size())});
+        tail.insert(tail.end(), codes.begin(), codes.end());
+        tail.insert(tail.end(), {0, 0x3B});
+        const std::vector<uint8_t> file = test::readFile(f.workFile.path());
+        ASSERT_EQ(file.size(), 31 + tail.size());
+        EXPECT_TRUE(std::equal(tail.begin(), tail.end(), file.begin() + 31)) << i;
+    }
 }
 
 TEST_F(GifImport, CommentsJoinTextUpToEachSubBlocksNul)

@@ -8,6 +8,7 @@
 
 #include <array>
 #include <filesystem>
+#include <map>
 #include <numeric>
 #include <set>
 #include <tuple>
@@ -15,6 +16,7 @@
 #include "document/gif_export.h"
 #include "document/gif_info.h"
 #include "document/screen_composer.h"
+#include "image/mapped_file.h"
 #include "operations/recipes.h"
 #include "support/corpus.h"
 #include "support/gif_screens.h"
@@ -322,6 +324,44 @@ TEST(Optimizer, LosslessMergesOwnTablesIntoTheGlobalOne)
         for (int i = 0; !narrow && i < d.frames.count(); ++i)
             EXPECT_EQ(d.frames.frameAt(i)->useLocalColorTable, 0) << i;
     }
+}
+
+// Without a global table, a table every frame carries is written once as
+// the global one and the frames move onto it; one other table stops that.
+TEST(Optimizer, LosslessWritesOneOwnTableOnceAsTheGlobalOne)
+{
+    for (const bool alike : {true, false}) {
+        DocumentBuilder a;
+        ASSERT_TRUE(test::recipe("one own table in every frame").make(a));
+        if (!alike)
+            a.add(2, 2, test::distinctColors(8, 5), filled(2, 2, 1));
+        const std::vector<uint8_t> gif = test::exportedGif(a.document, kSaveLosslessDefault);
+        GifStreamInfo info;
+        ASSERT_EQ(readGifInfo(gif, info), GifInfoError::None);
+        EXPECT_EQ(info.globalTableSize, alike ? 8 : 0);
+        for (const GifImageInfo& image : info.images)
+            EXPECT_EQ(image.localTableSize == 0, alike);
+        if (alike) {
+            const std::vector<uint32_t> table = test::workFileTable(*a.document.frames.frameAt(0));
+            ASSERT_TRUE(optimize(a.document, kSaveLosslessDefault));
+            EXPECT_EQ(test::globalColors(a.document), table);
+            EXPECT_EQ(test::exportedGif(a.document), gif);
+        }
+    }
+}
+
+// A global-table animation's lossless export reads each work file twice:
+// to cut the table, then for the frame, whose bytes it compares and copies.
+TEST(OptimizedExport, ReadsEachWorkFileOnceForItsFrame)
+{
+    static std::map<std::string, int> reads;
+    DocumentBuilder a;
+    ASSERT_TRUE(test::recipe("sprites on a global table").make(a));
+    MappedFile::setReadHook([](const std::string& path, uint64_t done) { reads[path] += done == 0; });
+    EXPECT_FALSE(test::exportedGif(a.document, kSaveLosslessDefault).empty());
+    MappedFile::setReadHook(nullptr);
+    for (int i = 0; i < a.document.frames.count(); ++i)
+        EXPECT_EQ(reads[a.document.frames.frameAt(i)->workFile.path()], a.document.frames.frameAt(i)->useLocalColorTable ? 1 : 2);
 }
 
 // Each frame keeps the smaller of its work file and the new encoding: a

@@ -102,10 +102,10 @@ void sameColours(DocumentBuilder& a)
     }
 }
 
-std::vector<uint8_t> lzw(const std::vector<uint8_t>& indices)
+std::vector<uint8_t> lzw(const std::vector<uint8_t>& indices, int codeSize = 2)
 {
     std::vector<uint8_t> codes;
-    LzwCodec().compress(indices, 2, codes);
+    LzwCodec().compress(indices, codeSize, codes);
     return codes;
 }
 
@@ -133,6 +133,22 @@ const std::vector<Recipe>& recipes()
          }},
         {"an interlaced frame", interlaced},
         {"own tables of the same colours", [](DocumentBuilder& a) { return sameColours(a), true; }},
+        // No global table in use; one frame is still marked for it.
+        {"one own table in every frame",
+         [](DocumentBuilder& a) {
+             const std::vector<uint32_t> c = distinctColors(8, 4);
+             a.screen(24, 16);
+             std::vector<uint8_t> picture(24 * 16);
+             for (size_t k = 0; k < picture.size(); ++k)
+                 picture[k] = uint8_t(k % 24 / 3);
+             a.add(24, 16, c, picture);
+             for (uint32_t i = 0; i < 3; ++i)
+                 a.add(6, 6, c, filled(6, 6, uint8_t(5 + i)), 2 + 6 * i, 4).disposal = uint8_t(1 + i % 2);
+             a.globalTable(c);
+             a.document.settings.useGlobalColorTable = false;
+             a.document.frames.frameAt(2)->useLocalColorTable = 0;
+             return true;
+         }},
         // Three colours and one free entry: a rebuilt table is exact.
         {"global frames without transparency",
          [](DocumentBuilder& a) {
@@ -163,6 +179,18 @@ const std::vector<Recipe>& recipes()
                  GifBuilder().screen(2, 1, four)
                      .control(0x05, 10, 5).image(0, 0, 2, 1, 0, {}, 2, lzw({1, 2}))
                      .control(0x05, 10, 5).image(0, 0, 2, 1, 0, {}, 2, lzw({3, 0}))),
+        // Decoders make such pixels transparent; some optimisers write them.
+        imported("transparent pixels at the global table's end",
+                 GifBuilder().screen(3, 2, two)
+                     .control(0x04, 10, 0).image(0, 0, 3, 2, 0, {}, 2, lzw({0, 1, 0, 1, 0, 1}))
+                     .control(0x05, 10, 2).image(0, 0, 3, 2, 0, {}, 2, lzw({2, 0, 2, 2, 1, 2}))
+                     .control(0x05, 10, 2).image(0, 1, 3, 1, 0, {}, 2, lzw({1, 2, 2}))),
+        imported("transparent pixels beyond own tables",
+                 GifBuilder().screen(3, 2, four)
+                     .image(0, 0, 3, 2, 0, {}, 2, lzw({0, 1, 2, 3, 0, 1}))
+                     .control(0x05, 10, 6).image(0, 0, 3, 2, 0x80, two, 3, lzw({6, 1, 6, 0, 6, 6}, 3))
+                     .control(0x09, 10, 2).image(1, 0, 2, 2, 0x80, two, 2, lzw({2, 0, 1, 2}))
+                     .control(0x05, 10, 5).image(0, 0, 3, 2, 0, {}, 3, lzw({5, 5, 3, 5, 2, 5}, 3))),
         imported("transparent index 0 over every disposal",
                  GifBuilder().screen(3, 2, four)
                      .control(0x01, 5, 0).image(0, 0, 3, 2, 0, {}, 2, lzw({1, 2, 3, 3, 2, 1}))
