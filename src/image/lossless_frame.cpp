@@ -4,6 +4,7 @@
 #include <array>
 #include <bit>
 #include <cstring>
+#include <optional>
 #include <vector>
 
 #include "image/color_table.h"
@@ -308,6 +309,7 @@ bool encodeLosslessFrame(RasterImage& picture, ByteBuffer& out, LosslessFrame& f
     Candidate best;
     std::vector<uint8_t> data(area), alt(area), runs(area);
     LzwCodec codec;
+    std::optional<LzwClear> settled; // how a full table is cleared, once known
     // `transparent`: the index in the mapping's table, or kNoIndex.
     // Encodes `data` (with `alt` when choosing); gives up as soon as it
     // cannot beat the best so far.
@@ -321,10 +323,18 @@ bool encodeLosslessFrame(RasterImage& picture, ByteBuffer& out, LosslessFrame& f
         const int minCode = std::max(int(std::bit_width(largest)), 2);
         const uint64_t table = streamCost(0, m.bits, f.keepColors || m.global);
         // The ways of clearing a full table differ only once it has filled.
-        for (const LzwClear how : {LzwClear::searched, LzwClear::atFill, LzwClear::whenWorse, LzwClear::never}) {
+        // The first encoding to fill it tries them all; the others take the
+        // way that won there: their pixels differ little.
+        constexpr LzwClear kEvery[] = {LzwClear::searched, LzwClear::atFill, LzwClear::whenWorse, LzwClear::never};
+        const std::span<const LzwClear> ways = settled ? std::span<const LzwClear>(&*settled, 1) : kEvery;
+        std::optional<LzwClear> won;
+        bool filled = false;
+        for (const LzwClear how : ways) {
             std::vector<uint8_t> codes;
             const size_t limit = best.cost == UINT64_MAX ? SIZE_MAX : size_t(best.cost - std::min(best.cost, table));
-            if (codec.compressChoosing(pixels, other, minCode, codes, limit, how)) {
+            const bool done = codec.compressChoosing(pixels, other, minCode, codes, limit, how);
+            filled = filled || codec.tableFilled();
+            if (done) {
                 const uint64_t cost = streamCost(codes.size(), m.bits, f.keepColors || m.global);
                 if (cost < best.cost) {
                     best.codes.swap(codes);
@@ -332,11 +342,14 @@ bool encodeLosslessFrame(RasterImage& picture, ByteBuffer& out, LosslessFrame& f
                     best.transparent = transparent;
                     best.cost = cost;
                     best.minCode = minCode;
+                    won = how;
                 }
             }
             if (!codec.tableFilled())
                 break;
         }
+        if (filled && won && !settled)
+            settled = won;
     };
     // Every pixel its own colour.
     auto opaque = [&](const Mapping& m) {
