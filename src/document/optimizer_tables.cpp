@@ -1,6 +1,7 @@
 #include "document/optimizer_tables.h"
 
 #include <algorithm>
+#include <numeric>
 
 #include "image/dib.h"
 #include "image/raster_image.h"
@@ -92,6 +93,7 @@ bool mergeTables(const FrameList& frames, const ColorTable& global, std::optiona
     };
     if (global.backgroundIndex < global.count)
         add(global.color(global.backgroundIndex));
+    std::vector<std::vector<uint32_t>> shown; // each frame's colours
     uint64_t before = 3u * uint64_t(1u << colorTableBits(global.count));
     bool anyLocal = false;
     int fewestBits = colorTableBits(global.count);
@@ -116,12 +118,14 @@ bool mergeTables(const FrameList& frames, const ColorTable& global, std::optiona
                 used[row[x]] = true;
         }
         const uint8_t* quad = picture.image.data() + h.size;
+        shown.emplace_back();
         for (uint32_t k = 0; k < 256; ++k) {
             if (!used[k] || k == f.transparentIndex)
                 continue;
             if (k >= count)
                 return true; // an index beyond the table: leave the tables alone
             add(makeColor(quad[4 * k + 2], quad[4 * k + 1], quad[4 * k]));
+            shown.back().push_back(makeColor(quad[4 * k + 2], quad[4 * k + 1], quad[4 * k]));
             if (seen.size() > 255)
                 return true;
         }
@@ -133,18 +137,35 @@ bool mergeTables(const FrameList& frames, const ColorTable& global, std::optiona
     // more than the tables saved.
     if (!anyLocal || after >= before || colorTableBits(entries) > fewestBits)
         return true;
+    // Codes start as narrow as a frame's largest entry allows: the entry for
+    // transparency first, as any frame may use it, then the background
+    // colour, then the colours of the frames with the fewest colours.
+    const bool background = global.backgroundIndex < global.count;
+    order.resize(background ? 1 : 0);
+    std::vector<uint32_t> placed(order);
+    std::vector<size_t> byCount(shown.size());
+    std::iota(byCount.begin(), byCount.end(), size_t(0));
+    std::stable_sort(byCount.begin(), byCount.end(),
+                     [&](size_t a, size_t b) { return shown[a].size() < shown[b].size(); });
+    for (const size_t i : byCount) {
+        for (const uint32_t c : shown[i]) {
+            const auto it = std::lower_bound(placed.begin(), placed.end(), c);
+            if (it == placed.end() || *it != c) {
+                placed.insert(it, c);
+                order.push_back(c);
+            }
+        }
+    }
     MergedTables m;
     m.table.count = uint16_t(1u << colorTableBits(entries));
+    m.transparent = 0;
     for (uint32_t k = 0; k < order.size(); ++k)
-        m.table.setColor(k, order[k]);
-    m.transparent = uint16_t(order.size());
+        m.table.setColor(k + 1, order[k]);
     m.colors = seen;
     m.entries.resize(seen.size());
     for (uint32_t k = 0; k < order.size(); ++k)
-        m.entries[size_t(std::lower_bound(seen.begin(), seen.end(), order[k]) - seen.begin())] = uint8_t(k);
-    m.table.backgroundIndex = 0; // the background colour went in first
-    if (global.backgroundIndex >= global.count)
-        m.table.backgroundIndex = kNoIndex;
+        m.entries[size_t(std::lower_bound(seen.begin(), seen.end(), order[k]) - seen.begin())] = uint8_t(k + 1);
+    m.table.backgroundIndex = background ? 1 : kNoIndex;
     merged = std::move(m);
     return true;
 }

@@ -402,6 +402,7 @@ struct StreamFields {
     uint8_t backgroundIndex = 0;
     bool transparent = false;
     uint8_t transparentIndex = 0;
+    int minCodeSize = 0; // 0: max(bits, 2)
 };
 
 bool writeStream(const IndexedPicture& pic, const StreamFields& f, const std::vector<uint8_t>& codes,
@@ -436,7 +437,7 @@ bool writeStream(const IndexedPicture& pic, const StreamFields& f, const std::ve
     putU16le(p + 5, uint16_t(pic.width));
     putU16le(p + 7, uint16_t(pic.height));
     p[9] = f.interlace ? 0x40 : 0;
-    p[10] = uint8_t(std::max(f.bits, 2));
+    p[10] = uint8_t(f.minCodeSize ? f.minCodeSize : std::max(f.bits, 2));
     p += 11;
     for (size_t done = 0; done < codes.size();) {
         const size_t n = std::min<size_t>(255, codes.size() - done);
@@ -519,9 +520,10 @@ bool encodeGifImage(std::span<const uint8_t> dib, ByteBuffer& out, int bits, boo
 }
 
 bool writeGifStream(uint32_t width, uint32_t height, std::span<const uint32_t> colors, int bits,
-                    const std::vector<uint8_t>& codes, ByteBuffer& out)
+                    const std::vector<uint8_t>& codes, ByteBuffer& out, int minCodeSize)
 {
-    if (bits < 1 || bits > 8 || width == 0 || height == 0 || width > 0xFFFF || height > 0xFFFF || codes.empty())
+    if (bits < 1 || bits > 8 || width == 0 || height == 0 || width > 0xFFFF || height > 0xFFFF || codes.empty()
+        || (minCodeSize != 0 && (minCodeSize < 2 || minCodeSize > 8)))
         return false;
     std::vector<uint8_t> none;
     IndexedPicture pic(none);
@@ -530,6 +532,7 @@ bool writeGifStream(uint32_t width, uint32_t height, std::span<const uint32_t> c
     pic.colors.assign(colors.begin(), colors.end());
     StreamFields fields;
     fields.bits = bits;
+    fields.minCodeSize = minCodeSize;
     ByteBuffer stream;
     if (!writeStream(pic, fields, codes, stream))
         return false;

@@ -27,9 +27,10 @@ bool encodeGifImage(std::span<const uint8_t> dib, ByteBuffer& out, int bits, boo
                     uint32_t backgroundColor = kNoColor, uint32_t transparentColor = kNoColor);
 
 // A single-image GIF89a stream around LZW data already made (minimum code
-// size max(bits, 2), rows top to bottom, not interlaced): a global table of
-// 2^bits entries from `colors` (zeros past its end), no transparent colour.
+// size `minCodeSize` 2..8, 0 for max(bits, 2); rows top to bottom, not
+// interlaced): a global table of 2^bits entries from `colors` (zeros past its
+// end), no transparent colour.
 bool writeGifStream(uint32_t width, uint32_t height, std::span<const uint32_t> colors, int bits,
-                    const std::vector<uint8_t>& codes, ByteBuffer& out);
+                    const std::vector<uint8_t>& codes, ByteBuffer& out, int minCodeSize = 0);
 
 } // namespace zell

@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstring>
+#include <optional>
 #include <vector>
 
 #include "image/color_table.h"
@@ -48,6 +50,81 @@ Mapping makeMapping(const uint8_t* table, uint32_t count, const std::array<bool,
         m.colors.push_back(0);
     m.bits = colorTableBits(uint32_t(m.colors.size()));
     return m;
+}
+
+// The changes of value along the row-major pixel sequence are what LZW pays
+// for most, then rows that differ from the row above. Where pixel p may be
+// written as own[p] or as the transparent see[p] (equal where there is no
+// choice), each run of such pixels is written wholly in its own colours,
+// transparent between the own colours that continue its neighbours, or
+// wholly transparent: the fewest changes, then the fewest pixels unlike the
+// ones above, then the fewest transparent pixels.
+void chooseRuns(const std::vector<uint8_t>& own, const std::vector<uint8_t>& see, size_t width,
+                std::vector<uint8_t>& out)
+{
+    const size_t n = own.size();
+    constexpr uint32_t kNone = 256; // no pixel: never a change
+    auto change = [](uint32_t a, uint32_t b) { return a != kNone && b != kNone && a != b ? 1u : 0u; };
+    // Pixels of [from, to) unlike the row above when written `v` (kNone:
+    // their own colours).
+    auto unlikeAbove = [&](size_t from, size_t to, uint32_t v) {
+        uint64_t count = 0;
+        for (size_t q = std::max(from, width); q < to; ++q)
+            count += out[q - width] != (v == kNone ? own[q] : v) ? 1 : 0;
+        return count;
+    };
+    uint32_t prev = kNone;
+    size_t p = 0;
+    while (p < n) {
+        if (own[p] == see[p]) {
+            out[p] = own[p];
+            prev = own[p++];
+            continue;
+        }
+        const size_t s = p;
+        while (p < n && own[p] != see[p])
+            ++p;
+        const uint32_t next = p < n ? own[p] : kNone, t = see[s];
+        // Own colours kept at the ends where they continue a neighbour.
+        size_t lead = s, trail = p;
+        while (lead < p && uint32_t(own[lead]) == prev)
+            ++lead;
+        while (trail > lead && uint32_t(own[trail - 1]) == next)
+            --trail;
+        struct Option {
+            size_t from, to; // the transparent pixels
+            uint64_t changes = 0, unlike = 0;
+        };
+        Option whole{s, s}, between{lead, trail}, clear{s, p};
+        for (size_t q = s + 1; q < p; ++q)
+            whole.changes += own[q] != own[q - 1] ? 1 : 0;
+        whole.changes += change(prev, own[s]) + change(own[p - 1], next);
+        whole.unlike = unlikeAbove(s, p, kNone);
+        clear.changes = change(prev, t) + change(t, next);
+        clear.unlike = unlikeAbove(s, p, t);
+        if (lead < trail) {
+            // The kept ends are runs of one colour each.
+            between.changes = (lead > s ? 1 : change(prev, t)) + (trail < p ? 1 : change(t, next));
+            between.unlike = unlikeAbove(s, lead, kNone) + unlikeAbove(lead, trail, t) + unlikeAbove(trail, p, kNone);
+        } else {
+            between = whole;
+        }
+        auto better = [](const Option& a, const Option& b) {
+            if (a.changes != b.changes)
+                return a.changes < b.changes;
+            if (a.unlike != b.unlike)
+                return a.unlike < b.unlike;
+            return a.to - a.from < b.to - b.from;
+        };
+        Option best = whole;
+        if (better(between, best))
+            best = between;
+        if (better(clear, best))
+            best = clear;
+        for (size_t q = s; q < p; ++q)
+            out[q] = q >= best.from && q < best.to ? uint8_t(t) : own[q];
+        prev = out[p - 1];
+    }
 }
 
 uint64_t streamCost(size_t codeBytes, int bits, bool keepColors)
@@ -227,30 +304,52 @@ bool encodeLosslessFrame(RasterImage& picture, ByteBuffer& out, LosslessFrame& f
         Mapping mapping;
         uint32_t transparent = kNoIndex;
         uint64_t cost = UINT64_MAX;
+        int minCode = 2;
     };
     Candidate best;
-    std::vector<uint8_t> data(area), alt(area);
+    std::vector<uint8_t> data(area), alt(area), runs(area);
     LzwCodec codec;
+    std::optional<LzwClear> settled; // how a full table is cleared, once known
     // `transparent`: the index in the mapping's table, or kNoIndex.
     // Encodes `data` (with `alt` when choosing); gives up as soon as it
     // cannot beat the best so far.
     auto tryEncoding = [&](const Mapping& m, uint32_t transparent, bool choosing,
                            const std::vector<uint8_t>& pixels) {
-        std::vector<uint8_t> codes;
-        const int minCode = std::max(m.bits, 2);
-        const uint64_t table = streamCost(0, m.bits, f.keepColors || m.global);
-        const size_t limit = best.cost == UINT64_MAX ? SIZE_MAX : size_t(best.cost - std::min(best.cost, table));
         const std::span<const uint8_t> other = choosing ? std::span<const uint8_t>(alt) : pixels;
-        const bool ok = codec.compressChoosing(pixels, other, minCode, codes, limit);
-        if (!ok)
-            return;
-        const uint64_t cost = streamCost(codes.size(), m.bits, f.keepColors || m.global);
-        if (cost < best.cost) {
-            best.codes.swap(codes);
-            best.mapping = m;
-            best.transparent = transparent;
-            best.cost = cost;
+        // The codes start as narrow as the largest index written allows.
+        uint8_t largest = 0;
+        for (size_t p = 0; p < area; ++p)
+            largest = std::max({largest, pixels[p], other[p]});
+        const int minCode = std::max(int(std::bit_width(largest)), 2);
+        const uint64_t table = streamCost(0, m.bits, f.keepColors || m.global);
+        // The ways of clearing a full table differ only once it has filled.
+        // The first encoding to fill it tries them all; the others take the
+        // way that won there: their pixels differ little.
+        constexpr LzwClear kEvery[] = {LzwClear::searched, LzwClear::atFill, LzwClear::whenWorse, LzwClear::never};
+        const std::span<const LzwClear> ways = settled ? std::span<const LzwClear>(&*settled, 1) : kEvery;
+        std::optional<LzwClear> won;
+        bool filled = false;
+        for (const LzwClear how : ways) {
+            std::vector<uint8_t> codes;
+            const size_t limit = best.cost == UINT64_MAX ? SIZE_MAX : size_t(best.cost - std::min(best.cost, table));
+            const bool done = codec.compressChoosing(pixels, other, minCode, codes, limit, how);
+            filled = filled || codec.tableFilled();
+            if (done) {
+                const uint64_t cost = streamCost(codes.size(), m.bits, f.keepColors || m.global);
+                if (cost < best.cost) {
+                    best.codes.swap(codes);
+                    best.mapping = m;
+                    best.transparent = transparent;
+                    best.cost = cost;
+                    best.minCode = minCode;
+                    won = how;
+                }
+            }
+            if (!codec.tableFilled())
+                break;
         }
+        if (filled && won && !settled)
+            settled = won;
     };
     // Every pixel its own colour.
     auto opaque = [&](const Mapping& m) {
@@ -262,7 +361,7 @@ bool encodeLosslessFrame(RasterImage& picture, ByteBuffer& out, LosslessFrame& f
     };
     // All unchanged pixels transparent (as optimizeFrame writes them), then
     // chosen string by string; `tt`: the transparent index in `m`.
-    auto transparentOnes = [&](const Mapping& m, uint8_t tt) {
+    auto transparentOnes = [&](const Mapping& m, uint8_t tt, bool byRuns) {
         bool anyChoice = false;
         for (size_t p = 0; p < area; ++p) {
             const uint8_t index = rectIndex[p];
@@ -276,6 +375,13 @@ bool encodeLosslessFrame(RasterImage& picture, ByteBuffer& out, LosslessFrame& f
                 data[p] = m.kept[index] ? m.to[index] : tt;
                 anyChoice = anyChoice || data[p] != tt;
             }
+        }
+        if (byRuns) {
+            if (anyChoice) {
+                chooseRuns(data, alt, size_t(rw), runs);
+                tryEncoding(m, tt, false, runs);
+            }
+            return;
         }
         tryEncoding(m, tt, false, alt);
         if (anyChoice)
@@ -291,7 +397,12 @@ bool encodeLosslessFrame(RasterImage& picture, ByteBuffer& out, LosslessFrame& f
             keep[i] = mustUse[i] != 0;
         keep[t] = true;
         const Mapping m = makeMapping(table, colors, keep, compact, grown);
-        transparentOnes(m, m.to[t]);
+        transparentOnes(m, m.to[t], false);
+        // Run by run, unchanged pixels may keep colours no changing pixel uses.
+        for (uint32_t i = 0; i < 256; ++i)
+            keep[i] = keep[i] || quietUse[i] != 0;
+        const Mapping all = makeMapping(table, colors, keep, compact, grown);
+        transparentOnes(all, all.to[t], true);
     }
     if (opaquePossible) {
         std::array<bool, 256> keep{};
@@ -339,13 +450,15 @@ bool encodeLosslessFrame(RasterImage& picture, ByteBuffer& out, LosslessFrame& f
             for (uint32_t j = 0; j < f.global->count; ++j)
                 if (!taken[j] && (tg == kNoIndex || quietAt[j] > quietAt[tg]))
                     tg = j;
-            if (tg != kNoIndex)
-                transparentOnes(g, uint8_t(tg));
+            if (tg != kNoIndex) {
+                transparentOnes(g, uint8_t(tg), false);
+                transparentOnes(g, uint8_t(tg), true);
+            }
         }
     }
     if (best.cost == UINT64_MAX)
         return false;
-    if (!writeGifStream(uint32_t(rw), uint32_t(rh), best.mapping.colors, best.mapping.bits, best.codes, out))
+    if (!writeGifStream(uint32_t(rw), uint32_t(rh), best.mapping.colors, best.mapping.bits, best.codes, out, best.minCode))
         return false;
     if (!whole) {
         f.left = x0 + rl;

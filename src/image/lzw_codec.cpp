@@ -222,27 +222,70 @@ bool LzwCodec::compress(std::span<const uint8_t> data, int minCodeSize, std::vec
     return !out.empty();
 }
 
-bool LzwCodec::compressChoosing(std::span<const uint8_t> data, std::span<const uint8_t> alt, int minCodeSize,
-                                std::vector<uint8_t>& out, size_t maxBytes)
+namespace {
+
+ChildTable& lookAheadTable()
 {
-    if (!data.data() || data.empty() || alt.size() != data.size() || !validCodeSize(minCodeSize))
+    thread_local ChildTable table;
+    return table;
+}
+
+// The choosing encoder between two strings. Copies of it code ahead without
+// writing: a full table is never written to, and a fresh one lives in a
+// table of its own.
+struct ChoosingCoder {
+    ChildTable* table;
+    const uint8_t* in;
+    const uint8_t* other;
+    size_t size;
+    uint32_t byteMask;
+    uint32_t k;
+    uint32_t clear;
+    uint32_t first;
+    uint32_t n;
+    uint32_t codeSize;
+    uint32_t limit;
+    uint32_t last;    // the value of the last pixel written; `clear` before any
+    uint32_t pending; // the next string's first value, once chosen; else `clear`
+    bool full = false;
+
+    ChoosingCoder(ChildTable& t, std::span<const uint8_t> data, std::span<const uint8_t> alt, uint32_t k)
+        : table(&t), in(data.data()), other(alt.data()), size(data.size()), byteMask((1u << k) - 1), k(k),
+          clear(1u << k), first(clear + 2), last(clear), pending(clear)
+    {
+        restart();
+    }
+
+    void restart()
+    {
+        n = first;
+        codeSize = k + 1;
+        limit = 1u << codeSize;
+        full = false;
+    }
+
+    // Before a string: widens the codes when due; true when the table has
+    // just become full (entry 4096 made: no more entries without a clear).
+    bool grow()
+    {
+        if (full || n <= limit)
+            return false;
+        if (n > kMaxLzwCodes) {
+            full = true;
+            return true;
+        }
+        ++codeSize;
+        limit <<= 1;
         return false;
-    const uint32_t k = uint32_t(minCodeSize);
-    const uint32_t clear = 1u << k;
-    const uint32_t first = clear + 2;
-    const uint32_t byteMask = clear - 1;
-    ChildTable& table = childTable();
-    table.clear();
-    const uint16_t* child = table.child.data();
-    uint16_t* writable = table.child.data();
-    const uint8_t* in = data.data();
-    const uint8_t* other = alt.data();
-    const size_t size = data.size();
+    }
+
     // How many more pixels the string `code` can take from pixel i on,
     // following the alternative first (at most kReach): a one-string
     // look-ahead that decides between the two values of a pixel.
-    constexpr uint32_t kReach = 24;
-    auto reach = [&](uint32_t code, size_t i) {
+    uint32_t reach(uint32_t code, size_t i) const
+    {
+        constexpr uint32_t kReach = 24;
+        const uint16_t* child = table->child.data();
         uint32_t steps = 0;
         while (steps < kReach && i < size) {
             uint32_t next = child[(uint32_t(other[i] & byteMask) << 12) | code];
@@ -255,45 +298,23 @@ bool LzwCodec::compressChoosing(std::span<const uint8_t> data, std::span<const u
             ++steps;
         }
         return steps;
-    };
+    }
+
     // The value a string starting at pixel i begins with: the alternative
     // when it continues the run before it, else the one that reaches further.
-    auto firstValue = [&](size_t i, uint32_t previous) {
+    uint32_t firstValue(size_t i, uint32_t previous) const
+    {
         const uint32_t a = in[i] & byteMask, b = other[i] & byteMask;
         if (a == b || b == previous)
             return b;
         return reach(a, i + 1) > reach(b, i + 1) ? a : b;
-    };
+    }
 
-    BitWriter writer(out);
-    uint32_t n = first;
-    uint32_t codeSize = k + 1;
-    uint32_t limit = 1u << codeSize;
-    uint32_t last = clear; // no pixel yet
-    uint32_t pending = clear; // the next string's first value, once chosen
-    // A full table is kept (no clear code: readers then add no entries and
-    // stay at 12 bits) while it compresses about as well as in the first
-    // window after it filled; the clear code comes once a window costs
-    // clearly more. Pictures that go on as they began gain most.
-    constexpr double kWorse = 1.1;
-    constexpr size_t kWindow = 8192;
-    bool frozen = false;
-    size_t windowStart = 0;
-    uint64_t windowBits = 0;
-    double baseRate = 0;
-    size_t i = 0;
-    while (i < size) {
-        if (!frozen && n > limit) {
-            if (n > kMaxLzwCodes) {
-                frozen = true;
-                windowStart = i;
-                windowBits = writer.bits();
-                baseRate = 0;
-            } else {
-                ++codeSize;
-                limit <<= 1;
-            }
-        }
+    // The longest string from pixel i (moved past it); its code goes out
+    // with codeSize bits.
+    uint32_t string(size_t& i)
+    {
+        const uint16_t* child = table->child.data();
         uint32_t cur = pending != clear ? pending : firstValue(i, last);
         last = cur;
         ++i;
@@ -316,36 +337,168 @@ bool LzwCodec::compressChoosing(std::span<const uint8_t> data, std::span<const u
                 continue;
             }
             pending = firstValue(i, last);
-            if (!frozen) {
+            if (!full) {
                 if (n < kMaxLzwCodes) {
                     const uint32_t slot = (pending << 12) | cur;
-                    writable[slot] = uint16_t(n);
-                    table.used[table.usedCount++] = slot;
+                    table->child[slot] = uint16_t(n);
+                    table->used[table->usedCount++] = slot;
                 }
                 ++n;
             }
             break;
         }
-        writer.put(cur, codeSize);
-        if (frozen && i - windowStart >= kWindow) {
-            const double rate = double(writer.bits() - windowBits) / double(i - windowStart);
-            if (baseRate == 0) {
-                baseRate = rate;
-            } else if (rate > baseRate * kWorse) {
-                writer.put(clear, codeSize);
-                table.clear();
-                n = first;
-                codeSize = k + 1;
-                limit = 1u << codeSize;
-                frozen = false;
-            }
-            windowStart = i;
-            windowBits = writer.bits();
+        return cur;
+    }
+
+    // The bits pixels [i, end) cost from here on, the table kept as it is.
+    uint64_t costAhead(size_t i, size_t end) const
+    {
+        ChoosingCoder c = *this;
+        c.size = std::min(end, size);
+        uint64_t total = 0;
+        while (i < c.size) {
+            c.grow();
+            total += c.codeSize;
+            c.string(i);
         }
+        return total;
+    }
+
+    // The same after a clear code: a fresh table built in `scratch`.
+    uint64_t costAfterClear(size_t i, size_t end, ChildTable& scratch) const
+    {
+        ChoosingCoder c = *this;
+        c.size = std::min(end, size);
+        c.table = &scratch;
+        scratch.clear();
+        c.restart();
+        uint64_t total = codeSize;
+        while (i < c.size) {
+            c.grow();
+            total += c.codeSize;
+            c.string(i);
+        }
+        return total;
+    }
+};
+
+// When a full table is kept (no clear code: readers then add no entries and
+// stay at 12 bits) and when a clear code goes out instead.
+class ClearPlan {
+public:
+    ClearPlan(LzwClear how, size_t size) : how_(how), budget_(2 * uint64_t(size) + 2 * kMaxHorizon) {}
+
+    // The table has just filled at pixel i, `bits` written so far.
+    bool clearAtFill(const ChoosingCoder& coder, size_t i, uint64_t bits)
+    {
+        // What a fresh table averaged from the last clear to here is what a
+        // clear can expect to give for the stretch ahead.
+        freshRate_ = double(bits - clearBits_) / double(std::max<size_t>(i - clearAt_, 1));
+        horizon_ = std::clamp<size_t>(i - clearAt_, kMinHorizon, kMaxHorizon);
+        ring_.fill({i, bits});
+        ringNext_ = 0;
+        nextCheck_ = i + kStep;
+        nextSearch_ = i + horizon_ / 2;
+        if (how_ == LzwClear::atFill)
+            return true;
+        if (how_ == LzwClear::searched)
+            return clearPays(coder, i);
+        return false;
+    }
+
+    // While the table is full, after a string that ended before pixel i.
+    bool clearNow(const ChoosingCoder& coder, size_t i, uint64_t bits)
+    {
+        if (how_ == LzwClear::never || i < nextCheck_)
+            return false;
+        nextCheck_ = i + kStep;
+        const Mark oldest = ring_[ringNext_];
+        ring_[ringNext_] = {i, bits};
+        ringNext_ = (ringNext_ + 1) % ring_.size();
+        if (how_ == LzwClear::searched && budget_ > 0) {
+            if (i < nextSearch_)
+                return false;
+            nextSearch_ = i + horizon_ / 2;
+            return clearPays(coder, i);
+        }
+        // The last window codes worse than a fresh table did.
+        return double(bits - oldest.bits) > freshRate_ * double(i - oldest.pixel);
+    }
+
+    void cleared(size_t i, uint64_t bits)
+    {
+        clearAt_ = i;
+        clearBits_ = bits;
+    }
+
+private:
+    // The cost model: the stretch ahead coded with the full table against a
+    // clear code and a fresh table, over about as many pixels as the table
+    // took to fill. Its effort is bounded by the budget.
+    bool clearPays(const ChoosingCoder& coder, size_t i)
+    {
+        if (budget_ == 0)
+            return false;
+        const size_t end = i + horizon_;
+        budget_ -= std::min<uint64_t>(budget_, 2 * uint64_t(std::min(end, coder.size) - i));
+        return coder.costAfterClear(i, end, lookAheadTable()) < coder.costAhead(i, end);
+    }
+
+    struct Mark {
+        size_t pixel;
+        uint64_t bits;
+    };
+    static constexpr size_t kStep = 2048;            // pixels between checks
+    static constexpr size_t kMinHorizon = 4096;
+    static constexpr size_t kMaxHorizon = 1u << 16;
+    const LzwClear how_;
+    uint64_t budget_;       // look-ahead pixels left
+    size_t clearAt_ = 0;    // pixel and bits at the last clear (or the start)
+    uint64_t clearBits_ = 0;
+    double freshRate_ = 0;  // bits per pixel of the last fresh table
+    size_t horizon_ = kMinHorizon;
+    size_t nextCheck_ = 0;
+    size_t nextSearch_ = 0;
+    std::array<Mark, 4> ring_{}; // the sliding window: the last four checks
+    size_t ringNext_ = 0;
+};
+
+} // namespace
+
+bool LzwCodec::compressChoosing(std::span<const uint8_t> data, std::span<const uint8_t> alt, int minCodeSize,
+                                std::vector<uint8_t>& out, size_t maxBytes, LzwClear how)
+{
+    filled_ = false;
+    if (!data.data() || data.empty() || alt.size() != data.size() || !validCodeSize(minCodeSize))
+        return false;
+    ChildTable& table = childTable();
+    table.clear();
+    ChoosingCoder coder(table, data, alt, uint32_t(minCodeSize));
+    ClearPlan plan(how, data.size());
+    BitWriter writer(out);
+    auto clearTable = [&](size_t i) {
+        writer.put(coder.clear, coder.codeSize);
+        table.clear();
+        coder.restart();
+        plan.cleared(i, writer.bits());
+    };
+    const size_t size = data.size();
+    size_t i = 0;
+    while (i < size) {
+        if (coder.grow()) {
+            filled_ = true;
+            if (plan.clearAtFill(coder, i, writer.bits())) {
+                clearTable(i);
+                continue;
+            }
+        }
+        writer.put(coder.string(i), coder.codeSize);
+        if (coder.full && i < size && plan.clearNow(coder, i, writer.bits()))
+            clearTable(i);
         if (writer.bytes() > maxBytes)
             return false;
     }
-    writer.put(clear + 1, codeSize);
+    writer.put(coder.clear + 1, coder.codeSize);
     writer.finish();
     return !out.empty();
 }

@@ -26,6 +26,21 @@ inline constexpr uint64_t maxLzwPixels(uint64_t bytes)
     return bytes * 8 * kMaxLzwCodes / 12;
 }
 
+// When the choosing encoder sends a clear code once its table is full.
+enum class LzwClear : uint8_t {
+    // A full table is kept while the last few thousand pixels cost no more
+    // bits each than a fresh table averaged before it filled.
+    whenWorse,
+    // At once, every time the table fills.
+    atFill,
+    // Never: the first full table codes the rest.
+    never,
+    // Where a look-ahead shows that a clear and a fresh table code the
+    // stretch ahead in fewer bits than the full table (bounded effort: about
+    // two more passes over the data, then as whenWorse).
+    searched,
+};
+
 class LzwCodec {
 public:
     LzwCodec() = default;
@@ -47,11 +62,15 @@ public:
     // The same stream format, but pixel i may be written as data[i] or as
     // alt[i] (equal where there is no choice): string by string, the encoder
     // takes whichever lets the current string grow further (looking a few
-    // pixels ahead), preferring alt[i]. A full table is kept in use until it
-    // compresses clearly worse than when it filled (deferred clear code).
+    // pixels ahead), preferring alt[i]. `how` decides when a full table is
+    // cleared; with atFill and data == alt the stream is compress()'s.
     // `alt` must be as long as `data`.
     bool compressChoosing(std::span<const uint8_t> data, std::span<const uint8_t> alt, int minCodeSize,
-                          std::vector<uint8_t>& out, size_t maxBytes = SIZE_MAX);
+                          std::vector<uint8_t>& out, size_t maxBytes = SIZE_MAX,
+                          LzwClear how = LzwClear::whenWorse);
+    // Whether the table filled during the last compressChoosing: only then
+    // do the ways of clearing differ.
+    bool tableFilled() const { return filled_; }
     // Stops at the end code, at the end of the data, at a corrupt code (the
     // bytes decoded so far are kept) or once maxOutput bytes are out. True
     // when at least one byte came out.
@@ -64,6 +83,7 @@ private:
     std::array<uint64_t, kMaxLzwCodes> head_{};
     std::array<size_t, kMaxLzwCodes> offset_{};
     std::array<uint16_t, kMaxLzwCodes> length_{};
+    bool filled_ = false;
 };
 
 } // namespace zell

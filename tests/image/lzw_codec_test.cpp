@@ -6,7 +6,10 @@
 #include <utility>
 #include <vector>
 
+#include "image/color_table.h"
+#include "image/gif_codec.h"
 #include "image/random.h"
+#include "support/gif_oracle.h"
 
 namespace zell {
 namespace {
@@ -250,6 +253,112 @@ TEST(LzwCodec, ChoosingEncoderWritesOneOfTheTwoValuesOfEveryPixel)
     ASSERT_TRUE(codec.compressChoosing(data, data, 2, a));
     ASSERT_TRUE(codec.compress(data, 2, b));
     EXPECT_EQ(a, b);
+}
+
+constexpr LzwClear kEveryWay[] = {LzwClear::whenWorse, LzwClear::atFill, LzwClear::searched, LzwClear::never};
+
+// Runs and noise, `colours` values; long enough to fill the table many times.
+std::vector<uint8_t> runsAndNoise(size_t n, uint32_t colours, uint32_t seed)
+{
+    Random random(seed);
+    std::vector<uint8_t> out(n);
+    uint8_t run = 0;
+    for (size_t i = 0; i < n; ++i) {
+        if (random.next() % 11 == 0)
+            run = uint8_t(random.next() % colours);
+        out[i] = random.next() % 4 == 0 ? uint8_t(random.next() % colours) : run;
+    }
+    return out;
+}
+
+std::vector<uint8_t> choosing(const std::vector<uint8_t>& data, const std::vector<uint8_t>& alt, int bits,
+                              LzwClear how)
+{
+    std::vector<uint8_t> out;
+    LzwCodec codec;
+    EXPECT_TRUE(codec.compressChoosing(data, alt, bits, out, SIZE_MAX, how));
+    EXPECT_EQ(codec.tableFilled(), data.size() > 10000) << "every case fills it but the short one";
+    return out;
+}
+
+// Every way of clearing writes an ordinary stream: our decoder and giflib
+// read the same pixels from it, each one of the pixel's two values, through
+// tables that fill many times, at every code size; with no choice, clearing
+// at every fill is compress() to the byte.
+TEST(LzwCodec, EveryWayOfClearingRoundTripsThroughBothDecoders)
+{
+    for (const int bits : {2, 5, 8}) {
+        const uint32_t colours = 1u << bits;
+        for (const size_t size : {size_t(3000), size_t(150000)}) {
+            const std::vector<uint8_t> data = runsAndNoise(size, colours, uint32_t(bits * 7 + size));
+            std::vector<uint8_t> alt = data;
+            for (size_t i = 0; i < alt.size(); i += 3)
+                alt[i] = uint8_t(colours - 1);
+            std::vector<std::vector<uint8_t>> streams;
+            for (const LzwClear how : kEveryWay) {
+                for (const bool choice : {false, true}) {
+                    SCOPED_TRACE(testing::Message() << bits << " bits, " << size << " pixels, way " << int(how)
+                                                    << (choice ? ", choosing" : ""));
+                    const std::vector<uint8_t>& other = choice ? alt : data;
+                    const std::vector<uint8_t> codes = choosing(data, other, bits, how);
+                    if (!choice)
+                        streams.push_back(codes);
+                    std::vector<uint8_t> back;
+                    ASSERT_TRUE(LzwCodec().decompress(codes, bits, back));
+                    ASSERT_EQ(back.size(), data.size());
+                    for (size_t i = 0; i < back.size(); ++i)
+                        ASSERT_TRUE(back[i] == data[i] || back[i] == other[i]) << i;
+                    EXPECT_TRUE(lzwDataDecodes(codes, bits, data.size()));
+#ifdef ZELL_HAVE_GIFLIB
+                    const uint32_t width = 500;
+                    const uint32_t height = uint32_t(size / width);
+                    ByteBuffer gif;
+                    ASSERT_TRUE(writeGifStream(width, height, std::vector<uint32_t>(colours, 0), bits, codes, gif,
+                                               std::max(bits, 2)));
+                    std::vector<test::GiflibImage> images;
+                    ASSERT_TRUE(test::giflibDecode(gif.bytes(), images));
+                    ASSERT_EQ(images.size(), 1u);
+                    EXPECT_EQ(images[0].indices, back);
+#endif
+                }
+            }
+            EXPECT_EQ(streams[1], compress(data, bits));
+            if (size > 10000) { // the ways differ once the table has filled
+                EXPECT_NE(streams[1], streams[3]);
+            }
+        }
+    }
+}
+
+// Where the pixels stop matching the full table, the windowed rule and the
+// search clear and gain on never clearing; where they go on as they began,
+// the windowed rule keeps the table as never clearing does and beats
+// clearing at every fill.
+TEST(LzwCodec, ClearsComeWhereTheyPay)
+{
+    // 60000 pixels of values 0..15, then 60000 of 16..31 with no string in
+    // common: a kept table codes the second half a pixel at a time.
+    std::vector<uint8_t> shifting = runsAndNoise(120000, 16, 5);
+    for (size_t i = 60000; i < shifting.size(); ++i)
+        shifting[i] = uint8_t(shifting[i] + 16);
+    const size_t never = choosing(shifting, shifting, 8, LzwClear::never).size();
+    EXPECT_LT(choosing(shifting, shifting, 8, LzwClear::whenWorse).size() * 10, never * 9);
+    EXPECT_LT(choosing(shifting, shifting, 8, LzwClear::searched).size() * 10, never * 9);
+
+    // One block of 1000 random pixels over and over: the first full table
+    // holds long strings of it, a fresh one must learn them again.
+    Random random(9);
+    std::vector<uint8_t> block(1000);
+    for (uint8_t& p : block)
+        p = uint8_t(random.next() % 16);
+    std::vector<uint8_t> repeating;
+    while (repeating.size() < 200000)
+        repeating.insert(repeating.end(), block.begin(), block.end());
+    const std::vector<uint8_t> kept = choosing(repeating, repeating, 8, LzwClear::whenWorse);
+    const size_t atFill = choosing(repeating, repeating, 8, LzwClear::atFill).size();
+    EXPECT_EQ(kept, choosing(repeating, repeating, 8, LzwClear::never));
+    EXPECT_LT(kept.size() * 4, atFill * 3);
+    EXPECT_LT(choosing(repeating, repeating, 8, LzwClear::searched).size() * 4, atFill * 3);
 }
 
 } // namespace

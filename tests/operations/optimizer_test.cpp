@@ -17,6 +17,7 @@
 #include "document/gif_info.h"
 #include "document/screen_composer.h"
 #include "image/mapped_file.h"
+#include "image/gif_blocks.h"
 #include "operations/recipes.h"
 #include "support/corpus.h"
 #include "support/gif_screens.h"
@@ -362,6 +363,36 @@ TEST(OptimizedExport, ReadsEachWorkFileOnceForItsFrame)
     MappedFile::setReadHook(nullptr);
     for (int i = 0; i < a.document.frames.count(); ++i)
         EXPECT_EQ(reads[a.document.frames.frameAt(i)->workFile.path()], a.document.frames.frameAt(i)->useLocalColorTable ? 1 : 2);
+}
+
+// On the merged table the entry for transparency comes first, then the
+// colours of the frames with the fewest colours: a two-colour frame whose
+// colours were its table's last entries starts with 2-bit codes.
+TEST(Optimizer, LosslessMergedTableGivesFramesOfFewColoursTheLowEntries)
+{
+    DocumentBuilder a;
+    a.screen(16, 16);
+    const std::vector<uint32_t> colours = test::distinctColors(16, 5);
+    a.globalTable(colours, 0);
+    std::vector<uint8_t> many(256), two(16);
+    for (size_t i = 0; i < many.size(); ++i)
+        many[i] = uint8_t(i * 7 % 12);
+    for (size_t i = 0; i < two.size(); ++i)
+        two[i] = uint8_t(10 + i % 2);
+    a.add(16, 16, colours, many);
+    a.add(4, 4, colours, two, 3, 3);
+    const Screens screens = composedScreens(a.document);
+    ASSERT_TRUE(optimize(a.document, kSaveLosslessDefault));
+    EXPECT_EQ(composedScreens(a.document), screens);
+    const ColorTable& global = a.document.settings.globalColorTable;
+    ASSERT_EQ(global.count, 16) << "merged: 12 colours and one for transparency";
+    const Frame& small = *a.document.frames.frameAt(1);
+    EXPECT_EQ(small.useLocalColorTable, 0);
+    const std::vector<uint8_t> stream = test::readFile(small.workFile);
+    GifHeader header;
+    GifImageBlock image;
+    ASSERT_TRUE(readGifHeader(stream, header) && findFirstGifImage(header, image));
+    EXPECT_EQ(stream.at(image.dataStart), 2);
 }
 
 // Each frame keeps the smaller of its work file and the new encoding: a
