@@ -47,19 +47,6 @@ namespace {
 constexpr int kScreenWidth = 8;
 constexpr int kScreenHeight = 6;
 
-// A single-image GIF work file of one colour filling `width` x `height`.
-std::string solidWorkFile(WorkDirectory& work, int width, int height, uint32_t color)
-{
-    ByteBuffer dib, gif;
-    std::string path;
-    if (!createSolidImage(dib, uint32_t(width), uint32_t(height), color) || !convertToGif(dib.bytes(), gif, true) ||
-        !work.newWorkFileName("gif", path))
-        return {};
-    std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(gif.bytes().data()), std::streamsize(gif.size()));
-    return path;
-}
-
 // The colour of a work file's top-left pixel, as 0xRRGGBB.
 QRgb firstPixel(const std::string& path)
 {
@@ -79,15 +66,9 @@ struct Animation {
         QObject::connect(&doc.model, &DocumentModel::busyChanged, [this](bool on) { busy << on; });
         doc.document.settings.screenWidth = uint16_t(width);
         doc.document.settings.screenHeight = uint16_t(height);
-        for (uint32_t color : colors) {
-            Frame& f = doc.add(false);
-            f.workFile = WorkFile::adopt(solidWorkFile(doc.work, width, height, color));
-            f.width = uint16_t(width);
-            f.height = uint16_t(height);
-            f.delay = 10;
-            f.useLocalColorTable = 1;
-            f.colorCount = 2;
-        }
+        for (uint32_t color : colors)
+            doc.add(uint32_t(width), uint32_t(height), {color, 0}, std::vector<uint8_t>(size_t(width) * height, 0))
+                .delay = 10;
         commands.pluginFolders = {};
         doc.model.selectFrame(0);
     }

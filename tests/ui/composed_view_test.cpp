@@ -6,15 +6,11 @@
 #include <QTest>
 
 #include <functional>
-#include <iterator>
-#include <vector>
 
 #include "app/profile.h"
 #include "app/text_ids.h"
 #include "document/screen_composer.h"
 #include "image/dib.h"
-#include "image/raster_image.h"
-#include "playback/clock.h"
 #include "ui/edit_dialogs.h"
 #include "ui/image_canvas.h"
 #include "ui/image_view_window.h"
@@ -22,28 +18,18 @@
 #include "ui/player_buttons.h"
 #include "ui/test_document.h"
 #include "ui/ui_test.h"
+#include "ui/view_pictures.h"
 
 namespace zell::test {
 namespace {
 
 constexpr int kComposedButton = 1209;
-// Red, green, blue, yellow (0x00BBGGRR); index 3 is the see-through one.
-const uint32_t kColors[4] = {0x0000FF, 0x00FF00, 0xFF0000, 0x00FFFF};
 
-class FixedClock final : public Clock {
-public:
-    uint32_t nowMs() override { return 1000; }
-};
-
-Frame& addPicture(TestDocument& doc, int left, int top, int width, int height,
-                  const std::function<uint8_t(int, int)>& index)
+// A frame of index(x, y) whose index 3 is the see-through one.
+Frame& addLayer(TestDocument& doc, int left, int top, int width, int height,
+                const std::function<uint8_t(int, int)>& index)
 {
-    std::vector<uint8_t> indices;
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x)
-            indices.push_back(index(x, y));
-    Frame& frame = doc.add(uint32_t(width), uint32_t(height), {std::begin(kColors), std::end(kColors)}, indices,
-                           uint32_t(left), uint32_t(top));
+    Frame& frame = addPicture(doc, width, height, index, left, top);
     frame.transparentIndex = 3;
     frame.disposal = 1;
     return frame;
@@ -54,16 +40,10 @@ Frame& addPicture(TestDocument& doc, int left, int top, int width, int height,
 // background, then a 2 x 2 frame at (5, 3).
 void buildAnimation(TestDocument& doc)
 {
-    GifSettings& s = doc.document.settings;
-    s.screenWidth = 8;
-    s.screenHeight = 6;
-    s.globalColorTable.count = 1;
-    s.globalColorTable.backgroundIndex = 0;
-    s.globalColorTable.setColor(0, 0x808080);
-    s.useGlobalColorTable = true;
-    addPicture(doc, 0, 0, 8, 6, [](int x, int y) { return uint8_t((x + y) % 3); });
-    addPicture(doc, 2, 2, 4, 3, [](int x, int) { return uint8_t(x < 2 ? 3 : 1); }).disposal = 2;
-    addPicture(doc, 5, 3, 2, 2, [](int, int) { return uint8_t(0); });
+    grayScreen(doc, 8, 6);
+    addLayer(doc, 0, 0, 8, 6, [](int x, int y) { return uint8_t((x + y) % 3); });
+    addLayer(doc, 2, 2, 4, 3, [](int x, int) { return uint8_t(x < 2 ? 3 : 1); }).disposal = 2;
+    addLayer(doc, 5, 3, 2, 2, [](int, int) { return uint8_t(0); });
     doc.model.rebuild([](Document&) {});
 }
 
@@ -102,7 +82,7 @@ QImage paintedScreen(ImageViewWindow& view)
 struct Animation {
     Animation() { buildAnimation(doc); }
     TestDocument doc;
-    FixedClock clock;
+    StepClock clock;
 };
 
 // The animation in a shown image view.

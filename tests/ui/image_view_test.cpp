@@ -9,7 +9,6 @@
 #include <QTest>
 #include <QWheelEvent>
 
-#include <functional>
 #include <utility>
 #include <vector>
 
@@ -17,7 +16,6 @@
 #include "app/text_ids.h"
 #include "document/project_file.h"
 #include "image/dib.h"
-#include "image/raster_image.h"
 #include "ui/frame_list_view.h"
 #include "ui/image_canvas.h"
 #include "ui/image_view_window.h"
@@ -26,21 +24,12 @@
 #include "ui/test_document.h"
 #include "ui/thumbnail_cache.h"
 #include "ui/ui_test.h"
+#include "ui/view_pictures.h"
 
 namespace zell::test {
 namespace {
 
-class StepClock final : public Clock {
-public:
-    uint32_t nowMs() override { return now; }
-    uint32_t now = 1000;
-};
-
-constexpr uint32_t kRed = 0x0000FF; // 0x00BBGGRR
-constexpr uint32_t kGreen = 0x00FF00;
-constexpr uint32_t kBlue = 0xFF0000;
-constexpr uint32_t kYellow = 0x00FFFF;
-const std::vector<uint32_t> kColors{kRed, kGreen, kBlue, kYellow};
+constexpr uint32_t kRed = 0x0000FF, kGreen = 0x00FF00, kBlue = 0xFF0000, kYellow = 0x00FFFF;
 const QRgb kGray = qRgb(0x80, 0x80, 0x80);
 constexpr int kPlayButton = 1203, kTransparencyButton = 1207;
 
@@ -49,57 +38,17 @@ QRgb rgbOf(uint32_t color)
     return qRgb(colorRed(color), colorGreen(color), colorBlue(color));
 }
 
-// A frame whose work file is a real GIF with index(x, y) pixels of four
-// colours (its table has 256 entries, the rest black).
-Frame& addPicture(TestDocument& doc, int width, int height, const std::function<uint8_t(int, int)>& index)
-{
-    const DibHeader h = makeDibHeader(width, -height, 8, 4);
-    ByteBuffer dib;
-    dib.allocate(uint32_t(kDibHeaderSize + 16 + dibStride(width, 8) * uint64_t(height)));
-    std::fill(dib.data(), dib.data() + dib.size(), uint8_t(0));
-    writeDibHeader(dib.data(), h);
-    for (int i = 0; i < 4; ++i) {
-        uint8_t* quad = dib.data() + kDibHeaderSize + 4 * i;
-        quad[0] = colorBlue(kColors[size_t(i)]);
-        quad[1] = colorGreen(kColors[size_t(i)]);
-        quad[2] = colorRed(kColors[size_t(i)]);
-    }
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x)
-            dib.data()[dibRowOffset(h, uint32_t(y)) + uint64_t(x)] = index(x, y);
-    RasterImage picture;
-    Frame& frame = doc.add(false);
-    uint32_t transparent = kNoIndex;
-    if (!picture.setDib(dib.bytes()) || !doc.work.newWorkFileName("gif", frame.workFile)
-        || !picture.saveGif(frame.workFile.path(), 8, transparent))
-        qFatal("cannot write a test frame");
-    frame.width = uint16_t(width);
-    frame.height = uint16_t(height);
-    frame.useLocalColorTable = 1;
-    frame.delay = 8;
-    return frame;
-}
-
 Frame& addSolid(TestDocument& doc, int width, int height, uint8_t index)
 {
-    return addPicture(doc, width, height, [index](int, int) { return index; });
-}
-
-void setScreen(TestDocument& doc, int width, int height)
-{
-    doc.document.settings.screenWidth = uint16_t(width);
-    doc.document.settings.screenHeight = uint16_t(height);
-    // No global table: a gray background stands out from the frames.
-    doc.document.settings.globalColorTable.count = 1;
-    doc.document.settings.globalColorTable.backgroundIndex = 0;
-    doc.document.settings.globalColorTable.setColor(0, 0x808080);
-    doc.document.settings.useGlobalColorTable = true;
+    Frame& frame = addPicture(doc, width, height, [index](int, int) { return index; });
+    frame.delay = 8;
+    return frame;
 }
 
 struct ViewFixture {
     explicit ViewFixture(int screenWidth = 8, int screenHeight = 6) : view(doc.model, &clock)
     {
-        setScreen(doc, screenWidth, screenHeight);
+        grayScreen(doc, screenWidth, screenHeight);
         view.resize(420, 360);
         view.show();
     }
@@ -319,7 +268,7 @@ private slots:
     void theMainWindowFollowsTheViewAndTakesItsPicks()
     {
         TestDocument doc;
-        setScreen(doc, 8, 6);
+        grayScreen(doc, 8, 6);
         for (uint8_t colour : {1, 2, 0})
             addSolid(doc, 8, 6, colour).transparentIndex = 3;
         doc.model.clearHistory();

@@ -1,11 +1,8 @@
 #include <QComboBox>
-#include <QDir>
-#include <QFile>
 #include <QTest>
 
 #include "app/command_line.h"
 #include "app/language.h"
-#include "app/manual.h"
 #include "app/profile.h"
 #include "ui/settings_dialog.h"
 #include "ui/ui_test.h"
@@ -155,18 +152,6 @@ private slots:
         if (action != int(CommandLine::Action::BadLanguage))
             QCOMPARE(line.passedOn.at(0), argv[0]);
         QCOMPARE(rest, passedOn);
-    }
-
-    void theManualOpensInTheInterfaceLanguageWhenThereIsOne()
-    {
-        QTemporaryDir dir;
-        const std::string bin = (dir.path() + "/usr/bin/").toStdString();
-        const QString doc = dir.path() + "/usr/share/doc/zell/";
-        QVERIFY(QDir().mkpath(doc) && QDir().mkpath(QString::fromStdString(bin)));
-        for (const char* name : {"index.html", "index.ja.html"})
-            QFile(doc + name).open(QIODevice::WriteOnly);
-        QCOMPARE(QString::fromStdString(findManual(bin, "ja")), doc + "index.ja.html");
-        QCOMPARE(QString::fromStdString(findManual(bin, "en")), doc + "index.html");
     }
 };
 

@@ -327,6 +327,8 @@ private slots:
         QVERIFY(palette->frameGeometry() == where && !f.window.imageViewWindow()->isVisible());
     }
 
+    // The installed manual wins over the build's copy; the interface
+    // language's own one over the English.
     void theManualIsTheInstalledOneFirstThenTheBuildsCopy()
     {
         QTemporaryDir dir;
@@ -338,6 +340,10 @@ private slots:
             QVERIFY(writeBytes(file, "<html>"));
             QCOMPARE(findManual(bin.toStdString(), "en"), file.toStdString());
         }
+        const QString japanese = dir.path() + "/usr/share/doc/zell/index.ja.html";
+        QVERIFY(writeBytes(japanese, "<html>"));
+        QCOMPARE(findManual(bin.toStdString(), "ja"), japanese.toStdString());
+        QCOMPARE(findManual(bin.toStdString(), "en"), files[1].toStdString());
     }
 
     void homePageCommandOpensTheManual()

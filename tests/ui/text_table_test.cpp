@@ -6,7 +6,6 @@
 
 #include "app/profile.h"
 #include "app/string_table.h"
-#include "playback/builtin_transition.h"
 #include "ui/frame_list_view.h"
 #include "ui/main_window.h"
 #include "ui/test_document.h"
@@ -101,15 +100,6 @@ private slots:
             menus += mnemonic(ja).isNull() ? 0 : 1;
         }
         QVERIFY(menus > 30);
-    }
-
-    // zell-cli takes the engine's names; the Japanese list shows the same.
-    void builtInPatternNamesAreTheEnginesInJapanese()
-    {
-        for (const BuiltinTransitionInfo& info : builtinTransitions()) {
-            QCOMPARE(builtinText(Language::Japanese, int(info.textId)), QString::fromUtf8(info.name));
-            QVERIFY(!builtinText(Language::English, int(info.textId)).isEmpty());
-        }
     }
 
     void aReplacementReachesMenusHeadingsAndMessages()
