@@ -33,6 +33,7 @@ struct BuildArgs {
     long screenWidth = -1;
     long screenHeight = -1;
     uint32_t saveOptions = 0;
+    int lossy = 0;
     ClipOptions clip;
 };
 
@@ -89,6 +90,7 @@ bool parse(const std::vector<std::string>& args, BuildArgs& out, int& status)
                                                                       : "--screen takes WIDTHxHEIGHT, each 1 to 65535";
          }},
         optimizeOption(out.saveOptions),
+        lossyOption(out.lossy),
     };
     addOutputOptions(table, out.output);
     addClipOptions(table, out.clip, [&out] { out.stillColors |= kNeuQuantDither; });
@@ -97,6 +99,8 @@ bool parse(const std::vector<std::string>& args, BuildArgs& out, int& status)
     status = kExitUsage;
     if (const std::string problem = checkClipOptions(out.clip); !problem.empty())
         printError("build", problem);
+    else if (const std::string lossy = applyLossy(out.lossy, out.saveOptions); !lossy.empty())
+        printError("build", lossy);
     else if (out.output.empty())
         printError("build", "no output file given (-o OUT)");
     else if (out.inputs.empty())
@@ -214,6 +218,7 @@ const CommandRegistration registration({
     "                        drop-unchanged, keep-timing (drop-unchanged, the delay\n"
     "                        going to the frame before), shrink-tables (default\n"
     "                        with lossless), keep-tables\n"
+    ZELL_CLI_LOSSY_HELP
     ZELL_CLI_OUTPUT_HELP
     ZELL_CLIP_OPTIONS_HELP,
     runBuild,

@@ -14,13 +14,19 @@ int runExport(const std::vector<std::string>& args)
 {
     std::string output;
     uint32_t saveOptions = 0;
+    int lossy = 0;
     OptionTable table = {
         optimizeOption(saveOptions),
+        lossyOption(lossy),
     };
     addOutputOptions(table, output);
     std::vector<std::string> inputs;
     if (int status = 0; !parseCommandLine("export", table, args, inputs, status))
         return status;
+    if (const std::string problem = applyLossy(lossy, saveOptions); !problem.empty()) {
+        printError("export", problem);
+        return kExitUsage;
+    }
     if (inputs.size() > 1) {
         printError("export", "only one project can be exported at a time");
         return kExitUsage;
@@ -42,9 +48,10 @@ int runExport(const std::vector<std::string>& args)
 const CommandRegistration registration({
     "export",
     "a project written as an animated GIF",
-    "Usage: zell-cli export PROJECT.zpj -o OUT.gif [--optimize[=...]]\n"
+    "Usage: zell-cli export PROJECT.zpj -o OUT.gif [--optimize[=...]] [--lossy[=N]]\n"
     "Writes the project's frames and settings as one animated GIF.\n"
     "--optimize takes the words of zell-cli build --optimize (default lossless).\n"
+    ZELL_CLI_LOSSY_HELP
     ZELL_CLI_OUTPUT_HELP,
     runExport,
 });

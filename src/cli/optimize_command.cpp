@@ -15,6 +15,8 @@ struct OptimizeArguments {
     std::string input;
     std::string output;
     OptimizeChoice choice;
+    int lossy = 0;
+    uint32_t options = 0; // the choice's, with the lossy level
 };
 
 // False when the command must not run, with `status` its exit status.
@@ -44,6 +46,7 @@ bool parseArguments(const std::vector<std::string>& args, OptimizeArguments& out
          }},
         {"--shrink-tables", Takes::nothing, word("shrink-tables")},
         {"--keep-tables", Takes::nothing, word("keep-tables")},
+        lossyOption(out.lossy),
     };
     addOutputOptions(table, out.output);
     std::vector<std::string> inputs;
@@ -59,6 +62,11 @@ bool parseArguments(const std::vector<std::string>& args, OptimizeArguments& out
         return false;
     }
     out.input = inputs.front();
+    out.options = choice.finish();
+    if (const std::string problem = applyLossy(out.lossy, out.options); !problem.empty()) {
+        printError("optimize", problem);
+        return false;
+    }
     return true;
 }
 
@@ -76,14 +84,14 @@ int runOptimize(const std::vector<std::string>& args)
     // A GIF is written by the optimising export, which gives the same bytes
     // without a new work file for every frame it rewrites.
     if (!writesProject(a.output)) {
-        if (!writeOutput(document, a.output, a.choice.finish(), error)) {
+        if (!writeOutput(document, a.output, a.options, error)) {
             printError("optimize", error);
             return kExitFailed;
         }
         return kExitOk;
     }
     Failure why = Failure::none;
-    if (!optimize(document, a.choice.finish(), {}, &why, progress())) {
+    if (!optimize(document, a.options, {}, &why, progress())) {
         printError("optimize",
                    shownName(a.input) + ": the optimisation failed: " + failureText(why, document)
                        + "; nothing was written");
@@ -101,7 +109,7 @@ const CommandRegistration registration({
     "make an animation smaller without changing what it shows",
     "Usage: zell-cli optimize IN -o OUT [--transparency[=MODE]] [--auto-transparency]\n"
     "                         [--drop-unchanged[=keep-timing]] [--shrink-tables]\n"
-    "                         [--keep-tables]\n"
+    "                         [--keep-tables] [--lossy[=N]]\n"
     "Crops every frame after the first to the rectangle that changes the screen\n"
     "and shrinks its own colour table to the colours it still needs.\n"
     "IN is a GIF, a still image or a project (*.zpj); OUT ending in .zpj writes a\n"
@@ -123,6 +131,7 @@ const CommandRegistration registration({
     "  --shrink-tables      cut the global table to the smallest power of two that\n"
     "                       holds the colours used (the default with lossless)\n"
     "  --keep-tables        leave the global table as it is\n"
+    ZELL_CLI_LOSSY_HELP
     ZELL_CLI_OUTPUT_HELP,
     runOptimize,
 });

@@ -8,7 +8,9 @@
 #include "cli/cli_document.h"
 #include "cli/cli_progress.h"
 #include "cli/command.h"
+#include "document/gif_export.h"
 #include "image/dib.h"
+#include "image/lzw_lossy.h"
 #include "image/pixel_limit.h"
 
 namespace zell::cli {
@@ -170,6 +172,29 @@ Option optimizeOption(uint32_t& saveOptions)
                     : "--optimize takes lossless, transparency, auto-transparency, no-transparency, "
                       "drop-unchanged, keep-timing, shrink-tables, keep-tables";
             }};
+}
+
+Option lossyOption(int& level)
+{
+    return {"--lossy", Takes::optionalValue, [&level](const std::string& value) {
+                long n = kDefaultLossyLevel;
+                if (!value.empty() && !parseNumber(value, 0, kMaxLossyLevel, n))
+                    return std::string("--lossy takes a level 0-200");
+                level = int(n);
+                return std::string();
+            }};
+}
+
+std::string applyLossy(int level, uint32_t& saveOptions)
+{
+    if (level <= 0)
+        return {};
+    if (!(saveOptions & kSaveOptimize))
+        saveOptions = OptimizeChoice().finish();
+    if (!(saveOptions & kSaveLosslessTransparency))
+        return "--lossy goes with the lossless optimisation";
+    saveOptions |= zell::lossyOption(level);
+    return {};
 }
 
 void addOutputOptions(OptionTable& table, std::string& output)

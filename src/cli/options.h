@@ -35,6 +35,15 @@ std::function<std::string(const std::string&)> setFlag(bool& field);
 std::function<std::string(const std::string&)> keepValue(std::string& field);
 // --optimize[=WORD,...] of the commands that write a GIF.
 Option optimizeOption(uint32_t& saveOptions);
+// --lossy[=N]: the level, 80 when left out.
+Option lossyOption(int& level);
+// Puts a --lossy level into the save options, which it makes optimise
+// losslessly when they did not optimise; "" or what is wrong.
+std::string applyLossy(int level, uint32_t& saveOptions);
+#define ZELL_CLI_LOSSY_HELP \
+    "  --lossy[=N]          let pixels move by a little where that shortens the\n" \
+    "                       LZW stream, level 1-200 (default 80; 0 exact); goes\n" \
+    "                       with the lossless optimisation, which it implies\n"
 
 // -o FILE / --output FILE and --format gif|zpj, for commands that write an
 // animation. "-" is standard output, which also silences the progress line.

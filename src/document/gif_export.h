@@ -28,6 +28,12 @@ enum GifSaveOption : uint32_t {
     kSaveKeepTiming = 0x80,   // a dropped frame's delay goes to the frame before it
 };
 
+// The top byte of the options: a lossy LZW level (1-200; 0 exact) for the
+// lossless modes, whose frames may then move a pixel by lossyBound(level)
+// where that shortens the stream. Nothing else changes.
+inline constexpr uint32_t lossyOption(int level) { return uint32_t(level & 0xFF) << 24; }
+inline constexpr int lossyLevel(uint32_t options) { return int(options >> 24); }
+
 // What zell-cli optimises with when no mode is named.
 inline constexpr uint32_t kSaveLosslessDefault =
     kSaveOptimize | kSaveTransparency | kSaveLosslessTransparency | kSaveShrinkTables;

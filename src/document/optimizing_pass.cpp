@@ -48,7 +48,8 @@ OptimizingPass::OptimizingPass(const FrameList& frames, const ColorTable* global
       autoTransparency_((options & kSaveAutoTransparency) != 0 && !lossless_),
       dropUnchanged_((options & kSaveDropUnchanged) != 0),
       shrinkTables_((options & kSaveShrinkTables) != 0),
-      keepTiming_((options & kSaveKeepTiming) != 0)
+      keepTiming_((options & kSaveKeepTiming) != 0),
+      lossy_(lossyLevel(options))
 {
 }
 
@@ -311,6 +312,7 @@ bool OptimizingPass::losslessFrame(int index, OptimizedFrame& out)
     d.crop = index > 0 && f.disposal != 2; // the first frame is drawn on the background: all of it counts
     d.giveTransparency = true;
     d.keepColors = global;
+    d.lossy = lossy_;
     if (global_ && !global)
         d.global = shrunk_ ? &*shrunk_ : global_;
     else if (common_)

@@ -11,6 +11,7 @@
 #include "image/gif_blocks.h"
 #include "image/gif_codec.h"
 #include "image/lzw_codec.h"
+#include "image/lzw_lossy.h"
 
 namespace zell {
 
@@ -350,6 +351,25 @@ bool encodeLosslessFrame(RasterImage& picture, ByteBuffer& out, LosslessFrame& f
         }
         if (filled && won && !settled)
             settled = won;
+        if (f.lossy > 0 && !choosing) {
+            ColorTable colors;
+            colors.count = uint16_t(m.colors.size());
+            for (size_t c = 0; c < m.colors.size(); ++c)
+                colors.setColor(uint32_t(c), m.colors[c]);
+            std::vector<uint8_t> codes;
+            const size_t limit = best.cost == UINT64_MAX ? SIZE_MAX : size_t(best.cost - std::min(best.cost, table));
+            const LossyPicture picture{pixels, &colors, transparent == kNoIndex ? -1 : int(transparent)};
+            if (compressLossy(picture, f.lossy, minCode, codes, limit)) {
+                const uint64_t cost = streamCost(codes.size(), m.bits, f.keepColors || m.global);
+                if (cost < best.cost) {
+                    best.codes.swap(codes);
+                    best.mapping = m;
+                    best.transparent = transparent;
+                    best.cost = cost;
+                    best.minCode = minCode;
+                }
+            }
+        }
     };
     // Every pixel its own colour.
     auto opaque = [&](const Mapping& m) {

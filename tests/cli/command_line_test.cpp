@@ -129,6 +129,27 @@ TEST_F(CommandLine, OutputSpellingsAndOptionalValues)
     test::expectContains(r.err, {"transparency: cannot be read"});
 }
 
+// --lossy takes its level only after '=', defaults to 80, is exact at 0,
+// implies the lossless optimisation and refuses the other modes.
+TEST_F(CommandLine, LossyLevels)
+{
+    const std::string out = path("out.gif");
+    const auto exact = written({"optimize", in_, "-o", out}, out);
+    ASSERT_FALSE(exact.empty());
+    EXPECT_EQ(written({"optimize", in_, "-o", out, "--lossy=0"}, out), exact);
+    const auto lossy = written({"optimize", in_, "-o", out, "--lossy"}, out);
+    EXPECT_EQ(written({"optimize", "--lossy=80", in_, "-o", out}, out), lossy);
+    EXPECT_LE(lossy.size(), exact.size());
+    EXPECT_EQ(written({"build", in_, "-o", out, "--lossy"}, out),
+              written({"build", in_, "-o", out, "--optimize=lossless", "--lossy=80"}, out));
+    for (const auto& args : std::vector<std::vector<std::string>>{
+             {"optimize", in_, "-o", out, "--lossy=201"},
+             {"optimize", in_, "-o", out, "--transparency=existing", "--lossy"},
+             {"export", project_, "-o", out, "--optimize=transparency", "--lossy=20"}})
+        EXPECT_EQ(run(args).status, 2) << ::testing::PrintToString(args);
+    EXPECT_EQ(run({"optimize", "--lossy", "40", in_, "-o", out}).status, 2) << "40 is an input, one too many";
+}
+
 // What the grammar refuses names the option and the command's help; "--"
 // makes the arguments after it inputs, even those that look like options.
 TEST_F(CommandLine, UnknownOptionsAndTheEndOfOptions)

@@ -18,6 +18,7 @@
 #include "document/screen_composer.h"
 #include "image/mapped_file.h"
 #include "image/gif_blocks.h"
+#include "image/lzw_lossy.h"
 #include "operations/recipes.h"
 #include "support/corpus.h"
 #include "support/gif_screens.h"
@@ -95,6 +96,18 @@ void expectFaithful(uint32_t options, const std::function<bool(DocumentBuilder&)
     if (options & kSaveAutoTransparency) {
         EXPECT_EQ(shown.size(), expected.size());
         EXPECT_GT(test::screensPsnr(expected, shown), 30.0);
+    } else if (const int level = lossyLevel(options); level > 0) {
+        ASSERT_EQ(shown.size(), expected.size());
+        double worst = 0;
+        for (size_t n = 0; n < shown.size(); ++n) {
+            ASSERT_EQ(shown[n].size(), expected[n].size());
+            for (size_t p = 0; p + 2 < shown[n].size(); p += 3) {
+                const uint8_t* a = &shown[n][p];
+                const uint8_t* b = &expected[n][p];
+                worst = std::max(worst, lossyDistance(makeColor(a[0], a[1], a[2]), makeColor(b[0], b[1], b[2])));
+            }
+        }
+        EXPECT_LE(worst, lossyBound(level)) << "every pixel of every screen within the bound";
     } else {
         EXPECT_EQ(shown, expected);
     }
@@ -124,6 +137,8 @@ const Options kOptions[] = {
     {"lossless", kSaveLosslessDefault},
     {"lossless, own tables", kTransparent | kSaveLosslessTransparency},
     {"lossless, keep timing", kSaveLosslessDefault | kSaveDropUnchanged | kSaveKeepTiming},
+    {"lossy 40", kSaveLosslessDefault | lossyOption(40)},
+    {"lossy 200, keep timing", kSaveLosslessDefault | kSaveDropUnchanged | kSaveKeepTiming | lossyOption(200)},
 };
 
 // Each instance checks both entry points on one option set and recipe.
@@ -143,7 +158,8 @@ INSTANTIATE_TEST_SUITE_P(Recipes, OptimizerOracle,
 TEST(OptimizerCorpus, EveryAnimationShowsTheSameThroughBothEntries)
 {
     const int checked = test::forEachCorpusAnimation([](const std::vector<uint8_t>& gif, Document&) {
-        for (const uint32_t options : {kTransparent, kTransparent | kSaveAutoTransparency, kSaveLosslessDefault})
+        for (const uint32_t options : {kTransparent, kTransparent | kSaveAutoTransparency, kSaveLosslessDefault,
+                                       kSaveLosslessDefault | lossyOption(120)})
             expectFaithful(options, [&](DocumentBuilder& a) { return test::importGif(a.document, gif); });
     });
     if (checked == 0)
