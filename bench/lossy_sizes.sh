@@ -1,0 +1,81 @@
+#!/usr/bin/env bash
+# zell's lossy LZW next to gifsicle's on the generated animations: for each
+# file and each gifsicle level (-O3 --lossy=30, 80, 200), the smallest zell
+# output (`optimize --lossy=N`, N from a ladder of levels) whose PSNR is at
+# least gifsicle's, and the size ratio zell / gifsicle at that point.
+# PSNR: every coalesced frame (ImageMagick) against the input's, by ffmpeg.
+# Usage: bench/lossy_sizes.sh [BUILD_DIR]   (default: build)
+# Installs ImageMagick, ffmpeg and gifsicle with apt-get when they are missing.
+set -euo pipefail
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=$(cd "${1:-$root/build}" && pwd)
+cli=$build/zell-cli
+[ -x "$cli" ] || { echo "no $cli: build zell first" >&2; exit 1; }
+
+missing=()
+dpkg -s imagemagick >/dev/null 2>&1 || missing+=(imagemagick)
+dpkg -s ffmpeg >/dev/null 2>&1 || missing+=(ffmpeg)
+dpkg -s gifsicle >/dev/null 2>&1 || missing+=(gifsicle)
+if [ ${#missing[@]} -gt 0 ]; then
+    export DEBIAN_FRONTEND=noninteractive
+    apt-get update -qq >/dev/null && apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+cd "$work"
+if [ -n "${ZELL_BENCH_ANIMATIONS:-}" ]; then
+    cp "$ZELL_BENCH_ANIMATIONS"/*.gif "$work"
+else
+    "$root/bench/make_animations.sh" "$work" >/dev/null
+fi
+
+size() { stat -c %s "$1"; }
+# The coalesced frames as RGB bytes, and their PSNR against the input's.
+frames() { convert "$1" -coalesce -depth 8 rgb:"$2"; }
+psnr() { # input.rgb, output.gif, WxH
+    frames "$2" out.rgb
+    ffmpeg -v info -nostdin -f rawvideo -pix_fmt rgb24 -s "$3" -i "$1" -f rawvideo -pix_fmt rgb24 -s "$3" \
+        -i out.rgb -lavfi psnr -f null - 2>&1 | sed -n 's/.*PSNR r:.* average:\([0-9.inf]*\).*/\1/p' | tail -1 |
+        sed 's/inf/99/'
+}
+ge() { awk -v a="$1" -v b="$2" 'BEGIN { exit !(a + 0 >= b + 0) }'; }
+
+levels=(5 10 15 20 30 40 50 60 80 100 120 150 200)
+printf '%-11s %5s %9s %6s %9s %6s %5s %6s\n' animation gs-N gs-bytes gs-dB zell-B z-dB z-N ratio
+total_g=0; total_z=0; wins=0; points=0
+for in in "$work"/*.gif; do
+    name=$(basename "$in" .gif)
+    case $name in *.*) continue ;; esac
+    dims=$(identify -format '%Wx%H\n' "$in" | head -1)
+    frames "$in" in.rgb
+    # zell's ladder once per file.
+    declare -A zb=() zp=()
+    for n in "${levels[@]}"; do
+        "$cli" optimize "$in" -o "z$n.gif" --lossy="$n" >/dev/null 2>&1 || continue
+        zb[$n]=$(size "z$n.gif"); zp[$n]=$(psnr in.rgb "z$n.gif" "$dims")
+    done
+    for g in 30 80 200; do
+        gifsicle -O3 --lossy="$g" "$in" -o "g$g.gif" 2>/dev/null
+        gb=$(size "g$g.gif"); gp=$(psnr in.rgb "g$g.gif" "$dims")
+        best=""; bb=0; bp=0
+        for n in "${levels[@]}"; do
+            [ -n "${zb[$n]:-}" ] || continue
+            if ge "${zp[$n]}" "$gp" && { [ -z "$best" ] || [ "${zb[$n]}" -lt "$bb" ]; }; then
+                best=$n; bb=${zb[$n]}; bp=${zp[$n]}
+            fi
+        done
+        if [ -z "$best" ]; then # not even the ladder's lowest level reaches gifsicle's PSNR
+            printf '%-11s %5s %9s %6.2f %9s %6s %5s %6s\n' "$name" "$g" "$gb" "$gp" - - - -
+            continue
+        fi
+        ratio=$(awk -v a="$bb" -v b="$gb" 'BEGIN { printf "%.3f", a / b }')
+        printf '%-11s %5s %9s %6.2f %9s %6.2f %5s %6s\n' "$name" "$g" "$gb" "$gp" "$bb" "$bp" "$best" "$ratio"
+        total_g=$((total_g + gb)); total_z=$((total_z + bb)); points=$((points + 1))
+        [ "$bb" -lt "$gb" ] && wins=$((wins + 1))
+    done
+    unset zb zp
+done
+printf '\nmatched points: %d, zell smaller on %d; total zell / gifsicle at matched PSNR: %s\n' "$points" "$wins" \
+    "$(awk -v a="$total_z" -v b="$total_g" 'BEGIN { if (b > 0) printf "%.3f", a / b; else print "-" }')"
