@@ -34,6 +34,7 @@ struct BuildArgs {
     long screenHeight = -1;
     uint32_t saveOptions = 0;
     int lossy = 0;
+    uint64_t maxSize = 0;
     ClipOptions clip;
 };
 
@@ -91,6 +92,7 @@ bool parse(const std::vector<std::string>& args, BuildArgs& out, int& status)
          }},
         optimizeOption(out.saveOptions),
         lossyOption(out.lossy),
+        maxSizeOption(out.maxSize),
     };
     addOutputOptions(table, out.output);
     addClipOptions(table, out.clip, [&out] { out.stillColors |= kNeuQuantDither; });
@@ -178,7 +180,8 @@ int runBuild(const std::vector<std::string>& args)
         if (a.disposal >= 0)
             f.disposal = uint8_t(a.disposal);
     }
-    if (!writeOutput(document, a.output, a.saveOptions, error)) {
+    if (!fitMaxSize(document, a.output, a.maxSize, a.saveOptions, error)
+        || !writeOutput(document, a.output, a.saveOptions, error)) {
         printError("build", error);
         return kExitFailed;
     }

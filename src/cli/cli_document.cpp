@@ -409,6 +409,38 @@ bool writeOutput(const Document& document, const std::string& path, uint32_t sav
     return writeFile(document, path, writesProject(path), saveOptions, error);
 }
 
+bool fitMaxSize(const Document& document, const std::string& path, uint64_t maxBytes, uint32_t& saveOptions,
+                std::string& error)
+{
+    if (maxBytes == 0)
+        return true;
+    const std::string name = path == "-" ? "standard output" : path;
+    if (writesProject(path)) {
+        error = name + ": --max-size needs a GIF, not a project";
+        return false;
+    }
+    if (!(saveOptions & kSaveOptimize))
+        saveOptions = OptimizeChoice().finish();
+    if (!(saveOptions & kSaveLosslessTransparency)) {
+        error = "--max-size goes with the lossless optimisation";
+        return false;
+    }
+    int level = 0;
+    uint64_t bytes = 0;
+    ExportError why = ExportError::None;
+    if (!fitLossyLevel(document.frames, GifOutput::fromSettings(document.settings, saveOptions), maxBytes, level,
+                       bytes, &why)) {
+        error = why != ExportError::None ? name + ": optimising a frame failed"
+                                         : name + ": no lossy level makes it " + std::to_string(maxBytes)
+                                               + " bytes or fewer (the highest gives " + std::to_string(bytes)
+                                               + "); nothing was written";
+        return false;
+    }
+    saveOptions = (saveOptions & ~lossyOption(0xFF)) | lossyOption(level);
+    printNote("note", name, "lossy level " + std::to_string(level) + " gives " + std::to_string(bytes) + " bytes");
+    return true;
+}
+
 bool writesProject(const std::string& path)
 {
     return outputFormat == OutputFormat::byName ? path != "-" && isProjectPath(path)

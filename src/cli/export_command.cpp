@@ -15,9 +15,11 @@ int runExport(const std::vector<std::string>& args)
     std::string output;
     uint32_t saveOptions = 0;
     int lossy = 0;
+    uint64_t maxSize = 0;
     OptionTable table = {
         optimizeOption(saveOptions),
         lossyOption(lossy),
+        maxSizeOption(maxSize),
     };
     addOutputOptions(table, output);
     std::vector<std::string> inputs;
@@ -38,7 +40,8 @@ int runExport(const std::vector<std::string>& args)
     const std::string& input = inputs.front();
     Document document;
     std::string error;
-    if (!readInput(document, input, error) || !writeOutput(document, output, saveOptions, error)) {
+    if (!readInput(document, input, error) || !fitMaxSize(document, output, maxSize, saveOptions, error)
+        || !writeOutput(document, output, saveOptions, error)) {
         printError("export", error);
         return kExitFailed;
     }
@@ -49,6 +52,7 @@ const CommandRegistration registration({
     "export",
     "a project written as an animated GIF",
     "Usage: zell-cli export PROJECT.zpj -o OUT.gif [--optimize[=...]] [--lossy[=N]]\n"
+    "                 [--max-size BYTES]\n"
     "Writes the project's frames and settings as one animated GIF.\n"
     "--optimize takes the words of zell-cli build --optimize (default lossless).\n"
     ZELL_CLI_LOSSY_HELP

@@ -16,6 +16,7 @@ struct OptimizeArguments {
     std::string output;
     OptimizeChoice choice;
     int lossy = 0;
+    uint64_t maxSize = 0;
     uint32_t options = 0; // the choice's, with the lossy level
 };
 
@@ -47,6 +48,7 @@ bool parseArguments(const std::vector<std::string>& args, OptimizeArguments& out
         {"--shrink-tables", Takes::nothing, word("shrink-tables")},
         {"--keep-tables", Takes::nothing, word("keep-tables")},
         lossyOption(out.lossy),
+        maxSizeOption(out.maxSize),
     };
     addOutputOptions(table, out.output);
     std::vector<std::string> inputs;
@@ -83,8 +85,9 @@ int runOptimize(const std::vector<std::string>& args)
     }
     // A GIF is written by the optimising export, which gives the same bytes
     // without a new work file for every frame it rewrites.
-    if (!writesProject(a.output)) {
-        if (!writeOutput(document, a.output, a.options, error)) {
+    if (!writesProject(a.output) || a.maxSize) {
+        if (!fitMaxSize(document, a.output, a.maxSize, a.options, error)
+            || !writeOutput(document, a.output, a.options, error)) {
             printError("optimize", error);
             return kExitFailed;
         }
@@ -109,7 +112,7 @@ const CommandRegistration registration({
     "make an animation smaller without changing what it shows",
     "Usage: zell-cli optimize IN -o OUT [--transparency[=MODE]] [--auto-transparency]\n"
     "                         [--drop-unchanged[=keep-timing]] [--shrink-tables]\n"
-    "                         [--keep-tables] [--lossy[=N]]\n"
+    "                         [--keep-tables] [--lossy[=N]] [--max-size BYTES]\n"
     "Crops every frame after the first to the rectangle that changes the screen\n"
     "and shrinks its own colour table to the colours it still needs.\n"
     "IN is a GIF, a still image or a project (*.zpj); OUT ending in .zpj writes a\n"

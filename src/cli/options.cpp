@@ -185,6 +185,17 @@ Option lossyOption(int& level)
             }};
 }
 
+Option maxSizeOption(uint64_t& bytes)
+{
+    return {"--max-size", Takes::value, [&bytes](const std::string& value) {
+                long n = 0;
+                if (!parseNumber(value, 1, 0x7FFFFFFF, n))
+                    return std::string("--max-size takes a number of bytes");
+                bytes = uint64_t(n);
+                return std::string();
+            }};
+}
+
 std::string applyLossy(int level, uint32_t& saveOptions)
 {
     if (level <= 0)

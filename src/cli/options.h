@@ -40,10 +40,14 @@ Option lossyOption(int& level);
 // Puts a --lossy level into the save options, which it makes optimise
 // losslessly when they did not optimise; "" or what is wrong.
 std::string applyLossy(int level, uint32_t& saveOptions);
+// --max-size BYTES: the largest GIF to write.
+Option maxSizeOption(uint64_t& bytes);
 #define ZELL_CLI_LOSSY_HELP \
     "  --lossy[=N]          let pixels move by a little where that shortens the\n" \
     "                       LZW stream, level 1-200 (default 80; 0 exact); goes\n" \
-    "                       with the lossless optimisation, which it implies\n"
+    "                       with the lossless optimisation, which it implies\n" \
+    "  --max-size BYTES     the lowest lossy level whose GIF is at most BYTES\n" \
+    "                       (it says which); nothing is written when none is\n"
 
 // -o FILE / --output FILE and --format gif|zpj, for commands that write an
 // animation. "-" is standard output, which also silences the progress line.

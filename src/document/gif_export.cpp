@@ -15,6 +15,7 @@
 #include "document/temporary_file.h"
 #include "image/bytes.h"
 #include "image/gif_blocks.h"
+#include "image/lzw_lossy.h"
 
 namespace zell {
 
@@ -276,6 +277,45 @@ bool writeAnimatedGif(const std::string& path, const FrameList& frames, const Gi
     if (why == ExportError::CannotCreate || why == ExportError::WriteFailed)
         errno = systemError;
     return ok;
+}
+
+bool fitLossyLevel(const FrameList& frames, const GifOutput& output, uint64_t maxBytes, int& level,
+                   uint64_t& bytes, ExportError* error)
+{
+    const auto measure = [&](int at, uint64_t& size) {
+        GifOutput o = output;
+        o.options = (o.options & ~lossyOption(0xFF)) | lossyOption(at);
+        return measureAnimatedGif(frames, o, size, error);
+    };
+    uint64_t size = 0;
+    if (!measure(0, size))
+        return false;
+    if (size <= maxBytes) {
+        level = 0;
+        bytes = size;
+        return true;
+    }
+    if (!measure(kMaxLossyLevel, size))
+        return false;
+    bytes = size;
+    if (size > maxBytes)
+        return false;
+    // Sizes fall with the level nearly always; a level that breaks the
+    // order only costs the search a closer fit.
+    int low = 0, high = kMaxLossyLevel;
+    while (high - low > 1) {
+        const int mid = (low + high) / 2;
+        if (!measure(mid, size))
+            return false;
+        if (size <= maxBytes) {
+            high = mid;
+            bytes = size;
+        } else {
+            low = mid;
+        }
+    }
+    level = high;
+    return true;
 }
 
 bool measureAnimatedGif(const FrameList& frames, const GifOutput& output, uint64_t& bytes, ExportError* error,

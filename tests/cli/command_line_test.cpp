@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 
 #include "operations/recipes.h"
@@ -148,6 +149,39 @@ TEST_F(CommandLine, LossyLevels)
              {"export", project_, "-o", out, "--optimize=transparency", "--lossy=20"}})
         EXPECT_EQ(run(args).status, 2) << ::testing::PrintToString(args);
     EXPECT_EQ(run({"optimize", "--lossy", "40", in_, "-o", out}).status, 2) << "40 is an input, one too many";
+}
+
+// --max-size takes the lowest level that fits and says which; when none
+// fits, nothing is written.
+TEST_F(CommandLine, MaxSizeFindsALevelThatFits)
+{
+    test::DocumentBuilder noisy;
+    noisy.screen(64, 64);
+    std::vector<uint32_t> grey(64);
+    for (uint32_t i = 0; i < grey.size(); ++i)
+        grey[i] = 0x040404u * i;
+    for (uint32_t seed : {1u, 2u}) {
+        std::vector<uint8_t> indices(64 * 64);
+        for (size_t i = 0; i < indices.size(); ++i)
+            indices[i] = uint8_t(std::clamp(int(i % 64) - 2 + int((i * 2654435761u * seed) >> 29) % 5, 0, 63));
+        noisy.add(64, 64, grey, indices);
+    }
+    const std::string in = path("noisy.gif"), out = path("out.gif");
+    test::writeFile(in, test::exportedGif(noisy.document));
+    const size_t exact = written({"optimize", in, "-o", out}, out).size();
+    const size_t most = written({"optimize", in, "-o", out, "--lossy=200"}, out).size();
+    ASSERT_LT(most, exact);
+    const size_t limit = (exact + most) / 2;
+    const auto r = run({"optimize", in, "-o", out, "--max-size", std::to_string(limit)});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_LE(test::readFile(out).size(), limit);
+    test::expectContains(r.err, {"lossy level", std::to_string(test::readFile(out).size()) + " bytes"});
+    std::filesystem::remove(out);
+    const auto none = run({"optimize", in, "-o", out, "--max-size=" + std::to_string(most - 1)});
+    EXPECT_EQ(none.status, 1);
+    test::expectContains(none.err, {"no lossy level", "nothing was written"});
+    EXPECT_FALSE(std::filesystem::exists(out));
+    EXPECT_EQ(run({"build", in, "-o", path("x.zpj"), "--max-size=100"}).status, 1) << "a project has no size to fit";
 }
 
 // What the grammar refuses names the option and the command's help; "--"
