@@ -323,6 +323,22 @@ bool encodeLosslessFrame(RasterImage& picture, ByteBuffer& out, LosslessFrame& f
             largest = std::max({largest, pixels[p], other[p]});
         const int minCode = std::max(int(std::bit_width(largest)), 2);
         const uint64_t table = streamCost(0, m.bits, f.keepColors || m.global);
+        // An encoding may give up once it is no smaller than the best so far.
+        const auto limit = [&] {
+            return best.cost == UINT64_MAX ? SIZE_MAX : size_t(best.cost - std::min(best.cost, table));
+        };
+        // True when `codes` became the best.
+        const auto keep = [&](std::vector<uint8_t>& codes) {
+            const uint64_t cost = streamCost(codes.size(), m.bits, f.keepColors || m.global);
+            if (cost >= best.cost)
+                return false;
+            best.codes.swap(codes);
+            best.mapping = m;
+            best.transparent = transparent;
+            best.cost = cost;
+            best.minCode = minCode;
+            return true;
+        };
         // The ways of clearing a full table differ only once it has filled.
         // The first encoding to fill it tries them all; the others take the
         // way that won there: their pixels differ little.
@@ -332,20 +348,10 @@ bool encodeLosslessFrame(RasterImage& picture, ByteBuffer& out, LosslessFrame& f
         bool filled = false;
         for (const LzwClear how : ways) {
             std::vector<uint8_t> codes;
-            const size_t limit = best.cost == UINT64_MAX ? SIZE_MAX : size_t(best.cost - std::min(best.cost, table));
-            const bool done = codec.compressChoosing(pixels, other, minCode, codes, limit, how);
+            const bool done = codec.compressChoosing(pixels, other, minCode, codes, limit(), how);
             filled = filled || codec.tableFilled();
-            if (done) {
-                const uint64_t cost = streamCost(codes.size(), m.bits, f.keepColors || m.global);
-                if (cost < best.cost) {
-                    best.codes.swap(codes);
-                    best.mapping = m;
-                    best.transparent = transparent;
-                    best.cost = cost;
-                    best.minCode = minCode;
-                    won = how;
-                }
-            }
+            if (done && keep(codes))
+                won = how;
             if (!codec.tableFilled())
                 break;
         }
@@ -357,18 +363,9 @@ bool encodeLosslessFrame(RasterImage& picture, ByteBuffer& out, LosslessFrame& f
             for (size_t c = 0; c < m.colors.size(); ++c)
                 colors.setColor(uint32_t(c), m.colors[c]);
             std::vector<uint8_t> codes;
-            const size_t limit = best.cost == UINT64_MAX ? SIZE_MAX : size_t(best.cost - std::min(best.cost, table));
             const LossyPicture picture{pixels, &colors, transparent == kNoIndex ? -1 : int(transparent)};
-            if (compressLossy(picture, f.lossy, minCode, codes, limit)) {
-                const uint64_t cost = streamCost(codes.size(), m.bits, f.keepColors || m.global);
-                if (cost < best.cost) {
-                    best.codes.swap(codes);
-                    best.mapping = m;
-                    best.transparent = transparent;
-                    best.cost = cost;
-                    best.minCode = minCode;
-                }
-            }
+            if (compressLossy(picture, f.lossy, minCode, codes, limit()))
+                keep(codes);
         }
     };
     // Every pixel its own colour.

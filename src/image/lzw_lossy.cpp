@@ -5,6 +5,7 @@
 #include <cmath>
 #include <memory>
 
+#include "image/lzw_bits.h"
 #include "image/lzw_codec.h"
 
 namespace zell {
@@ -15,33 +16,6 @@ namespace {
 // run through a few near colours, bounded so that noise costs no more than
 // a small multiple of exact coding.
 constexpr int kSearchBudget = 48;
-
-class Bits {
-public:
-    explicit Bits(std::vector<uint8_t>& out) : out_(out) { out_.clear(); }
-
-    void put(uint32_t code, uint32_t bits)
-    {
-        acc_ |= code << count_;
-        count_ += bits;
-        while (count_ >= 8) {
-            out_.push_back(uint8_t(acc_));
-            acc_ >>= 8;
-            count_ -= 8;
-        }
-    }
-    void finish()
-    {
-        if (count_ > 0)
-            out_.push_back(uint8_t(acc_));
-    }
-    size_t bytes() const { return out_.size(); }
-
-private:
-    std::vector<uint8_t>& out_;
-    uint32_t acc_ = 0;
-    uint32_t count_ = 0;
-};
 
 struct Tree {
     std::array<uint16_t, kMaxLzwCodes> firstChild{};
@@ -165,7 +139,7 @@ bool compressLossy(const LossyPicture& picture, int level, int minCodeSize, std:
     auto tree = std::make_unique<Tree>();
     tree->reset(clear);
     Search search(*tree, masked, cost, stride, bound);
-    Bits bits(out);
+    lzw::BitWriter bits(out);
     uint32_t n = first;
     uint32_t codeSize = k + 1;
     uint32_t limit = 1u << codeSize;

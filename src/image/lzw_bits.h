@@ -1,0 +1,52 @@
+// Packs LZW codes into bytes, least significant bit first, as GIF does:
+// shared by the exact and the lossy encoders.
+#pragma once
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "image/bytes.h"
+
+namespace zell::lzw {
+
+class BitWriter {
+public:
+    static constexpr size_t kGrowth = 65536;
+
+    explicit BitWriter(std::vector<uint8_t>& out) : out_(out) { out_.assign(kGrowth, 0); }
+
+    void put(uint32_t code, uint32_t bits)
+    {
+        acc_ |= uint64_t(code) << count_;
+        count_ += bits;
+        if (count_ >= 32) {
+            if (pos_ + 4 > out_.size())
+                out_.resize(out_.size() + std::max(out_.size(), kGrowth));
+            putU32le(out_.data() + pos_, uint32_t(acc_));
+            pos_ += 4;
+            acc_ >>= 32;
+            count_ -= 32;
+        }
+    }
+
+    size_t bytes() const { return pos_; }
+    uint64_t bits() const { return uint64_t(pos_) * 8 + count_; }
+
+    void finish()
+    {
+        const uint32_t bytes = (count_ + 7) / 8;
+        out_.resize(pos_ + bytes);
+        for (uint32_t i = 0; i < bytes; ++i)
+            out_[pos_ + i] = uint8_t(acc_ >> (8 * i));
+    }
+
+private:
+    std::vector<uint8_t>& out_;
+    size_t pos_ = 0;
+    uint64_t acc_ = 0;
+    uint32_t count_ = 0;
+};
+
+} // namespace zell::lzw
