@@ -9,16 +9,11 @@
 # Usage: bench/clip_vs_ffmpeg.sh [BUILD_DIR] [FPS]   (defaults: build, 15)
 set -euo pipefail
 
-root=$(cd "$(dirname "$0")/.." && pwd)
-build=$(cd "${1:-$root/build}" && pwd)
 fps=${2:-15}
-cli=$build/zell-cli
-[ -x "$cli" ] || { echo "no $cli: build zell first" >&2; exit 1; }
+source "$(dirname "$0")/common.sh"
 command -v ffmpeg >/dev/null || { echo "needs ffmpeg" >&2; exit 1; }
 
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-cd "$work"
+scratch
 
 source_filter() { # kind size
     case $1 in

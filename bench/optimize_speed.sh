@@ -10,24 +10,13 @@
 # Installs ImageMagick and gifsicle with apt-get when they are missing.
 set -euo pipefail
 
-root=$(cd "$(dirname "$0")/.." && pwd)
-build=$(cd "${1:-$root/build}" && pwd)
 copies=${2:-200}
-cli=$build/zell-cli
-[ -x "$cli" ] || { echo "no $cli: build zell first" >&2; exit 1; }
+source "$(dirname "$0")/common.sh"
 convert=/usr/bin/convert
 
-missing=()
-dpkg -s imagemagick >/dev/null 2>&1 || missing+=(imagemagick)
-dpkg -s gifsicle >/dev/null 2>&1 || missing+=(gifsicle)
-if [ ${#missing[@]} -gt 0 ]; then
-    export DEBIAN_FRONTEND=noninteractive
-    apt-get update -qq >/dev/null && apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
-fi
+need imagemagick gifsicle
 
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-cd "$work"
+scratch
 
 # The animation of bench/edit_speed.sh: a ball and a block moving over a
 # gradient, optimised by ImageMagick into changed rectangles.

@@ -5,23 +5,11 @@
 # Installs ImageMagick, ffmpeg and gifsicle with apt-get when they are missing.
 set -euo pipefail
 
-root=$(cd "$(dirname "$0")/.." && pwd)
-build=$(cd "${1:-$root/build}" && pwd)
-cli=$build/zell-cli
-[ -x "$cli" ] || { echo "no $cli: build zell first" >&2; exit 1; }
+source "$(dirname "$0")/common.sh"
 
-missing=()
-dpkg -s imagemagick >/dev/null 2>&1 || missing+=(imagemagick)
-dpkg -s ffmpeg >/dev/null 2>&1 || missing+=(ffmpeg)
-dpkg -s gifsicle >/dev/null 2>&1 || missing+=(gifsicle)
-if [ ${#missing[@]} -gt 0 ]; then
-    export DEBIAN_FRONTEND=noninteractive
-    apt-get update -qq >/dev/null && apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
-fi
+need imagemagick ffmpeg gifsicle
 
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-cd "$work"
+scratch
 
 # ZELL_BENCH_ANIMATIONS names a folder made by make_animations.sh before.
 if [ -n "${ZELL_BENCH_ANIMATIONS:-}" ]; then
