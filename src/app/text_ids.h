@@ -365,6 +365,10 @@ enum Id : int {
     DelaysHeld = 21535, // with SpeedTitle
     OptimizeReport = 21536, // with OptimizeTitle: frames and bytes before and after
     TooManyFramesReason = 21560, // a clip stretch beyond the frame limit
+    LossyLevel = 21561,          // the optimisation panels' quality control
+    SizeEstimating = 21562,      // the size estimate while it is measured
+    SizeEstimated = 21563,       // the size estimate: bytes
+    SizeUnknown = 21564,         // the size estimate when measuring failed
 };
 
 } // namespace zell::Text

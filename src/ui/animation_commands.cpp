@@ -35,6 +35,8 @@ void AnimationCommands::optimize()
     if (document_.frameCount() == 0)
         return;
     OptimizeDialog dialog(owner_, 0x31);
+    dialog.estimateSizes(
+        measureCopyOf(document_.document(), GifOutput::fromSettings(document_.document().settings, 0)));
     if (prompter().runDialog(dialog) != QDialog::Accepted)
         return;
     WaitCursor wait;

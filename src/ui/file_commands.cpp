@@ -345,13 +345,25 @@ SaveGifDialog::SaveGifDialog(QWidget* parent) : FileDialogHost(parent, Text::Gif
     details_->setContentsMargins(24, 0, 0, 0);
     optimize_->setChecked(true);
     auto* panel = new QGroupBox(this);
-    auto* panelLayout = new QVBoxLayout(panel);
-    panelLayout->addWidget(optimize_);
-    panelLayout->addWidget(details_);
+    panelLayout_ = new QVBoxLayout(panel);
+    panelLayout_->addWidget(optimize_);
+    panelLayout_->addWidget(details_);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(files_, 1);
     layout->addWidget(panel);
     connect(optimize_, &QCheckBox::toggled, details_, &QWidget::setEnabled);
+}
+
+void SaveGifDialog::estimateSizes(SizeEstimate::Measure measure)
+{
+    estimate_ = new SizeEstimate(std::move(measure), this);
+    panelLayout_->addWidget(estimate_->label());
+    const auto remeasure = [this] { estimate_->request(options()); };
+    connect(details_, &OptimizeOptionsPanel::changed, estimate_, remeasure);
+    connect(optimize_, &QCheckBox::toggled, estimate_, remeasure);
+    // The save that follows must not share the machine with a measure.
+    connect(this, &QDialog::finished, estimate_, &SizeEstimate::stop);
+    remeasure();
 }
 
 uint32_t SaveGifDialog::options() const
@@ -676,6 +688,7 @@ void FileCommands::save()
         return;
     const DocumentModel::BusyScope busy(document_);
     SaveGifDialog dialog(owner_);
+    dialog.estimateSizes(measureCopyOf(document_.document(), output));
     if (prompter().runDialog(dialog) != QDialog::Accepted || dialog.chosenFiles().isEmpty())
         return;
     WaitCursor wait;

@@ -14,12 +14,14 @@
 
 #include "document/gif_export.h"
 #include "document/gif_import.h"
+#include "ui/size_estimate.h"
 
 class QButtonGroup;
 class QCheckBox;
 class QFileDialog;
 class QLabel;
 class QRadioButton;
+class QVBoxLayout;
 
 namespace zell {
 
@@ -92,9 +94,16 @@ public:
     QCheckBox* box(int control) const;
     QRadioButton* radio(int control) const;
 
+    // Shows the size of the GIF the chosen options would give, measured
+    // in the background as they change.
+    void estimateSizes(SizeEstimate::Measure measure);
+    SizeEstimate* estimate() const { return estimate_; }
+
 private:
     QCheckBox* optimize_;
     OptimizeOptionsPanel* details_;
+    QVBoxLayout* panelLayout_;
+    SizeEstimate* estimate_ = nullptr;
 };
 
 // How to load one dropped file.

@@ -56,10 +56,21 @@ OptimizeDialog::OptimizeDialog(QWidget* parent, uint32_t initial) : QDialog(pare
     details_ = new OptimizeOptionsPanel(this);
     details_->setOptions(initial);
     auto* group = new QGroupBox(this);
-    (new QVBoxLayout(group))->addWidget(details_);
+    panelLayout_ = new QVBoxLayout(group);
+    panelLayout_->addWidget(details_);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(group);
     layout->addWidget(okCancel(this));
+}
+
+void OptimizeDialog::estimateSizes(SizeEstimate::Measure measure)
+{
+    estimate_ = new SizeEstimate(std::move(measure), this);
+    panelLayout_->addWidget(estimate_->label());
+    const auto remeasure = [this] { estimate_->request(options()); };
+    connect(details_, &OptimizeOptionsPanel::changed, estimate_, remeasure);
+    connect(this, &QDialog::finished, estimate_, &SizeEstimate::stop);
+    remeasure();
 }
 
 uint32_t OptimizeDialog::options() const

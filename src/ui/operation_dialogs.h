@@ -8,12 +8,14 @@
 #include <cstdint>
 
 #include "operations/palette_unifier.h"
+#include "ui/size_estimate.h"
 
 class QCheckBox;
 class QDialogButtonBox;
 class QComboBox;
 class QLabel;
 class QRadioButton;
+class QVBoxLayout;
 
 namespace zell {
 
@@ -34,8 +36,15 @@ public:
     QCheckBox* box(int control) const;
     QRadioButton* radio(int control) const;
 
+    // Shows the size of the GIF the chosen options would give, measured
+    // in the background as they change.
+    void estimateSizes(SizeEstimate::Measure measure);
+    SizeEstimate* estimate() const { return estimate_; }
+
 private:
     OptimizeOptionsPanel* details_;
+    QVBoxLayout* panelLayout_;
+    SizeEstimate* estimate_ = nullptr;
 };
 
 // Asks for the unifier's options. `currentColorCount` (0 without a current

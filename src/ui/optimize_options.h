@@ -1,5 +1,6 @@
 // The optimisation choices that the save dialog and the optimise dialog share:
-// transparency and for which frames, dropping unchanged frames and their timing.
+// transparency and for which frames, dropping unchanged frames and their timing,
+// and how lossy the lossless mode's compression may be.
 #pragma once
 
 #include <QWidget>
@@ -8,6 +9,7 @@
 
 class QCheckBox;
 class QRadioButton;
+class QSpinBox;
 
 namespace zell {
 
@@ -26,6 +28,12 @@ public:
     // The choice named by its text: Text::OnlyTransparentFrames,
     // Text::AllFramesLossless or Text::AllFramesAutoTransparent.
     QRadioButton* radio(int control) const;
+    // The lossy LZW level; it applies to the lossless mode only.
+    QSpinBox* lossyLevel() const { return lossy_; }
+
+signals:
+    // Any choice changed: what the size estimate follows.
+    void changed();
 
 private:
     void updateEnabling();
@@ -35,6 +43,7 @@ private:
     QRadioButton* onlySet_;
     QRadioButton* lossless_;
     QRadioButton* automatic_;
+    QSpinBox* lossy_;
 };
 
 } // namespace zell
