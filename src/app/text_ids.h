@@ -369,6 +369,9 @@ enum Id : int {
     SizeEstimating = 21562,      // the size estimate while it is measured
     SizeEstimated = 21563,       // the size estimate: bytes
     SizeUnknown = 21564,         // the size estimate when measuring failed
+    FitInSize = 21565,           // the save dialog's size limit, in kilobytes
+    SizeNotReached = 21566,      // with SaveGifTitle: the limit and the smallest size
+    SizeReached = 21567,         // with SaveGifTitle: the lossy level chosen and the size
 };
 
 } // namespace zell::Text

@@ -280,12 +280,17 @@ bool writeAnimatedGif(const std::string& path, const FrameList& frames, const Gi
 }
 
 bool fitLossyLevel(const FrameList& frames, const GifOutput& output, uint64_t maxBytes, int& level,
-                   uint64_t& bytes, ExportError* error)
+                   uint64_t& bytes, ExportError* error, Progress* progress)
 {
+    struct StopOnly final : Progress {
+        Progress* outer;
+        explicit StopOnly(Progress* p) : outer(p) {}
+        bool cancelled() override { return stopRequested(outer); }
+    } stopOnly(progress);
     const auto measure = [&](int at, uint64_t& size) {
         GifOutput o = output;
         o.options = (o.options & ~lossyOption(0xFF)) | lossyOption(at);
-        return measureAnimatedGif(frames, o, size, error);
+        return measureAnimatedGif(frames, o, size, error, &stopOnly);
     };
     uint64_t size = 0;
     if (!measure(0, size))

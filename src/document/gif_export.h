@@ -68,9 +68,10 @@ bool measureAnimatedGif(const FrameList& frames, const GifOutput& output, uint64
 // The lowest lossy level (0-200) at which the optimising export of `output`
 // (a lossless mode) is at most `maxBytes`, found by halving. False when even
 // the highest level is larger (`bytes` then holds its size) or a measure
-// fails (`error` says why).
+// fails (`error` says why). `progress` is asked only whether to stop: the
+// measures each walk the frames anew.
 bool fitLossyLevel(const FrameList& frames, const GifOutput& output, uint64_t maxBytes, int& level,
-                   uint64_t& bytes, ExportError* error = nullptr);
+                   uint64_t& bytes, ExportError* error = nullptr, Progress* progress = nullptr);
 
 // The header, screen descriptor, global table, looping and comment blocks.
 bool writeStreamHeader(std::vector<uint8_t>& out, const GifOutput& output);

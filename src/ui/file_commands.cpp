@@ -14,8 +14,10 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QListView>
+#include <QLocale>
 #include <QRadioButton>
 #include <QScreen>
+#include <QSpinBox>
 #include <QTreeView>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -345,9 +347,23 @@ SaveGifDialog::SaveGifDialog(QWidget* parent) : FileDialogHost(parent, Text::Gif
     details_->setContentsMargins(24, 0, 0, 0);
     optimize_->setChecked(true);
     auto* panel = new QGroupBox(this);
+    fitIn_ = new QCheckBox(loadText(Text::FitInSize), this);
+    maxKilobytes_ = new QSpinBox(this);
+    maxKilobytes_->setRange(1, 1 << 30);
+    maxKilobytes_->setValue(1024);
+    auto* limit = new QHBoxLayout;
+    limit->setContentsMargins(24, 0, 0, 0);
+    limit->addWidget(fitIn_);
+    limit->addWidget(maxKilobytes_);
+    limit->addStretch();
     panelLayout_ = new QVBoxLayout(panel);
     panelLayout_->addWidget(optimize_);
     panelLayout_->addWidget(details_);
+    panelLayout_->addLayout(limit);
+    connect(optimize_, &QCheckBox::toggled, this, &SaveGifDialog::updateLimit);
+    connect(details_, &OptimizeOptionsPanel::changed, this, &SaveGifDialog::updateLimit);
+    connect(fitIn_, &QCheckBox::toggled, this, &SaveGifDialog::updateLimit);
+    updateLimit();
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(files_, 1);
     layout->addWidget(panel);
@@ -366,6 +382,21 @@ void SaveGifDialog::estimateSizes(SizeEstimate::Measure measure)
     remeasure();
 }
 
+// The limit is met by the lossy level, which only the lossless mode has;
+// the level set by hand then gives way to the one the search finds.
+void SaveGifDialog::updateLimit()
+{
+    const bool lossless = optimize_->isChecked() && (details_->options() & kSaveLosslessTransparency);
+    fitIn_->setEnabled(lossless);
+    maxKilobytes_->setEnabled(lossless && fitIn_->isChecked());
+    details_->lossyLevel()->setEnabled(lossless && !fitIn_->isChecked());
+}
+
+uint64_t SaveGifDialog::maxBytes() const
+{
+    return maxKilobytes_->isEnabled() ? uint64_t(maxKilobytes_->value()) * 1024 : 0;
+}
+
 uint32_t SaveGifDialog::options() const
 {
     return optimize_->isChecked() ? kSaveOptimize | details_->options() : 0u;
@@ -373,7 +404,7 @@ uint32_t SaveGifDialog::options() const
 
 QCheckBox* SaveGifDialog::box(int control) const
 {
-    return control == Text::OptimizeOnSave ? optimize_ : details_->box(control);
+    return control == Text::OptimizeOnSave ? optimize_ : control == Text::FitInSize ? fitIn_ : details_->box(control);
 }
 
 QRadioButton* SaveGifDialog::radio(int control) const
@@ -693,18 +724,40 @@ void FileCommands::save()
         return;
     WaitCursor wait;
     output.options = dialog.options();
+    const uint64_t maxBytes = dialog.maxBytes();
     ExportError error = ExportError::None;
     int systemError = 0;
+    int level = -1; // the level the limit chose; -1 without a limit
+    uint64_t bytes = 0;
     const std::string path = dialog.chosenFiles().front().toStdString();
     const bool ok = document_.runReading(loadText(Text::FramesUnit), [&](const Document& d, Progress& p) {
+        if (maxBytes) {
+            level = 0;
+            if (!fitLossyLevel(d.frames, output, maxBytes, level, bytes, &error, &p))
+                return false;
+            output.options = (output.options & ~lossyOption(0xFF)) | lossyOption(level);
+        }
         const bool written = writeAnimatedGif(path, d.frames, output, &error, &p);
         systemError = errno;
         return written;
     });
-    if (ok)
+    const QLocale locale;
+    const auto number = [&](uint64_t n) { return locale.toString(qulonglong(n)).toUtf8(); };
+    if (ok) {
         document_.markSaved(); // the work is safe in the GIF
-    else if (error != ExportError::Cancelled)
+        if (maxBytes)
+            showPlainMessage(owner_,
+                             QString::asprintf(loadText(Text::SizeReached).toUtf8().constData(), level,
+                                               number(bytes).constData()),
+                             loadText(Text::SaveGifTitle), MessageStyle::OkInfo);
+    } else if (maxBytes && error == ExportError::None) {
+        showPlainMessage(owner_,
+                         QString::asprintf(loadText(Text::SizeNotReached).toUtf8().constData(),
+                                           number(maxBytes).constData(), number(bytes).constData()),
+                         loadText(Text::SaveGifTitle), MessageStyle::OkExclamation);
+    } else if (error != ExportError::Cancelled) {
         failedExport(error, path, systemError);
+    }
 }
 
 void FileCommands::openProject()

@@ -21,6 +21,7 @@ class QCheckBox;
 class QFileDialog;
 class QLabel;
 class QRadioButton;
+class QSpinBox;
 class QVBoxLayout;
 
 namespace zell {
@@ -98,8 +99,16 @@ public:
     // in the background as they change.
     void estimateSizes(SizeEstimate::Measure measure);
     SizeEstimate* estimate() const { return estimate_; }
+    // The size the file must fit in (0 for no limit): the lossless mode
+    // then picks the lowest lossy level that gets there.
+    uint64_t maxBytes() const;
+    QSpinBox* maxKilobytes() const { return maxKilobytes_; }
 
 private:
+    void updateLimit();
+
+    QCheckBox* fitIn_;
+    QSpinBox* maxKilobytes_;
     QCheckBox* optimize_;
     OptimizeOptionsPanel* details_;
     QVBoxLayout* panelLayout_;

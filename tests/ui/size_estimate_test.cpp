@@ -71,6 +71,53 @@ private slots:
         QCOMPARE(quint64(QFileInfo(out).size()), shown);
     }
 
+    // A limit makes the save pick the lowest lossy level that fits and say
+    // which; a limit nothing meets writes nothing.
+    void aSizeLimitPicksTheLossyLevel()
+    {
+        TestDocument doc;
+        ScriptedPrompter prompter;
+        FileCommands commands(doc.model, nullptr);
+        std::vector<uint32_t> ramp;
+        for (uint32_t i = 0; i < 64; ++i)
+            ramp.push_back(i * 0x030302u);
+        std::vector<uint8_t> noise(160 * 120);
+        uint32_t seed = 7;
+        for (uint8_t& v : noise)
+            v = uint8_t((seed = seed * 1103515245u + 12345u) >> 26);
+        doc.screen(160, 120);
+        doc.add(160, 120, ramp, noise);
+        const uint32_t lossless = kSaveOptimize | kSaveTransparency | kSaveLosslessTransparency | kSaveShrinkTables;
+        uint64_t exact = 0, lossiest = 0;
+        GifOutput output = GifOutput::fromSettings(doc.document.settings, lossless);
+        QVERIFY(measureAnimatedGif(doc.document.frames, output, exact));
+        output.options |= lossyOption(200);
+        QVERIFY(measureAnimatedGif(doc.document.frames, output, lossiest) && lossiest + 2048 < exact);
+        const QString out = doc.dir.path() + "/fit.gif";
+        for (const int kilobytes : {1, int(exact / 1024) - 1}) {
+            prompter.dialogScript = [&](QDialog& dialog) {
+                auto& save = static_cast<SaveGifDialog&>(dialog);
+                save.box(Text::UseTransparency)->setChecked(true);
+                save.box(Text::FitInSize)->setChecked(true);
+                save.maxKilobytes()->setValue(kilobytes);
+                save.choose({out});
+                return int(QDialog::Accepted);
+            };
+            prompter.answers = {kIdOk};
+            commands.save();
+            QCOMPARE(prompter.texts.size(), 1);
+            const QString said = prompter.texts.takeLast();
+            if (kilobytes == 1) {
+                QVERIFY2(!QFileInfo::exists(out), qPrintable(said));
+                continue;
+            }
+            const qint64 size = QFileInfo(out).size();
+            QVERIFY2(size > 0 && size <= kilobytes * 1024 && said.contains(QLocale().toString(size)),
+                     qPrintable(said));
+        }
+        QCOMPARE(prompter.unexpected, 0);
+    }
+
     // A change while a measure runs stops it; only the latest options are
     // reported, and stopping returns once the worker has ended.
     void aNewerChoiceStopsTheMeasureRunning()
