@@ -78,7 +78,7 @@ TEST_F(CommandLine, EveryValueTakesBothSpellings)
         {{"transition", in_}, "--after", "1", "2"},
         {{"transition", in_, "--after", "1"}, "--steps", "2", "3"},
         {{"transition", in_, "--after", "1"}, "--delay", "3", "9"},
-        {{"transition", in_, "--after", "1"}, "--pattern", "2", "3"},
+        {{"transition", in_, "--after", "1"}, "--pattern", "3", "4"}, // 2 dissolves at random
         {{"transition", in_, "--after", "1"}, "--to-color", "FF0000", "00FF00"},
         {{"edit", in_}, "--speed", "200", "50"},
         {{"edit", in_}, "--delay", "5", "9"},
