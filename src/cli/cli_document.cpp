@@ -20,6 +20,7 @@
 #include "document/project_file.h"
 #include "document/screen_composer.h"
 #include "image/pixel_limit.h"
+#include "operations/palette_unifier.h"
 
 namespace zell::cli {
 
@@ -409,7 +410,7 @@ bool writeOutput(const Document& document, const std::string& path, uint32_t sav
     return writeFile(document, path, writesProject(path), saveOptions, error);
 }
 
-bool fitMaxSize(const Document& document, const std::string& path, uint64_t maxBytes, uint32_t& saveOptions,
+bool fitMaxSize(Document& document, const std::string& path, uint64_t maxBytes, uint32_t& saveOptions,
                 std::string& error)
 {
     if (maxBytes == 0)
@@ -426,18 +427,39 @@ bool fitMaxSize(const Document& document, const std::string& path, uint64_t maxB
         return false;
     }
     int level = 0;
-    uint64_t bytes = 0;
+    uint64_t bytes = 0, lossiest = 0;
     ExportError why = ExportError::None;
-    if (!fitLossyLevel(document.frames, GifOutput::fromSettings(document.settings, saveOptions), maxBytes, level,
-                       bytes, &why)) {
+    const auto fits = [&] {
+        return fitLossyLevel(document.frames, GifOutput::fromSettings(document.settings, saveOptions), maxBytes,
+                             level, bytes, &why);
+    };
+    bool fitted = fits();
+    lossiest = bytes;
+    // Past the highest level, fewer colours: one shared table, halved until
+    // the file fits. The work files are this run's own, so they may change.
+    int colors = 0;
+    for (int k = 128; !fitted && why == ExportError::None && k >= 2; k /= 2) {
+        UnifyOptions fewer;
+        fewer.colorCount = k;
+        if (!unify(document, fewer)) {
+            error = name + ": reducing the colours failed";
+            return false;
+        }
+        colors = k;
+        fitted = fits();
+    }
+    if (!fitted) {
         error = why != ExportError::None ? name + ": optimising a frame failed"
-                                         : name + ": no lossy level makes it " + std::to_string(maxBytes)
-                                               + " bytes or fewer (the highest gives " + std::to_string(bytes)
-                                               + "); nothing was written";
+                                         : name + ": neither a lossy level nor fewer colours make it "
+                                               + std::to_string(maxBytes) + " bytes or fewer (the highest level gives "
+                                               + std::to_string(lossiest) + ", with 2 colours "
+                                               + std::to_string(bytes) + "); nothing was written";
         return false;
     }
     saveOptions = (saveOptions & ~lossyOption(0xFF)) | lossyOption(level);
-    printNote("note", name, "lossy level " + std::to_string(level) + " gives " + std::to_string(bytes) + " bytes");
+    printNote("note", name,
+              (colors ? std::to_string(colors) + " colours and " : std::string()) + "lossy level "
+                  + std::to_string(level) + " give" + (colors ? "" : "s") + " " + std::to_string(bytes) + " bytes");
     return true;
 }
 

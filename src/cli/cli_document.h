@@ -50,9 +50,10 @@ bool isProjectPath(const std::string& path);
 // Whether writeOutput writes a project to `path`.
 bool writesProject(const std::string& path);
 // With `maxBytes` set, puts into the save options the lowest lossy level at
-// which the GIF for `path` fits and says which; false with `error` when none
-// does or the output is a project.
-bool fitMaxSize(const Document& document, const std::string& path, uint64_t maxBytes, uint32_t& saveOptions,
+// which the GIF for `path` fits, reducing the colours when even the highest
+// level is too large, and says what it chose; false with `error` when nothing
+// fits or the output is a project.
+bool fitMaxSize(Document& document, const std::string& path, uint64_t maxBytes, uint32_t& saveOptions,
                 std::string& error);
 
 // An input argument as a file: "-" is standard input, read once into a work

@@ -151,8 +151,8 @@ TEST_F(CommandLine, LossyLevels)
     EXPECT_EQ(run({"optimize", "--lossy", "40", in_, "-o", out}).status, 2) << "40 is an input, one too many";
 }
 
-// --max-size takes the lowest level that fits and says which; when none
-// fits, nothing is written.
+// --max-size takes the lowest level that fits, then fewer colours, and says
+// which; when nothing fits, nothing is written.
 TEST_F(CommandLine, MaxSizeFindsALevelThatFits)
 {
     test::DocumentBuilder noisy;
@@ -176,10 +176,15 @@ TEST_F(CommandLine, MaxSizeFindsALevelThatFits)
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_LE(test::readFile(out).size(), limit);
     test::expectContains(r.err, {"lossy level", std::to_string(test::readFile(out).size()) + " bytes"});
+    // Below the highest level's size, fewer colours take over.
+    const auto fewer = run({"optimize", in, "-o", out, "--max-size=" + std::to_string(most - 1)});
+    ASSERT_EQ(fewer.status, 0) << fewer.err;
+    EXPECT_LE(test::readFile(out).size(), most - 1);
+    test::expectContains(fewer.err, {"colours and lossy level"});
     std::filesystem::remove(out);
-    const auto none = run({"optimize", in, "-o", out, "--max-size=" + std::to_string(most - 1)});
+    const auto none = run({"optimize", in, "-o", out, "--max-size=100"});
     EXPECT_EQ(none.status, 1);
-    test::expectContains(none.err, {"no lossy level", "nothing was written"});
+    test::expectContains(none.err, {"nor fewer colours", "nothing was written"});
     EXPECT_FALSE(std::filesystem::exists(out));
     EXPECT_EQ(run({"build", in, "-o", path("x.zpj"), "--max-size=100"}).status, 1) << "a project has no size to fit";
 }
