@@ -79,19 +79,6 @@ TEST(WebPClip, ImportsWithItsOwnTiming)
     EXPECT_EQ(frames.count(), 4);
 }
 
-TEST(WebPClip, StillIsOneFrameWithoutDuration)
-{
-    auto clip = openWebPClip(clipFile("still.webp"));
-    ASSERT_TRUE(clip);
-    EXPECT_EQ(clip->info().frameCount, 1u);
-    ClipFrame frame;
-    ASSERT_TRUE(clip->next(frame));
-    EXPECT_EQ(rgbaAt(frame, 2, 2), 0x00FF00FFu);
-    EXPECT_EQ(frame.duration, 0);
-    EXPECT_FALSE(clip->next(frame));
-    EXPECT_FALSE(clip->failed());
-}
-
 // Every prefix of a good file is refused when opened, with a failure that
 // tells another format from a broken WebP.
 TEST(WebPClip, TruncatedFilesAreRefused)
