@@ -2,14 +2,13 @@
 
 #include <gtest/gtest.h>
 
-#include <zlib.h>
-
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <numeric>
 
 #include "document/file_import.h"
+#include "support/still_files.h"
 #include "support/test_document.h"
 #include "support/test_support.h"
 
@@ -54,63 +53,6 @@ private:
     const std::string var = (expr);                                                                            \
     if (var.empty())                                                                                           \
         GTEST_SKIP() << "ffmpeg could not make a test clip";
-
-void putU32be(std::vector<uint8_t>& out, uint32_t v)
-{
-    for (int shift = 24; shift >= 0; shift -= 8)
-        out.push_back(uint8_t(v >> shift));
-}
-
-void putChunk(std::vector<uint8_t>& out, const char* type, const std::vector<uint8_t>& data)
-{
-    putU32be(out, uint32_t(data.size()));
-    const size_t start = out.size();
-    out.insert(out.end(), type, type + 4);
-    out.insert(out.end(), data.begin(), data.end());
-    putU32be(out, uint32_t(crc32(0, out.data() + start, uInt(out.size() - start))));
-}
-
-struct ApngFrame {
-    uint32_t rgb;
-    uint16_t delay; // hundredths
-};
-
-// An animated PNG of solid frames, each with its own delay.
-std::vector<uint8_t> apng(uint32_t width, uint32_t height, const std::vector<ApngFrame>& frames)
-{
-    std::vector<uint8_t> out = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A}, data;
-    putU32be(data, width), putU32be(data, height);
-    data.insert(data.end(), {8, 2, 0, 0, 0});
-    putChunk(out, "IHDR", data);
-    data.clear();
-    putU32be(data, uint32_t(frames.size())), putU32be(data, 0);
-    putChunk(out, "acTL", data);
-    uint32_t sequence = 0;
-    for (size_t i = 0; i < frames.size(); ++i) {
-        data.clear();
-        putU32be(data, sequence++), putU32be(data, width), putU32be(data, height), putU32be(data, 0),
-            putU32be(data, 0);
-        data.insert(data.end(), {uint8_t(frames[i].delay >> 8), uint8_t(frames[i].delay), 0, 100, 0, 0});
-        putChunk(out, "fcTL", data);
-        std::vector<uint8_t> raw;
-        for (uint32_t y = 0; y < height; ++y) {
-            raw.push_back(0);
-            for (uint32_t x = 0; x < width; ++x)
-                raw.insert(raw.end(), {uint8_t(frames[i].rgb >> 16), uint8_t(frames[i].rgb >> 8), uint8_t(frames[i].rgb)});
-        }
-        std::vector<uint8_t> packed(compressBound(uLong(raw.size())));
-        uLongf size = uLongf(packed.size());
-        compress(packed.data(), &size, raw.data(), uLong(raw.size()));
-        packed.resize(size);
-        data.clear();
-        if (i > 0)
-            putU32be(data, sequence++);
-        data.insert(data.end(), packed.begin(), packed.end());
-        putChunk(out, i == 0 ? "IDAT" : "fdAT", data);
-    }
-    putChunk(out, "IEND", {});
-    return out;
-}
 
 std::vector<uint16_t> delays(const Document& document)
 {
@@ -233,14 +175,17 @@ TEST(ClipImport, ComposedFramesShowTheSourceFrames)
 
 TEST(ClipImport, AnimatedPngKeepsItsOwnTiming)
 {
-    test::ScratchDir dir;
-    const fs::path path = dir.path() / "blink.png";
-    test::writeFile(path, apng(8, 6, {{0xFF0000, 10}, {0x00FF00, 50}, {0x0000FF, 20}, {0x00FF00, 7}}));
-    EXPECT_TRUE(isClipFile(path.string()));
+    // Solid red, green, blue and green again, shown at 0, 0.1, 0.6 and 0.8 s.
+    CLIP_OR_SKIP(path, ClipFiles::get().make("blink.png", "-f lavfi -i \"color=red:s=8x6:r=1:d=1[a];"
+                                                          "color=lime:s=8x6:r=1:d=1[b];color=blue:s=8x6:r=1:d=1[c];"
+                                                          "color=lime:s=8x6:r=1:d=1[d];[a][b][c][d]concat=n=4,format=rgb24,"
+                                                          "setpts='if(eq(N\\,0)\\,0\\,if(eq(N\\,1)\\,10\\,if(eq(N\\,2)"
+                                                          "\\,60\\,80)))/100/TB'\" -fps_mode passthrough -f apng"));
+    EXPECT_TRUE(isClipFile(path));
     test::DocumentBuilder b;
     Failure why = Failure::none;
-    ASSERT_TRUE(importClip(b.document, path.string(), {}, &why)) << int(why);
-    EXPECT_EQ(delays(b.document), (std::vector<uint16_t>{10, 50, 20, 7}));
+    ASSERT_TRUE(importClip(b.document, path, {}, &why)) << int(why);
+    EXPECT_EQ(delays(b.document), (std::vector<uint16_t>{10, 50, 20, 20}));
     const test::Screens screens = test::composedScreens(b.document);
     ASSERT_EQ(screens.size(), 4u);
     // Three colours make a table of four entries; written out, the frames
@@ -253,11 +198,8 @@ TEST(ClipImport, AnimatedPngKeepsItsOwnTiming)
             << i;
 
     // Content decides, not the name: a still PNG named like a video stays a still.
-    std::vector<uint8_t> png = apng(2, 2, {{0, 10}});
-    const std::vector<uint8_t> actl = {'a', 'c', 'T', 'L'};
-    const auto at = std::search(png.begin(), png.end(), actl.begin(), actl.end()) - 4;
-    png.erase(at, at + 20);
-    test::writeFile(dir.path() / "still.mp4", png);
+    test::ScratchDir dir;
+    test::writeFile(dir.path() / "still.mp4", test::rgbaPng(2, 2, std::vector<uint32_t>(4, 0xFF000000)));
     test::writeFile(dir.path() / "junk.mp4", std::vector<uint8_t>(64, 'x'));
     EXPECT_FALSE(isClipFile((dir.path() / "still.mp4").string()));
     EXPECT_FALSE(isClipFile((dir.path() / "junk.mp4").string()));
