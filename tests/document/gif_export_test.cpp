@@ -135,12 +135,6 @@ TEST(GifExportMeasure, MeasuredSizeIsTheWrittenSize)
                                        measured));
         EXPECT_EQ(measured, written.size());
     }
-    FrameList none;
-    uint64_t measured = 7;
-    ExportError why;
-    EXPECT_FALSE(measureAnimatedGif(none, GifOutput{}, measured, &why));
-    EXPECT_EQ(why, ExportError::NoFrames);
-    EXPECT_EQ(measured, 7u);
 }
 
 TEST_F(GifExport, BrokenWorkFileKeepsTheEarlierOutput)
