@@ -135,6 +135,8 @@ TEST(GifExportMeasure, MeasuredSizeIsTheWrittenSize)
                                        measured));
         EXPECT_EQ(measured, written.size());
     }
+    uint64_t measured = 7;
+    EXPECT_FALSE(measureAnimatedGif(FrameList(), GifOutput{}, measured) || measured != 7) << "no frames, no size";
 }
 
 TEST_F(GifExport, BrokenWorkFileKeepsTheEarlierOutput)
