@@ -14,6 +14,7 @@
 #include "image/dib.h"
 #include "image/gif_codec.h"
 #include "image/pixel_limit.h"
+#include "image/raster_image.h"
 #include "support/gif_builder.h"
 #include "document/picture_pixels.h"
 #include "support/indexed_dib.h"
@@ -310,6 +311,20 @@ TEST(Decoders, EveryTruncatedPrefixIsRefusedAndLeavesTheOutput)
         SCOPED_TRACE(c.what);
         test::expectEveryPrefixRefused(c.accepts, c.bytes, c.clean);
     }
+}
+
+// A picture loaded over another is true colour and drops the other's mask.
+TEST(LoadStillPicture, GivesTrueColourAndDropsTheOldMask)
+{
+    test::ScratchDir dir;
+    RasterImage picture;
+    ASSERT_TRUE(picture.setDib(test::indexedDib(2, 1, {0, 0xFFFFFF}, {0, 1})) && picture.buildMask(1));
+    test::writeFile(dir.path() / "a.gif", transparentGif());
+    ASSERT_TRUE(loadStillPicture((dir.path() / "a.gif").string(), picture));
+    EXPECT_TRUE(picture.mask.empty());
+    EXPECT_EQ(test::pixelRgb(picture.image.data(), 0, 0), 0xFF0000u);
+    EXPECT_FALSE(loadStillPicture((dir.path() / "missing.bmp").string(), picture));
+    EXPECT_TRUE(picture.image.empty());
 }
 
 } // namespace
