@@ -4,7 +4,6 @@
 
 #include <optional>
 
-#include "image/bmp_file.h"
 #include "support/gif_builder.h"
 #include "support/run_cli.h"
 #include "support/test_support.h"
@@ -47,25 +46,6 @@ TEST(GifInfo, ReportsStreamAndPerImageFacts)
     EXPECT_EQ(readGifInfo(bytes, info), GifInfoError::Truncated);
     EXPECT_EQ(info.images.size(), 1u);
     EXPECT_EQ(readGifInfo(std::vector<uint8_t>(100, 'x'), info), GifInfoError::NoSignature);
-}
-
-// One JSON object a line, in the order given: a GIF's stream facts, a still
-// image's decoded size, and an error for what cannot be read.
-TEST(GifInfo, CliPrintsOneJsonObjectPerFileAndFailsOnUnreadable)
-{
-    test::ScratchDir dir;
-    test::writeFile(dir.path() / "a.gif", sample());
-    ByteBuffer picture;
-    ASSERT_TRUE(createSolidImage(picture, 5, 3, 0x123456));
-    test::writeFile(dir.path() / "a.bmp", makeBmpFile(picture.bytes()));
-    auto result = test::runCli({"info", "--json", dir.str() + "a.gif", dir.str() + "a.bmp", dir.str() + "missing.gif"});
-    EXPECT_EQ(result.status, 1);
-    const size_t first = result.out.find('\n'), second = result.out.find('\n', first + 1);
-    ASSERT_EQ(result.out.find('\n', second + 1), result.out.size() - 1) << result.out;
-    test::expectContains(result.out.substr(0, first), {"\"loop\": 5", "\"transparentIndex\": 3}"});
-    test::expectContains(result.out.substr(first, second - first),
-                         {"\"format\": \"bmp\", \"width\": 5, \"height\": 3, \"bitsPerPixel\": 24"});
-    test::expectContains(result.out.substr(second), {"\"error\":"});
 }
 
 // The loop count is the looping block's sub-block of three bytes starting

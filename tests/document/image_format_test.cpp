@@ -99,7 +99,6 @@ TEST(ImageFormat, DimensionsComeFromTheHeaderAlone)
         uint32_t width, height;
     } cases[] = {
         {"bmp", bmp, true, 0x1234, 10},
-        {"bmp behind 128 bytes", cat(std::vector<uint8_t>(128, 'x'), bmp), true, 0x1234, 10},
         {"os/2 bmp", os2, true, 7, 9},
         {"png", png, true, 0x10000, 0x200},
         {"png cut inside its header", std::vector<uint8_t>(png.begin(), png.begin() + 20), false, 0, 0},
@@ -110,7 +109,6 @@ TEST(ImageFormat, DimensionsComeFromTheHeaderAlone)
              std::vector<uint8_t>(jpeg.begin() + 26, jpeg.end())),
          true, 600, 300},
         {"gif", bytesOf("GIF89a"), false, 0, 0},
-        {"unknown", bytesOf("hello"), false, 0, 0},
     };
     for (const auto& c : cases) {
         uint32_t width = 0, height = 0;
