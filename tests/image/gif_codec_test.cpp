@@ -150,6 +150,19 @@ TEST(GifEncode, RefusesWhatItCannotWriteAndLeavesTheOutput)
 
 // ---------------------------------------------------------------- reading
 
+// The second image's own table wins over the global one.
+TEST(GifDecode, ReadsTheWantedImageWithItsOwnTable)
+{
+    const std::vector<uint32_t> local{0x111111, 0x222222};
+    test::GifBuilder gif;
+    gif.screen(2, 1, kFourRgb).image(0, 0, 2, 1, 0, {}, 8, lzw({0, 1}));
+    gif.image(0, 0, 2, 1, 0x80, rgb(local), 8, lzw({1, 0})).trailer();
+    ByteBuffer dib;
+    ASSERT_TRUE(decodeGifImage(gif.bytes, dib, 1, false));
+    EXPECT_EQ(indicesOf(dib.bytes()), (std::vector<uint8_t>{1, 0}));
+    EXPECT_EQ(tableOf(dib.bytes()), local);
+}
+
 TEST(GifDecode, TransparentEntryTakesTheBackgroundColour)
 {
     // The global table's background entry (2); without a global table, white.
