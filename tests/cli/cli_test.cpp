@@ -44,7 +44,6 @@ TEST(Cli, HelpVersionAndUsageErrors)
     } cases[] = {
         {{"--help"}, 0, "Usage: zell-cli"},
         {{"--version"}, 0, "zell-cli "},
-        {{"patterns", "--help"}, 0, "Usage: zell-cli patterns"},
         {{"optimize", "--help"}, 0, "Usage: zell-cli optimize"},
         {{}, 2, ""},
         {{"no-such-command"}, 2, "no-such-command"},
@@ -55,18 +54,13 @@ TEST(Cli, HelpVersionAndUsageErrors)
         {{"unify", in, "-o", out, "--colors", "48"}, 2, "bad option --colors 48"},
         {{"unify", in, "-o", out}, 2, "needs IN, -o OUT and --colors K"},
         {{"optimize", in}, 2, "needs IN and -o OUT"},
-        {{"optimize", in, "-o", out, "--fast"}, 2, "unknown option --fast"},
-        {{"optimize", in, "-o", out, "--max-pixels", "0"}, 2, "--max-pixels takes a number"},
-        {{"optimize", in, "-o", out, "--max-pixels"}, 2, "--max-pixels needs a value"},
         {{"transition", in, "-o", out}, 2, "needs IN, -o OUT and --after I"},
         {{"build", "--screen", "0x0", "-o", out, in}, 2, "--screen takes WIDTHxHEIGHT, each 1 to 65535"},
         {{"transition", in, "-o", out, "--after", "2"}, 2, "--after takes a frame number from 1 to 1"},
         {{"transition", in, "-o", out, "--after", "1", "--steps", "16"}, 2, "--steps takes 1 to 15"},
-        {{"transition", in, "-o", out, "--after", "1", "--steps", "0"}, 2, "--steps takes 1 to 15"},
         {{"transition", in, "-o", out, "--after", "1", "--pattern", "99"}, 2, "no pattern 99"},
         {{"transition", in, "-o", out, "--after", "1", "--to-color", "12345G"}, 2, "--to-color takes RRGGBB"},
         {{"transition", in, "-o", out, "--after", "1", "--delay", "65536"}, 2, "--delay takes 0 to 65535"},
-        {{"transition", in, "-o", out, "--after", "1", "--bogus"}, 2, "unknown option --bogus"},
     };
     for (const auto& c : cases) {
         const auto r = test::runCli(c.args, dir.str());
@@ -241,8 +235,7 @@ TEST(Cli, OneLineMessagesSayWhatFailed)
     test::ScratchDir dir;
     const std::string good = dir.str() + "good.gif", empty = dir.str() + "empty.gif", cut = dir.str() + "cut.gif";
     const std::string text = dir.str() + "notes.gif", project = dir.str() + "p.zpj", o = dir.str() + "o.gif";
-    const std::string noImages = dir.str() + "no-images.gif", cutBmp = dir.str() + "cut.bmp";
-    const std::string beyond = dir.str() + "beyond.gif", bmp = dir.str() + "big.bmp";
+    const std::string noImages = dir.str() + "no-images.gif", bmp = dir.str() + "big.bmp";
     const auto gif = test::GifBuilder().screen(1, 1, test::testPalette(2)).image(0, 0, 1, 1, 0, {}, 2, {0x44, 0x01})
                          .trailer().bytes;
     test::writeFile(good, gif);
@@ -251,10 +244,6 @@ TEST(Cli, OneLineMessagesSayWhatFailed)
     test::writeFile(noImages, test::GifBuilder().screen(1, 1, test::testPalette(2)).trailer().bytes);
     test::writeFile(cut, std::vector<uint8_t>(gif.begin(), gif.end() - 4));
     test::writeFile(text, {'h', 'e', 'l', 'l', 'o', ' ', 'w', 'o', 'r', 'l', 'd', '!', '!'});
-    test::writeFile(cutBmp, {'B', 'M', 0x3E, 0, 0, 0, 0, 0, 0, 0, 0x36, 0, 0, 0, 40, 0, 0, 0, 5, 0, 0, 0, 3, 0, 0, 0});
-    // 3-bit codes 1, 7, end: 7 lies beyond the table, whose next code is 6.
-    test::writeFile(beyond, test::GifBuilder().screen(2, 2, test::testPalette(2))
-                                .image(0, 0, 2, 2, 0, {}, 2, {0x79, 0x01}).trailer().bytes);
     ByteBuffer picture;
     ASSERT_TRUE(createSolidImage(picture, 10, 8, 0x123456));
     test::writeFile(bmp, makeBmpFile(picture.bytes()));
@@ -269,7 +258,6 @@ TEST(Cli, OneLineMessagesSayWhatFailed)
         {{"build", "-o", o, good}, "/no/such/folder", "no work folder could be made in /no/such/folder"},
         {{"build", "-o", o, empty}, nullptr, empty + ": the file is empty"},
         {{"build", "-o", o, cut}, nullptr, cut + ": the file is damaged"},
-        {{"build", "-o", o, beyond}, nullptr, beyond + ": the file is damaged"},
         {{"build", "-o", o, text}, nullptr, text + ": not a supported image file"},
         {{"build", "-o", o, bmp, "--max-pixels", "79"}, nullptr,
          bmp + ": 10x8 is larger than the limit of 79 pixels, which --max-pixels raises"},
@@ -277,7 +265,6 @@ TEST(Cli, OneLineMessagesSayWhatFailed)
         {{"build", "-o", dir.str() + "gone/x.gif", good}, nullptr, "cannot write into " + dir.str() + "gone ("},
         {{"export", dir.str() + "fake.zpj", "-o", o}, nullptr, "fake.zpj: not a project file"},
         {{"info", empty}, nullptr, "the file is empty"},
-        {{"info", cutBmp}, nullptr, cutBmp + ": the bmp file cannot be decoded"},
         {{"optimize", dir.str() + "none.gif", "-o", o}, nullptr, "none.gif: cannot be read"},
         {{"build", "-o", dir.str() + "none.zpj", noImages}, nullptr, "none.zpj: there are no frames to write"},
     };
@@ -358,13 +345,11 @@ TEST(Cli, TinyFilesClaimingHugePicturesCostWhatTheirFramesCost)
         {{"unify", huge, "-o", out, "--colors", "4"}, 1, beyondLimit},
         {{"frames", image, "-o", shots}, 1, "could not be decoded"},
         {{"optimize", screen, "-o", out}, 0, ""},
-        {{"optimize", screen, "-o", out, "--transparency"}, 0, ""},
         {{"build", "--optimize", "-o", out, screen}, 0, ""},
-        {{"build", "--optimize=transparency", "-o", out, screen}, 0, ""},
         {{"optimize", big, "-o", out}, 1, ""},
         {{"frames", big, "-o", shots}, 1, ""},
         {{"unify", big, "-o", out, "--colors", "4"}, 1, ""},
-        {{"transition", single, "-o", out, "--after", "1"}, 1, ""}, // no frame to lead to: told before composing
+        {{"transition", single, "-o", out, "--after", "1"}, 1, "--to-color"}, // no frame to lead to: told before composing
     };
     std::vector<std::vector<std::string>> all;
     for (const auto& c : cases) {

@@ -53,29 +53,6 @@ TEST(BlitImage, ClipsNegativePositionsAndEdgesAcrossRowOrders)
     EXPECT_EQ(target, untouched);
 }
 
-TEST(BlitImage, MaskCopiesOnlyOpaquePixels)
-{
-    RasterImage frame;
-    test::DibBuilder b;
-    b.header = makeDibHeader(3, 2, 8, 2);
-    b.table = test::quads({0x112233, 0x445566});
-    b.rows = {{0, 1, 0}, {1, 1, 0}}; // bottom-up: top row is {1, 1, 0}
-    ASSERT_TRUE(frame.setDib(b.build()));
-    ASSERT_TRUE(frame.buildMask(1));
-    ASSERT_TRUE(frame.toTrueColor());
-    auto dst = solid(3, 2, 0xABCDEF);
-    ASSERT_TRUE(blitImage(dst, 0, 0, 3, 2, frame.image.bytes(), 0, 0, frame.mask.bytes()));
-    const uint32_t expected[] = {0xABCDEF, 0xABCDEF, 0x112233, 0x112233, 0xABCDEF, 0x112233};
-    for (uint32_t i = 0; i < 6; ++i)
-        EXPECT_EQ(pixelRgb(dst, i % 3, i / 3), expected[i]) << i;
-
-    // A mask of another size or depth is refused, the destination untouched.
-    const auto before = dst;
-    EXPECT_FALSE(blitImage(dst, 0, 0, 2, 2, numbered(2, 2, 0), 0, 0, frame.mask.bytes()));
-    EXPECT_FALSE(blitImage(dst, 0, 0, 3, 2, frame.image.bytes(), 0, 0, frame.image.bytes()));
-    EXPECT_EQ(dst, before);
-}
-
 TEST(FillRect, ZeroSizeMeansWholePictureAndClips)
 {
     auto pic = solid(4, 3, 0);

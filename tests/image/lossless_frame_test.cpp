@@ -90,27 +90,22 @@ GifImageBlock imageOf(const ByteBuffer& stream)
     return image;
 }
 
-// Frames over a noisy screen: scattered changes, a scrolled band, a changed
-// block, text-like strokes. Written with a transparent colour given, every
-// pixel shows the frame's colour, and the frame never costs more than
-// written cropped and opaque.
+// Frames over a noisy screen: scattered changes and a changed block (the
+// optimisers' oracle draws whole animations). Written with a transparent
+// colour given, every pixel shows the frame's colour, and the frame never
+// costs more than written cropped and opaque.
 TEST(LosslessFrame, TransparencyShowsTheFrameExactlyAndNeverCostsMore)
 {
     const uint32_t w = 160, h = 120;
     const std::vector<uint32_t> colors = palette(200);
     const std::vector<uint8_t> screen = runsAndNoise(size_t(w) * h, 200, 1);
     Random random(2);
-    std::vector<std::vector<uint8_t>> frames(4, screen);
+    std::vector<std::vector<uint8_t>> frames(2, screen);
     for (uint8_t& p : frames[0])
         p = random.next() % 20 == 0 ? uint8_t(random.next() % 200) : p;
-    for (uint32_t y = 20; y < 100; ++y) // rows 20..99 scrolled up by three
-        std::copy_n(screen.begin() + long((y + 3) * w), w, frames[1].begin() + long(y * w));
     for (uint32_t y = 30; y < 90; ++y)
         for (uint32_t x = 40; x < 130; ++x)
-            frames[2][y * w + x] = uint8_t((x / 4 + y / 3) % 200);
-    for (uint32_t y = 10; y < 110; y += 12)
-        for (uint32_t x = 10; x < 10 + (y * 37) % 140; ++x)
-            frames[3][y * w + x] = frames[3][(y + 1) * w + x] = 0;
+            frames[1][y * w + x] = uint8_t((x / 4 + y / 3) % 200);
     for (size_t k = 0; k < frames.size(); ++k) {
         SCOPED_TRACE(k);
         const Encoded lossless = encode(w, h, colors, screen, frames[k], true);

@@ -42,9 +42,6 @@ TEST(MappedFile, ReadsWholeFilesAndTellsWhyOthersFail)
 
     file.data()[0] ^= 0xFF;
     EXPECT_EQ(test::readFile(dir.path() / "data"), content) << "the copy is not the file";
-    file.close();
-    EXPECT_EQ(file.size(), 0u);
-    EXPECT_EQ(file.data(), nullptr);
 }
 
 // What another process may do to an input while it is read: each change is

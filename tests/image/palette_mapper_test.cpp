@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "image/dib.h"
+#include "support/indexed_dib.h"
 
 namespace zell {
 namespace {
@@ -16,19 +17,6 @@ ColorTable tableOf(const std::vector<uint32_t>& rgb)
     for (size_t i = 0; i < rgb.size(); ++i)
         t.setColor(uint32_t(i), makeColor(uint8_t(rgb[i] >> 16), uint8_t(rgb[i] >> 8), uint8_t(rgb[i])));
     return t;
-}
-
-// Indices of an 8-bit picture, rows from the top.
-std::vector<uint8_t> indices(const ByteBuffer& picture, uint32_t width, uint32_t height)
-{
-    DibHeader h;
-    EXPECT_TRUE(readDibHeader(picture.bytes(), h));
-    std::vector<uint8_t> out;
-    for (uint32_t y = 0; y < height; ++y) {
-        const uint8_t* row = picture.data() + dibRowOffset(h, y);
-        out.insert(out.end(), row, row + width);
-    }
-    return out;
 }
 
 TEST(PaletteMapper, ColoursOfTheTableMapExactlyWhateverTheDithering)
@@ -46,7 +34,7 @@ TEST(PaletteMapper, ColoursOfTheTableMapExactlyWhateverTheDithering)
         EXPECT_EQ(dibColorCount(out.bytes()), 6u);
         // Ordered dithering may move a pixel to a neighbour only where the
         // table has one within its spread; these entries are far apart.
-        EXPECT_EQ(indices(out, 4, 3), want);
+        EXPECT_EQ(test::indicesOf(out.bytes()), want);
     }
 }
 
@@ -59,7 +47,7 @@ TEST(PaletteMapper, DitheringKeepsTheMeanOfAFlatGrey)
         PaletteMapper mapper(table);
         ByteBuffer out;
         ASSERT_TRUE(mapper.map(rgb, w, h, d, out));
-        const std::vector<uint8_t> ix = indices(out, w, h);
+        const std::vector<uint8_t> ix = test::indicesOf(out.bytes());
         double mean = 0;
         for (uint8_t i : ix)
             mean += i ? 255 : 0;
@@ -69,7 +57,7 @@ TEST(PaletteMapper, DitheringKeepsTheMeanOfAFlatGrey)
     PaletteMapper plain(table);
     ByteBuffer out;
     ASSERT_TRUE(plain.map(rgb, w, h, DitherMethod::none, out));
-    for (uint8_t i : indices(out, w, h))
+    for (uint8_t i : test::indicesOf(out.bytes()))
         ASSERT_EQ(i, 0);
 }
 
@@ -97,7 +85,7 @@ TEST(PaletteMapper, SteadyPixelsKeepTheirEntryAcrossPictures)
             ByteBuffer a, b;
             ASSERT_TRUE(mapper.map(first, w, h, d, a));
             ASSERT_TRUE(mapper.map(second, w, h, d, b));
-            const std::vector<uint8_t> before = indices(a, w, h), after = indices(b, w, h);
+            const std::vector<uint8_t> before = test::indicesOf(a.bytes()), after = test::indicesOf(b.bytes());
             size_t changed = 0;
             for (size_t i = 1; i < before.size(); ++i)
                 changed += before[i] != after[i] ? 1 : 0;
