@@ -20,6 +20,8 @@
 namespace zell {
 namespace {
 
+#ifdef ZELL_HAVE_GIFLIB // for screensPsnr
+
 using test::DocumentBuilder;
 
 // The real ImageMagick: a stand-in may come first on the PATH.
@@ -74,17 +76,18 @@ struct Magick {
     }
 };
 
-// Peak signal-to-noise ratio of the colour channels (99 when identical),
-// after each pixel of `a` is mapped to the nearest colour `b` shows anywhere.
+// The PSNR of the colour channels after each pixel of `a` is mapped to the
+// nearest colour `b` shows anywhere.
 double mappedPsnr(const Shown& a, const Shown& b)
 {
     std::set<std::array<int, 3>> colours;
     for (const auto& s : b.screens)
         for (size_t p = 0; p < s.size(); p += 4)
             colours.insert({s[p], s[p + 1], s[p + 2]});
-    double sum = 0;
-    uint64_t n = 0;
+    test::Screens mapped, shown;
     for (size_t s = 0; s < std::min(a.screens.size(), b.screens.size()); ++s) {
+        mapped.emplace_back();
+        shown.emplace_back();
         for (size_t p = 0; p < a.screens[s].size(); p += 4) {
             const uint8_t* x = &a.screens[s][p];
             auto distance = [&](const std::array<int, 3>& c) {
@@ -92,11 +95,11 @@ double mappedPsnr(const Shown& a, const Shown& b)
             };
             const auto nearest = *std::min_element(colours.begin(), colours.end(),
                                                    [&](const auto& l, const auto& r) { return distance(l) < distance(r); });
-            for (int c = 0; c < 3; ++c, ++n)
-                sum += double(nearest[size_t(c)] - b.screens[s][p + size_t(c)]) * (nearest[size_t(c)] - b.screens[s][p + size_t(c)]);
+            mapped.back().insert(mapped.back().end(), nearest.begin(), nearest.end());
+            shown.back().insert(shown.back().end(), &b.screens[s][p], &b.screens[s][p + 3]);
         }
     }
-    return sum == 0 ? 99 : 10 * std::log10(255.0 * 255.0 / (sum / double(n)));
+    return test::screensPsnr(mapped, shown);
 }
 
 // ImageMagick's frame list "a,b,c" of the frames `keep` leaves out.
@@ -362,6 +365,8 @@ TEST(FrameEditsOracle, ExactEditsOnCorpusAnimations)
     if (checked == 0)
         GTEST_SKIP() << "no small corpus animation";
 }
+
+#endif
 
 } // namespace
 } // namespace zell

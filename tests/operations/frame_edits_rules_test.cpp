@@ -30,59 +30,48 @@ void fourFrames(DocumentBuilder& a, const std::vector<uint16_t>& delays)
         a.add(4, 4, test::distinctColors(4, delay), std::vector<uint8_t>(16, uint8_t(delay % 4))).delay = delay;
 }
 
-TEST(FrameEditsRules, SpeedScalesOrSetsDelaysAndHoldsThemAtTwo)
+// A percentage scales the delays, a delay sets them; both hold them between
+// 2 and 65535 and say so. Thinning out hands the dropped frames' delays to
+// the frame kept before them.
+TEST(FrameEditsRules, DelaysAfterSpeedAndThinningOut)
 {
-    // A percentage scales the delays; none sets them to `delay`.
+    using Edit = std::function<bool(Document&, EditResult*)>;
+    const auto speed = [](std::vector<int> rows, uint32_t percent) -> Edit {
+        return [=](Document& d, EditResult* r) { return scaleDelays(d, rows, percent, r); };
+    };
+    const auto delay = [](std::vector<int> rows, uint32_t cs) -> Edit {
+        return [=](Document& d, EditResult* r) { return setDelays(d, rows, cs, r); };
+    };
+    const auto every = [](std::vector<int> rows, uint32_t n) -> Edit {
+        return [=](Document& d, EditResult* r) { return thinOut(d, rows, n, r); };
+    };
     const struct {
         const char* name;
-        std::vector<int> rows;
-        uint32_t percent, delay;
+        std::vector<uint16_t> from;
+        Edit edit;
         std::vector<uint16_t> delays;
         bool clamped;
     } cases[] = {
-        {"twice as fast, rounded", {}, 200, 0, {0, 2, 5, 32768}, false},
-        {"three times as fast falls below 2", {}, 300, 0, {0, 2, 3, 21845}, true},
-        {"half as fast stops at 65535", {}, 50, 0, {0, 6, 20, 65535}, true},
-        {"chosen rows only", {1, 2}, 1000, 0, {0, 2, 2, 65535}, true},
-        {"set", {}, 0, 7, {7, 7, 7, 7}, false},
-        {"set below 2", {0, 3}, 0, 1, {2, 3, 10, 2}, true},
+        {"twice as fast, rounded", {0, 3, 10, 65535}, speed({}, 200), {0, 2, 5, 32768}, false},
+        {"three times as fast falls below 2", {0, 3, 10, 65535}, speed({}, 300), {0, 2, 3, 21845}, true},
+        {"half as fast stops at 65535", {0, 3, 10, 65535}, speed({}, 50), {0, 6, 20, 65535}, true},
+        {"chosen rows only", {0, 3, 10, 65535}, speed({1, 2}, 1000), {0, 2, 2, 65535}, true},
+        {"set", {0, 3, 10, 65535}, delay({}, 7), {7, 7, 7, 7}, false},
+        {"set below 2", {0, 3, 10, 65535}, delay({0, 3}, 1), {2, 3, 10, 2}, true},
+        {"every second", {1, 2, 4, 8}, every({}, 2), {3, 12}, false},
+        {"every third of rows 1 to 3", {1, 2, 4, 8}, every({1, 2, 3}, 3), {1, 14}, false},
+        {"every one keeps all", {1, 2, 4, 8}, every({}, 1), {1, 2, 4, 8}, false},
+        {"frames 2 to 3", {1, 2, 4, 8}, [](Document& d, EditResult* r) { return keepFrames(d, 1, 2, r); }, {2, 4}, false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         DocumentBuilder a;
-        fourFrames(a, {0, 3, 10, 65535});
+        fourFrames(a, c.from);
         EditResult result;
-        ASSERT_TRUE(c.percent ? scaleDelays(a.document, c.rows, c.percent, &result)
-                              : setDelays(a.document, c.rows, c.delay, &result));
+        ASSERT_TRUE(c.edit(a.document, &result));
         EXPECT_EQ(delaysOf(a.document), c.delays);
         EXPECT_EQ(result.delaysClamped, c.clamped);
     }
-}
-
-TEST(FrameEditsRules, ThinningOutHandsTheDroppedDelaysToTheFrameKeptBefore)
-{
-    struct Case {
-        const char* name;
-        std::vector<int> rows;
-        uint32_t every;
-        std::vector<uint16_t> delays;
-    };
-    const std::vector<Case> cases = {
-        {"every second", {}, 2, {3, 12}},
-        {"every third of rows 1 to 3", {1, 2, 3}, 3, {1, 14}},
-        {"every one keeps all", {}, 1, {1, 2, 4, 8}},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        DocumentBuilder a;
-        fourFrames(a, {1, 2, 4, 8});
-        ASSERT_TRUE(thinOut(a.document, c.rows, c.every));
-        EXPECT_EQ(delaysOf(a.document), c.delays);
-    }
-    DocumentBuilder a;
-    fourFrames(a, {1, 2, 4, 8});
-    ASSERT_TRUE(keepFrames(a.document, 1, 2));
-    EXPECT_EQ(delaysOf(a.document), (std::vector<uint16_t>{2, 4}));
 }
 
 // Asks to stop once it has been asked `stopAt` times (never when -1), and

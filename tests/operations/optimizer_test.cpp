@@ -167,7 +167,6 @@ TEST(OptimizerCorpus, EveryAnimationShowsTheSameThroughBothEntries)
     EXPECT_GT(checked, 40);
 }
 
-#endif
 
 TEST(Optimizer, OneFrameIsLeftAloneAndNoFrameFails)
 {
@@ -181,107 +180,183 @@ TEST(Optimizer, OneFrameIsLeftAloneAndNoFrameFails)
     EXPECT_EQ(test::snapshot(a.document), before) << "nothing rewritten, global table not rebuilt";
 }
 
-// Frame 1 repeats what frame 0 shows; its delay and user input go with it.
-TEST(Optimizer, UnchangedFrameIsDropped)
-{
-    DocumentBuilder a;
-    a.screen(20, 20);
-    a.add(20, 20, {kA, kB, kC}, filled(20, 20, 0)).delay = 5;
-    Frame& same = a.add(10, 10, {kA, kB, kC}, filled(10, 10, 0), 3, 4);
-    same.delay = 70;
-    same.userInput = 1;
-    a.add(20, 20, {kA, kB, kC}, filled(20, 20, 1));
-    a.document.currentIndex = 2;
-    ASSERT_TRUE(optimize(a.document, kSaveOptimize | kSaveDropUnchanged));
-    ASSERT_EQ(a.document.frames.count(), 2);
-    EXPECT_EQ(a.document.frames.frameAt(0)->delay, 5);
-    EXPECT_EQ(a.document.frames.frameAt(1)->name, "f2");
-    EXPECT_EQ(a.document.currentIndex, 0);
-}
-
-TEST(Optimizer, ChangeIsCroppedAndTheFrameMoved)
-{
-    DocumentBuilder a;
-    a.screen(100, 100);
-    a.add(100, 100, {kA, kB}, filled(100, 100, 0));
-    a.add(80, 70, {kA, kB}, block(80, 70, 30, 40, 10, 5, 1), 5, 6);
-    ASSERT_TRUE(optimize(a.document, kSaveOptimize));
-    EXPECT_EQ(rect(*a.document.frames.frameAt(1)), (std::array<uint32_t, 4>{35, 46, 10, 5}));
-}
-
-TEST(Optimizer, RestoreToBackgroundFrameKeepsItsRectangle)
+// Restoring to the background depends on the whole rectangle: without
+// transparency such a frame is not touched.
+TEST(Optimizer, RestoredFrameIsLeftWholeWithoutTransparency)
 {
     DocumentBuilder a;
     a.screen(30, 30);
     a.add(30, 30, {kA, kB, kC}, filled(30, 30, 0));
-    const std::vector<uint8_t> picture = block(20, 20, 2, 2, 3, 3, 1);
-    Frame& disposed = a.add(20, 20, {kA, kB, kC}, picture, 5, 5);
-    disposed.disposal = 2;
-    disposed.transparentIndex = 3;
-    a.add(20, 20, {kA, kB, kC}, filled(20, 20, 2), 5, 5).disposal = 2;
-    a.add(30, 30, {kA, kB, kC}, filled(30, 30, 2)).disposal = 2; // identical to the screen after frame 2
-
+    a.add(20, 20, {kA, kB, kC}, block(20, 20, 2, 2, 3, 3, 1), 5, 5).disposal = 2;
     const test::DocumentState plain = test::snapshot(a.document);
     ASSERT_TRUE(optimize(a.document, kSaveOptimize | kSaveDropUnchanged));
-    EXPECT_EQ(test::snapshot(a.document), plain) << "without transparency such frames are not touched";
-
-    ASSERT_TRUE(optimize(a.document, kTransparent | kSaveDropUnchanged));
-    ASSERT_EQ(a.document.frames.count(), 4) << "never dropped";
-    const Frame& f = *a.document.frames.frameAt(1);
-    EXPECT_EQ(rect(f), (std::array<uint32_t, 4>{5, 5, 20, 20}));
-    std::vector<uint8_t> expected = picture;
-    for (uint8_t& index : expected)
-        index = index == 0 ? uint8_t(f.transparentIndex) : index;
-    EXPECT_EQ(test::workFileIndices(f), expected) << "unchanged pixels still become transparent";
+    EXPECT_EQ(test::snapshot(a.document), plain);
 }
 
-// A 256-colour frame whose change, a block at (10, 10), uses 100 colours:
-// with the transparent entry they fit half the table, and the frame says so.
-TEST(Optimizer, LocalTableShrinksToWhatTheChangeUses)
+// Where the result is fixed: the last frame's rectangle and table, the
+// global table, every screen exactly as before.
+struct Fixed {
+    const char* name;
+    uint32_t options;
+    std::function<void(DocumentBuilder&)> make;
+    int frames;
+    std::array<uint32_t, 4> rect;
+    int colours, global; // table sizes; 0: no global table, the last frame not checked
+    std::function<void(const Document&)> more = {};
+};
+
+void fromRecipe(DocumentBuilder& a, const char* name) { ASSERT_TRUE(test::recipe(name).make(a)); }
+
+const Fixed kFixed[] = {
+    // Frame 1 repeats what frame 0 shows; its delay and user input go with it.
+    {"an unchanged frame is dropped", kSaveOptimize | kSaveDropUnchanged,
+     [](DocumentBuilder& a) {
+         a.screen(20, 20);
+         a.add(20, 20, {kA, kB, kC}, filled(20, 20, 0)).delay = 5;
+         Frame& same = a.add(10, 10, {kA, kB, kC}, filled(10, 10, 0), 3, 4);
+         same.delay = 70;
+         same.userInput = 1;
+         a.add(20, 20, {kA, kB, kC}, filled(20, 20, 1));
+         a.document.currentIndex = 2;
+     },
+     2, {0, 0, 20, 20}, 4, 0,
+     [](const Document& d) {
+         EXPECT_EQ(d.frames.frameAt(0)->delay, 5);
+         EXPECT_EQ(d.frames.frameAt(1)->userInput, 0);
+         EXPECT_EQ(d.currentIndex, 0);
+     }},
+    {"the change is cropped and the frame moved", kSaveOptimize,
+     [](DocumentBuilder& a) {
+         a.screen(100, 100);
+         a.add(100, 100, {kA, kB}, filled(100, 100, 0));
+         a.add(80, 70, {kA, kB}, block(80, 70, 30, 40, 10, 5, 1), 5, 6);
+     },
+     2, {35, 46, 10, 5}, 2, 0},
+    // The change uses 100 colours: with the transparent entry they fit half
+    // the table.
+    {"a local table shrinks to what the change uses", kSaveOptimize,
+     [](DocumentBuilder& a) {
+         const std::vector<uint32_t> colors = test::distinctColors(256);
+         a.screen(40, 40);
+         a.add(40, 40, {colors[200], kB}, filled(40, 40, 0));
+         std::vector<uint8_t> picture = filled(40, 40, 200);
+         for (uint32_t k = 0; k < 100; ++k)
+             picture[size_t(10 + k / 10) * 40 + 10 + k % 10] = uint8_t(k);
+         a.add(40, 40, colors, picture).transparentIndex = 255;
+     },
+     2, {10, 10, 10, 10}, 128, 0},
+    {"two colours grow to four for the transparent one", kTransparent | kSaveAutoTransparency,
+     [](DocumentBuilder& a) {
+         a.screen(10, 10);
+         a.add(10, 10, {kA, kB}, filled(10, 10, 0));
+         a.add(10, 10, {kA, kC}, block(10, 10, 0, 5, 10, 5, 1));
+     },
+     2, {0, 5, 10, 5}, 4, 0, [](const Document& d) { EXPECT_LT(d.frames.frameAt(1)->transparentIndex, 4); }},
+    // Three colours and a free entry, which the background colour keeps.
+    {"auto transparency rebuilds the global table", kTransparent | kSaveAutoTransparency,
+     [](DocumentBuilder& a) { fromRecipe(a, "global frames without transparency"); }, 2, {4, 4, 3, 3}, 4, 4,
+     [](const Document& d) { EXPECT_LT(d.frames.frameAt(1)->transparentIndex, 4); }},
+    // Own tables of the same twelve colours move onto one global table.
+    {"lossless merges own tables", kSaveLosslessDefault,
+     [](DocumentBuilder& a) { fromRecipe(a, "own tables of the same colours"); }, 5, {19, 4, 8, 8}, 16, 16,
+     [](const Document& d) {
+         for (int i = 0; i < d.frames.count(); ++i)
+             EXPECT_EQ(d.frames.frameAt(i)->useLocalColorTable, 0) << i;
+     }},
+    // Not when a frame would need longer codes: then the global table only
+    // shrinks.
+    {"lossless keeps a 2-entry table beside 4-bit ones", kSaveLosslessDefault,
+     [](DocumentBuilder& a) {
+         fromRecipe(a, "own tables of the same colours");
+         a.document.frames.remove(4);
+         const std::vector<uint32_t> colours = test::distinctColors(12, 5);
+         a.add(8, 8, {colours[3], colours[4]}, block(8, 8, 0, 0, 4, 8, 1), 24, 4).disposal = 1;
+     },
+     5, {}, 0, 8},
+    // A table every frame carries becomes the global one; one other stops that.
+    {"lossless writes a shared own table once", kSaveLosslessDefault,
+     [](DocumentBuilder& a) { fromRecipe(a, "one own table in every frame"); }, 4, {14, 4, 6, 6}, 8, 8,
+     [](const Document& d) {
+         EXPECT_EQ(test::globalColors(d), test::distinctColors(8, 4));
+         EXPECT_EQ(d.frames.frameAt(3)->useLocalColorTable, 0);
+     }},
+    {"lossless keeps own tables that differ", kSaveLosslessDefault,
+     [](DocumentBuilder& a) {
+         fromRecipe(a, "one own table in every frame");
+         a.add(2, 2, test::distinctColors(8, 5), filled(2, 2, 1));
+     },
+     5, {0, 0, 2, 2}, 2, 0},
+    // On the merged table the entry for transparency comes first, then the
+    // colours of the frames with the fewest colours: a two-colour frame whose
+    // colours were its table's last entries starts with 2-bit codes.
+    {"lossless gives frames of few colours the low entries", kSaveLosslessDefault,
+     [](DocumentBuilder& a) {
+         a.screen(16, 16);
+         const std::vector<uint32_t> colours = test::distinctColors(16, 5);
+         a.globalTable(colours, 0);
+         std::vector<uint8_t> many(256), two(16);
+         for (size_t i = 0; i < many.size(); ++i)
+             many[i] = uint8_t(i * 7 % 12);
+         for (size_t i = 0; i < two.size(); ++i)
+             two[i] = uint8_t(10 + i % 2);
+         a.add(16, 16, colours, many);
+         a.add(4, 4, colours, two, 3, 3);
+     },
+     2, {3, 3, 4, 4}, 16, 16,
+     [](const Document& d) {
+         const std::vector<uint8_t> stream = test::readFile(d.frames.frameAt(1)->workFile);
+         GifHeader header;
+         GifImageBlock image;
+         ASSERT_TRUE(readGifHeader(stream, header) && findFirstGifImage(header, image));
+         EXPECT_EQ(stream.at(image.dataStart), 2);
+     }},
+    // The first frame keeps the colour of every pixel, the transparent ones
+    // too, which show once its transparent colour is cleared.
+    {"lossless keeps every colour of a global-table frame", kSaveLosslessDefault,
+     [](DocumentBuilder& a) {
+         a.screen(8, 8);
+         a.globalTable(test::distinctColors(16, 3), 0);
+         a.addGlobal(8, 8, block(8, 8, 2, 2, 4, 4, 5)).transparentIndex = 0;
+         a.addGlobal(4, 4, filled(4, 4, 7), 1, 1);
+     },
+     2, {1, 1, 4, 4}, 4, 4,
+     [](const Document& d) {
+         const std::vector<uint32_t> table = test::workFileTable(*d.frames.frameAt(0));
+         const std::vector<uint32_t> colours = test::distinctColors(16, 3);
+         const std::vector<uint8_t> indices = test::workFileIndices(*d.frames.frameAt(0));
+         for (size_t k = 0; k < indices.size(); ++k)
+             EXPECT_EQ(table.at(indices[k]), colours[block(8, 8, 2, 2, 4, 4, 5)[k]]) << k;
+     }},
+};
+
+TEST(Optimizer, FixedResults)
 {
-    const std::vector<uint32_t> colors = test::distinctColors(256);
-    DocumentBuilder a;
-    a.screen(40, 40);
-    a.add(40, 40, {colors[200], kB}, filled(40, 40, 0));
-    std::vector<uint8_t> picture = filled(40, 40, 200);
-    for (uint32_t k = 0; k < 100; ++k)
-        picture[size_t(10 + k / 10) * 40 + 10 + k % 10] = uint8_t(k);
-    a.add(40, 40, colors, picture).transparentIndex = 255;
-    ASSERT_TRUE(optimize(a.document, kSaveOptimize));
-    const Frame& f = *a.document.frames.frameAt(1);
-    EXPECT_EQ(f.colorCount, 128);
-    EXPECT_EQ(test::workFileTable(f).size(), 128u);
+    for (const Fixed& c : kFixed) {
+        SCOPED_TRACE(c.name);
+        DocumentBuilder a;
+        c.make(a);
+        Document& d = a.document;
+        const uint32_t background = backgroundColor(d.settings);
+        Screens before, after;
+        ASSERT_TRUE(test::giflibScreens(test::exportedGif(d), before, background));
+        ASSERT_TRUE(optimize(d, c.options));
+        ASSERT_TRUE(test::giflibScreens(test::exportedGif(d), after, background));
+        EXPECT_EQ(after, test::withoutRepeats(before));
+        ASSERT_EQ(d.frames.count(), c.frames);
+        const Frame& last = *d.frames.frameAt(c.frames - 1);
+        if (c.colours > 0) {
+            EXPECT_EQ(rect(last), c.rect);
+            EXPECT_EQ(last.useLocalColorTable ? int(last.colorCount) : int(d.settings.globalColorTable.count), c.colours);
+            EXPECT_EQ(test::workFileTable(last).size(), size_t(c.colours));
+        }
+        EXPECT_EQ(d.settings.useGlobalColorTable ? int(d.settings.globalColorTable.count) : 0, c.global);
+        EXPECT_EQ(backgroundColor(d.settings), background);
+        if (c.more)
+            c.more(d);
+    }
 }
 
-TEST(Optimizer, TwoColourFrameGrowsToFourForItsTransparentColour)
-{
-    DocumentBuilder a;
-    a.screen(10, 10);
-    a.add(10, 10, {kA, kB}, filled(10, 10, 0));
-    a.add(10, 10, {kA, kC}, block(10, 10, 0, 5, 10, 5, 1));
-    const Screens screens = composedScreens(a.document);
-
-    ASSERT_TRUE(optimize(a.document, kTransparent | kSaveAutoTransparency));
-    const Frame& f = *a.document.frames.frameAt(1);
-    EXPECT_EQ(f.colorCount, 4);
-    EXPECT_EQ(test::workFileTable(f).size(), 4u);
-    EXPECT_LT(f.transparentIndex, 4);
-    EXPECT_EQ(composedScreens(a.document), screens) << "two colours fit a 4-entry table exactly";
-}
-
-TEST(Optimizer, AutoTransparencyRebuildsTheGlobalTableWithAFreeEntry)
-{
-    DocumentBuilder a;
-    ASSERT_TRUE(test::recipe("global frames without transparency").make(a));
-    const uint32_t background = backgroundColor(a.document.settings);
-    ASSERT_TRUE(optimize(a.document, kTransparent | kSaveAutoTransparency));
-    const ColorTable& table = a.document.settings.globalColorTable;
-    ASSERT_EQ(table.count, 4);
-    const Frame& f = *a.document.frames.frameAt(1);
-    EXPECT_LT(f.transparentIndex, 4);
-    EXPECT_EQ(f.width, 3u);
-    EXPECT_EQ(table.color(table.backgroundIndex), background) << "the entry of the old background colour";
-}
+#endif
 
 // All or nothing: a write refused after the global table was rebuilt and
 // three frames staged, or a work file that cannot be read, leave every
@@ -320,138 +395,6 @@ TEST(Optimizer, FailureMidRunChangesNothing)
         EXPECT_EQ(a.document.frames.count(), 5);
         EXPECT_NE(test::snapshot(a.document).globalEntries, before.globalEntries);
     }
-}
-
-// Own tables of the same colours move onto one global table of those
-// colours; not when a frame would need longer codes: then the global table
-// only shrinks.
-TEST(Optimizer, LosslessMergesOwnTablesIntoTheGlobalOne)
-{
-    for (const bool narrow : {false, true}) {
-        DocumentBuilder a;
-        ASSERT_TRUE(test::recipe("own tables of the same colours").make(a));
-        Document& d = a.document;
-        if (narrow) { // a 2-entry table beside tables of 4-bit codes
-            d.frames.remove(4);
-            const std::vector<uint32_t> colours = test::distinctColors(12, 5);
-            a.add(8, 8, {colours[3], colours[4]}, block(8, 8, 0, 0, 4, 8, 1), 24, 4).disposal = 1;
-        }
-        ASSERT_TRUE(optimize(d, kSaveLosslessDefault));
-        EXPECT_EQ(d.settings.globalColorTable.count, narrow ? 8 : 16) << "12 colours and one for transparency";
-        for (int i = 0; !narrow && i < d.frames.count(); ++i)
-            EXPECT_EQ(d.frames.frameAt(i)->useLocalColorTable, 0) << i;
-    }
-}
-
-// Without a global table, a table every frame carries is written once as
-// the global one and the frames move onto it; one other table stops that.
-TEST(Optimizer, LosslessWritesOneOwnTableOnceAsTheGlobalOne)
-{
-    for (const bool alike : {true, false}) {
-        DocumentBuilder a;
-        ASSERT_TRUE(test::recipe("one own table in every frame").make(a));
-        if (!alike)
-            a.add(2, 2, test::distinctColors(8, 5), filled(2, 2, 1));
-        const std::vector<uint8_t> gif = test::exportedGif(a.document, kSaveLosslessDefault);
-        GifStreamInfo info;
-        ASSERT_EQ(readGifInfo(gif, info), GifInfoError::None);
-        EXPECT_EQ(info.globalTableSize, alike ? 8 : 0);
-        for (const GifImageInfo& image : info.images)
-            EXPECT_EQ(image.localTableSize == 0, alike);
-        if (alike) {
-            const std::vector<uint32_t> table = test::workFileTable(*a.document.frames.frameAt(0));
-            ASSERT_TRUE(optimize(a.document, kSaveLosslessDefault));
-            EXPECT_EQ(test::globalColors(a.document), table);
-            EXPECT_EQ(test::exportedGif(a.document), gif);
-        }
-    }
-}
-
-// A global-table animation's lossless export reads each work file twice:
-// to cut the table, then for the frame, whose bytes it compares and copies.
-TEST(OptimizedExport, ReadsEachWorkFileOnceForItsFrame)
-{
-    static std::map<std::string, int> reads;
-    DocumentBuilder a;
-    ASSERT_TRUE(test::recipe("sprites on a global table").make(a));
-    MappedFile::setReadHook([](const std::string& path, uint64_t done) { reads[path] += done == 0; });
-    EXPECT_FALSE(test::exportedGif(a.document, kSaveLosslessDefault).empty());
-    MappedFile::setReadHook(nullptr);
-    for (int i = 0; i < a.document.frames.count(); ++i)
-        EXPECT_EQ(reads[a.document.frames.frameAt(i)->workFile.path()], a.document.frames.frameAt(i)->useLocalColorTable ? 1 : 2);
-}
-
-// On the merged table the entry for transparency comes first, then the
-// colours of the frames with the fewest colours: a two-colour frame whose
-// colours were its table's last entries starts with 2-bit codes.
-TEST(Optimizer, LosslessMergedTableGivesFramesOfFewColoursTheLowEntries)
-{
-    DocumentBuilder a;
-    a.screen(16, 16);
-    const std::vector<uint32_t> colours = test::distinctColors(16, 5);
-    a.globalTable(colours, 0);
-    std::vector<uint8_t> many(256), two(16);
-    for (size_t i = 0; i < many.size(); ++i)
-        many[i] = uint8_t(i * 7 % 12);
-    for (size_t i = 0; i < two.size(); ++i)
-        two[i] = uint8_t(10 + i % 2);
-    a.add(16, 16, colours, many);
-    a.add(4, 4, colours, two, 3, 3);
-    const Screens screens = composedScreens(a.document);
-    ASSERT_TRUE(optimize(a.document, kSaveLosslessDefault));
-    EXPECT_EQ(composedScreens(a.document), screens);
-    const ColorTable& global = a.document.settings.globalColorTable;
-    ASSERT_EQ(global.count, 16) << "merged: 12 colours and one for transparency";
-    const Frame& small = *a.document.frames.frameAt(1);
-    EXPECT_EQ(small.useLocalColorTable, 0);
-    const std::vector<uint8_t> stream = test::readFile(small.workFile);
-    GifHeader header;
-    GifImageBlock image;
-    ASSERT_TRUE(readGifHeader(stream, header) && findFirstGifImage(header, image));
-    EXPECT_EQ(stream.at(image.dataStart), 2);
-}
-
-// Each frame keeps the smaller of its work file and the new encoding: a
-// frame that changes every pixel of a 2-colour table cannot get smaller, one
-// that changes four pixels of a 256-colour table can.
-TEST(Optimizer, LosslessKeepsTheSmallerEncoding)
-{
-    DocumentBuilder a;
-    a.screen(16, 16);
-    a.add(16, 16, {kA, kB}, filled(16, 16, 0));
-    a.add(16, 16, {kB, kA}, filled(16, 16, 0));
-    std::vector<uint32_t> colors = test::distinctColors(256);
-    colors[0] = kB;
-    a.add(16, 16, colors, block(16, 16, 5, 5, 2, 2, 1));
-    const test::DocumentState before = test::snapshot(a.document);
-    ASSERT_TRUE(optimize(a.document, kSaveLosslessDefault));
-    const test::DocumentState after = test::snapshot(a.document);
-    EXPECT_EQ(after.frames[1], before.frames[1]);
-    EXPECT_EQ(rect(*a.document.frames.frameAt(2)), (std::array<uint32_t, 4>{5, 5, 2, 2}));
-}
-
-// With the global table alone the lossless modes only cut the table to the
-// entries in use: the first frame keeps the colour of every pixel, the
-// transparent ones too, which show once its transparent colour is cleared.
-TEST(Optimizer, LosslessKeepsEveryColourOfAGlobalTableAnimation)
-{
-    DocumentBuilder a;
-    a.screen(8, 8);
-    a.globalTable(test::distinctColors(16, 3), 0);
-    a.addGlobal(8, 8, block(8, 8, 2, 2, 4, 4, 5)).transparentIndex = 0;
-    a.addGlobal(4, 4, filled(4, 4, 7), 1, 1);
-    auto colours = [&] {
-        RasterImage picture;
-        EXPECT_TRUE(loadFramePicture(a.document, 0, picture));
-        const std::vector<uint32_t> table = test::tableOf(picture.image.bytes());
-        std::vector<uint32_t> out;
-        for (const uint8_t index : test::indicesOf(picture.image.bytes()))
-            out.push_back(table.at(index));
-        return out;
-    };
-    const std::vector<uint32_t> before = colours();
-    ASSERT_TRUE(optimize(a.document, kSaveLosslessDefault));
-    EXPECT_EQ(colours(), before);
 }
 
 // A screen without width composes nothing: that is a failure, not an empty

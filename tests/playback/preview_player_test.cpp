@@ -71,11 +71,26 @@ TEST_F(Player, OneFrameStaysStillAndDelayZeroFollowsOnTheNextTick)
     EXPECT_EQ(host.shown, std::vector<int>({0, 1}));
 }
 
+// The disposals are checked against giflib with the compositor; here only
+// the wrap, which starts again from the background.
+TEST_F(Player, WrapStartsFromTheBackground)
+{
+    player.setBackground(0xFFFFFF);
+    add(0x102030, 10, 2);
+    add(0x405060, 10, 4);
+    ASSERT_TRUE(player.start());
+    advance(100);
+    advance(100);
+    EXPECT_EQ(host.shown, (std::vector<int>{0, 1, 0}));
+    EXPECT_EQ(screenPixel(3, 3), 0xFFFFFFu);
+}
+
 // The wait is the delay scaled by 2^speed, rounded so that a frame is never
-// early, and the speed is read again on every tick.
+// early, and the speed is read again on every tick, also during a wait.
+// Fast forward waits 24 ms of animation time, frame step 1024.
 TEST_F(Player, SpeedScalesTheWaitAndIsReadOnEveryTick)
 {
-    for (uint32_t c = 1; c <= 3; ++c)
+    for (uint32_t c = 1; c <= 4; ++c)
         add(c, 10);
     host.speedPosition = -2;
     ASSERT_TRUE(player.start());
@@ -83,100 +98,62 @@ TEST_F(Player, SpeedScalesTheWaitAndIsReadOnEveryTick)
     EXPECT_EQ(player.msUntilDue(), 400u);
     advance(399);
     EXPECT_EQ(host.shown, std::vector<int>({0})) << "100 ms at 1/4 speed is 400 ms";
-    EXPECT_EQ(player.msUntilDue(), 1u);
     advance(1);
-    EXPECT_EQ(host.shown.size(), 2u);
     host.speedPosition = 2;
     advance(24);
     EXPECT_EQ(host.shown.size(), 2u);
     EXPECT_EQ(player.msUntilDue(), 1u);
     advance(1);
     EXPECT_EQ(host.shown, std::vector<int>({0, 1, 2})) << "25 ms at 4x";
-    // A change during a wait applies at once: 60 ms elapsed at 1/4 is 15 ms, at 2x 120 ms.
+    // 60 ms elapsed at 1/4 is 15 ms, at 2x 120 ms.
     host.speedPosition = -2;
     advance(60);
     EXPECT_EQ(host.shown.size(), 3u);
     host.speedPosition = 1;
     player.tick();
     EXPECT_EQ(host.shown.size(), 4u);
+
+    player.pressMode(kModeFastForward);
+    EXPECT_EQ(player.waitMs(), 24u);
+    host.speedPosition = -2;
+    advance(95);
+    EXPECT_EQ(host.shown.size(), 4u);
+    advance(1);
+    EXPECT_EQ(host.shown.size(), 5u) << "24 ms of animation time is 96 ms at 1/4";
+    player.pressMode(kModeFastForward); // off: the next frame comes at once
+    EXPECT_EQ(player.mode(), kModeNormal);
+    player.tick();
+    EXPECT_EQ(host.shown.size(), 6u);
+    player.pressMode(kModeFrameStep);
+    EXPECT_EQ(player.waitMs(), 1024u);
 }
 
-TEST_F(Player, UserInputWaitsAndStatusTexts)
+// A frame that waits for the user has no timer; with a delay too, input
+// ends the wait early. Stopping points at the frame after the one shown.
+TEST_F(Player, UserInputWaitsAndStopping)
 {
     add(1, 0).userInput = 2;
     add(2, 50).userInput = 2;
     add(3, 10);
     ASSERT_TRUE(player.start());
-    EXPECT_EQ(player.waitMs(), kWaitForInput);
-    EXPECT_EQ(player.msUntilDue(), kWaitForInput) << "no timer while the user is awaited";
+    EXPECT_EQ(player.msUntilDue(), kWaitForInput);
     advance(100000);
-    EXPECT_EQ(player.statusText(), "ユーザー入力待ち中...  ");
     EXPECT_EQ(host.shown.size(), 1u);
     EXPECT_TRUE(player.userInput());
     player.tick();
     EXPECT_EQ(host.shown, std::vector<int>({0, 1}));
-    EXPECT_EQ(player.statusText(), "ユーザー入力待ち中...  500 ms.");
     advance(200);
-    EXPECT_EQ(player.statusText(), "ユーザー入力待ち中...  300 ms.");
-    EXPECT_TRUE(player.userInput()) << "input ends a timed wait early";
+    EXPECT_NE(player.statusText().find(" 300 ms."), std::string::npos) << "the time left is shown";
+    EXPECT_TRUE(player.userInput());
     player.tick();
     EXPECT_EQ(host.shown.size(), 3u);
     EXPECT_FALSE(player.userInput()) << "frame 2 does not wait for input";
-    EXPECT_EQ(player.statusText(), "100 ms.");
-}
-
-TEST_F(Player, DisposalAndWrapRestartTheBaseAndStoppingPointsAtTheNextFrame)
-{
-    player.setScreen(8, 8);
-    player.setBackground(0xFFFFFF);
-    add(0x102030, 10, 8).disposal = 1;
-    Frame& small = add(0x405060, 10, 2);
-    small.left = small.top = 2;
-    small.disposal = 2;
-    add(0x708090, 10, 1).disposal = 3;
-    ASSERT_TRUE(player.start());
-    advance(100);
-    EXPECT_EQ(screenPixel(2, 2), 0x605040u);
-    advance(100);
-    EXPECT_EQ(screenPixel(2, 2), 0xFFFFFFu) << "disposal 2 restored the rectangle to the background";
-    EXPECT_EQ(screenPixel(0, 0), 0x908070u);
-    EXPECT_EQ(screenPixel(5, 5), 0x302010u);
-    // Wrapping: the base goes back to the background before frame 0; the
-    // display keeps the last frame until the next.
-    EXPECT_EQ(player.nextIndex(), 0);
-    EXPECT_EQ(test::pixelRgb(player.canvas().baseCanvas.data(), 0, 0), 0xFFFFFFu);
-    EXPECT_EQ(screenPixel(0, 0), 0x908070u);
-    advance(100);
-    EXPECT_EQ(host.shown, std::vector<int>({0, 1, 2, 0}));
 
     player.toggle();
     EXPECT_FALSE(player.playing());
-    EXPECT_EQ(host.stoppedAt, 1) << "stopping points at the frame after the one shown";
+    EXPECT_EQ(host.stoppedAt, 0);
     EXPECT_EQ(player.msUntilDue(), kWaitForInput) << "nothing is due when stopped";
     EXPECT_EQ(host.busy, 0);
-    EXPECT_TRUE(player.statusText().empty());
-}
-
-TEST_F(Player, FastForwardAndFrameStepModes)
-{
-    for (uint32_t c = 1; c <= 3; ++c)
-        add(c, 100);
-    player.pressMode(kModeFastForward);
-    ASSERT_TRUE(player.start());
-    EXPECT_EQ(player.waitMs(), 24u);
-    EXPECT_EQ(player.statusText(), "早送り");
-    host.speedPosition = -2;
-    advance(95);
-    EXPECT_EQ(host.shown.size(), 1u);
-    advance(1);
-    EXPECT_EQ(host.shown.size(), 2u) << "24 ms of animation time is 96 ms at 1/4";
-    player.pressMode(kModeFastForward); // off: the next frame comes at once
-    EXPECT_EQ(player.mode(), kModeNormal);
-    player.tick();
-    EXPECT_EQ(host.shown.size(), 3u);
-    player.pressMode(kModeFrameStep);
-    EXPECT_EQ(player.waitMs(), 1024u);
-    EXPECT_EQ(player.statusText(), "コマ送り");
 }
 
 } // namespace
