@@ -14,9 +14,7 @@
 #include "ui/edit_dialogs.h"
 #include "ui/image_canvas.h"
 #include "ui/image_view_window.h"
-#include "ui/main_window.h"
 #include "ui/player_buttons.h"
-#include "ui/test_document.h"
 #include "ui/ui_test.h"
 #include "ui/view_pictures.h"
 
@@ -217,29 +215,22 @@ private slots:
     // dragged is what the animation is cut to.
     void theCropCommandCutsToTheDraggedRectangle()
     {
-        TestDocument doc;
-        buildAnimation(doc);
-        doc.model.clearHistory();
-        Profile profile((doc.dir.path() + "/zell.ini").toStdString());
-        ScriptedPrompter prompter;
-        MainWindow window(doc.model, profile, "/nonexistent/pelio.txt");
-        window.show();
-        ImageViewWindow& view = *window.imageView();
+        WindowFixture f(0);
+        buildAnimation(f.doc);
+        f.announce();
+        ImageViewWindow& view = *f.window.imageView();
         view.show();
         view.zoomSlider()->setValue(2);
         QRect seen;
-        prompter.dialogScript = [&](QDialog&) {
+        f.prompter.dialogScript = [&](QDialog&) {
             drag(view, QPoint(5, 9), QPoint(22, 18));
             seen = view.canvas()->cropRect();
             return int(QDialog::Accepted);
         };
-        window.action(Text::CropCommand)->trigger();
-        QCOMPARE(prompter.dialogs, 1);
-        QCOMPARE(seen, QRect(1, 2, 5, 3));
-        QCOMPARE(std::pair(int(doc.document.settings.screenWidth), int(doc.document.settings.screenHeight)),
-                 std::pair(5, 3));
-        QVERIFY(!view.canvas()->cropping());
-        QCOMPARE(prompter.unexpected, 0);
+        f.window.action(Text::CropCommand)->trigger();
+        QVERIFY(f.prompter.dialogs == 1 && seen == QRect(1, 2, 5, 3) && !view.canvas()->cropping());
+        const GifSettings& s = f.doc.document.settings;
+        QVERIFY(s.screenWidth == 5 && s.screenHeight == 3 && f.prompter.unexpected == 0);
     }
 };
 

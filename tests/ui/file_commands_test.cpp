@@ -34,7 +34,7 @@ struct CommandsFixture {
             out += name.mid(1, 1);
         return out;
     }
-    void acceptAll() { prompter.dialogScript = [](QDialog&) { return int(QDialog::Accepted); }; }
+    void acceptAll() { prompter.dialogScript = acceptDialog; }
 
     TestDocument doc;
     ScriptedPrompter prompter;

@@ -2,7 +2,6 @@
 // the clock, the buttons and the other windows (the player's own timing
 // rules are tested with the player).
 #include <QApplication>
-#include <QFileDialog>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QSlider>
@@ -12,16 +11,12 @@
 #include <utility>
 #include <vector>
 
-#include "app/profile.h"
 #include "app/text_ids.h"
 #include "document/project_file.h"
 #include "image/dib.h"
-#include "ui/frame_list_view.h"
 #include "ui/image_canvas.h"
 #include "ui/image_view_window.h"
-#include "ui/main_window.h"
 #include "ui/player_buttons.h"
-#include "ui/test_document.h"
 #include "ui/thumbnail_cache.h"
 #include "ui/ui_test.h"
 #include "ui/view_pictures.h"
@@ -267,20 +262,17 @@ private slots:
 
     void theMainWindowFollowsTheViewAndTakesItsPicks()
     {
-        TestDocument doc;
-        grayScreen(doc, 8, 6);
+        WindowFixture f(0);
+        grayScreen(f.doc, 8, 6);
         for (uint8_t colour : {1, 2, 0})
-            addSolid(doc, 8, 6, colour).transparentIndex = 3;
-        doc.model.clearHistory();
-        const QString project = doc.dir.path() + "/p.zpj";
-        QVERIFY(saveProject(doc.document, project.toStdString()));
-        Profile profile((doc.dir.path() + "/zell.ini").toStdString());
-        ScriptedPrompter prompter;
-        MainWindow window(doc.model, profile, "/nonexistent/pelio.txt");
-        window.show();
+            addSolid(f.doc, 8, 6, colour).transparentIndex = 3;
+        f.announce();
+        const QString project = f.doc.dir.path() + "/p.zpj";
+        QVERIFY(saveProject(f.doc.document, project.toStdString()));
+        MainWindow& window = f.window;
         ImageViewWindow& view = *window.imageView();
         view.show();
-        window.frameList()->select(1);
+        f.list().select(1);
         QCOMPARE(view.frameSlider()->value(), 1);
         // Playing holds the main window disabled until it stops, hidden or
         // minimised too.
@@ -297,30 +289,30 @@ private slots:
             view.showNormal();
         }
         QCoreApplication::processEvents();
-        window.frameList()->select(0);
+        f.list().select(0);
         // A right click in transparent mode clears the frame's transparent colour.
         view.setPickMode(kPickTransparent);
         QTest::mouseClick(view.canvas()->viewport(), Qt::RightButton, {}, QPoint(2, 2));
-        QCOMPARE(doc.model.frameAt(0)->transparentIndex, kNoIndex);
+        QCOMPARE(f.frame(0).transparentIndex, kNoIndex);
         QTest::mouseClick(view.canvas()->viewport(), Qt::LeftButton, {}, QPoint(2, 2));
-        QVERIFY(doc.model.frameAt(0)->transparentIndex == 1 && doc.model.frameAt(1)->transparentIndex == 3);
+        QVERIFY(f.frame(0).transparentIndex == 1 && f.frame(1).transparentIndex == 3);
         // After a project open and after a long command the slider and the
         // picture show the first frame.
         const auto shown = [&view] {
             return std::pair(view.frameSlider()->value(), view.canvas()->viewport()->grab().toImage().pixel(3, 3));
         };
         const auto first = std::pair(0, rgbOf(kGreen));
-        window.frameList()->select(2);
-        prompter.answers = {kIdNo};
-        prompter.dialogScript = fileDialogs({project});
+        f.list().select(2);
+        f.prompter.answers = {kIdNo};
+        f.prompter.dialogScript = fileDialogs({project});
         window.action(Text::OpenProjectCommand)->trigger();
         QVERIFY(view.isEnabled()); // busy while the project loads, then not
         QCOMPARE(shown(), first);
-        window.frameList()->select(1);
-        prompter.dialogScript = [](QDialog&) { return int(QDialog::Accepted); };
+        f.list().select(1);
+        f.prompter.dialogScript = acceptDialog;
         window.action(Text::OptimizeCommand)->trigger(); // optimise, which shows the first frame
         QCOMPARE(shown(), first);
-        QCOMPARE(prompter.unexpected, 0);
+        QCOMPARE(f.prompter.unexpected, 0);
     }
 };
 

@@ -2,7 +2,6 @@
 // whether to save it first; the main window's title says which project is
 // open and whether it changed since it was saved.
 #include <QAction>
-#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
@@ -10,13 +9,10 @@
 #include <QTest>
 #include <QWindow>
 
-#include "app/profile.h"
 #include "app/string_table.h"
 #include "document/project_file.h"
 #include "ui/file_commands.h"
 #include "ui/gif_files.h"
-#include "ui/main_window.h"
-#include "ui/test_document.h"
 #include "ui/ui_test.h"
 
 namespace zell::test {
@@ -24,12 +20,9 @@ namespace {
 
 // Two frames imported, so changed and in no project yet; "other.zpj" holds a
 // project of one frame.
-struct QuestionFixture {
-    QuestionFixture()
-        : profile((doc.dir.path() + "/zell.ini").toStdString()), window(doc.model, profile, "/nonexistent/pelio.txt")
+struct QuestionFixture : WindowFixture {
+    QuestionFixture() : WindowFixture(0)
     {
-        window.show();
-        QApplication::setActiveWindow(&window);
         const QString gif = path("in.gif");
         writeBytes(gif, tinyGif(2, false, 9, 3));
         prompter.dialogScript = fileDialogs({});
@@ -57,10 +50,6 @@ struct QuestionFixture {
         return openProject(check.document, project.toStdString()) ? check.document.frames.count() : -1;
     }
 
-    TestDocument doc{0, false};
-    Profile profile;
-    ScriptedPrompter prompter;
-    MainWindow window;
     QString other;
 };
 
