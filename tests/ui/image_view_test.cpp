@@ -1,6 +1,7 @@
-// The image view: what it paints and picks, and how it wires the player to
-// the clock, the buttons and the other windows (the player's own timing
-// rules are tested with the player).
+// The image view: what it paints and picks, bare or composed (against the
+// engine's composer), the crop rectangle, and how it wires the player to the
+// clock, the buttons and the other windows (the player's own timing rules are
+// tested with the player).
 #include <QApplication>
 #include <QScrollBar>
 #include <QSignalSpy>
@@ -8,29 +9,50 @@
 #include <QTest>
 #include <QWheelEvent>
 
+#include <functional>
 #include <utility>
 #include <vector>
 
 #include "app/text_ids.h"
 #include "document/project_file.h"
+#include "document/screen_composer.h"
 #include "image/dib.h"
+#include "playback/clock.h"
+#include "ui/edit_dialogs.h"
 #include "ui/image_canvas.h"
 #include "ui/image_view_window.h"
 #include "ui/player_buttons.h"
 #include "ui/thumbnail_cache.h"
 #include "ui/ui_test.h"
-#include "ui/view_pictures.h"
 
 namespace zell::test {
 namespace {
 
 constexpr uint32_t kRed = 0x0000FF, kGreen = 0x00FF00, kBlue = 0xFF0000, kYellow = 0x00FFFF;
 const QRgb kGray = qRgb(0x80, 0x80, 0x80);
-constexpr int kPlayButton = 1203, kTransparencyButton = 1207;
+constexpr int kPlayButton = 1203, kTransparencyButton = 1207, kComposedButton = 1209;
+
+class StepClock final : public Clock {
+public:
+    uint32_t nowMs() override { return now; }
+    uint32_t now = 1000;
+};
 
 QRgb rgbOf(uint32_t color)
 {
     return qRgb(colorRed(color), colorGreen(color), colorBlue(color));
+}
+
+// A frame of index(x, y) pixels in red, green, blue and yellow.
+Frame& addPicture(TestDocument& doc, int width, int height, const std::function<uint8_t(int, int)>& index,
+                  int left = 0, int top = 0)
+{
+    std::vector<uint8_t> indices;
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            indices.push_back(index(x, y));
+    return doc.add(uint32_t(width), uint32_t(height), {kRed, kGreen, kBlue, kYellow}, indices, uint32_t(left),
+                   uint32_t(top));
 }
 
 Frame& addSolid(TestDocument& doc, int width, int height, uint8_t index)
@@ -38,6 +60,62 @@ Frame& addSolid(TestDocument& doc, int width, int height, uint8_t index)
     Frame& frame = addPicture(doc, width, height, [index](int, int) { return index; });
     frame.delay = 8;
     return frame;
+}
+
+// A one-entry global table: its gray background stands out from the frames.
+void grayScreen(TestDocument& doc, int width, int height)
+{
+    doc.screen(uint16_t(width), uint16_t(height));
+    doc.globalTable({0x808080});
+}
+
+// An 8 x 6 screen on gray: a striped full frame, then a 4 x 3 frame at
+// (2, 2) whose left half is see-through (index 3) and which is then restored
+// to the background, then a 2 x 2 frame at (5, 3).
+void buildAnimation(TestDocument& doc)
+{
+    grayScreen(doc, 8, 6);
+    for (Frame* f : {&addPicture(doc, 8, 6, [](int x, int y) { return uint8_t((x + y) % 3); }),
+                     &addPicture(doc, 4, 3, [](int x, int) { return uint8_t(x < 2 ? 3 : 1); }, 2, 2),
+                     &addPicture(doc, 2, 2, [](int, int) { return uint8_t(0); }, 5, 3)}) {
+        f->transparentIndex = 3;
+        f->disposal = 1;
+    }
+    doc.document.frames.frameAt(1)->disposal = 2;
+    doc.model.rebuild([](Document&) {});
+}
+
+// The engine's screen after frame `index`, as the canvas would paint it.
+QImage engineScreen(const Document& document, int index)
+{
+    ScreenComposer composer(document);
+    for (int i = 0; i <= index; ++i) {
+        if (!composer.composeNext())
+            return {};
+    }
+    return dibToImage(composer.screen()).convertToFormat(QImage::Format_RGB32);
+}
+
+QImage painted(ImageViewWindow& view)
+{
+    return view.canvas()->viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+}
+
+// A left-button drag on the canvas between two viewport points.
+void drag(ImageViewWindow& view, QPoint from, QPoint to)
+{
+    QWidget* viewport = view.canvas()->viewport();
+    QTest::mousePress(viewport, Qt::LeftButton, {}, from);
+    QTest::mouseMove(viewport, (from + to) / 2);
+    QTest::mouseMove(viewport, to);
+    QTest::mouseRelease(viewport, Qt::LeftButton, {}, to);
+}
+
+// The crop dialog's rectangle and the one the canvas outlines.
+std::pair<QRect, QRect> rects(const CropDialog& dialog, const ImageViewWindow& view)
+{
+    const ScreenRect r = dialog.rect();
+    return {QRect(int(r.left), int(r.top), int(r.width), int(r.height)), view.canvas()->cropRect()};
 }
 
 struct ViewFixture {
@@ -54,7 +132,8 @@ struct ViewFixture {
         doc.model.selectFrame(row);
     }
     ImageCanvas& canvas() { return *view.canvas(); }
-    QImage painted() { return canvas().viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32); }
+    QImage painted() { return test::painted(view); }
+    QImage screen() { return painted().copy(0, 0, 8, 6); }
     // The painted colours at the points, for one comparison.
     QList<QRgb> pixels(std::initializer_list<QPoint> points)
     {
@@ -310,9 +389,150 @@ private slots:
         QCOMPARE(shown(), first);
         f.list().select(1);
         f.prompter.dialogScript = acceptDialog;
+        f.prompter.answers = {kIdOk}; // the report
         window.action(Text::OptimizeCommand)->trigger(); // optimise, which shows the first frame
         QCOMPARE(shown(), first);
         QCOMPARE(f.prompter.unexpected, 0);
+    }
+
+    void theComposedViewPaintsTheEnginesScreen()
+    {
+        ViewFixture v;
+        buildAnimation(v.doc);
+        v.doc.model.selectFrame(1);
+        const QImage bare = v.screen();
+        // The see-through half of the small frame shows the stripes under it.
+        QVERIFY(bare != engineScreen(v.doc.document, 1));
+        v.view.button(kComposedButton)->click();
+        QVERIFY(v.view.canvas()->composed());
+        // Forward one frame at a time (the kept composer), then back (a
+        // fresh one), then forward by two.
+        for (int row : {1, 2, 0, 2, 1}) {
+            v.doc.model.selectFrame(row);
+            const QImage expected = engineScreen(v.doc.document, row);
+            QVERIFY(!expected.isNull());
+            QCOMPARE(v.screen(), expected);
+        }
+        // Moving an earlier frame changes what this one is drawn on; an undo
+        // takes it back.
+        v.doc.model.selectFrame(2);
+        const QImage unmoved = engineScreen(v.doc.document, 2);
+        v.doc.model.setAttribute({0}, FrameAttribute::Left, 1);
+        QVERIFY(engineScreen(v.doc.document, 2) != unmoved);
+        QCOMPARE(v.screen(), engineScreen(v.doc.document, 2));
+        QVERIFY(v.doc.model.undo());
+        v.doc.model.selectFrame(2);
+        QCOMPARE(v.screen(), unmoved);
+        // Off again, the bare frame is back.
+        v.doc.model.selectFrame(1);
+        v.view.button(kComposedButton)->click();
+        QCOMPARE(v.screen(), bare);
+    }
+
+    // What lies under the pointer in the composed view may come from an
+    // earlier frame, so no index is picked there.
+    void pickingWaitsForTheBareFrame()
+    {
+        ViewFixture v;
+        buildAnimation(v.doc);
+        v.doc.model.selectFrame(1);
+        v.view.setPickMode(kPickTransparent);
+        QSignalSpy picked(&v.view, &ImageViewWindow::colorIndexPicked);
+        v.view.setComposed(true);
+        QTest::mouseClick(v.view.canvas()->viewport(), Qt::LeftButton, {}, QPoint(4, 3));
+        QTest::mouseClick(v.view.canvas()->viewport(), Qt::RightButton, {}, QPoint(4, 3));
+        QCOMPARE(picked.count(), 0);
+        v.view.setComposed(false);
+        QTest::mouseClick(v.view.canvas()->viewport(), Qt::LeftButton, {}, QPoint(4, 3));
+        QCOMPARE(picked.count(), 1);
+        QCOMPARE(picked.at(0).at(1).toInt(), 1); // (4 - 2, 3 - 2) is index 1
+    }
+
+    void theChoiceIsKeptInTheProfile()
+    {
+        TestDocument doc;
+        StepClock clock;
+        buildAnimation(doc);
+        doc.model.selectFrame(1);
+        Profile profile((doc.dir.path() + "/zell.ini").toStdString());
+        for (const bool composed : {true, false}) {
+            ImageViewWindow view(doc.model, &clock, &profile);
+            view.show();
+            QCOMPARE(std::pair(view.canvas()->composed(), view.button(kComposedButton)->isChecked()),
+                     std::pair(!composed, !composed));
+            // Started composed, it paints the composed screen at once.
+            if (!composed)
+                QCOMPARE(painted(view).copy(0, 0, 8, 6), engineScreen(doc.document, 1));
+            view.button(kComposedButton)->click();
+            QCOMPARE(profile.readInt("ImageView", "composed", -1), int(composed));
+        }
+        ImageViewWindow view(doc.model, &clock, &profile);
+        QVERIFY(!view.canvas()->composed());
+    }
+
+    // At four times the 8 x 6 screen, pixel (x, y) covers viewport points
+    // 4x .. 4x + 3.
+    void aDraggedRectangleAndTheCropNumbersFollowEachOther()
+    {
+        ViewFixture v;
+        buildAnimation(v.doc);
+        v.view.zoomSlider()->setValue(2);
+        CropDialog dialog(nullptr, 8, 6);
+        v.view.attachCropDialog(&dialog);
+        QVERIFY(v.view.canvas()->cropping());
+        QCOMPARE(v.view.canvas()->cropRect(), QRect(0, 0, 8, 6));
+        // The dialog's numbers move the rectangle: (1, 1, 5, 4) is outlined
+        // from (4, 4) to (23, 19).
+        dialog.setRect({1, 1, 5, 4});
+        QCOMPARE(v.view.canvas()->cropRect(), QRect(1, 1, 5, 4));
+        const struct {
+            QPoint from, to;
+            QRect expected;
+        } drags[] = {
+            // Well inside, a new rectangle from the pixel pressed to the one
+            // released, either way round.
+            {{14, 13}, {9, 5}, {2, 1, 2, 3}},
+            // Past the screen's edge it stops at the last pixel.
+            {{21, 17}, {300, 250}, {5, 4, 3, 2}},
+            // The bottom-right corner (31, 23) resizes, past the opposite
+            // corner too; the left edge (x 4) moves alone.
+            {{30, 22}, {5, 5}, {1, 1, 5, 4}},
+            {{5, 12}, {-40, 12}, {0, 1, 6, 4}},
+        };
+        for (const auto& d : drags) {
+            drag(v.view, d.from, d.to);
+            QCOMPARE(rects(dialog, v.view), std::pair(d.expected, d.expected));
+        }
+        // Closed, the dialog takes no more drags, and picking is back.
+        dialog.reject();
+        QVERIFY(!v.view.canvas()->cropping());
+        v.view.setPickMode(kPickTransparent);
+        QSignalSpy picked(&v.view, &ImageViewWindow::colorIndexPicked);
+        drag(v.view, QPoint(2, 2), QPoint(20, 20));
+        QCOMPARE(rects(dialog, v.view).first, QRect(0, 1, 6, 4));
+        QCOMPARE(picked.count(), 1);
+    }
+
+    // The Crop command's dialog is fed by the image view, and what was
+    // dragged is what the animation is cut to.
+    void theCropCommandCutsToTheDraggedRectangle()
+    {
+        WindowFixture f(0);
+        buildAnimation(f.doc);
+        f.announce();
+        ImageViewWindow& view = *f.window.imageView();
+        view.show();
+        view.zoomSlider()->setValue(2);
+        QRect seen;
+        f.prompter.dialogScript = [&](QDialog&) {
+            drag(view, QPoint(5, 9), QPoint(22, 18));
+            seen = view.canvas()->cropRect();
+            return int(QDialog::Accepted);
+        };
+        f.window.action(Text::CropCommand)->trigger();
+        QVERIFY(f.prompter.dialogs == 1 && seen == QRect(1, 2, 5, 3) && !view.canvas()->cropping());
+        const GifSettings& s = f.doc.document.settings;
+        QVERIFY(s.screenWidth == 5 && s.screenHeight == 3 && f.prompter.unexpected == 0);
     }
 };
 
