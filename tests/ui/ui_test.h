@@ -46,9 +46,6 @@ std::function<int(QDialog&)> fileDialogs(QStringList paths);
 // Accepts any dialog as it is.
 inline int acceptDialog(QDialog&) { return QDialog::Accepted; }
 QByteArray fileBytes(const QString& path);
-// Every frame's fields with its work file's bytes, and the global table:
-// what an operation and its undo must bring back.
-QStringList documentState(const Document& document);
 
 // Answers message boxes from a queue and records every one shown; a message
 // nobody expected is answered No and counted.
