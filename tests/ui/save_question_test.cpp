@@ -136,25 +136,14 @@ private slots:
         f.prompter.answers = {kIdCancel};
         f.window.openFiles({f.other});
         QVERIFY(f.frames() == 2 && f.modified());
-
-        const QString saved = f.path("dropped.zpj");
-        f.prompter.answers = {kIdYes};
-        f.prompter.dialogScript = fileDialogs({saved});
-        f.window.openFiles({f.other});
-        QVERIFY(f.framesIn(saved) == 2 && f.frames() == 1);
-
-        f.edit(5);
+        // The project clears the history; the files dropped after it (in
+        // name order) are one step on top of it.
+        for (const char* name : {"p.gif", "q.gif"})
+            QVERIFY(QFile::copy(f.path("in.gif"), f.path(name)));
         f.prompter.answers = {kIdNo};
-        f.window.openFiles({saved});
-        QVERIFY(f.frames() == 2 && !f.modified() && f.prompter.texts.size() == 3);
-
-        // The project clears the history; the files dropped after it are
-        // one step on top of it.
-        const QString gif = f.path("in.gif");
-        QVERIFY(QFile::copy(gif, f.path("more.gif")));
-        f.window.openFiles({saved, gif, f.path("more.gif")});
-        QCOMPARE(f.frames(), 4);
-        QVERIFY(f.doc.model.undo() && f.frames() == 2);
+        f.window.openFiles({f.path("q.gif"), f.other, f.path("p.gif")});
+        QCOMPARE(f.frames(), 3);
+        QVERIFY(f.doc.model.undo() && f.frames() == 1);
         QVERIFY(!f.modified() && !f.doc.model.history().canUndo() && f.prompter.unexpected == 0);
     }
 
