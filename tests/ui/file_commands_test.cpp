@@ -5,13 +5,8 @@
 #include <QFileInfo>
 #include <QRadioButton>
 #include <QSignalSpy>
-#include <QTest>
 
 #include "app/string_table.h"
-#include "image/bmp_file.h"
-#include "image/dib.h"
-#include "image/neural_quantizer.h"
-#include "image/pixel_limit.h"
 #include "ui/clip_import_dialog.h"
 #include "ui/file_commands.h"
 #include "ui/gif_files.h"
@@ -125,13 +120,9 @@ private slots:
         QCOMPARE(settings.screenWidth, 9);
         openWith({a}, kReplaceAll);
         QVERIFY(f.sources() == "a" && settings.screenWidth == 9); // the screen never shrinks
-        // The dialog presets the global table only for an empty list, and
-        // dithers photos only when asked.
+        // The dialog presets the global table only for an empty list.
         ImageOpenDialog empty(nullptr, {}, true), filled(nullptr, {}, false);
         QVERIFY(empty.panel()->globalTableBox()->isChecked() && !filled.panel()->globalTableBox()->isChecked());
-        QCOMPARE(filled.panel()->options().stillColors, uint32_t(kNeuQuantRefine));
-        filled.panel()->ditherBox()->setChecked(true);
-        QCOMPARE(filled.panel()->options().stillColors, uint32_t(kNeuQuantRefine | kNeuQuantDither));
         QCOMPARE(f.prompter.unexpected, 0);
     }
 
@@ -168,26 +159,6 @@ private slots:
         f.prompter.answers = {kIdOk, kIdOk};
         f.commands.openDropped({bad, bad});
         QVERIFY(f.prompter.texts.size() == 3 && f.prompter.unexpected == 0);
-    }
-
-    // The desktop program has no --max-pixels: a still beyond the limit is
-    // named with its size and the profile key that raises the limit.
-    void aStillBeyondThePixelLimitNamesTheProfileKey()
-    {
-        CommandsFixture f;
-        ByteBuffer solid;
-        QVERIFY(createSolidImage(solid, 10, 8, 0x123456));
-        const std::vector<uint8_t> bmp = makeBmpFile(solid.bytes());
-        const QString path = f.file("big.bmp", QByteArray(reinterpret_cast<const char*>(bmp.data()), qsizetype(bmp.size())));
-        const uint64_t old = pixelLimit();
-        setPixelLimit(79);
-        f.acceptAll();
-        f.prompter.answers = {kIdOk};
-        f.commands.openDropped({path});
-        setPixelLimit(old);
-        QCOMPARE(f.doc.model.frameCount(), 0);
-        const QString told = f.prompter.texts.value(0);
-        QVERIFY2(told.startsWith(path + " (10x8 ") && told.contains("MaxPixels"), qPrintable(told));
     }
 
     void aFrameBeyondTheScreenIsAskedAboutOnceAndTheCommentStaysOut()

@@ -7,7 +7,6 @@
 #include <QSignalSpy>
 #include <QSlider>
 #include <QTest>
-#include <QWheelEvent>
 
 #include <functional>
 #include <utility>
@@ -232,43 +231,6 @@ private slots:
         QTest::mouseClick(surface, Qt::LeftButton, {}, QPoint(4 * 48 + 3, 4 * 30)); // screen (108, 60)
         const QList<QList<QVariant>> expected = {{1, 2}, {1, -1}, {1, -1}, {0, (13 + 1) % 4}};
         QCOMPARE(QList<QList<QVariant>>(picks.begin(), picks.end()), expected);
-    }
-
-    void wheelScrollsByTheDesktopsLinesAtMostSeven()
-    {
-        for (int lines : {3, 40}) {
-            QApplication::setWheelScrollLines(lines);
-            ViewFixture f(100, 2000);
-            f.show(-1);
-            QScrollBar* bar = f.canvas().verticalScrollBar();
-            for (auto modifiers : {Qt::ControlModifier, Qt::ShiftModifier, Qt::NoModifier}) {
-                const QPointF at(10, 10);
-                QWheelEvent wheel(at, at, QPoint(), QPoint(0, -120), Qt::NoButton, modifiers, Qt::NoScrollPhase, false);
-                QApplication::sendEvent(f.canvas().viewport(), &wheel);
-            }
-            // A page moves seven lines too.
-            QCOMPARE(bar->value(), std::min(lines, 7) * ImageCanvas::lineOf(*bar));
-            bar->triggerAction(QAbstractSlider::SliderPageStepAdd);
-            QCOMPARE(bar->value(), (std::min(lines, 7) + 7) * ImageCanvas::lineOf(*bar));
-        }
-        QApplication::setWheelScrollLines(3);
-    }
-
-    void theSliderAsksForFrames()
-    {
-        ViewFixture f;
-        for (int i = 0; i < 11; ++i)
-            addSolid(f.doc, 2, 2, uint8_t(i % 4));
-        f.show(2);
-        QSignalSpy requested(&f.view, &ImageViewWindow::frameRequested);
-        QScrollBar* slider = f.view.frameSlider();
-        for (auto action : {QAbstractSlider::SliderPageStepAdd, QAbstractSlider::SliderSingleStepSub,
-                            QAbstractSlider::SliderToMaximum, QAbstractSlider::SliderPageStepAdd})
-            slider->triggerAction(action);
-        // A page is a fifth of 10.
-        QCOMPARE(QList<QList<QVariant>>(requested.begin(), requested.end()), (QList<QList<QVariant>>{{4}, {3}, {10}}));
-        f.doc.model.removeRows({1, 2, 3, 4, 5, 6, 7, 8, 9, 10});
-        QVERIFY(!slider->isEnabled()); // one frame leaves nothing to slide
     }
 
     // The wiring only: the timer sleeps until the player's next frame is

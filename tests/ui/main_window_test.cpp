@@ -19,7 +19,6 @@
 #include "ui/gif_files.h"
 #include "ui/image_view_window.h"
 #include "ui/palette_window.h"
-#include "ui/settings_dialog.h"
 #include "ui/tool_window.h"
 #include "ui/ui_test.h"
 
@@ -124,24 +123,6 @@ private slots:
         QVERIFY(edit->toPlainText().endsWith(QString::fromUtf8("全角")));
     }
 
-    void settingsChangesApplyAtOnce()
-    {
-        WindowFixture f(0);
-        ToolWindow* palette = f.window.paletteWindow();
-        palette->show();
-        QVERIFY(palette->windowType() != Qt::Tool && f.animation().commentEdit()->sevenBit());
-        f.prompter.dialogScript = [](QDialog& dialog) {
-            auto& settings = static_cast<SettingsDialog&>(dialog);
-            settings.toolWindowBox()->setChecked(true);
-            settings.commentBox()->setChecked(true);
-            settings.accept();
-            return int(QDialog::Accepted);
-        };
-        f.window.action(Text::SettingsCommand)->trigger();
-        QVERIFY(palette->windowType() == Qt::Tool && palette->isVisible());
-        QVERIFY(!f.window.imageViewWindow()->isVisible() && !f.animation().commentEdit()->sevenBit());
-    }
-
     void applyToAllCopiesFromTheCurrentFrame()
     {
         WindowFixture f(2);
@@ -210,18 +191,11 @@ private slots:
         QCOMPARE(f.prompter.unexpected, 0);
     }
 
-    // Closing asks only with frames and saves the tool windows' places as
-    // shown; restored, they come back there, onto the screen and clear of
-    // our menu bar.
+    // Closing saves the tool windows' places as shown; restored, they come
+    // back there, onto the screen and clear of our menu bar.
     void toolWindowsComeBackWhereTheyWereOntoTheScreen()
     {
-        {
-            WindowFixture f(0);
-            QVERIFY(f.window.close() && f.prompter.texts.isEmpty());
-        }
         WindowFixture f(1);
-        f.prompter.answers = {kIdNo};
-        QVERIFY(!f.window.close() && f.window.isVisible());
         ToolWindow* palette = f.window.paletteWindow();
         f.profile.writeInt("ColorPalette", "left", 5000);
         f.profile.writeInt("ColorPalette", "top", 4000);

@@ -1,6 +1,5 @@
 #include <QDir>
 #include <QFile>
-#include <QTest>
 
 #include "app/profile.h"
 #include "support/scoped_environment.h"

@@ -4,7 +4,6 @@
 #include <QAction>
 #include <QDir>
 #include <QFile>
-#include <QFileDialog>
 #include <QSignalSpy>
 #include <QTest>
 #include <QWindow>

@@ -5,7 +5,6 @@
 #include <QCheckBox>
 #include <QKeyEvent>
 #include <QLineEdit>
-#include <QPlainTextEdit>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTest>
