@@ -1,14 +1,12 @@
 #include <QCheckBox>
-#include <QFileInfo>
+#include <QDoubleSpinBox>
+#include <QPushButton>
+#include <QSpinBox>
 #include <QRadioButton>
 #include <QSignalSpy>
-#include <QTest>
 
 #include "app/string_table.h"
-#include "image/bmp_file.h"
-#include "image/dib.h"
-#include "image/neural_quantizer.h"
-#include "image/pixel_limit.h"
+#include "ui/clip_import_dialog.h"
 #include "ui/file_commands.h"
 #include "ui/gif_files.h"
 #include "ui/operation_dialogs.h"
@@ -34,12 +32,23 @@ struct CommandsFixture {
             out += name.mid(1, 1);
         return out;
     }
-    void acceptAll() { prompter.dialogScript = [](QDialog&) { return int(QDialog::Accepted); }; }
+    void acceptAll() { prompter.dialogScript = acceptDialog; }
 
     TestDocument doc;
     ScriptedPrompter prompter;
     FileCommands commands;
 };
+
+ClipInfo tenSeconds()
+{
+    ClipInfo info;
+    info.width = 320;
+    info.height = 240;
+    info.duration = 10;
+    info.frameRate = 30;
+    info.frameCount = 300;
+    return info;
+}
 
 class FileCommandsTest : public QObject {
     Q_OBJECT
@@ -110,13 +119,9 @@ private slots:
         QCOMPARE(settings.screenWidth, 9);
         openWith({a}, kReplaceAll);
         QVERIFY(f.sources() == "a" && settings.screenWidth == 9); // the screen never shrinks
-        // The dialog presets the global table only for an empty list, and
-        // dithers photos only when asked.
+        // The dialog presets the global table only for an empty list.
         ImageOpenDialog empty(nullptr, {}, true), filled(nullptr, {}, false);
         QVERIFY(empty.panel()->globalTableBox()->isChecked() && !filled.panel()->globalTableBox()->isChecked());
-        QCOMPARE(filled.panel()->options().stillColors, uint32_t(kNeuQuantRefine));
-        filled.panel()->ditherBox()->setChecked(true);
-        QCOMPARE(filled.panel()->options().stillColors, uint32_t(kNeuQuantRefine | kNeuQuantDither));
         QCOMPARE(f.prompter.unexpected, 0);
     }
 
@@ -153,26 +158,6 @@ private slots:
         f.prompter.answers = {kIdOk, kIdOk};
         f.commands.openDropped({bad, bad});
         QVERIFY(f.prompter.texts.size() == 3 && f.prompter.unexpected == 0);
-    }
-
-    // The desktop program has no --max-pixels: a still beyond the limit is
-    // named with its size and the profile key that raises the limit.
-    void aStillBeyondThePixelLimitNamesTheProfileKey()
-    {
-        CommandsFixture f;
-        ByteBuffer solid;
-        QVERIFY(createSolidImage(solid, 10, 8, 0x123456));
-        const std::vector<uint8_t> bmp = makeBmpFile(solid.bytes());
-        const QString path = f.file("big.bmp", QByteArray(reinterpret_cast<const char*>(bmp.data()), qsizetype(bmp.size())));
-        const uint64_t old = pixelLimit();
-        setPixelLimit(79);
-        f.acceptAll();
-        f.prompter.answers = {kIdOk};
-        f.commands.openDropped({path});
-        setPixelLimit(old);
-        QCOMPARE(f.doc.model.frameCount(), 0);
-        const QString told = f.prompter.texts.value(0);
-        QVERIFY2(told.startsWith(path + " (10x8 ") && told.contains("MaxPixels"), qPrintable(told));
     }
 
     void aFrameBeyondTheScreenIsAskedAboutOnceAndTheCommentStaysOut()
@@ -263,20 +248,98 @@ private slots:
         QVERIFY(f.prompter.texts.last().startsWith(loadText(Text::OperationFailed)));
     }
 
-    void twoPreviewsLeaveOneFile()
+    // Untouched, the clip keeps its own size (none is given); a side typed
+    // keeps the aspect; each choice reaches the options.
+    void theClipOptionsFollowTheControls()
+    {
+        ClipImportDialog dialog(nullptr, "clip.mp4", tenSeconds(), QImage());
+        QVERIFY(dialog.options().width == 0 && dialog.options().height == 0);
+        dialog.widthBox()->setValue(160);
+        QVERIFY(dialog.options().width == 160 && dialog.options().height == 120);
+        dialog.heightBox()->setValue(60);
+        QCOMPARE(dialog.widthBox()->value(), 80);
+        for (ClipDither dither : {ClipDither::ordered, ClipDither::none, ClipDither::diffusion}) {
+            dialog.ditherButton(dither)->setChecked(true);
+            QVERIFY(dialog.options().dither == dither);
+        }
+        dialog.paletteButton(ClipPalette::perFrame)->setChecked(true);
+        QVERIFY(dialog.options().palette == ClipPalette::perFrame);
+    }
+
+    // The stretch stays inside the clip and never ends before it starts; an
+    // empty one cannot be taken.
+    void startAndEndAreClampedToTheClip()
+    {
+        ClipImportDialog dialog(nullptr, "clip.mp4", tenSeconds(), QImage());
+        dialog.startBox()->setValue(99);
+        QCOMPARE(dialog.options().start, 10.0);
+        dialog.startBox()->setValue(4);
+        dialog.endBox()->setValue(2);
+        QCOMPARE(dialog.options().end, 4.0);
+        QVERIFY(!dialog.okButton()->isEnabled());
+        dialog.endBox()->setValue(50);
+        QCOMPARE(dialog.options().end, 10.0);
+        QVERIFY(dialog.okButton()->isEnabled());
+        dialog.startBox()->setValue(7);
+        QCOMPARE(dialog.options().end, 10.0); // a later start leaves a later end alone
+
+        // A clip of unknown length runs to its end unless one is given.
+        ClipInfo unknown = tenSeconds();
+        unknown.duration = 0;
+        ClipImportDialog open(nullptr, "clip.mkv", unknown, QImage());
+        QCOMPARE(open.options().end, 0.0);
+        open.startBox()->setValue(3);
+        QCOMPARE(open.options().end, 0.0);
+        open.endBox()->setValue(5);
+        QCOMPARE(open.options().end, 5.0);
+    }
+
+    void aLongStretchIsAskedAboutAndThenAllowed()
+    {
+        ScriptedPrompter prompter;
+        ClipInfo info = tenSeconds();
+        info.duration = 200;
+        ClipImportDialog dialog(nullptr, "long.mp4", info, QImage());
+        dialog.fpsBox()->setValue(25); // 5000 frames
+        prompter.answers = {kIdNo};
+        dialog.okButton()->click();
+        QVERIFY(dialog.result() != QDialog::Accepted && prompter.texts.size() == 1);
+        prompter.answers = {kIdYes};
+        dialog.okButton()->click();
+        QCOMPARE(dialog.result(), int(QDialog::Accepted));
+        QVERIFY(dialog.options().maxFrames >= dialog.frameEstimate());
+
+        ClipImportDialog shortOne(nullptr, "long.mp4", info, QImage());
+        shortOne.endBox()->setValue(60); // 1500 frames at the default 25
+        shortOne.okButton()->click();
+        QVERIFY(shortOne.result() == QDialog::Accepted && shortOne.options().maxFrames == 2000);
+        QCOMPARE(prompter.texts.size(), 2);
+        QCOMPARE(prompter.unexpected, 0);
+    }
+
+    // A dropped clip goes through its panel and comes in as one undo step;
+    // a broken one is told and leaves the list as it was.
+    void aDroppedClipImportsAsOneStep()
     {
         CommandsFixture f;
-        f.acceptAll();
-        f.commands.openDropped({f.file("in.gif", tinyGif(2, false, 9, 3))});
-        QStringList opened;
-        f.commands.openInViewer = [&opened](const QString& path) {
-            opened << path;
-            return true;
+        const QString clip = QStringLiteral(ZELL_SOURCE_DIR "/tests/data/clips/three_frames.webp");
+        int panels = 0;
+        f.prompter.dialogScript = [&](QDialog& dialog) {
+            panels += qobject_cast<ClipImportDialog*>(&dialog) != nullptr;
+            return int(QDialog::Accepted);
         };
-        f.commands.preview();
-        f.commands.preview();
-        QVERIFY(opened.size() == 2 && opened[0] != opened[1]);
-        QVERIFY(!QFileInfo::exists(opened[0]) && QFileInfo::exists(opened[1]));
+        f.commands.openDropped({clip});
+        QCOMPARE(panels, 1);
+        QCOMPARE(f.doc.model.frameCount(), 3);
+        const int delays[] = {10, 4, 25};
+        for (int i = 0; i < 3; ++i)
+            QCOMPARE(int(f.doc.model.frameAt(i)->delay), delays[i]);
+        QVERIFY(f.doc.model.undo() && f.doc.model.frameCount() == 0);
+        const QString cut = f.file("cut.webp", fileBytes(clip).left(120));
+        f.prompter.answers = {kIdOk};
+        f.commands.openDropped({cut});
+        QVERIFY(f.doc.model.frameCount() == 0 && f.prompter.texts.size() == 1 && f.prompter.texts[0].contains(cut));
+        QCOMPARE(f.prompter.unexpected, 0);
     }
 };
 

@@ -1,41 +1,57 @@
-// The image view: what it paints and picks, and how it wires the player to
-// the clock, the buttons and the other windows (the player's own timing
-// rules are tested with the player).
+// The image view: what it paints and picks, bare or composed (against the
+// engine's composer), the crop rectangle, and how it wires the player to the
+// clock, the buttons and the other windows (the player's own timing rules are
+// tested with the player).
 #include <QApplication>
-#include <QFileDialog>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QSlider>
 #include <QTest>
-#include <QWheelEvent>
 
+#include <functional>
 #include <utility>
 #include <vector>
 
-#include "app/profile.h"
 #include "app/text_ids.h"
 #include "document/project_file.h"
+#include "document/screen_composer.h"
 #include "image/dib.h"
-#include "ui/frame_list_view.h"
+#include "playback/clock.h"
+#include "ui/edit_dialogs.h"
 #include "ui/image_canvas.h"
 #include "ui/image_view_window.h"
-#include "ui/main_window.h"
 #include "ui/player_buttons.h"
-#include "ui/test_document.h"
 #include "ui/thumbnail_cache.h"
 #include "ui/ui_test.h"
-#include "ui/view_pictures.h"
 
 namespace zell::test {
 namespace {
 
 constexpr uint32_t kRed = 0x0000FF, kGreen = 0x00FF00, kBlue = 0xFF0000, kYellow = 0x00FFFF;
 const QRgb kGray = qRgb(0x80, 0x80, 0x80);
-constexpr int kPlayButton = 1203, kTransparencyButton = 1207;
+constexpr int kPlayButton = 1203, kTransparencyButton = 1207, kComposedButton = 1209;
+
+class StepClock final : public Clock {
+public:
+    uint32_t nowMs() override { return now; }
+    uint32_t now = 1000;
+};
 
 QRgb rgbOf(uint32_t color)
 {
     return qRgb(colorRed(color), colorGreen(color), colorBlue(color));
+}
+
+// A frame of index(x, y) pixels in red, green, blue and yellow.
+Frame& addPicture(TestDocument& doc, int width, int height, const std::function<uint8_t(int, int)>& index,
+                  int left = 0, int top = 0)
+{
+    std::vector<uint8_t> indices;
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            indices.push_back(index(x, y));
+    return doc.add(uint32_t(width), uint32_t(height), {kRed, kGreen, kBlue, kYellow}, indices, uint32_t(left),
+                   uint32_t(top));
 }
 
 Frame& addSolid(TestDocument& doc, int width, int height, uint8_t index)
@@ -43,6 +59,62 @@ Frame& addSolid(TestDocument& doc, int width, int height, uint8_t index)
     Frame& frame = addPicture(doc, width, height, [index](int, int) { return index; });
     frame.delay = 8;
     return frame;
+}
+
+// A one-entry global table: its gray background stands out from the frames.
+void grayScreen(TestDocument& doc, int width, int height)
+{
+    doc.screen(uint16_t(width), uint16_t(height));
+    doc.globalTable({0x808080});
+}
+
+// An 8 x 6 screen on gray: a striped full frame, then a 4 x 3 frame at
+// (2, 2) whose left half is see-through (index 3) and which is then restored
+// to the background, then a 2 x 2 frame at (5, 3).
+void buildAnimation(TestDocument& doc)
+{
+    grayScreen(doc, 8, 6);
+    for (Frame* f : {&addPicture(doc, 8, 6, [](int x, int y) { return uint8_t((x + y) % 3); }),
+                     &addPicture(doc, 4, 3, [](int x, int) { return uint8_t(x < 2 ? 3 : 1); }, 2, 2),
+                     &addPicture(doc, 2, 2, [](int, int) { return uint8_t(0); }, 5, 3)}) {
+        f->transparentIndex = 3;
+        f->disposal = 1;
+    }
+    doc.document.frames.frameAt(1)->disposal = 2;
+    doc.model.rebuild([](Document&) {});
+}
+
+// The engine's screen after frame `index`, as the canvas would paint it.
+QImage engineScreen(const Document& document, int index)
+{
+    ScreenComposer composer(document);
+    for (int i = 0; i <= index; ++i) {
+        if (!composer.composeNext())
+            return {};
+    }
+    return dibToImage(composer.screen()).convertToFormat(QImage::Format_RGB32);
+}
+
+QImage painted(ImageViewWindow& view)
+{
+    return view.canvas()->viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+}
+
+// A left-button drag on the canvas between two viewport points.
+void drag(ImageViewWindow& view, QPoint from, QPoint to)
+{
+    QWidget* viewport = view.canvas()->viewport();
+    QTest::mousePress(viewport, Qt::LeftButton, {}, from);
+    QTest::mouseMove(viewport, (from + to) / 2);
+    QTest::mouseMove(viewport, to);
+    QTest::mouseRelease(viewport, Qt::LeftButton, {}, to);
+}
+
+// The crop dialog's rectangle and the one the canvas outlines.
+std::pair<QRect, QRect> rects(const CropDialog& dialog, const ImageViewWindow& view)
+{
+    const ScreenRect r = dialog.rect();
+    return {QRect(int(r.left), int(r.top), int(r.width), int(r.height)), view.canvas()->cropRect()};
 }
 
 struct ViewFixture {
@@ -59,7 +131,8 @@ struct ViewFixture {
         doc.model.selectFrame(row);
     }
     ImageCanvas& canvas() { return *view.canvas(); }
-    QImage painted() { return canvas().viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32); }
+    QImage painted() { return test::painted(view); }
+    QImage screen() { return painted().copy(0, 0, 8, 6); }
     // The painted colours at the points, for one comparison.
     QList<QRgb> pixels(std::initializer_list<QPoint> points)
     {
@@ -96,11 +169,9 @@ private slots:
         f.show(0);
         const QRgb shadow = f.canvas().palette().color(QPalette::Dark).rgb(), red = rgbOf(kRed), green = rgbOf(kGreen);
         QCOMPARE(f.pixels({{0, 0}, {2, 2}, {3, 3}, {8, 0}, {0, 6}}), (QList<QRgb>{kGray, red, green, shadow, shadow}));
-        const int page = f.canvas().horizontalScrollBar()->pageStep();
         f.view.zoomSlider()->setValue(3);
         QCOMPARE(f.pixels({{16, 16}, {23, 23}, {24, 16}, {64, 10}}), (QList<QRgb>{red, red, green, shadow}));
         f.view.zoomSlider()->setValue(-1);
-        QCOMPARE(f.canvas().horizontalScrollBar()->pageStep(), 2 * page);
         QCOMPARE(f.pixels({{2, 1}, {3, 1}, {4, 0}}), (QList<QRgb>{green, kGray, shadow}));
         // The view reads the frame's place and the screen from the document:
         // an edit and its undo show at once.
@@ -158,43 +229,6 @@ private slots:
         QTest::mouseClick(surface, Qt::LeftButton, {}, QPoint(4 * 48 + 3, 4 * 30)); // screen (108, 60)
         const QList<QList<QVariant>> expected = {{1, 2}, {1, -1}, {1, -1}, {0, (13 + 1) % 4}};
         QCOMPARE(QList<QList<QVariant>>(picks.begin(), picks.end()), expected);
-    }
-
-    void wheelScrollsByTheDesktopsLinesAtMostSeven()
-    {
-        for (int lines : {3, 40}) {
-            QApplication::setWheelScrollLines(lines);
-            ViewFixture f(100, 2000);
-            f.show(-1);
-            QScrollBar* bar = f.canvas().verticalScrollBar();
-            for (auto modifiers : {Qt::ControlModifier, Qt::ShiftModifier, Qt::NoModifier}) {
-                const QPointF at(10, 10);
-                QWheelEvent wheel(at, at, QPoint(), QPoint(0, -120), Qt::NoButton, modifiers, Qt::NoScrollPhase, false);
-                QApplication::sendEvent(f.canvas().viewport(), &wheel);
-            }
-            // A page moves seven lines too.
-            QCOMPARE(bar->value(), std::min(lines, 7) * ImageCanvas::lineOf(*bar));
-            bar->triggerAction(QAbstractSlider::SliderPageStepAdd);
-            QCOMPARE(bar->value(), (std::min(lines, 7) + 7) * ImageCanvas::lineOf(*bar));
-        }
-        QApplication::setWheelScrollLines(3);
-    }
-
-    void theSliderAsksForFrames()
-    {
-        ViewFixture f;
-        for (int i = 0; i < 11; ++i)
-            addSolid(f.doc, 2, 2, uint8_t(i % 4));
-        f.show(2);
-        QSignalSpy requested(&f.view, &ImageViewWindow::frameRequested);
-        QScrollBar* slider = f.view.frameSlider();
-        for (auto action : {QAbstractSlider::SliderPageStepAdd, QAbstractSlider::SliderSingleStepSub,
-                            QAbstractSlider::SliderToMaximum, QAbstractSlider::SliderPageStepAdd})
-            slider->triggerAction(action);
-        // A page is a fifth of 10.
-        QCOMPARE(QList<QList<QVariant>>(requested.begin(), requested.end()), (QList<QList<QVariant>>{{4}, {3}, {10}}));
-        f.doc.model.removeRows({1, 2, 3, 4, 5, 6, 7, 8, 9, 10});
-        QVERIFY(!slider->isEnabled()); // one frame leaves nothing to slide
     }
 
     // The wiring only: the timer sleeps until the player's next frame is
@@ -267,20 +301,17 @@ private slots:
 
     void theMainWindowFollowsTheViewAndTakesItsPicks()
     {
-        TestDocument doc;
-        grayScreen(doc, 8, 6);
+        WindowFixture f(0);
+        grayScreen(f.doc, 8, 6);
         for (uint8_t colour : {1, 2, 0})
-            addSolid(doc, 8, 6, colour).transparentIndex = 3;
-        doc.model.clearHistory();
-        const QString project = doc.dir.path() + "/p.zpj";
-        QVERIFY(saveProject(doc.document, project.toStdString()));
-        Profile profile((doc.dir.path() + "/zell.ini").toStdString());
-        ScriptedPrompter prompter;
-        MainWindow window(doc.model, profile, "/nonexistent/pelio.txt");
-        window.show();
+            addSolid(f.doc, 8, 6, colour).transparentIndex = 3;
+        f.announce();
+        const QString project = f.doc.dir.path() + "/p.zpj";
+        QVERIFY(saveProject(f.doc.document, project.toStdString()));
+        MainWindow& window = f.window;
         ImageViewWindow& view = *window.imageView();
         view.show();
-        window.frameList()->select(1);
+        f.list().select(1);
         QCOMPARE(view.frameSlider()->value(), 1);
         // Playing holds the main window disabled until it stops, hidden or
         // minimised too.
@@ -297,30 +328,158 @@ private slots:
             view.showNormal();
         }
         QCoreApplication::processEvents();
-        window.frameList()->select(0);
+        f.list().select(0);
         // A right click in transparent mode clears the frame's transparent colour.
         view.setPickMode(kPickTransparent);
         QTest::mouseClick(view.canvas()->viewport(), Qt::RightButton, {}, QPoint(2, 2));
-        QCOMPARE(doc.model.frameAt(0)->transparentIndex, kNoIndex);
+        QCOMPARE(f.frame(0).transparentIndex, kNoIndex);
         QTest::mouseClick(view.canvas()->viewport(), Qt::LeftButton, {}, QPoint(2, 2));
-        QVERIFY(doc.model.frameAt(0)->transparentIndex == 1 && doc.model.frameAt(1)->transparentIndex == 3);
+        QVERIFY(f.frame(0).transparentIndex == 1 && f.frame(1).transparentIndex == 3);
         // After a project open and after a long command the slider and the
         // picture show the first frame.
         const auto shown = [&view] {
             return std::pair(view.frameSlider()->value(), view.canvas()->viewport()->grab().toImage().pixel(3, 3));
         };
         const auto first = std::pair(0, rgbOf(kGreen));
-        window.frameList()->select(2);
-        prompter.answers = {kIdNo};
-        prompter.dialogScript = fileDialogs({project});
+        f.list().select(2);
+        f.prompter.answers = {kIdNo};
+        f.prompter.dialogScript = fileDialogs({project});
         window.action(Text::OpenProjectCommand)->trigger();
         QVERIFY(view.isEnabled()); // busy while the project loads, then not
         QCOMPARE(shown(), first);
-        window.frameList()->select(1);
-        prompter.dialogScript = [](QDialog&) { return int(QDialog::Accepted); };
+        f.list().select(1);
+        f.prompter.dialogScript = acceptDialog;
+        f.prompter.answers = {kIdOk}; // the report
         window.action(Text::OptimizeCommand)->trigger(); // optimise, which shows the first frame
         QCOMPARE(shown(), first);
-        QCOMPARE(prompter.unexpected, 0);
+        QCOMPARE(f.prompter.unexpected, 0);
+    }
+
+    // What lies under the pointer in the composed view may come from an
+    // earlier frame, so no index is picked there.
+    void theComposedViewPaintsTheEnginesScreenAndPicksNothing()
+    {
+        ViewFixture v;
+        buildAnimation(v.doc);
+        v.doc.model.selectFrame(1);
+        const QImage bare = v.screen();
+        // The see-through half of the small frame shows the stripes under it.
+        QVERIFY(bare != engineScreen(v.doc.document, 1));
+        v.view.button(kComposedButton)->click();
+        QVERIFY(v.view.canvas()->composed());
+        v.view.setPickMode(kPickTransparent);
+        QSignalSpy picked(&v.view, &ImageViewWindow::colorIndexPicked);
+        QTest::mouseClick(v.canvas().viewport(), Qt::LeftButton, {}, QPoint(4, 3));
+        QTest::mouseClick(v.canvas().viewport(), Qt::RightButton, {}, QPoint(4, 3));
+        // Forward one frame at a time (the kept composer), then back (a
+        // fresh one), then forward by two.
+        for (int row : {1, 2, 0, 2, 1}) {
+            v.doc.model.selectFrame(row);
+            const QImage expected = engineScreen(v.doc.document, row);
+            QVERIFY(!expected.isNull());
+            QCOMPARE(v.screen(), expected);
+        }
+        // Moving an earlier frame changes what this one is drawn on; an undo
+        // takes it back.
+        v.doc.model.selectFrame(2);
+        const QImage unmoved = engineScreen(v.doc.document, 2);
+        v.doc.model.setAttribute({0}, FrameAttribute::Left, 1);
+        QVERIFY(engineScreen(v.doc.document, 2) != unmoved);
+        QCOMPARE(v.screen(), engineScreen(v.doc.document, 2));
+        QVERIFY(v.doc.model.undo());
+        v.doc.model.selectFrame(2);
+        QCOMPARE(v.screen(), unmoved);
+        // Off again, the bare frame is back, and picks.
+        v.doc.model.selectFrame(1);
+        v.view.button(kComposedButton)->click();
+        QCOMPARE(v.screen(), bare);
+        QTest::mouseClick(v.canvas().viewport(), Qt::LeftButton, {}, QPoint(4, 3));
+        QCOMPARE(picked.count(), 1);
+        QCOMPARE(picked.at(0).at(1).toInt(), 1); // (4 - 2, 3 - 2) is index 1
+    }
+
+    void theChoiceIsKeptInTheProfile()
+    {
+        TestDocument doc;
+        StepClock clock;
+        buildAnimation(doc);
+        doc.model.selectFrame(1);
+        Profile profile((doc.dir.path() + "/zell.ini").toStdString());
+        for (const bool composed : {true, false}) {
+            ImageViewWindow view(doc.model, &clock, &profile);
+            view.show();
+            QCOMPARE(std::pair(view.canvas()->composed(), view.button(kComposedButton)->isChecked()),
+                     std::pair(!composed, !composed));
+            // Started composed, it paints the composed screen at once.
+            if (!composed)
+                QCOMPARE(painted(view).copy(0, 0, 8, 6), engineScreen(doc.document, 1));
+            view.button(kComposedButton)->click();
+            QCOMPARE(profile.readInt("ImageView", "composed", -1), int(composed));
+        }
+    }
+
+    // At four times the 8 x 6 screen, pixel (x, y) covers viewport points
+    // 4x .. 4x + 3.
+    void aDraggedRectangleAndTheCropNumbersFollowEachOther()
+    {
+        ViewFixture v;
+        buildAnimation(v.doc);
+        v.view.zoomSlider()->setValue(2);
+        CropDialog dialog(nullptr, 8, 6);
+        v.view.attachCropDialog(&dialog);
+        QVERIFY(v.view.canvas()->cropping());
+        // The dialog's numbers move the rectangle: (1, 1, 5, 4) is outlined
+        // from (4, 4) to (23, 19).
+        dialog.setRect({1, 1, 5, 4});
+        QCOMPARE(v.view.canvas()->cropRect(), QRect(1, 1, 5, 4));
+        const struct {
+            QPoint from, to;
+            QRect expected;
+        } drags[] = {
+            // Well inside, a new rectangle from the pixel pressed to the one
+            // released, either way round.
+            {{14, 13}, {9, 5}, {2, 1, 2, 3}},
+            // Past the screen's edge it stops at the last pixel.
+            {{21, 17}, {300, 250}, {5, 4, 3, 2}},
+            // The bottom-right corner (31, 23) resizes, past the opposite
+            // corner too; the left edge (x 4) moves alone.
+            {{30, 22}, {5, 5}, {1, 1, 5, 4}},
+            {{5, 12}, {-40, 12}, {0, 1, 6, 4}},
+        };
+        for (const auto& d : drags) {
+            drag(v.view, d.from, d.to);
+            QCOMPARE(rects(dialog, v.view), std::pair(d.expected, d.expected));
+        }
+        // Closed, the dialog takes no more drags, and picking is back.
+        dialog.reject();
+        QVERIFY(!v.view.canvas()->cropping());
+        v.view.setPickMode(kPickTransparent);
+        QSignalSpy picked(&v.view, &ImageViewWindow::colorIndexPicked);
+        drag(v.view, QPoint(2, 2), QPoint(20, 20));
+        QCOMPARE(rects(dialog, v.view).first, QRect(0, 1, 6, 4));
+        QCOMPARE(picked.count(), 1);
+    }
+
+    // The Crop command's dialog is fed by the image view, and what was
+    // dragged is what the animation is cut to.
+    void theCropCommandCutsToTheDraggedRectangle()
+    {
+        WindowFixture f(0);
+        buildAnimation(f.doc);
+        f.announce();
+        ImageViewWindow& view = *f.window.imageView();
+        view.show();
+        view.zoomSlider()->setValue(2);
+        QRect seen;
+        f.prompter.dialogScript = [&](QDialog&) {
+            drag(view, QPoint(5, 9), QPoint(22, 18));
+            seen = view.canvas()->cropRect();
+            return int(QDialog::Accepted);
+        };
+        f.window.action(Text::CropCommand)->trigger();
+        QVERIFY(f.prompter.dialogs == 1 && seen == QRect(1, 2, 5, 3) && !view.canvas()->cropping());
+        const GifSettings& s = f.doc.document.settings;
+        QVERIFY(s.screenWidth == 5 && s.screenHeight == 3 && f.prompter.unexpected == 0);
     }
 };
 

@@ -1,19 +1,50 @@
+// The interface's languages: which one starts, its texts in both languages,
+// a user's replacement table, and Qt's own buttons.
+#include <QAction>
+#include <QCheckBox>
 #include <QComboBox>
-#include <QTest>
+#include <QDir>
+#include <QFile>
+#include <QRegularExpression>
+#include <QSet>
 
 #include "app/command_line.h"
 #include "app/language.h"
 #include "app/profile.h"
+#include "app/string_table.h"
+#include "support/scoped_environment.h"
+#include "ui/gif_files.h"
 #include "ui/settings_dialog.h"
 #include "ui/ui_test.h"
 
 namespace zell::test {
 namespace {
 
-// Null for an unset variable, as getenv gives it.
-const char* unsetOr(const QByteArray& value)
+QString kinds(const QString& text)
 {
-    return value == "-" ? nullptr : value.constData();
+    QStringList out;
+    for (const std::string& c : printfConversions(text.toStdString()))
+        out << QString::fromStdString(c);
+    return out.join(QLatin1Char(','));
+}
+
+// The letter after a single '&', upper-cased; empty when there is none.
+QChar mnemonic(const QString& text)
+{
+    for (qsizetype i = 0; i + 1 < text.size(); ++i) {
+        if (text[i] != QLatin1Char('&'))
+            continue;
+        if (text[i + 1] != QLatin1Char('&'))
+            return text[i + 1].toUpper();
+        ++i;
+    }
+    return {};
+}
+
+QString shortcutPart(const QString& text)
+{
+    const qsizetype tab = text.indexOf(QLatin1Char('\t'));
+    return tab < 0 ? QString() : text.mid(tab + 1);
 }
 
 } // namespace
@@ -21,137 +52,258 @@ const char* unsetOr(const QByteArray& value)
 class LanguageTest : public QObject {
     Q_OBJECT
 
-private slots:
-    void theLocaleVariablesAreReadAsTheCLibraryReadsThem_data()
+    QTemporaryDir dir;
+    std::string libraryPath() const { return (dir.path() + "/pelio.txt").toStdString(); }
+    std::string profilePath() const { return (dir.path() + "/zell.ini").toStdString(); }
+
+    // Writes the table (none when null) and loads it under "wota?" =
+    // `setting`; returns how many warnings were shown.
+    qsizetype load(const char* text, const char* setting)
     {
-        QTest::addColumn<QByteArray>("lcAll");
-        QTest::addColumn<QByteArray>("lcMessages");
-        QTest::addColumn<QByteArray>("lang");
-        QTest::addColumn<bool>("japanese");
-        // "-" is unset.
-        QTest::newRow("LANG only") << QByteArray("-") << QByteArray("-") << QByteArray("ja_JP.UTF-8") << true;
-        QTest::newRow("LC_ALL wins") << QByteArray("C") << QByteArray("ja_JP.UTF-8") << QByteArray("ja_JP.UTF-8")
-                                     << false;
-        QTest::newRow("LC_MESSAGES over LANG") << QByteArray("") << QByteArray("ja_JP.eucJP") << QByteArray("en_US")
-                                               << true;
-        QTest::newRow("empty is unset") << QByteArray("") << QByteArray("") << QByteArray("ja") << true;
-        QTest::newRow("modifier") << QByteArray("ja_JP@cjknarrow") << QByteArray("-") << QByteArray("-") << true;
-        QTest::newRow("C") << QByteArray("-") << QByteArray("-") << QByteArray("C") << false;
-        QTest::newRow("POSIX") << QByteArray("POSIX") << QByteArray("-") << QByteArray("ja_JP.UTF-8") << false;
-        QTest::newRow("C.UTF-8") << QByteArray("-") << QByteArray("-") << QByteArray("C.UTF-8") << false;
-        QTest::newRow("nothing set") << QByteArray("-") << QByteArray("-") << QByteArray("-") << false;
-        QTest::newRow("another language") << QByteArray("-") << QByteArray("de_DE.UTF-8") << QByteArray("ja_JP")
-                                          << false;
-        QTest::newRow("only a prefix") << QByteArray("-") << QByteArray("-") << QByteArray("jam_JM") << false;
+        freeStringLibrary();
+        QFile::remove(QString::fromStdString(libraryPath()));
+        if (text && !writeBytes(QString::fromStdString(libraryPath()), text))
+            return -1;
+        Profile profile(profilePath());
+        profile.writeString("are you", "wota?", setting);
+        ScriptedPrompter prompter;
+        prompter.answers = {kIdOk};
+        loadStringLibrary(profile, libraryPath());
+        return prompter.texts.size();
     }
+
+private slots:
+    void cleanup()
+    {
+        freeStringLibrary();
+        setTextLanguage(Language::Japanese);
+    }
+
+    // LC_ALL, then LC_MESSAGES, then LANG; an empty one counts as unset.
     void theLocaleVariablesAreReadAsTheCLibraryReadsThem()
     {
-        QFETCH(QByteArray, lcAll);
-        QFETCH(QByteArray, lcMessages);
-        QFETCH(QByteArray, lang);
-        QFETCH(bool, japanese);
-        const Language expected = japanese ? Language::Japanese : Language::English;
-        QCOMPARE(localeLanguage(unsetOr(lcAll), unsetOr(lcMessages), unsetOr(lang)), expected);
+        const struct {
+            const char *all, *messages, *lang;
+            bool japanese;
+        } rows[] = {
+            {nullptr, nullptr, "ja_JP.UTF-8", true},    {"C", "ja_JP.UTF-8", "ja_JP.UTF-8", false},
+            {"", "ja_JP.eucJP", "en_US", true},         {"", "", "ja", true},
+            {"ja_JP@cjknarrow", nullptr, nullptr, true}, {nullptr, nullptr, "C", false},
+            {"POSIX", nullptr, "ja_JP.UTF-8", false},   {nullptr, nullptr, "C.UTF-8", false},
+            {nullptr, nullptr, nullptr, false},         {nullptr, "de_DE.UTF-8", "ja_JP", false},
+            {nullptr, nullptr, "jam_JM", false}, // only a prefix
+        };
+        for (const auto& row : rows) {
+            const Language expected = row.japanese ? Language::Japanese : Language::English;
+            QVERIFY2(localeLanguage(row.all, row.messages, row.lang) == expected,
+                 qPrintable(QString::number(&row - rows)));
+        }
     }
 
+    // The command line beats the profile, which beats the locale; a profile
+    // value is compared exactly.
     void theCommandLineBeatsTheProfileWhichBeatsTheLocale()
     {
-        const Language ja = Language::Japanese, en = Language::English;
-        QCOMPARE(chooseLanguage("", "auto", ja), ja);
-        QCOMPARE(chooseLanguage("", "en", ja), en);
-        QCOMPARE(chooseLanguage("ja", "en", en), ja);
-        QCOMPARE(chooseLanguage("", "EN", ja), ja); // profile values compare exactly
-        QCOMPARE(chooseLanguage("", "", en), en);
-    }
-
-    void startReadsTheProfileAndTheEnvironment()
-    {
-        QTemporaryDir dir;
-        Profile profile((dir.path() + "/zell.ini").toStdString());
-        const char* names[] = {"LC_ALL", "LC_MESSAGES", "LANG"};
-        QByteArray saved[3];
-        for (int i = 0; i < 3; ++i)
-            saved[i] = qgetenv(names[i]);
-        qunsetenv("LC_ALL");
-        qputenv("LC_MESSAGES", "ja_JP.UTF-8");
-        qputenv("LANG", "en_GB.UTF-8");
-        const Language fromLocale = startLanguage(profile, "");
+        Profile profile(profilePath());
+        ScopedEnvironment all("LC_ALL", nullptr), messages("LC_MESSAGES", "ja_JP.UTF-8"), lang("LANG", "en_GB.UTF-8");
+        profile.writeString("System", "Language", "EN");
+        QCOMPARE(startLanguage(profile, ""), Language::Japanese);
         profile.writeString("System", "Language", "en");
-        const Language fromProfile = startLanguage(profile, "");
-        const Language fromCommandLine = startLanguage(profile, "ja");
-        for (int i = 0; i < 3; ++i)
-            saved[i].isNull() ? qunsetenv(names[i]) : qputenv(names[i], saved[i]);
-        QCOMPARE(fromLocale, Language::Japanese);
-        QCOMPARE(fromProfile, Language::English);
-        QCOMPARE(fromCommandLine, Language::Japanese);
+        QCOMPARE(startLanguage(profile, ""), Language::English);
+        QCOMPARE(startLanguage(profile, "ja"), Language::Japanese);
     }
 
+    // An unknown value shows as automatic and stays unless the choice changes.
     void theSettingsDialogWritesTheLanguageOnlyWhenChanged()
     {
-        QTemporaryDir dir;
-        Profile profile((dir.path() + "/zell.ini").toStdString());
-        profile.writeString("System", "Language", "fr"); // unknown: automatic
-        {
+        Profile profile(profilePath());
+        profile.writeString("System", "Language", "fr");
+        const struct {
+            int shown, chosen;
+            const char* written;
+        } rows[] = {{0, 0, "fr"}, {0, 2, "en"}, {2, 0, "auto"}};
+        for (const auto& row : rows) {
             SettingsDialog dialog(profile, "/nonexistent/pelio.txt");
-            QCOMPARE(dialog.languageBox()->currentIndex(), 0);
+            QCOMPARE(dialog.languageBox()->currentIndex(), row.shown);
+            dialog.languageBox()->setCurrentIndex(row.chosen);
             dialog.accept();
-            QCOMPARE(profile.readString("System", "Language", ""), std::string("fr"));
+            QCOMPARE(profile.readString("System", "Language", ""), std::string(row.written));
         }
-        {
-            SettingsDialog dialog(profile, "/nonexistent/pelio.txt");
-            dialog.languageBox()->setCurrentIndex(2);
-            dialog.accept();
-        }
-        QCOMPARE(startLanguage(profile, ""), Language::English);
-        SettingsDialog again(profile, "/nonexistent/pelio.txt");
-        QCOMPARE(again.languageBox()->currentIndex(), 2);
-        again.languageBox()->setCurrentIndex(0);
-        again.accept();
-        QCOMPARE(profile.readString("System", "Language", ""), std::string("auto"));
     }
 
-    void theProgramsOptionsAreTakenOutAndTheRestPassedOn_data()
-    {
-        QTest::addColumn<QStringList>("arguments");
-        QTest::addColumn<int>("action");
-        QTest::addColumn<QString>("language");
-        QTest::addColumn<QStringList>("passedOn");
-        using A = CommandLine::Action;
-        QTest::newRow("files") << QStringList{"a.gif", "b"} << int(A::Run) << "" << QStringList{"a.gif", "b"};
-        QTest::newRow("lang") << QStringList{"--lang", "en", "a.gif"} << int(A::Run) << "en" << QStringList{"a.gif"};
-        QTest::newRow("lang=") << QStringList{"a.gif", "--lang=ja"} << int(A::Run) << "ja" << QStringList{"a.gif"};
-        QTest::newRow("unknown lang") << QStringList{"--lang", "de"} << int(A::BadLanguage) << "" << QStringList{};
-        QTest::newRow("lang without value") << QStringList{"--lang"} << int(A::BadLanguage) << "" << QStringList{};
-        QTest::newRow("short help") << QStringList{"x.gif", "-h"} << int(A::Help) << "" << QStringList{"x.gif"};
-        QTest::newRow("help and version") << QStringList{"--help", "--version"} << int(A::Help) << ""
-                                          << QStringList{};
-        QTest::newRow("version") << QStringList{"--version"} << int(A::Version) << "" << QStringList{};
-        QTest::newRow("Qt's own") << QStringList{"-platform", "offscreen"} << int(A::Run) << ""
-                                  << QStringList{"-platform", "offscreen"};
-        QTest::newRow("after --") << QStringList{"--", "--help", "-h"} << int(A::Run) << ""
-                                  << QStringList{"--help", "-h"};
-    }
     void theProgramsOptionsAreTakenOutAndTheRestPassedOn()
     {
-        QFETCH(QStringList, arguments);
-        QFETCH(int, action);
-        QFETCH(QString, language);
-        QFETCH(QStringList, passedOn);
-        std::vector<QByteArray> storage{"zell"};
-        for (const QString& a : arguments)
-            storage.push_back(a.toUtf8());
-        std::vector<char*> argv;
-        for (QByteArray& a : storage)
-            argv.push_back(a.data());
-        const CommandLine line = parseCommandLine(int(argv.size()), argv.data());
-        QCOMPARE(int(line.action), action);
-        QCOMPARE(QString::fromStdString(line.language), language);
-        QStringList rest;
-        for (size_t i = 1; i < line.passedOn.size(); ++i)
-            rest << QString::fromUtf8(line.passedOn[i]);
-        if (action != int(CommandLine::Action::BadLanguage))
-            QCOMPARE(line.passedOn.at(0), argv[0]);
-        QCOMPARE(rest, passedOn);
+        using A = CommandLine::Action;
+        const struct {
+            QStringList arguments;
+            A action;
+            std::string language;
+            QStringList passedOn;
+        } rows[] = {
+            {{"a.gif", "b"}, A::Run, "", {"a.gif", "b"}},
+            {{"--lang", "en", "a.gif"}, A::Run, "en", {"a.gif"}},
+            {{"a.gif", "--lang=ja"}, A::Run, "ja", {"a.gif"}},
+            {{"--lang", "de"}, A::BadLanguage, "", {}},
+            {{"--lang"}, A::BadLanguage, "", {}},
+            {{"x.gif", "-h"}, A::Help, "", {"x.gif"}},
+            {{"--help", "--version"}, A::Help, "", {}},
+            {{"--version"}, A::Version, "", {}},
+            {{"-platform", "offscreen"}, A::Run, "", {"-platform", "offscreen"}}, // Qt's own
+            {{"--", "--help", "-h"}, A::Run, "", {"--help", "-h"}},
+        };
+        for (const auto& row : rows) {
+            std::vector<QByteArray> storage{"zell"};
+            for (const QString& a : row.arguments)
+                storage.push_back(a.toUtf8());
+            std::vector<char*> argv;
+            for (QByteArray& a : storage)
+                argv.push_back(a.data());
+            const CommandLine line = parseCommandLine(int(argv.size()), argv.data());
+            QStringList rest;
+            for (size_t i = 1; i < line.passedOn.size(); ++i)
+                rest << QString::fromUtf8(line.passedOn[i]);
+            const QByteArray name = row.arguments.join(' ').toUtf8();
+            QVERIFY2(line.action == row.action && line.language == row.language && rest == row.passedOn, name);
+            QVERIFY2(row.action == A::BadLanguage || line.passedOn.at(0) == argv[0], name);
+        }
+    }
+
+    void conversionsAreReadAsPrintfReadsThem()
+    {
+        const std::pair<const char*, const char*> rows[] = {
+            {"(%d, %d)", "d,d"}, {"[%d]：[#%06X]", "d,X"}, {"%s%d ms.", "s,d"}, {"100%% of %s", "s"},
+            {"%lld / %-4hu", "lld,hu"}, {"50 %", ""}, {"OK", ""},
+        };
+        for (const auto& [text, expected] : rows)
+            QCOMPARE(kinds(QString::fromUtf8(text)), QString::fromLatin1(expected));
+    }
+
+    // Formatting a text with the other language's arguments would read
+    // arguments that are not there; a missing entry would show nothing. The
+    // menus keep their letters and keys, so that a hand used to one language
+    // finds the commands in the other.
+    void bothLanguagesHaveEveryTextWithTheSameConversionsAndKeys()
+    {
+        const std::vector<int> ids = builtinTextIds(Language::Japanese);
+        QVERIFY(ids.size() > 250);
+        QCOMPARE(builtinTextIds(Language::English), ids);
+        int menus = 0;
+        for (int id : ids) {
+            const QString ja = builtinText(Language::Japanese, id);
+            const QString en = builtinText(Language::English, id);
+            const QString both = QStringLiteral("%1: %2 | %3").arg(id).arg(ja, en);
+            QVERIFY2(!ja.isEmpty() && !en.isEmpty(), qPrintable(both));
+            QVERIFY2(kinds(ja) == kinds(en), qPrintable(both));
+            QVERIFY2(mnemonic(ja) == mnemonic(en) && shortcutPart(ja) == shortcutPart(en), qPrintable(both));
+            menus += mnemonic(ja).isNull() ? 0 : 1;
+        }
+        QVERIFY(menus > 30);
+    }
+
+    // A replacement whose conversions differ from ours is left out: it
+    // would read arguments that are not there.
+    void aReplacementReachesMenusAndMessages()
+    {
+        QCOMPARE(load("20000\tv010300\n"
+                      "32771\tGet &Pictures...\\tCtrl+O\n"
+                      "21505\tEverything goes.\\nSure?\n"
+                      "20121\t%d/%d\n"
+                      "20122\t%s x %s\n",
+                      "yes"),
+                 0);
+        QVERIFY(loadText(Text::PositionFormat) == "%d/%d" && loadText(Text::SizeFormat) == ownText(Text::SizeFormat));
+        WindowFixture f(2, libraryPath());
+        QCOMPARE(f.window.action(Text::OpenImagesCommand)->text(), QStringLiteral("Get &Pictures...\tCtrl+O"));
+        f.prompter.answers = {kIdNo};
+        f.window.action(Text::DeleteAllCommand)->trigger();
+        QCOMPARE(f.prompter.texts, QStringList{QStringLiteral("Everything goes.\nSure?")});
+    }
+
+    // Only exactly "yes" loads the table; an old or missing version warns but
+    // loads; an empty or missing entry, and every menu text, keep our own.
+    void theReplacementTableLoadsByItsRules()
+    {
+        struct Row {
+            const char *name, *text, *setting;
+            int warnings;
+            bool loaded;
+            const char* failed; // what OperationFailed reads; null: our own
+        };
+        const Row rows[] = {
+            {"replaced", "20000\tv010300\n21502\tだめ。\\n改行\n21002\t\n# note\n", "yes", 0, true, "だめ。\n改行"},
+            {"not exactly yes", "20000\tv010300\n21502\tx\n", "Yes", 0, false, nullptr},
+            {"missing file", nullptr, "yes", 0, false, nullptr},
+            {"old version", "20000\tv010299\n21502\tx\n", "yes", 1, true, "x"},
+            {"no version", "21502\tx\n", "yes", 1, true, "x"},
+            {"newer version", "20000\tv020000\n", "yes", 0, true, nullptr},
+        };
+        const QString own = ownText(Text::OperationFailed), caption = ownText(Text::ErrorCaption);
+        for (const Row& row : rows) {
+            QCOMPARE(load(row.text, row.setting), qsizetype(row.warnings));
+            QVERIFY2(stringLibraryLoaded() == row.loaded, row.name);
+            QCOMPARE(loadText(Text::OperationFailed), row.failed ? QString::fromUtf8(row.failed) : own);
+            QCOMPARE(loadText(Text::ErrorCaption), caption);
+            QCOMPARE(ownText(Text::OperationFailed), own);
+        }
+    }
+
+    // A name whose number was mistyped would show an empty text.
+    void everyNamedTextIsInTheTable()
+    {
+        QFile header(QString::fromUtf8(ZELL_SOURCE_DIR "/src/app/text_ids.h"));
+        QVERIFY(header.open(QIODevice::ReadOnly));
+        const QRegularExpression entry(QStringLiteral("^\\s*(\\w+) = (\\d+),"), QRegularExpression::MultilineOption);
+        QSet<int> seen;
+        for (const auto& m : entry.globalMatch(QString::fromUtf8(header.readAll()))) {
+            const int id = m.captured(2).toInt();
+            QVERIFY2(!ownText(id).isEmpty(), qPrintable(m.captured(1)));
+            QVERIFY2(!seen.contains(id), qPrintable(m.captured(1) + " repeats a number"));
+            seen.insert(id);
+        }
+        QVERIFY(seen.size() > 200);
+    }
+
+    // The dialog writes only the boxes that changed (and always whether to
+    // restore the windows), and loads or unloads the table at once.
+    void settingsDialogWritesWhatChangedAndSwapsTheTable()
+    {
+        load("20000\tv010300\n21502\tx\n", "yes");
+        Profile profile(profilePath());
+        profile.writeString("System", "ToolWindow", "YES"); // not "yes": unchecked
+        {
+            SettingsDialog dialog(profile, libraryPath());
+            QVERIFY(!dialog.toolWindowBox()->isChecked() && dialog.libraryBox()->isChecked());
+            dialog.libraryBox()->setChecked(false);
+            dialog.commentBox()->setChecked(true);
+            dialog.accept();
+        }
+        QVERIFY(!stringLibraryLoaded());
+        QCOMPARE(loadText(Text::OperationFailed), ownText(Text::OperationFailed));
+        QCOMPARE(profile.readString("are you", "wota?", "unset"), std::string());
+        QCOMPARE(profile.readString("are you", "in the 1-byte area?", ""), std::string("no"));
+        QCOMPARE(profile.readString("System", "ToolWindow", ""), std::string("YES"));
+        QCOMPARE(profile.readInt("System", "RestoreWindow", -1), 1);
+        SettingsDialog again(profile, libraryPath());
+        again.libraryBox()->setChecked(true);
+        again.accept();
+        QCOMPARE(loadText(Text::OperationFailed), QStringLiteral("x"));
+        QVERIFY(SettingsDialog(profile, "/nonexistent/pelio.txt").libraryBox()->isHidden());
+    }
+
+    // A user without rights beside an installed program keeps a table in
+    // the config folder; it wins over one beside the program.
+    void theReplacementIsLookedForInTheConfigFolderFirst()
+    {
+        QTemporaryDir dir;
+        ScopedEnvironment home("XDG_CONFIG_HOME", (dir.path() + "/config").toUtf8().constData());
+        const std::string program = (dir.path() + "/bin/").toStdString();
+        const std::string config = (dir.path() + "/config/zell/pelio.txt").toStdString();
+        QVERIFY(QDir().mkpath(dir.path() + "/bin") && QDir().mkpath(dir.path() + "/config/zell"));
+        QCOMPARE(stringLibraryPath(program), config);
+        QVERIFY(writeBytes(QString::fromStdString(program + "pelio.txt"), {}));
+        QCOMPARE(stringLibraryPath(program), program + "pelio.txt");
+        QVERIFY(writeBytes(QString::fromStdString(config), {}));
+        QCOMPARE(stringLibraryPath(program), config);
     }
 };
 

@@ -102,24 +102,6 @@ private slots:
         QCOMPARE(f.window->countBox()->currentIndex(), 7);
     }
 
-    void modesFallBackWhenTheirTableGoes()
-    {
-        PaletteFixture f;
-        f.window->setMode(PaletteWindow::kPickBackground);
-        f.window->showGlobal(false);
-        QCOMPARE(f.window->mode(), int(PaletteWindow::kEditColor));
-        // No frame: no frame table, no transparency.
-        QVERIFY(!f.window->modeButton(PaletteWindow::kPickBackground)->isEnabled() &&
-                !f.window->modeButton(PaletteWindow::kPickTransparent)->isEnabled());
-
-        f.addFrame(2, true);
-        QCOMPARE(f.window->frameTable().count, 4);
-        f.window->setMode(PaletteWindow::kPickTransparent);
-        // The frame uses its own table: the global view cannot pick its transparency.
-        f.window->showGlobal(true);
-        QVERIFY(f.window->mode() == PaletteWindow::kEditColor && !f.window->modeButton(PaletteWindow::kPickTransparent)->isEnabled());
-    }
-
     void picksReachTheFrameAndTheDocument()
     {
         PaletteFixture f;

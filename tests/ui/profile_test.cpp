@@ -1,6 +1,5 @@
 #include <QDir>
 #include <QFile>
-#include <QTest>
 
 #include "app/profile.h"
 #include "support/scoped_environment.h"
@@ -71,8 +70,6 @@ private slots:
         const Row rows[] = {
             {"palette default", "", true, {}, {1400, 30, 200, 300}, true},
             {"view default", "", false, {}, {0, 30, 320, 240}, true},
-            {"palette decorated", "", true, deco, {1394, 30, 206, 325}, true},
-            {"view decorated", "", false, deco, {0, 30, 326, 265}, true},
             {"zero width", "[ColorPalette]\nleft=10\ntop=20\nwidth=0\nheight=150\n", true, {}, {1400, 30, 200, 300}, true},
             {"saved", "[ImageView]\nleft=5\ntop=6\nwidth=70\nheight=80\n", false, deco, {5, 6, 76, 105}, true},
             {"hidden", "[ImageView]\nleft=5\ntop=6\nwidth=70\nheight=80\nvisible=0\n", false, {}, {5, 6, 70, 80}, false},

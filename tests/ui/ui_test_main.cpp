@@ -5,7 +5,6 @@
 
 #include <memory>
 
-#include "document/document.h"
 #include "ui/file_commands.h"
 #include "ui/ui_test.h"
 
@@ -34,24 +33,6 @@ QByteArray fileBytes(const QString& path)
 {
     QFile in(path);
     return in.open(QIODevice::ReadOnly) ? in.readAll() : QByteArray();
-}
-
-QStringList documentState(const Document& d)
-{
-    QStringList state;
-    for (int i = 0; i < d.frames.count(); ++i) {
-        const Frame& f = *d.frames.frameAt(i);
-        const QString path = QString::fromStdString(f.workFile.path());
-        state << QStringLiteral("%1 %2 %3 %4 %5 %6 %7 %8 %9 %10")
-                     .arg(path, QString::fromStdString(f.name))
-                     .arg(f.left).arg(f.top).arg(f.width).arg(f.height).arg(f.colorCount)
-                     .arg(f.transparentIndex).arg(f.useLocalColorTable)
-                     .arg(QString::fromLatin1(fileBytes(path).toHex()));
-    }
-    const ColorTable& t = d.settings.globalColorTable;
-    state << QString::fromLatin1(QByteArray(reinterpret_cast<const char*>(t.entries.data()), 768).toHex())
-          << QString::number(t.count) << QString::number(d.settings.useGlobalColorTable);
-    return state;
 }
 
 std::vector<TestFactory>& testRegistry()

@@ -5,19 +5,14 @@
 #include <QCheckBox>
 #include <QKeyEvent>
 #include <QLineEdit>
-#include <QPlainTextEdit>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTest>
 
 #include <cstdio>
 
-#include "app/profile.h"
 #include "ui/animation_panel.h"
 #include "ui/comment_edit.h"
-#include "ui/frame_list_view.h"
-#include "ui/main_window.h"
-#include "ui/test_document.h"
 #include "ui/tool_window.h"
 #include "ui/ui_test.h"
 
@@ -51,33 +46,17 @@ public:
     quint32 lastNativeModifiers = 0;
 };
 
-// The main window with n frames, active and with the focus on the list.
-struct ActiveWindow {
-    explicit ActiveWindow(int frames)
-        : doc(frames, false), profile((doc.dir.path() + "/zell.ini").toStdString()),
-          window(doc.model, profile, "/nonexistent/pelio.txt")
-    {
-    }
-
-    bool activate()
-    {
-        window.show();
-        if (!QTest::qWaitForWindowExposed(&window, kWaitMs))
-            return false;
-        window.activateWindow();
-        if (!QTest::qWaitForWindowActive(&window, kWaitMs))
-            return false;
-        list().setFocus();
-        return QTest::qWaitFor([this] { return list().hasFocus(); }, kWaitMs);
-    }
-
-    FrameListView& list() { return *window.frameList(); }
-
-    TestDocument doc;
-    Profile profile;
-    ScriptedPrompter prompter;
-    MainWindow window;
-};
+// The window active on the X server and the focus on the list.
+bool activate(WindowFixture& w)
+{
+    if (!QTest::qWaitForWindowExposed(&w.window, kWaitMs))
+        return false;
+    w.window.activateWindow();
+    if (!QTest::qWaitForWindowActive(&w.window, kWaitMs))
+        return false;
+    w.list().setFocus();
+    return QTest::qWaitFor([&w] { return w.list().hasFocus(); }, kWaitMs);
+}
 
 } // namespace
 
@@ -108,8 +87,8 @@ private slots:
         };
         KeyRecorder recorder;
         for (const bool numLock : {false, true}) {
-            ActiveWindow w(5);
-            QVERIFY(w.activate());
+            WindowFixture w(5);
+            QVERIFY(activate(w));
             w.list().select(2);
             if (numLock)
                 QVERIFY(press("Num_Lock"));
@@ -126,8 +105,8 @@ private slots:
 
     void typedKeysGoToTheFocusedTextField()
     {
-        ActiveWindow w(2);
-        QVERIFY(w.activate());
+        WindowFixture w(2);
+        QVERIFY(activate(w));
         w.list().select(0);
         ToolWindow* palette = w.window.paletteWindow();
         ToolWindow* imageView = w.window.imageViewWindow();
