@@ -372,14 +372,10 @@ SaveGifDialog::SaveGifDialog(QWidget* parent) : FileDialogHost(parent, Text::Gif
 
 void SaveGifDialog::estimateSizes(SizeEstimate::Measure measure)
 {
-    estimate_ = new SizeEstimate(std::move(measure), this);
-    panelLayout_->addWidget(estimate_->label());
+    estimate_ = attachSizeEstimate(this, panelLayout_, std::move(measure), [this] { return options(); });
     const auto remeasure = [this] { estimate_->request(options()); };
     connect(details_, &OptimizeOptionsPanel::changed, estimate_, remeasure);
     connect(optimize_, &QCheckBox::toggled, estimate_, remeasure);
-    // The save that follows must not share the machine with a measure.
-    connect(this, &QDialog::finished, estimate_, &SizeEstimate::stop);
-    remeasure();
 }
 
 // The limit is met by the lossy level, which only the lossless mode has;

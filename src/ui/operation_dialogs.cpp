@@ -65,12 +65,8 @@ OptimizeDialog::OptimizeDialog(QWidget* parent, uint32_t initial) : QDialog(pare
 
 void OptimizeDialog::estimateSizes(SizeEstimate::Measure measure)
 {
-    estimate_ = new SizeEstimate(std::move(measure), this);
-    panelLayout_->addWidget(estimate_->label());
-    const auto remeasure = [this] { estimate_->request(options()); };
-    connect(details_, &OptimizeOptionsPanel::changed, estimate_, remeasure);
-    connect(this, &QDialog::finished, estimate_, &SizeEstimate::stop);
-    remeasure();
+    estimate_ = attachSizeEstimate(this, panelLayout_, std::move(measure), [this] { return options(); });
+    connect(details_, &OptimizeOptionsPanel::changed, estimate_, [this] { estimate_->request(options()); });
 }
 
 uint32_t OptimizeDialog::options() const

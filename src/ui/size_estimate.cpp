@@ -1,7 +1,9 @@
 #include "ui/size_estimate.h"
 
+#include <QDialog>
 #include <QLabel>
 #include <QLocale>
+#include <QVBoxLayout>
 
 #include <memory>
 
@@ -79,6 +81,16 @@ void SizeEstimate::start()
             },
             Qt::QueuedConnection);
     });
+}
+
+SizeEstimate* attachSizeEstimate(QDialog* dialog, QVBoxLayout* layout, SizeEstimate::Measure measure,
+                                 std::function<uint32_t()> options)
+{
+    auto* estimate = new SizeEstimate(std::move(measure), dialog);
+    layout->addWidget(estimate->label());
+    QObject::connect(dialog, &QDialog::finished, estimate, &SizeEstimate::stop);
+    estimate->request(options());
+    return estimate;
 }
 
 SizeEstimate::Measure measureCopyOf(const Document& document, const GifOutput& output)

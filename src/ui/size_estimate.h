@@ -14,7 +14,9 @@
 
 #include "document/progress.h"
 
+class QDialog;
 class QLabel;
+class QVBoxLayout;
 class QWidget;
 
 namespace zell {
@@ -53,6 +55,12 @@ private:
     std::thread worker_;
     std::atomic<bool> stopping_{false};
 };
+
+// An estimate under `layout` in `dialog`, measured now with `options()` and
+// again at each `remeasure()`; it stops when the dialog is done, so that
+// what follows need not share the machine with a measure.
+SizeEstimate* attachSizeEstimate(QDialog* dialog, QVBoxLayout* layout, SizeEstimate::Measure measure,
+                                 std::function<uint32_t()> options);
 
 // A Measure over a copy of the document's frames and `output` (the global
 // table copied too): the export's size with the options requested.
