@@ -22,10 +22,25 @@ fi
 size() { stat -c %s "$1"; }
 # The coalesced frames as RGB bytes, and their PSNR against the input's.
 frames() { convert "$1" -coalesce -depth 8 rgb:"$2"; }
-psnr() { # input.rgb, output.gif, WxH
-    frames "$2" out.rgb
-    ffmpeg -v info -nostdin -f rawvideo -pix_fmt rgb24 -s "$3" -i "$1" -f rawvideo -pix_fmt rgb24 -s "$3" \
-        -i out.rgb -lavfi psnr -f null - 2>&1 | sed -n 's/.*PSNR r:.* average:\([0-9.inf]*\).*/\1/p' | tail -1 |
+# The output's screen at the moment each input frame starts: gifsicle merges
+# identical neighbours into one longer frame, so frame counts may differ.
+align() { # input.gif, output.gif, output.rgb, WxH -> aligned.rgb
+    local -a din dout
+    mapfile -t din < <(identify -format '%T\n' "$1")
+    mapfile -t dout < <(identify -format '%T\n' "$2")
+    local w=${4%x*} h=${4#*x} t=0 j=0 end=${dout[0]} i
+    : >aligned.rgb
+    for i in "${!din[@]}"; do
+        while [ "$t" -ge "$end" ] && [ $((j + 1)) -lt ${#dout[@]} ]; do j=$((j + 1)); end=$((end + dout[j])); done
+        dd if="$3" bs=$((w * h * 3)) skip="$j" count=1 status=none >>aligned.rgb
+        t=$((t + din[i]))
+    done
+}
+psnr() { # input.gif, input.rgb, output.gif, WxH
+    frames "$3" out.rgb
+    align "$1" "$3" out.rgb "$4"
+    ffmpeg -v info -nostdin -f rawvideo -pix_fmt rgb24 -s "$4" -i "$2" -f rawvideo -pix_fmt rgb24 -s "$4" \
+        -i aligned.rgb -lavfi psnr -f null - 2>&1 | sed -n 's/.*PSNR r:.* average:\([0-9.inf]*\).*/\1/p' | tail -1 |
         sed 's/inf/99/'
 }
 ge() { awk -v a="$1" -v b="$2" 'BEGIN { exit !(a + 0 >= b + 0) }'; }
@@ -42,11 +57,11 @@ for in in "$work"/*.gif; do
     declare -A zb=() zp=()
     for n in "${levels[@]}"; do
         "$cli" optimize "$in" -o "z$n.gif" --lossy="$n" >/dev/null 2>&1 || continue
-        zb[$n]=$(size "z$n.gif"); zp[$n]=$(psnr in.rgb "z$n.gif" "$dims")
+        zb[$n]=$(size "z$n.gif"); zp[$n]=$(psnr "$in" in.rgb "z$n.gif" "$dims")
     done
     for g in 30 80 200; do
         gifsicle -O3 --lossy="$g" "$in" -o "g$g.gif" 2>/dev/null
-        gb=$(size "g$g.gif"); gp=$(psnr in.rgb "g$g.gif" "$dims")
+        gb=$(size "g$g.gif"); gp=$(psnr "$in" in.rgb "g$g.gif" "$dims")
         best=""; bb=0; bp=0
         for n in "${levels[@]}"; do
             [ -n "${zb[$n]:-}" ] || continue
