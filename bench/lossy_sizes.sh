@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # zell's lossy LZW next to gifsicle's on the generated animations: for each
 # file and each gifsicle level (-O3 --lossy=30, 80, 200), the smallest zell
-# output (`optimize --lossy=N`, N from a ladder of levels) whose PSNR is at
+# output (`optimize --lossy=N`, N found by bisection) whose PSNR is at
 # least gifsicle's, and the size ratio zell / gifsicle at that point.
 # PSNR: every coalesced frame (ImageMagick) against the input's, by ffmpeg.
 # Usage: bench/lossy_sizes.sh [BUILD_DIR]   (default: build)
@@ -45,7 +45,7 @@ psnr() { # input.gif, input.rgb, output.gif, WxH
 }
 ge() { awk -v a="$1" -v b="$2" 'BEGIN { exit !(a + 0 >= b + 0) }'; }
 
-levels=(5 10 15 20 30 40 50 60 80 100 120 150 200)
+max_level=200
 printf '%-11s %5s %9s %6s %9s %6s %5s %6s\n' animation gs-N gs-bytes gs-dB zell-B z-dB z-N ratio
 total_g=0; total_z=0; wins=0; points=0
 for in in "$work"/*.gif; do
@@ -53,23 +53,33 @@ for in in "$work"/*.gif; do
     case $name in *.*) continue ;; esac
     dims=$(identify -format '%Wx%H\n' "$in" | head -1)
     frames "$in" in.rgb
-    # zell's ladder once per file.
     declare -A zb=() zp=()
-    for n in "${levels[@]}"; do
-        "$cli" optimize "$in" -o "z$n.gif" --lossy="$n" >/dev/null 2>&1 || continue
-        zb[$n]=$(size "z$n.gif"); zp[$n]=$(psnr "$in" in.rgb "z$n.gif" "$dims")
-    done
+    run() { # zell at level $1, once per file
+        [ -n "${zb[$1]:-}" ] && return
+        if "$cli" optimize "$in" -o "z$1.gif" --lossy="$1" >/dev/null 2>&1; then
+            zb[$1]=$(size "z$1.gif"); zp[$1]=$(psnr "$in" in.rgb "z$1.gif" "$dims")
+        else
+            zb[$1]=0; zp[$1]=0
+        fi
+    }
     for g in 30 80 200; do
         gifsicle -O3 --lossy="$g" "$in" -o "g$g.gif" 2>/dev/null
         gb=$(size "g$g.gif"); gp=$(psnr "$in" in.rgb "g$g.gif" "$dims")
+        # The highest level that still reaches gifsicle's PSNR, by bisection
+        # (PSNR falls with the level, though not strictly).
+        lo=0; hi=$((max_level + 1))
+        while [ $((hi - lo)) -gt 1 ]; do
+            mid=$(((lo + hi) / 2)); run "$mid"
+            if [ "${zb[$mid]}" -gt 0 ] && ge "${zp[$mid]}" "$gp"; then lo=$mid; else hi=$mid; fi
+        done
         best=""; bb=0; bp=0
-        for n in "${levels[@]}"; do
-            [ -n "${zb[$n]:-}" ] || continue
+        for n in "${!zb[@]}"; do
+            [ "${zb[$n]}" -gt 0 ] || continue
             if ge "${zp[$n]}" "$gp" && { [ -z "$best" ] || [ "${zb[$n]}" -lt "$bb" ]; }; then
                 best=$n; bb=${zb[$n]}; bp=${zp[$n]}
             fi
         done
-        if [ -z "$best" ]; then # not even the ladder's lowest level reaches gifsicle's PSNR
+        if [ -z "$best" ]; then # no level reaches gifsicle's PSNR
             printf '%-11s %5s %9s %6.2f %9s %6s %5s %6s\n' "$name" "$g" "$gb" "$gp" - - - -
             continue
         fi
