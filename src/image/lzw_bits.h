@@ -1,5 +1,5 @@
-// Packs LZW codes into bytes, least significant bit first, as GIF does:
-// shared by the exact and the lossy encoders.
+// Packs LZW codes into bytes, least significant bit first, as GIF does, and
+// numbers them: shared by the exact and the lossy encoders.
 #pragma once
 
 #include <algorithm>
@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "image/bytes.h"
+#include "image/lzw_codec.h"
 
 namespace zell::lzw {
 
@@ -47,6 +48,41 @@ private:
     size_t pos_ = 0;
     uint64_t acc_ = 0;
     uint32_t count_ = 0;
+};
+
+// The encoder's side of the code numbering: the code the next table entry
+// gets and the width codes are written at, which grows as codes run out.
+struct CodeWidth {
+    explicit CodeWidth(uint32_t minCodeSize) : first((1u << minCodeSize) + 2), start(minCodeSize + 1)
+    {
+        restart();
+    }
+
+    void restart()
+    {
+        next = first;
+        bits = start;
+        limit = 1u << bits;
+    }
+
+    // Before a string: widens the codes when due; false once the table is
+    // full, when a clear must come first.
+    bool makeRoom()
+    {
+        if (next <= limit)
+            return true;
+        if (next > kMaxLzwCodes)
+            return false;
+        ++bits;
+        limit <<= 1;
+        return true;
+    }
+
+    uint32_t first;
+    uint32_t start;
+    uint32_t next;
+    uint32_t bits;
+    uint32_t limit;
 };
 
 } // namespace zell::lzw

@@ -12,6 +12,7 @@ namespace zell {
 namespace {
 
 using lzw::BitWriter;
+using lzw::CodeWidth;
 constexpr size_t kGrowth = BitWriter::kGrowth;
 
 // Room past the write position for the longest string plus one 8-byte step.
@@ -136,31 +137,22 @@ bool LzwCodec::compress(std::span<const uint8_t> data, int minCodeSize, std::vec
         return false;
     const uint32_t k = uint32_t(minCodeSize);
     const uint32_t clear = 1u << k;
-    const uint32_t first = clear + 2;
     const uint32_t byteMask = clear - 1;
     ChildTable& table = childTable();
     table.clear();
     uint16_t* child = table.child.data();
 
     BitWriter writer(out);
-    uint32_t n = first;
-    uint32_t codeSize = k + 1;
-    uint32_t limit = 1u << codeSize;
+    CodeWidth codes(k);
     const uint8_t* in = data.data();
     const size_t size = data.size();
     size_t i = 0;
     while (i < size) {
-        if (n > limit) {
-            if (n > kMaxLzwCodes) {
-                writer.put(clear, codeSize);
-                table.clear();
-                n = first;
-                codeSize = k + 1;
-                limit = 1u << codeSize;
-                continue;
-            }
-            ++codeSize;
-            limit <<= 1;
+        if (!codes.makeRoom()) {
+            writer.put(clear, codes.bits);
+            table.clear();
+            codes.restart();
+            continue;
         }
         uint32_t cur = in[i++] & byteMask;
         while (i < size) {
@@ -173,18 +165,18 @@ bool LzwCodec::compress(std::span<const uint8_t> data, int minCodeSize, std::vec
             }
             // Entry 4096 only makes the table full: a clear code follows
             // before it could ever be looked up.
-            if (n < kMaxLzwCodes) {
-                child[slot] = uint16_t(n);
+            if (codes.next < kMaxLzwCodes) {
+                child[slot] = uint16_t(codes.next);
                 table.used[table.usedCount++] = slot;
             }
-            ++n;
+            ++codes.next;
             break;
         }
-        writer.put(cur, codeSize);
+        writer.put(cur, codes.bits);
         if (writer.bytes() > maxBytes)
             return false;
     }
-    writer.put(clear + 1, codeSize);
+    writer.put(clear + 1, codes.bits);
     writer.finish();
     return !out.empty();
 }

@@ -117,7 +117,6 @@ bool compressLossy(const LossyPicture& picture, int level, int minCodeSize, std:
         return false;
     const uint32_t k = uint32_t(minCodeSize);
     const uint32_t clear = 1u << k;
-    const uint32_t first = clear + 2;
     const uint32_t mask = clear - 1;
 
     // Distances between every pair of indices; a transparent index or one
@@ -140,36 +139,28 @@ bool compressLossy(const LossyPicture& picture, int level, int minCodeSize, std:
     tree->reset(clear);
     Search search(*tree, masked, cost, stride, bound);
     lzw::BitWriter bits(out);
-    uint32_t n = first;
-    uint32_t codeSize = k + 1;
-    uint32_t limit = 1u << codeSize;
+    lzw::CodeWidth codes(k);
     size_t i = 0;
     while (i < masked.size()) {
-        if (n > limit) {
-            if (n > kMaxLzwCodes) {
-                bits.put(clear, codeSize);
-                tree->reset(clear);
-                n = first;
-                codeSize = k + 1;
-                limit = 1u << codeSize;
-                continue;
-            }
-            ++codeSize;
-            limit <<= 1;
+        if (!codes.makeRoom()) {
+            bits.put(clear, codes.bits);
+            tree->reset(clear);
+            codes.restart();
+            continue;
         }
         const Match m = search.longest(masked[i], i);
         i += m.length;
         if (i < masked.size()) {
             // Entry 4096 only makes the table full, as in exact coding.
-            if (n < kMaxLzwCodes)
-                tree->add(n, m.node, masked[i]);
-            ++n;
+            if (codes.next < kMaxLzwCodes)
+                tree->add(codes.next, m.node, masked[i]);
+            ++codes.next;
         }
-        bits.put(m.node, codeSize);
+        bits.put(m.node, codes.bits);
         if (bits.bytes() > maxBytes)
             return false;
     }
-    bits.put(clear + 1, codeSize);
+    bits.put(clear + 1, codes.bits);
     bits.finish();
     return true;
 }
