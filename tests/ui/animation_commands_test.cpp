@@ -1,14 +1,11 @@
 #include <QCheckBox>
-#include <QColorDialog>
 #include <QComboBox>
 #include <QFile>
 #include <QFileDialog>
-#include <QLocale>
 #include <QMessageBox>
 #include <QPointer>
 #include <QProgressDialog>
 #include <QPushButton>
-#include <QRadioButton>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
@@ -18,7 +15,6 @@
 #include <fstream>
 
 #include "app/string_table.h"
-#include "document/gif_export.h"
 #include "document/project_file.h"
 #include "document/still_image.h"
 #include "image/raster_image.h"
@@ -47,14 +43,6 @@ QRgb firstPixel(const std::string& path)
     return dibToImage(picture.image).pixel(0, 0) & 0xFFFFFF;
 }
 
-// What undo must bring back; the folder keeps the undone step's files for redo.
-DocumentState restorable(const Document& d)
-{
-    DocumentState s = snapshot(d);
-    s.directory.clear();
-    return s;
-}
-
 // Frames of one colour each, filling the screen, with their own tables.
 void fill(TestDocument& doc, const std::vector<uint32_t>& colors, int width, int height)
 {
@@ -73,20 +61,12 @@ struct Animation {
         commands.pluginFolders = {};
         doc.model.selectFrame(0);
     }
-    // A transition dialog from the current frame to the next.
-    std::unique_ptr<TransitionDialog> transitionDialog(const std::vector<std::filesystem::path>& plugins = {})
-    {
-        if (!commands.composeTransitionScreens(0, screens))
-            return nullptr;
-        return std::make_unique<TransitionDialog>(nullptr, screens, doc.work, plugins);
-    }
 
     TestDocument doc;
     ScriptedPrompter prompter;
     FileCommands checks;
     QList<int> selected;
     QList<bool> busy;
-    TransitionScreens screens; // the dialog shows them
     AnimationCommands commands;
 };
 
@@ -114,23 +94,12 @@ private slots:
             d.box(Text::DropUnchangedFrames)->setChecked(true);
             return int(QDialog::Accepted);
         };
-        const auto bytes = [&] {
-            uint64_t n = 0;
-            return measureAnimatedGif(a.doc.document.frames, GifOutput::fromSettings(a.doc.document.settings, 0), n)
-                ? QLocale().toString(qulonglong(n)) : QString();
-        };
-        const QString before = bytes();
         a.commands.optimize();
-        const QString after = bytes();
         a.commands.optimize();
         QCOMPARE(seen, QList<uint32_t>({0x01u, 0x01u}));
-        // The second frame changed nothing and was dropped, in one step; the
-        // report gives the frames and the file size before and after.
+        // The second frame changed nothing and was dropped, in one step.
         QVERIFY(a.doc.model.frameCount() == 1 && a.doc.model.history().canUndo());
-        QCOMPARE(a.prompter.texts.size(), 2);
-        const QString report = a.prompter.texts[0];
-        QVERIFY2(before != after && report.indexOf(before) >= 0 && report.indexOf(after) > report.indexOf(before),
-                 qPrintable(report));
+        QCOMPARE(a.prompter.texts.size(), 2); // the reports
         QCOMPARE(a.busy, QList<bool>({true, false, true, false}));
         QVERIFY(a.doc.model.undo() && a.doc.model.frameCount() == 2);
         QVERIFY2(!lastBackgroundRun().dialogShown, "a short run shows no progress");
@@ -240,10 +209,8 @@ private slots:
         Animation a({0x0000FF, 0x00FF00, 0xFF0000});
         a.selected = {1, 2};
         a.doc.model.selectFrame(2);
-        int seenCount = -1;
         a.prompter.dialogScript = [&](QDialog& dialog) {
             auto& d = static_cast<UnifyDialog&>(dialog);
-            seenCount = d.combo(Text::ColorCount)->currentIndex();
             d.combo(Text::FirstCondition)->setCurrentIndex(1);
             d.combo(Text::ColorCount)->setCurrentIndex(1); // 4 colours
             return int(QDialog::Accepted);
@@ -251,7 +218,7 @@ private slots:
         QSignalSpy rows(&a.commands, &AnimationCommands::selectRow);
         const DocumentState before = restorable(a.doc.document);
         a.commands.unifyPalettes();
-        QVERIFY(seenCount == 0 && a.prompter.texts.isEmpty()); // the current frame's 2 colours
+        QVERIFY(a.prompter.texts.isEmpty());
         QVERIFY(rows.size() == 1 && rows[0][0].toInt() == 0);
         QVERIFY(restorable(a.doc.document).frames[0] == before.frames[0]); // not chosen
         for (int i : {1, 2})
@@ -261,38 +228,6 @@ private slots:
         QVERIFY(a.doc.model.undo() && restorable(a.doc.document) == before);
     }
 
-    // The destination is the next screen, or a colour over the whole
-    // screen while that is chosen, and alone when there is no next frame.
-    void theDestinationIsTheNextScreenOrAColour()
-    {
-        Animation a({makeColor(0, 0, 0), makeColor(0, 200, 0)});
-        auto dialog = a.transitionDialog();
-        auto shown = [&] {
-            const QImage image = dialog->nextBox()->image();
-            return image.size() == QSize(kScreenWidth, kScreenHeight) ? image.pixel(kScreenWidth - 1, 0) & 0xFFFFFF
-                                                                      : 0xDEADu;
-        };
-        QCOMPARE(shown(), 0x00C800u);
-        dialog->colorRadio()->setChecked(true);
-        QCOMPARE(shown(), 0xFFFFFFu);
-        a.prompter.dialogScript = [](QDialog& d) {
-            static_cast<QColorDialog&>(d).setCurrentColor(QColor(200, 0, 100));
-            return int(QDialog::Accepted);
-        };
-        dialog->colorButton()->click();
-        QCOMPARE(shown(), 0xC80064u);
-        // Two steps: the last is two thirds of the way to the colour.
-        std::vector<GeneratedFile> files;
-        dialog->stepEdit()->setValue(2);
-        QVERIFY(dialog->generate(false, files) && files.size() == 2);
-        QVERIFY(qAbs(qRed(firstPixel(files[1].path)) - 2 * 200 / 3) <= 2);
-        for (const GeneratedFile& f : files)
-            std::remove(f.path.c_str());
-        Animation one({0x123456});
-        auto alone = one.transitionDialog();
-        QVERIFY(!alone->nextRadio()->isEnabled() && alone->colorRadio()->isChecked());
-    }
-
     void pluginsFollowTheBuiltinsWithTheirSettingsAndStepLimits()
     {
         Animation a({0x000000, 0xFFFFFF});
@@ -300,26 +235,21 @@ private slots:
         // and "third" (200 steps, settings), after the eight built-ins.
         QTemporaryDir plugins;
         QFile::copy(QStringLiteral(ZELL_TEST_PLUGIN_DIR "/counted.so"), plugins.path() + "/counted.so");
-        auto dialog = a.transitionDialog({plugins.path().toStdString()});
+        TransitionScreens screens;
+        QVERIFY(a.commands.composeTransitionScreens(0, screens));
+        auto dialog = std::make_unique<TransitionDialog>(nullptr, screens, a.doc.work,
+                                                         std::vector<std::filesystem::path>{plugins.path().toStdString()});
         QVERIFY(dialog->patternBox()->count() == 10 && dialog->patternBox()->itemText(9) == "third");
-        QVERIFY(dialog->settingsButton()->isHidden());
         dialog->patternBox()->setCurrentIndex(9);
         dialog->settingsButton()->click();
         auto* third = dynamic_cast<TransitionPlugin*>(dialog->transitions()[9].get());
         QVERIFY(third && third->module);
         auto log = reinterpret_cast<const char* (*)()>(dlsym(third->module, "testPluginLog"));
-        auto fail = reinterpret_cast<void (*)(int, const char*)>(dlsym(third->module, "testPluginFailConfig"));
-        QVERIFY(log && fail);
+        QVERIFY(log);
         // The dialog's X11 window, or null where there is none (offscreen).
         const auto parent = reinterpret_cast<uintptr_t>(dialog->settingsParent());
         QCOMPARE(parent != 0, QGuiApplication::platformName() == QLatin1String("xcb"));
         QVERIFY(QString::fromLatin1(log()).endsWith(QStringLiteral("config %1 2;").arg(parent)));
-        // Settings the plug-in could not show are told, with what it says.
-        fail(1, "edit /tmp/x.conf by hand");
-        a.prompter.answers = {kIdOk};
-        dialog->settingsButton()->click();
-        fail(0, nullptr);
-        QVERIFY(a.prompter.texts.size() == 1 && a.prompter.texts[0].endsWith("\nedit /tmp/x.conf by hand"));
         // A plug-in of 4 steps at most: typed steps stay within 1 to 4.
         dialog->patternBox()->setCurrentIndex(8);
         for (auto [typed, kept] : {std::pair{"9", 4}, std::pair{"0", 1}}) {

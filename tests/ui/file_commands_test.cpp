@@ -1,9 +1,14 @@
 #include <QCheckBox>
 #include <QDoubleSpinBox>
+#include <QFileInfo>
+#include <QLocale>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QRadioButton>
 #include <QSignalSpy>
+#include <QThread>
+
+#include <atomic>
 
 #include "app/string_table.h"
 #include "ui/clip_import_dialog.h"
@@ -11,6 +16,7 @@
 #include "ui/gif_files.h"
 #include "ui/operation_dialogs.h"
 #include "ui/optimize_options.h"
+#include "ui/size_estimate.h"
 #include "ui/test_document.h"
 #include "ui/ui_test.h"
 
@@ -39,22 +45,15 @@ struct CommandsFixture {
     FileCommands commands;
 };
 
-ClipInfo tenSeconds()
-{
-    ClipInfo info;
-    info.width = 320;
-    info.height = 240;
-    info.duration = 10;
-    info.frameRate = 30;
-    info.frameCount = 300;
-    return info;
-}
+const ClipInfo kTenSeconds{
+    .width = 320, .height = 240, .duration = 10, .frameRate = 30, .frameCount = 300, .format = "h264"};
 
 class FileCommandsTest : public QObject {
     Q_OBJECT
 
 private slots:
-    // The save and optimise dialogs share one panel of choices.
+    // The save and optimise dialogs share one panel of choices; the lossy
+    // level acts only in the lossless mode.
     void optimiseChoicesGiveTheirBits()
     {
         struct Row {
@@ -69,19 +68,18 @@ private slots:
             {false, false, true, Text::AllFramesLossless, 0x00}, // timing only counts for dropped frames
             {true, false, false, Text::OnlyTransparentFrames, 0x02},
             {true, false, false, Text::AllFramesAutoTransparent, 0x12},
-            {true, false, false, Text::AllFramesLossless, 0x62},
+            {true, false, false, Text::AllFramesLossless, 0x62 | lossyOption(80)},
             {true, true, true, Text::AllFramesAutoTransparent, 0x96},
         };
         OptimizeOptionsPanel panel;
         QVERIFY(panel.radio(Text::AllFramesLossless)->isChecked()); // lossless unless asked otherwise
+        panel.lossyLevel()->setValue(80);
         for (const Row& row : rows) {
             panel.box(Text::UseTransparency)->setChecked(row.transparency);
             panel.box(Text::DropUnchangedFrames)->setChecked(row.drop);
             panel.box(Text::KeepDroppedDelay)->setChecked(row.timing);
             panel.radio(row.radio)->setChecked(true);
             QCOMPARE(panel.options(), row.bits);
-            QCOMPARE(panel.radio(Text::AllFramesAutoTransparent)->isEnabled(), row.transparency);
-            QCOMPARE(panel.box(Text::KeepDroppedDelay)->isEnabled(), row.drop);
             OptimizeOptionsPanel again;
             again.setOptions(row.bits);
             QCOMPARE(again.options(), row.bits);
@@ -92,7 +90,6 @@ private slots:
         QCOMPARE(save.options(), uint32_t(kSaveLosslessDefault));
         // Without optimising nothing else counts, whatever the boxes show.
         save.box(Text::OptimizeOnSave)->setChecked(false);
-        QVERIFY(!save.box(Text::UseTransparency)->isEnabled() && !save.radio(Text::OnlyTransparentFrames)->isEnabled());
         QCOMPARE(save.options(), 0u);
     }
 
@@ -119,9 +116,6 @@ private slots:
         QCOMPARE(settings.screenWidth, 9);
         openWith({a}, kReplaceAll);
         QVERIFY(f.sources() == "a" && settings.screenWidth == 9); // the screen never shrinks
-        // The dialog presets the global table only for an empty list.
-        ImageOpenDialog empty(nullptr, {}, true), filled(nullptr, {}, false);
-        QVERIFY(empty.panel()->globalTableBox()->isChecked() && !filled.panel()->globalTableBox()->isChecked());
         QCOMPARE(f.prompter.unexpected, 0);
     }
 
@@ -131,15 +125,9 @@ private slots:
         const QString c = f.file("c.gif", tinyGif(1, false, 3));
         const QString a = f.file("a.gif", tinyGif(1, false, 1));
         const QString b = f.file("b.gif", tinyGif(1, false, 2));
-        QString forAllShown;
-        f.prompter.dialogScript = [&](QDialog& dialog) {
-            auto& load = static_cast<LoadDialog&>(dialog);
-            forAllShown += QString::number(load.useForAllBox()->isVisibleTo(&load));
-            return int(QDialog::Accepted);
-        };
+        f.acceptAll();
         f.commands.openDropped({c, a, b});
         QCOMPARE(f.sources(), QStringLiteral("abc"));
-        QCOMPARE(forAllShown, QStringLiteral("110")); // no use-for-all box for the last
 
         // Use-for-all in the first dialog: no more dialogs, one message at the end.
         const QString bad = f.file("bad.gif", "not a picture");
@@ -185,17 +173,27 @@ private slots:
         QVERIFY(f.prompter.texts.size() == 3 && f.prompter.unexpected == 0); // once per check, not per frame
     }
 
+    // What is written is the writer's file for the options chosen, and as
+    // big as the dialog said it would be.
     void saveWritesWhatTheWriterWrites()
     {
         CommandsFixture f;
-        const QString in = f.file("in.gif", tinyGif(2, false, 9, 3));
+        const QString in = f.file("in.gif", tinyGif(3, true, 0x40, 7));
         f.acceptAll();
-        f.commands.openDropped({in, in});
+        f.commands.openDropped({in, in, in});
         for (bool optimised : {false, true}) {
             const QString out = f.doc.dir.path() + (optimised ? "/o.gif" : "/p.gif");
-            f.prompter.dialogScript = [out, optimised](QDialog& dialog) {
+            uint32_t options = 0;
+            quint64 shown = 0;
+            f.prompter.dialogScript = [&](QDialog& dialog) {
                 auto& save = static_cast<SaveGifDialog&>(dialog);
+                QSignalSpy measured(save.estimate(), &SizeEstimate::measured);
                 save.box(Text::OptimizeOnSave)->setChecked(optimised);
+                save.box(Text::UseTransparency)->setChecked(true);
+                save.findChild<QSpinBox*>()->setValue(40);
+                if (optimised && measured.wait(20000) && measured.last()[0].toBool())
+                    shown = measured.last()[1].toULongLong();
+                options = save.options();
                 save.choose({out});
                 return int(QDialog::Accepted);
             };
@@ -204,8 +202,9 @@ private slots:
             QCOMPARE(QList<QList<QVariant>>(busy.begin(), busy.end()), (QList<QList<QVariant>>{{true}, {false}}));
             const QString reference = f.doc.dir.path() + "/reference.gif";
             QVERIFY(writeAnimatedGif(reference.toStdString(), f.doc.document.frames,
-                                     GifOutput::fromSettings(f.doc.document.settings, optimised ? kSaveOptimize : 0u)));
+                                     GifOutput::fromSettings(f.doc.document.settings, options)));
             QVERIFY(!fileBytes(out).isEmpty() && fileBytes(out) == fileBytes(reference));
+            QVERIFY(!optimised || quint64(fileBytes(out).size()) == shown);
         }
         // A path that cannot be written is a failure, told once.
         f.prompter.dialogScript = fileDialogs({f.doc.dir.path() + "/missing/x.gif"});
@@ -214,6 +213,86 @@ private slots:
         QVERIFY(f.prompter.texts.last().startsWith(loadText(Text::OperationFailed)) && f.prompter.unexpected == 0);
     }
 
+    // A limit makes the save pick the lowest lossy level that fits and say
+    // which; a limit nothing meets writes nothing.
+    void aSizeLimitPicksTheLossyLevel()
+    {
+        CommandsFixture f;
+        TestDocument& doc = f.doc;
+        ScriptedPrompter& prompter = f.prompter;
+        std::vector<uint32_t> ramp;
+        for (uint32_t i = 0; i < 64; ++i)
+            ramp.push_back(i * 0x030302u);
+        std::vector<uint8_t> noise(160 * 120);
+        uint32_t seed = 7;
+        for (uint8_t& v : noise)
+            v = uint8_t((seed = seed * 1103515245u + 12345u) >> 26);
+        doc.screen(160, 120);
+        doc.add(160, 120, ramp, noise);
+        const uint32_t lossless = kSaveOptimize | kSaveTransparency | kSaveLosslessTransparency | kSaveShrinkTables;
+        uint64_t exact = 0, lossiest = 0;
+        GifOutput output = GifOutput::fromSettings(doc.document.settings, lossless);
+        QVERIFY(measureAnimatedGif(doc.document.frames, output, exact));
+        output.options |= lossyOption(200);
+        QVERIFY(measureAnimatedGif(doc.document.frames, output, lossiest) && lossiest + 2048 < exact);
+        const QString out = doc.dir.path() + "/fit.gif";
+        for (const int kilobytes : {1, int(exact / 1024) - 1}) {
+            prompter.dialogScript = [&](QDialog& dialog) {
+                auto& save = static_cast<SaveGifDialog&>(dialog);
+                save.box(Text::UseTransparency)->setChecked(true);
+                save.box(Text::FitInSize)->setChecked(true);
+                save.maxKilobytes()->setValue(kilobytes);
+                save.choose({out});
+                return int(QDialog::Accepted);
+            };
+            prompter.answers = {kIdOk};
+            f.commands.save();
+            QCOMPARE(prompter.texts.size(), 1);
+            const QString said = prompter.texts.takeLast();
+            if (kilobytes == 1) {
+                QVERIFY2(!QFileInfo::exists(out), qPrintable(said));
+                continue;
+            }
+            const qint64 size = QFileInfo(out).size();
+            QVERIFY2(size > 0 && size <= kilobytes * 1024 && said.contains(QLocale().toString(size)),
+                     qPrintable(said));
+        }
+        QCOMPARE(prompter.unexpected, 0);
+    }
+
+    // A change while a measure runs stops it; only the latest options are
+    // reported, and stopping returns once the worker has ended.
+    void aNewerChoiceStopsTheMeasureRunning()
+    {
+        QWidget owner;
+        std::atomic<int> started{0};
+        SizeEstimate estimate(
+            [&](uint32_t options, uint64_t& bytes, Progress& progress) {
+                ++started;
+                if (options == 1) { // the slow one: runs until stopped
+                    while (!progress.cancelled())
+                        QThread::msleep(1);
+                    return false;
+                }
+                bytes = options;
+                return true;
+            },
+            &owner);
+        QSignalSpy measured(&estimate, &SizeEstimate::measured);
+        estimate.request(1);
+        QTRY_VERIFY(started == 1);
+        estimate.request(2);
+        estimate.request(3); // settles with the one before: one measure
+        QVERIFY(measured.wait(20000));
+        QCOMPARE(started.load(), 2);
+        QCOMPARE(measured.count(), 1);
+        QCOMPARE(measured[0][1].toULongLong(), 3ull);
+        estimate.request(1);
+        QTRY_VERIFY(started == 3);
+        estimate.stop();
+        QVERIFY(!measured.wait(500));
+        QCOMPARE(measured.count(), 1);
+    }
     void aProjectComesBackByteForByte()
     {
         CommandsFixture f;
@@ -248,68 +327,36 @@ private slots:
         QVERIFY(f.prompter.texts.last().startsWith(loadText(Text::OperationFailed)));
     }
 
-    // Untouched, the clip keeps its own size (none is given); a side typed
-    // keeps the aspect; each choice reaches the options.
-    void theClipOptionsFollowTheControls()
+    // The stretch stays inside the clip and never ends before it starts (an
+    // empty one cannot be taken); more than 2000 frames are asked about.
+    void theStretchIsClampedAndALongOneAskedAbout()
     {
-        ClipImportDialog dialog(nullptr, "clip.mp4", tenSeconds(), QImage());
-        QVERIFY(dialog.options().width == 0 && dialog.options().height == 0);
-        dialog.widthBox()->setValue(160);
-        QVERIFY(dialog.options().width == 160 && dialog.options().height == 120);
-        dialog.heightBox()->setValue(60);
-        QCOMPARE(dialog.widthBox()->value(), 80);
-        for (ClipDither dither : {ClipDither::ordered, ClipDither::none, ClipDither::diffusion}) {
-            dialog.ditherButton(dither)->setChecked(true);
-            QVERIFY(dialog.options().dither == dither);
-        }
-        dialog.paletteButton(ClipPalette::perFrame)->setChecked(true);
-        QVERIFY(dialog.options().palette == ClipPalette::perFrame);
-    }
-
-    // The stretch stays inside the clip and never ends before it starts; an
-    // empty one cannot be taken.
-    void startAndEndAreClampedToTheClip()
-    {
-        ClipImportDialog dialog(nullptr, "clip.mp4", tenSeconds(), QImage());
+        ScriptedPrompter prompter;
+        ClipImportDialog dialog(nullptr, "clip.mp4", kTenSeconds, QImage());
         dialog.startBox()->setValue(99);
         QCOMPARE(dialog.options().start, 10.0);
         dialog.startBox()->setValue(4);
         dialog.endBox()->setValue(2);
-        QCOMPARE(dialog.options().end, 4.0);
-        QVERIFY(!dialog.okButton()->isEnabled());
+        QVERIFY(dialog.options().end == 4.0 && !dialog.okButton()->isEnabled());
         dialog.endBox()->setValue(50);
-        QCOMPARE(dialog.options().end, 10.0);
-        QVERIFY(dialog.okButton()->isEnabled());
+        QVERIFY(dialog.options().end == 10.0 && dialog.okButton()->isEnabled());
         dialog.startBox()->setValue(7);
         QCOMPARE(dialog.options().end, 10.0); // a later start leaves a later end alone
-
         // A clip of unknown length runs to its end unless one is given.
-        ClipInfo unknown = tenSeconds();
-        unknown.duration = 0;
-        ClipImportDialog open(nullptr, "clip.mkv", unknown, QImage());
-        QCOMPARE(open.options().end, 0.0);
+        ClipInfo info = kTenSeconds;
+        info.duration = 0;
+        ClipImportDialog open(nullptr, "clip.mkv", info, QImage());
         open.startBox()->setValue(3);
         QCOMPARE(open.options().end, 0.0);
-        open.endBox()->setValue(5);
-        QCOMPARE(open.options().end, 5.0);
-    }
 
-    void aLongStretchIsAskedAboutAndThenAllowed()
-    {
-        ScriptedPrompter prompter;
-        ClipInfo info = tenSeconds();
         info.duration = 200;
-        ClipImportDialog dialog(nullptr, "long.mp4", info, QImage());
-        dialog.fpsBox()->setValue(25); // 5000 frames
-        prompter.answers = {kIdNo};
-        dialog.okButton()->click();
-        QVERIFY(dialog.result() != QDialog::Accepted && prompter.texts.size() == 1);
-        prompter.answers = {kIdYes};
-        dialog.okButton()->click();
-        QCOMPARE(dialog.result(), int(QDialog::Accepted));
-        QVERIFY(dialog.options().maxFrames >= dialog.frameEstimate());
-
-        ClipImportDialog shortOne(nullptr, "long.mp4", info, QImage());
+        ClipImportDialog longOne(nullptr, "long.mp4", info, QImage()), shortOne(nullptr, "long.mp4", info, QImage());
+        longOne.fpsBox()->setValue(25); // 5000 frames
+        prompter.answers = {kIdNo, kIdYes};
+        longOne.okButton()->click();
+        QVERIFY(longOne.result() != QDialog::Accepted && prompter.texts.size() == 1);
+        longOne.okButton()->click();
+        QVERIFY(longOne.result() == QDialog::Accepted && longOne.options().maxFrames >= longOne.frameEstimate());
         shortOne.endBox()->setValue(60); // 1500 frames at the default 25
         shortOne.okButton()->click();
         QVERIFY(shortOne.result() == QDialog::Accepted && shortOne.options().maxFrames == 2000);

@@ -128,29 +128,6 @@ private slots:
         QVERIFY(f.doc.model.redo() && removed.size() == 1 && reset.isEmpty());
     }
 
-    // Home and End keys in their real-key test; here the cases a keyboard
-    // layout decides: Ctrl+End selects the focused row, Shift extends from
-    // the anchor, and the main keyboard's "+" (unshifted on some layouts)
-    // moves nothing.
-    void ctrlEndSelectsShiftExtendsNextWrapsAndOnlyTheKeypadsPlusMoves()
-    {
-        ListFixture f(5);
-        f.selectRows({1, 3}, 3);
-        f.view.setFocus();
-        QTest::keyClick(&f.view, Qt::Key_Plus);
-        f.view.selectionModel()->setCurrentIndex(f.doc.model.listModel().index(4, 0), QItemSelectionModel::NoUpdate);
-        QTest::keyClick(&f.view, Qt::Key_End, Qt::ControlModifier);
-        QCOMPARE(f.state(), QStringLiteral("f0,f1,f2,f3,f4 / 4 / 4"));
-        QTest::keyClick(&f.view, Qt::Key_Home, Qt::ShiftModifier);
-        QCOMPARE(f.view.selectedRows(), (QList<int>{0, 1, 2, 3, 4}));
-        // Next and previous wrap round.
-        f.view.select(4);
-        f.view.selectNext();
-        QCOMPARE(f.doc.model.currentIndex(), 0);
-        f.view.selectPrevious();
-        QCOMPARE(f.doc.model.currentIndex(), 4);
-    }
-
     void dragOfTwoRowsMovesBoth()
     {
         ListFixture f(8);
@@ -165,10 +142,6 @@ private slots:
         const QPoint drop = f.rowPoint(5, kColumnSize, 0.75);
         f.moveMouse(drop);
         QCOMPARE(f.view.dropPosition(), 6);
-        f.moveMouse(QPoint(drop.x(), -5));
-        QCOMPARE(f.view.dropPosition(), -1);
-        QCOMPARE(f.view.scrollFlags(), int(FrameListView::kScrollUp));
-        f.moveMouse(drop);
         QTest::mouseRelease(vp, Qt::LeftButton, Qt::NoModifier, drop);
         QVERIFY(!f.view.dragging());
         QCOMPARE(f.state(), QStringLiteral("f0,f1,f4,f5,f2,f3,f6,f7 / 4,5 / 4"));
@@ -223,8 +196,6 @@ private slots:
         QCOMPARE(editor->text(), QStringLiteral("f1"));
         QCOMPARE(f.doc.model.frameAt(1)->name, std::string()); // the cell is blank meanwhile
         QTest::keyClicks(editor, "Intro");
-        QTest::keyClick(editor, Qt::Key_Delete); // edits the text, not the list
-        QCOMPARE(f.doc.model.frameCount(), 3);
         QTest::keyClick(editor, Qt::Key_Escape);
         QVERIFY(!f.view.renaming() && f.doc.model.frameAt(1)->name == "Intro");
         QVERIFY(f.doc.model.undo() && f.doc.model.frameAt(1)->name == "f1");
@@ -236,17 +207,6 @@ private slots:
         QVERIFY(!f.view.renaming() && f.doc.model.frameAt(1)->name == "f1");
     }
 
-    void cellsFollowTheirRules()
-    {
-        TestDocument doc(1, false);
-        Frame& f = *doc.document.frames.frameAt(0);
-        const FrameListModel& m = doc.model.listModel();
-        auto cell = [&](int c) { return m.data(m.index(0, c), Qt::DisplayRole).toString(); };
-        f.transparentIndex = 65534; // one below the "none" mark is an index
-        QCOMPARE(cell(kColumnTransparent), QStringLiteral("65534"));
-        f.name = "\x83\x74\x83\x8c\x81\x5b\x83\x80"; // Shift_JIS from an old project
-        QCOMPARE(cell(kColumnName), QString::fromUtf8("フレーム"));
-    }
 };
 
 ZELL_UI_TEST(FrameListViewTest);

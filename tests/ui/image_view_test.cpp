@@ -13,15 +13,12 @@
 #include <vector>
 
 #include "app/text_ids.h"
-#include "document/project_file.h"
 #include "document/screen_composer.h"
 #include "image/dib.h"
 #include "playback/clock.h"
-#include "ui/edit_dialogs.h"
 #include "ui/image_canvas.h"
 #include "ui/image_view_window.h"
 #include "ui/player_buttons.h"
-#include "ui/thumbnail_cache.h"
 #include "ui/ui_test.h"
 
 namespace zell::test {
@@ -95,11 +92,6 @@ QImage engineScreen(const Document& document, int index)
     return dibToImage(composer.screen()).convertToFormat(QImage::Format_RGB32);
 }
 
-QImage painted(ImageViewWindow& view)
-{
-    return view.canvas()->viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
-}
-
 // A left-button drag on the canvas between two viewport points.
 void drag(ImageViewWindow& view, QPoint from, QPoint to)
 {
@@ -110,17 +102,10 @@ void drag(ImageViewWindow& view, QPoint from, QPoint to)
     QTest::mouseRelease(viewport, Qt::LeftButton, {}, to);
 }
 
-// The crop dialog's rectangle and the one the canvas outlines.
-std::pair<QRect, QRect> rects(const CropDialog& dialog, const ImageViewWindow& view)
-{
-    const ScreenRect r = dialog.rect();
-    return {QRect(int(r.left), int(r.top), int(r.width), int(r.height)), view.canvas()->cropRect()};
-}
-
 struct ViewFixture {
-    explicit ViewFixture(int screenWidth = 8, int screenHeight = 6) : view(doc.model, &clock)
+    ViewFixture() : view(doc.model, &clock)
     {
-        grayScreen(doc, screenWidth, screenHeight);
+        grayScreen(doc, 8, 6);
         view.resize(420, 360);
         view.show();
     }
@@ -131,17 +116,8 @@ struct ViewFixture {
         doc.model.selectFrame(row);
     }
     ImageCanvas& canvas() { return *view.canvas(); }
-    QImage painted() { return test::painted(view); }
+    QImage painted() { return canvas().viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32); }
     QImage screen() { return painted().copy(0, 0, 8, 6); }
-    // The painted colours at the points, for one comparison.
-    QList<QRgb> pixels(std::initializer_list<QPoint> points)
-    {
-        const QImage image = painted();
-        QList<QRgb> out;
-        for (const QPoint& p : points)
-            out << image.pixel(p);
-        return out;
-    }
     void advance(uint32_t ms)
     {
         clock.now += ms;
@@ -159,30 +135,6 @@ class ImageViewTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void zoomScalesTheFrameAndLeavesAShadowMargin()
-    {
-        ViewFixture f;
-        // Left column red, the rest green; 4 x 2 at (2, 2) of an 8 x 6 screen.
-        Frame& frame = addPicture(f.doc, 4, 2, [](int x, int) { return uint8_t(x == 0 ? 0 : 1); });
-        frame.left = 2;
-        frame.top = 2;
-        f.show(0);
-        const QRgb shadow = f.canvas().palette().color(QPalette::Dark).rgb(), red = rgbOf(kRed), green = rgbOf(kGreen);
-        QCOMPARE(f.pixels({{0, 0}, {2, 2}, {3, 3}, {8, 0}, {0, 6}}), (QList<QRgb>{kGray, red, green, shadow, shadow}));
-        f.view.zoomSlider()->setValue(3);
-        QCOMPARE(f.pixels({{16, 16}, {23, 23}, {24, 16}, {64, 10}}), (QList<QRgb>{red, red, green, shadow}));
-        f.view.zoomSlider()->setValue(-1);
-        QCOMPARE(f.pixels({{2, 1}, {3, 1}, {4, 0}}), (QList<QRgb>{green, kGray, shadow}));
-        // The view reads the frame's place and the screen from the document:
-        // an edit and its undo show at once.
-        f.view.zoomSlider()->setValue(0);
-        f.doc.model.setAttribute({0}, FrameAttribute::Left, 0);
-        f.doc.model.editSettings([](GifSettings& s) { s.screenWidth = 3; });
-        QCOMPARE(f.pixels({{0, 2}, {3, 2}}), (QList<QRgb>{red, shadow}));
-        QVERIFY(f.doc.model.undo() && f.doc.model.undo());
-        QCOMPARE(f.pixels({{0, 2}, {2, 2}}), (QList<QRgb>{kGray, red}));
-    }
-
     void transparencyAndTheGlobalTableColourTheFrame()
     {
         ViewFixture f;
@@ -191,7 +143,7 @@ private slots:
         f.show(0);
         QCOMPARE(f.painted().pixel(1, 1), rgbOf(kBlue));
         f.view.button(kTransparencyButton)->click();
-        QCOMPARE(f.pixels({{1, 1}, {1, 2}}), (QList<QRgb>{kGray, rgbOf(kYellow)}));
+        QVERIFY(f.painted().pixel(1, 1) == kGray && f.painted().pixel(1, 2) == rgbOf(kYellow));
         // An index beyond the table marks nothing: drawn opaque.
         f.doc.model.setAttribute({0}, FrameAttribute::Transparent, 300);
         QCOMPARE(f.painted().pixel(1, 1), rgbOf(kBlue));
@@ -206,45 +158,19 @@ private slots:
         QCOMPARE(f.painted().pixel(1, 1), rgbOf(kRed));
     }
 
-    void pickingFindsTheIndexUnderTheCursor()
-    {
-        ViewFixture f(200, 200);
-        Frame& frame = addPicture(f.doc, 64, 64, [](int x, int y) { return uint8_t((x / 8 + y / 8) % 4); });
-        frame.left = 100;
-        frame.top = 50;
-        f.show(0);
-        f.view.zoomSlider()->setValue(2);
-        f.canvas().horizontalScrollBar()->setValue(60);
-        f.canvas().verticalScrollBar()->setValue(30);
-        QSignalSpy picks(&f.view, &ImageViewWindow::colorIndexPicked);
-        QWidget* surface = f.canvas().viewport();
-        QTest::mouseClick(surface, Qt::LeftButton, {}, QPoint(200, 120)); // colour-edit mode picks nothing
-        // Canvas (201, 122) at 4 times from (60, 30) is screen (110, 60),
-        // frame pixel (10, 10): index (1 + 1) % 4.
-        f.view.setPickMode(kPickTransparent);
-        QTest::mouseClick(surface, Qt::LeftButton, {}, QPoint(201, 122));
-        QTest::mouseClick(surface, Qt::LeftButton, {}, QPoint(4 * 20, 4 * 20)); // left of the frame
-        QTest::mouseClick(surface, Qt::RightButton, {}, QPoint(201, 122));
-        f.view.setPickMode(kPickBackground);
-        QTest::mouseClick(surface, Qt::LeftButton, {}, QPoint(4 * 48 + 3, 4 * 30)); // screen (108, 60)
-        const QList<QList<QVariant>> expected = {{1, 2}, {1, -1}, {1, -1}, {0, (13 + 1) % 4}};
-        QCOMPARE(QList<QList<QVariant>>(picks.begin(), picks.end()), expected);
-    }
-
     // The wiring only: the timer sleeps until the player's next frame is
-    // due (at most 100 ms, for the status), a speed change re-arms it, a stop asks the list for the frame
-    // that comes next, and Esc stops and hides.
+    // due (at most 100 ms, for the status), a speed change re-arms it and a stop asks the list for the frame
+    // that comes next.
     void playbackArmsTheTimerForThePlayersNextFrame()
     {
         ViewFixture f;
         for (int i = 0; i < 3; ++i)
             addSolid(f.doc, 8, 6, uint8_t(i));
         f.show(0);
-        QSignalSpy busy(&f.view, &ImageViewWindow::busyChanged);
         QSignalSpy requested(&f.view, &ImageViewWindow::frameRequested);
         const QTimer& timer = f.view.playTimer();
         QTest::mouseClick(f.view.button(kPlayButton), Qt::LeftButton);
-        QVERIFY(f.view.player().playing() && !f.view.button(kTransparencyButton)->isEnabled());
+        QVERIFY(f.view.player().playing());
         QCOMPARE(timer.interval(), int(f.view.player().msUntilDue()));
         f.advance(20);
         f.view.speedSlider()->setValue(1);
@@ -254,49 +180,9 @@ private slots:
         f.view.speedSlider()->setValue(-2);
         QCOMPARE(timer.interval(), 100); // the status counts the wait down
         QTest::mouseClick(f.view.button(kPlayButton), Qt::LeftButton);
-        QVERIFY(!f.view.player().playing() && f.view.button(kTransparencyButton)->isEnabled());
+        QVERIFY(!f.view.player().playing());
         QCoreApplication::processEvents();
         QCOMPARE(QList<QList<QVariant>>(requested.begin(), requested.end()), QList<QList<QVariant>>{{2}});
-        QCOMPARE(busy.count(), 2);
-        f.view.togglePlay();
-        QTest::keyClick(&f.view, Qt::Key_Escape);
-        QVERIFY(!f.view.player().playing() && !f.view.isVisible());
-    }
-
-    // A key anywhere or a click on the picture ends a wait for input (and
-    // the key is eaten); a click on a control is no input.
-    void userInputEndsAWaitAndControlsAreNoInput()
-    {
-        ViewFixture f;
-        addSolid(f.doc, 8, 6, 0).userInput = 1;
-        f.doc.document.frames.frameAt(0)->delay = 0;
-        addSolid(f.doc, 8, 6, 1);
-        f.show(0);
-        QSignalSpy palette(&f.view, &ImageViewWindow::paletteToggleRequested);
-        f.view.togglePlay();
-        QTest::mouseClick(f.view.speedSlider(), Qt::LeftButton);
-        QVERIFY(!f.view.playTimer().isActive());
-        QTest::keyClick(f.view.speedSlider(), Qt::Key_C, Qt::ShiftModifier);
-        QVERIFY(palette.isEmpty() && f.view.playTimer().interval() == 0);
-        f.advance(0);
-        QCOMPARE(f.view.frameSlider()->value(), 1);
-        f.advance(80); // frame 0 waits again after the wrap
-        QVERIFY(!f.view.playTimer().isActive());
-        QTest::mouseClick(f.canvas().viewport(), Qt::LeftButton, {}, QPoint(2, 2));
-        QCOMPARE(f.view.playTimer().interval(), 0);
-        f.view.togglePlay();
-        QTest::keyClick(f.view.speedSlider(), Qt::Key_C, Qt::ShiftModifier); // stopped, the key asks for the palette
-        QCOMPARE(palette.count(), 1);
-    }
-
-    void thumbnailsShowTheFramesColours()
-    {
-        // Wrongly offset rows read beyond the picture (and its end).
-        TestDocument doc;
-        addPicture(doc, 8, 6, [](int, int y) { return uint8_t(y < 3 ? 1 : 2); });
-        const QImage small = ThumbnailCache().thumbnail(doc.model, 0);
-        QCOMPARE(small.pixel(0, 0), rgbOf(kGreen));
-        QCOMPARE(small.pixel(small.width() - 1, small.height() - 1), rgbOf(kBlue));
     }
 
     void theMainWindowFollowsTheViewAndTakesItsPicks()
@@ -306,8 +192,6 @@ private slots:
         for (uint8_t colour : {1, 2, 0})
             addSolid(f.doc, 8, 6, colour).transparentIndex = 3;
         f.announce();
-        const QString project = f.doc.dir.path() + "/p.zpj";
-        QVERIFY(saveProject(f.doc.document, project.toStdString()));
         MainWindow& window = f.window;
         ImageViewWindow& view = *window.imageView();
         view.show();
@@ -335,24 +219,6 @@ private slots:
         QCOMPARE(f.frame(0).transparentIndex, kNoIndex);
         QTest::mouseClick(view.canvas()->viewport(), Qt::LeftButton, {}, QPoint(2, 2));
         QVERIFY(f.frame(0).transparentIndex == 1 && f.frame(1).transparentIndex == 3);
-        // After a project open and after a long command the slider and the
-        // picture show the first frame.
-        const auto shown = [&view] {
-            return std::pair(view.frameSlider()->value(), view.canvas()->viewport()->grab().toImage().pixel(3, 3));
-        };
-        const auto first = std::pair(0, rgbOf(kGreen));
-        f.list().select(2);
-        f.prompter.answers = {kIdNo};
-        f.prompter.dialogScript = fileDialogs({project});
-        window.action(Text::OpenProjectCommand)->trigger();
-        QVERIFY(view.isEnabled()); // busy while the project loads, then not
-        QCOMPARE(shown(), first);
-        f.list().select(1);
-        f.prompter.dialogScript = acceptDialog;
-        f.prompter.answers = {kIdOk}; // the report
-        window.action(Text::OptimizeCommand)->trigger(); // optimise, which shows the first frame
-        QCOMPARE(shown(), first);
-        QCOMPARE(f.prompter.unexpected, 0);
     }
 
     // What lies under the pointer in the composed view may come from an
@@ -366,11 +232,9 @@ private slots:
         // The see-through half of the small frame shows the stripes under it.
         QVERIFY(bare != engineScreen(v.doc.document, 1));
         v.view.button(kComposedButton)->click();
-        QVERIFY(v.view.canvas()->composed());
         v.view.setPickMode(kPickTransparent);
         QSignalSpy picked(&v.view, &ImageViewWindow::colorIndexPicked);
         QTest::mouseClick(v.canvas().viewport(), Qt::LeftButton, {}, QPoint(4, 3));
-        QTest::mouseClick(v.canvas().viewport(), Qt::RightButton, {}, QPoint(4, 3));
         // Forward one frame at a time (the kept composer), then back (a
         // fresh one), then forward by two.
         for (int row : {1, 2, 0, 2, 1}) {
@@ -396,68 +260,6 @@ private slots:
         QTest::mouseClick(v.canvas().viewport(), Qt::LeftButton, {}, QPoint(4, 3));
         QCOMPARE(picked.count(), 1);
         QCOMPARE(picked.at(0).at(1).toInt(), 1); // (4 - 2, 3 - 2) is index 1
-    }
-
-    void theChoiceIsKeptInTheProfile()
-    {
-        TestDocument doc;
-        StepClock clock;
-        buildAnimation(doc);
-        doc.model.selectFrame(1);
-        Profile profile((doc.dir.path() + "/zell.ini").toStdString());
-        for (const bool composed : {true, false}) {
-            ImageViewWindow view(doc.model, &clock, &profile);
-            view.show();
-            QCOMPARE(std::pair(view.canvas()->composed(), view.button(kComposedButton)->isChecked()),
-                     std::pair(!composed, !composed));
-            // Started composed, it paints the composed screen at once.
-            if (!composed)
-                QCOMPARE(painted(view).copy(0, 0, 8, 6), engineScreen(doc.document, 1));
-            view.button(kComposedButton)->click();
-            QCOMPARE(profile.readInt("ImageView", "composed", -1), int(composed));
-        }
-    }
-
-    // At four times the 8 x 6 screen, pixel (x, y) covers viewport points
-    // 4x .. 4x + 3.
-    void aDraggedRectangleAndTheCropNumbersFollowEachOther()
-    {
-        ViewFixture v;
-        buildAnimation(v.doc);
-        v.view.zoomSlider()->setValue(2);
-        CropDialog dialog(nullptr, 8, 6);
-        v.view.attachCropDialog(&dialog);
-        QVERIFY(v.view.canvas()->cropping());
-        // The dialog's numbers move the rectangle: (1, 1, 5, 4) is outlined
-        // from (4, 4) to (23, 19).
-        dialog.setRect({1, 1, 5, 4});
-        QCOMPARE(v.view.canvas()->cropRect(), QRect(1, 1, 5, 4));
-        const struct {
-            QPoint from, to;
-            QRect expected;
-        } drags[] = {
-            // Well inside, a new rectangle from the pixel pressed to the one
-            // released, either way round.
-            {{14, 13}, {9, 5}, {2, 1, 2, 3}},
-            // Past the screen's edge it stops at the last pixel.
-            {{21, 17}, {300, 250}, {5, 4, 3, 2}},
-            // The bottom-right corner (31, 23) resizes, past the opposite
-            // corner too; the left edge (x 4) moves alone.
-            {{30, 22}, {5, 5}, {1, 1, 5, 4}},
-            {{5, 12}, {-40, 12}, {0, 1, 6, 4}},
-        };
-        for (const auto& d : drags) {
-            drag(v.view, d.from, d.to);
-            QCOMPARE(rects(dialog, v.view), std::pair(d.expected, d.expected));
-        }
-        // Closed, the dialog takes no more drags, and picking is back.
-        dialog.reject();
-        QVERIFY(!v.view.canvas()->cropping());
-        v.view.setPickMode(kPickTransparent);
-        QSignalSpy picked(&v.view, &ImageViewWindow::colorIndexPicked);
-        drag(v.view, QPoint(2, 2), QPoint(20, 20));
-        QCOMPARE(rects(dialog, v.view).first, QRect(0, 1, 6, 4));
-        QCOMPARE(picked.count(), 1);
     }
 
     // The Crop command's dialog is fed by the image view, and what was

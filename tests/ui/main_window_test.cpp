@@ -2,17 +2,10 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QDir>
-#include <QMenuBar>
 #include <QMimeData>
 #include <QPushButton>
-#include <QSignalSpy>
 #include <QTest>
-#include <QUrl>
 
-#include <array>
-
-#include "app/manual.h"
 #include "app/string_table.h"
 #include "app/text_ids.h"
 #include "ui/comment_edit.h"
@@ -28,19 +21,7 @@ class MainWindowTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void valuesBeyondTheRangeAreClamped()
-    {
-        WindowFixture f(2);
-        f.frame(1).width = 100;
-        f.list().select(1);
-        f.typeInto(f.panel().xEdit(), "65500"); // the frame must still end inside 65535
-        QCOMPARE(f.panel().xEdit()->value(), 65435);
-        QCOMPARE(f.frame(1).left, 65435u);
-        f.typeInto(f.animation().widthEdit(), "70000");
-        QCOMPARE(f.doc.document.settings.screenWidth, 65535);
-    }
-
-    void panelEditsGoToEverySelectedFrameButFillingTouchesNone()
+    void panelEditsGoToEverySelectedFrameClampedButFillingTouchesNone()
     {
         WindowFixture f(4);
         f.frame(3).left = 77;
@@ -57,6 +38,13 @@ private slots:
         QCOMPARE(f.doc.model.currentIndex(), 3);
         QVERIFY(f.panel().xEdit()->value() == 77 && f.panel().delayEdit()->value() == 3);
         QVERIFY(f.frame(0).left == 0u && f.frame(0).delay == 42);
+        // Values beyond the range are clamped: the frame must still end inside 65535.
+        f.list().select(3);
+        f.frame(3).width = 100;
+        f.typeInto(f.panel().xEdit(), "65500");
+        QVERIFY(f.panel().xEdit()->value() == 65435 && f.frame(3).left == 65435u);
+        f.typeInto(f.animation().widthEdit(), "70000");
+        QCOMPARE(f.doc.document.settings.screenWidth, 65535);
     }
 
     void aTypedDelayIsOneStepAndUndoFollowsTheHistory()
@@ -137,21 +125,6 @@ private slots:
         QVERIFY(f.doc.document.settings.screenWidth == 16 && f.doc.document.settings.screenHeight == 27);
     }
 
-    // The menu's reverse takes the selected rows (its undo is the edit's own).
-    void reverseTurnsTheSelectedFramesAround()
-    {
-        WindowFixture f(0);
-        f.doc.screen(4, 4);
-        for (uint16_t delay : {1, 2, 3, 4})
-            f.doc.add(4, 4, {delay * 0x102030u, 0}, std::vector<uint8_t>(16, 0)).delay = delay;
-        f.announce();
-        f.list().select(0);
-        f.alsoSelect(2);
-        f.window.action(Text::ReverseFramesCommand)->trigger();
-        for (int i = 0; i < 4; ++i)
-            QCOMPARE(f.frame(i).delay, (std::array{3, 2, 1, 4}[i]));
-    }
-
     void eachWindowGetsItsFocusBackAfterBeingBusy()
     {
         WindowFixture f(0);
@@ -189,71 +162,6 @@ private slots:
         QCOMPARE(f.prompter.unexpected, 0);
     }
 
-    // Closing saves the tool windows' places as shown; restored, they come
-    // back there, onto the screen and clear of our menu bar.
-    void toolWindowsComeBackWhereTheyWereOntoTheScreen()
-    {
-        WindowFixture f(1);
-        ToolWindow* palette = f.window.paletteWindow();
-        f.profile.writeInt("ColorPalette", "left", 5000);
-        f.profile.writeInt("ColorPalette", "top", 4000);
-        f.profile.writeInt("ImageView", "visible", 0);
-        f.window.restoreToolWindowPlacement();
-        const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
-        const QRect menu(f.window.frameGeometry().topLeft(),
-                         QSize(f.window.frameGeometry().width(), f.window.menuBar()->geometry().bottom() + 1));
-        QVERIFY(screen.contains(palette->frameGeometry()) && screen.contains(menu));
-        QVERIFY(palette->isVisible() && !palette->frameGeometry().intersects(menu));
-        const QRect where = palette->frameGeometry();
-        f.prompter.answers = {kIdYes};
-        QSignalSpy closed(&f.window, &MainWindow::closed);
-        QVERIFY(f.window.close() && closed.size() == 1 && !palette->isVisible());
-        QCOMPARE(f.profile.readInt("ColorPalette", "visible", -1), 1);
-        QCOMPARE(f.profile.readInt("ImageView", "visible", -1), 0);
-        palette->move(0, 0);
-        f.window.restoreToolWindowPlacement();
-        QVERIFY(palette->frameGeometry() == where && !f.window.imageViewWindow()->isVisible());
-    }
-
-    // The installed manual wins over the build's copy; the interface
-    // language's own one over the English.
-    void theManualIsTheInstalledOneFirstThenTheBuildsCopy()
-    {
-        QTemporaryDir dir;
-        const QString bin = dir.path() + "/usr/bin/";
-        const QString files[] = {bin + "doc/index.html", dir.path() + "/usr/share/doc/zell/index.html"};
-        QVERIFY(QDir().mkpath(bin + "doc") && QDir().mkpath(dir.path() + "/usr/share/doc/zell"));
-        QCOMPARE(findManual(bin.toStdString(), "en"), std::string());
-        for (const QString& file : files) {
-            QVERIFY(writeBytes(file, "<html>"));
-            QCOMPARE(findManual(bin.toStdString(), "en"), file.toStdString());
-        }
-        const QString japanese = dir.path() + "/usr/share/doc/zell/index.ja.html";
-        QVERIFY(writeBytes(japanese, "<html>"));
-        QCOMPARE(findManual(bin.toStdString(), "ja"), japanese.toStdString());
-        QCOMPARE(findManual(bin.toStdString(), "en"), files[1].toStdString());
-    }
-
-    // A desktop that cannot open the manual gets its address told instead.
-    void homePageCommandOpensTheManual()
-    {
-        WindowFixture f(0);
-        QList<QUrl> opened;
-        bool opens = true;
-        f.window.openUrl = [&](const QUrl& url) {
-            opened << url;
-            return opens;
-        };
-        f.window.action(Text::HomePageCommand)->trigger();
-        // The tests run from the build folder, which keeps a copy of the manual.
-        const std::string manual = findManual(programDirectory(), languageCode(textLanguage()));
-        const QUrl address = QUrl::fromLocalFile(QString::fromStdString(manual));
-        QVERIFY(!manual.empty() && opened == QList<QUrl>{address} && f.prompter.texts.isEmpty());
-        opens = false;
-        f.prompter.answers = {kIdOk};
-        f.window.action(Text::HomePageCommand)->trigger();
-        QVERIFY(f.prompter.texts.size() == 1 && f.prompter.texts[0].endsWith(address.toLocalFile()));
-    }
 };
 
 ZELL_UI_TEST(MainWindowTest);

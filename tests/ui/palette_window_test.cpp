@@ -3,15 +3,15 @@
 #include <QFileInfo>
 #include <QPushButton>
 #include <QSignalSpy>
-#include <QTest>
 
 #include "app/string_table.h"
 #include "document/file_import.h"
 #include "document/palette_file.h"
+#include "image/bmp_file.h"
 #include "image/mapped_file.h"
+#include "support/indexed_dib.h"
 #include "ui/frame_list_model.h"
 #include "ui/gif_files.h"
-#include "ui/palette_grid.h"
 #include "ui/palette_window.h"
 #include "ui/test_document.h"
 #include "ui/ui_test.h"
@@ -58,36 +58,6 @@ class PaletteWindowTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void clicksFindTheirCellAtAnyScaleAndTheSeedFillsTheGlobalTable()
-    {
-        struct Click {
-            QPoint at;
-            int scale, count, cell;
-        };
-        const Click clicks[] = {
-            {{2, 2}, 1, 256, 0},      {{18, 18}, 1, 256, 0},  {{19, 5}, 1, 256, -1}, // the gap line
-            {{20, 5}, 1, 256, 1},     {{1, 5}, 1, 256, -1},   {{287, 287}, 1, 256, 255},
-            {{288, 100}, 1, 256, 95}, {{289, 100}, 1, 256, -1},
-            {{20, 5}, 1, 1, -1}, // beyond the count
-            // At 200 % every 96-dpi pixel is two.
-            {{40, 40}, 2, 256, 17},   {{38, 40}, 2, 256, -1}, {{39, 40}, 2, 256, -1},
-        };
-        for (const Click& c : clicks)
-            QCOMPARE(PaletteGrid::cellAt(c.at, c.scale, c.count), c.cell);
-        PaletteGrid grid;
-        grid.setScale(2);
-        ColorTable table;
-        table.count = 256;
-        grid.setTable(table, 0, -1);
-        QSignalSpy left(&grid, &PaletteGrid::cellClicked);
-        QSignalSpy right(&grid, &PaletteGrid::cellRightClicked);
-        QTest::mouseClick(&grid, Qt::LeftButton, {}, QPoint(38, 40));
-        QTest::mouseClick(&grid, Qt::LeftButton, {}, QPoint(41, 77));
-        QTest::mouseClick(&grid, Qt::RightButton, {}, QPoint(5, 5));
-        QCOMPARE(QList<QList<QVariant>>(left.begin(), left.end()), QList<QList<QVariant>>{{16 * 2 + 1}});
-        QCOMPARE(right.size(), 1);
-    }
-
     void theGlobalCountShrinksAndGrowsWithBlackEntries()
     {
         PaletteFixture f;
@@ -116,7 +86,7 @@ private slots:
         f.window->setMode(PaletteWindow::kPickBackground);
         f.window->clickCell(3);
         QCOMPARE(f.global().backgroundIndex, 3);
-        f.window->setBackgroundIndex(300);
+        f.window->setBackgroundIndex(300); // beyond the table
         QCOMPARE(f.global().backgroundIndex, 0);
         // A frame with its own table leaves the background alone.
         frame.useLocalColorTable = 1;
@@ -129,13 +99,9 @@ private slots:
         PaletteFixture f;
         f.global().setColor(7, 0x123456);
         const ColorTable before = f.global();
-        QByteArray bmp(58, '\0');
-        bmp[0] = 'B';
-        bmp[1] = 'M';
-        bmp[14] = 40;
-        bmp[28] = 24; // bits per pixel, no palette
+        const std::vector<uint8_t> bmp = makeBmpFile(trueColorDib(1, 1, {0x123456}));
         const QString deep = f.doc.dir.path() + "/deep.bmp", junk = f.doc.dir.path() + "/junk.gif";
-        QVERIFY(writeBytes(deep, bmp) && writeBytes(junk, "GIF89a but not"));
+        QVERIFY(writeBytes(deep, QByteArray(reinterpret_cast<const char*>(bmp.data()), qsizetype(bmp.size()))) && writeBytes(junk, "GIF89a but not"));
         f.prompter.answers = {kIdOk, kIdOk};
         f.window->loadPalette(deep);
         f.window->loadPalette(junk);

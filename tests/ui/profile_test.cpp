@@ -69,7 +69,6 @@ private slots:
         const QMargins deco(3, 22, 3, 3);
         const Row rows[] = {
             {"palette default", "", true, {}, {1400, 30, 200, 300}, true},
-            {"view default", "", false, {}, {0, 30, 320, 240}, true},
             {"zero width", "[ColorPalette]\nleft=10\ntop=20\nwidth=0\nheight=150\n", true, {}, {1400, 30, 200, 300}, true},
             {"saved", "[ImageView]\nleft=5\ntop=6\nwidth=70\nheight=80\n", false, deco, {5, 6, 76, 105}, true},
             {"hidden", "[ImageView]\nleft=5\ntop=6\nwidth=70\nheight=80\nvisible=0\n", false, {}, {5, 6, 70, 80}, false},
@@ -113,32 +112,6 @@ private slots:
             QCOMPARE(reachableRect(row.frame, row.title, row.screens), row.placed);
     }
 
-    // The main window's menu bar is moved clear of the tool windows:
-    // beside them when there is room, else below them all, shortened to the
-    // work area but not below its minimum; unchanged when clear already or
-    // when no place keeps the menu bar on the work area.
-    void mainMenuBarStaysClearOfToolWindows()
-    {
-        const QRect work(0, 0, 1280, 1024);
-        const QRect view(0, 0, 522, 424), palette(966, 0, 314, 420), centred(340, 160, 600, 700);
-        const QRect wide(660, 200, 600, 700), small(100, 100, 500, 600);
-        const struct {
-            QRect main;
-            int menu, minimum;
-            QList<QRect> tools;
-            QRect work, placed;
-        } rows[] = {
-            {centred, 60, 300, {view, palette}, work, {522, 420, 600, 604}},
-            {wide, 60, 300, {view}, {0, 0, 1920, 1080}, wide},
-            {small, 40, 300, {{0, 0, 600, 300}, {300, 280, 400, 200}}, work, {700, 100, 500, 600}},
-            {small, 40, 300, {{0, 0, 1280, 300}, {0, 280, 1280, 200}}, work, {100, 480, 500, 544}},
-            {small, 40, 400, {{0, 0, 1280, 500}}, {0, 0, 1280, 800}, {100, 500, 500, 400}},
-            {centred, 60, 300, {view, {600, 300, 314, 416}}, work, {0, 424, 600, 600}},
-            {centred, 60, 300, {{0, 0, 1280, 1000}}, work, centred},
-        };
-        for (const auto& row : rows)
-            QCOMPARE(clearOfToolWindows(row.main, row.menu, row.minimum, row.tools, row.work), row.placed);
-    }
 };
 
 ZELL_UI_TEST(ProfileTest);

@@ -39,6 +39,15 @@ public:
     DocumentModel model;
 };
 
+// What undo must bring back: every frame, its file and the tables. The
+// folder keeps the undone step's files for redo.
+inline DocumentState restorable(const Document& d)
+{
+    DocumentState s = snapshot(d);
+    s.directory.clear();
+    return s;
+}
+
 inline QStringList frameNames(std::initializer_list<int> order)
 {
     QStringList out;
