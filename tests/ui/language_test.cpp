@@ -1,7 +1,11 @@
 // The interface's languages: which one starts, its texts in both languages,
 // a user's replacement table, and Qt's own buttons.
+#include <algorithm>
+
 #include <QDir>
 #include <QFile>
+#include <QRegularExpression>
+#include <QSet>
 
 #include "app/command_line.h"
 #include "app/language.h"
@@ -171,6 +175,17 @@ private slots:
             menus += mnemonic(ja).isNull() ? 0 : 1;
         }
         QVERIFY(menus > 30);
+        // Every named text is in the table, under a number of its own.
+        QFile header(QStringLiteral(ZELL_SOURCE_DIR "/src/app/text_ids.h"));
+        QVERIFY(header.open(QIODevice::ReadOnly));
+        const QRegularExpression entry(QStringLiteral("^\\s*(\\w+) = (\\d+),"), QRegularExpression::MultilineOption);
+        QSet<int> named;
+        for (const auto& m : entry.globalMatch(QString::fromUtf8(header.readAll()))) {
+            const int id = m.captured(2).toInt();
+            QVERIFY2(std::find(ids.begin(), ids.end(), id) != ids.end() && !named.contains(id), qPrintable(m.captured(1)));
+            named.insert(id);
+        }
+        QVERIFY(named.size() > 200);
         // Both manuals list every number a replacement table may use.
         for (const char* name : {"/doc/manual.html", "/doc/manual.ja.html"}) {
             QFile manual(QStringLiteral(ZELL_SOURCE_DIR) + name);
