@@ -333,39 +333,6 @@ TEST(FrameEditsOracle, EditsShowWhatImageMagickShowsOnEveryRecipe)
     RecordProperty("lowestSmoothPsnr", std::to_string(lowest));
 }
 
-// The first frame paints the whole screen and no frame clears its area:
-// the frames a viewer leaves unpainted show as ImageMagick's background.
-bool paintedThroughout(const Document& d)
-{
-    const Frame& first = *d.frames.frameAt(0);
-    if (first.left != 0 || first.top != 0 || first.width < d.settings.screenWidth
-        || first.height < d.settings.screenHeight)
-        return false;
-    for (int i = 0; i < d.frames.count(); ++i)
-        if (d.frames.frameAt(i)->disposal == 2)
-            return false;
-    return true;
-}
-
-// Real animations: small ones, so that the run stays short.
-TEST(FrameEditsOracle, ExactEditsOnCorpusAnimations)
-{
-    if (!haveMagick())
-        GTEST_SKIP() << "no ImageMagick at " << kMagick;
-    int checked = 0;
-    test::forEachCorpusAnimation([&](const std::vector<uint8_t>& gif, Document& document) {
-        const GifSettings& s = document.settings;
-        if (document.frames.count() < 4 || document.frames.count() > 40 || s.screenWidth > 200 || s.screenHeight > 200
-            || !paintedThroughout(document) || !magickReads(document))
-            return;
-        checkEdits([&](DocumentBuilder& a) { return test::importGif(a.document, gif); }, exactEdits());
-        ++checked;
-    });
-    RecordProperty("animations", checked);
-    if (checked == 0)
-        GTEST_SKIP() << "no small corpus animation";
-}
-
 #endif
 
 } // namespace

@@ -168,31 +168,6 @@ TEST(OptimizerCorpus, EveryAnimationShowsTheSameThroughBothEntries)
 }
 
 
-TEST(Optimizer, OneFrameIsLeftAloneAndNoFrameFails)
-{
-    DocumentBuilder a;
-    EXPECT_FALSE(optimize(a.document, kSaveOptimize));
-    a.screen(8, 8);
-    a.globalTable({kA, kB, kC});
-    a.addGlobal(8, 8, filled(8, 8, 1));
-    const test::DocumentState before = test::snapshot(a.document);
-    ASSERT_TRUE(optimize(a.document, kAll));
-    EXPECT_EQ(test::snapshot(a.document), before) << "nothing rewritten, global table not rebuilt";
-}
-
-// Restoring to the background depends on the whole rectangle: without
-// transparency such a frame is not touched.
-TEST(Optimizer, RestoredFrameIsLeftWholeWithoutTransparency)
-{
-    DocumentBuilder a;
-    a.screen(30, 30);
-    a.add(30, 30, {kA, kB, kC}, filled(30, 30, 0));
-    a.add(20, 20, {kA, kB, kC}, block(20, 20, 2, 2, 3, 3, 1), 5, 5).disposal = 2;
-    const test::DocumentState plain = test::snapshot(a.document);
-    ASSERT_TRUE(optimize(a.document, kSaveOptimize | kSaveDropUnchanged));
-    EXPECT_EQ(test::snapshot(a.document), plain);
-}
-
 // Where the result is fixed: the last frame's rectangle and table, the
 // global table, every screen exactly as before.
 struct Fixed {
@@ -245,13 +220,6 @@ const Fixed kFixed[] = {
          a.add(40, 40, colors, picture).transparentIndex = 255;
      },
      2, {10, 10, 10, 10}, 128, 0},
-    {"two colours grow to four for the transparent one", kTransparent | kSaveAutoTransparency,
-     [](DocumentBuilder& a) {
-         a.screen(10, 10);
-         a.add(10, 10, {kA, kB}, filled(10, 10, 0));
-         a.add(10, 10, {kA, kC}, block(10, 10, 0, 5, 10, 5, 1));
-     },
-     2, {0, 5, 10, 5}, 4, 0, [](const Document& d) { EXPECT_LT(d.frames.frameAt(1)->transparentIndex, 4); }},
     // Three colours and a free entry, which the background colour keeps.
     {"auto transparency rebuilds the global table", kTransparent | kSaveAutoTransparency,
      [](DocumentBuilder& a) { fromRecipe(a, "global frames without transparency"); }, 2, {4, 4, 3, 3}, 4, 4,
@@ -263,16 +231,6 @@ const Fixed kFixed[] = {
          for (int i = 0; i < d.frames.count(); ++i)
              EXPECT_EQ(d.frames.frameAt(i)->useLocalColorTable, 0) << i;
      }},
-    // Not when a frame would need longer codes: then the global table only
-    // shrinks.
-    {"lossless keeps a 2-entry table beside 4-bit ones", kSaveLosslessDefault,
-     [](DocumentBuilder& a) {
-         fromRecipe(a, "own tables of the same colours");
-         a.document.frames.remove(4);
-         const std::vector<uint32_t> colours = test::distinctColors(12, 5);
-         a.add(8, 8, {colours[3], colours[4]}, block(8, 8, 0, 0, 4, 8, 1), 24, 4).disposal = 1;
-     },
-     5, {}, 0, 8},
     // A table every frame carries becomes the global one; one other stops that.
     {"lossless writes a shared own table once", kSaveLosslessDefault,
      [](DocumentBuilder& a) { fromRecipe(a, "one own table in every frame"); }, 4, {14, 4, 6, 6}, 8, 8,
@@ -280,12 +238,6 @@ const Fixed kFixed[] = {
          EXPECT_EQ(test::globalColors(d), test::distinctColors(8, 4));
          EXPECT_EQ(d.frames.frameAt(3)->useLocalColorTable, 0);
      }},
-    {"lossless keeps own tables that differ", kSaveLosslessDefault,
-     [](DocumentBuilder& a) {
-         fromRecipe(a, "one own table in every frame");
-         a.add(2, 2, test::distinctColors(8, 5), filled(2, 2, 1));
-     },
-     5, {0, 0, 2, 2}, 2, 0},
     // On the merged table the entry for transparency comes first, then the
     // colours of the frames with the fewest colours: a two-colour frame whose
     // colours were its table's last entries starts with 2-bit codes.
