@@ -238,47 +238,6 @@ const Fixed kFixed[] = {
          EXPECT_EQ(test::globalColors(d), test::distinctColors(8, 4));
          EXPECT_EQ(d.frames.frameAt(3)->useLocalColorTable, 0);
      }},
-    // On the merged table the entry for transparency comes first, then the
-    // colours of the frames with the fewest colours: a two-colour frame whose
-    // colours were its table's last entries starts with 2-bit codes.
-    {"lossless gives frames of few colours the low entries", kSaveLosslessDefault,
-     [](DocumentBuilder& a) {
-         a.screen(16, 16);
-         const std::vector<uint32_t> colours = test::distinctColors(16, 5);
-         a.globalTable(colours, 0);
-         std::vector<uint8_t> many(256), two(16);
-         for (size_t i = 0; i < many.size(); ++i)
-             many[i] = uint8_t(i * 7 % 12);
-         for (size_t i = 0; i < two.size(); ++i)
-             two[i] = uint8_t(10 + i % 2);
-         a.add(16, 16, colours, many);
-         a.add(4, 4, colours, two, 3, 3);
-     },
-     2, {3, 3, 4, 4}, 16, 16,
-     [](const Document& d) {
-         const std::vector<uint8_t> stream = test::readFile(d.frames.frameAt(1)->workFile);
-         GifHeader header;
-         GifImageBlock image;
-         ASSERT_TRUE(readGifHeader(stream, header) && findFirstGifImage(header, image));
-         EXPECT_EQ(stream.at(image.dataStart), 2);
-     }},
-    // The first frame keeps the colour of every pixel, the transparent ones
-    // too, which show once its transparent colour is cleared.
-    {"lossless keeps every colour of a global-table frame", kSaveLosslessDefault,
-     [](DocumentBuilder& a) {
-         a.screen(8, 8);
-         a.globalTable(test::distinctColors(16, 3), 0);
-         a.addGlobal(8, 8, block(8, 8, 2, 2, 4, 4, 5)).transparentIndex = 0;
-         a.addGlobal(4, 4, filled(4, 4, 7), 1, 1);
-     },
-     2, {1, 1, 4, 4}, 4, 4,
-     [](const Document& d) {
-         const std::vector<uint32_t> table = test::workFileTable(*d.frames.frameAt(0));
-         const std::vector<uint32_t> colours = test::distinctColors(16, 3);
-         const std::vector<uint8_t> indices = test::workFileIndices(*d.frames.frameAt(0));
-         for (size_t k = 0; k < indices.size(); ++k)
-             EXPECT_EQ(table.at(indices[k]), colours[block(8, 8, 2, 2, 4, 4, 5)[k]]) << k;
-     }},
 };
 
 TEST(Optimizer, FixedResults)
