@@ -56,11 +56,9 @@ TEST(FrameEditsRules, DelaysAfterSpeedAndThinningOut)
         {"three times as fast falls below 2", {0, 3, 10, 65535}, speed({}, 300), {0, 2, 3, 21845}, true},
         {"half as fast stops at 65535", {0, 3, 10, 65535}, speed({}, 50), {0, 6, 20, 65535}, true},
         {"chosen rows only", {0, 3, 10, 65535}, speed({1, 2}, 1000), {0, 2, 2, 65535}, true},
-        {"set", {0, 3, 10, 65535}, delay({}, 7), {7, 7, 7, 7}, false},
         {"set below 2", {0, 3, 10, 65535}, delay({0, 3}, 1), {2, 3, 10, 2}, true},
         {"every second", {1, 2, 4, 8}, every({}, 2), {3, 12}, false},
         {"every third of rows 1 to 3", {1, 2, 4, 8}, every({1, 2, 3}, 3), {1, 14}, false},
-        {"every one keeps all", {1, 2, 4, 8}, every({}, 1), {1, 2, 4, 8}, false},
         {"frames 2 to 3", {1, 2, 4, 8}, [](Document& d, EditResult* r) { return keepFrames(d, 1, 2, r); }, {2, 4}, false},
     };
     for (const auto& c : cases) {

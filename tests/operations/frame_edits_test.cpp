@@ -32,10 +32,8 @@ TEST(FrameOrder, SelectedFramesMoveOrTurnAroundAndTheOthersKeepTheirOrder)
         {"down by one", 5, {1, 3}, false, 1, {0, 2, 1, 4, 3}, 1},
         {"to the top", 6, {2, 4}, false, INT_MIN, {2, 0, 4, 1, 3, 5}, -2},
         {"to the end", 6, {2, 4}, false, INT_MAX, {0, 1, 3, 2, 5, 4}, 1},
-        {"up past the start", 4, {1}, false, -5, {1, 0, 2, 3}, -1},
         {"reverse among others", 6, {1, 2, 4}, true, 0, {0, 4, 2, 3, 1, 5}, 0},
         {"reverse all", 4, {0, 1, 2, 3}, true, 0, {3, 2, 1, 0}, 0},
-        {"reverse one", 3, {1}, true, 0, {0, 1, 2}, 0},
         {"rows out of order", 4, {2, 1}, true, 0, {0, 1, 2, 3}, 0},
         {"row beyond the list", 3, {1, 3}, false, -1, {0, 1, 2}, 0},
     };

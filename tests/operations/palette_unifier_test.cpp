@@ -101,30 +101,16 @@ TEST(PaletteUnifierTargets, OnlyTheChosenFramesAreRewritten)
 }
 
 // An entry kept for the background (white without a global table) becomes
-// the background index; with two colours nothing is kept, for neither.
-TEST_F(PaletteUnifier, KeptEntriesForBackgroundAndTransparency)
+// the background index.
+TEST_F(PaletteUnifier, KeptEntryForTheBackground)
 {
-    for (const int count : {8, 2}) {
-        test::DocumentBuilder a;
-        threeFrames(a);
-        UnifyOptions options = colours(count);
-        options.keepBackground = true;
-        options.reserveTransparent = count == 2;
-        ASSERT_TRUE(unify(a.document, options));
-        const ColorTable& t = a.document.settings.globalColorTable;
-        const std::vector<uint32_t> colors = globalColors(a.document);
-        EXPECT_EQ(std::count(colors.begin(), colors.end(), 0xFFFFFFu), count == 8 ? 1 : 0) << count;
-        if (count == 8) {
-            EXPECT_EQ(t.backgroundIndex, 7);
-            EXPECT_EQ(t.color(t.backgroundIndex), 0xFFFFFFu);
-            continue;
-        }
-        for (int i = 0; i < 3; ++i) {
-            EXPECT_EQ(a.document.frames.frameAt(i)->transparentIndex, kNoIndex);
-            const auto indices = test::workFileIndices(*a.document.frames.frameAt(i));
-            EXPECT_TRUE(std::all_of(indices.begin(), indices.end(), [](uint8_t v) { return v < 2; }));
-        }
-    }
+    UnifyOptions options = colours(8);
+    options.keepBackground = true;
+    ASSERT_TRUE(unify(document, options));
+    const ColorTable& t = document.settings.globalColorTable;
+    const std::vector<uint32_t> colors = globalColors(document);
+    EXPECT_EQ(std::count(colors.begin(), colors.end(), 0xFFFFFFu), 1);
+    EXPECT_EQ(t.color(t.backgroundIndex), 0xFFFFFFu);
 }
 
 TEST_F(PaletteUnifier, TransparentTargetForcesTheReservedEntry)
