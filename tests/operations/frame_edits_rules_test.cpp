@@ -142,30 +142,5 @@ TEST(FrameEditsRules, AStoppedEditChangesNothingAndUndoTakesADoneOneBack)
     }
 }
 
-TEST(FrameEditsRules, CropAndTurnsKeepEveryTableAndCutAtTheIndexLevel)
-{
-    DocumentBuilder a;
-    a.screen(6, 4);
-    const std::vector<uint32_t> colors = test::distinctColors(8, 1);
-    std::vector<uint8_t> picture(6 * 4);
-    for (size_t k = 0; k < picture.size(); ++k)
-        picture[k] = uint8_t(k % 8);
-    a.add(6, 4, colors, picture).delay = 5;
-    a.add(2, 1, colors, {6, 7}, 0, 3).delay = 7; // below the rectangle
-    a.add(3, 2, colors, {1, 2, 3, 4, 5, 6}, 3, 1).delay = 9;
-    Document& d = a.document;
-    ASSERT_TRUE(cropAnimation(d, {2, 0, 3, 3}));
-    ASSERT_EQ(d.frames.count(), 2);
-    EXPECT_EQ(delaysOf(d), (std::vector<uint16_t>{12, 9}));
-    EXPECT_EQ(test::workFileIndices(*d.frames.frameAt(0)), (std::vector<uint8_t>{2, 3, 4, 0, 1, 2, 6, 7, 0}));
-    EXPECT_EQ(test::workFileIndices(*d.frames.frameAt(1)), (std::vector<uint8_t>{1, 2, 4, 5}));
-    ASSERT_TRUE(transformAnimation(d, PictureTransform::rotate90));
-    for (int i = 0; i < d.frames.count(); ++i) {
-        std::vector<uint32_t> table = test::workFileTable(*d.frames.frameAt(i));
-        table.resize(colors.size());
-        EXPECT_EQ(table, colors) << "frame " << i;
-    }
-}
-
 } // namespace
 } // namespace zell

@@ -183,23 +183,6 @@ struct Fixed {
 void fromRecipe(DocumentBuilder& a, const char* name) { ASSERT_TRUE(test::recipe(name).make(a)); }
 
 const Fixed kFixed[] = {
-    // Frame 1 repeats what frame 0 shows; its delay and user input go with it.
-    {"an unchanged frame is dropped", kSaveOptimize | kSaveDropUnchanged,
-     [](DocumentBuilder& a) {
-         a.screen(20, 20);
-         a.add(20, 20, {kA, kB, kC}, filled(20, 20, 0)).delay = 5;
-         Frame& same = a.add(10, 10, {kA, kB, kC}, filled(10, 10, 0), 3, 4);
-         same.delay = 70;
-         same.userInput = 1;
-         a.add(20, 20, {kA, kB, kC}, filled(20, 20, 1));
-         a.document.currentIndex = 2;
-     },
-     2, {0, 0, 20, 20}, 4, 0,
-     [](const Document& d) {
-         EXPECT_EQ(d.frames.frameAt(0)->delay, 5);
-         EXPECT_EQ(d.frames.frameAt(1)->userInput, 0);
-         EXPECT_EQ(d.currentIndex, 0);
-     }},
     {"the change is cropped and the frame moved", kSaveOptimize,
      [](DocumentBuilder& a) {
          a.screen(100, 100);

@@ -7,7 +7,6 @@
 #include <tuple>
 
 #include "document/screen_composer.h"
-#include "image/bytes.h"
 #include "image/gif_codec.h"
 #include "playback/builtin_transition.h"
 #include "playback/transition_test_pictures.h"
@@ -138,9 +137,8 @@ TEST_F(TransitionInsertion, ComposeScreensTakesTheCurrentAndTheNextScreen)
     EXPECT_TRUE(screens.next.empty());
 }
 
-// Each step becomes a GIF with an exact table; a preview writes BMP files
-// framed by the source and the destination.
-TEST_F(TransitionInsertion, GenerateWritesEachStepAsAGifOrAPreviewAsBmpFiles)
+// Each step becomes a GIF with an exact table.
+TEST_F(TransitionInsertion, GenerateWritesEachStepAsAGif)
 {
     ScriptedTransition transition;
     std::vector<GeneratedFile> files;
@@ -159,34 +157,6 @@ TEST_F(TransitionInsertion, GenerateWritesEachStepAsAGifOrAPreviewAsBmpFiles)
         EXPECT_EQ(colours, std::vector<uint32_t>({makeColor(uint8_t(10 * step), 0, 0), kGreen, kBlue}));
     }
 
-    const auto destination = test::trueColorDib(3, 1, {kBlue, kBlue, kBlue});
-    ASSERT_TRUE(generateTransition(transition, red3x1(), destination, 2, true, work, files));
-    ASSERT_EQ(files.size(), 4u);
-    const std::vector<uint8_t> dibs[] = {red3x1(), ScriptedTransition::pictureOf(0), ScriptedTransition::pictureOf(1),
-                                         destination};
-    for (size_t i = 0; i < 4; ++i) {
-        // "BM", file size, two reserved words, pixels at 54.
-        std::vector<uint8_t> expected{'B', 'M', 0, 0, 0, 0, 0, 0, 0, 0, 54, 0, 0, 0};
-        putU32le(&expected[2], uint32_t(dibs[i].size() + 14));
-        expected.insert(expected.end(), dibs[i].begin(), dibs[i].end());
-        EXPECT_TRUE(files[i].path.ends_with(".bmp"));
-        EXPECT_EQ(test::readFile(files[i].path), expected) << "file " << i;
-    }
-}
-
-TEST_F(TransitionInsertion, AFailedGenerationLeavesNoFileBehind)
-{
-    const auto before = test::namesIn(work.path());
-    for (const bool preview : {false, true}) {
-        ScriptedTransition failing;
-        failing.failAt = 2;
-        std::vector<GeneratedFile> files(1);
-        EXPECT_FALSE(generateTransition(failing, red3x1(), red3x1(), 8, preview, work, files));
-        EXPECT_EQ(failing.steps, std::vector<uint32_t>({0, 1, 2})) << "generation stops at the failing step";
-        EXPECT_EQ(failing.ends, 1);
-        EXPECT_TRUE(files.empty());
-        EXPECT_EQ(test::namesIn(work.path()), before);
-    }
 }
 
 TEST_F(TransitionInsertion, InsertedFramesFollowTheCurrentFrameWithTheirFields)
