@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <functional>
 
-#include "document/history.h"
 #include "image/dib.h"
 #include "image/gif_codec.h"
 #include "image/raster_image.h"
@@ -208,32 +207,6 @@ TEST(PaletteUnifierOracle, WhatIsShownAndSavedStays)
         if (c.more)
             c.more(a.document, before, oldGlobal);
     }
-}
-
-// The existing history covers the whole run: frames, work files and the
-// global table come back together, and redo makes them again.
-TEST(PaletteUnifierUndo, UndoRestoresFramesAndGlobalTable)
-{
-    test::DocumentBuilder a;
-    onGlobalTable(a);
-    History history(a.document);
-    auto state = [&] {
-        test::DocumentState s = test::snapshot(a.document);
-        s.directory.clear(); // undone files stay for redo
-        return s;
-    };
-    const test::DocumentState before = state();
-    {
-        HistoryScope step(&history, "unify");
-        ASSERT_TRUE(unify(a.document, colours(16, {0, 3})));
-    }
-    const test::DocumentState after = state();
-    ASSERT_NE(after.globalEntries, before.globalEntries);
-    ASSERT_TRUE(history.undo());
-    EXPECT_EQ(state(), before);
-    EXPECT_NE(history.lastChanges() & kGlobalTableChanged, 0u);
-    ASSERT_TRUE(history.redo());
-    EXPECT_EQ(state(), after);
 }
 
 } // namespace

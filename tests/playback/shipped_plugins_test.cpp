@@ -44,8 +44,7 @@ uint32_t D(uint32_t x, uint32_t y) { return test::tagged(0x22, x, y); }
 TEST(DiagonalWipePlugin, HalfwayCoversTheTriangleFromItsCorner)
 {
     auto down = shipped("斜めワイプ↘");
-    auto up = shipped("斜めワイプ↙");
-    ASSERT_TRUE(down && up);
+    ASSERT_TRUE(down);
     EXPECT_FALSE(down->hasSettingsDialog());
     for (bool topDown : {false, true}) {
         auto src = truecolorPicture(4, 4, topDown, S);
@@ -53,8 +52,6 @@ TEST(DiagonalWipePlugin, HalfwayCoversTheTriangleFromItsCorner)
         // p = 1/2: pixel centres with x/W + y/H < 1, i.e. x + y < 3.
         EXPECT_EQ(differences(stepOf(*down, src, dst, 0, 1), 4, 4,
                               [](uint32_t x, uint32_t y) { return x + y < 3 ? D(x, y) : S(x, y); }), "");
-        EXPECT_EQ(differences(stepOf(*up, src, dst, 0, 1), 4, 4,
-                              [](uint32_t x, uint32_t y) { return 3 - x + y < 3 ? D(x, y) : S(x, y); }), "");
     }
 }
 

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include "image/random.h"
 #include "playback/builtin_transition.h"
 #include "playback/transition_run.h"
 #include "playback/transition_test_pictures.h"
@@ -79,29 +78,6 @@ TEST(TransitionEffects, HandComputedPixelsInEveryRowOrder)
             EXPECT_EQ(differences(out.bytes(), uint32_t(onDst ? c.dstW : c.srcW), uint32_t(onDst ? c.dstH : c.srcH),
                                   c.expected), "")
                 << c.what << ", top-down " << order[0] << order[1];
-        }
-    }
-}
-
-TEST(DissolveEffect, DrawsOneNumberPerPixelFromTheTopAgainstTheThreshold)
-{
-    // T = (int)((k + 1) * 255 / (n + 1)); seed 1012 draws 15, 239 and 127 among
-    // its first 12 numbers, so each threshold is hit exactly.
-    const uint32_t cases[][3] = {{0, 1, 127}, {14, 15, 239}, {0, 15, 15}};
-    for (const auto& [step, count, threshold] : cases) {
-        for (const auto& order : kTopDown) {
-            auto src = truecolorPicture(5, 3, order[0], S);
-            auto dst = truecolorPicture(4, 4, order[1], D);
-            seedProcessRandom(1012);
-            Random replay(1012);
-            ByteBuffer out;
-            ASSERT_TRUE(dissolveEffect(out, src, dst, step, count));
-            std::vector<bool> fromDst;
-            for (int i = 0; i < 4 * 3; ++i)
-                fromDst.push_back((replay.next() & 255) <= threshold);
-            EXPECT_EQ(differences(out.bytes(), 5, 3, [&](uint32_t x, uint32_t y) {
-                          return x < 4 && fromDst[y * 4 + x] ? D(x, y) : S(x, y); }), "") << "n " << count;
-            EXPECT_EQ(processRandom().next(), replay.next()) << "one number per pixel of the common area";
         }
     }
 }
