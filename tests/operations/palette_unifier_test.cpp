@@ -92,11 +92,6 @@ TEST(PaletteUnifierTargets, OnlyTheChosenFramesAreRewritten)
     test::DocumentBuilder t;
     threeFrames(t);
     EXPECT_FALSE(unify(t.document, colours(48)));
-    // Without frames there is nothing to select afterwards.
-    test::DocumentBuilder empty;
-    empty.document.currentIndex = 3;
-    ASSERT_TRUE(unify(empty.document, colours(32)));
-    EXPECT_EQ(empty.document.currentIndex, -1);
 }
 
 // An entry kept for the background (white without a global table) becomes

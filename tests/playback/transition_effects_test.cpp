@@ -5,6 +5,7 @@
 #include "playback/builtin_transition.h"
 #include "playback/transition_run.h"
 #include "playback/transition_test_pictures.h"
+#include "support/indexed_dib.h"
 #include "support/test_support.h"
 
 namespace zell {
@@ -85,11 +86,7 @@ TEST(TransitionEffects, HandComputedPixelsInEveryRowOrder)
 TEST(TransitionEffects, RefuseWhatIsNotATrueColorPictureOrABadStep)
 {
     auto good = truecolorPicture(4, 4, false, S);
-    test::DibBuilder eightBit;
-    eightBit.header = makeDibHeader(4, 1, 8, 2);
-    eightBit.table = test::quads({0, 0xFFFFFF});
-    eightBit.rows = {{0, 1, 0, 1}};
-    auto palette = eightBit.build();
+    const auto palette = test::indexedDib(4, 1, {0, 0xFFFFFF}, {0, 1, 0, 1});
     std::vector<uint8_t> truncated(good.begin(), good.end() - 1);
     for (TransitionEffect effect : {crossFadeEffect, dissolveEffect, horizontalSlideEffect, verticalSlideEffect,
                                     horizontalBlindsEffect, verticalBlindsEffect, discEffect, wobbleEffect}) {
