@@ -4,13 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <array>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <set>
 
 #include "operations/recipes.h"
 #include "support/test_document.h"
@@ -18,8 +16,6 @@
 
 namespace zell {
 namespace {
-
-#ifdef ZELL_HAVE_GIFLIB
 
 using test::DocumentBuilder;
 
@@ -268,8 +264,6 @@ TEST(FrameEditsOracle, EditsShowWhatImageMagickShowsOnEveryRecipe)
     // must be rewritten).
     EXPECT_LE(refused, 6);
 }
-
-#endif
 
 } // namespace
 } // namespace zell

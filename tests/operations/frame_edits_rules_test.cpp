@@ -55,7 +55,6 @@ TEST(FrameEditsRules, DelaysAfterSpeedAndThinningOut)
         {"twice as fast, rounded", {0, 3, 10, 65535}, speed({}, 200), {0, 2, 5, 32768}, false},
         {"three times as fast falls below 2", {0, 3, 10, 65535}, speed({}, 300), {0, 2, 3, 21845}, true},
         {"half as fast stops at 65535", {0, 3, 10, 65535}, speed({}, 50), {0, 6, 20, 65535}, true},
-        {"chosen rows only", {0, 3, 10, 65535}, speed({1, 2}, 1000), {0, 2, 2, 65535}, true},
         {"set below 2", {0, 3, 10, 65535}, delay({0, 3}, 1), {2, 3, 10, 2}, true},
         {"every second", {1, 2, 4, 8}, every({}, 2), {3, 12}, false},
         {"every third of rows 1 to 3", {1, 2, 4, 8}, every({1, 2, 3}, 3), {1, 14}, false},

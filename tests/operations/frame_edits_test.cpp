@@ -1,9 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
-#include <filesystem>
 #include <fstream>
-#include <vector>
 
 #include "image/gif_blocks.h"
 #include "operations/frame_order.h"

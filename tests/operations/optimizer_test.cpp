@@ -8,7 +8,6 @@
 
 #include <array>
 #include <filesystem>
-#include <map>
 #include <numeric>
 #include <set>
 #include <tuple>
@@ -16,19 +15,16 @@
 #include "document/gif_export.h"
 #include "document/gif_info.h"
 #include "document/screen_composer.h"
-#include "image/mapped_file.h"
 #include "image/gif_blocks.h"
 #include "image/lzw_lossy.h"
 #include "operations/recipes.h"
 #include "support/corpus.h"
 #include "support/gif_screens.h"
-#include "support/indexed_dib.h"
 
 namespace zell {
 namespace {
 
 using test::DocumentBuilder;
-using test::composedScreens;
 using test::Screens;
 
 constexpr uint32_t kA = makeColor(10, 200, 30);

@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <functional>
 
-#include "image/dib.h"
 #include "image/gif_codec.h"
 #include "image/raster_image.h"
 #include "support/test_document.h"
