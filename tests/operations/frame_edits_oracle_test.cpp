@@ -22,8 +22,6 @@ using test::DocumentBuilder;
 // The real ImageMagick: a stand-in may come first on the PATH.
 constexpr const char* kMagick = "/usr/bin/convert";
 
-bool haveMagick() { return std::filesystem::exists(kMagick); }
-
 // What ImageMagick shows of an animation: every screen as RGBA rows from the
 // top (the colour of a transparent pixel does not count and is zeroed), and
 // each frame's delay.
@@ -246,7 +244,7 @@ bool magickReads(const Document& d)
 
 TEST(FrameEditsOracle, EditsShowWhatImageMagickShowsOnEveryRecipe)
 {
-    if (!haveMagick())
+    if (!std::filesystem::exists(kMagick))
         GTEST_SKIP() << "no ImageMagick at " << kMagick;
     int exact = 0, refused = 0;
     for (const test::Recipe& r : test::recipes()) {
