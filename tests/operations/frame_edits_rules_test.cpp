@@ -55,12 +55,9 @@ TEST(FrameEditsRules, DelaysAfterSpeedAndThinningOut)
         {"twice as fast, rounded", {0, 3, 10, 65535}, speed({}, 200), {0, 2, 5, 32768}, false},
         {"three times as fast falls below 2", {0, 3, 10, 65535}, speed({}, 300), {0, 2, 3, 21845}, true},
         {"half as fast stops at 65535", {0, 3, 10, 65535}, speed({}, 50), {0, 6, 20, 65535}, true},
-        {"chosen rows only", {0, 3, 10, 65535}, speed({1, 2}, 1000), {0, 2, 2, 65535}, true},
-        {"set", {0, 3, 10, 65535}, delay({}, 7), {7, 7, 7, 7}, false},
         {"set below 2", {0, 3, 10, 65535}, delay({0, 3}, 1), {2, 3, 10, 2}, true},
         {"every second", {1, 2, 4, 8}, every({}, 2), {3, 12}, false},
         {"every third of rows 1 to 3", {1, 2, 4, 8}, every({1, 2, 3}, 3), {1, 14}, false},
-        {"every one keeps all", {1, 2, 4, 8}, every({}, 1), {1, 2, 4, 8}, false},
         {"frames 2 to 3", {1, 2, 4, 8}, [](Document& d, EditResult* r) { return keepFrames(d, 1, 2, r); }, {2, 4}, false},
     };
     for (const auto& c : cases) {
@@ -141,31 +138,6 @@ TEST(FrameEditsRules, AStoppedEditChangesNothingAndUndoTakesADoneOneBack)
         ASSERT_TRUE(history.redo());
         EXPECT_EQ(document(test::snapshot(d)), document(after));
         EXPECT_EQ(d.settings, edited);
-    }
-}
-
-TEST(FrameEditsRules, CropAndTurnsKeepEveryTableAndCutAtTheIndexLevel)
-{
-    DocumentBuilder a;
-    a.screen(6, 4);
-    const std::vector<uint32_t> colors = test::distinctColors(8, 1);
-    std::vector<uint8_t> picture(6 * 4);
-    for (size_t k = 0; k < picture.size(); ++k)
-        picture[k] = uint8_t(k % 8);
-    a.add(6, 4, colors, picture).delay = 5;
-    a.add(2, 1, colors, {6, 7}, 0, 3).delay = 7; // below the rectangle
-    a.add(3, 2, colors, {1, 2, 3, 4, 5, 6}, 3, 1).delay = 9;
-    Document& d = a.document;
-    ASSERT_TRUE(cropAnimation(d, {2, 0, 3, 3}));
-    ASSERT_EQ(d.frames.count(), 2);
-    EXPECT_EQ(delaysOf(d), (std::vector<uint16_t>{12, 9}));
-    EXPECT_EQ(test::workFileIndices(*d.frames.frameAt(0)), (std::vector<uint8_t>{2, 3, 4, 0, 1, 2, 6, 7, 0}));
-    EXPECT_EQ(test::workFileIndices(*d.frames.frameAt(1)), (std::vector<uint8_t>{1, 2, 4, 5}));
-    ASSERT_TRUE(transformAnimation(d, PictureTransform::rotate90));
-    for (int i = 0; i < d.frames.count(); ++i) {
-        std::vector<uint32_t> table = test::workFileTable(*d.frames.frameAt(i));
-        table.resize(colors.size());
-        EXPECT_EQ(table, colors) << "frame " << i;
     }
 }
 

@@ -8,7 +8,6 @@
 
 #include <array>
 #include <filesystem>
-#include <map>
 #include <numeric>
 #include <set>
 #include <tuple>
@@ -16,19 +15,16 @@
 #include "document/gif_export.h"
 #include "document/gif_info.h"
 #include "document/screen_composer.h"
-#include "image/mapped_file.h"
 #include "image/gif_blocks.h"
 #include "image/lzw_lossy.h"
 #include "operations/recipes.h"
 #include "support/corpus.h"
 #include "support/gif_screens.h"
-#include "support/indexed_dib.h"
 
 namespace zell {
 namespace {
 
 using test::DocumentBuilder;
-using test::composedScreens;
 using test::Screens;
 
 constexpr uint32_t kA = makeColor(10, 200, 30);
@@ -168,31 +164,6 @@ TEST(OptimizerCorpus, EveryAnimationShowsTheSameThroughBothEntries)
 }
 
 
-TEST(Optimizer, OneFrameIsLeftAloneAndNoFrameFails)
-{
-    DocumentBuilder a;
-    EXPECT_FALSE(optimize(a.document, kSaveOptimize));
-    a.screen(8, 8);
-    a.globalTable({kA, kB, kC});
-    a.addGlobal(8, 8, filled(8, 8, 1));
-    const test::DocumentState before = test::snapshot(a.document);
-    ASSERT_TRUE(optimize(a.document, kAll));
-    EXPECT_EQ(test::snapshot(a.document), before) << "nothing rewritten, global table not rebuilt";
-}
-
-// Restoring to the background depends on the whole rectangle: without
-// transparency such a frame is not touched.
-TEST(Optimizer, RestoredFrameIsLeftWholeWithoutTransparency)
-{
-    DocumentBuilder a;
-    a.screen(30, 30);
-    a.add(30, 30, {kA, kB, kC}, filled(30, 30, 0));
-    a.add(20, 20, {kA, kB, kC}, block(20, 20, 2, 2, 3, 3, 1), 5, 5).disposal = 2;
-    const test::DocumentState plain = test::snapshot(a.document);
-    ASSERT_TRUE(optimize(a.document, kSaveOptimize | kSaveDropUnchanged));
-    EXPECT_EQ(test::snapshot(a.document), plain);
-}
-
 // Where the result is fixed: the last frame's rectangle and table, the
 // global table, every screen exactly as before.
 struct Fixed {
@@ -208,23 +179,6 @@ struct Fixed {
 void fromRecipe(DocumentBuilder& a, const char* name) { ASSERT_TRUE(test::recipe(name).make(a)); }
 
 const Fixed kFixed[] = {
-    // Frame 1 repeats what frame 0 shows; its delay and user input go with it.
-    {"an unchanged frame is dropped", kSaveOptimize | kSaveDropUnchanged,
-     [](DocumentBuilder& a) {
-         a.screen(20, 20);
-         a.add(20, 20, {kA, kB, kC}, filled(20, 20, 0)).delay = 5;
-         Frame& same = a.add(10, 10, {kA, kB, kC}, filled(10, 10, 0), 3, 4);
-         same.delay = 70;
-         same.userInput = 1;
-         a.add(20, 20, {kA, kB, kC}, filled(20, 20, 1));
-         a.document.currentIndex = 2;
-     },
-     2, {0, 0, 20, 20}, 4, 0,
-     [](const Document& d) {
-         EXPECT_EQ(d.frames.frameAt(0)->delay, 5);
-         EXPECT_EQ(d.frames.frameAt(1)->userInput, 0);
-         EXPECT_EQ(d.currentIndex, 0);
-     }},
     {"the change is cropped and the frame moved", kSaveOptimize,
      [](DocumentBuilder& a) {
          a.screen(100, 100);
@@ -245,13 +199,6 @@ const Fixed kFixed[] = {
          a.add(40, 40, colors, picture).transparentIndex = 255;
      },
      2, {10, 10, 10, 10}, 128, 0},
-    {"two colours grow to four for the transparent one", kTransparent | kSaveAutoTransparency,
-     [](DocumentBuilder& a) {
-         a.screen(10, 10);
-         a.add(10, 10, {kA, kB}, filled(10, 10, 0));
-         a.add(10, 10, {kA, kC}, block(10, 10, 0, 5, 10, 5, 1));
-     },
-     2, {0, 5, 10, 5}, 4, 0, [](const Document& d) { EXPECT_LT(d.frames.frameAt(1)->transparentIndex, 4); }},
     // Three colours and a free entry, which the background colour keeps.
     {"auto transparency rebuilds the global table", kTransparent | kSaveAutoTransparency,
      [](DocumentBuilder& a) { fromRecipe(a, "global frames without transparency"); }, 2, {4, 4, 3, 3}, 4, 4,
@@ -263,69 +210,12 @@ const Fixed kFixed[] = {
          for (int i = 0; i < d.frames.count(); ++i)
              EXPECT_EQ(d.frames.frameAt(i)->useLocalColorTable, 0) << i;
      }},
-    // Not when a frame would need longer codes: then the global table only
-    // shrinks.
-    {"lossless keeps a 2-entry table beside 4-bit ones", kSaveLosslessDefault,
-     [](DocumentBuilder& a) {
-         fromRecipe(a, "own tables of the same colours");
-         a.document.frames.remove(4);
-         const std::vector<uint32_t> colours = test::distinctColors(12, 5);
-         a.add(8, 8, {colours[3], colours[4]}, block(8, 8, 0, 0, 4, 8, 1), 24, 4).disposal = 1;
-     },
-     5, {}, 0, 8},
     // A table every frame carries becomes the global one; one other stops that.
     {"lossless writes a shared own table once", kSaveLosslessDefault,
      [](DocumentBuilder& a) { fromRecipe(a, "one own table in every frame"); }, 4, {14, 4, 6, 6}, 8, 8,
      [](const Document& d) {
          EXPECT_EQ(test::globalColors(d), test::distinctColors(8, 4));
          EXPECT_EQ(d.frames.frameAt(3)->useLocalColorTable, 0);
-     }},
-    {"lossless keeps own tables that differ", kSaveLosslessDefault,
-     [](DocumentBuilder& a) {
-         fromRecipe(a, "one own table in every frame");
-         a.add(2, 2, test::distinctColors(8, 5), filled(2, 2, 1));
-     },
-     5, {0, 0, 2, 2}, 2, 0},
-    // On the merged table the entry for transparency comes first, then the
-    // colours of the frames with the fewest colours: a two-colour frame whose
-    // colours were its table's last entries starts with 2-bit codes.
-    {"lossless gives frames of few colours the low entries", kSaveLosslessDefault,
-     [](DocumentBuilder& a) {
-         a.screen(16, 16);
-         const std::vector<uint32_t> colours = test::distinctColors(16, 5);
-         a.globalTable(colours, 0);
-         std::vector<uint8_t> many(256), two(16);
-         for (size_t i = 0; i < many.size(); ++i)
-             many[i] = uint8_t(i * 7 % 12);
-         for (size_t i = 0; i < two.size(); ++i)
-             two[i] = uint8_t(10 + i % 2);
-         a.add(16, 16, colours, many);
-         a.add(4, 4, colours, two, 3, 3);
-     },
-     2, {3, 3, 4, 4}, 16, 16,
-     [](const Document& d) {
-         const std::vector<uint8_t> stream = test::readFile(d.frames.frameAt(1)->workFile);
-         GifHeader header;
-         GifImageBlock image;
-         ASSERT_TRUE(readGifHeader(stream, header) && findFirstGifImage(header, image));
-         EXPECT_EQ(stream.at(image.dataStart), 2);
-     }},
-    // The first frame keeps the colour of every pixel, the transparent ones
-    // too, which show once its transparent colour is cleared.
-    {"lossless keeps every colour of a global-table frame", kSaveLosslessDefault,
-     [](DocumentBuilder& a) {
-         a.screen(8, 8);
-         a.globalTable(test::distinctColors(16, 3), 0);
-         a.addGlobal(8, 8, block(8, 8, 2, 2, 4, 4, 5)).transparentIndex = 0;
-         a.addGlobal(4, 4, filled(4, 4, 7), 1, 1);
-     },
-     2, {1, 1, 4, 4}, 4, 4,
-     [](const Document& d) {
-         const std::vector<uint32_t> table = test::workFileTable(*d.frames.frameAt(0));
-         const std::vector<uint32_t> colours = test::distinctColors(16, 3);
-         const std::vector<uint8_t> indices = test::workFileIndices(*d.frames.frameAt(0));
-         for (size_t k = 0; k < indices.size(); ++k)
-             EXPECT_EQ(table.at(indices[k]), colours[block(8, 8, 2, 2, 4, 4, 5)[k]]) << k;
      }},
 };
 

@@ -3,9 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 
-#include "document/history.h"
-#include "image/dib.h"
 #include "image/gif_codec.h"
 #include "image/raster_image.h"
 #include "support/test_document.h"
@@ -65,21 +64,6 @@ protected:
     const Frame& frame(int i) { return *document.frames.frameAt(i); }
 };
 
-TEST_F(PaletteUnifier, LosslessWhenEveryColourFits)
-{
-    document.frames.frameAt(1)->transparentIndex = 2;
-    const test::Screens screens = test::composedScreens(document);
-    ASSERT_TRUE(unify(document, colours(64)));
-    EXPECT_TRUE(document.settings.useGlobalColorTable);
-    EXPECT_EQ(document.settings.globalColorTable.count, 64);
-    for (int i = 0; i < 3; ++i) {
-        EXPECT_EQ(frame(i).useLocalColorTable, 0);
-        EXPECT_EQ(test::workFileTable(frame(i)), globalColors(document));
-    }
-    EXPECT_EQ(test::composedScreens(document), screens);
-    EXPECT_EQ(test::exportedScreens(document), screens);
-}
-
 // The size filter and the selection pick the targets; no target is a success
 // that changes nothing; a table size a GIF cannot hold is refused.
 TEST(PaletteUnifierTargets, OnlyTheChosenFramesAreRewritten)
@@ -107,74 +91,32 @@ TEST(PaletteUnifierTargets, OnlyTheChosenFramesAreRewritten)
     test::DocumentBuilder t;
     threeFrames(t);
     EXPECT_FALSE(unify(t.document, colours(48)));
-    // Without frames there is nothing to select afterwards.
-    test::DocumentBuilder empty;
-    empty.document.currentIndex = 3;
-    ASSERT_TRUE(unify(empty.document, colours(32)));
-    EXPECT_EQ(empty.document.currentIndex, -1);
 }
 
 // An entry kept for the background (white without a global table) becomes
-// the background index; with two colours nothing is kept, for neither.
-TEST_F(PaletteUnifier, KeptEntriesForBackgroundAndTransparency)
+// the background index.
+TEST_F(PaletteUnifier, KeptEntryForTheBackground)
 {
-    for (const int count : {8, 2}) {
-        test::DocumentBuilder a;
-        threeFrames(a);
-        UnifyOptions options = colours(count);
-        options.keepBackground = true;
-        options.reserveTransparent = count == 2;
-        ASSERT_TRUE(unify(a.document, options));
-        const ColorTable& t = a.document.settings.globalColorTable;
-        const std::vector<uint32_t> colors = globalColors(a.document);
-        EXPECT_EQ(std::count(colors.begin(), colors.end(), 0xFFFFFFu), count == 8 ? 1 : 0) << count;
-        if (count == 8) {
-            EXPECT_EQ(t.backgroundIndex, 7);
-            EXPECT_EQ(t.color(t.backgroundIndex), 0xFFFFFFu);
-            continue;
-        }
-        for (int i = 0; i < 3; ++i) {
-            EXPECT_EQ(a.document.frames.frameAt(i)->transparentIndex, kNoIndex);
-            const auto indices = test::workFileIndices(*a.document.frames.frameAt(i));
-            EXPECT_TRUE(std::all_of(indices.begin(), indices.end(), [](uint8_t v) { return v < 2; }));
-        }
-    }
+    UnifyOptions options = colours(8);
+    options.keepBackground = true;
+    ASSERT_TRUE(unify(document, options));
+    const ColorTable& t = document.settings.globalColorTable;
+    const std::vector<uint32_t> colors = globalColors(document);
+    EXPECT_EQ(std::count(colors.begin(), colors.end(), 0xFFFFFFu), 1);
+    EXPECT_EQ(t.color(t.backgroundIndex), 0xFFFFFFu);
 }
 
-TEST_F(PaletteUnifier, TransparentTargetForcesTheReservedEntry)
+// Every frame gets a transparent entry, unused: nothing turns see-through.
+TEST_F(PaletteUnifier, TransparentForAllAddsAnUnusedEntry)
 {
-    document.frames.frameAt(0)->transparentIndex = 5;
-    UnifyOptions options;
-    ASSERT_TRUE(unify(document, options));
-    const uint16_t entry = frame(0).transparentIndex;
-    ASSERT_NE(entry, kNoIndex);
-    const auto indices = test::workFileIndices(frame(0));
-    for (size_t k = 0; k < indices.size(); ++k)
-        EXPECT_EQ(indices[k] == entry, k % 16 == 5) << k;
-    EXPECT_EQ(frame(1).transparentIndex, kNoIndex);
-
     const test::Screens screens = test::composedScreens(document);
+    UnifyOptions options;
     options.transparentForAll = true;
     options.reserveTransparent = true;
     ASSERT_TRUE(unify(document, options));
     for (int i = 0; i < 3; ++i)
         EXPECT_NE(frame(i).transparentIndex, kNoIndex);
-    EXPECT_EQ(test::composedScreens(document), screens) << "the new entry is unused: nothing turns see-through";
-}
-
-TEST_F(PaletteUnifier, WithoutUseGlobalTheFlagsStayButTheTableIsReplaced)
-{
-    globalTable(test::distinctColors(16, 9), 1);
-    document.frames.frameAt(0)->useLocalColorTable = 0;
-    UnifyOptions options = colours(64);
-    options.useGlobal = false;
-    options.sizeMask = 16;
-    ASSERT_TRUE(unify(document, options));
-    for (int i = 0; i < 3; ++i)
-        EXPECT_EQ(frame(i).useLocalColorTable, i == 0 ? 0 : 1);
-    EXPECT_EQ(document.settings.globalColorTable.count, 64);
-    EXPECT_EQ(test::workFileTable(frame(0)), globalColors(document));
-    EXPECT_EQ(test::workFileTable(frame(2)), globalColors(document));
+    EXPECT_EQ(test::composedScreens(document), screens);
 }
 
 TEST_F(PaletteUnifier, FailureMidRunChangesNothing)
@@ -187,89 +129,78 @@ TEST_F(PaletteUnifier, FailureMidRunChangesNothing)
     EXPECT_EQ(test::snapshot(document), broken);
 }
 
-// The pictures are taken in the colours they show, so the edited entry
-// survives; with the global table off, frames without a table of their own
-// are saved with their work files' colours, and still are once unification
-// has turned the global table on.
-TEST(PaletteUnifierColours, WhatWasShownAndSavedIsKept)
-{
-    for (const bool globalOn : {true, false}) {
-        test::DocumentBuilder a;
-        onGlobalTable(a);
-        a.document.settings.useGlobalColorTable = globalOn;
-        const test::Screens saved = test::exportedScreens(a.document);
-        ASSERT_TRUE(unify(a.document, globalOn ? colours(16) : colours(8, {3})));
-        EXPECT_TRUE(a.document.settings.useGlobalColorTable);
-        EXPECT_EQ(test::exportedScreens(a.document), saved) << globalOn;
-        if (!globalOn)
-            continue;
-        const std::vector<uint32_t> colors = globalColors(a.document);
-        EXPECT_NE(std::find(colors.begin(), colors.end(), kRed), colors.end());
-        EXPECT_EQ(test::composedScreens(a.document), saved);
-    }
-}
-
-// Frames outside the targets that used the global table take its colours
+// Whenever every colour fits, or only some frames are targets, what the
+// document shows and what it saves stay as they were. The pictures are taken
+// in the colours they show, so an entry edited after import survives; frames
+// without a table of their own are saved with their work files' colours
+// while the global table is off, and still are once unification turns it
+// on. Frames outside the targets that used the global table take its colours
 // as their own table, indices and interlacing untouched; frames with their
 // own table are left alone.
-TEST(PaletteUnifierColours, FramesLeftOutLookAsBefore)
+TEST(PaletteUnifierOracle, WhatIsShownAndSavedStays)
 {
-    test::DocumentBuilder a;
-    onGlobalTable(a);
-    std::vector<uint8_t> picture(64);
-    for (size_t k = 0; k < picture.size(); ++k)
-        picture[k] = uint8_t(k % 4);
-    a.add(8, 8, test::distinctColors(4, 90), picture);
-    Frame& interlaced = *a.document.frames.frameAt(1);
-    RasterImage stored;
-    ByteBuffer gif;
-    ASSERT_TRUE(stored.loadGifImage(interlaced.workFile.path(), 0));
-    ASSERT_TRUE(encodeGifImage(stored.image.bytes(), gif, 3, true));
-    test::writeFile(interlaced.workFile.path(), std::vector<uint8_t>(gif.bytes().begin(), gif.bytes().end()));
-    interlaced.descriptorFlags |= 0x40;
-    const std::vector<uint32_t> oldGlobal = globalColors(a.document);
-    const test::Screens screens = test::composedScreens(a.document);
-    const test::DocumentState before = test::snapshot(a.document);
-
-    ASSERT_TRUE(unify(a.document, colours(8, {3})));
-    ASSERT_NE(globalColors(a.document), oldGlobal) << "a new table, or the test shows nothing";
-    EXPECT_EQ(test::composedScreens(a.document), screens);
-    EXPECT_EQ(test::exportedScreens(a.document), screens);
-    const test::DocumentState after = test::snapshot(a.document);
-    for (size_t i = 0; i < 3; ++i) {
-        const Frame& f = *a.document.frames.frameAt(int(i));
-        EXPECT_EQ(f.useLocalColorTable, 1) << i;
-        EXPECT_EQ(f.colorCount, before.frames[i].colorCount) << i;
-        EXPECT_EQ(f.descriptorFlags, before.frames[i].descriptorFlags) << i;
-        EXPECT_EQ(test::workFileTable(f), oldGlobal) << i;
-    }
-    EXPECT_EQ(after.frames[4], before.frames[4]) << "a frame with its own table is not rewritten";
-}
-
-// The existing history covers the whole run: frames, work files and the
-// global table come back together, and redo makes them again.
-TEST(PaletteUnifierUndo, UndoRestoresFramesAndGlobalTable)
-{
-    test::DocumentBuilder a;
-    onGlobalTable(a);
-    History history(a.document);
-    auto state = [&] {
-        test::DocumentState s = test::snapshot(a.document);
-        s.directory.clear(); // undone files stay for redo
-        return s;
+    const struct {
+        const char* name;
+        std::function<void(test::DocumentBuilder&)> make;
+        UnifyOptions options;
+        std::function<void(const Document&, const test::DocumentState& before, const std::vector<uint32_t>& oldGlobal)> more = {};
+    } cases[] = {
+        {"every colour fits", [](test::DocumentBuilder& a) {
+             threeFrames(a);
+             a.document.frames.frameAt(1)->transparentIndex = 2;
+         }, colours(64), [](const Document& d, const test::DocumentState&, const std::vector<uint32_t>&) {
+             for (int i = 0; i < 3; ++i) {
+                 EXPECT_EQ(d.frames.frameAt(i)->useLocalColorTable, 0);
+                 EXPECT_EQ(test::workFileTable(*d.frames.frameAt(i)), globalColors(d));
+             }
+         }},
+        {"an edited global entry", onGlobalTable, colours(16), [](const Document& d, const test::DocumentState&, const std::vector<uint32_t>&) {
+             const std::vector<uint32_t> colors = globalColors(d);
+             EXPECT_NE(std::find(colors.begin(), colors.end(), kRed), colors.end());
+         }},
+        {"the global table off", [](test::DocumentBuilder& a) {
+             onGlobalTable(a);
+             a.document.settings.useGlobalColorTable = false;
+         }, colours(8, {3})},
+        {"frames left out, one interlaced, one with its own table", [](test::DocumentBuilder& a) {
+             onGlobalTable(a);
+             std::vector<uint8_t> picture(64);
+             for (size_t k = 0; k < picture.size(); ++k)
+                 picture[k] = uint8_t(k % 4);
+             a.add(8, 8, test::distinctColors(4, 90), picture);
+             Frame& interlaced = *a.document.frames.frameAt(1);
+             RasterImage stored;
+             ByteBuffer gif;
+             ASSERT_TRUE(stored.loadGifImage(interlaced.workFile.path(), 0));
+             ASSERT_TRUE(encodeGifImage(stored.image.bytes(), gif, 3, true));
+             test::writeFile(interlaced.workFile.path(), std::vector<uint8_t>(gif.bytes().begin(), gif.bytes().end()));
+             interlaced.descriptorFlags |= 0x40;
+         }, colours(8, {3}), [](const Document& d, const test::DocumentState& before, const std::vector<uint32_t>& oldGlobal) {
+             ASSERT_NE(globalColors(d), oldGlobal) << "a new table, or the test shows nothing";
+             for (size_t i = 0; i < 3; ++i) {
+                 const Frame& f = *d.frames.frameAt(int(i));
+                 EXPECT_EQ(f.useLocalColorTable, 1) << i;
+                 EXPECT_EQ(f.colorCount, before.frames[i].colorCount) << i;
+                 EXPECT_EQ(f.descriptorFlags, before.frames[i].descriptorFlags) << i;
+                 EXPECT_EQ(test::workFileTable(f), oldGlobal) << i;
+             }
+             EXPECT_EQ(test::snapshot(d).frames[4], before.frames[4]) << "a frame with its own table is not rewritten";
+         }},
     };
-    const test::DocumentState before = state();
-    {
-        HistoryScope step(&history, "unify");
-        ASSERT_TRUE(unify(a.document, colours(16, {0, 3})));
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        test::DocumentBuilder a;
+        c.make(a);
+        const test::Screens saved = test::exportedScreens(a.document);
+        const test::DocumentState before = test::snapshot(a.document);
+        const std::vector<uint32_t> oldGlobal = globalColors(a.document);
+        ASSERT_TRUE(unify(a.document, c.options));
+        EXPECT_TRUE(a.document.settings.useGlobalColorTable);
+        EXPECT_EQ(test::exportedScreens(a.document), saved);
+        EXPECT_EQ(test::composedScreens(a.document), saved);
+        if (c.more)
+            c.more(a.document, before, oldGlobal);
     }
-    const test::DocumentState after = state();
-    ASSERT_NE(after.globalEntries, before.globalEntries);
-    ASSERT_TRUE(history.undo());
-    EXPECT_EQ(state(), before);
-    EXPECT_NE(history.lastChanges() & kGlobalTableChanged, 0u);
-    ASSERT_TRUE(history.redo());
-    EXPECT_EQ(state(), after);
 }
 
 } // namespace

@@ -179,37 +179,5 @@ TEST(Progress, ReportsRiseToTheTotalAndAStopAnywhereChangesNothing)
     }
 }
 
-// The files gathered aside land where placing them one by one would have
-// put them.
-TEST(Progress, ImportPlacesFilesAsOneByOne)
-{
-    struct Placement {
-        int mode;
-        std::vector<std::string> names;
-        int current;
-    };
-    const std::string f = "f";
-    const std::vector<Placement> table = {
-        {kInsertAtEnd, {f + "0", f + "1", "[one]の[001]", "[two]の[001]"}, 3},
-        {kInsertAtHead, {"[two]の[001]", "[one]の[001]", f + "0", f + "1"}, 0},
-        {kInsertAtCurrent, {f + "0", "[two]の[001]", "[one]の[001]", f + "1"}, 1},
-        {kReplaceAll, {"[one]の[001]", "[two]の[001]"}, 1},
-    };
-    for (const Placement& p : table) {
-        SCOPED_TRACE(p.mode);
-        Sample s(2), one(1); // one-frame sources make the names short to check
-        Document& d = s.a.document;
-        d.currentIndex = 1;
-        s.gifOne = one.gifOne;
-        s.gifTwo = one.gifTwo;
-        ASSERT_TRUE(importWith(s, p.mode, nullptr));
-        std::vector<std::string> names;
-        for (int i = 0; i < d.frames.count(); ++i)
-            names.push_back(d.frames.frameAt(i)->name);
-        EXPECT_EQ(names, p.names);
-        EXPECT_EQ(d.currentIndex, p.current);
-    }
-}
-
 } // namespace
 } // namespace zell

@@ -43,26 +43,5 @@ TEST(PluginDiscovery, SkipsWhatIsNotALibraryAndMissingFolders)
     EXPECT_EQ(found[0]->libraryPath, (dir.path() / "z.so").string());
 }
 
-TEST(PluginDiscovery, FoldersBesideTheProgramThenFromTheEnvironmentEachOnce)
-{
-    test::ScratchDir dir;
-    fs::create_directory(dir.path() / "a");
-    fs::create_directory(dir.path() / "b");
-    const std::string a = (dir.path() / "a").string();
-    const std::string b = (dir.path() / "b").string();
-    // The tests run from the build folder, whose plugins/ holds the shipped ones.
-    const fs::path beside = fs::weakly_canonical(ZELL_PLUGIN_DIR);
-    // Where an installed program's plug-ins go: PREFIX/lib/zell/plugins beside PREFIX/bin.
-    const fs::path installed = fs::weakly_canonical(beside.parent_path().parent_path() / "lib/zell/plugins");
-    {
-        test::ScopedEnvironment env("ZELL_PLUGIN_PATH",
-                                    (a + "::" + b + ":" + a + "/:" + beside.string() + ":" + installed.string()).c_str());
-        EXPECT_EQ(transitionPluginFolders(),
-                  (std::vector<fs::path>{beside, installed, fs::weakly_canonical(a), fs::weakly_canonical(b)}));
-    }
-    test::ScopedEnvironment env("ZELL_PLUGIN_PATH", nullptr);
-    EXPECT_EQ(transitionPluginFolders(), (std::vector<fs::path>{beside, installed}));
-}
-
 } // namespace
 } // namespace zell

@@ -56,12 +56,10 @@ protected:
 
 TEST_F(Player, OneFrameStaysStillAndDelayZeroFollowsOnTheNextTick)
 {
-    EXPECT_FALSE(player.start());
     add(0xFF0000, 10);
     EXPECT_FALSE(player.start());
     EXPECT_FALSE(player.playing());
     EXPECT_EQ(screenPixel(0, 0), 0x0000FFu) << "frame 0 is composed all the same (blue-green-red order)";
-    EXPECT_EQ(host.busy, 0);
 
     host.frames.frameAt(0)->delay = 0;
     add(2, 0);
@@ -71,23 +69,9 @@ TEST_F(Player, OneFrameStaysStillAndDelayZeroFollowsOnTheNextTick)
     EXPECT_EQ(host.shown, std::vector<int>({0, 1}));
 }
 
-// The disposals are checked against giflib with the compositor; here only
-// the wrap, which starts again from the background.
-TEST_F(Player, WrapStartsFromTheBackground)
-{
-    player.setBackground(0xFFFFFF);
-    add(0x102030, 10, 2);
-    add(0x405060, 10, 4);
-    ASSERT_TRUE(player.start());
-    advance(100);
-    advance(100);
-    EXPECT_EQ(host.shown, (std::vector<int>{0, 1, 0}));
-    EXPECT_EQ(screenPixel(3, 3), 0xFFFFFFu);
-}
-
 // The wait is the delay scaled by 2^speed, rounded so that a frame is never
 // early, and the speed is read again on every tick, also during a wait.
-// Fast forward waits 24 ms of animation time, frame step 1024.
+// Fast forward waits 24 ms of animation time.
 TEST_F(Player, SpeedScalesTheWaitAndIsReadOnEveryTick)
 {
     for (uint32_t c = 1; c <= 4; ++c)
@@ -105,27 +89,16 @@ TEST_F(Player, SpeedScalesTheWaitAndIsReadOnEveryTick)
     EXPECT_EQ(player.msUntilDue(), 1u);
     advance(1);
     EXPECT_EQ(host.shown, std::vector<int>({0, 1, 2})) << "25 ms at 4x";
-    // 60 ms elapsed at 1/4 is 15 ms, at 2x 120 ms.
-    host.speedPosition = -2;
-    advance(60);
-    EXPECT_EQ(host.shown.size(), 3u);
-    host.speedPosition = 1;
-    player.tick();
-    EXPECT_EQ(host.shown.size(), 4u);
 
     player.pressMode(kModeFastForward);
-    EXPECT_EQ(player.waitMs(), 24u);
     host.speedPosition = -2;
     advance(95);
-    EXPECT_EQ(host.shown.size(), 4u);
+    EXPECT_EQ(host.shown.size(), 3u);
     advance(1);
-    EXPECT_EQ(host.shown.size(), 5u) << "24 ms of animation time is 96 ms at 1/4";
+    EXPECT_EQ(host.shown.size(), 4u) << "24 ms of animation time is 96 ms at 1/4";
     player.pressMode(kModeFastForward); // off: the next frame comes at once
-    EXPECT_EQ(player.mode(), kModeNormal);
     player.tick();
-    EXPECT_EQ(host.shown.size(), 6u);
-    player.pressMode(kModeFrameStep);
-    EXPECT_EQ(player.waitMs(), 1024u);
+    EXPECT_EQ(host.shown.size(), 5u);
 }
 
 // A frame that waits for the user has no timer; with a delay too, input
@@ -143,7 +116,6 @@ TEST_F(Player, UserInputWaitsAndStopping)
     player.tick();
     EXPECT_EQ(host.shown, std::vector<int>({0, 1}));
     advance(200);
-    EXPECT_NE(player.statusText().find(" 300 ms."), std::string::npos) << "the time left is shown";
     EXPECT_TRUE(player.userInput());
     player.tick();
     EXPECT_EQ(host.shown.size(), 3u);
@@ -152,7 +124,6 @@ TEST_F(Player, UserInputWaitsAndStopping)
     player.toggle();
     EXPECT_FALSE(player.playing());
     EXPECT_EQ(host.stoppedAt, 0);
-    EXPECT_EQ(player.msUntilDue(), kWaitForInput) << "nothing is due when stopped";
     EXPECT_EQ(host.busy, 0);
 }
 

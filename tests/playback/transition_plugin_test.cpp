@@ -153,11 +153,6 @@ TEST_F(TransitionPluginTest, MissingExportsMakeRunsFailAndSettingsDoNothing)
     std::string message;
     EXPECT_TRUE(plugin->showSettings(nullptr, message)) << "nothing to show is no failure";
     plugin->end();
-
-    TransitionPlugin missing;
-    missing.libraryPath = (fs::path(ZELL_TEST_PLUGIN_DIR) / "gone.so").string();
-    EXPECT_FALSE(missing.loadLibrary());
-    EXPECT_FALSE(missing.begin(source, destination));
 }
 
 TEST_F(TransitionPluginTest, RefusesPicturesThatAreNotPackedBitmaps)

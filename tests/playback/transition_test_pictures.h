@@ -44,11 +44,9 @@ inline std::string differences(std::span<const uint8_t> picture, uint32_t width,
     DibHeader h;
     if (!checkDib(picture, &h) || h.bitCount != 24)
         return "not a 24-bit picture";
+    if (uint32_t(h.width) != width || h.absHeight() != height)
+        return "another size";
     std::ostringstream out;
-    if (uint32_t(h.width) != width || h.absHeight() != height) {
-        out << "size " << h.width << "x" << h.absHeight() << ", expected " << width << "x" << height;
-        return out.str();
-    }
     for (uint32_t i = 0; i < width * height; ++i) {
         const uint32_t x = i % width, y = i / width, got = pixelRgb(picture.data(), x, y);
         if (got != expected(x, y)) {
