@@ -69,6 +69,20 @@ TEST_F(Player, OneFrameStaysStillAndDelayZeroFollowsOnTheNextTick)
     EXPECT_EQ(host.shown, std::vector<int>({0, 1}));
 }
 
+// The disposals are checked against giflib with the compositor; here only
+// the wrap, which starts again from the background.
+TEST_F(Player, WrapStartsFromTheBackground)
+{
+    player.setBackground(0xFFFFFF);
+    add(0x102030, 10, 2);
+    add(0x405060, 10, 4);
+    ASSERT_TRUE(player.start());
+    advance(100);
+    advance(100);
+    EXPECT_EQ(host.shown, (std::vector<int>{0, 1, 0}));
+    EXPECT_EQ(screenPixel(3, 3), 0xFFFFFFu);
+}
+
 // The wait is the delay scaled by 2^speed, rounded so that a frame is never
 // early, and the speed is read again on every tick, also during a wait.
 // Fast forward waits 24 ms of animation time.
