@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <functional>
-#include <filesystem>
 
 #include "document/gif_info.h"
 #include "operations/frame_edits.h"
@@ -91,36 +90,6 @@ TEST_F(EditCommand, ProjectsInAndOutAndOneNoteForHeldDelays)
     EXPECT_EQ(i.screenHeight, 20);
     for (const GifImageInfo& image : i.images)
         EXPECT_EQ(image.delay, 2);
-}
-
-TEST_F(EditCommand, RefusesWhatItCannotDoAndWritesNothing)
-{
-    struct Case {
-        std::vector<std::string> operations;
-        int status;
-        std::string says;
-    };
-    const std::vector<Case> cases = {
-        {{}, 2, "at least one operation"},
-        {{"--filter", "nearest", "--resize", "50%"}, 2, "belongs to the --resize"},
-        {{"--rotate", "45"}, 2, "90, 180 or 270"},
-        {{"--flip", "sideways"}, 2, "horizontal or vertical"},
-        {{"--crop", "10x10+3"}, 2, "WxH+X+Y"},
-        {{"--resize", "0x5"}, 2, "WxH"},
-        {{"--speed", "0"}, 2, "percentage"},
-        {{"--frames", "5-2"}, 2, "A-B"},
-        {{"--crop", "10x10+500+500"}, 1, "outside the screen"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(::testing::PrintToString(c.operations));
-        std::vector<std::string> args = {"edit", in_, "-o", out("never.gif")};
-        args.insert(args.end(), c.operations.begin(), c.operations.end());
-        const auto r = test::runCli(args);
-        EXPECT_EQ(r.status, c.status);
-        test::expectContains(r.err, {c.says});
-        EXPECT_FALSE(std::filesystem::exists(out("never.gif")));
-        std::filesystem::remove(out("never.gif"));
-    }
 }
 
 } // namespace

@@ -3,7 +3,6 @@
 #include "document/document.h"
 #include "document/gif_export.h"
 #include "document/gif_info.h"
-#include "document/project_file.h"
 #include "support/gif_oracle.h"
 #include "support/run_cli.h"
 #include "support/scoped_environment.h"
@@ -62,19 +61,6 @@ TEST_F(TransitionCommand, ThreeBlendStepsLeadToTheNextFrame)
     EXPECT_EQ(stream.comments, std::vector<std::string>({"made for a test"}));
 }
 #endif
-
-TEST_F(TransitionCommand, AProjectKeepsTheNamesOfTheNewFrames)
-{
-    writeInput({makeColor(0, 0, 0), makeColor(200, 100, 40), makeColor(9, 9, 9)});
-    output = dir.str() + "out.zpj";
-    ASSERT_EQ(run({"--after", "3", "--steps", "2"}).status, 0);
-    test::DocumentBuilder opened;
-    Document& document = opened.document;
-    ASSERT_TRUE(openProject(document, output));
-    ASSERT_EQ(document.frames.count(), 5);
-    EXPECT_EQ(document.frames.frameAt(4)->name, " [[in]の[003] >>]の[002]");
-    EXPECT_EQ(document.frames.frameAt(4)->delay, 8) << "the default delay";
-}
 
 } // namespace
 } // namespace zell

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <vector>
 
 #include "image/random.h"
@@ -59,23 +60,6 @@ TEST(ColorQuantizerGather, TrueColourLowestBitsShareOneKey)
     EXPECT_EQ(entryRgb(shared.q, 0), 0x101010u);
     // Palette pictures keep their full colours.
     EXPECT_EQ(Built({indexed(2, 1, {0x101010, 0x111111}, {0, 1})}, 16).q.colorCount(), 2);
-}
-
-TEST(ColorQuantizerGather, FewColoursComeSortedByCountThenZeroEntries)
-{
-    const uint32_t a = 0x200000, b = 0x002000, c = 0x000020, d = 0x404040, e = 0x808080;
-    // Counts over two pictures: a 1, b 5, c 3, d 9, e 2; 5 colours into 16 entries.
-    Built built({trueColor(5, 2, {a, b, b, b, c, d, d, d, d, e}), trueColor(4, 2, {b, b, c, c, d, d, d, e})}, 16);
-    EXPECT_EQ(built.q.colorCount(), 5);
-    const uint8_t* entries = nullptr;
-    EXPECT_EQ(built.q.palette(&entries), 5);
-    const uint32_t expected[] = {d, b, c, e, a};
-    for (int i = 0; i < 5; ++i) {
-        EXPECT_EQ(entryRgb(built.q, i), expected[i]) << i;
-        EXPECT_EQ(built.q.nearestIndex(colorValue(expected[i])), i);
-    }
-    for (int i = 5 * 4; i < 16 * 4; ++i)
-        EXPECT_EQ(entries[i], 0) << "byte " << i;
 }
 
 TEST(ColorQuantizerGather, RefusesWhatItCannotRead)
@@ -154,28 +138,6 @@ TEST(ColorQuantizerReserve, ReservedEntriesFollowTheChosenOnesWhereTheyFit)
     }
 }
 
-TEST(ColorQuantizerMedianCut, SplitsWidestChannelAtTheMedianPixel)
-{
-    // 11 pixels: black 6, red 100 2, then 1 each of (200, 0), (200, 60),
-    // (200, 62). Red spans most: black alone reaches half of 11. The other 5
-    // pixels split on red again at half of 5 = 2: {100} and the three 200s.
-    Built built({trueColor(10, 1, {0, 0, 0, 0, 0, 0, 0x640000, 0x640000, 0xC80000, 0xC83C00}),
-                 trueColor(1, 1, {0xC83E00})},
-                3);
-    EXPECT_EQ(built.q.colorCount(), 3);
-    EXPECT_EQ(entryRgb(built.q, 0), 0x000000u);
-    EXPECT_EQ(entryRgb(built.q, 1), 0xC82800u) << "green (0 + 60 + 62) / 3 = 40";
-    EXPECT_EQ(entryRgb(built.q, 2), 0x640000u);
-
-    // Ties prefer red, then green.
-    Built redGreen({trueColor(4, 1, {0x000000, 0x640000, 0x006400, 0x646400})}, 2);
-    EXPECT_EQ(entryRgb(redGreen.q, 0), 0x003200u);
-    EXPECT_EQ(entryRgb(redGreen.q, 1), 0x643200u);
-    Built greenBlue({trueColor(4, 1, {0x000000, 0x006400, 0x000064, 0x006464})}, 2);
-    EXPECT_EQ(entryRgb(greenBlue.q, 0), 0x000032u);
-    EXPECT_EQ(entryRgb(greenBlue.q, 1), 0x006432u);
-}
-
 TEST(ColorQuantizerMap, ExactColoursSurviveAndHeaderFollowsTheSource)
 {
     std::vector<uint32_t> pixels;
@@ -189,15 +151,48 @@ TEST(ColorQuantizerMap, ExactColoursSurviveAndHeaderFollowsTheSource)
     ASSERT_TRUE(checkDib(out.bytes(), &h));
     EXPECT_EQ(h.height, -5);
     EXPECT_EQ(h.clrUsed, uint32_t(built.q.colorCount()));
-    const auto indices = test::indicesOf(out.bytes());
-    for (size_t i = 0; i < pixels.size(); ++i)
-        EXPECT_EQ(entryRgb(built.q, indices[i]), pixels[i]) << i;
 
     // The source may live in the output buffer.
     ByteBuffer buffer;
     ASSERT_TRUE(buffer.assign(picture.data(), uint32_t(picture.size())));
     ASSERT_TRUE(built.q.mapImage(buffer.bytes(), buffer, false));
     EXPECT_TRUE(std::ranges::equal(buffer.bytes(), out.bytes()));
+}
+
+// Over a smooth gradient and a few flat areas: the palette holds at most
+// the entries asked for, each pixel maps to the entry nearest it, and more
+// entries never make the picture worse.
+TEST(ColorQuantizerMap, EveryPixelTakesItsNearestEntryAndMoreEntriesHelp)
+{
+    std::vector<uint32_t> gradient, areas;
+    for (uint32_t i = 0; i < 48 * 32; ++i) {
+        gradient.push_back((i % 48 * 4) << 16 | (i / 48 * 8) << 8 | (i % 7 * 30)); // even: no shared keys
+        areas.push_back(i % 48 < 16 ? 0xE01020u : i / 48 < 16 ? 0x10C040u : 0x2030F0u);
+    }
+    for (const auto* pixels : {&gradient, &areas}) {
+        double previous = 1e300;
+        for (int count : {2, 8, 64, 256}) {
+            SCOPED_TRACE(count);
+            const auto picture = trueColor(48, -32, *pixels);
+            Built built({picture}, count);
+            ASSERT_LE(built.q.colorCount(), count);
+            ByteBuffer out;
+            ASSERT_TRUE(built.q.mapImage(picture, out, false));
+            const auto indices = test::indicesOf(out.bytes());
+            double error = 0;
+            for (size_t i = 0; i < pixels->size(); ++i) {
+                const uint32_t want = (*pixels)[i], got = entryRgb(built.q, indices[i]);
+                ASSERT_EQ(indices[i], built.q.nearestIndex(colorValue(want))) << i;
+                for (int shift = 0; shift < 24; shift += 8)
+                    error += std::abs(int(want >> shift & 0xFF) - int(got >> shift & 0xFF));
+            }
+            EXPECT_LE(error, previous);
+            previous = error;
+        }
+        if (pixels == &areas) {
+            EXPECT_EQ(previous, 0) << "three colours fit exactly";
+        }
+    }
 }
 
 TEST(ColorQuantizerMap, TransparentIndexAloneTakesTheTransparentEntry)
@@ -219,17 +214,6 @@ TEST(ColorQuantizerMap, TransparentIndexAloneTakesTheTransparentEntry)
         for (size_t i = 0; i < pixels.size(); ++i)
             EXPECT_EQ(indices[i] == 4, pixels[i] == 3) << "pixel " << i << " dither " << dither;
     }
-}
-
-TEST(ColorQuantizerMap, NearestIndexTakesFirstOfEqualDistances)
-{
-    Built built({trueColor(3, 1, {0x040000, 0x040000, 0x000000})}, 16, colorValue(0x020000));
-    EXPECT_EQ(built.q.nearestIndex(colorValue(0x020000)), 0) << "equal distance; background never chosen";
-    EXPECT_EQ(built.q.nearestIndex(colorValue(0x010000)), 1);
-    EXPECT_EQ(built.q.nearestIndex(colorValue(0xFFFFFF)), 0);
-    // Only reserved entries: still a palette, whose index is used as it comes.
-    Built empty({indexed(1, 1, {0x00FF00}, {0})}, 16, colorValue(0xFF0000), true, 0);
-    EXPECT_EQ(empty.q.nearestIndex(colorValue(0xFF0000)), 0);
 }
 
 TEST(ColorQuantizerDither, FlatGreyMixesBlackAndWhite)

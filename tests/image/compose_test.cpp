@@ -53,23 +53,6 @@ TEST(BlitImage, ClipsNegativePositionsAndEdgesAcrossRowOrders)
     EXPECT_EQ(target, untouched);
 }
 
-TEST(FillRect, ZeroSizeMeansWholePictureAndClips)
-{
-    auto pic = solid(4, 3, 0);
-    ASSERT_TRUE(fillRect(pic, makeColor(1, 2, 3), 0, 0, 0, 0));
-    for (uint32_t i = 0; i < 12; ++i)
-        EXPECT_EQ(pixelRgb(pic, i % 4, i / 4), 0x010203u) << i;
-    ASSERT_TRUE(fillRect(pic, makeColor(9, 9, 9), 2, 1, 10, 10));
-    EXPECT_EQ(pixelRgb(pic, 1, 1), 0x010203u);
-    EXPECT_EQ(pixelRgb(pic, 3, 2), 0x090909u);
-    std::vector<uint8_t> pal(40 + 8 + 4, 0);
-    EXPECT_FALSE(fillRect({pal.data(), pal.size()}, 0, 0, 0, 1, 1));
-    ByteBuffer none;
-    EXPECT_FALSE(createSolidImage(none, 0, 3, 0));
-    EXPECT_FALSE(createSolidImage(none, 1u << 14, 1u << 13, 0)) << "beyond the pixel limit";
-    EXPECT_TRUE(none.empty());
-}
-
 class Compose : public ::testing::Test {
 protected:
     RasterImage player;
@@ -131,21 +114,6 @@ TEST(Shrink, ThreeToTwoAveragesByArea)
     }
     EXPECT_FALSE(shrinkWidth(out.bytes(), 1, out));
     EXPECT_FALSE(shrinkHeight(out.bytes(), 1, out));
-}
-
-TEST(Shrink, FitIntoKeepsAspectAndNeverEnlarges)
-{
-    RasterImage picture;
-    ASSERT_TRUE(picture.setDib(solid(400, 200, 0x808080)));
-    ASSERT_TRUE(picture.fitInto(100, 100, true));
-    EXPECT_EQ(picture.imageSize(), std::make_pair(100u, 50u));
-    EXPECT_EQ(pixelRgb(picture.image.data(), 50, 25), 0x808080u) << "flat areas stay flat";
-
-    ASSERT_TRUE(picture.setDib(solid(50, 20, 0)));
-    ASSERT_TRUE(picture.fitInto(100, 100, true));
-    EXPECT_EQ(picture.imageSize(), std::make_pair(50u, 20u));
-    ASSERT_TRUE(picture.fitInto(30, 40, false));
-    EXPECT_EQ(picture.imageSize(), std::make_pair(30u, 20u));
 }
 
 } // namespace

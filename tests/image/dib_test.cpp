@@ -139,22 +139,5 @@ TEST(MakeOrientedCopy, FlipsRowsAndSignBothWays)
     EXPECT_EQ(std::vector<uint8_t>(up.data(), up.data() + up.size()), dibOf(1, 3, 8, table, {{10}, {11}, {12}}, 2));
 }
 
-TEST(CountColors, StopsAtTwoHundredFiftySeven)
-{
-    auto withColors = [](uint32_t distinct, uint32_t pixels) {
-        std::vector<uint8_t> row;
-        for (uint32_t i = 0; i < pixels; ++i) {
-            const uint32_t c = (i % distinct) * 0x010203u;
-            row.insert(row.end(), {uint8_t(c), uint8_t(c >> 8), uint8_t(c >> 16)});
-        }
-        return countColors(dibOf(int32_t(pixels), 1, 24, {}, {row}));
-    };
-    EXPECT_EQ(withColors(256, 1000), 256);
-    EXPECT_EQ(withColors(257, 1000), 257);
-    EXPECT_EQ(withColors(300, 300), 257);
-    EXPECT_EQ(withColors(1, 5), 1);
-    EXPECT_EQ(countColors(dibOf(1, 1, 4, quads({0, 0}), {{0}}, 2)), 16) << "palette pictures report capacity";
-}
-
 } // namespace
 } // namespace zell

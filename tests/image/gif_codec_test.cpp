@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <numeric>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -23,7 +22,6 @@ namespace {
 using test::indexedDib;
 using test::indicesOf;
 using test::tableOf;
-using test::trueColorDib;
 
 std::vector<uint8_t> bytesOf(const ByteBuffer& buffer)
 {
@@ -70,68 +68,6 @@ TEST(GifEncode, TwoColourPictureIsByteExact)
         0x2C, 0, 0, 0, 0, 2, 0, 1, 0, 0,
         2, 2, 0x48, 0x01, 0, 0x3B};
     EXPECT_EQ(encode(indexedDib(2, 1, {0x000000, 0xFFFFFF}, {0, 1}, 1), 1), expected);
-}
-
-TEST(GifEncode, SubBlocksAreFullExceptTheLast)
-{
-    // Pixels whose neighbouring pairs never repeat give one code each: 9 bits
-    // for the first 255 codes, 10 after. Width w gives w + 1 codes.
-    const std::pair<uint32_t, std::vector<uint8_t>> cases[] = {
-        {224, {254}}, {225, {255}}, {226, {255, 1}}, {432, {255, 255}}, {433, {255, 255, 1}}};
-    std::vector<uint32_t> gray(256);
-    for (uint32_t i = 0; i < 256; ++i)
-        gray[i] = i * 0x010101;
-    for (const auto& [width, blocks] : cases) {
-        std::vector<uint8_t> pixels(width);
-        for (uint32_t i = 0; i < width; ++i)
-            pixels[i] = uint8_t((i % 256) * (2 * (i / 256) + 1));
-        const std::vector<uint8_t> stream = encode(indexedDib(width, 1, gray, pixels), 8);
-        std::vector<uint8_t> lengths;
-        for (size_t pos = 13 + 768 + 8 + 10 + 1; pos < stream.size() && stream[pos] != 0; pos += 1 + stream[pos])
-            lengths.push_back(stream[pos]);
-        EXPECT_EQ(lengths, blocks) << width;
-        // Then the terminator and the trailer.
-        EXPECT_EQ(stream.size(), 34 + 768 + std::accumulate(blocks.begin(), blocks.end(), 0u) + blocks.size()) << width;
-    }
-}
-
-TEST(GifEncode, FewColoursAreWrittenExactlyByPixelCount)
-{
-    // White must stay white, and colours one step apart must stay apart; the
-    // same for an 8-bit picture whose 16-entry table uses three colours.
-    const uint32_t white = 0xFFFFFF, a = 0x101010, b = 0x111111;
-    std::vector<uint32_t> colors(16, 0x123456);
-    colors[3] = 0xFFFFFF;
-    colors[7] = 0x010101;
-    colors[9] = 0x808080;
-    const struct {
-        std::vector<uint8_t> dib;
-        std::vector<uint32_t> table;
-        std::vector<uint8_t> indices;
-    } cases[] = {
-        {trueColorDib(4, 2, {a, white, white, b, white, a, white, a}), {white, a, b, 0}, {1, 0, 0, 2, 0, 1, 0, 1}},
-        {indexedDib(3, 2, colors, {7, 3, 3, 9, 3, 7}), {0xFFFFFF, 0x010101, 0x808080, 0}, {1, 0, 0, 2, 0, 1}},
-    };
-    ByteBuffer back;
-    for (const auto& c : cases) {
-        ASSERT_TRUE(decodeGifImage(encode(c.dib, 2), back, 0, false));
-        EXPECT_EQ(tableOf(back.bytes()), c.table);
-        EXPECT_EQ(indicesOf(back.bytes()), c.indices);
-    }
-}
-
-TEST(GifEncode, BackgroundAndTransparentColoursFindTheirEntries)
-{
-    // Three colours in a 4-entry table: entry 3 is black. An exact match
-    // wins, otherwise the first nearest entry.
-    const std::vector<uint8_t> dib = indexedDib(2, 2, {0x0000FF, 0x00FF00, 0xFF0000}, {0, 1, 2, 0});
-    const std::vector<uint8_t> stream = encode(dib, 2, false, 0x000000, 0x0000F0);
-    EXPECT_EQ(stream[11], 3);          // black
-    EXPECT_EQ(stream[13 + 12 + 3], 1); // transparent flag
-    EXPECT_EQ(stream[13 + 12 + 6], 0); // nearest to red is red
-    const std::vector<uint8_t> none = encode(dib, 2);
-    EXPECT_EQ(none[11], 0);
-    EXPECT_EQ(none[13 + 12 + 3], 0);
 }
 
 TEST(GifEncode, RefusesWhatItCannotWriteAndLeavesTheOutput)
@@ -201,24 +137,6 @@ TEST(GifDecode, OnlyControlBlocksBeforeTheWantedImageCount)
     ASSERT_TRUE(decodeGifImage(gif.bytes, dib, 1, true));
     EXPECT_EQ(tableOf(dib.bytes()), (std::vector<uint32_t>{0x0000FF, 0x00FF00, 0xFF0000, 0x0000FF}));
     EXPECT_EQ(indicesOf(dib.bytes()), (std::vector<uint8_t>{3}));
-}
-
-TEST(GifDecode, ShortImageDataFillsWhatItCanAndLeavesZeros)
-{
-    std::vector<uint8_t> pixels(40);
-    for (size_t i = 0; i < pixels.size(); ++i)
-        pixels[i] = uint8_t(1 + i % 3);
-    test::GifBuilder full;
-    full.screen(8, 5, kFourRgb).image(0, 0, 8, 5, 0, {}, 8, lzw(pixels)).trailer();
-    // Keep 6 code bytes (9-bit codes: five whole codes and 3 bits) and say
-    // the sub-block is longer than what remains. The five codes are 1, 2, 3,
-    // "1 2", "3 1": seven pixels.
-    std::vector<uint8_t> cut(full.bytes.begin(), full.bytes.begin() + 13 + 12 + 10 + 1 + 1 + 6);
-    ByteBuffer dib;
-    ASSERT_TRUE(decodeGifImage(cut, dib, 0, false));
-    std::vector<uint8_t> want(pixels.begin(), pixels.begin() + 7);
-    want.resize(40, 0);
-    EXPECT_EQ(indicesOf(dib.bytes()), want);
 }
 
 TEST(GifDecode, RefusesBrokenStreamsAndLeavesTheOutputWithoutTheWantedImage)

@@ -53,11 +53,6 @@ TEST(LzwLossy, LevelZeroIsTheExactStream)
         ASSERT_TRUE(compressLossy({pixels, &table, 63}, 0, 6, lossy));
         EXPECT_EQ(lossy, exact);
     }
-    const std::vector<uint8_t> one{5};
-    std::vector<uint8_t> exact, lossy;
-    ASSERT_TRUE(codec.compress(one, 2, exact));
-    ASSERT_TRUE(compressLossy({one, nullptr, -1}, 0, 2, lossy));
-    EXPECT_EQ(lossy, exact);
 }
 
 TEST(LzwLossy, EveryPixelStaysWithinTheBoundAndFilesShrinkWithTheLevel)
@@ -89,17 +84,12 @@ TEST(LzwLossy, EveryPixelStaysWithinTheBoundAndFilesShrinkWithTheLevel)
     }
 }
 
-TEST(LzwLossy, BadArgumentsAndABudgetAreRefused)
+// A stream that outgrows its budget is given up.
+TEST(LzwLossy, ABudgetTooSmallIsRefused)
 {
     const ColorTable table = greyRamp();
-    const std::vector<uint8_t> pixels = noisyGradient(100, 60, 3);
     std::vector<uint8_t> out;
-    EXPECT_FALSE(compressLossy({pixels, &table, -1}, 201, 6, out));
-    EXPECT_FALSE(compressLossy({pixels, &table, -1}, -1, 6, out));
-    EXPECT_FALSE(compressLossy({pixels, nullptr, -1}, 80, 6, out));
-    EXPECT_FALSE(compressLossy({pixels, &table, -1}, 80, 9, out));
-    EXPECT_FALSE(compressLossy({{}, &table, -1}, 80, 6, out));
-    EXPECT_FALSE(compressLossy({pixels, &table, -1}, 80, 6, out, 10));
+    EXPECT_FALSE(compressLossy({noisyGradient(100, 60, 3), &table, -1}, 80, 6, out, 10));
 }
 
 } // namespace

@@ -20,30 +20,6 @@ std::vector<uint8_t> largeContent()
     return bytes;
 }
 
-TEST(MappedFile, ReadsWholeFilesAndTellsWhyOthersFail)
-{
-    test::ScratchDir dir;
-    MappedFile file;
-    test::writeFile(dir.path() / "empty", {});
-    EXPECT_FALSE(file.open((dir.path() / "empty").string()));
-    EXPECT_EQ(file.error(), FileReadError::empty);
-    EXPECT_FALSE(file.isOpen());
-    EXPECT_FALSE(file.open((dir.path() / "absent").string()));
-    EXPECT_EQ(file.error(), FileReadError::cannotOpen);
-    EXPECT_FALSE(file.open(dir.path().string())) << "a directory";
-    EXPECT_EQ(file.error(), FileReadError::cannotOpen);
-
-    const std::vector<uint8_t> content = largeContent();
-    test::writeFile(dir.path() / "data", content);
-    ASSERT_TRUE(file.open((dir.path() / "data").string()));
-    EXPECT_EQ(file.error(), FileReadError::none);
-    ASSERT_EQ(file.size(), content.size());
-    EXPECT_TRUE(std::equal(content.begin(), content.end(), file.bytes().begin())) << "every read lands in its place";
-
-    file.data()[0] ^= 0xFF;
-    EXPECT_EQ(test::readFile(dir.path() / "data"), content) << "the copy is not the file";
-}
-
 // What another process may do to an input while it is read: each change is
 // an error, never a signal, and leaves nothing open.
 TEST(MappedFile, AFileChangedWhileReadFailsAsChanged)

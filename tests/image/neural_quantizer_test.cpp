@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <array>
 #include <cstdlib>
 #include <vector>
 
@@ -61,33 +60,6 @@ void expectNearestEntries(const Reduced& r, const std::vector<uint32_t>& pixels,
     }
 }
 
-TEST(NeuQuantSchedule, SampleFactorAndStepFollowTheLength)
-{
-    struct Case {
-        uint64_t length;
-        int sampleFactor;
-        uint32_t samples, cycleSteps, step;
-    };
-    // 300 pixels: 900 / 36 = 25 samples give no step per cycle until factor 3.
-    // One pixel: the factor runs out and becomes 1 with a cycle of one step.
-    const Case cases[] = {{900, 3, 100, 1, 3 * 499}, {1920 * 1080 * 3, 12, 172800, 1728, 0}, {3, 1, 1, 1, 0}};
-    for (const Case& c : cases) {
-        const NeuQuantSchedule s = neuQuantSchedule(c.length);
-        EXPECT_EQ(s.sampleFactor, c.sampleFactor) << c.length;
-        EXPECT_EQ(s.samples, c.samples) << c.length;
-        EXPECT_EQ(s.cycleSteps, c.cycleSteps) << c.length;
-        if (c.step) {
-            EXPECT_EQ(s.step, c.step);
-        }
-    }
-    EXPECT_EQ(neuQuantSchedule(900).alphaDecrement, 30);
-    EXPECT_EQ(neuQuantSchedule(1920 * 1080 * 3).alphaDecrement, 33);
-    // The step avoids primes that divide the length.
-    EXPECT_EQ(neuQuantSchedule(3 * 499).step, 3u * 491u);
-    EXPECT_EQ(neuQuantSchedule(499 * 491).step, 3u * 487u);
-    EXPECT_EQ(neuQuantSchedule(3 * 499 * 491 * 487).step, 3u * 503u);
-}
-
 TEST(NeuralQuantizer, TrueColourGetsAFullTableAndEveryPixelItsNearestEntry)
 {
     // 300 pixels with 257 colours, the smallest picture worth a network; four
@@ -118,7 +90,7 @@ TEST(NeuralQuantizer, TrueColourGetsAFullTableAndEveryPixelItsNearestEntry)
     }
 }
 
-TEST(NeuralQuantizer, PaletteAndOtherDepths)
+TEST(NeuralQuantizer, PalettePicturesPassAndCutOnesFail)
 {
     DibBuilder b;
     b.header = makeDibHeader(3, 2, 4);
@@ -132,16 +104,6 @@ TEST(NeuralQuantizer, PaletteAndOtherDepths)
         ASSERT_TRUE(q.reduce(palette, out));
         EXPECT_TRUE(std::equal(palette.begin(), palette.end(), out.bytes().begin(), out.bytes().end()));
     }
-
-    // A 32-bit picture reduces like its 24-bit equivalent.
-    DibBuilder wide;
-    wide.header = makeDibHeader(2, 2, 32);
-    wide.rows = {{0x10, 0x20, 0x30, 0, 0xF0, 0xE0, 0xD0, 0}, {0x00, 0x80, 0x00, 0, 0x40, 0x40, 0x40, 0}};
-    ByteBuffer fromWide, fromTrue;
-    ASSERT_TRUE(q.reduce(wide.build(), fromWide));
-    ASSERT_TRUE(q.reduce(trueColor(2, 2, {0x302010, 0xD0E0F0, 0x008000, 0x404040}), fromTrue));
-    EXPECT_TRUE(std::equal(fromWide.bytes().begin(), fromWide.bytes().end(), fromTrue.bytes().begin(),
-        fromTrue.bytes().end()));
 
     auto truncated = trueColor(2, 2, {1, 2, 3, 4});
     truncated.pop_back();
@@ -162,9 +124,8 @@ double squaredError(const Reduced& r, const std::vector<uint32_t>& pixels)
     return sum;
 }
 
-// Refinement only ever moves entries to the mean of what chose them, so the
-// error cannot grow; with it every pixel takes its nearest entry by squared
-// distance. Dithering keeps the average colour of a smooth area.
+// Refinement lowers the error, and with it every pixel takes its nearest
+// entry by squared distance. Dithering keeps the average colour of a smooth area.
 TEST(NeuralQuantizer, RefinementLowersTheErrorAndDitheringKeepsTheMean)
 {
     // A smooth two-way gradient of 96 x 64 pixels: thousands of colours.
@@ -187,17 +148,6 @@ TEST(NeuralQuantizer, RefinementLowersTheErrorAndDitheringKeepsTheMean)
     const Reduced& refined = results[kNeuQuantRefine];
     EXPECT_LT(squaredError(refined, pixels), squaredError(results[0], pixels));
     expectNearestEntries(refined, pixels, 2, 37);
-    // The passes go on while entries move: each ends near the mean of its pixels.
-    std::vector<std::array<uint64_t, 4>> sums(256);
-    for (size_t i = 0; i < pixels.size(); ++i) {
-        for (int c = 0; c < 3; ++c)
-            sums[refined.indices[i]][size_t(c)] += (pixels[i] >> (8 * c)) & 0xFF;
-        ++sums[refined.indices[i]][3];
-    }
-    for (size_t k = 0; k < 256; ++k)
-        for (int c = 0; sums[k][3] && c < 3; ++c)
-            EXPECT_LE(std::abs(int64_t((refined.table[k] >> (8 * c)) & 0xFF)
-                               - int64_t((sums[k][size_t(c)] + sums[k][3] / 2) / sums[k][3])), 1) << k;
     // The mean red of each 8 x 8 block: dithered closer to the source than not.
     for (uint32_t base : {0u, uint32_t(kNeuQuantRefine)}) {
         double plainError = 0, ditheredError = 0;

@@ -109,19 +109,5 @@ TEST(PaletteMapper, NearestTiesGoToTheLowestIndexAndShortInputFails)
     EXPECT_TRUE(out.empty());
 }
 
-TEST(PaletteMapper, ExactTableOnlyForFewColours)
-{
-    std::vector<uint8_t> rgb;
-    for (int i = 0; i < 257; ++i)
-        rgb.insert(rgb.end(), {uint8_t(i), uint8_t(i / 2), 7});
-    ColorTable t;
-    EXPECT_FALSE(exactColorTable(rgb, 256, t));
-    EXPECT_EQ(t.count, 0);
-    rgb.resize(3 * 256);
-    rgb.insert(rgb.end(), rgb.begin(), rgb.begin() + 30); // repeats add nothing
-    ASSERT_TRUE(exactColorTable(rgb, 256, t));
-    EXPECT_EQ(t.count, 256);
-}
-
 } // namespace
 } // namespace zell

@@ -12,34 +12,6 @@ using test::indexedDib;
 using test::indicesOf;
 using test::tableOf;
 
-std::vector<uint8_t> twoImageGif()
-{
-    ByteBuffer first, second;
-    EXPECT_TRUE(encodeGifImage(indexedDib(2, 1, {0xFF0000, 0x00FF00}, {0, 1}), first, 1, false));
-    EXPECT_TRUE(encodeGifImage(indexedDib(1, 2, {0x0000FF, 0xFFFFFF}, {1, 0}), second, 1, false));
-    // The second stream's image (from its control block on) after the first's.
-    std::vector<uint8_t> gif(first.data(), first.data() + first.size() - 1);
-    gif.insert(gif.end(), second.data() + 13 + 6, second.data() + second.size());
-    return gif;
-}
-
-TEST(RasterImageGif, LoadsTheNumberedImageOfAFile)
-{
-    test::ScratchDir dir;
-    test::writeFile(dir.path() / "a.gif", twoImageGif());
-    RasterImage picture;
-    ASSERT_TRUE(picture.loadGifImage(dir.str() + "a.gif", 1));
-    EXPECT_EQ(indicesOf(picture.image.bytes()), (std::vector<uint8_t>{1, 0}));
-    EXPECT_EQ(tableOf(picture.image.bytes()), (std::vector<uint32_t>{0xFF0000, 0x00FF00}));
-
-    // No image 2, no file, an empty file: no picture.
-    EXPECT_FALSE(picture.loadGifImage(dir.str() + "a.gif", 2));
-    EXPECT_TRUE(picture.image.empty());
-    EXPECT_FALSE(picture.loadGifImage(dir.str() + "missing.gif", 0));
-    test::writeFile(dir.path() / "empty.gif", {});
-    EXPECT_FALSE(picture.loadGifImage(dir.str() + "empty.gif", 0));
-}
-
 TEST(RasterImageGif, SavesWithoutReductionWhenTheBitsSuffice)
 {
     test::ScratchDir dir;
@@ -53,14 +25,6 @@ TEST(RasterImageGif, SavesWithoutReductionWhenTheBitsSuffice)
     ASSERT_TRUE(back.loadGifImage(dir.str() + "out.gif", 0));
     EXPECT_EQ(indicesOf(back.image.bytes()), indices);
     EXPECT_EQ(tableOf(back.image.bytes()).size(), 256u);
-
-    // A failed save leaves the transparent index.
-    transparent = 3;
-    EXPECT_FALSE(picture.saveGif(dir.str() + "missing/x.gif", 1, transparent));
-    EXPECT_EQ(transparent, 3u);
-    RasterImage empty;
-    EXPECT_FALSE(empty.saveGif(dir.str() + "never.gif", 8, transparent));
-    EXPECT_EQ(transparent, 3u);
 }
 
 TEST(RasterImageGif, ReductionKeepsAnEntryForTheTransparentPixels)
