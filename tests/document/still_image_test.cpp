@@ -116,8 +116,8 @@ TEST(DecodeImage, DispatchesByFormatAndRefusesWhatItCannotRead)
 // colour; more colours through NeuQuant; a GIF is copied from its signature.
 TEST(ConvertToGif, PicturesKeepTheirColoursWithTheFewestBits)
 {
-    const auto palette = [](uint16_t bits, bool topDown = false) {
-        return test::indexedDib(4, 2, {0x0000FF, 0x00FF00, 0xFF0000}, {0, 1, 0, 1, 1, 0, 1, 0}, bits, topDown);
+    const auto palette = [](uint16_t bits) {
+        return test::indexedDib(4, 2, {0x0000FF, 0x00FF00, 0xFF0000}, {0, 1, 0, 1, 1, 0, 1, 0}, bits);
     };
     const std::vector<uint32_t> redBlue = {0xFF0000, 0x0000FF};
     const struct {
@@ -131,11 +131,8 @@ TEST(ConvertToGif, PicturesKeepTheirColoursWithTheFewestBits)
         {"256 colours", distinctColours(256), 8},
         {"1-bit table", palette(1), 1},
         {"8-bit table, 3 colours used", palette(8), 8},
-        {"top-down rows", palette(8, true), 8},
         {"16 bits", packedDib(16, {}, {0x00, 0x7C, 0x1F, 0x00}), 1, redBlue},
-        {"16-bit fields", packedDib(16, {0xF800, 0x07E0, 0x001F}, {0x00, 0xF8, 0x1F, 0x00}), 1, redBlue},
         {"32 bits", packedDib(32, {}, {0, 0, 255, 0x80, 255, 0, 0, 0x80}), 1, redBlue},
-        {"32-bit fields", packedDib(32, {0xFF00, 0xFF0000, 0xFF000000}, {0, 255, 0, 0, 0, 0, 0, 255}), 1, redBlue},
     };
     for (const auto& r : rows) {
         for (const bool fromFile : {false, true}) {
@@ -293,7 +290,6 @@ TEST(Decoders, EveryTruncatedPrefixIsRefusedAndLeavesTheOutput)
         std::vector<size_t> clean{};
     } cases[] = {
         {"bmp", intoKept(decodeBmp), makeBmpFile(test::indexedDib(5, 3, sixteen, indices, 4))},
-        {"os/2 bmp", intoKept(decodeBmp), test::coreBmp(3, 2, 8, {1, 2, 3}, {0, 0, 0, 0, 0, 0, 0, 0})},
         {"png", intoKept(decodePng), test::encodePng(png)},
         // Up to its first data byte: once the data begin, what they give is shown.
         {"gif image",
