@@ -117,23 +117,6 @@ TEST_F(HistoryTest, StepBoundaries)
     EXPECT_EQ(at(2).delay, 123);
 }
 
-TEST_F(HistoryTest, SelectionComesBackWithTheStep)
-{
-    HistorySelection shown{1, {1, 2}};
-    history.selection = [&] { return shown; };
-    history.begin("move");
-    d.frames.move(1, 4);
-    d.frames.move(1, 4);
-    shown = {3, {3, 4}};
-    history.commit();
-    shown = {0, {0}};
-    ASSERT_TRUE(history.undo());
-    EXPECT_EQ(history.lastSelection(), (HistorySelection{1, {1, 2}}));
-    EXPECT_EQ(d.currentIndex, 1);
-    ASSERT_TRUE(history.redo());
-    EXPECT_EQ(history.lastSelection(), (HistorySelection{3, {3, 4}}));
-}
-
 // A picture lives while a frame or a step holds it: steps dropped by a new
 // edit, by the limit or by clear() let go of theirs, and nothing stays when
 // the document and its history go.
@@ -277,22 +260,6 @@ TEST_F(HistoryTest, UndoTellsTheReplacedRowsBeforeTheyGoOrCome)
     ASSERT_TRUE(history.undo());
     ASSERT_TRUE(history.redo());
     EXPECT_EQ(told, (std::vector<std::vector<int>>{{1, 1, 0, 0, 5}, {3, 0, 0, 1, 5}, {3, 0, 1, 0, 6}}));
-}
-
-// Opening a project inside a drop clears the history: inside the drop's
-// step, it would cut the step and leave the rest of the drop in pieces.
-TEST_F(HistoryTest, ClearIsRefusedWhileACommandIsOpen)
-{
-    history.begin("drop");
-    at(0).delay = 1;
-    EXPECT_FALSE(history.clear());
-    at(1).delay = 1;
-    EXPECT_TRUE(history.commit());
-    EXPECT_EQ(history.undoCount(), 1u);
-    ASSERT_TRUE(history.undo());
-    EXPECT_EQ(std::make_pair(at(0).delay, at(1).delay), std::make_pair(uint16_t(10), uint16_t(11)));
-    EXPECT_TRUE(history.clear());
-    EXPECT_FALSE(history.canRedo());
 }
 
 } // namespace

@@ -123,21 +123,5 @@ TEST(PaletteFile, LoadsGifAndBmpPalettesAndTellsABitmapWithout)
     }
 }
 
-TEST(PaletteFile, TheGlobalTableStartsBlackOrFromTheSeedFile)
-{
-    ColorTable table;
-    table.count = 3;
-    seedGlobalTable(table, "/nonexistent/gct.tmp");
-    EXPECT_EQ(table.count, 256);
-    EXPECT_EQ(table.backgroundIndex, 0);
-    EXPECT_EQ(table.color(255), 0u);
-    test::ScratchDir dir;
-    test::writeFile(dir.path() / "gct.tmp", {1, 2, 3, 4, 5});
-    seedGlobalTable(table, (dir.path() / "gct.tmp").string());
-    EXPECT_EQ(table.color(0), 0x030201u);
-    EXPECT_EQ(table.color(1), 0x000504u); // a short file fills what it holds
-    EXPECT_EQ(table.count, 256);
-}
-
 } // namespace
 } // namespace zell
