@@ -112,23 +112,6 @@ TEST_F(GifImport, FramesPlacedBeyondTheLastPositionAreMovedBack)
     EXPECT_EQ(std::make_pair(int(far.frames.at(0)->left), int(far.frames[0]->top)), std::make_pair(65531, 65000));
 }
 
-// Looping is no part of any picture: a looping block cut off by the end of
-// the file ends the stream like a missing trailer, where viewers go on too.
-// A trailer without images gives no frames but a screen.
-TEST_F(GifImport, AStreamMayEndWithoutImagesOrInsideALoopingBlock)
-{
-    const std::vector<uint8_t> looping = {0x21, 0xFF, 11, 'N', 'E', 'T', 'S', 'C', 'A', 'P', 'E', '2', '.', '0'};
-    auto cut = GifBuilder().screen(1, 1, testPalette(2)).image(0, 0, 1, 1, 0, {}, 2, {0}).raw(looping).raw({3, 1, 0, 0, 0x3B});
-    EXPECT_EQ(split(cut).frames.size(), 1u) << "its trailer read as a sub-block length runs off the end";
-    auto noImage = GifBuilder().screen(1, 1, testPalette(2)).raw(looping).raw({9, 1, 0});
-    SplitResult s;
-    EXPECT_FALSE(splitGif(noImage.bytes, work, s)) << "nothing before it to keep";
-
-    const SplitResult empty = split(GifBuilder().raw(std::vector<uint8_t>(40, 'x')).screen(7, 8, testPalette(2)).trailer());
-    EXPECT_TRUE(empty.frames.empty());
-    EXPECT_EQ(std::make_pair(empty.screenWidth, empty.screenHeight), std::make_pair(uint16_t(7), uint16_t(8)));
-}
-
 std::vector<uint8_t> twoFrameGif(int seed, bool global)
 {
     GifBuilder b;

@@ -15,44 +15,20 @@ namespace {
 using test::encodeJpeg;
 using test::JpegRecipe;
 
-TEST(JpegDecoder, TruncatedFileKeepsTheRowsItHas)
+// A file that ends early still gives a picture, and says so; the corpus
+// compares such pictures with libjpeg's.
+TEST(JpegDecoder, TruncatedFileKeepsTheRowsItHasAndSaysSo)
 {
-    JpegRecipe recipe{.width = 64, .height = 64};
-    // 8x8 blocks of colours from a small table, so that each block is flat.
-    const test::JpegSource source = [](uint32_t x, uint32_t y, JSAMPLE* out) {
-        static const JSAMPLE kLevels[] = {0, 255, 128, 64, 200};
-        for (uint32_t c = 0; c < 3; ++c)
-            out[c] = kLevels[((x / 8) * 3 + (y / 8) * 2 + c) % 5];
-    };
-    for (bool progressive : {false, true}) {
-        recipe.progressive = progressive;
-        const auto file = encodeJpeg(recipe, source);
-        // Cut in the middle of the longest scan, not inside a table or a
-        // scan header, where the library gives up.
-        size_t cutAt = 0, longest = 0, next = file.size();
-        for (size_t i = file.size() - 1; i-- > 0;) {
-            if (file[i] == 0xFF && file[i + 1] == 0xDA) {
-                if (next - i > longest)
-                    longest = next - i, cutAt = i + longest / 2;
-                next = i;
-            }
-        }
-        ByteBuffer whole, cut;
-        bool wholeRanOut = true, cutRanOut = false;
-        ASSERT_TRUE(decodeJpeg(file, whole, &wholeRanOut));
-        ASSERT_TRUE(decodeJpeg(std::span(file).first(cutAt), cut, &cutRanOut)) << progressive;
-        EXPECT_FALSE(wholeRanOut);
-        EXPECT_TRUE(cutRanOut) << "the caller can warn that the file ends early";
-        ASSERT_EQ(cut.size(), whole.size());
-        if (!progressive) {
-            // The first block rows were complete in the file: same pixels.
-            for (uint32_t x = 0; x < 64; ++x)
-                EXPECT_EQ(test::pixelRgb(cut.data(), x, 0), test::pixelRgb(whole.data(), x, 0)) << x;
-        }
-        EXPECT_NE(std::vector<uint8_t>(cut.data(), cut.data() + cut.size()),
-                  std::vector<uint8_t>(whole.data(), whole.data() + whole.size()))
-            << "the missing part is not invented";
-    }
+    const auto file = encodeJpeg({.width = 64, .height = 64}, [](uint32_t x, uint32_t y, JSAMPLE* out) {
+        out[0] = JSAMPLE(x * 4), out[1] = JSAMPLE(y * 4), out[2] = JSAMPLE(x ^ y);
+    });
+    ByteBuffer whole, cut;
+    bool wholeRanOut = true, cutRanOut = false;
+    ASSERT_TRUE(decodeJpeg(file, whole, &wholeRanOut));
+    ASSERT_TRUE(decodeJpeg(std::span(file).first(file.size() * 3 / 4), cut, &cutRanOut));
+    EXPECT_FALSE(wholeRanOut);
+    EXPECT_TRUE(cutRanOut) << "the caller can warn that the file ends early";
+    EXPECT_EQ(cut.size(), whole.size());
 }
 
 TEST(JpegDecoder, StartMarkerIsSearchedAndFatalErrorsFailCleanly)

@@ -24,43 +24,6 @@ DibHeader decodeChecked(const std::vector<uint8_t>& file, ByteBuffer& picture)
     return h;
 }
 
-uint32_t tableEntry(const ByteBuffer& picture, uint32_t i)
-{
-    const uint8_t* q = picture.data() + kDibHeaderSize + 4 * i;
-    return (uint32_t(q[2]) << 16) | (uint32_t(q[1]) << 8) | q[0];
-}
-
-// 2-bit palettes and greys become 4-bit palette pictures, so that every
-// palette picture has a depth the rest of the program draws.
-TEST(PngDecoder, PalettesKeepTheirColoursAndTwoBitOnesBecomeFourBit)
-{
-    PngRecipe palette{.width = 5, .height = 1, .bitDepth = 2, .colorType = PNG_COLOR_TYPE_PALETTE};
-    palette.palette = {{255, 0, 0}, {0, 255, 0}, {0, 0, 255}};
-    palette.rows = {{0b00011000, 0b01000000}}; // 0 1 2 0 1
-    PngRecipe grey{.width = 4, .height = 1, .bitDepth = 2, .colorType = PNG_COLOR_TYPE_GRAY, .transparentGrey = true};
-    grey.transparent.gray = 1;
-    grey.rows = {{0b00011011}}; // 0 1 2 3
-    struct Case {
-        PngRecipe recipe;
-        std::vector<uint32_t> table; // then zeros
-        std::vector<uint8_t> row;
-    };
-    PngRecipe interlaced = palette;
-    interlaced.interlaced = true;
-    const std::vector<uint32_t> colours = {0xFF0000, 0x00FF00, 0x0000FF};
-    // The transparent grey shows the white background.
-    for (const Case& c : {Case{palette, colours, {0x01, 0x20, 0x10}}, Case{interlaced, colours, {0x01, 0x20, 0x10}},
-                          Case{grey, {0x000000, 0xFFFFFF, 0xAAAAAA, 0xFFFFFF}, {0x01, 0x23}}}) {
-        ByteBuffer picture;
-        const DibHeader h = decodeChecked(test::encodePng(c.recipe), picture);
-        EXPECT_EQ(h.bitCount, 4);
-        ASSERT_EQ(dibColorCount(h), 16u);
-        for (uint32_t i = 0; i < 16; ++i)
-            EXPECT_EQ(tableEntry(picture, i), i < c.table.size() ? c.table[i] : 0u) << i;
-        EXPECT_TRUE(std::equal(c.row.begin(), c.row.end(), picture.data() + dibBitsOffset(h))) << c.recipe.interlaced;
-    }
-}
-
 // The same picture written as the palette file the grey one stands for.
 PngRecipe paletteEquivalent(const PngRecipe& grey)
 {
