@@ -69,15 +69,5 @@ TEST(PngDecoder, GreyPalettesMatchTheEquivalentPaletteFile)
     }
 }
 
-TEST(PngDecoder, ACrcErrorInTheImageDataIsDamage)
-{
-    PngRecipe r{.width = 8, .height = 8};
-    r.rows.assign(8, std::vector<png_byte>(24, 0x5A));
-    std::vector<uint8_t> file = test::encodePng(r);
-    file[file.size() / 2] ^= 0xFF;
-    ByteBuffer picture;
-    EXPECT_FALSE(decodePng(file, picture) || !picture.empty());
-}
-
 } // namespace
 } // namespace zell

@@ -19,6 +19,7 @@
 #include "document/picture_pixels.h"
 #include "support/indexed_dib.h"
 #include "support/still_files.h"
+#include "support/test_document.h"
 #include "support/test_support.h"
 
 namespace zell {
@@ -36,24 +37,19 @@ std::vector<uint32_t> gifPixels(std::span<const uint8_t> gif)
     return decodeGifImage(gif, picture, 0, false) ? test::pixels(picture.bytes()) : std::vector<uint32_t>{};
 }
 
-// A 24-bit picture of `count` distinct colours, one per pixel in a row of 32.
+// A 24-bit picture of `count` distinct colours in one row.
 std::vector<uint8_t> distinctColours(uint32_t count)
 {
-    std::vector<uint32_t> colours;
-    for (uint32_t i = 0; i < count; ++i)
-        colours.push_back(makeColor(uint8_t(i), uint8_t(i * 7), uint8_t(i >> 8)));
-    colours.resize(size_t(32) * ((count + 31) / 32), colours.back());
-    return test::trueColorDib(32, (count + 31) / 32, colours);
+    std::vector<uint32_t> colours = test::distinctColors(int(std::min(count, 256u)));
+    colours.resize(count, makeColor(0, 5, 0)); // the only one with no green of its own
+    return test::trueColorDib(count, 1, colours);
 }
 
-// A 16- or 32-bit picture of one row, with bit-field masks when given.
-std::vector<uint8_t> packedDib(uint16_t bits, const std::vector<uint32_t>& masks, std::vector<uint8_t> row)
+// A 16- or 32-bit picture of one row.
+std::vector<uint8_t> packedDib(uint16_t bits, std::vector<uint8_t> row)
 {
     test::DibBuilder b;
     b.header = makeDibHeader(int32_t(row.size() * 8 / bits), 1, bits);
-    for (uint32_t m : masks)
-        b.table.insert(b.table.end(), {uint8_t(m), uint8_t(m >> 8), uint8_t(m >> 16), uint8_t(m >> 24)});
-    b.header.compression = masks.empty() ? 0 : kBiBitfields;
     b.rows = {std::move(row)};
     return b.build();
 }
@@ -131,8 +127,8 @@ TEST(ConvertToGif, PicturesKeepTheirColoursWithTheFewestBits)
         {"256 colours", distinctColours(256), 8},
         {"1-bit table", palette(1), 1},
         {"8-bit table, 3 colours used", palette(8), 8},
-        {"16 bits", packedDib(16, {}, {0x00, 0x7C, 0x1F, 0x00}), 1, redBlue},
-        {"32 bits", packedDib(32, {}, {0, 0, 255, 0x80, 255, 0, 0, 0x80}), 1, redBlue},
+        {"16 bits", packedDib(16, {0x00, 0x7C, 0x1F, 0x00}), 1, redBlue},
+        {"32 bits", packedDib(32, {0, 0, 255, 0x80, 255, 0, 0, 0x80}), 1, redBlue},
     };
     for (const auto& r : rows) {
         for (const bool fromFile : {false, true}) {
