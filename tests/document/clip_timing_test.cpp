@@ -47,16 +47,5 @@ TEST(ClipTiming, SamplingMomentsPickTheFrameOnScreen)
     EXPECT_EQ(ClipTiming::delay(s.begins[0], s.begins[1]), 100);
 }
 
-TEST(ClipTiming, OwnTimingDropsOnlyWhatNoDelayCanShow)
-{
-    Shown s = run(ClipTiming(0, 0, 0), {0, 0.1, 0.104, 0.6}, 0.2);
-    EXPECT_EQ(s.frames, (std::vector<int>{0, 1, 3}));
-    // The start cuts into the frame on screen then; the end stops the clip.
-    s = run(ClipTiming(0, 0.3, 0.7), {0, 0.1, 0.6, 0.8}, 0.1);
-    EXPECT_EQ(s.frames, (std::vector<int>{1, 2}));
-    EXPECT_NEAR(s.begins[0], 0, 1e-9);
-    EXPECT_NEAR(s.begins[1], 0.3, 1e-9);
-}
-
 } // namespace
 } // namespace zell

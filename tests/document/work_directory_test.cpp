@@ -14,7 +14,7 @@ namespace {
 namespace fs = std::filesystem;
 
 // The directory is made on first need, gives names no other file has, and
-// goes with the last of our files; where nothing can be made, no name is given.
+// goes with the last of our files.
 TEST(WorkDirectory, MadeOnNeedWithUniqueNamesAndCleanedUpByExtension)
 {
     test::ScratchDir dir;
@@ -35,11 +35,6 @@ TEST(WorkDirectory, MadeOnNeedWithUniqueNamesAndCleanedUpByExtension)
     fs::remove(fs::path(path) / "other.bmp");
     work.cleanUp("*");
     EXPECT_FALSE(fs::exists(path));
-
-    WorkDirectory nowhere((dir.path() / "missing" / "deeper").string());
-    std::string out = "unchanged";
-    EXPECT_FALSE(nowhere.newWorkFileName("gif", out));
-    EXPECT_EQ(out, "unchanged");
 }
 
 TEST(WorkDirectory, TwoProcessesNeverShareADirectory)
