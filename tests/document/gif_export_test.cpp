@@ -51,7 +51,6 @@ TEST(GifExportHeader, SettingsComeBackThroughTheStreamWalker)
         size_t comment;
         uint16_t colors, background, backgroundRead;
     } rows[] = {
-        {false, false, 0, std::nullopt, 0, 0, 0, 0},
         {true, false, 7, 0, 255, 256, 300, 0},
         {true, true, 0x0105, 0x0105, 300, 2, 1, 1},
         {true, true, 0, std::nullopt, 45, 4, 3, 3},
