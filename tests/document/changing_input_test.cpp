@@ -55,7 +55,9 @@ protected:
     State state() const { return {test::snapshot(document), document.settings, document.currentIndex}; }
 };
 
-TEST_F(ChangingInput, AProjectCutShortWhileOpeningLeavesTheDocument)
+// A project or an image cut short, at its start or after the first read,
+// fails as changed.
+TEST_F(ChangingInput, AnInputCutShortWhileReadLeavesTheDocument)
 {
     const std::string project = dir.str() + "p.zpj";
     ASSERT_TRUE(saveProject(document, project));
@@ -63,22 +65,17 @@ TEST_F(ChangingInput, AProjectCutShortWhileOpeningLeavesTheDocument)
     document.frames.remove(1);
     document.settings.comment = "edited since";
     const State before = state();
-
-    const test::InputChange cut(project, test::InputChange::shrink, MappedFile::kReadChunk);
-    Failure why = Failure::none;
-    EXPECT_FALSE(openProject(document, project, &why));
-    EXPECT_TRUE(cut.happened());
-    EXPECT_EQ(why, Failure::changed);
-    EXPECT_EQ(state(), before);
-}
-
-TEST_F(ChangingInput, AnImageCutShortWhileImportingAddsNothing)
-{
-    const State before = state();
-    for (const uint64_t offset : {uint64_t(0), MappedFile::kReadChunk}) {
+    const std::pair<std::string, uint64_t> cuts[] = {{project, MappedFile::kReadChunk}, {gif, 0}, {gif, MappedFile::kReadChunk}};
+    for (const auto& [path, offset] : cuts) {
+        SCOPED_TRACE(path + " " + std::to_string(offset));
         test::writeFile(gif, longGif());
-        const test::InputChange cut(gif, test::InputChange::shrink, offset);
-        EXPECT_EQ(import({gif}), std::vector<Failure>{Failure::changed}) << offset;
+        const test::InputChange cut(path, test::InputChange::shrink, offset);
+        std::vector<Failure> reasons(1, Failure::none);
+        if (path == project)
+            EXPECT_FALSE(openProject(document, project, &reasons[0]));
+        else
+            reasons = import({gif});
+        EXPECT_EQ(reasons, std::vector<Failure>{Failure::changed});
         EXPECT_TRUE(cut.happened());
         EXPECT_EQ(state(), before);
     }

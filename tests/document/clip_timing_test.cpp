@@ -47,26 +47,5 @@ TEST(ClipTiming, SamplingMomentsPickTheFrameOnScreen)
     EXPECT_EQ(ClipTiming::delay(s.begins[0], s.begins[1]), 100);
 }
 
-TEST(ClipTiming, OwnTimingDropsOnlyWhatNoDelayCanShow)
-{
-    Shown s = run(ClipTiming(0, 0, 0), {0, 0.1, 0.104, 0.6}, 0.2);
-    EXPECT_EQ(s.frames, (std::vector<int>{0, 1, 3}));
-    // The start cuts into the frame on screen then; the end stops the clip.
-    s = run(ClipTiming(0, 0.3, 0.7), {0, 0.1, 0.6, 0.8}, 0.1);
-    EXPECT_EQ(s.frames, (std::vector<int>{1, 2}));
-    EXPECT_NEAR(s.begins[0], 0, 1e-9);
-    EXPECT_NEAR(s.begins[1], 0.3, 1e-9);
-}
-
-TEST(ClipTiming, DelaysDoNotDriftOverALongClip)
-{
-    // 1/30 s is 3.33 hundredths: rounding each delay alone would lose a
-    // second every 100 s; rounding on the clip's clock loses nothing.
-    int total = 0;
-    for (int i = 0; i < 3000; ++i)
-        total += ClipTiming::delay(i / 30.0, (i + 1) / 30.0);
-    EXPECT_EQ(total, 10000);
-}
-
 } // namespace
 } // namespace zell

@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdio>
 
 #include "document/gif_import.h"
 #include "image/gif_codec.h"
@@ -44,7 +43,7 @@ TEST(GifCorpus, FilesDecodeAndSplitAsTheManifestSays)
         GTEST_SKIP() << "corpus not present";
     test::ScratchDir dir;
     WorkDirectory work(dir.str());
-    int decoded = 0, matched = 0, byRule = 0, brokenRefused = 0, brokenRead = 0;
+    int decoded = 0, matched = 0;
     std::vector<std::string> problems;
     for (const auto& row : rows) {
         const std::string path = row.at("path");
@@ -70,20 +69,16 @@ TEST(GifCorpus, FilesDecodeAndSplitAsTheManifestSays)
         const bool ok = splitGif(file, work, result);
         if (!ok && test::workFileCount(work.path()) != 0)
             problems.push_back(path + ": a failed split left work files");
-        if (!test::hasVerdict(row, "giflib-walk=ok")) {
-            ++(ok ? brokenRead : brokenRefused);
+        if (!test::hasVerdict(row, "giflib-walk=ok"))
             continue;
-        }
         if (!ok) {
             // zell's import needs a colour table and a picture for every
             // image, and codes that decode (giflib, ImageMagick and Pillow
             // refuse the files whose codes do not either).
             const std::string& features = row.at("features");
-            if (features.find("image-without-color-table") != std::string::npos
-                || features.find("zero-size-image") != std::string::npos
-                || features.find("decode-error") != std::string::npos)
-                ++byRule;
-            else
+            if (features.find("image-without-color-table") == std::string::npos
+                && features.find("zero-size-image") == std::string::npos
+                && features.find("decode-error") == std::string::npos)
                 problems.push_back(path + ": refused although it walks cleanly");
             continue;
         }
@@ -101,9 +96,6 @@ TEST(GifCorpus, FilesDecodeAndSplitAsTheManifestSays)
         }
         matched += same;
     }
-    std::printf("GIF corpus: %d images decoded; split: %d clean files matched, %d clean files refused by rule (an "
-                "image without colour table, picture or decodable codes), broken files: %d refused, %d read\n",
-                decoded, matched, byRule, brokenRefused, brokenRead);
     EXPECT_GT(decoded, 90);
     EXPECT_GT(matched, 50);
     for (const auto& p : problems)

@@ -26,7 +26,6 @@ std::vector<uint8_t> sample()
         .bytes;
 }
 
-// A truncated stream keeps what was seen before the cut.
 TEST(GifInfo, ReportsStreamAndPerImageFacts)
 {
     GifStreamInfo info;
@@ -40,41 +39,7 @@ TEST(GifInfo, ReportsStreamAndPerImageFacts)
     EXPECT_EQ(a.transparentIndex, 3);
     EXPECT_EQ(info.images[1].delay, 0) << "the control block applies to the next image only";
     EXPECT_FALSE(info.images[1].transparentIndex.has_value());
-
-    auto bytes = sample();
-    bytes.resize(bytes.size() - 8);
-    EXPECT_EQ(readGifInfo(bytes, info), GifInfoError::Truncated);
-    EXPECT_EQ(info.images.size(), 1u);
     EXPECT_EQ(readGifInfo(std::vector<uint8_t>(100, 'x'), info), GifInfoError::NoSignature);
-}
-
-// The loop count is the looping block's sub-block of three bytes starting
-// with 1; sub-blocks of other sizes or kinds are passed over, never fatal.
-TEST(GifInfo, LoopCountComesFromTheUsualThreeByteSubBlock)
-{
-    const std::vector<uint8_t> id = {11, 'N', 'E', 'T', 'S', 'C', 'A', 'P', 'E', '2', '.', '0'};
-    struct Case {
-        const char* what;
-        std::vector<uint8_t> subBlocks; // after the identifier, terminator included
-        std::optional<uint16_t> loop;
-    } cases[] = {
-        {"usual", {3, 1, 5, 0, 0}, 5},
-        {"five bytes", {5, 1, 5, 0, 0, 0, 0}, std::nullopt},
-        {"two bytes", {2, 1, 5, 0}, std::nullopt},
-        {"buffering block first", {5, 2, 0, 1, 0, 0, 3, 1, 7, 0, 0}, 7},
-        {"no sub-block", {0}, std::nullopt},
-    };
-    for (const Case& c : cases) {
-        std::vector<uint8_t> block = {0x21, 0xFF};
-        block.insert(block.end(), id.begin(), id.end());
-        block.insert(block.end(), c.subBlocks.begin(), c.subBlocks.end());
-        const auto gif = GifBuilder().screen(1, 1, test::testPalette(2)).raw(block).image(0, 0, 1, 1, 0, {}, 2, {0})
-                             .trailer().bytes;
-        GifStreamInfo info;
-        EXPECT_EQ(readGifInfo(gif, info), GifInfoError::None) << c.what;
-        EXPECT_EQ(info.loopCount, c.loop) << c.what;
-        EXPECT_EQ(info.images.size(), 1u) << c.what;
-    }
 }
 
 // Comments and names are the file's bytes: on a terminal their control

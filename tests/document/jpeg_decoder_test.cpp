@@ -15,84 +15,20 @@ namespace {
 using test::encodeJpeg;
 using test::JpegRecipe;
 
-TEST(JpegDecoder, GreyscaleGivesEqualChannels)
+// A file that ends early still gives a picture, and says so; the corpus
+// compares such pictures with libjpeg's.
+TEST(JpegDecoder, TruncatedFileKeepsTheRowsItHasAndSaysSo)
 {
-    const JpegRecipe recipe{.components = 1, .inSpace = JCS_GRAYSCALE};
-    const auto file = encodeJpeg(recipe, [](uint32_t x, uint32_t y, JSAMPLE* out) { out[0] = JSAMPLE(x * 13 + y * 3); });
-    ByteBuffer picture;
-    ASSERT_TRUE(decodeJpeg(file, picture));
-    for (uint32_t y = 0; y < 16; ++y) {
-        for (uint32_t x = 0; x < 16; ++x) {
-            const uint32_t c = test::pixelRgb(picture.data(), x, y);
-            ASSERT_EQ(c & 0xFF, (c >> 8) & 0xFF);
-            ASSERT_EQ(c & 0xFF, c >> 16);
-            ASSERT_NEAR(int(c & 0xFF), int(x * 13 + y * 3), 3);
-        }
-    }
-}
-
-// Inks in Adobe's inverted form, as such files store them: 255 - ink.
-void inks(uint32_t x, uint32_t, JSAMPLE* out)
-{
-    // Cyan, magenta, yellow, and half black, in columns of 8.
-    static const JSAMPLE kInks[4][4] = {{255, 0, 0, 0}, {0, 255, 0, 0}, {0, 0, 255, 0}, {0, 0, 0, 128}};
-    for (int c = 0; c < 4; ++c)
-        out[c] = JSAMPLE(255 - kInks[(x / 8) % 4][c]);
-}
-
-TEST(JpegDecoder, CmykAndYcckFilesBecomeColour)
-{
-    const uint32_t expected[4] = {0x00FFFF, 0xFF00FF, 0xFFFF00, 0x7F7F7F};
-    for (J_COLOR_SPACE space : {JCS_CMYK, JCS_YCCK}) {
-        const JpegRecipe recipe{.width = 32, .height = 8, .components = 4, .inSpace = JCS_CMYK, .fileSpace = space};
-        ByteBuffer picture;
-        ASSERT_TRUE(decodeJpeg(encodeJpeg(recipe, inks), picture)) << space;
-        for (uint32_t column = 0; column < 4; ++column) {
-            const uint32_t got = test::pixelRgb(picture.data(), column * 8 + 4, 4);
-            for (int shift : {0, 8, 16})
-                EXPECT_NEAR(int(got >> shift & 0xFF), int(expected[column] >> shift & 0xFF), 4) << space << " " << column;
-        }
-    }
-}
-
-TEST(JpegDecoder, TruncatedFileKeepsTheRowsItHas)
-{
-    JpegRecipe recipe{.width = 64, .height = 64};
-    // 8x8 blocks of colours from a small table, so that each block is flat.
-    const test::JpegSource source = [](uint32_t x, uint32_t y, JSAMPLE* out) {
-        static const JSAMPLE kLevels[] = {0, 255, 128, 64, 200};
-        for (uint32_t c = 0; c < 3; ++c)
-            out[c] = kLevels[((x / 8) * 3 + (y / 8) * 2 + c) % 5];
-    };
-    for (bool progressive : {false, true}) {
-        recipe.progressive = progressive;
-        const auto file = encodeJpeg(recipe, source);
-        // Cut in the middle of the longest scan, not inside a table or a
-        // scan header, where the library gives up.
-        size_t cutAt = 0, longest = 0, next = file.size();
-        for (size_t i = file.size() - 1; i-- > 0;) {
-            if (file[i] == 0xFF && file[i + 1] == 0xDA) {
-                if (next - i > longest)
-                    longest = next - i, cutAt = i + longest / 2;
-                next = i;
-            }
-        }
-        ByteBuffer whole, cut;
-        bool wholeRanOut = true, cutRanOut = false;
-        ASSERT_TRUE(decodeJpeg(file, whole, &wholeRanOut));
-        ASSERT_TRUE(decodeJpeg(std::span(file).first(cutAt), cut, &cutRanOut)) << progressive;
-        EXPECT_FALSE(wholeRanOut);
-        EXPECT_TRUE(cutRanOut) << "the caller can warn that the file ends early";
-        ASSERT_EQ(cut.size(), whole.size());
-        if (!progressive) {
-            // The first block rows were complete in the file: same pixels.
-            for (uint32_t x = 0; x < 64; ++x)
-                EXPECT_EQ(test::pixelRgb(cut.data(), x, 0), test::pixelRgb(whole.data(), x, 0)) << x;
-        }
-        EXPECT_NE(std::vector<uint8_t>(cut.data(), cut.data() + cut.size()),
-                  std::vector<uint8_t>(whole.data(), whole.data() + whole.size()))
-            << "the missing part is not invented";
-    }
+    const auto file = encodeJpeg({.width = 64, .height = 64}, [](uint32_t x, uint32_t y, JSAMPLE* out) {
+        out[0] = JSAMPLE(x * 4), out[1] = JSAMPLE(y * 4), out[2] = JSAMPLE(x ^ y);
+    });
+    ByteBuffer whole, cut;
+    bool wholeRanOut = true, cutRanOut = false;
+    ASSERT_TRUE(decodeJpeg(file, whole, &wholeRanOut));
+    ASSERT_TRUE(decodeJpeg(std::span(file).first(file.size() * 3 / 4), cut, &cutRanOut));
+    EXPECT_FALSE(wholeRanOut);
+    EXPECT_TRUE(cutRanOut) << "the caller can warn that the file ends early";
+    EXPECT_EQ(cut.size(), whole.size());
 }
 
 TEST(JpegDecoder, StartMarkerIsSearchedAndFatalErrorsFailCleanly)
@@ -109,16 +45,6 @@ TEST(JpegDecoder, StartMarkerIsSearchedAndFatalErrorsFailCleanly)
     ASSERT_TRUE(untouched.assign(reinterpret_cast<const uint8_t*>("keep"), 4));
     EXPECT_FALSE(decodeJpeg(endFirst, untouched));
     EXPECT_FALSE(decodeJpeg(std::span(file).first(40), untouched)) << "no frame header: fatal";
-    std::vector<uint8_t> huge = file;
-    // Claim 65000 x 65000 in the frame header (after FF C0, length, precision).
-    for (size_t i = 0; i + 8 < huge.size(); ++i) {
-        if (huge[i] == 0xFF && huge[i + 1] == 0xC0) {
-            huge[i + 5] = huge[i + 7] = 0xFD;
-            huge[i + 6] = huge[i + 8] = 0xE8;
-            break;
-        }
-    }
-    EXPECT_FALSE(decodeJpeg(huge, untouched)) << "more than kMaxPixels";
     const auto twoComponents = encodeJpeg({.components = 2, .inSpace = JCS_UNKNOWN},
                                           [](uint32_t x, uint32_t, JSAMPLE* out) { out[0] = out[1] = JSAMPLE(x); });
     EXPECT_FALSE(decodeJpeg(twoComponents, untouched)) << "neither grey, colour nor inks";

@@ -37,34 +37,7 @@ std::vector<uint8_t> gif(const std::vector<uint8_t>& global, const std::vector<u
         .image(0, 0, 1, 1, local.empty() ? 0 : 0x80, local, 2, {0x44, 0x01}).trailer().bytes;
 }
 
-// The global table first when wanted, else the first image's own; without
-// a global table the first image's serves, background 0. No table at all,
-// or a stream broken before its first image, leaves the table unchanged.
-TEST(PaletteFile, GifTablesGlobalFirstWhenWantedElseTheFirstImagesOwn)
-{
-    const struct {
-        std::vector<uint8_t> bytes;
-        bool global;
-        std::vector<uint32_t> colors;
-        int background; // -1: not checked
-    } rows[] = {
-        {gif(kGlobal, kLocal, 3), true, colorsOf(kGlobal), 3},
-        {gif(kGlobal, kLocal, 3), false, colorsOf(kLocal), -1},
-        {gif({}, kLocal, 7), true, colorsOf(kLocal), 0},
-        {gif({}, {}), false, colorsOf(kLocal), 0},
-        {GifBuilder().screen(1, 1).raw({0x21, 0xFE, 5, 'a'}).bytes, false, colorsOf(kLocal), 0},
-    };
-    ColorTable table;
-    for (const auto& r : rows) {
-        const bool found = findGifColorTable(r.bytes, r.global, table);
-        EXPECT_EQ(found, &r < &rows[3]) << &r - rows;
-        EXPECT_EQ(colorsOf(table), r.colors) << &r - rows;
-        EXPECT_TRUE(!found || r.background < 0 || table.backgroundIndex == r.background) << &r - rows;
-    }
-}
-
-// Replaced: the table the frame uses (its own, else the global one); a
-// shorter table leaves the entries beyond it as they were.
+// Replaced: the table the frame uses, and no other.
 TEST(PaletteFile, ReplacesTheTableTheFrameUsesAndNothingElse)
 {
     ColorTable table, found;
@@ -80,13 +53,6 @@ TEST(PaletteFile, ReplacesTheTableTheFrameUsesAndNothingElse)
     ASSERT_TRUE(findGifColorTable(out, true, found));
     EXPECT_EQ(colorsOf(found), colorsOf(kGlobal));
 
-    table.count = 1;
-    ASSERT_TRUE(replaceGifColorTable(gif(kGlobal, {}), table, out));
-    ASSERT_TRUE(findGifColorTable(out, false, found));
-    auto expected = colorsOf(kGlobal);
-    expected[0] = 0x112233;
-    EXPECT_EQ(colorsOf(found), expected);
-
     const std::vector<uint8_t> before = out;
     EXPECT_FALSE(replaceGifColorTable(gif({}, {}), table, out));
     EXPECT_EQ(out, before);
@@ -96,8 +62,6 @@ TEST(PaletteFile, LoadsGifAndBmpPalettesAndTellsABitmapWithout)
 {
     test::ScratchDir dir;
     const std::vector<uint32_t> three = {makeColor(1, 2, 3), makeColor(4, 5, 6), makeColor(7, 8, 9)};
-    auto cut = makeBmpFile(test::indexedDib(2, 1, three, {0, 2})); // a palette the file does not hold whole
-    cut.resize(14 + 40 + 8);
     struct Case {
         const char* name;
         std::vector<uint8_t> bytes;
@@ -108,7 +72,6 @@ TEST(PaletteFile, LoadsGifAndBmpPalettesAndTellsABitmapWithout)
         {"b.bmp", makeBmpFile(test::indexedDib(2, 1, three, {0, 2})), PaletteLoad::ok, three},
         {"c.bmp", makeBmpFile(test::trueColorDib(1, 1, {0x123456})), PaletteLoad::noEntries, {}},
         {"d.txt", std::vector<uint8_t>(64, 'x'), PaletteLoad::failed, {}},
-        {"cut.bmp", cut, PaletteLoad::failed, {}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -121,22 +84,6 @@ TEST(PaletteFile, LoadsGifAndBmpPalettesAndTellsABitmapWithout)
             EXPECT_EQ(colorsOf(table), c.colors);
         }
     }
-}
-
-TEST(PaletteFile, TheGlobalTableStartsBlackOrFromTheSeedFile)
-{
-    ColorTable table;
-    table.count = 3;
-    seedGlobalTable(table, "/nonexistent/gct.tmp");
-    EXPECT_EQ(table.count, 256);
-    EXPECT_EQ(table.backgroundIndex, 0);
-    EXPECT_EQ(table.color(255), 0u);
-    test::ScratchDir dir;
-    test::writeFile(dir.path() / "gct.tmp", {1, 2, 3, 4, 5});
-    seedGlobalTable(table, (dir.path() / "gct.tmp").string());
-    EXPECT_EQ(table.color(0), 0x030201u);
-    EXPECT_EQ(table.color(1), 0x000504u); // a short file fills what it holds
-    EXPECT_EQ(table.count, 256);
 }
 
 } // namespace

@@ -24,66 +24,6 @@ DibHeader decodeChecked(const std::vector<uint8_t>& file, ByteBuffer& picture)
     return h;
 }
 
-uint32_t tableEntry(const ByteBuffer& picture, uint32_t i)
-{
-    const uint8_t* q = picture.data() + kDibHeaderSize + 4 * i;
-    return (uint32_t(q[2]) << 16) | (uint32_t(q[1]) << 8) | q[0];
-}
-
-TEST(PngDecoder, AlphaIsCompositedOnWhiteOrTheFileBackgroundBottomUpWithDensity)
-{
-    PngRecipe r{.width = 3, .height = 2, .colorType = PNG_COLOR_TYPE_RGB_ALPHA, .pixelsPerMetre = 2835};
-    r.rows = {{10, 20, 30, 0, 10, 20, 30, 255, 0, 0, 0, 128}, std::vector<png_byte>(12, 255)};
-    ByteBuffer picture;
-    DibHeader h = decodeChecked(test::encodePng(r), picture);
-    EXPECT_EQ(std::make_tuple(h.bitCount, h.height > 0, h.xPelsPerMeter, h.yPelsPerMeter), std::make_tuple(24, true, 2835, 2835));
-    EXPECT_EQ(test::pixelRgb(picture.data(), 0, 0), 0xFFFFFFu) << "transparent shows white";
-    EXPECT_EQ(test::pixelRgb(picture.data(), 1, 0), 0x0A141Eu);
-    EXPECT_NEAR(int(test::pixelRgb(picture.data(), 2, 0) & 0xFF), 127, 1) << "black at half alpha over white";
-
-    r.background = true;
-    r.backgroundColor.blue = 200;
-    decodeChecked(test::encodePng(r), picture);
-    EXPECT_EQ(test::pixelRgb(picture.data(), 0, 0), 0x0000C8u);
-}
-
-// 2-bit palettes and greys become 4-bit palette pictures, so that every
-// palette picture has a depth the rest of the program draws.
-TEST(PngDecoder, PalettesKeepTheirColoursAndTwoBitOnesBecomeFourBit)
-{
-    PngRecipe palette{.width = 5, .height = 1, .bitDepth = 2, .colorType = PNG_COLOR_TYPE_PALETTE};
-    palette.palette = {{255, 0, 0}, {0, 255, 0}, {0, 0, 255}};
-    palette.rows = {{0b00011000, 0b01000000}}; // 0 1 2 0 1
-    PngRecipe grey{.width = 4, .height = 1, .bitDepth = 2, .colorType = PNG_COLOR_TYPE_GRAY, .transparentGrey = true};
-    grey.transparent.gray = 1;
-    grey.rows = {{0b00011011}}; // 0 1 2 3
-    struct Case {
-        PngRecipe recipe;
-        std::vector<uint32_t> table; // then zeros
-        std::vector<uint8_t> row;
-        uint16_t bits = 4;
-    };
-    PngRecipe oneBit{.width = 3, .height = 1, .bitDepth = 1, .colorType = PNG_COLOR_TYPE_GRAY};
-    oneBit.rows = {{0b10100000}}; // 1 0 1
-    PngRecipe interlaced = palette, eight = palette;
-    interlaced.interlaced = true;
-    eight.bitDepth = 8;
-    eight.rows = {{0, 1, 2, 0, 1}};
-    const std::vector<uint32_t> colours = {0xFF0000, 0x00FF00, 0x0000FF};
-    // The transparent grey shows the white background.
-    for (const Case& c : {Case{palette, colours, {0x01, 0x20, 0x10}}, Case{interlaced, colours, {0x01, 0x20, 0x10}},
-                          Case{grey, {0x000000, 0xFFFFFF, 0xAAAAAA, 0xFFFFFF}, {0x01, 0x23}},
-                          Case{eight, colours, {0, 1, 2, 0, 1}, 8}, Case{oneBit, {0, 0xFFFFFF}, {0b10100000}, 1}}) {
-        ByteBuffer picture;
-        const DibHeader h = decodeChecked(test::encodePng(c.recipe), picture);
-        EXPECT_EQ(h.bitCount, c.bits);
-        ASSERT_EQ(dibColorCount(h), 1u << c.bits);
-        for (uint32_t i = 0; i < 1u << c.bits; ++i)
-            EXPECT_EQ(tableEntry(picture, i), i < c.table.size() ? c.table[i] : 0u) << i;
-        EXPECT_TRUE(std::equal(c.row.begin(), c.row.end(), picture.data() + dibBitsOffset(h))) << c.recipe.interlaced;
-    }
-}
-
 // The same picture written as the palette file the grey one stands for.
 PngRecipe paletteEquivalent(const PngRecipe& grey)
 {
@@ -127,16 +67,6 @@ TEST(PngDecoder, GreyPalettesMatchTheEquivalentPaletteFile)
             }
         }
     }
-}
-
-TEST(PngDecoder, ACrcErrorInTheImageDataIsDamage)
-{
-    PngRecipe r{.width = 8, .height = 8};
-    r.rows.assign(8, std::vector<png_byte>(24, 0x5A));
-    std::vector<uint8_t> file = test::encodePng(r);
-    file[file.size() / 2] ^= 0xFF;
-    ByteBuffer picture;
-    EXPECT_FALSE(decodePng(file, picture) || !picture.empty());
 }
 
 } // namespace

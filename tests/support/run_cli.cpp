@@ -8,26 +8,12 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
-#include <sstream>
 
 #include <gtest/gtest.h>
 
 #include "support/test_support.h"
 
 namespace zell::test {
-
-namespace {
-
-std::string slurp(const std::filesystem::path& path)
-{
-    std::ifstream in(path);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
-
-} // namespace
 
 CliResult runCli(const std::vector<std::string>& args, const std::string& tmpdir)
 {
@@ -89,8 +75,12 @@ CliResult runCli(const std::vector<std::string>& args, const CliSetting& setting
     if (pid < 0 || ::waitpid(pid, &raw, 0) != pid)
         return result;
     result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    result.out = slurp(out);
-    result.err = slurp(err);
+    const auto text = [](const std::string& path) {
+        const std::vector<uint8_t> bytes = readFile(path);
+        return std::string(bytes.begin(), bytes.end());
+    };
+    result.out = text(out);
+    result.err = text(err);
     return result;
 }
 

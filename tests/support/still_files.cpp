@@ -31,8 +31,6 @@ std::vector<uint8_t> encodePng(const PngRecipe& r)
         png_set_bKGD(png, info, &r.backgroundColor);
     if (r.gamma > 0)
         png_set_gAMA(png, info, r.gamma);
-    if (r.pixelsPerMetre)
-        png_set_pHYs(png, info, r.pixelsPerMetre, r.pixelsPerMetre, PNG_RESOLUTION_METER);
     png_write_info(png, info);
     const int passes = png_set_interlace_handling(png);
     for (int pass = 0; pass < passes; ++pass) {

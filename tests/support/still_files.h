@@ -26,7 +26,6 @@ struct PngRecipe {
     bool background = false;
     png_color_16 backgroundColor{};
     double gamma = 0; // 0: no gAMA chunk
-    uint32_t pixelsPerMetre = 0;
     std::vector<std::vector<png_byte>> rows{}; // packed as the file stores them
 };
 std::vector<uint8_t> encodePng(const PngRecipe& recipe);
