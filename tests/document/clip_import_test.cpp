@@ -187,6 +187,36 @@ private:
     int64_t last_ = 0;
 };
 
+// Each frame is on disk as soon as it is mapped, so that a long clip goes
+// through a bounded amount of memory.
+TEST(ClipImport, FramesGoToWorkFilesAsTheyAreMapped)
+{
+    CLIP_OR_SKIP(clip, pattern("count.mp4", "64x48", 30, 4));
+    class Watch final : public Progress {
+    public:
+        explicit Watch(const WorkDirectory& work) : work_(work) {}
+        void report(int64_t done, int64_t) override
+        {
+            // The mapping pass counts on from the sampling pass's 120.
+            if (done > 120 && done % 10 == 0) {
+                ++checks_;
+                behind_ = behind_ || test::workFileCount(work_.path()) < done - 120;
+            }
+        }
+        const WorkDirectory& work_;
+        int checks_ = 0;
+        bool behind_ = false;
+    };
+    test::DocumentBuilder b;
+    Watch watch(b.work);
+    ClipOptions options;
+    options.fps = 30;
+    ASSERT_TRUE(importClip(b.document, clip, options, nullptr, &watch));
+    EXPECT_EQ(b.document.frames.count(), 120);
+    EXPECT_GT(watch.checks_, 5);
+    EXPECT_FALSE(watch.behind_);
+}
+
 // An import that fails (a clip cut off or garbled, a cancel in either pass,
 // more frames than allowed) says why and leaves the document and its work
 // directory exactly as they were, through both doors.

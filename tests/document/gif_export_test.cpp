@@ -2,9 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <filesystem>
 #include <optional>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "document/gif_import.h"
 #include "document/gif_info.h"
@@ -148,6 +151,50 @@ std::vector<std::string> hiddenNames(const fs::path& folder)
     auto names = test::namesIn(folder);
     std::erase_if(names, [](const std::string& n) { return !n.starts_with("."); });
     return names;
+}
+
+// A new file gets the usual mode, not the private one of a temporary; an
+// overwritten file keeps its own, but not the set-ID and sticky bits, which
+// belong to the file they were given to.
+TEST_F(GifExport, OutputGetsOrdinaryPermissionsOrKeepsTheTargets)
+{
+    addFrame();
+    const mode_t mask = ::umask(022);
+    const struct {
+        mode_t given, kept;
+    } rows[] = {{0, 0644}, {0640, 0640}, {07750, 0750}};
+    for (const auto& r : rows) {
+        if (r.given)
+            ::chmod(out().c_str(), r.given);
+        ASSERT_TRUE(writeAnimatedGif(out(), frames, GifOutput{}));
+        struct stat st;
+        ASSERT_EQ(::stat(out().c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 07777, r.kept) << std::oct << r.given;
+    }
+    ::umask(mask);
+}
+
+// Temporaries whose writer is gone are swept; a live writer's, names that
+// only look alike and a link (never followed) stay.
+TEST_F(GifExport, TemporariesOfDeadWritersGoLiveOnesAndOthersStay)
+{
+    addFrame();
+    test::writeFile(dir.path() / ".out.gif.zllAb12Cd", {1}); // nobody holds its lock
+    const fs::path live = dir.path() / ".x.gif.zllQw12Er";
+    test::writeFile(live, {2});
+    const int held = ::open(live.c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_EQ(::flock(held, LOCK_EX), 0);
+    for (const char* name : {".out.gif.zll_x-y.z", ".zllAbCdEf", "out.gif.zllAbCdEf"})
+        test::writeFile(dir.path() / name, {3});
+    test::writeFile(dir.path() / "real", {4});
+    fs::create_symlink(dir.path() / "real", dir.path() / ".l.gif.zllLnK123");
+
+    ASSERT_TRUE(writeAnimatedGif(out(), frames, GifOutput{}));
+    ::close(held);
+    EXPECT_EQ(hiddenNames(dir.path()),
+              (std::vector<std::string>{".l.gif.zllLnK123", ".out.gif.zll_x-y.z", ".x.gif.zllQw12Er", ".zllAbCdEf"}));
+    EXPECT_TRUE(fs::exists(dir.path() / "out.gif.zllAbCdEf"));
+    EXPECT_EQ(test::readFile(dir.path() / "real"), std::vector<uint8_t>{4});
 }
 
 TEST_F(GifExport, SymbolicLinksAreWrittenThroughForGifsAndProjects)
