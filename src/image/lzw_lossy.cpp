@@ -136,33 +136,54 @@ bool compressLossy(const LossyPicture& picture, int level, int minCodeSize, std:
         v &= uint8_t(mask);
 
     auto tree = std::make_unique<Tree>();
-    tree->reset(clear);
     Search search(*tree, masked, cost, stride, bound);
-    lzw::BitWriter bits(out);
-    lzw::CodeWidth codes(k);
-    size_t i = 0;
-    while (i < masked.size()) {
-        if (!codes.makeRoom()) {
-            bits.put(clear, codes.bits);
-            tree->reset(clear);
-            codes.restart();
-            continue;
+    // `clearWhenFull` false: a full table is kept to the end, which pays
+    // when its strings go on matching. `filled`: the table became full.
+    auto encode = [&](bool clearWhenFull, std::vector<uint8_t>& dst, size_t limit, bool& filled) {
+        tree->reset(clear);
+        lzw::BitWriter bits(dst);
+        lzw::CodeWidth codes(k);
+        bool full = false;
+        size_t i = 0;
+        while (i < masked.size()) {
+            if (!full && !codes.makeRoom()) {
+                filled = true;
+                if (clearWhenFull) {
+                    bits.put(clear, codes.bits);
+                    tree->reset(clear);
+                    codes.restart();
+                    continue;
+                }
+                full = true;
+            }
+            const Match m = search.longest(masked[i], i);
+            i += m.length;
+            if (i < masked.size()) {
+                // Entry 4096 only makes the table full, as in exact coding.
+                if (codes.next < kMaxLzwCodes)
+                    tree->add(codes.next, m.node, masked[i]);
+                ++codes.next;
+            }
+            bits.put(m.node, codes.bits);
+            if (bits.bytes() > limit)
+                return false;
         }
-        const Match m = search.longest(masked[i], i);
-        i += m.length;
-        if (i < masked.size()) {
-            // Entry 4096 only makes the table full, as in exact coding.
-            if (codes.next < kMaxLzwCodes)
-                tree->add(codes.next, m.node, masked[i]);
-            ++codes.next;
-        }
-        bits.put(m.node, codes.bits);
-        if (bits.bytes() > maxBytes)
-            return false;
+        bits.put(clear + 1, codes.bits);
+        bits.finish();
+        return true;
+    };
+    bool filled = false;
+    const bool done = encode(true, out, maxBytes, filled);
+    // Level 0 stays the exact stream, byte for byte.
+    if (!filled || level == 0)
+        return done;
+    std::vector<uint8_t> kept;
+    bool unused = false;
+    if (encode(false, kept, done ? out.size() : maxBytes, unused) && (!done || kept.size() < out.size())) {
+        out.swap(kept);
+        return true;
     }
-    bits.put(clear + 1, codes.bits);
-    bits.finish();
-    return true;
+    return done;
 }
 
 } // namespace zell

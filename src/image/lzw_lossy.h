@@ -32,8 +32,9 @@ struct LossyPicture {
 
 // Writes the LZW data of a picture whose every pixel decodes to a colour
 // within lossyBound(level) of its own, and within half of it on average
-// over each string, so that a flat area is not shifted as a whole. Level 0
-// gives exactly LzwCodec::compress's stream. False on bad arguments or
+// over each string, so that a flat area is not shifted as a whole. Once the
+// table fills, the smaller of clearing it and keeping it to the end. Level
+// 0 gives exactly LzwCodec::compress's stream. False on bad arguments or
 // once more than maxBytes are out.
 bool compressLossy(const LossyPicture& picture, int level, int minCodeSize, std::vector<uint8_t>& out,
                    size_t maxBytes = SIZE_MAX);

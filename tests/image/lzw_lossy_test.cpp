@@ -84,6 +84,35 @@ TEST(LzwLossy, EveryPixelStaysWithinTheBoundAndFilesShrinkWithTheLevel)
     }
 }
 
+// With a bound no two entries fall within, the lossy coder parses as the
+// exact one, and of its two ways with a full table (clear it, or keep it to
+// the end) writes the smaller stream.
+TEST(LzwLossy, WithNothingToTradeItIsTheSmallerOfClearingAndKeepingAFullTable)
+{
+    const ColorTable table = greyRamp();
+    // Dark noise, then light noise: a full table of dark strings is dead
+    // weight. Then noise whose first rows come back: a full table goes on
+    // matching them.
+    Random random(4);
+    std::vector<uint8_t> changing(200 * 160), repeated(200 * 160);
+    for (size_t i = 0; i < changing.size(); ++i) {
+        changing[i] = uint8_t(random.next() % 8 + (i < changing.size() / 2 ? 0 : 40));
+        repeated[i] = i < 200 * 40 ? uint8_t(random.next() % 60) : repeated[i % (200 * 10)];
+    }
+    LzwCodec codec;
+    std::vector<size_t> winners;
+    for (const std::vector<uint8_t>& pixels : {changing, repeated}) {
+        std::vector<uint8_t> cleared, kept, lossy;
+        ASSERT_TRUE(codec.compressChoosing(pixels, pixels, 6, cleared, SIZE_MAX, LzwClear::atFill));
+        ASSERT_TRUE(codec.tableFilled());
+        ASSERT_TRUE(codec.compressChoosing(pixels, pixels, 6, kept, SIZE_MAX, LzwClear::never));
+        ASSERT_TRUE(compressLossy({pixels, &table, 63}, 1, 6, lossy));
+        EXPECT_EQ(lossy, kept.size() < cleared.size() ? kept : cleared);
+        winners.push_back(kept.size() < cleared.size());
+    }
+    EXPECT_EQ(winners, (std::vector<size_t>{0, 1})) << "each way wins once";
+}
+
 // A stream that outgrows its budget is given up.
 TEST(LzwLossy, ABudgetTooSmallIsRefused)
 {
