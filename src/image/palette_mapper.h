@@ -29,6 +29,9 @@ public:
     // distance) farther from its colour than the nearest entry keeps that
     // entry. Noise and dither that would change every frame stay put,
     // so the optimiser finds the pixel unchanged. 0: every pixel on its own.
+    // The slack is at most twice the nearest entry's own distance, so that
+    // a colour the table holds, as on flat screen content, is never left
+    // showing an entry dither gave it a frame before.
     void keepSteady(int tolerance) { tolerance_ = tolerance; }
     // Sixteenths of a pixel's error that error diffusion passes on (16: all).
     void diffuse(int sixteenths) { diffusionShare_ = std::clamp(sixteenths, 0, 16); }
@@ -43,9 +46,11 @@ private:
     // The entry pixel `at` takes: `index`, or the one it had before.
     uint8_t settle(size_t at, const uint8_t* rgb, uint8_t index)
     {
-        if (!previous_.empty() && previous_[at] != index
-            && distance(rgb, previous_[at]) <= distance(rgb, nearest(rgb[0], rgb[1], rgb[2])) + tolerance_)
-            index = previous_[at];
+        if (!previous_.empty() && previous_[at] != index) {
+            const int best = distance(rgb, nearest(rgb[0], rgb[1], rgb[2]));
+            if (distance(rgb, previous_[at]) <= best + std::min(tolerance_, 2 * best))
+                index = previous_[at];
+        }
         if (!current_.empty())
             current_[at] = index;
         return index;

@@ -98,6 +98,19 @@ TEST(PaletteMapper, SteadyPixelsKeepTheirEntryAcrossPictures)
     }
 }
 
+// A stale entry within the tolerance must not stand in for a colour the
+// table holds exactly.
+TEST(PaletteMapper, AColourTheTableHoldsTakesItsOwnEntry)
+{
+    PaletteMapper mapper(tableOf({0x000000, 0x080808, 0xFFFFFF}));
+    mapper.keepSteady(200);
+    ByteBuffer a, b;
+    ASSERT_TRUE(mapper.map(std::vector<uint8_t>(3, 3), 1, 1, DitherMethod::none, a));
+    ASSERT_TRUE(mapper.map(std::vector<uint8_t>(3, 8), 1, 1, DitherMethod::none, b));
+    EXPECT_EQ(test::indicesOf(a.bytes())[0], 0);
+    EXPECT_EQ(test::indicesOf(b.bytes())[0], 1);
+}
+
 TEST(PaletteMapper, NearestTiesGoToTheLowestIndexAndShortInputFails)
 {
     PaletteMapper mapper(tableOf({0x0A0A0A, 0x141414, 0x0A0A0A}));
