@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # zell's lossy LZW next to gifsicle's on the generated animations: for each
 # file and each gifsicle level (-O3 --lossy=30, 80, 200), the smallest zell
-# output (`optimize --lossy=N`, N found by bisection) whose PSNR is at
+# output (`optimize --lossy=N`, N by bisection and a ladder) whose PSNR is at
 # least gifsicle's, and the size ratio zell / gifsicle at that point.
 # PSNR: every coalesced frame (ImageMagick) against the input's, by ffmpeg.
 # Usage: bench/lossy_sizes.sh [BUILD_DIR]   (default: build)
@@ -65,8 +65,10 @@ for in in "$work"/*.gif; do
     for g in 30 80 200; do
         gifsicle -O3 --lossy="$g" "$in" -o "g$g.gif" 2>/dev/null
         gb=$(size "g$g.gif"); gp=$(psnr "$in" in.rgb "g$g.gif" "$dims")
-        # The highest level that still reaches gifsicle's PSNR, by bisection
-        # (PSNR falls with the level, though not strictly).
+        # The highest level that still reaches gifsicle's PSNR, by bisection;
+        # PSNR falls with the level but not strictly, so a ladder of levels
+        # is tried as well, and the smallest output that reaches it wins.
+        for n in $(seq 10 10 "$max_level"); do run "$n"; done
         lo=0; hi=$((max_level + 1))
         while [ $((hi - lo)) -gt 1 ]; do
             mid=$(((lo + hi) / 2)); run "$mid"
