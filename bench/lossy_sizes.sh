@@ -62,13 +62,13 @@ for in in "$work"/*.gif; do
             zb[$1]=0; zp[$1]=0
         fi
     }
+    # PSNR falls with the level but not strictly: a ladder of levels once
+    # per file, then for each gifsicle point a bisection for the highest
+    # level that reaches its PSNR; the smallest output that reaches it wins.
+    for n in $(seq 10 10 "$max_level"); do run "$n"; done
     for g in 30 80 200; do
         gifsicle -O3 --lossy="$g" "$in" -o "g$g.gif" 2>/dev/null
         gb=$(size "g$g.gif"); gp=$(psnr "$in" in.rgb "g$g.gif" "$dims")
-        # The highest level that still reaches gifsicle's PSNR, by bisection;
-        # PSNR falls with the level but not strictly, so a ladder of levels
-        # is tried as well, and the smallest output that reaches it wins.
-        for n in $(seq 10 10 "$max_level"); do run "$n"; done
         lo=0; hi=$((max_level + 1))
         while [ $((hi - lo)) -gt 1 ]; do
             mid=$(((lo + hi) / 2)); run "$mid"

@@ -56,9 +56,9 @@ private:
     std::atomic<bool> stopping_{false};
 };
 
-// An estimate under `layout` in `dialog`, measured now with `options()` and
-// again at each `remeasure()`; it stops when the dialog is done, so that
-// what follows need not share the machine with a measure.
+// An estimate under `layout` in `dialog`, measured now with `options()`
+// (callers request again as settings change); it stops when the dialog is
+// done, so that what follows need not share the machine with a measure.
 SizeEstimate* attachSizeEstimate(QDialog* dialog, QVBoxLayout* layout, SizeEstimate::Measure measure,
                                  std::function<uint32_t()> options);
 
