@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <functional>
+#include <numeric>
 
 #include "document/clip_timing.h"
 #include "document/file_import.h"
@@ -27,13 +29,22 @@ namespace {
 constexpr uint64_t kPaletteSampleFrames = 48;
 constexpr uint64_t kPaletteSamplePixels = uint64_t(1) << 21;
 constexpr uint32_t kSampleRowWidth = 1024;
+// How learnPalette tells screen content from noisy video, and how alike it
+// weighs the colours of the latter (bench/clip_vs_ffmpeg.sh).
+constexpr double kScreenLikeShare = 0.99;
+constexpr double kNoisyCountExponent = 0.1;
 // Video is noisy: full error diffusion and pixels remapped afresh every
-// frame scatter changes that cost bytes and, being noise, PSNR too. Half
-// the error, and a pixel keeping its entry while that stays within this
-// much of the best one, made clips about a third smaller at a higher PSNR
-// (bench/clip_vs_ffmpeg.sh).
-constexpr int kClipDiffusion = 8;
+// frame scatter changes that cost bytes and, being noise, PSNR too. A
+// quarter of the error (the noise dithers on its own), and a pixel keeping
+// its entry while that stays within this much of the best one, made clips
+// smaller at a higher PSNR (bench/clip_vs_ffmpeg.sh).
+constexpr int kClipDiffusion = 4;
 constexpr int kSteadyTolerance = 150;
+// A pixel's slack over its nearest entry, in multiples of that entry's
+// distance: on screen content a stale entry soon shows, while in noisy
+// video most pixels miss every entry by about as much as they keep.
+constexpr int kScreenSteadyMultiple = 2;
+constexpr int kNoisySteadyMultiple = 8;
 
 bool fail(Failure* why, Failure failure)
 {
@@ -182,10 +193,32 @@ bool framePixels(const ClipFrame& frame, Size size, std::vector<uint8_t>& rgb)
     return true;
 }
 
-// A palette learned from RGB pixels: their own colours when they have few
-// enough, else the network's palette refined by k-means.
-bool learnPalette(std::vector<uint8_t> rgb, ColorTable& table)
+// Share of the pixels that their `n` commonest colours cover.
+double commonestShare(const std::vector<uint8_t>& rgb, size_t n)
 {
+    std::vector<uint32_t> keys(rgb.size() / 3);
+    for (size_t i = 0; i < keys.size(); ++i)
+        keys[i] = uint32_t(rgb[3 * i]) << 16 | uint32_t(rgb[3 * i + 1]) << 8 | rgb[3 * i + 2];
+    std::sort(keys.begin(), keys.end());
+    std::vector<size_t> counts;
+    for (size_t i = 0, j = 0; i < keys.size(); i = j) {
+        while (j < keys.size() && keys[j] == keys[i])
+            ++j;
+        counts.push_back(j - i);
+    }
+    n = std::min(n, counts.size());
+    std::partial_sort(counts.begin(), counts.begin() + ptrdiff_t(n), counts.end(), std::greater<>());
+    const size_t covered = std::accumulate(counts.begin(), counts.begin() + ptrdiff_t(n), size_t(0));
+    return keys.empty() ? 1.0 : double(covered) / double(keys.size());
+}
+
+// A palette learned from RGB pixels: their own colours when they have few
+// enough, else the network's palette refined by k-means. `noisy` tells
+// whether the pixels looked like noisy video rather than screen content.
+bool learnPalette(std::vector<uint8_t> rgb, ColorTable& table, bool* noisy = nullptr)
+{
+    if (noisy)
+        *noisy = false;
     if (exactColorTable(rgb, 256, table)) {
         // A GIF table holds a power of two entries, and a frame on the
         // global table counts them all: the last colour fills the rest, so
@@ -214,6 +247,17 @@ bool learnPalette(std::vector<uint8_t> rgb, ColorTable& table)
         d[0] = rgb[size_t(3 * i + 2)], d[1] = rgb[size_t(3 * i + 1)], d[2] = rgb[size_t(3 * i)];
     }
     NeuralQuantizer quantizer;
+    // When a table's worth of colours covers nearly every pixel, as on
+    // screen content, those colours are the picture and each earns its
+    // entry by its count. Otherwise most pixels are a camera's or a codec's
+    // noise around fewer true colours: weighing colours nearly alike spreads
+    // the entries over the picture's range, which costs little accuracy and
+    // leaves the noise fewer entries to flicker between, so the frames
+    // compress far better.
+    const bool screenLike = commonestShare(rgb, 256) >= kScreenLikeShare;
+    if (noisy)
+        *noisy = !screenLike;
+    quantizer.refineEveryPixel(screenLike ? 1.0 : kNoisyCountExponent);
     if (!quantizer.reduce(dib.bytes(), reduced, kNeuQuantRefine))
         return false;
     ColorTable result;
@@ -381,20 +425,23 @@ private:
                     return fail(&why, Failure::tooManyFrames);
                 reportProgress(progress_, int64_t(count), int64_t(2 * estimate_));
                 if ((count - 1) % every == 0 && sample.size() < 3 * kPaletteSamplePixels)
-                    addSample(rgb, perFrame, sample);
+                    addSample(rgb, perFrame, (count - 1) / every, sample);
                 return true;
             },
             why);
         frameCount_ = count;
-        return ok && learnPalette(std::move(sample), palette_);
+        return ok && learnPalette(std::move(sample), palette_, &noisy_);
     }
 
-    static void addSample(const std::vector<uint8_t>& rgb, uint64_t limit, std::vector<uint8_t>& sample)
+    static void addSample(const std::vector<uint8_t>& rgb, uint64_t limit, uint64_t frame,
+                          std::vector<uint8_t>& sample)
     {
         const uint64_t pixels = rgb.size() / 3;
-        // A prime step spreads the sample over rows and columns alike.
+        // An odd step spreads the sample over rows and columns alike, and a
+        // start that moves with the frame reaches the pixels a still part of
+        // the picture keeps in one place.
         const uint64_t step = pixels <= limit ? 1 : (pixels + limit - 1) / limit | 1;
-        for (uint64_t i = 0; i < pixels; i += step)
+        for (uint64_t i = frame % step; i < pixels; i += step)
             sample.insert(sample.end(), rgb.begin() + ptrdiff_t(3 * i), rgb.begin() + ptrdiff_t(3 * i + 3));
     }
 
@@ -407,7 +454,7 @@ private:
         if (options_.palette == ClipPalette::shared)
             shared = std::make_unique<PaletteMapper>(palette_);
         if (shared) {
-            shared->keepSteady(kSteadyTolerance);
+            shared->keepSteady(kSteadyTolerance, noisy_ ? kNoisySteadyMultiple : kScreenSteadyMultiple);
             shared->diffuse(kClipDiffusion);
         }
         const int64_t total = options_.palette == ClipPalette::shared ? int64_t(2 * frameCount_) : int64_t(estimate_);
@@ -473,6 +520,7 @@ private:
     uint64_t estimate_ = 1;
     uint64_t frameCount_ = 0;
     ColorTable palette_;
+    bool noisy_ = false;
 };
 
 bool usesGlobalTable(const Document& document)

@@ -144,6 +144,27 @@ TEST(ClipImport, ComposedFramesShowTheSourceFrames)
     }
 }
 
+// Screen content: a flat field, two ramps (more colours than a table holds)
+// and one still pixel of a colour nothing else has. Frames this large are
+// sampled sparsely for the palette, and a still pixel must not fall between
+// the samples of every frame.
+TEST(ClipImport, AColourOnlyAStillPixelHasKeepsItsEntry)
+{
+    const std::string at = "eq(Y\\,50)*eq(X\\,101)";
+    CLIP_OR_SKIP(clip, clipMade("still.apng", "-f lavfi -i \"color=c=0xc8c8c8:s=256x192:r=10:d=5,format=rgb24,geq="
+                                                  "r='if(eq(Y\\,10)\\,X\\,if(eq(Y\\,11)\\,255-X\\,if(" + at + "\\,0\\,200)))':"
+                                                  "g='if(eq(Y\\,10)\\,X/2\\,if(eq(Y\\,11)\\,X\\,if(" + at + "\\,255\\,200)))':"
+                                                  "b='if(between(Y\\,10\\,11)\\,90\\,if(" + at + "\\,0\\,200))'\" -plays 0 -f apng"));
+    test::DocumentBuilder b;
+    ASSERT_TRUE(importClip(b.document, clip, ClipOptions{}));
+    const test::Screens screens = test::composedScreens(b.document);
+    ASSERT_EQ(screens.size(), 50u);
+    for (size_t i = 0; i < screens.size(); i += 7) {
+        const uint8_t* p = &screens[i][3 * (50 * 256 + 101)];
+        EXPECT_EQ(std::vector<int>(p, p + 3), (std::vector<int>{0, 255, 0})) << "frame " << i;
+    }
+}
+
 TEST(ClipImport, AnimatedPngKeepsItsOwnTiming)
 {
     // Solid red, green, blue and green again, shown at 0, 0.1, 0.6 and 0.8 s.
