@@ -3,7 +3,7 @@
 # file and each gifsicle level (-O3 --lossy=30, 80, 200), the smallest zell
 # output (`optimize --lossy=N`, N by bisection and a ladder) whose PSNR is at
 # least gifsicle's, and the size ratio zell / gifsicle at that point.
-# PSNR: every coalesced frame (ImageMagick) against the input's, by ffmpeg.
+# PSNR: every coalesced frame against the input's (bench/gif_psnr.sh).
 # Usage: bench/lossy_sizes.sh [BUILD_DIR]   (default: build)
 # Installs ImageMagick, ffmpeg and gifsicle with apt-get when they are missing.
 set -euo pipefail
@@ -13,37 +13,8 @@ source "$(dirname "$0")/common.sh"
 need imagemagick ffmpeg gifsicle
 
 scratch
-if [ -n "${ZELL_BENCH_ANIMATIONS:-}" ]; then
-    cp "$ZELL_BENCH_ANIMATIONS"/*.gif "$work"
-else
-    "$root/bench/make_animations.sh" "$work" >/dev/null
-fi
-
-size() { stat -c %s "$1"; }
-# The coalesced frames as RGB bytes, and their PSNR against the input's.
-frames() { convert "$1" -coalesce -depth 8 rgb:"$2"; }
-# The output's screen at the moment each input frame starts: gifsicle merges
-# identical neighbours into one longer frame, so frame counts may differ.
-align() { # input.gif, output.gif, output.rgb, WxH -> aligned.rgb
-    local -a din dout
-    mapfile -t din < <(identify -format '%T\n' "$1")
-    mapfile -t dout < <(identify -format '%T\n' "$2")
-    local w=${4%x*} h=${4#*x} t=0 j=0 end=${dout[0]} i
-    : >aligned.rgb
-    for i in "${!din[@]}"; do
-        while [ "$t" -ge "$end" ] && [ $((j + 1)) -lt ${#dout[@]} ]; do j=$((j + 1)); end=$((end + dout[j])); done
-        dd if="$3" bs=$((w * h * 3)) skip="$j" count=1 status=none >>aligned.rgb
-        t=$((t + din[i]))
-    done
-}
-psnr() { # input.gif, input.rgb, output.gif, WxH
-    frames "$3" out.rgb
-    align "$1" "$3" out.rgb "$4"
-    ffmpeg -v info -nostdin -f rawvideo -pix_fmt rgb24 -s "$4" -i "$2" -f rawvideo -pix_fmt rgb24 -s "$4" \
-        -i aligned.rgb -lavfi psnr -f null - 2>&1 | sed -n 's/.*PSNR r:.* average:\([0-9.inf]*\).*/\1/p' | tail -1 |
-        sed 's/inf/99/'
-}
-ge() { awk -v a="$1" -v b="$2" 'BEGIN { exit !(a + 0 >= b + 0) }'; }
+source "$root/bench/gif_psnr.sh"
+animations
 
 max_level=200
 printf '%-11s %5s %9s %6s %9s %6s %5s %6s\n' animation gs-N gs-bytes gs-dB zell-B z-dB z-N ratio

@@ -11,6 +11,7 @@
 #include <csignal>
 #include <cstring>
 #include <filesystem>
+#include <memory>
 
 #include <unistd.h>
 
@@ -19,6 +20,7 @@
 #include "image/mapped_file.h"
 #include "document/project_file.h"
 #include "document/screen_composer.h"
+#include "document/screen_error.h"
 #include "image/pixel_limit.h"
 #include "operations/palette_unifier.h"
 
@@ -410,6 +412,21 @@ bool writeOutput(const Document& document, const std::string& path, uint32_t sav
     return writeFile(document, path, writesProject(path), saveOptions, error);
 }
 
+namespace {
+
+// The document's frames and settings sharing its work files, so that a
+// trial may rewrite its frames and leave the document as it is.
+void copyDocument(const Document& from, Document& to)
+{
+    to.settings = from.settings;
+    for (int i = 0; i < from.frames.count(); ++i) {
+        auto frame = std::make_unique<Frame>(*from.frames.frameAt(i));
+        to.frames.insert(i, frame);
+    }
+}
+
+} // namespace
+
 bool fitMaxSize(Document& document, const std::string& path, uint64_t maxBytes, uint32_t& saveOptions,
                 std::string& error)
 {
@@ -426,40 +443,75 @@ bool fitMaxSize(Document& document, const std::string& path, uint64_t maxBytes, 
         error = "--max-size goes with the lossless optimisation";
         return false;
     }
-    int level = 0;
-    uint64_t bytes = 0, lossiest = 0;
-    ExportError why = ExportError::None;
-    const auto fits = [&] {
-        return fitLossyLevel(document.frames, GifOutput::fromSettings(document.settings, saveOptions), maxBytes,
-                             level, bytes, &why);
+    // Each colour count (0: the frames' own) with the lowest lossy level
+    // that fits it. A high level costs more than a smaller table on some
+    // animations and less on others, so the counts are tried in turn while
+    // the screens come out closer to the input's; past the highest level,
+    // only fewer colours can fit at all.
+    struct Fit {
+        explicit Fit(WorkDirectory& work) : trial(work) {}
+        int colors = 0, level = 0;
+        uint64_t bytes = 0;
+        double error = 0;
+        Document trial;
     };
-    bool fitted = fits();
-    lossiest = bytes;
-    // Past the highest level, fewer colours: one shared table, halved until
-    // the file fits. The work files are this run's own, so they may change.
-    int colors = 0;
-    for (int k = 128; !fitted && why == ExportError::None && k >= 2; k /= 2) {
+    std::unique_ptr<Fit> best;
+    uint64_t lossiest = 0, bytes = 0;
+    ExportError why = ExportError::None;
+    for (int k = 256; k >= 2; k /= 2) {
+        auto fit = std::make_unique<Fit>(document.workDirectory());
+        fit->colors = k == 256 ? 0 : k;
+        copyDocument(document, fit->trial);
         UnifyOptions fewer;
         fewer.colorCount = k;
-        if (!unify(document, fewer)) {
+        if (fit->colors && !unify(fit->trial, fewer)) {
             error = name + ": reducing the colours failed";
             return false;
         }
-        colors = k;
-        fitted = fits();
+        const GifOutput output = GifOutput::fromSettings(fit->trial.settings, saveOptions);
+        const bool fits = fitLossyLevel(fit->trial.frames, output, maxBytes, fit->level, bytes, &why);
+        if (!fit->colors)
+            lossiest = bytes;
+        if (why != ExportError::None) {
+            error = name + ": optimising a frame failed";
+            return false;
+        }
+        if (!fits)
+            continue;
+        fit->bytes = bytes;
+        if (!fit->colors && fit->level == 0) { // exact: nothing can be closer
+            best = std::move(fit);
+            break;
+        }
+        GifOutput at = output;
+        at.options = (at.options & ~lossyOption(0xFF)) | lossyOption(fit->level);
+        std::vector<uint8_t> gif;
+        const bool weighed = encodeAnimatedGif(fit->trial.frames, at, gif, &why)
+            && screenError(document, gif, fit->error);
+        if (best && (!weighed || fit->error > best->error))
+            break;
+        // A count at or above the colours in use changes nothing: go on.
+        if (!best || fit->error < best->error)
+            best = std::move(fit);
+        if (!weighed)
+            break;
     }
-    if (!fitted) {
-        error = why != ExportError::None ? name + ": optimising a frame failed"
-                                         : name + ": neither a lossy level nor fewer colours make it "
-                                               + std::to_string(maxBytes) + " bytes or fewer (the highest level gives "
-                                               + std::to_string(lossiest) + ", with 2 colours "
-                                               + std::to_string(bytes) + "); nothing was written";
+    if (!best) {
+        error = name + ": neither a lossy level nor fewer colours make it " + std::to_string(maxBytes)
+            + " bytes or fewer (the highest level gives " + std::to_string(lossiest) + ", with 2 colours "
+            + std::to_string(bytes) + "); nothing was written";
         return false;
     }
-    saveOptions = (saveOptions & ~lossyOption(0xFF)) | lossyOption(level);
+    if (best->colors) {
+        document.settings = best->trial.settings;
+        document.frames.swap(best->trial.frames);
+    }
+    saveOptions = (saveOptions & ~lossyOption(0xFF)) | lossyOption(best->level);
+    const int colors = best->colors;
     printNote("note", name,
               (colors ? std::to_string(colors) + " colours and " : std::string()) + "lossy level "
-                  + std::to_string(level) + " give" + (colors ? "" : "s") + " " + std::to_string(bytes) + " bytes");
+                  + std::to_string(best->level) + " give" + (colors ? "" : "s") + " " + std::to_string(best->bytes)
+                  + " bytes");
     return true;
 }
 

@@ -50,9 +50,10 @@ bool isProjectPath(const std::string& path);
 // Whether writeOutput writes a project to `path`.
 bool writesProject(const std::string& path);
 // With `maxBytes` set, puts into the save options the lowest lossy level at
-// which the GIF for `path` fits, reducing the colours when even the highest
-// level is too large, and says what it chose; false with `error` when nothing
-// fits or the output is a project.
+// which the GIF for `path` fits, with the frames' own colours or fewer
+// (reduced in `document`), whichever shows screens closest to the input's,
+// and says what it chose; false with `error` when nothing fits or the output
+// is a project.
 bool fitMaxSize(Document& document, const std::string& path, uint64_t maxBytes, uint32_t& saveOptions,
                 std::string& error);
 

@@ -323,6 +323,27 @@ bool fitLossyLevel(const FrameList& frames, const GifOutput& output, uint64_t ma
     return true;
 }
 
+bool encodeAnimatedGif(const FrameList& frames, const GifOutput& output, std::vector<uint8_t>& bytes,
+                       ExportError* error, Progress* progress)
+{
+    struct Collector {
+        std::vector<uint8_t>& bytes;
+        bool write(std::vector<uint8_t>& out)
+        {
+            bytes.insert(bytes.end(), out.begin(), out.end());
+            out.clear();
+            return true;
+        }
+        int error() const { return 0; }
+    } collector{bytes};
+    bytes.clear();
+    ExportError ignored;
+    ExportError& why = error ? *error : ignored;
+    why = frames.count() == 0 ? ExportError::NoFrames : ExportError::None;
+    int systemError = 0;
+    return why == ExportError::None && encodeGif(collector, frames, output, why, progress, systemError);
+}
+
 bool measureAnimatedGif(const FrameList& frames, const GifOutput& output, uint64_t& bytes, ExportError* error,
                         Progress* progress)
 {

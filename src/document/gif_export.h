@@ -65,6 +65,10 @@ bool writeAnimatedGif(const std::string& path, const FrameList& frames, const Gi
 bool measureAnimatedGif(const FrameList& frames, const GifOutput& output, uint64_t& bytes,
                         ExportError* error = nullptr, Progress* progress = nullptr);
 
+// The bytes writeAnimatedGif would write, kept in memory.
+bool encodeAnimatedGif(const FrameList& frames, const GifOutput& output, std::vector<uint8_t>& bytes,
+                       ExportError* error = nullptr, Progress* progress = nullptr);
+
 // The lowest lossy level (0-200) at which the optimising export of `output`
 // (a lossless mode) is at most `maxBytes`, found by halving. False when even
 // the highest level is larger (`bytes` then holds its size) or a measure
