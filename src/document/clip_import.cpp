@@ -5,15 +5,12 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <functional>
-#include <numeric>
 
 #include "document/clip_timing.h"
 #include "document/file_import.h"
 #include "document/gif_export.h"
 #include "image/dib.h"
 #include "image/gif_codec.h"
-#include "image/neural_quantizer.h"
 #include "image/palette_mapper.h"
 #include "image/picture_scale.h"
 #include "image/pixel_limit.h"
@@ -28,11 +25,6 @@ namespace {
 // clip, and a bounded cost for a long one.
 constexpr uint64_t kPaletteSampleFrames = 48;
 constexpr uint64_t kPaletteSamplePixels = uint64_t(1) << 21;
-constexpr uint32_t kSampleRowWidth = 1024;
-// How learnPalette tells screen content from noisy video, and how alike it
-// weighs the colours of the latter (bench/clip_vs_ffmpeg.sh).
-constexpr double kScreenLikeShare = 0.99;
-constexpr double kNoisyCountExponent = 0.1;
 // Video is noisy: full error diffusion and pixels remapped afresh every
 // frame scatter changes that cost bytes and, being noise, PSNR too. A
 // quarter of the error (the noise dithers on its own), and a pixel keeping
@@ -40,11 +32,7 @@ constexpr double kNoisyCountExponent = 0.1;
 // smaller at a higher PSNR (bench/clip_vs_ffmpeg.sh).
 constexpr int kClipDiffusion = 4;
 constexpr int kSteadyTolerance = 150;
-// A pixel's slack over its nearest entry, in multiples of that entry's
-// distance: on screen content a stale entry soon shows, while in noisy
-// video most pixels miss every entry by about as much as they keep.
-constexpr int kScreenSteadyMultiple = 2;
-constexpr int kNoisySteadyMultiple = 8;
+constexpr int kSteadyNearestMultiple = 2;
 
 bool fail(Failure* why, Failure failure)
 {
@@ -193,80 +181,22 @@ bool framePixels(const ClipFrame& frame, Size size, std::vector<uint8_t>& rgb)
     return true;
 }
 
-// Share of the pixels that their `n` commonest colours cover.
-double commonestShare(const std::vector<uint8_t>& rgb, size_t n)
-{
-    std::vector<uint32_t> keys(rgb.size() / 3);
-    for (size_t i = 0; i < keys.size(); ++i)
-        keys[i] = uint32_t(rgb[3 * i]) << 16 | uint32_t(rgb[3 * i + 1]) << 8 | rgb[3 * i + 2];
-    std::sort(keys.begin(), keys.end());
-    std::vector<size_t> counts;
-    for (size_t i = 0, j = 0; i < keys.size(); i = j) {
-        while (j < keys.size() && keys[j] == keys[i])
-            ++j;
-        counts.push_back(j - i);
-    }
-    n = std::min(n, counts.size());
-    std::partial_sort(counts.begin(), counts.begin() + ptrdiff_t(n), counts.end(), std::greater<>());
-    const size_t covered = std::accumulate(counts.begin(), counts.begin() + ptrdiff_t(n), size_t(0));
-    return keys.empty() ? 1.0 : double(covered) / double(keys.size());
-}
-
 // A palette learned from RGB pixels: their own colours when they have few
-// enough, else the network's palette refined by k-means. `noisy` tells
-// whether the pixels looked like noisy video rather than screen content.
-bool learnPalette(std::vector<uint8_t> rgb, ColorTable& table, bool* noisy = nullptr)
+// enough, else a median cut. One entry is always left over: frames of
+// noisy video use every colour of the table, and without an index they
+// leave unused, the optimiser could make no pixel transparent, and every
+// frame would be written whole.
+bool learnPalette(const std::vector<uint8_t>& rgb, ColorTable& table)
 {
-    if (noisy)
-        *noisy = false;
-    if (exactColorTable(rgb, 256, table)) {
-        // A GIF table holds a power of two entries, and a frame on the
-        // global table counts them all: the last colour fills the rest, so
-        // that no pixel takes a colour the clip does not have.
-        const uint32_t full = 1u << colorTableBits(table.count);
-        for (uint32_t i = table.count; i < full; ++i)
-            table.setColor(i, table.color(table.count - 1u));
-        table.count = uint16_t(full);
-        return true;
-    }
-    const uint64_t pixels = rgb.size() / 3;
-    const uint32_t width = uint32_t(std::min<uint64_t>(pixels, kSampleRowWidth));
-    const uint32_t height = uint32_t((pixels + width - 1) / width);
-    // The last row repeats the first pixels rather than add black.
-    rgb.resize(size_t(width) * height * 3);
-    for (uint64_t i = pixels; i < uint64_t(width) * height; ++i)
-        std::memcpy(&rgb[size_t(3 * i)], &rgb[size_t(3 * (i - pixels))], 3);
-    ByteBuffer dib, reduced;
-    const uint64_t stride = dibStride(width, 24);
-    if (!dib.allocate(uint32_t(kDibHeaderSize + stride * height)))
-        return false;
-    std::memset(dib.data(), 0, dib.size());
-    writeDibHeader(dib.data(), makeDibHeader(int32_t(width), int32_t(height), 24));
-    for (uint64_t i = 0; i < uint64_t(width) * height; ++i) {
-        uint8_t* d = dib.data() + kDibHeaderSize + stride * (i / width) + 3 * (i % width);
-        d[0] = rgb[size_t(3 * i + 2)], d[1] = rgb[size_t(3 * i + 1)], d[2] = rgb[size_t(3 * i)];
-    }
-    NeuralQuantizer quantizer;
-    // When a table's worth of colours covers nearly every pixel, as on
-    // screen content, those colours are the picture and each earns its
-    // entry by its count. Otherwise most pixels are a camera's or a codec's
-    // noise around fewer true colours: weighing colours nearly alike spreads
-    // the entries over the picture's range, which costs little accuracy and
-    // leaves the noise fewer entries to flicker between, so the frames
-    // compress far better.
-    const bool screenLike = commonestShare(rgb, 256) >= kScreenLikeShare;
-    if (noisy)
-        *noisy = !screenLike;
-    quantizer.refineEveryPixel(screenLike ? 1.0 : kNoisyCountExponent);
-    if (!quantizer.reduce(dib.bytes(), reduced, kNeuQuantRefine))
-        return false;
-    ColorTable result;
-    result.count = NeuralQuantizer::kNetSize;
-    for (uint32_t i = 0; i < result.count; ++i) {
-        const uint8_t* q = reduced.data() + kDibHeaderSize + 4 * i;
-        result.setColor(i, makeColor(q[2], q[1], q[0]));
-    }
-    table = result;
+    if (!exactColorTable(rgb, 255, table))
+        table = splitColorTable(rgb, 255);
+    // A GIF table holds a power of two entries, and a frame on the global
+    // table counts them all: the last colour fills the rest, so that no
+    // pixel takes a colour the clip does not have.
+    const uint32_t full = 1u << colorTableBits(table.count + 1u);
+    for (uint32_t i = table.count; i < full; ++i)
+        table.setColor(i, table.color(table.count - 1u));
+    table.count = uint16_t(full);
     return true;
 }
 
@@ -430,7 +360,7 @@ private:
             },
             why);
         frameCount_ = count;
-        return ok && learnPalette(std::move(sample), palette_, &noisy_);
+        return ok && learnPalette(sample, palette_);
     }
 
     static void addSample(const std::vector<uint8_t>& rgb, uint64_t limit, uint64_t frame,
@@ -454,7 +384,7 @@ private:
         if (options_.palette == ClipPalette::shared)
             shared = std::make_unique<PaletteMapper>(palette_);
         if (shared) {
-            shared->keepSteady(kSteadyTolerance, noisy_ ? kNoisySteadyMultiple : kScreenSteadyMultiple);
+            shared->keepSteady(kSteadyTolerance, kSteadyNearestMultiple);
             shared->diffuse(kClipDiffusion);
         }
         const int64_t total = options_.palette == ClipPalette::shared ? int64_t(2 * frameCount_) : int64_t(estimate_);
@@ -520,7 +450,6 @@ private:
     uint64_t estimate_ = 1;
     uint64_t frameCount_ = 0;
     ColorTable palette_;
-    bool noisy_ = false;
 };
 
 bool usesGlobalTable(const Document& document)

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <functional>
@@ -100,29 +99,25 @@ struct Palette {
 };
 
 // Lloyd's k-means from the network's colours, over the picture's distinct
-// colours weighted by their counts (raised to `exponent` unless it is 1);
-// an entry nothing chose keeps its colour.
-void refine(Palette& palette, const uint8_t* pixels, uint32_t length, bool everyPixel, double exponent)
+// colours weighted by their counts; an entry nothing chose keeps its colour.
+void refine(Palette& palette, const uint8_t* pixels, uint32_t length)
 {
     // Large pictures learn from an even sample of at most kRefineSamples
     // pixels: the passes cost as much per distinct colour as per pixel.
     const size_t pixelCount = length / 3;
-    const size_t step = everyPixel ? 1 : (pixelCount + kRefineSamples - 1) / kRefineSamples;
+    const size_t step = (pixelCount + kRefineSamples - 1) / kRefineSamples;
     std::vector<uint32_t> keys(pixelCount / step);
     for (size_t i = 0; i < keys.size(); ++i) {
         const uint8_t* p = pixels + 3 * i * step;
         keys[i] = uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16);
     }
     std::sort(keys.begin(), keys.end());
-    std::vector<std::pair<uint32_t, uint32_t>> colours; // key, weight
+    std::vector<std::pair<uint32_t, uint32_t>> colours; // key, count
     for (size_t i = 0; i < keys.size();) {
         size_t j = i;
         while (j < keys.size() && keys[j] == keys[i])
             ++j;
-        // Fractional weights in 64ths; a colour never weighs nothing.
-        const uint32_t weight =
-            exponent == 1.0 ? uint32_t(j - i) : uint32_t(std::lround(64.0 * std::pow(double(j - i), exponent)));
-        colours.emplace_back(keys[i], weight);
+        colours.emplace_back(keys[i], uint32_t(j - i));
         i = j;
     }
     keys = {};
@@ -479,7 +474,7 @@ bool NeuralQuantizer::reduceTrueColor(std::span<const uint8_t> dib, const DibHea
             for (int c = 0; c < 3; ++c)
                 palette.entries[size_t(i)][size_t(c)] = network_[size_t(i)][size_t(c)];
         if (options & kNeuQuantRefine)
-            refine(palette, pixels.data(), length, refineEveryPixel_, countExponent_);
+            refine(palette, pixels.data(), length);
         palette.sort();
         for (int i = 0; i < kNetSize; ++i) {
             uint8_t* e = result.data() + kDibHeaderSize + 4 * i;

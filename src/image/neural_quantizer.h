@@ -39,17 +39,6 @@ public:
     // take the nearest entry by squared distance.
     bool reduce(std::span<const uint8_t> dib, ByteBuffer& out, uint32_t options = 0);
 
-    // How kNeuQuantRefine weighs colours: over every pixel rather than a
-    // sample, each distinct colour counting as its pixel count raised to
-    // `countExponent`. Below 1, a dense cloud of near colours (a noisy
-    // background) draws fewer entries than its pixel count would, leaving
-    // them for the picture's other colours.
-    void refineEveryPixel(double countExponent)
-    {
-        refineEveryPixel_ = true;
-        countExponent_ = countExponent;
-    }
-
 private:
     bool reduceTrueColor(std::span<const uint8_t> dib, const DibHeader& header, ByteBuffer& out,
                          uint32_t options);
@@ -68,8 +57,6 @@ private:
     std::array<int, kNetSize> bias_{};
     std::array<int, kNetSize> freq_{};
     std::array<int, 32> radPower_{};
-    bool refineEveryPixel_ = false;
-    double countExponent_ = 1.0;
 };
 
 } // namespace zell

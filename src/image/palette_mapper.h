@@ -77,6 +77,14 @@ private:
     std::vector<uint64_t> cache_;
 };
 
+// A table of `count` (1..256) entries for RGB pixels by median cut: the box
+// of colours whose pixels stray farthest from its mean, in summed squared
+// distance, splits next, across its longest side at its median pixel, so
+// a rare colour far from the rest soon gets a box of its own. A few
+// k-means passes then settle the entries. Fewer boxes than entries: the
+// last entry's colour fills the rest.
+ColorTable splitColorTable(std::span<const uint8_t> rgb, uint32_t count);
+
 // A table of the colours of the RGB pixels when they have `limit` or fewer
 // distinct ones; false (table untouched) when they have more.
 bool exactColorTable(std::span<const uint8_t> rgb, uint32_t limit, ColorTable& table);

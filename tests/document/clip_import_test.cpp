@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <numeric>
+#include <set>
 
 #include "document/file_import.h"
 #include "support/still_files.h"
@@ -163,6 +164,19 @@ TEST(ClipImport, AColourOnlyAStillPixelHasKeepsItsEntry)
         const uint8_t* p = &screens[i][3 * (50 * 256 + 101)];
         EXPECT_EQ(std::vector<int>(p, p + 3), (std::vector<int>{0, 255, 0})) << "frame " << i;
     }
+}
+
+// Noisy video maps onto every colour of its table; the table must leave an
+// entry over, or the optimiser finds no index to make unchanged pixels
+// transparent with and writes nearly every frame whole.
+TEST(ClipImport, NoisyFramesKeepAnIndexForTransparency)
+{
+    CLIP_OR_SKIP(clip, clipMade("noisy.mp4", "-f lavfi -i testsrc2=s=160x120:r=10:d=2,noise=alls=30:allf=t+u "
+                                             "-c:v libx264 -pix_fmt yuv420p"));
+    test::DocumentBuilder b;
+    ASSERT_TRUE(importClip(b.document, clip, ClipOptions{}));
+    const std::vector<uint32_t> table = test::globalColors(b.document);
+    EXPECT_LT(std::set<uint32_t>(table.begin(), table.end()).size(), table.size());
 }
 
 TEST(ClipImport, AnimatedPngKeepsItsOwnTiming)

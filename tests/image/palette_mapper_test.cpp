@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <set>
 
 #include "image/dib.h"
 #include "support/indexed_dib.h"
@@ -120,6 +122,43 @@ TEST(PaletteMapper, NearestTiesGoToTheLowestIndexAndShortInputFails)
     ByteBuffer out;
     EXPECT_FALSE(mapper.map(std::vector<uint8_t>(11), 2, 2, DitherMethod::none, out));
     EXPECT_TRUE(out.empty());
+}
+
+// A large cloud of noise around dark grey, a ramp of 64 greys and a few
+// pixels of pure red: the red, 0.03 % of the pixels, gets an entry of its
+// own, and the ramp keeps more than a third of the entries.
+TEST(SplitColorTable, ARareFarColourGetsItsOwnEntry)
+{
+    std::vector<uint8_t> rgb;
+    uint32_t seed = 1;
+    for (int i = 0; i < 60000; ++i) {
+        seed = seed * 1103515245u + 12345u;
+        for (int c = 0; c < 3; ++c)
+            rgb.push_back(uint8_t(40 + ((seed >> (8 + 4 * c)) & 7)));
+    }
+    for (int level = 0; level < 64; ++level)
+        for (int i = 0; i < 50; ++i)
+            rgb.insert(rgb.end(), 3, uint8_t(64 + 3 * level));
+    for (int i = 0; i < 20; ++i)
+        rgb.insert(rgb.end(), {255, 0, 0});
+    const ColorTable table = splitColorTable(rgb, 32);
+    ASSERT_EQ(table.count, 32);
+    int onRamp = 0;
+    bool red = false;
+    for (uint32_t i = 0; i < table.count; ++i) {
+        const uint8_t* e = &table.entries[3 * i];
+        red = red || (e[0] == 255 && e[1] == 0 && e[2] == 0);
+        onRamp += *std::min_element(e, e + 3) >= 60 ? 1 : 0;
+    }
+    EXPECT_TRUE(red);
+    EXPECT_GE(onRamp, 12);
+    // Fewer colours than entries: each keeps its own, the last fills up.
+    const ColorTable few = splitColorTable(std::vector<uint8_t>{1, 2, 3, 9, 9, 9, 1, 2, 3, 200, 0, 7}, 8);
+    ASSERT_EQ(few.count, 8);
+    EXPECT_EQ(std::set<uint32_t>({few.color(0), few.color(1), few.color(2)}),
+              std::set<uint32_t>({makeColor(1, 2, 3), makeColor(9, 9, 9), makeColor(200, 0, 7)}));
+    for (uint32_t i = 3; i < 8; ++i)
+        EXPECT_EQ(few.color(i), few.color(2));
 }
 
 } // namespace
