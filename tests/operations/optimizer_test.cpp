@@ -211,10 +211,15 @@ const Fixed kFixed[] = {
              EXPECT_EQ(d.frames.frameAt(i)->useLocalColorTable, 0) << i;
      }},
     // A table every frame carries becomes the global one; one other stops that.
+    // A frame restores to the background: white joins the table as its entry.
     {"lossless writes a shared own table once", kSaveLosslessDefault,
-     [](DocumentBuilder& a) { fromRecipe(a, "one own table in every frame"); }, 4, {14, 4, 6, 6}, 8, 8,
+     [](DocumentBuilder& a) { fromRecipe(a, "one own table in every frame"); }, 4, {14, 4, 6, 6}, 16, 16,
      [](const Document& d) {
-         EXPECT_EQ(test::globalColors(d), test::distinctColors(8, 4));
+         std::vector<uint32_t> colors = test::distinctColors(8, 4);
+         colors.push_back(0xFFFFFF);
+         colors.resize(16);
+         EXPECT_EQ(test::globalColors(d), colors);
+         EXPECT_EQ(d.settings.globalColorTable.backgroundIndex, 8);
          EXPECT_EQ(d.frames.frameAt(3)->useLocalColorTable, 0);
      }},
 };
@@ -247,6 +252,44 @@ TEST(Optimizer, FixedResults)
 }
 
 #endif
+
+// Frames that all carry one table may share it as the global table, whose
+// background entry a reader then restores to: after a write and a reopen,
+// zell shows every screen as before, white where the background shows,
+// whether the table holds white, has room for it, or is full.
+TEST(Optimizer, SharedOwnTableKeepsTheBackground)
+{
+    const std::vector<uint32_t> withWhite = {kA, kB, kC, 0xFFFFFF};
+    const std::vector<uint32_t> small = test::distinctColors(4, 4);
+    const std::vector<uint32_t> full = test::distinctColors(256);
+    const std::tuple<const char*, const std::vector<uint32_t>*, int> cases[] = {
+        {"white in the table", &withWhite, 4}, {"room for white", &small, 8}, {"full table", &full, 0}};
+    for (const auto& [what, colors, global] : cases) {
+        SCOPED_TRACE(what);
+        auto make = [&](DocumentBuilder& a) {
+            a.screen(16, 16);
+            // Neither covers the screen, and each is cleared to the background.
+            a.add(12, 12, *colors, filled(12, 12, 0), 2, 2).disposal = 2;
+            a.add(6, 6, *colors, filled(6, 6, 1), 1, 1).disposal = 2;
+            a.add(5, 5, *colors, filled(5, 5, 2), 9, 9).disposal = 2;
+            a.document.settings.useGlobalColorTable = false;
+        };
+        DocumentBuilder exported, inPlace, reopened, reopenedInPlace;
+        make(exported);
+        make(inPlace);
+        const test::Screens before = test::composedScreens(exported.document);
+        ASSERT_EQ(before.size(), 3u);
+
+        ASSERT_TRUE(test::importGif(reopened.document, test::exportedGif(exported.document, kSaveLosslessDefault)));
+        EXPECT_EQ(test::composedScreens(reopened.document), before);
+        const GifSettings& s = reopened.document.settings;
+        EXPECT_EQ(s.useGlobalColorTable ? int(s.globalColorTable.count) : 0, global);
+
+        ASSERT_TRUE(optimize(inPlace.document, kSaveLosslessDefault));
+        ASSERT_TRUE(test::importGif(reopenedInPlace.document, test::exportedGif(inPlace.document)));
+        EXPECT_EQ(test::composedScreens(reopenedInPlace.document), before);
+    }
+}
 
 // All or nothing: a write refused after the global table was rebuilt and
 // three frames staged, or a work file that cannot be read, leave every
