@@ -67,7 +67,7 @@ bool OptimizingPass::prepare()
     if (shrinkTables_ && lossless_ && !mergeTables(frames_, *global_, merged_))
         return false;
     if (shrinkTables_ && !merged_)
-        return shrinkGlobalTable(frames_, *global_, shrunk_, shrinkMap_);
+        return shrinkGlobalTable(frames_, *global_, shrunk_, shrinkMap_, lossless_);
     return true;
 }
 

@@ -307,13 +307,18 @@ bool encodeLosslessFrame(RasterImage& picture, ByteBuffer& out, LosslessFrame& f
 
     // The transparent index: the frame's own, or an entry no changing pixel
     // uses (the one fewest unchanged pixels have, so that most keep their
-    // choice), or a new entry.
+    // choice, within the codes the changing pixels need), or a new entry.
     uint32_t t = own;
     uint32_t grown = colors;
     if (t == kNoIndex && f.giveTransparency && hasQuiet) {
+        uint32_t largestMust = 0;
+        for (uint32_t i = 0; i < colors; ++i)
+            largestMust = mustUse[i] ? i : largestMust;
+        const uint32_t narrow = 1u << std::max(int(std::bit_width(largestMust)), 2);
+        const auto cost = [&](uint32_t i) { return std::pair{i >= narrow, quietUse[i]}; };
         uint32_t best = kNoIndex;
         for (uint32_t i = 0; i < colors; ++i)
-            if (mustUse[i] == 0 && (best == kNoIndex || quietUse[i] < quietUse[best]))
+            if (mustUse[i] == 0 && (best == kNoIndex || cost(i) < cost(best)))
                 best = i;
         if (best == kNoIndex && !f.keepColors && !outOfTable && colors < 256) {
             best = colors;

@@ -222,6 +222,29 @@ const Fixed kFixed[] = {
          EXPECT_EQ(d.settings.globalColorTable.backgroundIndex, 8);
          EXPECT_EQ(d.frames.frameAt(3)->useLocalColorTable, 0);
      }},
+    // Nine colours of 32 in use: the table halves, and the colour the second
+    // frame changes comes first, so that its codes start 2 bits wide.
+    {"lossless puts the colours small changes use first", kSaveLosslessDefault,
+     [](DocumentBuilder& a) {
+         a.screen(16, 16);
+         a.globalTable(test::distinctColors(32));
+         std::vector<uint8_t> picture(16 * 16);
+         for (size_t k = 0; k < picture.size(); ++k)
+             picture[k] = uint8_t(20 + k % 9);
+         a.addGlobal(16, 16, picture);
+         for (uint32_t y = 5; y < 8; ++y)
+             for (uint32_t x = 4; x < 7; ++x)
+                 picture[y * 16 + x] = picture[y * 16 + x] == 28 ? 27 : 28;
+         a.addGlobal(16, 16, picture);
+     },
+     2, {4, 5, 3, 3}, 16, 16,
+     [](const Document& d) {
+         const std::vector<uint8_t> bytes = test::readFile(d.frames.frameAt(1)->workFile);
+         GifHeader header;
+         GifImageBlock image;
+         ASSERT_TRUE(readGifHeader(bytes, header) && findFirstGifImage(header, image));
+         EXPECT_EQ(bytes[image.dataStart], 2);
+     }},
 };
 
 TEST(Optimizer, FixedResults)
