@@ -64,6 +64,10 @@ bool shrinkGlobalTable(const FrameList& frames, const ColorTable& global, std::o
             for (int64_t x = 0; x < h.width; ++x)
                 used[row[x]] = true;
         }
+        // Once the table cannot shrink, the frames left need no reading.
+        const auto inUse = uint32_t(std::count(used.begin(), used.end(), true));
+        if ((1u << colorTableBits(inUse)) >= global.count)
+            return true;
         if (byUse) {
             markChanged(picture, h, f, before, changed.emplace_back());
             before.picture.image.swap(picture.image);

@@ -316,21 +316,23 @@ TEST(Optimizer, SharedOwnTableKeepsTheBackground)
 
 // All or nothing: a write refused after the global table was rebuilt and
 // three frames staged, or a work file that cannot be read, leave every
-// frame, work file and the global table as they were. Rebuilding or merging
-// the tables reads every frame first, so no frame is staged then.
+// frame, work file and the global table as they were. Rebuilding, merging
+// or shrinking the tables reads every frame first (half of these entries are
+// unused), so no frame is staged then.
 TEST(Optimizer, FailureMidRunChangesNothing)
 {
     const std::tuple<const char*, bool, uint32_t> cases[] = {
         {"write failure", false, kAll},
         {"unreadable work file", true, kAll & ~kSaveAutoTransparency},
         {"unreadable work file while the table is rebuilt", true, kAll},
-        {"unreadable work file while the tables merge", true, kSaveLosslessDefault},
+        {"unreadable work file while the tables shrink", true, kSaveLosslessDefault},
     };
     for (const auto& [what, unreadable, options] : cases) {
         SCOPED_TRACE(what);
         DocumentBuilder a;
         a.screen(24, 24);
-        a.globalTable({kA, kB, kC, makeColor(1, 2, 3)});
+        a.globalTable({kA, kB, kC, makeColor(1, 2, 3), makeColor(4, 5, 6), makeColor(7, 8, 9), makeColor(1, 1, 1),
+                       makeColor(2, 2, 2)});
         for (uint32_t i = 0; i < 5; ++i)
             a.addGlobal(24, 24, block(24, 24, i * 3, i * 2, 5, 5, uint8_t(1 + i % 3))).delay = uint16_t(i);
         a.addGlobal(24, 24, block(24, 24, 12, 8, 5, 5, 2)); // a repeat: dropped when the run succeeds
