@@ -423,15 +423,19 @@ bool encodeLosslessFrame(RasterImage& picture, ByteBuffer& out, LosslessFrame& f
             }
         }
         if (byRuns) {
-            if (anyChoice) {
-                chooseRuns(data, alt, size_t(rw), runs);
+            // Each choice as it is, then left where the table holds a
+            // longer string.
+            const auto tryAround = [&] {
                 tryEncoding(m, tt, runs, runs);
-                // The runs chosen, left where the table holds a longer string.
                 for (size_t p = 0; p < area; ++p)
                     flip[p] = runs[p] == alt[p] ? data[p] : alt[p];
                 tryEncoding(m, tt, flip, runs);
+            };
+            if (anyChoice) {
+                chooseRuns(data, alt, size_t(rw), runs);
+                tryAround();
                 chooseStretches(data, alt, runs);
-                tryEncoding(m, tt, runs, runs);
+                tryAround();
             }
             return;
         }
