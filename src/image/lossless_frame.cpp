@@ -307,14 +307,16 @@ bool encodeLosslessFrame(RasterImage& picture, ByteBuffer& out, LosslessFrame& f
 
     // The transparent index: the frame's own, or an entry no changing pixel
     // uses (the one fewest unchanged pixels have, so that most keep their
-    // choice, within the codes the changing pixels need), or a new entry.
+    // choice; in a table kept as it is, within the codes the changing pixels
+    // need), or a new entry.
+    const bool compact = !f.keepColors && !outOfTable;
     uint32_t t = own;
     uint32_t grown = colors;
     if (t == kNoIndex && f.giveTransparency && hasQuiet) {
         uint32_t largestMust = 0;
         for (uint32_t i = 0; i < colors; ++i)
             largestMust = mustUse[i] ? i : largestMust;
-        const uint32_t narrow = 1u << std::max(int(std::bit_width(largestMust)), 2);
+        const uint32_t narrow = compact ? 256 : 1u << std::max(int(std::bit_width(largestMust)), 2);
         const auto cost = [&](uint32_t i) { return std::pair{i >= narrow, quietUse[i]}; };
         uint32_t best = kNoIndex;
         for (uint32_t i = 0; i < colors; ++i)
@@ -326,7 +328,6 @@ bool encodeLosslessFrame(RasterImage& picture, ByteBuffer& out, LosslessFrame& f
         }
         t = best;
     }
-    const bool compact = !f.keepColors && !outOfTable;
 
     struct Candidate {
         std::vector<uint8_t> codes;
