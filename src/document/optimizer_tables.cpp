@@ -8,17 +8,51 @@
 
 namespace zell {
 
+namespace {
+
+// The global-table frame before, as the next one is compared with it.
+struct Previous {
+    RasterImage picture;
+    DibHeader header{};
+    int64_t left = 0, top = 0;
+    bool any = false;
+};
+
+// The entries of `picture` (at left, top) that differ from the frame
+// before at their place: about what an optimised frame still writes.
+void markChanged(const RasterImage& picture, const DibHeader& h, const Frame& f, const Previous& before,
+                 std::array<bool, 256>& changed)
+{
+    for (uint32_t y = 0; y < h.absHeight(); ++y) {
+        const uint8_t* row = picture.image.data() + dibRowOffset(h, y);
+        const int64_t by = int64_t(f.top) + y - before.top;
+        const bool rowBefore = before.any && by >= 0 && by < int64_t(before.header.absHeight());
+        const uint8_t* old = rowBefore ? before.picture.image.data() + dibRowOffset(before.header, uint32_t(by)) : nullptr;
+        for (int64_t x = 0; x < h.width; ++x) {
+            const int64_t bx = int64_t(f.left) + x - before.left;
+            if (row[x] != f.transparentIndex && !(old && bx >= 0 && bx < before.header.width && old[bx] == row[x]))
+                changed[row[x]] = true;
+        }
+    }
+}
+
+} // namespace
+
 bool shrinkGlobalTable(const FrameList& frames, const ColorTable& global, std::optional<ColorTable>& shrunk,
-                       std::array<uint8_t, 256>& to)
+                       std::array<uint8_t, 256>& to, bool byUse)
 {
     shrunk.reset();
     std::array<bool, 256> used{};
     if (global.backgroundIndex < global.count)
         used[global.backgroundIndex] = true;
+    std::vector<std::array<bool, 256>> changed; // by frame, with byUse
+    Previous before;
     for (int i = 0; i < frames.count(); ++i) {
         const Frame& f = *frames.frameAt(i);
-        if (f.useLocalColorTable)
+        if (f.useLocalColorTable) {
+            before.any = false;
             continue;
+        }
         RasterImage picture;
         DibHeader h;
         if (!picture.loadGifImage(f.workFile.path(), 0) || !checkDib(picture.image.bytes(), &h) || h.bitCount != 8)
@@ -30,6 +64,18 @@ bool shrinkGlobalTable(const FrameList& frames, const ColorTable& global, std::o
             for (int64_t x = 0; x < h.width; ++x)
                 used[row[x]] = true;
         }
+        // Once the table cannot shrink, the frames left need no reading.
+        const auto inUse = uint32_t(std::count(used.begin(), used.end(), true));
+        if ((1u << colorTableBits(inUse)) >= global.count)
+            return true;
+        if (byUse) {
+            markChanged(picture, h, f, before, changed.emplace_back());
+            before.picture.image.swap(picture.image);
+            before.header = h;
+            before.left = f.left;
+            before.top = f.top;
+            before.any = true;
+        }
     }
     uint32_t count = 0;
     for (uint32_t i = 0; i < 256; ++i) {
@@ -37,6 +83,20 @@ bool shrinkGlobalTable(const FrameList& frames, const ColorTable& global, std::o
             return true; // an index beyond the table: leave it all alone
         count += used[i] ? 1 : 0;
     }
+    // Codes start as narrow as a frame's largest entry allows: with byUse,
+    // first the colours of the frames that change fewest colours.
+    std::vector<uint32_t> order;
+    std::array<bool, 256> placed{};
+    std::stable_sort(changed.begin(), changed.end(), [](const auto& a, const auto& b) {
+        return std::count(a.begin(), a.end(), true) < std::count(b.begin(), b.end(), true);
+    });
+    for (const auto& set : changed)
+        for (uint32_t i = 0; i < global.count; ++i)
+            if (set[i] && !placed[i])
+                placed[i] = true, order.push_back(i);
+    for (uint32_t i = 0; i < global.count; ++i)
+        if (used[i] && !placed[i])
+            order.push_back(i);
     const uint32_t size = 1u << colorTableBits(count);
     if (size >= global.count)
         return true;
@@ -44,9 +104,7 @@ bool shrinkGlobalTable(const FrameList& frames, const ColorTable& global, std::o
     table.count = uint16_t(size);
     to.fill(0);
     uint32_t next = 0;
-    for (uint32_t i = 0; i < global.count; ++i) {
-        if (!used[i])
-            continue;
+    for (const uint32_t i : order) {
         to[i] = uint8_t(next);
         table.setColor(next++, global.color(i));
     }

@@ -14,11 +14,12 @@ namespace zell {
 
 // kSaveShrinkTables: the global table cut to the entries that the
 // frames using it need (their pixels, their transparent index, the background
-// index), in their order, when that makes a smaller power of two. `to` maps
-// old indices to new ones. False when a frame cannot be read; true with
-// `shrunk` empty when nothing shrinks.
+// index), in their order, when that makes a smaller power of two; with
+// `byUse` also reordered so that the colours of the frames that change
+// fewest come first. `to` maps old indices to new ones. False when a frame
+// cannot be read; true with `shrunk` empty when nothing changes.
 bool shrinkGlobalTable(const FrameList& frames, const ColorTable& global, std::optional<ColorTable>& shrunk,
-                       std::array<uint8_t, 256>& to);
+                       std::array<uint8_t, 256>& to, bool byUse = false);
 
 // The lossless modes with kSaveShrinkTables: one global table for every
 // frame, made of the colours the frames show (and the background colour)

@@ -67,7 +67,7 @@ bool OptimizingPass::prepare()
     if (shrinkTables_ && lossless_ && !mergeTables(frames_, *global_, merged_))
         return false;
     if (shrinkTables_ && !merged_)
-        return shrinkGlobalTable(frames_, *global_, shrunk_, shrinkMap_);
+        return shrinkGlobalTable(frames_, *global_, shrunk_, shrinkMap_, lossless_);
     return true;
 }
 
@@ -125,8 +125,24 @@ bool OptimizingPass::findCommonTable()
     ColorTable t;
     t.count = uint16_t(first.size() / 3);
     std::copy(first.begin(), first.end(), t.entries.begin());
-    // No background colour of its own: the screen starts as it did.
+    // A written global table names a background entry, and frames restoring
+    // to the background show it: it must hold the colour they showed, added
+    // in a doubled table when no entry does. That table pays only when three
+    // frames or more move onto it; a full table stays with the frames.
+    const uint32_t background = tableBackground(global_);
     t.backgroundIndex = kNoIndex;
+    for (uint16_t i = 0; i < t.count && t.backgroundIndex == kNoIndex; ++i)
+        if (t.color(i) == background)
+            t.backgroundIndex = i;
+    if (t.backgroundIndex == kNoIndex) {
+        if (t.count >= 256 || frames_.count() < 3)
+            return true;
+        t.backgroundIndex = t.count;
+        t.setColor(t.count, background);
+        for (uint16_t i = t.count + 1; i < 2 * t.count; ++i)
+            t.setColor(i, 0);
+        t.count = uint16_t(2 * t.count);
+    }
     common_ = t;
     return true;
 }

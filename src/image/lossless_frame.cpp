@@ -128,6 +128,28 @@ void chooseRuns(const std::vector<uint8_t>& own, const std::vector<uint8_t>& see
     }
 }
 
+// Each stretch of pixels that may be transparent becomes so where its own
+// colours change within it; a stretch of one colour keeps it, as a longer
+// run of that colour may go on beside it.
+void chooseStretches(const std::vector<uint8_t>& own, const std::vector<uint8_t>& see, std::vector<uint8_t>& out)
+{
+    const size_t n = own.size();
+    size_t p = 0;
+    while (p < n) {
+        if (own[p] == see[p]) {
+            out[p] = own[p];
+            ++p;
+            continue;
+        }
+        const size_t s = p;
+        bool mixed = false;
+        for (++p; p < n && own[p] != see[p]; ++p)
+            mixed = mixed || own[p] != own[p - 1];
+        for (size_t q = s; q < p; ++q)
+            out[q] = mixed ? see[q] : own[q];
+    }
+}
+
 uint64_t streamCost(size_t codeBytes, int bits, bool keepColors)
 {
     return codeBytes + (codeBytes + 254) / 255 + (keepColors ? 0 : 3u << bits);
@@ -284,13 +306,21 @@ bool encodeLosslessFrame(RasterImage& picture, ByteBuffer& out, LosslessFrame& f
     }
 
     // The transparent index: the frame's own, or an entry no changing pixel
-    // uses (the one most unchanged pixels have), or a new entry.
+    // uses (the one fewest unchanged pixels have, so that most keep their
+    // choice; in a table kept as it is, within the codes the changing pixels
+    // need), or a new entry.
+    const bool compact = !f.keepColors && !outOfTable;
     uint32_t t = own;
     uint32_t grown = colors;
     if (t == kNoIndex && f.giveTransparency && hasQuiet) {
+        uint32_t largestMust = 0;
+        for (uint32_t i = 0; i < colors; ++i)
+            largestMust = mustUse[i] ? i : largestMust;
+        const uint32_t narrow = compact ? 256 : 1u << std::max(int(std::bit_width(largestMust)), 2);
+        const auto cost = [&](uint32_t i) { return std::pair{i >= narrow, quietUse[i]}; };
         uint32_t best = kNoIndex;
         for (uint32_t i = 0; i < colors; ++i)
-            if (mustUse[i] == 0 && (best == kNoIndex || quietUse[i] > quietUse[best]))
+            if (mustUse[i] == 0 && (best == kNoIndex || cost(i) < cost(best)))
                 best = i;
         if (best == kNoIndex && !f.keepColors && !outOfTable && colors < 256) {
             best = colors;
@@ -298,7 +328,6 @@ bool encodeLosslessFrame(RasterImage& picture, ByteBuffer& out, LosslessFrame& f
         }
         t = best;
     }
-    const bool compact = !f.keepColors && !outOfTable;
 
     struct Candidate {
         std::vector<uint8_t> codes;
@@ -308,19 +337,20 @@ bool encodeLosslessFrame(RasterImage& picture, ByteBuffer& out, LosslessFrame& f
         int minCode = 2;
     };
     Candidate best;
-    std::vector<uint8_t> data(area), alt(area), runs(area);
+    std::vector<uint8_t> data(area), alt(area), runs(area), flip(area);
     LzwCodec codec;
     std::optional<LzwClear> settled; // how a full table is cleared, once known
     // `transparent`: the index in the mapping's table, or kNoIndex.
-    // Encodes `data` (with `alt` when choosing); gives up as soon as it
+    // Encodes `pixels`, or chooses string by string where `preferred` (the
+    // value taken when both do as well) differs; gives up as soon as it
     // cannot beat the best so far.
-    auto tryEncoding = [&](const Mapping& m, uint32_t transparent, bool choosing,
-                           const std::vector<uint8_t>& pixels) {
-        const std::span<const uint8_t> other = choosing ? std::span<const uint8_t>(alt) : pixels;
+    auto tryEncoding = [&](const Mapping& m, uint32_t transparent, const std::vector<uint8_t>& pixels,
+                           const std::vector<uint8_t>& preferred) {
+        const bool choosing = &pixels != &preferred;
         // The codes start as narrow as the largest index written allows.
         uint8_t largest = 0;
         for (size_t p = 0; p < area; ++p)
-            largest = std::max({largest, pixels[p], other[p]});
+            largest = std::max({largest, pixels[p], preferred[p]});
         const int minCode = std::max(int(std::bit_width(largest)), 2);
         const uint64_t table = streamCost(0, m.bits, f.keepColors || m.global);
         // An encoding may give up once it is no smaller than the best so far.
@@ -348,7 +378,7 @@ bool encodeLosslessFrame(RasterImage& picture, ByteBuffer& out, LosslessFrame& f
         bool filled = false;
         for (const LzwClear how : ways) {
             std::vector<uint8_t> codes;
-            const bool done = codec.compressChoosing(pixels, other, minCode, codes, limit(), how);
+            const bool done = codec.compressChoosing(pixels, preferred, minCode, codes, limit(), how);
             filled = filled || codec.tableFilled();
             if (done && keep(codes))
                 won = how;
@@ -374,7 +404,7 @@ bool encodeLosslessFrame(RasterImage& picture, ByteBuffer& out, LosslessFrame& f
             const uint8_t index = rectIndex[p];
             data[p] = m.kept[index] ? m.to[index] : index;
         }
-        tryEncoding(m, kNoIndex, false, data);
+        tryEncoding(m, kNoIndex, data, data);
     };
     // All unchanged pixels transparent (as optimizeFrame writes them), then
     // chosen string by string; `tt`: the transparent index in `m`.
@@ -394,15 +424,25 @@ bool encodeLosslessFrame(RasterImage& picture, ByteBuffer& out, LosslessFrame& f
             }
         }
         if (byRuns) {
+            // Each choice as it is, then left where the table holds a
+            // longer string.
+            const auto tryAround = [&] {
+                tryEncoding(m, tt, runs, runs);
+                for (size_t p = 0; p < area; ++p)
+                    flip[p] = runs[p] == alt[p] ? data[p] : alt[p];
+                tryEncoding(m, tt, flip, runs);
+            };
             if (anyChoice) {
                 chooseRuns(data, alt, size_t(rw), runs);
-                tryEncoding(m, tt, false, runs);
+                tryAround();
+                chooseStretches(data, alt, runs);
+                tryAround();
             }
             return;
         }
-        tryEncoding(m, tt, false, alt);
+        tryEncoding(m, tt, alt, alt);
         if (anyChoice)
-            tryEncoding(m, tt, true, data);
+            tryEncoding(m, tt, data, alt);
     };
 
     const bool transparentPossible = t != kNoIndex && (hasQuiet || hasSeeThrough);

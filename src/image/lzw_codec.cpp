@@ -193,6 +193,8 @@ ChildTable& lookAheadTable()
 // writing: a full table is never written to, and a fresh one lives in a
 // table of its own.
 struct ChoosingCoder {
+    static constexpr uint32_t kReach = 64;
+    static constexpr int kBranches = 8;
     ChildTable* table;
     const uint8_t* in;
     const uint8_t* other;
@@ -238,25 +240,38 @@ struct ChoosingCoder {
         return false;
     }
 
-    // How many more pixels the string `code` can take from pixel i on,
-    // following the alternative first (at most kReach): a one-string
+    // How many more pixels the string `code` can take from pixel i on: the
+    // longest string the table holds, both values of a pixel tried where
+    // both continue it (at most kBranches times, kReach pixels): the
     // look-ahead that decides between the two values of a pixel.
     uint32_t reach(uint32_t code, size_t i) const
     {
-        constexpr uint32_t kReach = 24;
+        int branches = kBranches;
+        return longest(code, i, kReach, branches);
+    }
+
+    uint32_t longest(uint32_t code, size_t i, uint32_t steps, int& branches) const
+    {
         const uint16_t* child = table->child.data();
-        uint32_t steps = 0;
-        while (steps < kReach && i < size) {
-            uint32_t next = child[(uint32_t(other[i] & byteMask) << 12) | code];
-            if (next == 0)
-                next = child[(uint32_t(in[i] & byteMask) << 12) | code];
-            if (next == 0)
+        uint32_t taken = 0;
+        while (taken < steps && i < size) {
+            const uint32_t a = in[i] & byteMask, b = other[i] & byteMask;
+            const uint32_t cb = child[(b << 12) | code];
+            const uint32_t ca = a != b ? child[(a << 12) | code] : 0;
+            if (cb && ca && branches > 0) {
+                --branches;
+                const uint32_t lb = longest(cb, i + 1, steps - taken - 1, branches);
+                const uint32_t la = longest(ca, i + 1, steps - taken - 1, branches);
+                return taken + 1 + std::max(la, lb);
+            }
+            const uint32_t c = cb ? cb : ca;
+            if (c == 0)
                 break;
-            code = next;
+            code = c;
             ++i;
-            ++steps;
+            ++taken;
         }
-        return steps;
+        return taken;
     }
 
     // The value a string starting at pixel i begins with: the alternative

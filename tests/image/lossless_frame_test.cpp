@@ -156,6 +156,64 @@ TEST(LosslessFrame, KeepsTheSmallestWayOfClearingTheTable)
     }
 }
 
+// A block of runs moved sideways changes where runs end: an unchanged
+// stretch of several colours is cheapest transparent, one of a single
+// colour cheapest kept, as it continues the run beside it (here smaller
+// than every unchanged pixel transparent). The frame shows exactly its
+// colours and costs no more than written that way.
+TEST(LosslessFrame, UnchangedStretchesOfSeveralColoursBecomeTransparent)
+{
+    const uint32_t w = 96, h = 64;
+    const std::vector<uint32_t> colors = palette(10); // 0 stays unused
+    for (const uint32_t seed : {6u, 7u}) {
+        Random random(seed);
+        std::vector<uint8_t> screen(size_t(w) * h), frame;
+        // Rows of runs, each row band repeating; the frame moves a block of
+        // them sideways, so that the block changes only where runs end.
+        std::vector<uint8_t> band(size_t(w) * 4);
+        for (size_t p = 0; p < band.size();) {
+            const uint8_t c = uint8_t(1 + random.next() % 8);
+            for (uint32_t n = 3 + random.next() % 9; n > 0 && p < band.size(); --n)
+                band[p++] = c;
+        }
+        for (uint32_t y = 0; y < h; ++y)
+            for (uint32_t x = 0; x < w; ++x)
+                screen[y * w + x] = band[(y % 4) * w + x];
+        frame = screen;
+        for (uint32_t y = 0; y < h; ++y)
+            for (uint32_t x = 8; x < w - 8; ++x)
+                frame[y * w + x] = screen[y * w + x - 3];
+        frame.front() = 9;
+        frame.back() = 9;
+        std::vector<uint8_t> written(frame.size());
+        for (size_t p = 0; p < frame.size();) {
+            if (frame[p] != screen[p]) {
+                written[p] = frame[p];
+                ++p;
+                continue;
+            }
+            size_t end = p;
+            bool mixed = false;
+            for (; end < frame.size() && frame[end] == screen[end]; ++end)
+                mixed = mixed || frame[end] != frame[p];
+            for (; p < end; ++p)
+                written[p] = mixed ? 0 : frame[p];
+        }
+        std::vector<uint8_t> codes;
+        LzwCodec codec;
+        ASSERT_TRUE(codec.compressChoosing(written, written, 4, codes, SIZE_MAX, LzwClear::never));
+
+        const Encoded e = encode(w, h, colors, screen, frame, true);
+        ASSERT_EQ(e.frame.width * e.frame.height, w * h);
+        std::vector<uint32_t> wanted;
+        for (const uint8_t index : frame)
+            wanted.push_back(colors[index]);
+        EXPECT_EQ(shownAfter(e, w, colors, screen), wanted) << seed;
+        const GifImageBlock image = imageOf(e.stream);
+        EXPECT_LE(image.end - image.dataStart, 2 + codes.size() + (codes.size() + 254) / 255) << seed;
+    }
+}
+
 // A frame on a 256-entry table that uses only its first entries starts with
 // codes just wide enough for its largest index.
 TEST(LosslessFrame, CodesStartAsNarrowAsTheLargestIndexAllows)

@@ -211,11 +211,39 @@ const Fixed kFixed[] = {
              EXPECT_EQ(d.frames.frameAt(i)->useLocalColorTable, 0) << i;
      }},
     // A table every frame carries becomes the global one; one other stops that.
+    // A frame restores to the background: white joins the table as its entry.
     {"lossless writes a shared own table once", kSaveLosslessDefault,
-     [](DocumentBuilder& a) { fromRecipe(a, "one own table in every frame"); }, 4, {14, 4, 6, 6}, 8, 8,
+     [](DocumentBuilder& a) { fromRecipe(a, "one own table in every frame"); }, 4, {14, 4, 6, 6}, 16, 16,
      [](const Document& d) {
-         EXPECT_EQ(test::globalColors(d), test::distinctColors(8, 4));
+         std::vector<uint32_t> colors = test::distinctColors(8, 4);
+         colors.push_back(0xFFFFFF);
+         colors.resize(16);
+         EXPECT_EQ(test::globalColors(d), colors);
+         EXPECT_EQ(d.settings.globalColorTable.backgroundIndex, 8);
          EXPECT_EQ(d.frames.frameAt(3)->useLocalColorTable, 0);
+     }},
+    // Nine colours of 32 in use: the table halves, and the colour the second
+    // frame changes comes first, so that its codes start 2 bits wide.
+    {"lossless puts the colours small changes use first", kSaveLosslessDefault,
+     [](DocumentBuilder& a) {
+         a.screen(16, 16);
+         a.globalTable(test::distinctColors(32));
+         std::vector<uint8_t> picture(16 * 16);
+         for (size_t k = 0; k < picture.size(); ++k)
+             picture[k] = uint8_t(20 + k % 9);
+         a.addGlobal(16, 16, picture);
+         for (uint32_t y = 5; y < 8; ++y)
+             for (uint32_t x = 4; x < 7; ++x)
+                 picture[y * 16 + x] = picture[y * 16 + x] == 28 ? 27 : 28;
+         a.addGlobal(16, 16, picture);
+     },
+     2, {4, 5, 3, 3}, 16, 16,
+     [](const Document& d) {
+         const std::vector<uint8_t> bytes = test::readFile(d.frames.frameAt(1)->workFile);
+         GifHeader header;
+         GifImageBlock image;
+         ASSERT_TRUE(readGifHeader(bytes, header) && findFirstGifImage(header, image));
+         EXPECT_EQ(bytes[image.dataStart], 2);
      }},
 };
 
@@ -248,23 +276,63 @@ TEST(Optimizer, FixedResults)
 
 #endif
 
+// Frames that all carry one table may share it as the global table, whose
+// background entry a reader then restores to: after a write and a reopen,
+// zell shows every screen as before, white where the background shows,
+// whether the table holds white, has room for it, or is full.
+TEST(Optimizer, SharedOwnTableKeepsTheBackground)
+{
+    const std::vector<uint32_t> withWhite = {kA, kB, kC, 0xFFFFFF};
+    const std::vector<uint32_t> small = test::distinctColors(4, 4);
+    const std::vector<uint32_t> full = test::distinctColors(256);
+    const std::tuple<const char*, const std::vector<uint32_t>*, int> cases[] = {
+        {"white in the table", &withWhite, 4}, {"room for white", &small, 8}, {"full table", &full, 0}};
+    for (const auto& [what, colors, global] : cases) {
+        SCOPED_TRACE(what);
+        auto make = [&](DocumentBuilder& a) {
+            a.screen(16, 16);
+            // Neither covers the screen, and each is cleared to the background.
+            a.add(12, 12, *colors, filled(12, 12, 0), 2, 2).disposal = 2;
+            a.add(6, 6, *colors, filled(6, 6, 1), 1, 1).disposal = 2;
+            a.add(5, 5, *colors, filled(5, 5, 2), 9, 9).disposal = 2;
+            a.document.settings.useGlobalColorTable = false;
+        };
+        DocumentBuilder exported, inPlace, reopened, reopenedInPlace;
+        make(exported);
+        make(inPlace);
+        const test::Screens before = test::composedScreens(exported.document);
+        ASSERT_EQ(before.size(), 3u);
+
+        ASSERT_TRUE(test::importGif(reopened.document, test::exportedGif(exported.document, kSaveLosslessDefault)));
+        EXPECT_EQ(test::composedScreens(reopened.document), before);
+        const GifSettings& s = reopened.document.settings;
+        EXPECT_EQ(s.useGlobalColorTable ? int(s.globalColorTable.count) : 0, global);
+
+        ASSERT_TRUE(optimize(inPlace.document, kSaveLosslessDefault));
+        ASSERT_TRUE(test::importGif(reopenedInPlace.document, test::exportedGif(inPlace.document)));
+        EXPECT_EQ(test::composedScreens(reopenedInPlace.document), before);
+    }
+}
+
 // All or nothing: a write refused after the global table was rebuilt and
 // three frames staged, or a work file that cannot be read, leave every
-// frame, work file and the global table as they were. Rebuilding or merging
-// the tables reads every frame first, so no frame is staged then.
+// frame, work file and the global table as they were. Rebuilding, merging
+// or shrinking the tables reads every frame first (half of these entries are
+// unused), so no frame is staged then.
 TEST(Optimizer, FailureMidRunChangesNothing)
 {
     const std::tuple<const char*, bool, uint32_t> cases[] = {
         {"write failure", false, kAll},
         {"unreadable work file", true, kAll & ~kSaveAutoTransparency},
         {"unreadable work file while the table is rebuilt", true, kAll},
-        {"unreadable work file while the tables merge", true, kSaveLosslessDefault},
+        {"unreadable work file while the tables shrink", true, kSaveLosslessDefault},
     };
     for (const auto& [what, unreadable, options] : cases) {
         SCOPED_TRACE(what);
         DocumentBuilder a;
         a.screen(24, 24);
-        a.globalTable({kA, kB, kC, makeColor(1, 2, 3)});
+        a.globalTable({kA, kB, kC, makeColor(1, 2, 3), makeColor(4, 5, 6), makeColor(7, 8, 9), makeColor(1, 1, 1),
+                       makeColor(2, 2, 2)});
         for (uint32_t i = 0; i < 5; ++i)
             a.addGlobal(24, 24, block(24, 24, i * 3, i * 2, 5, 5, uint8_t(1 + i % 3))).delay = uint16_t(i);
         a.addGlobal(24, 24, block(24, 24, 12, 8, 5, 5, 2)); // a repeat: dropped when the run succeeds
