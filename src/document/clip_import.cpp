@@ -32,7 +32,6 @@ constexpr uint64_t kPaletteSamplePixels = uint64_t(1) << 21;
 // smaller at a higher PSNR (bench/clip_vs_ffmpeg.sh).
 constexpr int kClipDiffusion = 4;
 constexpr int kSteadyTolerance = 150;
-constexpr int kSteadyNearestMultiple = 2;
 
 bool fail(Failure* why, Failure failure)
 {
@@ -384,7 +383,7 @@ private:
         if (options_.palette == ClipPalette::shared)
             shared = std::make_unique<PaletteMapper>(palette_);
         if (shared) {
-            shared->keepSteady(kSteadyTolerance, kSteadyNearestMultiple);
+            shared->keepSteady(kSteadyTolerance);
             shared->diffuse(kClipDiffusion);
         }
         const int64_t total = options_.palette == ClipPalette::shared ? int64_t(2 * frameCount_) : int64_t(estimate_);

@@ -29,15 +29,10 @@ public:
     // distance) farther from its colour than the nearest entry keeps that
     // entry. Noise and dither that would change every frame stay put,
     // so the optimiser finds the pixel unchanged. 0: every pixel on its own.
-    // The slack is also at most `nearestMultiple` times the nearest entry's
-    // own distance, so that a colour the table holds, as on flat screen
-    // content, is never left showing an entry dither gave it a frame before;
-    // noise that misses every entry anyway may be allowed more.
-    void keepSteady(int tolerance, int nearestMultiple)
-    {
-        tolerance_ = tolerance;
-        nearestMultiple_ = nearestMultiple;
-    }
+    // The slack is at most twice the nearest entry's own distance, so that
+    // a colour the table holds, as on flat screen content, is never left
+    // showing an entry dither gave it a frame before.
+    void keepSteady(int tolerance) { tolerance_ = tolerance; }
     // Sixteenths of a pixel's error that error diffusion passes on (16: all).
     void diffuse(int sixteenths) { diffusionShare_ = std::clamp(sixteenths, 0, 16); }
 
@@ -53,7 +48,7 @@ private:
     {
         if (!previous_.empty() && previous_[at] != index) {
             const int best = distance(rgb, nearest(rgb[0], rgb[1], rgb[2]));
-            if (distance(rgb, previous_[at]) <= best + std::min(tolerance_, nearestMultiple_ * best))
+            if (distance(rgb, previous_[at]) <= best + std::min(tolerance_, 2 * best))
                 index = previous_[at];
         }
         if (!current_.empty())
@@ -71,7 +66,6 @@ private:
     std::array<int, 257> greenStart_{};
     int ditherAmplitude_ = 0;
     int tolerance_ = 0;
-    int nearestMultiple_ = 0;
     int diffusionShare_ = 16;
     std::vector<uint8_t> previous_, current_; // top-down indices
     std::vector<uint64_t> cache_;

@@ -83,7 +83,7 @@ TEST(PaletteMapper, SteadyPixelsKeepTheirEntryAcrossPictures)
         SCOPED_TRACE(int(d));
         for (int tolerance : {0, 200}) {
             PaletteMapper mapper(tableOf(greys));
-            mapper.keepSteady(tolerance, 2);
+            mapper.keepSteady(tolerance);
             ByteBuffer a, b;
             ASSERT_TRUE(mapper.map(first, w, h, d, a));
             ASSERT_TRUE(mapper.map(second, w, h, d, b));
@@ -105,7 +105,7 @@ TEST(PaletteMapper, SteadyPixelsKeepTheirEntryAcrossPictures)
 TEST(PaletteMapper, AColourTheTableHoldsTakesItsOwnEntry)
 {
     PaletteMapper mapper(tableOf({0x000000, 0x080808, 0xFFFFFF}));
-    mapper.keepSteady(200, 2);
+    mapper.keepSteady(200);
     ByteBuffer a, b;
     ASSERT_TRUE(mapper.map(std::vector<uint8_t>(3, 3), 1, 1, DitherMethod::none, a));
     ASSERT_TRUE(mapper.map(std::vector<uint8_t>(3, 8), 1, 1, DitherMethod::none, b));
