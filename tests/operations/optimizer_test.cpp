@@ -287,8 +287,9 @@ TEST(Optimizer, SharedOwnTableKeepsTheBackground)
     const std::vector<uint32_t> full = test::distinctColors(256);
     const std::tuple<const char*, const std::vector<uint32_t>*, int> cases[] = {
         {"white in the table", &withWhite, 4}, {"room for white", &small, 8}, {"full table", &full, 0}};
-    for (const auto& [what, colors, global] : cases) {
+    for (const auto& [what, table, global] : cases) {
         SCOPED_TRACE(what);
+        const std::vector<uint32_t>* colors = table; // a lambda may not capture a binding
         auto make = [&](DocumentBuilder& a) {
             a.screen(16, 16);
             // Neither covers the screen, and each is cleared to the background.
