@@ -37,6 +37,10 @@ struct LossyPicture {
 // 0 gives exactly LzwCodec::compress's stream. False on bad arguments or
 // once more than maxBytes are out.
 bool compressLossy(const LossyPicture& picture, int level, int minCodeSize, std::vector<uint8_t>& out,
-                   size_t maxBytes = SIZE_MAX);
+                   size_t maxBytes = SIZE_MAX, double* squaredError = nullptr);
+
+// What a lossy encoding pays in bytes per unit of squared lossyDistance it
+// moves its pixels by, when it is weighed against exact ones.
+double lossyPrice(int level);
 
 } // namespace zell
