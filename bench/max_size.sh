@@ -27,9 +27,11 @@ for in in "$work"/*.gif; do
     s=$(size g.gif); gp=$(psnr "$in" in.rgb g.gif "$dims")
     if "$cli" optimize "$in" -o z.gif --max-size="$s" >note.txt 2>&1; then
         zb=$(size z.gif); zp=$(psnr "$in" in.rgb z.gif "$dims")
-        # "N colours and lossy level L give B bytes" or "lossy level L gives B bytes"
-        chosen=$(sed -n 's/.*: \(\([0-9]*\) colours and \)\{0,1\}lossy level \([0-9]*\) give.*/L\3 \2/p' note.txt |
-            awk '{ print $1 ($2 == "" ? "" : ", " $2 " colours") }')
+        # "[N colours and ]lossy level L[ weighed frame by frame] give(s) B bytes"
+        chosen=$(sed -n 's/.*lossy level \([0-9]*\).*/L\1/p' note.txt)
+        grep -q 'weighed' note.txt && chosen="$chosen weighed"
+        colours=$(sed -n 's/.*: \([0-9]*\) colours and.*/\1/p' note.txt)
+        [ -n "$colours" ] && chosen="$chosen, $colours colours"
         ok=yes
         # Both exact (99 dB) is a tie that counts as a win: nothing was lost.
         if [ "$zb" -gt "$s" ] || ! awk -v a="$zp" -v b="$gp" 'BEGIN { exit !(a + 0 > b + 0 || a + 0 >= 99) }'; then

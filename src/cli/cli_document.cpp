@@ -447,10 +447,14 @@ bool fitMaxSize(Document& document, const std::string& path, uint64_t maxBytes, 
     // that fits it. A high level costs more than a smaller table on some
     // animations and less on others, so the counts are tried in turn while
     // the screens come out closer to the input's; past the highest level,
-    // only fewer colours can fit at all.
+    // only fewer colours can fit at all. Each count also tries its frames
+    // weighed, error against bytes: the level then steps more finely where
+    // a table has few colours far apart, but on frames alike it may turn
+    // many lossy at once, so the closer screens decide.
     struct Fit {
         explicit Fit(WorkDirectory& work) : trial(work) {}
         int colors = 0, level = 0;
+        uint32_t weighed = 0;
         uint64_t bytes = 0;
         double error = 0;
         Document trial;
@@ -468,32 +472,56 @@ bool fitMaxSize(Document& document, const std::string& path, uint64_t maxBytes, 
             error = name + ": reducing the colours failed";
             return false;
         }
-        const GifOutput output = GifOutput::fromSettings(fit->trial.settings, saveOptions);
-        const bool fits = fitLossyLevel(fit->trial.frames, output, maxBytes, fit->level, bytes, &why);
-        if (!fit->colors)
-            lossiest = bytes;
-        if (why != ExportError::None) {
-            error = name + ": optimising a frame failed";
-            return false;
+        const uint32_t plain = saveOptions & ~uint32_t(kSaveLossyWeighed);
+        bool fits = false, measured = false, exact = false;
+        for (const uint32_t mode : {plain, plain | kSaveLossyWeighed}) {
+            const GifOutput output = GifOutput::fromSettings(fit->trial.settings, mode);
+            int level = 0;
+            uint64_t size = 0;
+            const bool fitsHere = fitLossyLevel(fit->trial.frames, output, maxBytes, level, size, &why);
+            if (why != ExportError::None) {
+                error = name + ": optimising a frame failed";
+                return false;
+            }
+            if (mode == plain)
+                bytes = size;
+            if (!fit->colors && mode == plain)
+                lossiest = size;
+            if (!fitsHere)
+                continue;
+            if (!fit->colors && level == 0) { // exact: nothing can be closer
+                fit->level = 0;
+                fit->bytes = size;
+                fit->weighed = 0;
+                fits = exact = true;
+                break;
+            }
+            GifOutput at = output;
+            at.options = (at.options & ~lossyOption(0xFF)) | lossyOption(level);
+            std::vector<uint8_t> gif;
+            double e = 0;
+            const bool known = encodeAnimatedGif(fit->trial.frames, at, gif, &why) && screenError(document, gif, e);
+            if (!fits || (known && (!measured || e < fit->error))) {
+                fit->level = level;
+                fit->bytes = size;
+                fit->error = e;
+                fit->weighed = mode & kSaveLossyWeighed;
+                measured = known;
+            }
+            fits = true;
         }
         if (!fits)
             continue;
-        fit->bytes = bytes;
-        if (!fit->colors && fit->level == 0) { // exact: nothing can be closer
+        if (exact) {
             best = std::move(fit);
             break;
         }
-        GifOutput at = output;
-        at.options = (at.options & ~lossyOption(0xFF)) | lossyOption(fit->level);
-        std::vector<uint8_t> gif;
-        const bool weighed = encodeAnimatedGif(fit->trial.frames, at, gif, &why)
-            && screenError(document, gif, fit->error);
-        if (best && (!weighed || fit->error > best->error))
+        if (best && (!measured || fit->error > best->error))
             break;
         // A count at or above the colours in use changes nothing: go on.
         if (!best || fit->error < best->error)
             best = std::move(fit);
-        if (!weighed)
+        if (!measured)
             break;
     }
     if (!best) {
@@ -506,12 +534,13 @@ bool fitMaxSize(Document& document, const std::string& path, uint64_t maxBytes, 
         document.settings = best->trial.settings;
         document.frames.swap(best->trial.frames);
     }
-    saveOptions = (saveOptions & ~lossyOption(0xFF)) | lossyOption(best->level);
+    saveOptions = (saveOptions & ~lossyOption(0xFF) & ~uint32_t(kSaveLossyWeighed)) | lossyOption(best->level)
+        | best->weighed;
     const int colors = best->colors;
     printNote("note", name,
               (colors ? std::to_string(colors) + " colours and " : std::string()) + "lossy level "
-                  + std::to_string(best->level) + " give" + (colors ? "" : "s") + " " + std::to_string(best->bytes)
-                  + " bytes");
+                  + std::to_string(best->level) + (best->weighed ? " weighed frame by frame" : "") + " give"
+                  + (colors ? "" : "s") + " " + std::to_string(best->bytes) + " bytes");
     return true;
 }
 

@@ -26,6 +26,10 @@ enum GifSaveOption : uint32_t {
     kSaveLosslessTransparency = 0x20,
     kSaveShrinkTables = 0x40, // a global table shrinks to the colours used
     kSaveKeepTiming = 0x80,   // a dropped frame's delay goes to the frame before it
+    // With a lossy level: a frame is written lossy only where the bytes it
+    // saves outweigh its error (lossyPrice), so that the frames that gain
+    // most take the error first.
+    kSaveLossyWeighed = 0x08,
 };
 
 // The top byte of the options: a lossy LZW level (1-200; 0 exact) for the

@@ -49,7 +49,8 @@ OptimizingPass::OptimizingPass(const FrameList& frames, const ColorTable* global
       dropUnchanged_((options & kSaveDropUnchanged) != 0),
       shrinkTables_((options & kSaveShrinkTables) != 0),
       keepTiming_((options & kSaveKeepTiming) != 0),
-      lossy_(lossyLevel(options))
+      lossy_(lossyLevel(options)),
+      lossyWeighed_((options & kSaveLossyWeighed) != 0)
 {
 }
 
@@ -329,6 +330,7 @@ bool OptimizingPass::losslessFrame(int index, OptimizedFrame& out)
     d.giveTransparency = true;
     d.keepColors = global;
     d.lossy = lossy_;
+    d.lossyWeighed = lossyWeighed_;
     if (global_ && !global)
         d.global = shrunk_ ? &*shrunk_ : global_;
     else if (common_)

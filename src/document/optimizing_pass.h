@@ -84,6 +84,7 @@ private:
     const bool shrinkTables_;
     const bool keepTiming_;
     const int lossy_;
+    const bool lossyWeighed_;
     // Only pixels a frame painted are relied on; viewers differ on the
     // background. A large screen is kept in tiles made where frames reach,
     // so small frames on it cost what they cost.

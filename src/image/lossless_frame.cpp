@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <cmath>
 #include <cstring>
 #include <optional>
 #include <vector>
@@ -357,9 +358,9 @@ bool encodeLosslessFrame(RasterImage& picture, ByteBuffer& out, LosslessFrame& f
         const auto limit = [&] {
             return best.cost == UINT64_MAX ? SIZE_MAX : size_t(best.cost - std::min(best.cost, table));
         };
-        // True when `codes` became the best.
-        const auto keep = [&](std::vector<uint8_t>& codes) {
-            const uint64_t cost = streamCost(codes.size(), m.bits, f.keepColors || m.global);
+        // True when `codes` became the best; `price`: its error in bytes.
+        const auto keep = [&](std::vector<uint8_t>& codes, uint64_t price = 0) {
+            const uint64_t cost = streamCost(codes.size(), m.bits, f.keepColors || m.global) + price;
             if (cost >= best.cost)
                 return false;
             best.codes.swap(codes);
@@ -394,8 +395,9 @@ bool encodeLosslessFrame(RasterImage& picture, ByteBuffer& out, LosslessFrame& f
                 colors.setColor(uint32_t(c), m.colors[c]);
             std::vector<uint8_t> codes;
             const LossyPicture picture{pixels, &colors, transparent == kNoIndex ? -1 : int(transparent)};
-            if (compressLossy(picture, f.lossy, minCode, codes, limit()))
-                keep(codes);
+            double moved = 0;
+            if (compressLossy(picture, f.lossy, minCode, codes, limit(), &moved))
+                keep(codes, f.lossyWeighed ? uint64_t(std::lround(moved * lossyPrice(f.lossy))) : 0);
         }
     };
     // Every pixel its own colour.

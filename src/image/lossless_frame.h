@@ -35,6 +35,7 @@ struct LosslessFrame {
     bool giveTransparency = true;  // give frames without a transparent colour one
     bool keepColors = false;       // the frame uses the global table: keep it as it is
     int lossy = 0;                 // a lossy LZW level (see compressLossy); 0 exact
+    bool lossyWeighed = false;     // a lossy encoding pays lossyPrice for its error
     // A local-table frame may move onto this global table when it holds the
     // colours it needs (out: usesGlobal; the stream's table is then the
     // global one and is not to be written).

@@ -40,6 +40,7 @@ struct Match {
     uint32_t node;
     uint32_t length;
     double error;
+    double squared; // the sum of the squared distances
 };
 
 class Search {
@@ -52,26 +53,26 @@ public:
 
     Match longest(uint32_t root, size_t start)
     {
-        best_ = {root, 1, 0};
+        best_ = {root, 1, 0, 0};
         budget_ = kSearchBudget;
-        visit(root, start + 1, 1, 0);
+        visit(root, start + 1, 1, 0, 0);
         return best_;
     }
 
 private:
     // Exact children first, so that the budget goes to them before near ones.
-    void visit(uint32_t node, size_t pos, uint32_t length, double error)
+    void visit(uint32_t node, size_t pos, uint32_t length, double error, double squared)
     {
         if ((length > best_.length || (length == best_.length && error < best_.error))
             && error <= bound_ * (0.5 * length + 1))
-            best_ = {node, length, error};
+            best_ = {node, length, error, squared};
         if (pos >= in_.size())
             return;
         const uint8_t want = in_[pos];
         for (uint32_t c = tree_.firstChild[node]; c != 0; c = tree_.nextSibling[c]) {
             if (tree_.value[c] == want) {
                 --budget_;
-                visit(c, pos + 1, length + 1, error);
+                visit(c, pos + 1, length + 1, error, squared);
                 break;
             }
         }
@@ -80,7 +81,7 @@ private:
             if (tree_.value[c] == want || e > bound_)
                 continue;
             --budget_;
-            visit(c, pos + 1, length + 1, error + e);
+            visit(c, pos + 1, length + 1, error + e, squared + double(e) * e);
         }
     }
 
@@ -100,6 +101,14 @@ double lossyBound(int level)
     return 0.25 * level;
 }
 
+// A byte for every pixel moved by the whole bound: as the level rises the
+// error costs less, so frames turn lossy one by one, not all at one step.
+double lossyPrice(int level)
+{
+    const double bound = lossyBound(level);
+    return bound > 0 ? 1 / (bound * bound) : 0;
+}
+
 double lossyDistance(uint32_t a, uint32_t b)
 {
     const double dr = double(a & 0xFF) - double(b & 0xFF);
@@ -109,7 +118,7 @@ double lossyDistance(uint32_t a, uint32_t b)
 }
 
 bool compressLossy(const LossyPicture& picture, int level, int minCodeSize, std::vector<uint8_t>& out,
-                   size_t maxBytes)
+                   size_t maxBytes, double* squaredError)
 {
     const std::span<const uint8_t> in = picture.pixels;
     if (in.empty() || minCodeSize <= 0 || minCodeSize > 8 || level < 0 || level > kMaxLossyLevel
@@ -139,8 +148,9 @@ bool compressLossy(const LossyPicture& picture, int level, int minCodeSize, std:
     Search search(*tree, masked, cost, stride, bound);
     // `clearWhenFull` false: a full table is kept to the end, which pays
     // when its strings go on matching. `filled`: the table became full.
-    auto encode = [&](bool clearWhenFull, std::vector<uint8_t>& dst, size_t limit, bool& filled) {
+    auto encode = [&](bool clearWhenFull, std::vector<uint8_t>& dst, size_t limit, bool& filled, double& squared) {
         tree->reset(clear);
+        squared = 0;
         lzw::BitWriter bits(dst);
         lzw::CodeWidth codes(k);
         bool full = false;
@@ -158,6 +168,7 @@ bool compressLossy(const LossyPicture& picture, int level, int minCodeSize, std:
             }
             const Match m = search.longest(masked[i], i);
             i += m.length;
+            squared += m.squared;
             if (i < masked.size()) {
                 // Entry 4096 only makes the table full, as in exact coding.
                 if (codes.next < kMaxLzwCodes)
@@ -173,17 +184,21 @@ bool compressLossy(const LossyPicture& picture, int level, int minCodeSize, std:
         return true;
     };
     bool filled = false;
-    const bool done = encode(true, out, maxBytes, filled);
-    // Level 0 stays the exact stream, byte for byte.
-    if (!filled || level == 0)
-        return done;
+    double squared = 0, keptSquared = 0;
+    const bool done = encode(true, out, maxBytes, filled, squared);
     std::vector<uint8_t> kept;
     bool unused = false;
-    if (encode(false, kept, done ? out.size() : maxBytes, unused) && (!done || kept.size() < out.size())) {
+    // Level 0 stays the exact stream, byte for byte.
+    if (filled && level > 0 && encode(false, kept, done ? out.size() : maxBytes, unused, keptSquared)
+        && (!done || kept.size() < out.size())) {
         out.swap(kept);
-        return true;
+        squared = keptSquared;
+    } else if (!done) {
+        return false;
     }
-    return done;
+    if (squaredError)
+        *squaredError = squared;
+    return true;
 }
 
 } // namespace zell

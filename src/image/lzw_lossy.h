@@ -35,8 +35,13 @@ struct LossyPicture {
 // over each string, so that a flat area is not shifted as a whole. Once the
 // table fills, the smaller of clearing it and keeping it to the end. Level
 // 0 gives exactly LzwCodec::compress's stream. False on bad arguments or
-// once more than maxBytes are out.
+// once more than maxBytes are out. `squaredError`: the sum of the squared
+// distances its pixels moved.
 bool compressLossy(const LossyPicture& picture, int level, int minCodeSize, std::vector<uint8_t>& out,
-                   size_t maxBytes = SIZE_MAX);
+                   size_t maxBytes = SIZE_MAX, double* squaredError = nullptr);
+
+// What a lossy encoding pays in bytes per unit of squared lossyDistance it
+// moves its pixels by, when it is weighed against exact ones.
+double lossyPrice(int level);
 
 } // namespace zell

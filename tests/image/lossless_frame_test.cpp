@@ -2,11 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <vector>
 
 #include "image/gif_blocks.h"
 #include "image/gif_codec.h"
 #include "image/lzw_codec.h"
+#include "image/lzw_lossy.h"
 #include "image/random.h"
 #include "support/indexed_dib.h"
 
@@ -44,7 +46,7 @@ struct Encoded {
 // (indices into `colors`); nothing painted yet when `painted` is false.
 Encoded encode(uint32_t w, uint32_t h, const std::vector<uint32_t>& colors, const std::vector<uint8_t>& screen,
                const std::vector<uint8_t>& frame, bool giveTransparency, bool painted = true,
-               bool keepColors = false)
+               bool keepColors = false, int lossy = 0, bool weighed = false)
 {
     RasterImage picture;
     std::vector<uint32_t> shown;
@@ -57,6 +59,8 @@ Encoded encode(uint32_t w, uint32_t h, const std::vector<uint32_t>& colors, cons
     Encoded e;
     e.frame.giveTransparency = giveTransparency;
     e.frame.keepColors = keepColors;
+    e.frame.lossy = lossy;
+    e.frame.lossyWeighed = weighed;
     EXPECT_TRUE(encodeLosslessFrame(picture, e.stream, e.frame, known));
     return e;
 }
@@ -229,6 +233,49 @@ TEST(LosslessFrame, CodesStartAsNarrowAsTheLargestIndexAllows)
         ASSERT_TRUE(decodeGifImage(e.stream.bytes(), dib, 0, false));
         EXPECT_EQ(test::indicesOf(dib.bytes()), pixels) << largest;
     }
+}
+
+// A weighed lossy frame pays for its error: what it saves against the
+// exact frame is at least the price of the squared distances it moves its
+// pixels by, so a level just wide enough for two colours keeps a frame whose
+// saving is small exact, and a high level, where the same moves cost
+// little, trades. Unweighed, the first level trades already.
+TEST(LosslessFrame, AWeighedLossyFrameSavesMoreThanItsErrorCosts)
+{
+    const uint32_t w = 120, h = 80;
+    // 0 and 1 are 8 apart; the screen beneath is far from both.
+    const std::vector<uint32_t> colors = {0x646464, 0x6C6C6C, 0x000000, 0xFFFFFF};
+    ASSERT_NEAR(lossyDistance(colors[0], colors[1]), 8, 1e-9);
+    Random random(5);
+    std::vector<uint8_t> frame(size_t(w) * h);
+    for (size_t i = 0; i < frame.size(); ++i)
+        frame[i] = (i / 40) % 5 == 4 ? 3 : random.next() % 6 == 0 ? 1 : 0;
+    const std::vector<uint8_t> screen(frame.size(), 2);
+    const uint64_t exact = frameStreamCost(encode(w, h, colors, screen, frame, true).stream.bytes(), false);
+    std::vector<size_t> moves;
+    for (int level : {32, 200, -32}) {
+        SCOPED_TRACE(level);
+        const bool weighed = level > 0;
+        level = std::abs(level);
+        const Encoded lossy = encode(w, h, colors, screen, frame, true, true, false, level, weighed);
+        const std::vector<uint32_t> shown = shownAfter(lossy, w, colors, screen);
+        double squared = 0;
+        size_t moved = 0;
+        for (size_t i = 0; i < frame.size(); ++i) {
+            const double d = lossyDistance(shown[i], colors[frame[i]]);
+            ASSERT_LE(d, lossyBound(level)) << i;
+            squared += d * d;
+            moved += d > 0 ? 1 : 0;
+        }
+        if (weighed) {
+            EXPECT_LE(double(frameStreamCost(lossy.stream.bytes(), false)) + squared * lossyPrice(level),
+                      double(exact) + 0.5);
+        }
+        moves.push_back(moved);
+    }
+    EXPECT_EQ(moves[0], 0u);
+    EXPECT_GT(moves[1], 0u);
+    EXPECT_GT(moves[2], 0u);
 }
 
 } // namespace
