@@ -6,7 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
+#include <cstdlib>
 #include <filesystem>
 #include <numeric>
 #include <set>
@@ -163,6 +165,44 @@ TEST(OptimizerCorpus, EveryAnimationShowsTheSameThroughBothEntries)
     EXPECT_GT(checked, 40);
 }
 
+// Lossy streams are ordinary GIFs: ImageMagick shows every pixel it draws
+// as giflib does (what it leaves transparent, a restore to background,
+// it shows its own way and is not compared).
+TEST(OptimizerCorpus, LossyOutputsShowTheSameInImageMagick)
+{
+    constexpr const char* kMagick = "/usr/bin/convert";
+    if (!std::filesystem::exists(kMagick))
+        GTEST_SKIP() << "ImageMagick is not installed";
+    const test::ScratchDir dir;
+    int compared = 0;
+    const std::string in = dir.str() + "in.gif", out = dir.str() + "out.rgba";
+    const auto magick = [&](const std::vector<uint8_t>& gif) {
+        test::writeFile(in, gif);
+        return std::system(("MAGICK_THREAD_LIMIT=1 " + std::string(kMagick) + " " + in + " -coalesce -depth 8 rgba:"
+                            + out + " 2>/dev/null").c_str()) == 0;
+    };
+    const int checked = test::forEachCorpusAnimation([&](const std::vector<uint8_t>&, Document& d) {
+        if (!magick(test::exportedGif(d)))
+            return; // ImageMagick refuses the animation itself (frames off the screen)
+        for (const int level : {40, 200}) {
+            const std::vector<uint8_t> gif = test::exportedGif(d, kSaveLosslessDefault | lossyOption(level));
+            Screens giflib;
+            ASSERT_TRUE(test::giflibScreens(gif, giflib, backgroundColor(d.settings)));
+            ASSERT_TRUE(magick(gif));
+            const std::vector<uint8_t> rgba = test::readFile(out);
+            ASSERT_EQ(rgba.size() / 4 * 3, giflib.size() * giflib.front().size()) << "frames or screen size";
+            size_t differ = 0;
+            for (size_t n = 0, at = 0; n < giflib.size(); ++n)
+                for (size_t p = 0; p < giflib[n].size(); p += 3, at += 4)
+                    differ += rgba[at + 3] == 255 && !std::equal(&giflib[n][p], &giflib[n][p] + 3, &rgba[at]) ? 1 : 0;
+            EXPECT_EQ(differ, 0u) << "level " << level;
+            ++compared;
+        }
+    });
+    if (checked == 0)
+        GTEST_SKIP() << "no corpus at " << test::corpusDir();
+    EXPECT_GT(compared, 80);
+}
 
 // Where the result is fixed: the last frame's rectangle and table, the
 // global table, every screen exactly as before.
