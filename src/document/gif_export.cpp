@@ -323,6 +323,21 @@ bool fitLossyLevel(const FrameList& frames, const GifOutput& output, uint64_t ma
     return true;
 }
 
+namespace {
+
+// The export into memory: `sink` takes each piece of the stream as it is made.
+template <typename Sink>
+bool encodeInto(Sink& sink, const FrameList& frames, const GifOutput& output, ExportError* error, Progress* progress)
+{
+    ExportError ignored;
+    ExportError& why = error ? *error : ignored;
+    why = frames.count() == 0 ? ExportError::NoFrames : ExportError::None;
+    int systemError = 0;
+    return why == ExportError::None && encodeGif(sink, frames, output, why, progress, systemError);
+}
+
+} // namespace
+
 bool encodeAnimatedGif(const FrameList& frames, const GifOutput& output, std::vector<uint8_t>& bytes,
                        ExportError* error, Progress* progress)
 {
@@ -337,11 +352,7 @@ bool encodeAnimatedGif(const FrameList& frames, const GifOutput& output, std::ve
         int error() const { return 0; }
     } collector{bytes};
     bytes.clear();
-    ExportError ignored;
-    ExportError& why = error ? *error : ignored;
-    why = frames.count() == 0 ? ExportError::NoFrames : ExportError::None;
-    int systemError = 0;
-    return why == ExportError::None && encodeGif(collector, frames, output, why, progress, systemError);
+    return encodeInto(collector, frames, output, error, progress);
 }
 
 bool measureAnimatedGif(const FrameList& frames, const GifOutput& output, uint64_t& bytes, ExportError* error,
@@ -357,11 +368,7 @@ bool measureAnimatedGif(const FrameList& frames, const GifOutput& output, uint64
         }
         int error() const { return 0; }
     } counter;
-    ExportError ignored;
-    ExportError& why = error ? *error : ignored;
-    why = frames.count() == 0 ? ExportError::NoFrames : ExportError::None;
-    int systemError = 0;
-    if (why != ExportError::None || !encodeGif(counter, frames, output, why, progress, systemError))
+    if (!encodeInto(counter, frames, output, error, progress))
         return false;
     bytes = counter.bytes;
     return true;

@@ -32,6 +32,7 @@ constexpr int kRefinePasses = 20;
 
 struct CutBox {
     size_t first = 0, count = 0; // a run of the colour list
+    uint64_t pixels = 0;
     double error = 0; // summed squared distance of its pixels from its mean
     int axis = 0; // channel of its longest side
     uint32_t mean = 0;
@@ -41,10 +42,11 @@ int channel(uint32_t colour, int c) { return int((colour >> (8 * c)) & 0xFF); }
 
 void measure(const std::vector<ColourCount>& colours, CutBox& box)
 {
-    uint64_t sum[3] = {}, pixels = 0;
+    uint64_t sum[3] = {};
     int low[3] = {255, 255, 255}, high[3] = {0, 0, 0};
+    box.pixels = 0;
     for (size_t i = box.first; i < box.first + box.count; ++i) {
-        pixels += colours[i].second;
+        box.pixels += colours[i].second;
         for (int c = 0; c < 3; ++c) {
             const int v = channel(colours[i].first, c);
             sum[c] += uint64_t(v) * colours[i].second;
@@ -53,7 +55,7 @@ void measure(const std::vector<ColourCount>& colours, CutBox& box)
     }
     box.mean = 0;
     for (int c = 0; c < 3; ++c)
-        box.mean |= uint32_t(sum[c] / pixels) << (8 * c);
+        box.mean |= uint32_t(sum[c] / box.pixels) << (8 * c);
     box.error = 0;
     for (size_t i = box.first; i < box.first + box.count; ++i) {
         int d = 0;
@@ -99,11 +101,8 @@ ColorTable splitColorTable(std::span<const uint8_t> rgb, uint32_t count)
         std::stable_sort(begin, begin + ptrdiff_t(box.count), [axis = box.axis](const ColourCount& a, const ColourCount& b) {
             return channel(a.first, axis) < channel(b.first, axis);
         });
-        uint64_t pixels = 0;
-        for (size_t i = box.first; i < box.first + box.count; ++i)
-            pixels += colours[i].second;
         // Each side keeps at least one colour.
-        const uint64_t median = (pixels + 1) / 2;
+        const uint64_t median = (box.pixels + 1) / 2;
         size_t i = box.first;
         for (uint64_t seen = 0; i < box.first + box.count - 2; ++i) {
             seen += colours[i].second;
