@@ -372,6 +372,7 @@ enum Id : int {
     FitInSize = 21565,           // the save dialog's size limit, in kilobytes
     SizeNotReached = 21566,      // with SaveGifTitle: the limit and the smallest size
     SizeReached = 21567,         // with SaveGifTitle: the lossy level chosen and the size
+    SizeReachedColors = 21568,   // with SaveGifTitle: the colour count, lossy level and size chosen
 };
 
 } // namespace zell::Text

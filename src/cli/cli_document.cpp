@@ -20,9 +20,8 @@
 #include "image/mapped_file.h"
 #include "document/project_file.h"
 #include "document/screen_composer.h"
-#include "document/screen_error.h"
 #include "image/pixel_limit.h"
-#include "operations/palette_unifier.h"
+#include "operations/size_fit.h"
 
 namespace zell::cli {
 
@@ -412,21 +411,6 @@ bool writeOutput(const Document& document, const std::string& path, uint32_t sav
     return writeFile(document, path, writesProject(path), saveOptions, error);
 }
 
-namespace {
-
-// The document's frames and settings sharing its work files, so that a
-// trial may rewrite its frames and leave the document as it is.
-void copyDocument(const Document& from, Document& to)
-{
-    to.settings = from.settings;
-    for (int i = 0; i < from.frames.count(); ++i) {
-        auto frame = std::make_unique<Frame>(*from.frames.frameAt(i));
-        to.frames.insert(i, frame);
-    }
-}
-
-} // namespace
-
 bool fitMaxSize(Document& document, const std::string& path, uint64_t maxBytes, uint32_t& saveOptions,
                 std::string& error)
 {
@@ -443,104 +427,30 @@ bool fitMaxSize(Document& document, const std::string& path, uint64_t maxBytes, 
         error = "--max-size goes with the lossless optimisation";
         return false;
     }
-    // Each colour count (0: the frames' own) with the lowest lossy level
-    // that fits it. A high level costs more than a smaller table on some
-    // animations and less on others, so the counts are tried in turn while
-    // the screens come out closer to the input's; past the highest level,
-    // only fewer colours can fit at all. Each count also tries its frames
-    // weighed, error against bytes: the level then steps more finely where
-    // a table has few colours far apart, but on frames alike it may turn
-    // many lossy at once, so the closer screens decide.
-    struct Fit {
-        explicit Fit(WorkDirectory& work) : trial(work) {}
-        int colors = 0, level = 0;
-        uint32_t weighed = 0;
-        uint64_t bytes = 0;
-        double error = 0;
-        Document trial;
-    };
-    std::unique_ptr<Fit> best;
-    uint64_t lossiest = 0, bytes = 0;
+    SizeFit fit;
+    Document reduced(document.workDirectory());
     ExportError why = ExportError::None;
-    for (int k = 256; k >= 2; k /= 2) {
-        auto fit = std::make_unique<Fit>(document.workDirectory());
-        fit->colors = k == 256 ? 0 : k;
-        copyDocument(document, fit->trial);
-        UnifyOptions fewer;
-        fewer.colorCount = k;
-        if (fit->colors && !unify(fit->trial, fewer)) {
-            error = name + ": reducing the colours failed";
-            return false;
-        }
-        const uint32_t plain = saveOptions & ~uint32_t(kSaveLossyWeighed);
-        bool fits = false, measured = false, exact = false;
-        for (const uint32_t mode : {plain, plain | kSaveLossyWeighed}) {
-            const GifOutput output = GifOutput::fromSettings(fit->trial.settings, mode);
-            int level = 0;
-            uint64_t size = 0;
-            const bool fitsHere = fitLossyLevel(fit->trial.frames, output, maxBytes, level, size, &why);
-            if (why != ExportError::None) {
-                error = name + ": optimising a frame failed";
-                return false;
-            }
-            if (mode == plain)
-                bytes = size;
-            if (!fit->colors && mode == plain)
-                lossiest = size;
-            if (!fitsHere)
-                continue;
-            if (!fit->colors && level == 0) { // exact: nothing can be closer
-                fit->level = 0;
-                fit->bytes = size;
-                fit->weighed = 0;
-                fits = exact = true;
-                break;
-            }
-            GifOutput at = output;
-            at.options = (at.options & ~lossyOption(0xFF)) | lossyOption(level);
-            std::vector<uint8_t> gif;
-            double e = 0;
-            const bool known = encodeAnimatedGif(fit->trial.frames, at, gif, &why) && screenError(document, gif, e);
-            if (!fits || (known && (!measured || e < fit->error))) {
-                fit->level = level;
-                fit->bytes = size;
-                fit->error = e;
-                fit->weighed = mode & kSaveLossyWeighed;
-                measured = known;
-            }
-            fits = true;
-        }
-        if (!fits)
-            continue;
-        if (exact) {
-            best = std::move(fit);
-            break;
-        }
-        if (best && (!measured || fit->error > best->error))
-            break;
-        // A count at or above the colours in use changes nothing: go on.
-        if (!best || fit->error < best->error)
-            best = std::move(fit);
-        if (!measured)
-            break;
-    }
-    if (!best) {
-        error = name + ": neither a lossy level nor fewer colours make it " + std::to_string(maxBytes)
-            + " bytes or fewer (the highest level gives " + std::to_string(lossiest) + ", with 2 colours "
-            + std::to_string(bytes) + "); nothing was written";
+    if (!fitToSize(document, maxBytes, saveOptions, fit, reduced, &why, progress())) {
+        if (why == ExportError::Cancelled)
+            error = name + ": interrupted, nothing written";
+        else if (why != ExportError::None)
+            error = name + ": optimising a frame failed";
+        else
+            error = name + ": neither a lossy level nor fewer colours make it " + std::to_string(maxBytes)
+                + " bytes or fewer (the highest level gives " + std::to_string(fit.lossiest) + ", with 2 colours "
+                + std::to_string(fit.fewest) + "); nothing was written";
         return false;
     }
-    if (best->colors) {
-        document.settings = best->trial.settings;
-        document.frames.swap(best->trial.frames);
+    if (fit.colors) {
+        document.settings = reduced.settings;
+        document.frames.swap(reduced.frames);
     }
-    saveOptions = (saveOptions & ~lossyOption(0xFF) & ~uint32_t(kSaveLossyWeighed)) | lossyOption(best->level)
-        | best->weighed;
-    const int colors = best->colors;
+    saveOptions = fit.options;
+    const int colors = fit.colors;
     printNote("note", name,
               (colors ? std::to_string(colors) + " colours and " : std::string()) + "lossy level "
-                  + std::to_string(best->level) + (best->weighed ? " weighed frame by frame" : "") + " give"
-                  + (colors ? "" : "s") + " " + std::to_string(best->bytes) + " bytes");
+                  + std::to_string(fit.level) + (fit.weighed ? " weighed frame by frame" : "") + " give"
+                  + (colors ? "" : "s") + " " + std::to_string(fit.bytes) + " bytes");
     return true;
 }
 

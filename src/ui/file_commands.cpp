@@ -39,6 +39,7 @@
 #include "image/mapped_file.h"
 #include "image/neural_quantizer.h"
 #include "image/raster_image.h"
+#include "operations/size_fit.h"
 #include "ui/background_run.h"
 #include "ui/busy.h"
 #include "ui/clip_import_dialog.h"
@@ -723,17 +724,23 @@ void FileCommands::save()
     const uint64_t maxBytes = dialog.maxBytes();
     ExportError error = ExportError::None;
     int systemError = 0;
-    int level = -1; // the level the limit chose; -1 without a limit
-    uint64_t bytes = 0;
+    SizeFit fit;
+    // Fewer colours, when the limit needs them, are written from a copy:
+    // the document the user edits keeps its own.
+    Document reduced(document_.document().workDirectory());
     const std::string path = dialog.chosenFiles().front().toStdString();
     const bool ok = document_.runReading(loadText(Text::FramesUnit), [&](const Document& d, Progress& p) {
+        const FrameList* frames = &d.frames;
         if (maxBytes) {
-            level = 0;
-            if (!fitLossyLevel(d.frames, output, maxBytes, level, bytes, &error, &p))
+            if (!fitToSize(d, maxBytes, output.options, fit, reduced, &error, &p))
                 return false;
-            output.options = (output.options & ~lossyOption(0xFF)) | lossyOption(level);
+            output.options = fit.options;
+            if (fit.colors) {
+                output = GifOutput::fromSettings(reduced.settings, fit.options);
+                frames = &reduced.frames;
+            }
         }
-        const bool written = writeAnimatedGif(path, d.frames, output, &error, &p);
+        const bool written = writeAnimatedGif(path, *frames, output, &error, &p);
         systemError = errno;
         return written;
     });
@@ -741,15 +748,18 @@ void FileCommands::save()
     const auto number = [&](uint64_t n) { return locale.toString(qulonglong(n)).toUtf8(); };
     if (ok) {
         document_.markSaved(); // the work is safe in the GIF
-        if (maxBytes)
-            showPlainMessage(owner_,
-                             QString::asprintf(loadText(Text::SizeReached).toUtf8().constData(), level,
-                                               number(bytes).constData()),
-                             loadText(Text::SaveGifTitle), MessageStyle::OkInfo);
+        if (maxBytes) {
+            const QString said = fit.colors
+                ? QString::asprintf(loadText(Text::SizeReachedColors).toUtf8().constData(), fit.colors, fit.level,
+                                    number(fit.bytes).constData())
+                : QString::asprintf(loadText(Text::SizeReached).toUtf8().constData(), fit.level,
+                                    number(fit.bytes).constData());
+            showPlainMessage(owner_, said, loadText(Text::SaveGifTitle), MessageStyle::OkInfo);
+        }
     } else if (maxBytes && error == ExportError::None) {
         showPlainMessage(owner_,
                          QString::asprintf(loadText(Text::SizeNotReached).toUtf8().constData(),
-                                           number(maxBytes).constData(), number(bytes).constData()),
+                                           number(maxBytes).constData(), number(fit.lossiest).constData()),
                          loadText(Text::SaveGifTitle), MessageStyle::OkExclamation);
     } else if (error != ExportError::Cancelled) {
         failedExport(error, path, systemError);

@@ -11,6 +11,7 @@
 #include <atomic>
 
 #include "app/string_table.h"
+#include "document/gif_info.h"
 #include "ui/clip_import_dialog.h"
 #include "ui/file_commands.h"
 #include "ui/gif_files.h"
@@ -213,8 +214,9 @@ private slots:
         QVERIFY(f.prompter.texts.last().startsWith(loadText(Text::OperationFailed)) && f.prompter.unexpected == 0);
     }
 
-    // A limit makes the save pick the lowest lossy level that fits and say
-    // which; a limit nothing meets writes nothing.
+    // A limit makes the save pick the lowest lossy level that fits, or fewer
+    // colours below the highest level's size, and say which, leaving the
+    // document's frames as they were; a limit nothing meets writes nothing.
     void aSizeLimitPicksTheLossyLevel()
     {
         CommandsFixture f;
@@ -236,7 +238,8 @@ private slots:
         output.options |= lossyOption(200);
         QVERIFY(measureAnimatedGif(doc.document.frames, output, lossiest) && lossiest + 2048 < exact);
         const QString out = doc.dir.path() + "/fit.gif";
-        for (const int kilobytes : {1, int(exact / 1024) - 1}) {
+        const Frame before = *doc.document.frames.frameAt(0);
+        for (const int kilobytes : {1, int(exact / 1024) - 1, int(lossiest / 1024) - 1}) {
             prompter.dialogScript = [&](QDialog& dialog) {
                 auto& save = static_cast<SaveGifDialog&>(dialog);
                 save.box(Text::UseTransparency)->setChecked(true);
@@ -256,6 +259,13 @@ private slots:
             const qint64 size = QFileInfo(out).size();
             QVERIFY2(size > 0 && size <= kilobytes * 1024 && said.contains(QLocale().toString(size)),
                      qPrintable(said));
+            const QByteArray written = fileBytes(out);
+            GifStreamInfo info;
+            QVERIFY(readGifInfo(std::span(reinterpret_cast<const uint8_t*>(written.data()), written.size()), info)
+                    == GifInfoError::None);
+            const int table = info.images.at(0).localTableSize ? info.images[0].localTableSize : info.globalTableSize;
+            QVERIFY2(uint64_t(kilobytes) * 1024 < lossiest ? table <= 32 : table > 32, qPrintable(said));
+            QVERIFY(*doc.document.frames.frameAt(0) == before);
         }
         QCOMPARE(prompter.unexpected, 0);
     }
