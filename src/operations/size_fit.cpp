@@ -81,7 +81,6 @@ bool fitToSize(const Document& document, uint64_t maxBytes, uint32_t options, Si
                 fit.lossiest = size;
             if (!fitsHere)
                 continue;
-            f.options = mode | lossyOption(level);
             if (!f.colors && level == 0) { // exact: nothing can be closer
                 f.level = 0;
                 f.bytes = size;
