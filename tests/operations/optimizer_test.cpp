@@ -204,6 +204,59 @@ TEST(OptimizerCorpus, LossyOutputsShowTheSameInImageMagick)
     EXPECT_GT(compared, 80);
 }
 
+// gifsicle's optimised streams are inputs with habits of their own:
+// changed rectangles, transparency it chose, a table too small for its
+// transparent index. Read in and written by every lossless mode, they show
+// to giflib what they showed before.
+TEST(OptimizerCorpus, GifsicleOutputsShowTheSameThroughTheLosslessModes)
+{
+    constexpr const char* kGifsicle = "/usr/bin/gifsicle";
+    if (!std::filesystem::exists(kGifsicle))
+        GTEST_SKIP() << "gifsicle is not installed";
+    const test::ScratchDir dir;
+    const std::string in = dir.str() + "in.gif", out = dir.str() + "out.gif";
+    int compared = 0, pastTheTable = 0;
+    const auto check = [&](const std::vector<uint8_t>& gif) {
+        test::writeFile(in, gif);
+        for (const std::string how : {"-O3", "-O3 --colors 4"}) {
+            std::filesystem::remove(out);
+            if (std::system((std::string(kGifsicle) + " " + how + " " + in + " -o " + out + " 2>/dev/null").c_str())
+                != 0)
+                continue; // gifsicle refuses the animation itself
+            SCOPED_TRACE(how);
+            const std::vector<uint8_t> theirs = test::readFile(out);
+            GifStreamInfo info;
+            readGifInfo(theirs, info);
+            for (const GifImageInfo& image : info.images)
+                pastTheTable += image.transparentIndex
+                    && *image.transparentIndex >= (image.localTableSize ? image.localTableSize : info.globalTableSize);
+            DocumentBuilder a;
+            ASSERT_TRUE(test::importGif(a.document, theirs));
+            const uint32_t background = backgroundColor(a.document.settings);
+            Screens before, after;
+            ASSERT_TRUE(test::giflibScreens(theirs, before, background));
+            for (const uint32_t options : {kTransparent | kSaveLosslessTransparency, kSaveLosslessDefault}) {
+                ASSERT_TRUE(test::giflibScreens(test::exportedGif(a.document, options), after, background));
+                EXPECT_TRUE(after == before) << "options " << options;
+            }
+            ++compared;
+        }
+    };
+    // Two colours, one block moving: gifsicle adds a third index as the
+    // transparent one without growing the table.
+    DocumentBuilder two;
+    two.screen(32, 32);
+    two.globalTable({0x000000, 0xFFFFFF});
+    for (uint32_t i = 0; i < 4; ++i)
+        two.addGlobal(32, 32, block(32, 32, 4 * i, 4, 7, 9, 1));
+    check(test::exportedGif(two.document));
+    EXPECT_GT(pastTheTable, 0);
+    const int checked = test::forEachCorpusAnimation([&](const std::vector<uint8_t>& gif, Document&) { check(gif); });
+    if (checked == 0)
+        GTEST_SKIP() << "no corpus at " << test::corpusDir();
+    EXPECT_GT(compared, 80);
+}
+
 // Where the result is fixed: the last frame's rectangle and table, the
 // global table, every screen exactly as before.
 struct Fixed {
