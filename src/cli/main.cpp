@@ -38,6 +38,8 @@ void printNote(const std::string& kind, const std::string& subject, const std::s
 
 namespace {
 
+constexpr uint64_t kWorkMemoryBudget = uint64_t(256) << 20;
+
 void printHelp()
 {
     std::printf("Usage: zell-cli COMMAND [OPTIONS] [FILES...]\n"
@@ -97,6 +99,10 @@ int runCommand(const zell::cli::Command& command, const std::vector<std::string>
     zell::seedProcessRandomFromClock();
     // Work directories of zell processes that were killed would pile up otherwise.
     zell::removeStaleWorkDirectories();
+    // One command, then the process ends: the frames' pictures stay in
+    // memory rather than in a file each, up to a bound that keeps a very
+    // long animation from taking all of it.
+    zell::WorkDirectory::process().keepInMemory(kWorkMemoryBudget);
     startProgress(command.name, false);
     const int status = command.run(rest);
     endProgress();

@@ -118,7 +118,7 @@ bool recordAgrees(const Frame& frame, const PictureFacts& picture)
 bool Frame::writeRecord(std::FILE* f) const
 {
     MappedFile work;
-    if (!work.open(workFile.path()))
+    if (!workFile.read(work))
         return false;
     // The format ends text at the first NUL; keep what a reader will see.
     const size_t nameLength = std::strlen(name.c_str());
@@ -177,11 +177,7 @@ int64_t Frame::parseRecord(std::span<const uint8_t> bytes, std::span<const uint8
 
 bool Frame::takePicture(std::span<const uint8_t> picture, WorkDirectory& workDirectory)
 {
-    std::string path;
-    if (!workDirectory.writeNewWorkFile("gif", picture, path))
-        return false;
-    workFile = WorkFile::adopt(std::move(path));
-    return true;
+    return workDirectory.writeNewWorkFile("gif", picture, workFile);
 }
 
 } // namespace zell

@@ -6,6 +6,7 @@
 #include <system_error>
 
 #include "document/work_directory.h"
+#include "image/mapped_file.h"
 
 namespace zell {
 
@@ -86,7 +87,11 @@ int FrameList::duplicate(int i, WorkDirectory& workDirectory, const std::string&
     auto copy = std::make_unique<Frame>(*source);
     // The copy gets a file of its own.
     copy->workFile.clear();
-    if (!source->workFile.empty()) {
+    if (source->workFile.isInMemory()) {
+        MappedFile bytes;
+        if (!source->workFile.read(bytes) || !workDirectory.writeNewWorkFile("gif", bytes.bytes(), copy->workFile))
+            return -1;
+    } else if (!source->workFile.empty()) {
         std::string name;
         if (!workDirectory.newWorkFileName("gif", name))
             return -1;

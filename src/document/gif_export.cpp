@@ -432,7 +432,7 @@ bool encodeGif(Output& file, const FrameList& frames, const GifOutput& output, E
             }
             const Frame& frame = *frames.frameAt(i);
             MappedFile work;
-            if (!work.open(frame.workFile.path()) || !writeFrame(out, frame, work.bytes(), output.globalTable != nullptr)) {
+            if (!frame.workFile.read(work) || !writeFrame(out, frame, work.bytes(), output.globalTable != nullptr)) {
                 why = ExportError::BadWorkFile;
                 return false;
             }

@@ -68,8 +68,8 @@ bool writeWorkFile(Frame& scratch, std::span<const uint8_t> stream, const GifIma
     }
     file.insert(file.end(), stream.begin() + long(image.dataStart), stream.begin() + long(image.end));
     file.push_back(kGifTrailer);
-    std::string name;
-    if (!workDirectory.writeNewWorkFile("gif", file, name))
+    WorkFile written;
+    if (!workDirectory.writeNewWorkFile("gif", file, written))
         return false;
 
     // Such a frame lies beyond any screen; it is kept at the farthest place that fits.
@@ -80,7 +80,7 @@ bool writeWorkFile(Frame& scratch, std::span<const uint8_t> stream, const GifIma
     scratch.descriptorFlags = local ? uint8_t((image.packed & ~7) | sizeField) : image.packed;
     scratch.useLocalColorTable = local ? 1 : 0;
     scratch.colorCount = uint16_t(2u << sizeField);
-    scratch.workFile = WorkFile::adopt(std::move(name));
+    scratch.workFile = std::move(written);
     return true;
 }
 

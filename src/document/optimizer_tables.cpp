@@ -55,7 +55,7 @@ bool shrinkGlobalTable(const FrameList& frames, const ColorTable& global, std::o
         }
         RasterImage picture;
         DibHeader h;
-        if (!picture.loadGifImage(f.workFile.path(), 0) || !checkDib(picture.image.bytes(), &h) || h.bitCount != 8)
+        if (!loadGifImage(picture, f.workFile, 0) || !checkDib(picture.image.bytes(), &h) || h.bitCount != 8)
             return false;
         if (f.transparentIndex < 256)
             used[f.transparentIndex] = true;
@@ -159,7 +159,7 @@ bool mergeTables(const FrameList& frames, const ColorTable& global, std::optiona
         const Frame& f = *frames.frameAt(i);
         RasterImage picture;
         DibHeader h;
-        if (!picture.loadGifImage(f.workFile.path(), 0) || !checkDib(picture.image.bytes(), &h) || h.bitCount != 8)
+        if (!loadGifImage(picture, f.workFile, 0) || !checkDib(picture.image.bytes(), &h) || h.bitCount != 8)
             return false;
         if (!f.useLocalColorTable)
             picture.applyColorTable(&global);

@@ -112,7 +112,7 @@ bool OptimizingPass::findCommonTable()
         MappedFile work;
         GifHeader header;
         GifImageBlock image;
-        if (!work.open(frames_.frameAt(i)->workFile.path()) || !readGifHeader(work.bytes(), header)
+        if (!frames_.frameAt(i)->workFile.read(work) || !readGifHeader(work.bytes(), header)
             || !findFirstGifImage(header, image))
             return false;
         const std::span<const uint8_t> table = image.localTable.empty() ? header.globalTable : image.localTable;
@@ -150,7 +150,7 @@ bool OptimizingPass::findCommonTable()
 
 bool OptimizingPass::load(const Frame& frame, RasterImage& picture) const
 {
-    if (!picture.loadGifImage(frame.workFile.path(), 0) || picture.image.empty())
+    if (!loadGifImage(picture, frame.workFile, 0) || picture.image.empty())
         return false;
     if (usesGlobal(frame))
         picture.applyColorTable(global_);
@@ -162,7 +162,7 @@ bool OptimizingPass::load(const Frame& frame, RasterImage& picture) const
 bool OptimizingPass::loadCurrent(const Frame& frame)
 {
     picture_.image.release();
-    if (!work_.open(frame.workFile.path()) || !decodeGifImage(work_.bytes(), picture_.image, 0, false)
+    if (!frame.workFile.read(work_) || !decodeGifImage(work_.bytes(), picture_.image, 0, false)
         || picture_.image.empty())
         return false;
     if (usesGlobal(frame))

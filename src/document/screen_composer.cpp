@@ -20,7 +20,7 @@ bool loadFramePicture(const Document& document, int index, RasterImage& picture,
     const GifSettings& s = document.settings;
     const uint32_t keepWidth = onScreenOnly ? shownExtent(s.screenWidth, frame->left) : UINT32_MAX;
     const uint32_t keepHeight = onScreenOnly ? shownExtent(s.screenHeight, frame->top) : UINT32_MAX;
-    if (!picture.loadGifImage(frame->workFile.path(), 0, keepWidth, keepHeight) || picture.image.empty())
+    if (!loadGifImage(picture, frame->workFile, 0, keepWidth, keepHeight) || picture.image.empty())
         return false;
     if (!frame->useLocalColorTable)
         picture.applyColorTable(&document.settings.globalColorTable);

@@ -219,6 +219,21 @@ bool WorkDirectory::writeNewWorkFile(const std::string& ext, std::span<const uin
     return true;
 }
 
+bool WorkDirectory::writeNewWorkFile(const std::string& ext, std::span<const uint8_t> bytes, WorkFile& out)
+{
+    const uint64_t before = inMemory_.fetch_add(bytes.size(), std::memory_order_relaxed);
+    if (!bytes.empty() && before + bytes.size() <= memoryBudget_) {
+        out = WorkFile::inMemory({bytes.begin(), bytes.end()});
+        return true;
+    }
+    inMemory_.fetch_sub(bytes.size(), std::memory_order_relaxed);
+    std::string name;
+    if (!writeNewWorkFile(ext, bytes, name))
+        return false;
+    out = WorkFile::adopt(std::move(name));
+    return true;
+}
+
 bool WorkDirectory::newWorkFileName(const std::string& ext, std::string& out)
 {
     if (!ensure())

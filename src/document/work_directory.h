@@ -45,6 +45,14 @@ public:
     // Names a new work file and writes the bytes to it. On failure no file
     // is left and lastError() holds the system's reason.
     bool writeNewWorkFile(const std::string& ext, std::span<const uint8_t> bytes, std::string& out);
+    // The same as a handle: kept in memory while keepInMemory's budget
+    // lasts, else written to a file. On failure `out` is unchanged.
+    bool writeNewWorkFile(const std::string& ext, std::span<const uint8_t> bytes, WorkFile& out);
+    // New work files (through the handle form above) stay in memory until
+    // `budget` bytes have been kept there, counted as they are made; 0, the
+    // default, writes every one to disk. For a process that ends when its
+    // one task is done; a long-running one would never get the bytes back.
+    void keepInMemory(uint64_t budget) { memoryBudget_ = budget; }
 
     // The system's reason (an errno value) for the last time the directory
     // or a work file could not be made or written; 0 while none failed.
@@ -68,6 +76,8 @@ private:
     uint32_t last_ = 0;
     bool haveLast_ = false;
     int lock_ = -1;
+    uint64_t memoryBudget_ = 0;
+    std::atomic<uint64_t> inMemory_{0};
     std::atomic<int> lastError_{0};
     std::atomic<uint32_t> failures_{0};
 };

@@ -172,6 +172,15 @@ inline uint8_t expand5(uint32_t v)
 void convertPaletteRow(const uint8_t* src, uint8_t* dst, uint32_t width, uint32_t bits,
                        const uint8_t* table, uint32_t tableCount)
 {
+    // Every frame the optimiser composes passes here at 8 bits: a byte per
+    // pixel needs no unpacking.
+    if (bits == 8) {
+        for (uint32_t x = 0; x < width; ++x) {
+            if (const uint32_t index = src[x]; index < tableCount)
+                std::memcpy(dst + 3 * x, table + 4 * index, 3);
+        }
+        return;
+    }
     const uint32_t perByte = 8 / bits;
     const uint32_t valueMask = (1u << bits) - 1;
     for (uint32_t x = 0; x < width; ++x) {

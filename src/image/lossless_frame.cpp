@@ -151,6 +151,16 @@ void chooseStretches(const std::vector<uint8_t>& own, const std::vector<uint8_t>
     }
 }
 
+// What each old index is written as in `m`; one the mapping drops becomes
+// `dropped`, or stays as it is when that is kNoIndex.
+std::array<uint8_t, 256> written(const Mapping& m, uint32_t dropped)
+{
+    std::array<uint8_t, 256> to{};
+    for (uint32_t i = 0; i < 256; ++i)
+        to[i] = m.kept[i] ? m.to[i] : dropped == kNoIndex ? uint8_t(i) : uint8_t(dropped);
+    return to;
+}
+
 uint64_t streamCost(size_t codeBytes, int bits, bool keepColors)
 {
     return codeBytes + (codeBytes + 254) / 255 + (keepColors ? 0 : 3u << bits);
@@ -235,6 +245,11 @@ bool encodeLosslessFrame(RasterImage& picture, ByteBuffer& out, LosslessFrame& f
     std::vector<uint8_t> kind(size_t(w * hh));
     std::array<uint32_t, 256> mustUse{};
     bool outOfTable = false;
+    // Entries as the screen's blue, green, red bytes read as one number: one
+    // compare a pixel instead of a memcmp call.
+    std::array<uint32_t, 256> entry{};
+    for (uint32_t i = 0; i < colors; ++i)
+        entry[i] = table[4 * i] | uint32_t(table[4 * i + 1]) << 8 | uint32_t(table[4 * i + 2]) << 16;
     int64_t rl = w + 1, rt = hh + 1, rr = -1, rb = -1;
     for (int64_t j = 0; j < hh; ++j) {
         const uint8_t* row = image.data() + dibRowOffset(h, uint32_t(j));
@@ -249,7 +264,9 @@ bool encodeLosslessFrame(RasterImage& picture, ByteBuffer& out, LosslessFrame& f
             } else if (index >= colors) {
                 k[i] = kMust; // no colour: left as it is, never a reason to keep a pixel
                 outOfTable = true;
-            } else if ((known && !known[i]) || std::memcmp(table + 4 * index, screen + 3 * i, 3) != 0) {
+            } else if ((known && !known[i])
+                       || entry[index]
+                           != (screen[3 * i] | uint32_t(screen[3 * i + 1]) << 8 | uint32_t(screen[3 * i + 2]) << 16)) {
                 k[i] = kMust;
                 ++mustUse[index];
                 rl = std::min(rl, i);
@@ -348,11 +365,14 @@ bool encodeLosslessFrame(RasterImage& picture, ByteBuffer& out, LosslessFrame& f
     auto tryEncoding = [&](const Mapping& m, uint32_t transparent, const std::vector<uint8_t>& pixels,
                            const std::vector<uint8_t>& preferred) {
         const bool choosing = &pixels != &preferred;
-        // The codes start as narrow as the largest index written allows.
-        uint8_t largest = 0;
+        // The codes start as narrow as the largest index written allows;
+        // its top bit is that of all indices or-ed, which vectorises.
+        uint8_t bits = 0;
+        const uint8_t* a = pixels.data();
+        const uint8_t* b = preferred.data();
         for (size_t p = 0; p < area; ++p)
-            largest = std::max({largest, pixels[p], preferred[p]});
-        const int minCode = std::max(int(std::bit_width(largest)), 2);
+            bits |= uint8_t(a[p] | b[p]);
+        const int minCode = std::max(int(std::bit_width(bits)), 2);
         const uint64_t table = streamCost(0, m.bits, f.keepColors || m.global);
         // An encoding may give up once it is no smaller than the best so far.
         const auto limit = [&] {
@@ -402,28 +422,25 @@ bool encodeLosslessFrame(RasterImage& picture, ByteBuffer& out, LosslessFrame& f
     };
     // Every pixel its own colour.
     auto opaque = [&](const Mapping& m) {
-        for (size_t p = 0; p < area; ++p) {
-            const uint8_t index = rectIndex[p];
-            data[p] = m.kept[index] ? m.to[index] : index;
-        }
+        const std::array<uint8_t, 256> same = written(m, kNoIndex);
+        for (size_t p = 0; p < area; ++p)
+            data[p] = same[rectIndex[p]];
         tryEncoding(m, kNoIndex, data, data);
     };
     // All unchanged pixels transparent (as optimizeFrame writes them), then
     // chosen string by string; `tt`: the transparent index in `m`.
     auto transparentOnes = [&](const Mapping& m, uint8_t tt, bool byRuns) {
+        const std::array<uint8_t, 256> must = written(m, kNoIndex), quiet = written(m, tt);
         bool anyChoice = false;
+        // Without branches: the kinds mix at random in a noisy picture.
         for (size_t p = 0; p < area; ++p) {
             const uint8_t index = rectIndex[p];
             const uint8_t k = rectKind[p];
-            if (k == kMust) {
-                data[p] = alt[p] = m.kept[index] ? m.to[index] : index;
-            } else if (k == kSeeThrough) {
-                data[p] = alt[p] = tt;
-            } else {
-                alt[p] = tt;
-                data[p] = m.kept[index] ? m.to[index] : tt;
-                anyChoice = anyChoice || data[p] != tt;
-            }
+            const uint8_t d = k == kMust ? must[index] : k == kSeeThrough ? tt : quiet[index];
+            const uint8_t a = k == kDontCare ? tt : d;
+            data[p] = d;
+            alt[p] = a;
+            anyChoice |= d != a;
         }
         if (byRuns) {
             // Each choice as it is, then left where the table holds a

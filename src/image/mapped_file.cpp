@@ -102,6 +102,23 @@ bool MappedFile::open(const std::string& path)
     return true;
 }
 
+bool MappedFile::assign(std::span<const uint8_t> bytes)
+{
+    close();
+    error_ = FileReadError::none;
+    if (bytes.empty())
+        return fail(FileReadError::empty);
+    if (bytes.size() >= kMaxReadBytes)
+        return fail(FileReadError::tooLarge);
+    std::unique_ptr<uint8_t[]> copy(new (std::nothrow) uint8_t[bytes.size()]);
+    if (!copy)
+        return fail(FileReadError::tooLarge);
+    std::copy(bytes.begin(), bytes.end(), copy.get());
+    bytes_ = std::move(copy);
+    size_ = uint32_t(bytes.size());
+    return true;
+}
+
 void MappedFile::close()
 {
     bytes_.reset();

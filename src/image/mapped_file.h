@@ -40,6 +40,9 @@ public:
     // False, with error() telling why, for a missing, empty, unreadable or
     // too large file and for one that changed while it was read.
     bool open(const std::string& path);
+    // A copy of bytes already in memory, as open() gives a file's; fails
+    // as open() does on an empty or too large one.
+    bool assign(std::span<const uint8_t> bytes);
     void close();
 
     bool isOpen() const { return bytes_ != nullptr; }

@@ -79,6 +79,9 @@ public:
     // is larger. Defined with the GIF codec.
     bool loadGifImage(const std::string& path, int index, uint32_t keepWidth = UINT32_MAX,
                       uint32_t keepHeight = UINT32_MAX);
+    // The same from a GIF stream in memory.
+    bool loadGifImage(std::span<const uint8_t> stream, int index, uint32_t keepWidth = UINT32_MAX,
+                      uint32_t keepHeight = UINT32_MAX);
     // The picture as a single-image GIF stream of `bits` colour bits, reduced
     // first when it has more; the transparent index follows the reduction.
     // Uses displayCanvas and baseCanvas as scratch (`out` may be baseCanvas).

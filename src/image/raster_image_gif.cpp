@@ -31,10 +31,14 @@ bool RasterImage::loadGifImage(const std::string& path, int index, uint32_t keep
 {
     image.release();
     MappedFile file;
-    if (!file.open(path))
-        return false;
+    return file.open(path) && loadGifImage(file.bytes(), index, keepWidth, keepHeight);
+}
+
+bool RasterImage::loadGifImage(std::span<const uint8_t> stream, int index, uint32_t keepWidth, uint32_t keepHeight)
+{
+    image.release();
     // A stream that ends before the image decodes to nothing: no picture.
-    return decodeGifImage(file.bytes(), image, index, false, keepWidth, keepHeight) && !image.empty();
+    return decodeGifImage(stream, image, index, false, keepWidth, keepHeight) && !image.empty();
 }
 
 bool RasterImage::encodeGif(int bits, uint32_t& transparentIndex, ByteBuffer& out)

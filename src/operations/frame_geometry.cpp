@@ -43,7 +43,7 @@ bool rewritePicture(Frame& frame, const Rect& keep, const PictureTransform* tran
     RasterImage picture;
     ByteBuffer cut, gif;
     DibHeader h;
-    if (!picture.loadGifImage(frame.workFile.path(), 0) || !checkDib(picture.image.bytes(), &h) || h.bitCount != 8
+    if (!loadGifImage(picture, frame.workFile, 0) || !checkDib(picture.image.bytes(), &h) || h.bitCount != 8
         || !cutPicture(picture.image.bytes(), keep.left - frame.left, keep.top - frame.top, keep.width(),
                        keep.height(), cut)
         || (transform && !transformPicture(cut.bytes(), *transform, cut)))

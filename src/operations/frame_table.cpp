@@ -16,7 +16,7 @@ bool setFrameTableColor(Document& document, int index, uint32_t entry, uint32_t 
     MappedFile file;
     ColorTable table;
     std::vector<uint8_t> gif;
-    if (!frame || !file.open(frame->workFile.path()) || !findGifColorTable(file.bytes(), false, table)
+    if (!frame || !frame->workFile.read(file) || !findGifColorTable(file.bytes(), false, table)
         || entry >= table.count)
         return false;
     table.setColor(entry, color);
@@ -33,7 +33,7 @@ bool resizeFrameTable(Document& document, int index, int bits)
     RasterImage picture;
     ByteBuffer gif;
     uint32_t transparent = frame ? frame->transparentIndex : kNoIndex;
-    if (!frame || !picture.loadGifImage(frame->workFile.path(), 0) || !picture.encodeGif(bits, transparent, gif))
+    if (!frame || !loadGifImage(picture, frame->workFile, 0) || !picture.encodeGif(bits, transparent, gif))
         return false;
     FrameAttributes attributes = FrameAttributes::of(*frame);
     attributes.colorCount = uint16_t(1u << bits);

@@ -45,7 +45,7 @@ bool usesGlobalTable(const Document& document, const Frame& frame)
 // table counts, not the colours its work file was made with.
 bool loadShownPicture(const Document& document, const Frame& frame, RasterImage& picture)
 {
-    if (!picture.loadGifImage(frame.workFile.path(), 0) || picture.image.empty())
+    if (!loadGifImage(picture, frame.workFile, 0) || picture.image.empty())
         return false;
     if (usesGlobalTable(document, frame))
         picture.applyColorTable(&document.settings.globalColorTable);

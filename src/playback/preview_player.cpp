@@ -37,7 +37,7 @@ bool PreviewPlayer::prepare(const Frame& frame)
 {
     RasterImage& picture = compositor_.picture();
     // Only what the screen shows of the frame is ever drawn.
-    prepared_ = picture.loadGifImage(frame.workFile.path(), 0, shownExtent(screenWidth_, frame.left),
+    prepared_ = loadGifImage(picture, frame.workFile, 0, shownExtent(screenWidth_, frame.left),
                                      shownExtent(screenHeight_, frame.top));
     if (prepared_ && !frame.useLocalColorTable)
         picture.applyColorTable(&host_.globalTable());

@@ -154,7 +154,7 @@ int frameTableCount(const Frame& frame)
 {
     MappedFile file;
     ColorTable table;
-    if (!file.open(frame.workFile.path()) || !findGifColorTable(file.bytes(), false, table))
+    if (!frame.workFile.read(file) || !findGifColorTable(file.bytes(), false, table))
         return 0;
     return table.count;
 }

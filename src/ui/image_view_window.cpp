@@ -249,7 +249,7 @@ void ImageViewWindow::reloadFrame()
 {
     const Frame* f = document_.currentFrame();
     RasterImage picture;
-    if (!f || !picture.loadGifImage(f->workFile.path(), 0)) {
+    if (!f || !loadGifImage(picture, f->workFile, 0)) {
         canvas_->clearFrame();
         return;
     }

@@ -137,7 +137,7 @@ void PaletteWindow::reloadFrameTable()
     frameTable_.count = 0;
     MappedFile file;
     ColorTable table;
-    if (f && !f->workFile.empty() && file.open(f->workFile.path()) && findGifColorTable(file.bytes(), false, table))
+    if (f && !f->workFile.empty() && f->workFile.read(file) && findGifColorTable(file.bytes(), false, table))
         frameTable_ = table;
     frameTable_.backgroundIndex = kNoIndex;
 }

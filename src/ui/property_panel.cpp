@@ -38,7 +38,7 @@ uint32_t frameColor(const DocumentModel& document, int row, uint32_t index)
     }
     RasterImage picture;
     DibHeader header;
-    if (!picture.loadGifImage(frame->workFile.path(), 0) || !readDibHeader(picture.image.bytes(), header)
+    if (!loadGifImage(picture, frame->workFile, 0) || !readDibHeader(picture.image.bytes(), header)
         || index >= dibColorCount(header))
         return kNoColor;
     const uint8_t* quad = picture.image.data() + header.size + 4 * index;

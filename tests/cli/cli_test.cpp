@@ -62,12 +62,14 @@ TEST(Cli, AKilledExportLeavesNothingForTheNextRun)
     std::filesystem::create_directories(outDir);
     const test::ScopedEnvironment tmpdir("TMPDIR", tmp.c_str());
     const auto in = dir.str() + "in.gif", project = dir.str() + "p.zpj";
-    test::writeFile(in, tinyGif());
+    test::writeFile(in, tinyGif(0, 2));
     ASSERT_EQ(test::runCli({"build", "-o", project, in}).status, 0);
     EXPECT_TRUE(test::namesIn(tmp).empty()) << "a finished run leaves no work directory";
     EXPECT_EQ(test::namesIn(dir.path()), (std::vector<std::string>{"in.gif", "out", "p.zpj", "tmp"})) << "nor a temporary";
 
-    const pid_t pid = startStopped(ZELL_HOOKED_CLI_PATH, {"export", project, "-o", (outDir / "a.gif").string()});
+    // Imported frames stay in memory; the frames of a transition are work files.
+    const pid_t pid = startStopped(ZELL_HOOKED_CLI_PATH,
+                                   {"transition", project, "-o", (outDir / "a.gif").string(), "--after", "1"});
     ASSERT_GT(pid, 0);
     const auto hidden = test::namesIn(outDir), work = test::namesIn(tmp);
     ::kill(pid, SIGKILL);
@@ -151,10 +153,12 @@ TEST(Cli, FailedWritesNameTheFolderAndTheSystemsReason)
     full.tmpdir = dir.str() + "tmp";
     std::filesystem::create_directories(full.tmpdir);
     full.maxFileBytes = 20000;
-    // The input's one frame needs a work file larger than the limit.
-    auto r = test::runCli({"build", "-o", out, gif}, full);
+    // The input's one frame, reduced, needs a work file larger than the limit.
+    auto r = test::runCli({"unify", gif, "-o", out, "--colors", "16"}, full);
     EXPECT_EQ(r.status, 1);
-    test::expectContains(r.err, {"noise.gif: a work file could not be written in " + full.tmpdir + "/zell", "(File too large)"});
+    test::expectContains(r.err, {"noise.gif: the palette unification failed: a work file could not be written in "
+                                     + full.tmpdir + "/zell",
+                                 "(File too large)"});
     // Small work files, a large output: plain and optimising writers alike.
     full.maxFileBytes = 1000;
     for (const char* optimize : {"", "--optimize"}) {
@@ -196,7 +200,7 @@ TEST(Cli, OneLineMessagesSayWhatFailed)
         const char* tmpdir;
         std::string message;
     } cases[] = {
-        {{"build", "-o", o, good}, "/no/such/folder", "no work folder could be made in /no/such/folder"},
+        {{"unify", good, "-o", o, "--colors", "2"}, "/no/such/folder", "no work folder could be made in /no/such/folder"},
         {{"build", "-o", o, empty}, nullptr, empty + ": the file is empty"},
         {{"build", "-o", o, cut}, nullptr, cut + ": the file is damaged"},
         {{"build", "-o", o, text}, nullptr, text + ": not a supported image file"},
@@ -214,6 +218,8 @@ TEST(Cli, OneLineMessagesSayWhatFailed)
         EXPECT_EQ(result.err.find('\n'), result.err.size() - 1) << "one line: " << result.err;
         EXPECT_EQ(test::readFile(o), old) << "a failed run leaves the earlier output";
     }
+    EXPECT_EQ(test::runCli({"optimize", good, "-o", o}, "/no/such/folder").status, 0)
+        << "a run that only reads and writes GIF files keeps its frames in memory";
     const auto info = test::runCli({"info", project});
     EXPECT_EQ(info.status, 0) << info.err;
     test::expectContains(info.out, {"zpj"});

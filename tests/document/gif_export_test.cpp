@@ -12,6 +12,7 @@
 #include "document/gif_import.h"
 #include "document/gif_info.h"
 #include "document/project_file.h"
+#include "image/lzw_codec.h"
 #include "support/gif_builder.h"
 #include "support/test_document.h"
 #include "support/test_support.h"
@@ -223,6 +224,62 @@ TEST_F(GifExport, SymbolicLinksAreWrittenThroughForGifsAndProjects)
 
     EXPECT_TRUE(hiddenNames(dir.path()).empty());
     EXPECT_TRUE(hiddenNames(dir.path() / "real").empty());
+}
+
+// Frames kept in memory write, optimise and save the bytes their files on
+// disk give; past the budget the rest go to disk, and no directory is made
+// while none did.
+TEST(GifExportFromMemory, FramesInMemoryGiveTheBytesOfFramesOnDisk)
+{
+    const auto codes = [](std::vector<uint8_t> pixels, int bits) {
+        std::vector<uint8_t> out;
+        EXPECT_TRUE(LzwCodec().compress(pixels, bits, out));
+        return out;
+    };
+    const auto gif = GifBuilder()
+                         .screen(4, 2, test::testPalette(4))
+                         .image(0, 0, 4, 2, 0, {}, 2, codes({0, 1, 2, 3, 3, 2, 1, 0}, 2))
+                         .control(0x05, 3, 1)
+                         .image(1, 0, 2, 2, 0x81, test::testPalette(4, 7), 2, codes({1, 2, 1, 3}, 2))
+                         .image(0, 0, 4, 2, 0, {}, 2, codes({0, 1, 2, 3, 3, 2, 1, 1}, 2))
+                         .trailer()
+                         .bytes;
+    test::ScratchDir dir;
+    const auto outputs = [&](WorkDirectory& work, const std::string& name) {
+        Document document(work);
+        EXPECT_TRUE(test::importGif(document, gif));
+        EXPECT_EQ(document.frames.duplicate(1, work, "+"), 2);
+        std::vector<std::vector<uint8_t>> bytes;
+        for (uint32_t options : {0u, kSaveLosslessDefault | kSaveDropUnchanged, kSaveOptimize | kSaveTransparency})
+            bytes.push_back(test::exportedGif(document, options));
+        const auto project = dir.path() / (name + ".zpj");
+        EXPECT_TRUE(saveProject(document, project.string()));
+        bytes.push_back(test::readFile(project));
+        std::vector<bool> inMemory;
+        for (int i = 0; i < document.frames.count(); ++i)
+            inMemory.push_back(document.frames.frameAt(i)->workFile.isInMemory());
+        return std::pair{bytes, inMemory};
+    };
+    WorkDirectory onDisk((dir.path() / "disk").string()), inMemory((dir.path() / "memory").string()),
+        partly((dir.path() / "partly").string());
+    fs::create_directories(dir.path() / "disk");
+    fs::create_directories(dir.path() / "memory");
+    fs::create_directories(dir.path() / "partly");
+    inMemory.keepInMemory(1 << 20);
+    const auto [expected, none] = outputs(onDisk, "disk");
+    EXPECT_EQ(none, std::vector<bool>(4, false));
+    ASSERT_FALSE(expected[0].empty());
+    const auto [memory, all] = outputs(inMemory, "memory");
+    EXPECT_EQ(memory, expected);
+    EXPECT_EQ(all, std::vector<bool>(4, true));
+    EXPECT_TRUE(inMemory.path().empty()) << "no work directory";
+    // Room for the first frame's picture only.
+    Document probe(onDisk);
+    ASSERT_TRUE(test::importGif(probe, gif));
+    partly.keepInMemory(fs::file_size(probe.frames.frameAt(0)->workFile.path()));
+    const auto [some, first] = outputs(partly, "partly");
+    EXPECT_EQ(some, expected);
+    EXPECT_EQ(first, (std::vector<bool>{true, false, false, false}));
 }
 
 } // namespace

@@ -178,13 +178,13 @@ bool importGif(Document& document, const std::vector<uint8_t>& gif)
 std::vector<uint8_t> workFileIndices(const Frame& frame)
 {
     RasterImage picture;
-    return picture.loadGifImage(frame.workFile.path(), 0) ? indicesOf(picture.image.bytes()) : std::vector<uint8_t>{};
+    return loadGifImage(picture, frame.workFile, 0) ? indicesOf(picture.image.bytes()) : std::vector<uint8_t>{};
 }
 
 std::vector<uint32_t> workFileTable(const Frame& frame)
 {
     RasterImage picture;
-    return picture.loadGifImage(frame.workFile.path(), 0) ? tableOf(picture.image.bytes()) : std::vector<uint32_t>{};
+    return loadGifImage(picture, frame.workFile, 0) ? tableOf(picture.image.bytes()) : std::vector<uint32_t>{};
 }
 
 std::vector<uint32_t> globalColors(const Document& document)
