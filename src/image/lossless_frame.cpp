@@ -532,9 +532,18 @@ bool encodeLosslessFrame(RasterImage& picture, ByteBuffer& out, LosslessFrame& f
             opaque(g);
         const bool wantsTransparent = hasSeeThrough || (hasQuiet && f.giveTransparency) || own != kNoIndex;
         if (mustFit && wantsTransparent && (hasQuiet || hasSeeThrough)) {
+            // An entry within the codes the changing pixels need, so that
+            // the codes stay as narrow as they allow.
+            uint32_t largest = 0;
+            for (uint32_t j = 0; j < f.global->count; ++j)
+                largest = taken[j] ? j : largest;
+            const uint32_t narrow = 1u << std::max(int(std::bit_width(largest)), 2);
+            const auto worse = [&](uint32_t a, uint32_t b) {
+                return std::pair{a >= narrow, quietAt[b]} > std::pair{b >= narrow, quietAt[a]};
+            };
             uint32_t tg = kNoIndex;
             for (uint32_t j = 0; j < f.global->count; ++j)
-                if (!taken[j] && (tg == kNoIndex || quietAt[j] > quietAt[tg]))
+                if (!taken[j] && (tg == kNoIndex || worse(tg, j)))
                     tg = j;
             if (tg != kNoIndex) {
                 transparentOnes(g, uint8_t(tg), false);
