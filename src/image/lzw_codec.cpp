@@ -357,13 +357,14 @@ struct ChoosingCoder {
     // The longest string is not always the best: one ended a few pixels
     // earlier may let the next reach further. Such an end is taken when the
     // two reach at least `gain` pixels further than with the longest (the
-    // entry the early end makes mostly repeats one the table has).
+    // entry the early end makes mostly repeats one the table has), or any
+    // further once the table is full and makes no entries.
     void endEarlier(size_t from, size_t& i, uint32_t& cur)
     {
         const size_t length = i - from;
         const size_t shortest = length > kEarlier ? length - kEarlier : 1;
         size_t best = length;
-        size_t furthest = length + startingAt(i) + gain - 1;
+        size_t furthest = length + startingAt(i) + (full ? 0 : gain - 1);
         for (size_t j = length - 1; j >= shortest; --j) {
             const size_t reached = j + startingAt(from + j);
             if (reached > furthest) {
