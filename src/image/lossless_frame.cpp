@@ -412,11 +412,11 @@ bool encodeLosslessFrame(RasterImage& picture, ByteBuffer& out, LosslessFrame& f
         }
     };
     // The encoding kept, coded again with strings that may end early: the
-    // gain that pays differs from frame to frame, and a look-ahead pass costs
-    // about what the longest-string passes for all candidates together do.
+    // gain that pays differs from frame to frame (a third gain, 1, finds
+    // about 0.1% more at a sixth more time).
     auto parseAhead = [&](Candidate& c) {
         const uint64_t table = streamCost(0, c.mapping.bits, f.keepColors || c.mapping.global);
-        for (const uint32_t gain : {2u, 1u, 4u}) {
+        for (const uint32_t gain : {2u, 4u}) {
             std::vector<uint8_t> codes;
             if (!codec.compressChoosing(c.pixels, c.preferred, c.minCode, codes, size_t(c.cost - table), c.how, gain))
                 continue;

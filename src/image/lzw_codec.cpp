@@ -383,6 +383,7 @@ struct ChoosingCoder {
     uint64_t costAhead(size_t i, size_t end) const
     {
         ChoosingCoder c = *this;
+        c.path = nullptr; // the longest strings guide as well, at far less cost
         c.size = std::min(end, size);
         uint64_t total = 0;
         while (i < c.size) {
@@ -397,6 +398,7 @@ struct ChoosingCoder {
     uint64_t costAfterClear(size_t i, size_t end, ChildTable& scratch) const
     {
         ChoosingCoder c = *this;
+        c.path = nullptr; // the longest strings guide as well, at far less cost
         c.size = std::min(end, size);
         c.table = &scratch;
         scratch.clear();
@@ -518,6 +520,8 @@ bool LzwCodec::compressChoosing(std::span<const uint8_t> data, std::span<const u
     };
     const size_t size = data.size();
     size_t i = 0;
+    constexpr size_t kPaceStep = 8192;
+    size_t nextPace = kPaceStep;
     while (i < size) {
         if (coder.grow()) {
             filled_ = true;
@@ -531,6 +535,13 @@ bool LzwCodec::compressChoosing(std::span<const uint8_t> data, std::span<const u
             clearTable(i);
         if (writer.bytes() > maxBytes)
             return false;
+        // A look-ahead pass well behind the pace of the encoding it must
+        // beat seldom catches up: it gives up early.
+        if (lookAheadGain > 0 && maxBytes != SIZE_MAX && i >= nextPace) {
+            nextPace = i + kPaceStep;
+            if (double(writer.bytes()) > 1.1 * double(maxBytes) * double(i) / double(size) + 256)
+                return false;
+        }
     }
     writer.put(coder.clear + 1, coder.codeSize);
     writer.finish();

@@ -68,7 +68,8 @@ public:
     // allows, unless `lookAheadGain` > 0: then a string may end up to four
     // pixels early where the next one then reaches that many pixels further
     // (greedy parsing is not the best for LZW; about twice the effort, and
-    // which gain pays differs from picture to picture).
+    // which gain pays differs from picture to picture). Such a pass, given a
+    // `maxBytes`, also gives up once it falls well behind its pace.
     bool compressChoosing(std::span<const uint8_t> data, std::span<const uint8_t> alt, int minCodeSize,
                           std::vector<uint8_t>& out, size_t maxBytes = SIZE_MAX,
                           LzwClear how = LzwClear::whenWorse, uint32_t lookAheadGain = 0);
