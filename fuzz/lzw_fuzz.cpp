@@ -4,7 +4,8 @@
 // agree with the decoder: what it accepts decodes, what it refuses stops
 // short of the pixels asked for. The choosing encoder, given a second value
 // for some pixels, must write one of the two for every pixel whichever way
-// it clears its table, and with no choice clear at every fill as compress.
+// it clears its table and whether or not strings end early, and with no
+// choice and the longest strings clear at every fill as compress.
 #include <cstdint>
 #include <algorithm>
 #include <cstdlib>
@@ -40,9 +41,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     std::vector<uint8_t> alt(some.begin(), some.end());
     for (size_t i = 0; i < alt.size(); i += 1 + data[i % size] % 4)
         alt[i] = uint8_t((alt[i] + data[(i + 1) % size]) & ((1u << minCodeSize) - 1));
+    const uint32_t gain = data[size / 2] % 6; // 0: the longest strings
     for (auto how : {zell::LzwClear::whenWorse, zell::LzwClear::atFill, zell::LzwClear::searched,
                      zell::LzwClear::never}) {
-        if (!codec.compressChoosing(some, alt, minCodeSize, codes, SIZE_MAX, how)
+        if (!codec.compressChoosing(some, alt, minCodeSize, codes, SIZE_MAX, how, gain)
             || !codec.decompress(codes, minCodeSize, back) || back.size() != some.size())
             std::abort();
         for (size_t i = 0; i < back.size(); ++i) {

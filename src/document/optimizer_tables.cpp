@@ -1,6 +1,7 @@
 #include "document/optimizer_tables.h"
 
 #include <algorithm>
+#include <bit>
 #include <numeric>
 
 #include "image/dib.h"
@@ -36,6 +37,25 @@ void markChanged(const RasterImage& picture, const DibHeader& h, const Frame& f,
     }
 }
 
+// A table no smaller is worth another order only where some frame's
+// changed colours then take narrower codes: every frame is coded again.
+bool narrowsCodes(const std::vector<std::array<bool, 256>>& changed, const std::array<uint8_t, 256>& to)
+{
+    const auto width = [](uint32_t largest) { return std::max(int(std::bit_width(largest)), 2); };
+    for (const auto& set : changed) {
+        uint32_t before = 0, after = 0;
+        for (uint32_t i = 0; i < 256; ++i) {
+            if (set[i]) {
+                before = i;
+                after = std::max<uint32_t>(after, to[i]);
+            }
+        }
+        if (width(after) < width(before))
+            return true;
+    }
+    return false;
+}
+
 } // namespace
 
 bool shrinkGlobalTable(const FrameList& frames, const ColorTable& global, std::optional<ColorTable>& shrunk,
@@ -64,9 +84,10 @@ bool shrinkGlobalTable(const FrameList& frames, const ColorTable& global, std::o
             for (int64_t x = 0; x < h.width; ++x)
                 used[row[x]] = true;
         }
-        // Once the table cannot shrink, the frames left need no reading.
+        // Once the table cannot shrink, the frames left need no reading,
+        // unless their order is wanted.
         const auto inUse = uint32_t(std::count(used.begin(), used.end(), true));
-        if ((1u << colorTableBits(inUse)) >= global.count)
+        if (!byUse && (1u << colorTableBits(inUse)) >= global.count)
             return true;
         if (byUse) {
             markChanged(picture, h, f, before, changed.emplace_back());
@@ -98,16 +119,18 @@ bool shrinkGlobalTable(const FrameList& frames, const ColorTable& global, std::o
         if (used[i] && !placed[i])
             order.push_back(i);
     const uint32_t size = 1u << colorTableBits(count);
-    if (size >= global.count)
+    if (size > global.count)
+        return true;
+    std::array<uint8_t, 256> map{};
+    for (uint32_t k = 0; k < order.size(); ++k)
+        map[order[k]] = uint8_t(k);
+    if (size == global.count && !narrowsCodes(changed, map))
         return true;
     ColorTable table;
     table.count = uint16_t(size);
-    to.fill(0);
-    uint32_t next = 0;
-    for (const uint32_t i : order) {
-        to[i] = uint8_t(next);
-        table.setColor(next++, global.color(i));
-    }
+    to = map;
+    for (uint32_t k = 0; k < order.size(); ++k)
+        table.setColor(k, global.color(order[k]));
     table.backgroundIndex = global.backgroundIndex < global.count ? to[global.backgroundIndex] : 0;
     shrunk = table;
     return true;

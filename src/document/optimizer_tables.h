@@ -16,7 +16,8 @@ namespace zell {
 // frames using it need (their pixels, their transparent index, the background
 // index), in their order, when that makes a smaller power of two; with
 // `byUse` also reordered so that the colours of the frames that change
-// fewest come first. `to` maps old indices to new ones. False when a frame
+// fewest come first, and then reordered even when it cannot shrink where
+// that lets some frame's changed colours take narrower codes. `to` maps old indices to new ones. False when a frame
 // cannot be read; true with `shrunk` empty when nothing changes.
 bool shrinkGlobalTable(const FrameList& frames, const ColorTable& global, std::optional<ColorTable>& shrunk,
                        std::array<uint8_t, 256>& to, bool byUse = false);

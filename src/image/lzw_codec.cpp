@@ -209,6 +209,15 @@ struct ChoosingCoder {
     uint32_t last;    // the value of the last pixel written; `clear` before any
     uint32_t pending; // the next string's first value, once chosen; else `clear`
     bool full = false;
+    // With a look-ahead parse (gain > 0): the codes and values of the
+    // string being made, by length.
+    struct Step {
+        uint16_t code;
+        uint16_t value;
+    };
+    Step* path = nullptr;
+    uint32_t gain = 0;
+    static constexpr size_t kEarlier = 4; // more finds little more, at a cost
 
     ChoosingCoder(ChildTable& t, std::span<const uint8_t> data, std::span<const uint8_t> alt, uint32_t k)
         : table(&t), in(data.data()), other(alt.data()), size(data.size()), byteMask((1u << k) - 1), k(k),
@@ -284,15 +293,28 @@ struct ChoosingCoder {
         return reach(a, i + 1) > reach(b, i + 1) ? a : b;
     }
 
+    // The longest string a pixel p can begin.
+    uint32_t startingAt(size_t p) const
+    {
+        if (p >= size)
+            return 0;
+        const uint32_t a = in[p] & byteMask, b = other[p] & byteMask;
+        const uint32_t rb = reach(b, p + 1);
+        return 1 + (a == b ? rb : std::max(rb, reach(a, p + 1)));
+    }
+
     // The longest string from pixel i (moved past it); its code goes out
     // with codeSize bits.
     uint32_t string(size_t& i)
     {
         const uint16_t* child = table->child.data();
+        const size_t from = i;
         uint32_t cur = pending != clear ? pending : firstValue(i, last);
         last = cur;
         ++i;
         pending = clear;
+        if (path)
+            path[0] = {uint16_t(cur), uint16_t(cur)};
         while (i < size) {
             const uint32_t a = in[i] & byteMask, b = other[i] & byteMask;
             uint32_t c = child[(b << 12) | cur];
@@ -307,27 +329,61 @@ struct ChoosingCoder {
             if (c != 0) {
                 cur = c;
                 last = value;
+                if (path)
+                    path[i - from] = {uint16_t(c), uint16_t(value)};
                 ++i;
                 continue;
             }
+            break;
+        }
+        if (path && i < size && i - from > 1)
+            endEarlier(from, i, cur);
+        if (i < size) {
             pending = firstValue(i, last);
             if (!full) {
                 if (n < kMaxLzwCodes) {
                     const uint32_t slot = (pending << 12) | cur;
-                    table->child[slot] = uint16_t(n);
-                    table->used[table->usedCount++] = slot;
+                    if (table->child[slot] == 0) {
+                        table->child[slot] = uint16_t(n);
+                        table->used[table->usedCount++] = slot;
+                    }
                 }
                 ++n;
             }
-            break;
         }
         return cur;
+    }
+
+    // The longest string is not always the best: one ended a few pixels
+    // earlier may let the next reach further. Such an end is taken when the
+    // two reach at least `gain` pixels further than with the longest (the
+    // entry the early end makes mostly repeats one the table has), or any
+    // further once the table is full and makes no entries.
+    void endEarlier(size_t from, size_t& i, uint32_t& cur)
+    {
+        const size_t length = i - from;
+        const size_t shortest = length > kEarlier ? length - kEarlier : 1;
+        size_t best = length;
+        size_t furthest = length + startingAt(i) + (full ? 0 : gain - 1);
+        for (size_t j = length - 1; j >= shortest; --j) {
+            const size_t reached = j + startingAt(from + j);
+            if (reached > furthest) {
+                furthest = reached;
+                best = j;
+            }
+        }
+        if (best == length)
+            return;
+        cur = path[best - 1].code;
+        last = path[best - 1].value;
+        i = from + best;
     }
 
     // The bits pixels [i, end) cost from here on, the table kept as it is.
     uint64_t costAhead(size_t i, size_t end) const
     {
         ChoosingCoder c = *this;
+        c.path = nullptr; // the longest strings guide as well, at far less cost
         c.size = std::min(end, size);
         uint64_t total = 0;
         while (i < c.size) {
@@ -342,6 +398,7 @@ struct ChoosingCoder {
     uint64_t costAfterClear(size_t i, size_t end, ChildTable& scratch) const
     {
         ChoosingCoder c = *this;
+        c.path = nullptr; // the longest strings guide as well, at far less cost
         c.size = std::min(end, size);
         c.table = &scratch;
         scratch.clear();
@@ -440,7 +497,7 @@ private:
 } // namespace
 
 bool LzwCodec::compressChoosing(std::span<const uint8_t> data, std::span<const uint8_t> alt, int minCodeSize,
-                                std::vector<uint8_t>& out, size_t maxBytes, LzwClear how)
+                                std::vector<uint8_t>& out, size_t maxBytes, LzwClear how, uint32_t lookAheadGain)
 {
     filled_ = false;
     if (!data.data() || data.empty() || alt.size() != data.size() || !validCodeSize(minCodeSize))
@@ -448,6 +505,11 @@ bool LzwCodec::compressChoosing(std::span<const uint8_t> data, std::span<const u
     ChildTable& table = childTable();
     table.clear();
     ChoosingCoder coder(table, data, alt, uint32_t(minCodeSize));
+    thread_local std::array<ChoosingCoder::Step, kMaxLzwCodes> path;
+    if (lookAheadGain > 0) {
+        coder.path = path.data();
+        coder.gain = lookAheadGain;
+    }
     ClearPlan plan(how, data.size());
     BitWriter writer(out);
     auto clearTable = [&](size_t i) {
@@ -458,6 +520,8 @@ bool LzwCodec::compressChoosing(std::span<const uint8_t> data, std::span<const u
     };
     const size_t size = data.size();
     size_t i = 0;
+    constexpr size_t kPaceStep = 8192;
+    size_t nextPace = kPaceStep;
     while (i < size) {
         if (coder.grow()) {
             filled_ = true;
@@ -471,6 +535,13 @@ bool LzwCodec::compressChoosing(std::span<const uint8_t> data, std::span<const u
             clearTable(i);
         if (writer.bytes() > maxBytes)
             return false;
+        // A look-ahead pass well behind the pace of the encoding it must
+        // beat seldom catches up: it gives up early.
+        if (lookAheadGain > 0 && maxBytes != SIZE_MAX && i >= nextPace) {
+            nextPace = i + kPaceStep;
+            if (double(writer.bytes()) > 1.1 * double(maxBytes) * double(i) / double(size) + 256)
+                return false;
+        }
     }
     writer.put(coder.clear + 1, coder.codeSize);
     writer.finish();

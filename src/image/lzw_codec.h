@@ -64,10 +64,15 @@ public:
     // takes whichever lets the current string grow further (looking a few
     // pixels ahead), preferring alt[i]. `how` decides when a full table is
     // cleared; with atFill and data == alt the stream is compress()'s.
-    // `alt` must be as long as `data`.
+    // `alt` must be as long as `data`. Each string is as long as the table
+    // allows, unless `lookAheadGain` > 0: then a string may end up to four
+    // pixels early where the next one then reaches that many pixels further
+    // (greedy parsing is not the best for LZW; about twice the effort, and
+    // which gain pays differs from picture to picture). Such a pass, given a
+    // `maxBytes`, also gives up once it falls well behind its pace.
     bool compressChoosing(std::span<const uint8_t> data, std::span<const uint8_t> alt, int minCodeSize,
                           std::vector<uint8_t>& out, size_t maxBytes = SIZE_MAX,
-                          LzwClear how = LzwClear::whenWorse);
+                          LzwClear how = LzwClear::whenWorse, uint32_t lookAheadGain = 0);
     // Whether the table filled during the last compressChoosing: only then
     // do the ways of clearing differ.
     bool tableFilled() const { return filled_; }

@@ -171,13 +171,37 @@ std::vector<uint8_t> runsAndNoise(size_t n, uint32_t colours, uint32_t seed)
 }
 
 std::vector<uint8_t> choosing(const std::vector<uint8_t>& data, const std::vector<uint8_t>& alt, int bits,
-                              LzwClear how)
+                              LzwClear how, uint32_t lookAheadGain = 0)
 {
     std::vector<uint8_t> out;
     LzwCodec codec;
-    EXPECT_TRUE(codec.compressChoosing(data, alt, bits, out, SIZE_MAX, how));
+    EXPECT_TRUE(codec.compressChoosing(data, alt, bits, out, SIZE_MAX, how, lookAheadGain));
     EXPECT_EQ(codec.tableFilled(), data.size() > 10000) << "every case fills it but the short one";
     return out;
+}
+
+// Our decoder and giflib read the same pixels from `codes`, each one of the
+// pixel's two values; the import's check passes them.
+void expectReadBack(const std::vector<uint8_t>& codes, const std::vector<uint8_t>& data,
+                    const std::vector<uint8_t>& other, int bits)
+{
+    std::vector<uint8_t> back;
+    ASSERT_TRUE(LzwCodec().decompress(codes, bits, back));
+    ASSERT_EQ(back.size(), data.size());
+    for (size_t i = 0; i < back.size(); ++i)
+        ASSERT_TRUE(back[i] == data[i] || back[i] == other[i]) << i;
+    EXPECT_TRUE(lzwDataDecodes(codes, bits, data.size()));
+#ifdef ZELL_HAVE_GIFLIB
+    const uint32_t width = 500;
+    const uint32_t height = uint32_t(data.size() / width);
+    ByteBuffer gif;
+    ASSERT_TRUE(writeGifStream(width, height, std::vector<uint32_t>(1u << bits, 0), bits, codes, gif,
+                               std::max(bits, 2)));
+    std::vector<test::GiflibImage> images;
+    ASSERT_TRUE(test::giflibDecode(gif.bytes(), images));
+    ASSERT_EQ(images.size(), 1u);
+    EXPECT_EQ(images[0].indices, back);
+#endif
 }
 
 // Every way of clearing writes an ordinary stream: our decoder and giflib
@@ -202,23 +226,7 @@ TEST(LzwCodec, EveryWayOfClearingRoundTripsThroughBothDecoders)
                     const std::vector<uint8_t> codes = choosing(data, other, bits, how);
                     if (!choice)
                         streams.push_back(codes);
-                    std::vector<uint8_t> back;
-                    ASSERT_TRUE(LzwCodec().decompress(codes, bits, back));
-                    ASSERT_EQ(back.size(), data.size());
-                    for (size_t i = 0; i < back.size(); ++i)
-                        ASSERT_TRUE(back[i] == data[i] || back[i] == other[i]) << i;
-                    EXPECT_TRUE(lzwDataDecodes(codes, bits, data.size()));
-#ifdef ZELL_HAVE_GIFLIB
-                    const uint32_t width = 500;
-                    const uint32_t height = uint32_t(size / width);
-                    ByteBuffer gif;
-                    ASSERT_TRUE(writeGifStream(width, height, std::vector<uint32_t>(colours, 0), bits, codes, gif,
-                                               std::max(bits, 2)));
-                    std::vector<test::GiflibImage> images;
-                    ASSERT_TRUE(test::giflibDecode(gif.bytes(), images));
-                    ASSERT_EQ(images.size(), 1u);
-                    EXPECT_EQ(images[0].indices, back);
-#endif
+                    expectReadBack(codes, data, other, bits);
                 }
             }
             EXPECT_EQ(streams[1], compress(data, bits));
@@ -226,6 +234,36 @@ TEST(LzwCodec, EveryWayOfClearingRoundTripsThroughBothDecoders)
                 EXPECT_NE(streams[1], streams[3]);
             }
         }
+    }
+}
+
+// Strings ended early make entries that repeat ones the table has; the
+// decoders' tables must stay in step with the encoder's through many fills
+// and clears, with and without a choice of values. On runs and noise some
+// gain codes smaller than the longest strings do.
+TEST(LzwCodec, StringsEndingEarlyRoundTripThroughBothDecoders)
+{
+    for (const int bits : {2, 8}) {
+        const uint32_t colours = 1u << bits;
+        const std::vector<uint8_t> data = runsAndNoise(150000, colours, uint32_t(bits + 40));
+        std::vector<uint8_t> alt = data;
+        for (size_t i = 0; i < alt.size(); i += 3)
+            alt[i] = uint8_t(colours - 1);
+        size_t smallest = SIZE_MAX;
+        for (const uint32_t gain : {1u, 2u, 4u}) {
+            for (const LzwClear how : {LzwClear::searched, LzwClear::never}) {
+                for (const bool choice : {false, true}) {
+                    SCOPED_TRACE(testing::Message() << bits << " bits, gain " << gain << ", way " << int(how)
+                                                    << (choice ? ", choosing" : ""));
+                    const std::vector<uint8_t>& other = choice ? alt : data;
+                    const std::vector<uint8_t> codes = choosing(data, other, bits, how, gain);
+                    expectReadBack(codes, data, other, bits);
+                    if (!choice && how == LzwClear::searched)
+                        smallest = std::min(smallest, codes.size());
+                }
+            }
+        }
+        EXPECT_LT(smallest, choosing(data, data, bits, LzwClear::searched).size()) << bits;
     }
 }
 

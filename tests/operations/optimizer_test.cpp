@@ -338,6 +338,37 @@ const Fixed kFixed[] = {
          ASSERT_TRUE(readGifHeader(bytes, header) && findFirstGifImage(header, image));
          EXPECT_EQ(bytes[image.dataStart], 2);
      }},
+    // All 32 colours in use: the table cannot shrink, but its order still
+    // lets the second frame's codes start 2 bits wide; the third frame, of
+    // an own table of the same colours, moves onto it, its transparent entry
+    // among the first four.
+    {"lossless reorders a full table for small changes", kSaveLosslessDefault,
+     [](DocumentBuilder& a) {
+         a.screen(16, 16);
+         const std::vector<uint32_t> colors = test::distinctColors(32);
+         a.globalTable(colors);
+         std::vector<uint8_t> picture(16 * 16);
+         for (size_t k = 0; k < picture.size(); ++k)
+             picture[k] = uint8_t(k * 7 % 32);
+         a.addGlobal(16, 16, picture);
+         for (uint32_t y = 5; y < 8; ++y)
+             for (uint32_t x = 4; x < 7; ++x)
+                 picture[y * 16 + x] = uint8_t(28 + (x + y) % 2);
+         a.addGlobal(16, 16, picture);
+         picture[6 * 16 + 5] = 28;
+         a.add(16, 16, colors, picture);
+     },
+     3, {5, 6, 1, 1}, 32, 32,
+     [](const Document& d) {
+         for (const int i : {1, 2}) {
+             const std::vector<uint8_t> bytes = test::readFile(d.frames.frameAt(i)->workFile);
+             GifHeader header;
+             GifImageBlock image;
+             ASSERT_TRUE(readGifHeader(bytes, header) && findFirstGifImage(header, image));
+             EXPECT_EQ(bytes[image.dataStart], 2) << i;
+         }
+         EXPECT_EQ(d.frames.frameAt(2)->useLocalColorTable, 0);
+     }},
 };
 
 TEST(Optimizer, FixedResults)
