@@ -18,6 +18,10 @@ namespace zell {
 
 namespace {
 
+// Pixels a frame's rectangle needs before its kept encoding is coded again
+// with strings that may end early.
+constexpr size_t kLookAheadArea = 128 * 128;
+
 enum : uint8_t {
     kMust = 0,        // changes the screen: its own colour
     kDontCare = 1,    // equal to the screen: its own colour or transparent
@@ -570,7 +574,10 @@ bool encodeLosslessFrame(RasterImage& picture, ByteBuffer& out, LosslessFrame& f
     }
     if (best.cost == UINT64_MAX)
         return false;
-    if (best.exact)
+    // The look-ahead passes cost several plain ones per pixel. On an
+    // animation of many small changes that doubles the whole run for about
+    // 1% of its bytes; big pictures, where most of the bytes are, keep it.
+    if (best.exact && area >= kLookAheadArea)
         parseAhead(best);
     if (!writeGifStream(uint32_t(rw), uint32_t(rh), best.mapping.colors, best.mapping.bits, best.codes, out, best.minCode))
         return false;
