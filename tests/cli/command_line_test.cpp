@@ -140,16 +140,7 @@ TEST_F(CommandLine, LossyLevels)
 TEST_F(CommandLine, MaxSizeFindsALevelThatFits)
 {
     test::DocumentBuilder noisy;
-    noisy.screen(64, 64);
-    std::vector<uint32_t> grey(64);
-    for (uint32_t i = 0; i < grey.size(); ++i)
-        grey[i] = 0x040404u * i;
-    for (uint32_t seed : {1u, 2u}) {
-        std::vector<uint8_t> indices(64 * 64);
-        for (size_t i = 0; i < indices.size(); ++i)
-            indices[i] = uint8_t(std::clamp(int(i % 64) - 2 + int((i * 2654435761u * seed) >> 29) % 5, 0, 63));
-        noisy.add(64, 64, grey, indices);
-    }
+    test::addNoisyRamp(noisy);
     const std::string in = path("noisy.gif"), out = path("out.gif");
     test::writeFile(in, test::exportedGif(noisy.document));
     const size_t exact = written({"optimize", in, "-o", out}, out).size();

@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-
 #include "image/lzw_lossy.h"
 #include "support/test_document.h"
 
@@ -11,22 +9,6 @@ namespace zell {
 namespace {
 
 constexpr uint32_t kLossless = kSaveOptimize | kSaveTransparency | kSaveLosslessTransparency | kSaveShrinkTables;
-
-// Two frames of a 64-grey ramp with noise: lossy levels and fewer colours
-// both shorten them.
-void noisyRamp(test::DocumentBuilder& a)
-{
-    a.screen(64, 64);
-    std::vector<uint32_t> grey(64);
-    for (uint32_t i = 0; i < grey.size(); ++i)
-        grey[i] = 0x040404u * i;
-    for (uint32_t seed : {1u, 2u}) {
-        std::vector<uint8_t> indices(64 * 64);
-        for (size_t i = 0; i < indices.size(); ++i)
-            indices[i] = uint8_t(std::clamp(int(i % 64) - 2 + int((i * 2654435761u * seed) >> 29) % 5, 0, 63));
-        a.add(64, 64, grey, indices);
-    }
-}
 
 uint64_t measured(const Document& document, uint32_t options)
 {
@@ -41,7 +23,7 @@ uint64_t measured(const Document& document, uint32_t options)
 TEST(SizeFit, WhatItReportsIsWhatTheOptionsWrite)
 {
     test::DocumentBuilder a;
-    noisyRamp(a);
+    test::addNoisyRamp(a);
     const test::DocumentState before = test::snapshot(a.document);
     const uint64_t exact = measured(a.document, kLossless);
     const uint64_t lossiest = measured(a.document, kLossless | lossyOption(kMaxLossyLevel));

@@ -1,5 +1,6 @@
 #include "support/test_document.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <stdexcept>
@@ -194,6 +195,20 @@ std::vector<uint32_t> globalColors(const Document& document)
     for (uint32_t i = 0; i < t.count; ++i)
         colors.push_back(t.color(i));
     return colors;
+}
+
+void addNoisyRamp(DocumentBuilder& builder)
+{
+    builder.screen(64, 64);
+    std::vector<uint32_t> grey(64);
+    for (uint32_t i = 0; i < grey.size(); ++i)
+        grey[i] = 0x040404u * i;
+    for (uint32_t seed : {1u, 2u}) {
+        std::vector<uint8_t> indices(64 * 64);
+        for (size_t i = 0; i < indices.size(); ++i)
+            indices[i] = uint8_t(std::clamp(int(i % 64) - 2 + int((i * 2654435761u * seed) >> 29) % 5, 0, 63));
+        builder.add(64, 64, grey, indices);
+    }
 }
 
 std::vector<uint32_t> distinctColors(int n, int seed)

@@ -77,6 +77,9 @@ std::vector<uint32_t> workFileTable(const Frame& frame);
 std::vector<uint32_t> globalColors(const Document& document);
 // n distinct colours.
 std::vector<uint32_t> distinctColors(int n, int seed = 0);
+// Two 64x64 frames of a 64-grey ramp with noise: lossy levels and fewer
+// colours both shorten them.
+void addNoisyRamp(DocumentBuilder& builder);
 
 // A 24-bit picture as RGB rows from the top, as giflibScreens gives it.
 std::vector<uint8_t> rgbRows(std::span<const uint8_t> dib);
