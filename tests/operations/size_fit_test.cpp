@@ -8,8 +8,6 @@
 namespace zell {
 namespace {
 
-constexpr uint32_t kLossless = kSaveOptimize | kSaveTransparency | kSaveLosslessTransparency | kSaveShrinkTables;
-
 uint64_t measured(const Document& document, uint32_t options)
 {
     uint64_t bytes = 0;
@@ -25,19 +23,19 @@ TEST(SizeFit, WhatItReportsIsWhatTheOptionsWrite)
     test::DocumentBuilder a;
     test::addNoisyRamp(a);
     const test::DocumentState before = test::snapshot(a.document);
-    const uint64_t exact = measured(a.document, kLossless);
-    const uint64_t lossiest = measured(a.document, kLossless | lossyOption(kMaxLossyLevel));
+    const uint64_t exact = measured(a.document, kSaveLosslessDefault);
+    const uint64_t lossiest = measured(a.document, kSaveLosslessDefault | lossyOption(kMaxLossyLevel));
     ASSERT_LT(lossiest, exact);
     for (const uint64_t limit : {exact, (exact + lossiest) / 2, lossiest - 1}) {
         SizeFit fit;
         ExportError why = ExportError::Cancelled;
         {
             Document reduced(a.document.workDirectory());
-            ASSERT_TRUE(fitToSize(a.document, limit, kLossless, fit, reduced, &why)) << limit;
+            ASSERT_TRUE(fitToSize(a.document, limit, kSaveLosslessDefault, fit, reduced, &why)) << limit;
             EXPECT_EQ(why, ExportError::None);
             EXPECT_EQ(fit.options & lossyOption(0xFF), lossyOption(fit.level));
             EXPECT_EQ(bool(fit.options & kSaveLossyWeighed), fit.weighed);
-            EXPECT_EQ(fit.options & ~lossyOption(0xFF) & ~uint32_t(kSaveLossyWeighed), kLossless);
+            EXPECT_EQ(fit.options & ~lossyOption(0xFF) & ~uint32_t(kSaveLossyWeighed), kSaveLosslessDefault);
             EXPECT_EQ(measured(fit.colors ? reduced : a.document, fit.options), fit.bytes) << limit;
             EXPECT_LE(fit.bytes, limit);
             EXPECT_EQ(fit.level == 0 && !fit.colors, limit == exact) << "only the unreduced level 0 is exact";
@@ -51,7 +49,7 @@ TEST(SizeFit, WhatItReportsIsWhatTheOptionsWrite)
     SizeFit none;
     Document reduced(a.document.workDirectory());
     ExportError why = ExportError::Cancelled;
-    EXPECT_FALSE(fitToSize(a.document, 100, kLossless, none, reduced, &why));
+    EXPECT_FALSE(fitToSize(a.document, 100, kSaveLosslessDefault, none, reduced, &why));
     EXPECT_EQ(why, ExportError::None);
     EXPECT_EQ(none.lossiest, lossiest);
     EXPECT_GT(none.fewest, 100u);
