@@ -280,17 +280,26 @@ bool writeAnimatedGif(const std::string& path, const FrameList& frames, const Gi
 }
 
 bool fitLossyLevel(const FrameList& frames, const GifOutput& output, uint64_t maxBytes, int& level,
-                   uint64_t& bytes, ExportError* error, Progress* progress)
+                   uint64_t& bytes, ExportError* error, Progress* progress, std::vector<uint8_t>* stream)
 {
     struct StopOnly final : Progress {
         Progress* outer;
         explicit StopOnly(Progress* p) : outer(p) {}
         bool cancelled() override { return stopRequested(outer); }
     } stopOnly(progress);
+    // Every level that fits is lower than the one before it that did.
+    std::vector<uint8_t> probe;
     const auto measure = [&](int at, uint64_t& size) {
         GifOutput o = output;
         o.options = (o.options & ~lossyOption(0xFF)) | lossyOption(at);
-        return measureAnimatedGif(frames, o, size, error, &stopOnly);
+        if (!stream)
+            return measureAnimatedGif(frames, o, size, error, &stopOnly);
+        if (!encodeAnimatedGif(frames, o, probe, error, &stopOnly))
+            return false;
+        size = probe.size();
+        if (size <= maxBytes)
+            stream->swap(probe);
+        return true;
     };
     uint64_t size = 0;
     if (!measure(0, size))

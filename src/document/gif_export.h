@@ -77,9 +77,11 @@ bool encodeAnimatedGif(const FrameList& frames, const GifOutput& output, std::ve
 // (a lossless mode) is at most `maxBytes`, found by halving. False when even
 // the highest level is larger (`bytes` then holds its size) or a measure
 // fails (`error` says why). `progress` is asked only whether to stop: the
-// measures each walk the frames anew.
+// measures each walk the frames anew. With `stream`, the measures are
+// encodings kept in memory, and it receives the GIF of the level found.
 bool fitLossyLevel(const FrameList& frames, const GifOutput& output, uint64_t maxBytes, int& level,
-                   uint64_t& bytes, ExportError* error = nullptr, Progress* progress = nullptr);
+                   uint64_t& bytes, ExportError* error = nullptr, Progress* progress = nullptr,
+                   std::vector<uint8_t>* stream = nullptr);
 
 // The header, screen descriptor, global table, looping and comment blocks.
 bool writeStreamHeader(std::vector<uint8_t>& out, const GifOutput& output);

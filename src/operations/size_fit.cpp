@@ -72,7 +72,9 @@ bool fitToSize(const Document& document, uint64_t maxBytes, uint32_t options, Si
             const GifOutput output = GifOutput::fromSettings(trial->document.settings, mode);
             int level = 0;
             uint64_t size = 0;
-            const bool fitsHere = fitLossyLevel(trial->document.frames, output, maxBytes, level, size, &why, &stopOnly);
+            std::vector<uint8_t> gif;
+            const bool fitsHere =
+                fitLossyLevel(trial->document.frames, output, maxBytes, level, size, &why, &stopOnly, &gif);
             if (why != ExportError::None)
                 return false;
             if (mode == plain)
@@ -89,24 +91,22 @@ bool fitToSize(const Document& document, uint64_t maxBytes, uint32_t options, Si
                 fits = exact = true;
                 break;
             }
-            GifOutput at = output;
-            at.options = mode | lossyOption(level);
-            std::vector<uint8_t> gif;
             double e = 0;
-            const bool known = encodeAnimatedGif(trial->document.frames, at, gif, &why, &stopOnly)
-                && screenError(document, gif, e);
-            if (why == ExportError::Cancelled)
-                return false;
-            why = ExportError::None; // an unknown distance only ranks this output last
+            // An unknown distance only ranks this output last.
+            const bool known = screenError(document, gif, e);
             if (!fits || (known && (!measured || e < trial->error))) {
                 f.level = level;
                 f.bytes = size;
                 f.weighed = mode & kSaveLossyWeighed;
-                f.options = at.options;
+                f.options = mode | lossyOption(level);
                 trial->error = e;
                 measured = known;
             }
             fits = true;
+            // Weighing changes only lossy choices: at level 0 it writes
+            // the same bytes.
+            if (level == 0)
+                break;
         }
         if (!fits)
             continue;
