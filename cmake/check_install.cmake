@@ -1,8 +1,9 @@
 # Installs the build into a scratch DESTDIR under prefix /usr and checks the
 # result as a user would meet it: the programs run from bin/ and find the
-# shipped plug-ins with no environment, and the desktop files pass their
-# validators. Run with -DBUILD=<build folder> -DVERSION=<x.y.z>
-# -DDESKTOP_VALIDATE=<path> -DXMLLINT=<path>.
+# shipped plug-ins and the clip decoders with no environment, and the
+# desktop files pass their validators. Run with -DBUILD=<build folder>
+# -DVERSION=<x.y.z> -DCLIP=<a WebP file> -DDESKTOP_VALIDATE=<path>
+# -DXMLLINT=<path>.
 set(root ${BUILD}/install-check)
 set(usr ${root}/usr)
 file(REMOVE_RECURSE ${root})
@@ -40,6 +41,13 @@ foreach(name ${built})
     message(FATAL_ERROR "installed zell-cli patterns does not list ${name} from lib/zell/plugins:\n${patterns}")
   endif()
 endforeach()
+
+# The clip decoders are a module of their own, loaded from lib/zell.
+run(clip ${usr}/bin/zell-cli info ${CLIP})
+string(FIND "${clip}" "clip (webp), 8x6" at)
+if(at LESS 0)
+  message(FATAL_ERROR "installed zell-cli info did not read a clip:\n${clip}")
+endif()
 
 set(desktop ${usr}/share/applications/zell.desktop)
 set(mime ${usr}/share/mime/packages/zell.xml)

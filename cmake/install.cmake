@@ -8,6 +8,8 @@ install(TARGETS zell zell-cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 get_property(zell_plugin_targets DIRECTORY ${PROJECT_SOURCE_DIR}/plugins PROPERTY BUILDSYSTEM_TARGETS)
 list(FILTER zell_plugin_targets INCLUDE REGEX "^zell_plugin_")
 install(TARGETS ${zell_plugin_targets} LIBRARY DESTINATION lib/zell/plugins)
+# The clip decoders, found the same way (see the engine's clip loader).
+install(TARGETS zell_clips LIBRARY DESTINATION lib/zell)
 install(FILES ${PROJECT_SOURCE_DIR}/include/zell/transition_plugin.h
   DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/zell)
 

@@ -1,7 +1,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "document/clip_source.h"
+#include "clips/clip_decoders.h"
 #include "image/pixel_limit.h"
 
 namespace {
@@ -32,7 +32,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     // the same at any limit.
     zell::setPixelLimit(uint64_t(1) << 20);
     zell::Failure why = zell::Failure::none;
-    auto clip = zell::openWebPClip({data, size}, &why);
+    auto clip = zell::decodeWebPClip({data, size}, &why);
     if (!clip) {
         if (why == zell::Failure::none)
             __builtin_trap();

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 
 #include "document/gif_info.h"
@@ -75,6 +76,28 @@ TEST(ClipOptions, InfoDescribesAClip)
     const test::CliResult cut = test::runCli({"info", dir.str() + "cut.mp4", "--json"});
     EXPECT_EQ(cut.status, 1);
     test::expectContains(cut.out, {"\"error\": \"the file is damaged\""});
+}
+
+// The clip decoders are a module the program loads beside it or from
+// ../lib/zell: without it clips are refused like any unknown format, and
+// everything else still works.
+TEST(ClipOptions, WithoutTheDecoderModuleClipsAreRefusedAndGifsStillRead)
+{
+    test::ScratchDir dir;
+    const std::string webp = ZELL_SOURCE_DIR "/tests/data/clips/three_frames.webp";
+    const std::string gif = dir.str() + "three.gif";
+    ASSERT_EQ(test::runCli({"build", "-o", gif, webp}).status, 0);
+    const std::filesystem::path alone = dir.path() / "zell-cli";
+    std::filesystem::copy_file(ZELL_CLI_PATH, alone);
+    test::CliSetting setting;
+    setting.program = alone.string();
+    const test::CliResult r = test::runCli({"info", webp, "--json"}, setting);
+    EXPECT_EQ(r.status, 1);
+    test::expectContains(r.out, {"\"error\": \"not a supported image file\""});
+    const std::string out = dir.str() + "out.gif";
+    EXPECT_EQ(test::runCli({"build", "-o", out, webp}, setting).status, 1);
+    EXPECT_FALSE(std::filesystem::exists(out));
+    EXPECT_EQ(test::runCli({"optimize", gif, "-o", out}, setting).status, 0);
 }
 
 } // namespace

@@ -8,7 +8,7 @@ extern "C" {
 
 namespace zell::test {
 
-// libavutil comes with the clip import, so the tests need no MD5 of their own.
+// libavutil is there for the clip decoders, so the tests need no MD5 of their own.
 std::string md5Hex(std::span<const uint8_t> data)
 {
     uint8_t digest[16];

@@ -13,7 +13,7 @@ extern "C" {
 #include <mutex>
 #include <sys/stat.h>
 
-#include "document/clip_source.h"
+#include "clips/clip_decoders.h"
 #include "image/pixel_limit.h"
 
 namespace zell {
@@ -274,7 +274,7 @@ private:
 
 } // namespace
 
-std::unique_ptr<ClipSource> openVideoClip(const std::string& path, Failure* why)
+std::unique_ptr<ClipSource> decodeVideoClip(const std::string& path, Failure* why)
 {
     auto clip = std::make_unique<VideoClip>(path);
     if (!clip->open(why))

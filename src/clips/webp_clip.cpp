@@ -6,8 +6,7 @@
 
 #include <cstring>
 
-#include "document/clip_source.h"
-#include "image/mapped_file.h"
+#include "clips/clip_decoders.h"
 #include "image/pixel_limit.h"
 
 namespace zell {
@@ -125,22 +124,12 @@ private:
 
 } // namespace
 
-std::unique_ptr<ClipSource> openWebPClip(std::span<const uint8_t> bytes, Failure* why)
+std::unique_ptr<ClipSource> decodeWebPClip(std::span<const uint8_t> bytes, Failure* why)
 {
     auto clip = std::make_unique<WebPClip>(bytes);
     if (!clip->open(why))
         return nullptr;
     return clip;
-}
-
-std::unique_ptr<ClipSource> openWebPClip(const std::string& path, Failure* why)
-{
-    MappedFile file;
-    if (!file.open(path)) {
-        fail(why, readFailure(file.error()));
-        return nullptr;
-    }
-    return openWebPClip(file.bytes(), why);
 }
 
 } // namespace zell
