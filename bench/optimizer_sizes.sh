@@ -20,20 +20,30 @@ fi
 
 size() { if [ -s "$1" ]; then stat -c %s "$1"; else echo "-"; fi; }
 now() { date +%s%N; }
-run() { # output, command...  (the time taken goes to $work/ms: $(...) is a subshell)
+# User and system milliseconds of the shell's finished children, from the
+# `times` lines it wrote to files before and after (a $(...) would be a
+# shell of its own, with no children).
+cpu() { awk 'FNR == 2 { split($1, u, /[ms]/); split($2, s, /[ms]/)
+                       t = (u[1] * 60 + u[2] + s[1] * 60 + s[2]) * 1000; d = FILENAME == ARGV[1] ? d - t : d + t }
+             END { printf "%d", d }' "$@"; }
+run() { # output, command...  (the wall and CPU milliseconds go to $work/ms and
+        # $work/cpu: $(...) is a subshell)
     local out=$1; shift
-    local t0; t0=$(now)
+    local t0; t0=$(now); times > "$work/times0"
     "$@" >/dev/null 2>&1 || rm -f "$out"
+    times > "$work/times1"
     echo $(( ($(now) - t0) / 1000000 )) > "$work/ms"
+    cpu "$work/times0" "$work/times1" > "$work/cpu"
     size "$out"
 }
 ms() { cat "$work/ms"; }
+cpums() { cat "$work/cpu"; }
 # What ImageMagick shows: every coalesced frame, as RGBA bytes.
 screens() { convert "$1" -coalesce -depth 8 rgba:- 2>/dev/null | md5sum | cut -d' ' -f1; }
 
 printf '%-11s %8s %8s %8s %8s %8s %8s %8s %8s %8s %6s %5s %7s %7s %7s\n' animation input plain \
     opt opt+T auto+D lossless lossl+KT gs-O2 gs-O3 ratio exact t-opt+T t-lossl t-gsO3
-tl=0; tg=0; worst=0; tt=0; tz=0; tgs=0; larger=()
+tl=0; tg=0; worst=0; tt=0; tz=0; tgs=0; cz=0; cgs=0; larger=()
 for in in "$work"/*.gif; do
     name=$(basename "$in" .gif)
     case $name in *.*) continue ;; esac
@@ -44,10 +54,10 @@ for in in "$work"/*.gif; do
     o=$(run "$name.o.gif" "$cli" optimize "$in" -o "$name.o.gif" --transparency=none)
     ot=$(run "$name.ot.gif" "$cli" optimize "$in" -o "$name.ot.gif" --transparency); t_ot=$(ms)
     oad=$(run "$name.oad.gif" "$cli" optimize "$in" -o "$name.oad.gif" --auto-transparency --drop-unchanged)
-    ol=$(run "$name.ol.gif" "$cli" optimize "$in" -o "$name.ol.gif"); t_ol=$(ms)
+    ol=$(run "$name.ol.gif" "$cli" optimize "$in" -o "$name.ol.gif"); t_ol=$(ms); c_ol=$(cpums)
     olk=$(run "$name.olk.gif" "$cli" optimize "$in" -o "$name.olk.gif" --drop-unchanged=keep-timing)
     g2=$(run "$name.g2.gif" gifsicle -O2 "$in" -o "$name.g2.gif")
-    g3=$(run "$name.g3.gif" gifsicle -O3 "$in" -o "$name.g3.gif"); t_g3=$(ms)
+    g3=$(run "$name.g3.gif" gifsicle -O3 "$in" -o "$name.g3.gif"); t_g3=$(ms); c_g3=$(cpums)
     exact=no
     [ "$ol" != "-" ] && [ "$(screens "$in")" = "$(screens "$name.ol.gif")" ] && exact=yes
     ratio=$(awk -v a="$ol" -v b="$g3" 'BEGIN { if (a == "-" || b == "-") print "-"; else printf "%.3f", a / b }')
@@ -55,12 +65,13 @@ for in in "$work"/*.gif; do
         "$o" "$ot" "$oad" "$ol" "$olk" "$g2" "$g3" "$ratio" "$exact" "${t_ot}ms" "${t_ol}ms" "${t_g3}ms"
     if [ "$ol" != "-" ] && [ "$g3" != "-" ]; then
         tl=$((tl + ol)); tg=$((tg + g3))
-        tt=$((tt + t_ot)); tz=$((tz + t_ol)); tgs=$((tgs + t_g3))
+        tt=$((tt + t_ot)); tz=$((tz + t_ol)); tgs=$((tgs + t_g3)); cz=$((cz + c_ol)); cgs=$((cgs + c_g3))
     fi
 done
-awk -v a="$tl" -v b="$tg" -v t1="$tt" -v t2="$tz" -v t3="$tgs" 'BEGIN {
-    printf "total: lossless %d bytes, gifsicle -O3 %d bytes, ratio %.3f; time opt+T %d ms, lossless %d ms (%.2fx), gifsicle -O3 %d ms\n",
-        a, b, a / b, t1, t2, t2 / (t1 ? t1 : 1), t3 }'
+awk -v a="$tl" -v b="$tg" -v t1="$tt" -v t2="$tz" -v t3="$tgs" -v c2="$cz" -v c3="$cgs" 'BEGIN {
+    printf "total: lossless %d bytes, gifsicle -O3 %d bytes, ratio %.3f; time opt+T %d ms\n", a, b, a / b, t1
+    printf "time: lossless %d ms wall, %d ms CPU; gifsicle -O3 %d ms wall, %d ms CPU; lossless / gifsicle -O3: wall %.2f, CPU %.2f\n",
+        t2, c2, t3, c3, t2 / (t3 ? t3 : 1), c2 / (c3 ? c3 : 1) }'
 if [ ${#larger[@]} -gt 0 ]; then printf 'larger than the input: %s\n' "${larger[@]}"; else echo "no build larger than its input"; fi
 cat <<'NOTE'
 
@@ -73,5 +84,6 @@ pixels, smallest encoding per frame, shrunk tables);
 lossl+KT: the same with --drop-unchanged=keep-timing;
 gs: gifsicle. ratio: lossless / gifsicle -O3. exact: ImageMagick's coalesced
 frames of the lossless output equal the input's. Sizes in bytes; "-" where a
-tool failed. Times are wall-clock for one run.
+tool failed. Times are wall-clock for one run; the totals add CPU time (user
+and system) of the same runs.
 NOTE
