@@ -518,8 +518,10 @@ bool encodeLosslessFrame(RasterImage& picture, ByteBuffer& out, LosslessFrame& f
                 tryEncoding(m, tt, flip, runs);
             };
             if (anyChoice) {
-                chooseRuns(data, alt, size_t(rw), runs);
-                tryAround(f.lossy > 0);
+                if (f.lossy > 0) {
+                    chooseRuns(data, alt, size_t(rw), runs);
+                    tryAround(true);
+                }
                 chooseStretches(data, alt, runs);
                 tryAround(true);
             }
