@@ -283,24 +283,32 @@ struct ChoosingCoder {
         return taken;
     }
 
+    // How far each value of a pixel reaches (the first one only where the
+    // two are equal).
+    struct Reaches {
+        uint32_t a = 0, b = 0;
+    };
+
     // The value a string starting at pixel i begins with: the alternative
     // when it continues the run before it, else the one that reaches further.
-    uint32_t firstValue(size_t i, uint32_t previous) const
+    // `known`: the reaches at i, measured with the table as it is.
+    uint32_t firstValue(size_t i, uint32_t previous, const Reaches* known = nullptr) const
     {
         const uint32_t a = in[i] & byteMask, b = other[i] & byteMask;
         if (a == b || b == previous)
             return b;
-        return reach(a, i + 1) > reach(b, i + 1) ? a : b;
+        return known ? (known->a > known->b ? a : b) : reach(a, i + 1) > reach(b, i + 1) ? a : b;
     }
 
-    // The longest string a pixel p can begin.
-    uint32_t startingAt(size_t p) const
+    // The longest string a pixel p can begin; `at` receives the reaches.
+    uint32_t startingAt(size_t p, Reaches& at) const
     {
         if (p >= size)
             return 0;
         const uint32_t a = in[p] & byteMask, b = other[p] & byteMask;
-        const uint32_t rb = reach(b, p + 1);
-        return 1 + (a == b ? rb : std::max(rb, reach(a, p + 1)));
+        at.b = reach(b, p + 1);
+        at.a = a == b ? at.b : reach(a, p + 1);
+        return 1 + std::max(at.a, at.b);
     }
 
     // The longest string from pixel i (moved past it); its code goes out
@@ -336,10 +344,12 @@ struct ChoosingCoder {
             }
             break;
         }
-        if (path && i < size && i - from > 1)
-            endEarlier(from, i, cur);
+        Reaches next;
+        const bool measured = path && i < size && i - from > 1;
+        if (measured)
+            endEarlier(from, i, cur, next);
         if (i < size) {
-            pending = firstValue(i, last);
+            pending = firstValue(i, last, measured ? &next : nullptr);
             if (!full) {
                 if (n < kMaxLzwCodes) {
                     const uint32_t slot = (pending << 12) | cur;
@@ -359,17 +369,20 @@ struct ChoosingCoder {
     // two reach at least `gain` pixels further than with the longest (the
     // entry the early end makes mostly repeats one the table has), or any
     // further once the table is full and makes no entries.
-    void endEarlier(size_t from, size_t& i, uint32_t& cur)
+    // `next`: the reaches at the pixel the next string starts from.
+    void endEarlier(size_t from, size_t& i, uint32_t& cur, Reaches& next)
     {
         const size_t length = i - from;
         const size_t shortest = length > kEarlier ? length - kEarlier : 1;
         size_t best = length;
-        size_t furthest = length + startingAt(i) + (full ? 0 : gain - 1);
+        size_t furthest = length + startingAt(i, next) + (full ? 0 : gain - 1);
         for (size_t j = length - 1; j >= shortest; --j) {
-            const size_t reached = j + startingAt(from + j);
+            Reaches at;
+            const size_t reached = j + startingAt(from + j, at);
             if (reached > furthest) {
                 furthest = reached;
                 best = j;
+                next = at;
             }
         }
         if (best == length)
