@@ -295,16 +295,6 @@ bool writeClipFrame(const ByteBuffer& picture, uint32_t colors, WorkDirectory& w
     return true;
 }
 
-// The optimiser counts its own units; the clip's progress stays the clip's.
-class StopOnly final : public Progress {
-public:
-    explicit StopOnly(Progress* outer) : outer_(outer) {}
-    bool cancelled() override { return stopRequested(outer_); }
-
-private:
-    Progress* outer_;
-};
-
 class ClipSplitter {
 public:
     ClipSplitter(ClipSource& source, const ClipOptions& options, WorkDirectory& workDirectory, Progress* progress)
@@ -430,7 +420,7 @@ private:
         for (auto& frame : out.frames)
             scratch.frames.insert(scratch.frames.count(), frame);
         out.frames.clear();
-        StopOnly stopOnly(progress_);
+        StopOnly stopOnly(progress_); // the optimiser's counts are not the clip's
         if (!optimize(scratch, kSaveLosslessDefault, {}, &why, &stopOnly))
             return false;
         if (out.globalTable.count > 0)

@@ -123,16 +123,6 @@ bool importImageFile(Document& document, const std::string& path, const ImportOp
 
 namespace {
 
-// Lets a file's split stop with the import, which counts files, not bytes.
-class StopOnly final : public Progress {
-public:
-    explicit StopOnly(Progress* outer) : outer_(outer) {}
-    bool cancelled() override { return stopRequested(outer_); }
-
-private:
-    Progress* outer_;
-};
-
 // Where the imported frames go in the document, as insertSplitFrames places
 // the first file; later files are placed relative to it.
 int importStart(const Document& document, int insertMode)
@@ -166,7 +156,7 @@ void importFiles(Document& document, const std::vector<std::string>& paths, cons
     std::string comments;
     const int64_t total = int64_t(paths.size());
     int64_t done = 0;
-    StopOnly stopOnly(progress);
+    StopOnly stopOnly(progress); // a file's split stops with the import, which counts files
     for (const auto& path : paths) {
         if (stopRequested(progress))
             return;

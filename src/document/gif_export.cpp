@@ -282,11 +282,7 @@ bool writeAnimatedGif(const std::string& path, const FrameList& frames, const Gi
 bool fitLossyLevel(const FrameList& frames, const GifOutput& output, uint64_t maxBytes, int& level,
                    uint64_t& bytes, ExportError* error, Progress* progress, std::vector<uint8_t>* stream)
 {
-    struct StopOnly final : Progress {
-        Progress* outer;
-        explicit StopOnly(Progress* p) : outer(p) {}
-        bool cancelled() override { return stopRequested(outer); }
-    } stopOnly(progress);
+    StopOnly stopOnly(progress);
     // Every level that fits is lower than the one before it that did.
     std::vector<uint8_t> probe;
     const auto measure = [&](int at, uint64_t& size) {

@@ -17,8 +17,9 @@ namespace zell {
 // index), in their order, when that makes a smaller power of two; with
 // `byUse` also reordered so that the colours of the frames that change
 // fewest come first, and then reordered even when it cannot shrink where
-// that lets some frame's changed colours take narrower codes. `to` maps old indices to new ones. False when a frame
-// cannot be read; true with `shrunk` empty when nothing changes.
+// that lets some frame's changed colours take narrower codes. `to` maps old
+// indices to new ones. False when a frame cannot be read; true with `shrunk`
+// empty when nothing changes.
 bool shrinkGlobalTable(const FrameList& frames, const ColorTable& global, std::optional<ColorTable>& shrunk,
                        std::array<uint8_t, 256>& to, bool byUse = false);
 

@@ -30,6 +30,17 @@ inline bool stopRequested(Progress* progress)
     return progress && progress->cancelled();
 }
 
+// Passes on a caller's stop but not the counts of a run nested in another:
+// the outer run counts its own units.
+class StopOnly final : public Progress {
+public:
+    explicit StopOnly(Progress* outer) : outer_(outer) {}
+    bool cancelled() override { return stopRequested(outer_); }
+
+private:
+    Progress* outer_;
+};
+
 inline void reportProgress(Progress* progress, int64_t done, int64_t total)
 {
     if (progress)

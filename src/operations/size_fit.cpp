@@ -21,14 +21,6 @@ void copyDocument(const Document& from, Document& to)
     }
 }
 
-// The trial's colour reduction is the search's own business: its progress
-// would jump back at every count, and its result stays off the document.
-struct StopOnly final : Progress {
-    Progress* outer;
-    explicit StopOnly(Progress* p) : outer(p) {}
-    bool cancelled() override { return stopRequested(outer); }
-};
-
 } // namespace
 
 bool fitToSize(const Document& document, uint64_t maxBytes, uint32_t options, SizeFit& fit, Document& reduced,
@@ -37,6 +29,7 @@ bool fitToSize(const Document& document, uint64_t maxBytes, uint32_t options, Si
     ExportError ignored;
     ExportError& why = error ? *error : ignored;
     why = ExportError::None;
+    // Each trial's counts would jump back: only a stop is passed on.
     StopOnly stopOnly(progress);
     // Each colour count (0: the frames' own) with the lowest lossy level
     // that fits it. A high level costs more than a smaller table on some
@@ -54,6 +47,7 @@ bool fitToSize(const Document& document, uint64_t maxBytes, uint32_t options, Si
     };
     std::unique_ptr<Trial> best;
     fit = SizeFit{};
+    uint64_t lossiest = 0, fewest = 0;
     const uint32_t plain = options & ~lossyOption(0xFF) & ~uint32_t(kSaveLossyWeighed);
     for (int k = 256; k >= 2; k /= 2) {
         auto trial = std::make_unique<Trial>(document.workDirectory());
@@ -78,9 +72,9 @@ bool fitToSize(const Document& document, uint64_t maxBytes, uint32_t options, Si
             if (why != ExportError::None)
                 return false;
             if (mode == plain)
-                fit.fewest = size;
+                fewest = size;
             if (!f.colors && mode == plain)
-                fit.lossiest = size;
+                lossiest = size;
             if (!fitsHere)
                 continue;
             if (!f.colors && level == 0) { // exact: nothing can be closer
@@ -122,12 +116,11 @@ bool fitToSize(const Document& document, uint64_t maxBytes, uint32_t options, Si
         if (!measured)
             break;
     }
-    if (!best)
-        return false;
-    const uint64_t lossiest = fit.lossiest, fewest = fit.fewest;
-    fit = best->fit;
+    fit = best ? best->fit : SizeFit{};
     fit.lossiest = lossiest;
     fit.fewest = fewest;
+    if (!best)
+        return false;
     if (fit.colors) {
         reduced.settings = best->document.settings;
         reduced.frames.swap(best->document.frames);
