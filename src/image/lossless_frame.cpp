@@ -399,6 +399,7 @@ bool encodeLosslessFrame(RasterImage& picture, ByteBuffer& out, LosslessFrame& f
         bool exact = false;
         std::vector<uint8_t> pixels, preferred;
         LzwClear how = LzwClear::whenWorse;
+        std::vector<uint32_t> marks; // its pace (exact encodings only)
     };
     Candidate best;
     std::vector<uint8_t> data(area), alt(area), runs(area), flip(area);
@@ -441,9 +442,10 @@ bool encodeLosslessFrame(RasterImage& picture, ByteBuffer& out, LosslessFrame& f
         bool filled = false;
         for (const LzwClear how : ways) {
             std::vector<uint8_t> codes;
-            const bool done = codec.compressChoosing(pixels, preferred, minCode, codes, limit(), how);
+            const bool done = codec.compressChoosing(pixels, preferred, minCode, codes, limit(), how, 0, best.marks);
             filled = filled || codec.tableFilled();
             if (done && keep(codes)) {
+                best.marks = codec.paceMarks();
                 won = how;
                 best.pixels = pixels;
                 best.preferred = preferred;
@@ -464,8 +466,10 @@ bool encodeLosslessFrame(RasterImage& picture, ByteBuffer& out, LosslessFrame& f
             const LossyPicture picture{pixels, &colors, transparent == kNoIndex ? -1 : int(transparent)};
             double moved = 0;
             if (compressLossy(picture, f.lossy, minCode, codes, limit(), &moved)
-                && keep(codes, f.lossyWeighed ? uint64_t(std::lround(moved * lossyPrice(f.lossy))) : 0))
+                && keep(codes, f.lossyWeighed ? uint64_t(std::lround(moved * lossyPrice(f.lossy))) : 0)) {
                 best.exact = false;
+                best.marks.clear();
+            }
         }
     };
     // The encoding kept, coded again with strings that may end early: the

@@ -510,9 +510,11 @@ private:
 } // namespace
 
 bool LzwCodec::compressChoosing(std::span<const uint8_t> data, std::span<const uint8_t> alt, int minCodeSize,
-                                std::vector<uint8_t>& out, size_t maxBytes, LzwClear how, uint32_t lookAheadGain)
+                                std::vector<uint8_t>& out, size_t maxBytes, LzwClear how, uint32_t lookAheadGain,
+                                std::span<const uint32_t> pace)
 {
     filled_ = false;
+    marks_.clear();
     if (!data.data() || data.empty() || alt.size() != data.size() || !validCodeSize(minCodeSize))
         return false;
     ChildTable& table = childTable();
@@ -533,8 +535,9 @@ bool LzwCodec::compressChoosing(std::span<const uint8_t> data, std::span<const u
     };
     const size_t size = data.size();
     size_t i = 0;
-    constexpr size_t kPaceStep = 8192;
-    size_t nextPace = kPaceStep;
+    size_t nextMark = kPaceStep;
+    constexpr size_t kAheadStep = 8192;
+    size_t nextPace = kAheadStep;
     while (i < size) {
         if (coder.grow()) {
             filled_ = true;
@@ -548,10 +551,17 @@ bool LzwCodec::compressChoosing(std::span<const uint8_t> data, std::span<const u
             clearTable(i);
         if (writer.bytes() > maxBytes)
             return false;
+        if (i >= nextMark) {
+            nextMark += kPaceStep;
+            const size_t step = marks_.size();
+            marks_.push_back(uint32_t(writer.bytes()));
+            if (step < pace.size() && writer.bytes() > size_t(pace[step]) + kPaceSlack)
+                return false;
+        }
         // A look-ahead pass well behind the pace of the encoding it must
         // beat seldom catches up: it gives up early.
         if (lookAheadGain > 0 && maxBytes != SIZE_MAX && i >= nextPace) {
-            nextPace = i + kPaceStep;
+            nextPace = i + kAheadStep;
             if (double(writer.bytes()) > 1.1 * double(maxBytes) * double(i) / double(size) + 256)
                 return false;
         }

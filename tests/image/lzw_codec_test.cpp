@@ -267,6 +267,42 @@ TEST(LzwCodec, StringsEndingEarlyRoundTripThroughBothDecoders)
     }
 }
 
+// An encoding gives up once it falls more than kPaceSlack bytes behind the
+// pace it is given, at any step, and only then.
+TEST(LzwCodec, AnEncodingGivesUpOnceBehindItsPace)
+{
+    const std::vector<uint8_t> data = runsAndNoise(60000, 16, 3);
+    LzwCodec codec;
+    std::vector<uint8_t> codes;
+    ASSERT_TRUE(codec.compressChoosing(data, data, 4, codes));
+    const std::vector<uint32_t> marks = codec.paceMarks();
+    ASSERT_EQ(marks.size(), data.size() / LzwCodec::kPaceStep);
+    EXPECT_LE(marks.back(), codes.size());
+    for (size_t s = 1; s < marks.size(); ++s)
+        EXPECT_LT(marks[s - 1], marks[s]);
+
+    auto finishes = [&](const std::vector<uint8_t>& pixels, const std::vector<uint32_t>& pace) {
+        std::vector<uint8_t> out;
+        const bool done = codec.compressChoosing(pixels, pixels, 4, out, SIZE_MAX, LzwClear::whenWorse, 0, pace);
+        if (done) {
+            EXPECT_EQ(out, codes);
+        }
+        return done;
+    };
+    std::vector<uint32_t> pace = marks;
+    for (uint32_t& m : pace)
+        m -= LzwCodec::kPaceSlack;
+    EXPECT_TRUE(finishes(data, pace));
+    pace[pace.size() / 2] -= 1;
+    EXPECT_FALSE(finishes(data, pace));
+    // Noise falls behind at once.
+    Random random(4);
+    std::vector<uint8_t> noise(data.size());
+    for (uint8_t& p : noise)
+        p = uint8_t(random.next() % 16);
+    EXPECT_FALSE(finishes(noise, marks));
+}
+
 // Where the pixels stop matching the full table, the windowed rule and the
 // search clear and gain on never clearing; where they go on as they began,
 // the windowed rule keeps the table as never clearing does and beats
