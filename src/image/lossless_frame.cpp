@@ -136,9 +136,15 @@ void chooseRuns(const std::vector<uint8_t>& own, const std::vector<uint8_t>& see
 // Each stretch of pixels that may be transparent becomes so where its own
 // colours change within it; a stretch of one colour keeps it, as a longer
 // run of that colour may go on beside it.
-void chooseStretches(const std::vector<uint8_t>& own, const std::vector<uint8_t>& see, std::vector<uint8_t>& out)
+void chooseStretches(const std::vector<uint8_t>& ownPixels, const std::vector<uint8_t>& seePixels,
+                     std::vector<uint8_t>& outPixels)
 {
-    const size_t n = own.size();
+    // Pointers, not vectors: a byte stored through a vector may alias its
+    // own pointers, and they would be reloaded every pixel.
+    const uint8_t* own = ownPixels.data();
+    const uint8_t* see = seePixels.data();
+    uint8_t* out = outPixels.data();
+    const size_t n = ownPixels.size();
     size_t p = 0;
     while (p < n) {
         if (own[p] == see[p]) {
@@ -150,8 +156,7 @@ void chooseStretches(const std::vector<uint8_t>& own, const std::vector<uint8_t>
         bool mixed = false;
         for (++p; p < n && own[p] != see[p]; ++p)
             mixed = mixed || own[p] != own[p - 1];
-        for (size_t q = s; q < p; ++q)
-            out[q] = mixed ? see[q] : own[q];
+        std::memcpy(out + s, mixed ? see + s : own + s, p - s);
     }
 }
 
@@ -298,25 +303,29 @@ bool encodeLosslessFrame(RasterImage& picture, ByteBuffer& out, LosslessFrame& f
         const uint8_t* screen = beneath.canvas.data() + dibRowOffset(s, uint32_t(cy)) + 3 * cx;
         const uint8_t* known = painted.empty() ? nullptr : painted.data() + cy * int64_t(s.width) + cx;
         uint8_t* k = kind.data() + j * w;
+        // Without branches but the row's: the kinds mix at random in a
+        // noisy picture. Out-of-table pixels have no colour: left as they
+        // are, never a reason to keep a pixel.
+        int64_t first = w, last = -1; // the row's changing pixels
+        bool noColor = false;
         for (int64_t i = 0; i < w; ++i) {
             const uint32_t index = row[i];
-            if (index == own) {
-                k[i] = kSeeThrough;
-            } else if (index >= colors) {
-                k[i] = kMust; // no colour: left as it is, never a reason to keep a pixel
-                outOfTable = true;
-            } else if ((known && !known[i])
-                       || entry[index]
-                           != (screen[3 * i] | uint32_t(screen[3 * i + 1]) << 8 | uint32_t(screen[3 * i + 2]) << 16)) {
-                k[i] = kMust;
-                ++mustUse[index];
-                rl = std::min(rl, i);
-                rr = std::max(rr, i);
-                rt = std::min(rt, j);
-                rb = std::max(rb, j);
-            } else {
-                k[i] = kDontCare;
-            }
+            const uint32_t shown = screen[3 * i] | uint32_t(screen[3 * i + 1]) << 8 | uint32_t(screen[3 * i + 2]) << 16;
+            const bool inTable = index < colors;
+            const bool same = inTable && (!known || known[i]) && entry[index] == shown;
+            const bool see = index == own;
+            k[i] = see ? kSeeThrough : same ? kDontCare : kMust;
+            const bool changes = !see && !same && inTable;
+            noColor |= !see && !inTable;
+            first = changes && first == w ? i : first;
+            last = changes ? i : last;
+        }
+        outOfTable |= noColor;
+        if (last >= 0) {
+            rl = std::min(rl, first);
+            rr = std::max(rr, last);
+            rt = std::min(rt, j);
+            rb = j;
         }
     }
     if (!f.crop) {
@@ -498,18 +507,30 @@ bool encodeLosslessFrame(RasterImage& picture, ByteBuffer& out, LosslessFrame& f
     // All unchanged pixels transparent (as optimizeFrame writes them), then
     // chosen string by string; `tt`: the transparent index in `m`.
     auto transparentOnes = [&](const Mapping& m, uint8_t tt, bool byRuns) {
+        // What each kind of pixel is written as, by kind and index: one
+        // load a value, without branches (the kinds mix at random in a noisy
+        // picture). Pointers, as in chooseStretches.
         const std::array<uint8_t, 256> must = written(m, kNoIndex), quiet = written(m, tt);
-        bool anyChoice = false;
-        // Without branches: the kinds mix at random in a noisy picture.
-        for (size_t p = 0; p < area; ++p) {
-            const uint8_t index = rectIndex[p];
-            const uint8_t k = rectKind[p];
-            const uint8_t d = k == kMust ? must[index] : k == kSeeThrough ? tt : quiet[index];
-            const uint8_t a = k == kDontCare ? tt : d;
-            data[p] = d;
-            alt[p] = a;
-            anyChoice |= d != a;
+        std::array<uint8_t, 3 * 256> toData, toAlt;
+        for (uint32_t i = 0; i < 256; ++i) {
+            toData[kMust << 8 | i] = toAlt[kMust << 8 | i] = must[i];
+            toData[kDontCare << 8 | i] = quiet[i];
+            toAlt[kDontCare << 8 | i] = tt;
+            toData[kSeeThrough << 8 | i] = toAlt[kSeeThrough << 8 | i] = tt;
         }
+        const uint8_t* index = rectIndex.data();
+        const uint8_t* kinds = rectKind.data();
+        uint8_t* d = data.data();
+        uint8_t* a = alt.data();
+        uint8_t differ = 0;
+        const size_t n = area; // a local, for the same reason
+        for (size_t p = 0; p < n; ++p) {
+            const uint32_t at = uint32_t(kinds[p]) << 8 | index[p];
+            d[p] = toData[at];
+            a[p] = toAlt[at];
+            differ |= uint8_t(d[p] ^ a[p]);
+        }
+        const bool anyChoice = differ != 0;
         if (byRuns) {
             // Each choice as it is, then left where the table holds a
             // longer string. Chosen run by run, the stretch-by-stretch choice
