@@ -110,8 +110,11 @@ int runCommand(const zell::cli::Command& command, const std::vector<std::string>
     // A frame's buffers are made and freed frame after frame. By default
     // glibc maps each large one afresh and gives the pages back at once, and
     // faulting them in again cost about a tenth of an optimising run.
+    // One arena: a second one, for the thread that encodes ahead, would
+    // give its pages back as readily.
     mallopt(M_MMAP_THRESHOLD, 64 << 20);
     mallopt(M_TOP_PAD, 16 << 20);
+    mallopt(M_ARENA_MAX, 1);
 #endif
     startProgress(command.name, false);
     const int status = command.run(rest);

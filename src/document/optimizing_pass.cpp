@@ -1,6 +1,10 @@
 #include "document/optimizing_pass.h"
 
 #include <algorithm>
+#include <condition_variable>
+#include <mutex>
+#include <system_error>
+#include <thread>
 
 #include "document/gif_export.h"
 #include "image/gif_blocks.h"
@@ -37,6 +41,110 @@ void takeResult(FrameAttributes& a, const Step& d)
 
 } // namespace
 
+// A lossless frame read and drawn, waiting to be encoded: everything its
+// encoding needs is its own, so that it can be encoded on another thread
+// while the screen moves on.
+struct OptimizingPass::Job {
+    int index = 0;
+    MappedFile work;
+    RasterImage picture; // its image only
+    FrameAttributes attributes;
+    LosslessFrame frame;
+    bool global = false;
+    bool remapped = false;
+    ByteBuffer canvas; // a copy of the screen beneath the frame
+    std::vector<uint8_t> painted;
+    ScreenArea beneath;
+    ByteBuffer stream;
+    uint64_t pixels = 0;
+    bool encoded = false;
+    bool queued = false; // for the worker
+    bool done = false;   // guarded by the worker's mutex
+};
+
+// Pixels of a frame worth encoding on the other thread.
+constexpr uint64_t kAheadArea = 64 * 64;
+// Frames read ahead at most, and their pixels (each costs about 5 bytes a
+// pixel until it is encoded).
+constexpr size_t kAheadFrames = 4;
+constexpr uint64_t kAheadPixels = uint64_t(8) << 20;
+
+// A second thread that encodes the queued frames; whoever waits for a frame
+// encodes queued ones meanwhile, so both cores stay busy.
+class OptimizingPass::Worker {
+public:
+    Worker() : thread_([this] { run(); }) {}
+    ~Worker()
+    {
+        {
+            std::lock_guard lock(mutex_);
+            stop_ = true;
+        }
+        changed_.notify_all();
+        thread_.join();
+    }
+    Worker(const Worker&) = delete;
+    Worker& operator=(const Worker&) = delete;
+
+    void queue(Job& job)
+    {
+        {
+            std::lock_guard lock(mutex_);
+            queue_.push_back(&job);
+        }
+        changed_.notify_all();
+    }
+
+    void finish(Job& job)
+    {
+        std::unique_lock lock(mutex_);
+        while (!job.done) {
+            if (queue_.empty())
+                changed_.wait(lock);
+            else
+                runFront(lock);
+        }
+    }
+
+private:
+    void runFront(std::unique_lock<std::mutex>& lock)
+    {
+        Job* job = queue_.front();
+        queue_.pop_front();
+        lock.unlock();
+        encode(*job);
+        lock.lock();
+        job->done = true;
+        changed_.notify_all();
+    }
+
+    void run()
+    {
+        std::unique_lock lock(mutex_);
+        for (;;) {
+            changed_.wait(lock, [this] { return stop_ || !queue_.empty(); });
+            if (stop_)
+                return;
+            runFront(lock);
+        }
+    }
+
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::deque<Job*> queue_;
+    bool stop_ = false;
+    std::thread thread_; // last: it starts once the rest is made
+};
+
+OptimizingPass::~OptimizingPass() = default;
+
+std::span<const uint8_t> OptimizingPass::currentWorkFile() const
+{
+    if (lossless_)
+        return current_ ? current_->work.bytes() : std::span<const uint8_t>{};
+    return work_.bytes();
+}
+
 OptimizingPass::OptimizingPass(const FrameList& frames, const ColorTable* global, uint16_t screenWidth,
                                uint16_t screenHeight, uint32_t options)
     : frames_(frames),
@@ -50,7 +158,8 @@ OptimizingPass::OptimizingPass(const FrameList& frames, const ColorTable* global
       shrinkTables_((options & kSaveShrinkTables) != 0),
       keepTiming_((options & kSaveKeepTiming) != 0),
       lossy_(lossyLevel(options)),
-      lossyWeighed_((options & kSaveLossyWeighed) != 0)
+      lossyWeighed_((options & kSaveLossyWeighed) != 0),
+      ahead_(std::thread::hardware_concurrency() > 1)
 {
 }
 
@@ -159,10 +268,10 @@ bool OptimizingPass::load(const Frame& frame, RasterImage& picture) const
 
 // The frame's work file is read once: decoded here, then compared with and
 // copied by the writer as it stands.
-bool OptimizingPass::loadCurrent(const Frame& frame)
+bool OptimizingPass::loadCurrent(const Frame& frame, MappedFile& work)
 {
     picture_.image.release();
-    if (!frame.workFile.read(work_) || !decodeGifImage(work_.bytes(), picture_.image, 0, false)
+    if (!frame.workFile.read(work) || !decodeGifImage(work.bytes(), picture_.image, 0, false)
         || picture_.image.empty())
         return false;
     if (usesGlobal(frame))
@@ -265,12 +374,18 @@ bool OptimizingPass::next(int index, OptimizedFrame& out)
     out.delayTo = -1;
     if (!frames_.frameAt(index))
         return false;
-    if (index == 0
-        && !compositor_.start(screenWidth_, screenHeight_, tableBackground(global_), true,
-                              worthTiling(screenWidth_, screenHeight_)))
+    if (lossless_)
+        return losslessFrame(index, out);
+    if (index == 0 && !startScreen())
         return false;
     compositor_.restore();
-    return lossless_ ? losslessFrame(index, out) : lossyFrame(index, out);
+    return lossyFrame(index, out);
+}
+
+bool OptimizingPass::startScreen()
+{
+    return compositor_.start(screenWidth_, screenHeight_, tableBackground(global_), true,
+                             worthTiling(screenWidth_, screenHeight_));
 }
 
 bool OptimizingPass::lossyFrame(int index, OptimizedFrame& out)
@@ -278,7 +393,7 @@ bool OptimizingPass::lossyFrame(int index, OptimizedFrame& out)
     const Frame& f = *frames_.frameAt(index);
     FrameAttributes& a = out.attributes = FrameAttributes::of(f);
     const bool remapped = usesGlobal(f) && (rebuilt_ || shrunk_);
-    if (!loadCurrent(f) || (remapped && !(rebuilt_ ? remapIntoRebuilt(a) : remapIntoShrunk(a))))
+    if (!loadCurrent(f, work_) || (remapped && !(rebuilt_ ? remapIntoRebuilt(a) : remapIntoShrunk(a))))
         return false;
     // The first frame has nothing beneath it to compare with. Restoring to
     // the background depends on the whole rectangle: such a frame is only
@@ -311,40 +426,129 @@ bool OptimizingPass::lossyFrame(int index, OptimizedFrame& out)
     return kept(index);
 }
 
-// No pixel of any screen changes; the frame stays as it is when no
-// encoding tried is smaller.
-bool OptimizingPass::losslessFrame(int index, OptimizedFrame& out)
+// Reads frame `index`, copies the screen beneath it and draws it: what its
+// encoding needs, queued for the worker when there is one.
+bool OptimizingPass::prepareLossless(int index)
 {
-    const Frame& f = *frames_.frameAt(index);
-    FrameAttributes& a = out.attributes = FrameAttributes::of(f);
-    const bool global = merged_ || usesGlobal(f);
-    const bool remapped = merged_ || (shrunk_ && usesGlobal(f));
-    if (!loadCurrent(f) || (remapped && !(merged_ ? remapIntoMerged(a) : remapIntoShrunk(a))))
+    const Frame* frame = frames_.frameAt(index);
+    if (!frame || (index == 0 && !startScreen()))
+        return false;
+    const Frame& f = *frame;
+    compositor_.restore();
+    // Jobs are used again, so that their buffers keep their pages.
+    std::unique_ptr<Job> job;
+    if (spare_.empty()) {
+        job = std::make_unique<Job>();
+    } else {
+        job = std::move(spare_.back());
+        spare_.pop_back();
+        job->frame = LosslessFrame{};
+        job->encoded = job->queued = job->done = false;
+    }
+    job->index = index;
+    FrameAttributes& a = job->attributes = FrameAttributes::of(f);
+    job->global = merged_ || usesGlobal(f);
+    job->remapped = merged_ || (shrunk_ && usesGlobal(f));
+    if (!loadCurrent(f, job->work) || (job->remapped && !(merged_ ? remapIntoMerged(a) : remapIntoShrunk(a))))
         return false;
     const uint16_t maskIndex = a.transparentIndex; // the remapped picture shows the frame's colours
-    LosslessFrame d;
+    LosslessFrame& d = job->frame;
     d.left = f.left;
     d.top = f.top;
     d.transparentIndex = a.transparentIndex;
     d.crop = index > 0 && f.disposal != 2; // the first frame is drawn on the background: all of it counts
     d.giveTransparency = true;
-    d.keepColors = global;
+    d.keepColors = job->global;
     d.lossy = lossy_;
     d.lossyWeighed = lossyWeighed_;
-    if (global_ && !global)
+    if (global_ && !job->global)
         d.global = shrunk_ ? &*shrunk_ : global_;
     else if (common_)
         d.global = &*common_;
     ScreenArea beneath;
-    if (!areaBeneath(f, beneath) || !encodeLosslessFrame(picture_, out.stream, d, beneath) || !compose(f, maskIndex))
+    if (!areaBeneath(f, beneath))
         return false;
+    // A small frame takes less time to encode than to hand over: it is
+    // encoded here, before the screen changes, and needs no copies.
+    const auto [width, height] = picture_.imageSize();
+    job->pixels = uint64_t(width) * height;
+    job->queued = worker_ && job->pixels >= kAheadArea;
+    if (job->queued) {
+        if (!copyScreenArea(beneath, f.left, f.top, width, height, job->canvas, job->painted, job->beneath))
+            return false;
+        job->picture.image.copyFrom(picture_.image);
+        if (job->picture.image.empty())
+            return false;
+    } else {
+        job->encoded = encodeLosslessFrame(picture_, job->stream, job->frame, beneath);
+    }
+    if (!compose(f, maskIndex))
+        return false;
+    jobs_.push_back(std::move(job));
+    if (jobs_.back()->queued)
+        worker_->queue(*jobs_.back());
+    return true;
+}
+
+uint64_t OptimizingPass::aheadPixels() const
+{
+    uint64_t pixels = 0;
+    for (const auto& job : jobs_)
+        pixels += job->pixels;
+    return pixels;
+}
+
+void OptimizingPass::encode(Job& job)
+{
+    job.encoded = encodeLosslessFrame(job.picture, job.stream, job.frame, job.beneath);
+}
+
+// No pixel of any screen changes; the frame stays as it is when no
+// encoding tried is smaller.
+bool OptimizingPass::losslessFrame(int index, OptimizedFrame& out)
+{
+    if (ahead_ && !worker_ && frames_.count() > 1) {
+        try {
+            worker_ = std::make_unique<Worker>();
+        } catch (const std::system_error&) {
+            ahead_ = false; // no thread to be had: one frame at a time
+        }
+    }
+    if (jobs_.empty()) {
+        if (index == failedAt_ || !prepareLossless(index))
+            return false;
+    } else if (jobs_.front()->index != index) {
+        return false; // the frames come in order
+    }
+    // The next frames are read and drawn now, so that the worker has one to
+    // encode whenever it is free (frames differ in their cost); a frame that
+    // cannot be read fails when it is taken.
+    while (worker_ && jobs_.size() < kAheadFrames && aheadPixels() < kAheadPixels && failedAt_ < 0) {
+        const int ahead = jobs_.back()->index + 1;
+        if (ahead >= frames_.count())
+            break;
+        if (!prepareLossless(ahead))
+            failedAt_ = ahead;
+    }
+    if (current_)
+        spare_.push_back(std::move(current_));
+    current_ = std::move(jobs_.front());
+    jobs_.pop_front();
+    Job& job = *current_;
+    if (job.queued)
+        worker_->finish(job);
+    if (!job.encoded)
+        return false;
+    const Frame& f = *frames_.frameAt(index);
+    FrameAttributes& a = out.attributes = job.attributes;
+    const LosslessFrame& d = job.frame;
     if (!d.changed && dropUnchanged_)
         return dropped(index, out);
-    if (!remapped
-        && frameStreamCost(work_.bytes(), usesGlobal(f)) <= frameStreamCost(out.stream.bytes(), global || d.usesGlobal)) {
-        out.stream.release();
+    if (!job.remapped
+        && frameStreamCost(job.work.bytes(), usesGlobal(f))
+            <= frameStreamCost(job.stream.bytes(), job.global || d.usesGlobal))
         return kept(index);
-    }
+    out.stream.swap(job.stream);
     takeResult(a, d);
     if (d.usesGlobal)
         a.useLocalColorTable = 0;

@@ -8,6 +8,8 @@
 
 #include <array>
 #include <cstdint>
+#include <deque>
+#include <memory>
 #include <optional>
 #include <span>
 
@@ -53,7 +55,16 @@ public:
     // Frame `index`; the frames must come in order from 0.
     bool next(int index, OptimizedFrame& out);
     // The work file of the frame `next` last took, as read for it.
-    std::span<const uint8_t> currentWorkFile() const { return work_.bytes(); }
+    std::span<const uint8_t> currentWorkFile() const;
+
+    // In the lossless modes, whether the next frames are encoded on a second
+    // thread while this one is (by default, where there are two cores or
+    // more); set before the first frame. The results are the same either way.
+    void encodeAhead(bool on) { ahead_ = on; }
+
+    OptimizingPass(const OptimizingPass&) = delete;
+    OptimizingPass& operator=(const OptimizingPass&) = delete;
+    ~OptimizingPass();
 
 private:
     bool usesGlobal(const Frame& frame) const { return global_ && !frame.useLocalColorTable; }
@@ -61,13 +72,19 @@ private:
     bool rebuildGlobalTable();
     bool findCommonTable();
     bool load(const Frame& frame, RasterImage& picture) const;
-    bool loadCurrent(const Frame& frame);
+    bool loadCurrent(const Frame& frame, MappedFile& work);
     bool remapIntoRebuilt(FrameAttributes& a);
     bool remapIntoShrunk(FrameAttributes& a);
     bool remapIntoMerged(FrameAttributes& a);
     bool giveTransparency(const Frame& frame, FrameAttributes& a);
     bool lossyFrame(int index, OptimizedFrame& out);
+    struct Job;
+    class Worker;
     bool losslessFrame(int index, OptimizedFrame& out);
+    bool prepareLossless(int index);
+    bool startScreen();
+    uint64_t aheadPixels() const;
+    static void encode(Job& job);
     bool compose(const Frame& frame, uint16_t transparentIndex);
     bool areaBeneath(const Frame& frame, ScreenArea& area);
     bool kept(int index);
@@ -106,6 +123,14 @@ private:
     // kSaveKeepTiming: the last frame kept and the delay it has so far.
     int lastKept_ = 0;
     uint32_t lastKeptDelay_ = 0;
+    // Lossless modes: the frames read and drawn but not yet taken, in order,
+    // and the one `next` last took.
+    bool ahead_;
+    std::deque<std::unique_ptr<Job>> jobs_;
+    std::unique_ptr<Job> current_;
+    std::vector<std::unique_ptr<Job>> spare_;
+    int failedAt_ = -1; // a frame read ahead that could not be
+    std::unique_ptr<Worker> worker_; // after the jobs: it goes first
 };
 
 } // namespace zell

@@ -3,7 +3,9 @@
 
 #include <cstdint>
 #include <span>
+#include <vector>
 
+#include "image/byte_buffer.h"
 #include "image/dib.h"
 
 namespace zell {
@@ -25,5 +27,12 @@ struct ScreenArea {
 // with a painted map of its size, and holds the screen rectangle of width x
 // height at (x, y); an empty rectangle needs no canvas at all.
 bool screenHolds(const ScreenArea& beneath, int64_t x, int64_t y, int64_t width, int64_t height, DibHeader& canvas);
+
+// Copies what `from` holds of the rectangle of width x height at (x, y),
+// clipped to the screen, into `canvas` and `painted`; `to` then describes
+// the copy, which stays valid whatever becomes of `from`. False when `from`
+// does not hold that rectangle.
+bool copyScreenArea(const ScreenArea& from, int64_t x, int64_t y, int64_t width, int64_t height, ByteBuffer& canvas,
+                    std::vector<uint8_t>& painted, ScreenArea& to);
 
 } // namespace zell

@@ -16,6 +16,7 @@
 
 #include "document/gif_export.h"
 #include "document/gif_info.h"
+#include "document/optimizing_pass.h"
 #include "document/screen_composer.h"
 #include "image/gif_blocks.h"
 #include "image/lzw_lossy.h"
@@ -477,6 +478,63 @@ TEST(Optimizer, FailureMidRunChangesNothing)
         ASSERT_TRUE(optimize(a.document, kAll));
         EXPECT_EQ(a.document.frames.count(), 5);
         EXPECT_NE(test::snapshot(a.document).globalEntries, before.globalEntries);
+    }
+}
+
+// Frames encoded ahead on the second thread come out as they do one at a
+// time, on a whole screen and on one kept in tiles (whose areas beneath are
+// copies already), with frames partly off the screen, too small to hand
+// over, or with tables of their own; a frame that cannot be read fails when
+// it is taken, not while the frame before it is.
+TEST(OptimizingPass, EncodingAheadChangesNothing)
+{
+    for (const auto& [width, height] : {std::pair{96, 80}, std::pair{1200, 900}}) {
+        for (const bool unreadable : {false, true}) {
+            SCOPED_TRACE(testing::Message() << width << "x" << height << (unreadable ? ", unreadable" : ""));
+            DocumentBuilder a;
+            a.screen(uint16_t(width), uint16_t(height));
+            a.globalTable({kA, kB, kC, makeColor(1, 2, 3)});
+            a.addGlobal(96, 80, filled(96, 80, 0));
+            for (uint32_t i = 0; i < 6; ++i)
+                a.addGlobal(96, 80, block(96, 80, i * 9, i * 5, 30, 20, uint8_t(1 + i % 3)), i * 7, i * 3);
+            a.addGlobal(20, 20, filled(20, 20, 2), 30, 30);
+            a.add(96, 80, {kC, kB, kA}, block(96, 80, 40, 30, 10, 10, 1), uint32_t(width) - 50, 10);
+            a.addGlobal(96, 80, block(96, 80, 3, 3, 50, 50, 3), 5, 5);
+            if (unreadable)
+                test::writeFile(a.document.frames.frameAt(5)->workFile.path(), {'G', 'I', 'F', '8', '9', 'a', 0});
+            // Shrinking the tables reads every frame before the pass.
+            const uint32_t options = unreadable ? kSaveLosslessDefault & ~kSaveShrinkTables : kSaveLosslessDefault;
+            const GifOutput output = GifOutput::fromSettings(a.document.settings, options);
+            auto run = [&](bool ahead, int& failedAt) {
+                OptimizingPass pass(a.document.frames, output.globalTable, output.screenWidth, output.screenHeight,
+                                    output.options);
+                pass.encodeAhead(ahead);
+                std::vector<std::vector<uint8_t>> frames;
+                failedAt = -1;
+                EXPECT_TRUE(pass.prepare());
+                for (int i = 0; i < a.document.frames.count() && failedAt < 0; ++i) {
+                    OptimizedFrame r;
+                    if (!pass.next(i, r)) {
+                        failedAt = i;
+                        break;
+                    }
+                    const bool rewritten = r.outcome == OptimizedFrame::Outcome::rewritten;
+                    const std::span<const uint8_t> bytes = rewritten ? r.stream.bytes() : pass.currentWorkFile();
+                    std::vector<uint8_t> record(bytes.begin(), bytes.end());
+                    for (const uint32_t v : {uint32_t(r.outcome), uint32_t(r.attributes.left),
+                                             uint32_t(r.attributes.top), uint32_t(r.attributes.transparentIndex)})
+                        record.push_back(uint8_t(v));
+                    frames.push_back(record);
+                }
+                return frames;
+            };
+            int alone = 0, ahead = 0;
+            const auto one = run(false, alone);
+            EXPECT_EQ(run(true, ahead), one);
+            EXPECT_EQ(ahead, alone);
+            EXPECT_EQ(alone, unreadable ? 5 : -1);
+            EXPECT_EQ(one.size(), unreadable ? 5u : 10u);
+        }
     }
 }
 
