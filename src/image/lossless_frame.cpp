@@ -297,7 +297,9 @@ bool encodeLosslessFrame(RasterImage& picture, ByteBuffer& out, LosslessFrame& f
     for (uint32_t i = 0; i < colors; ++i)
         entry[i] = table[4 * i] | uint32_t(table[4 * i + 1]) << 8 | uint32_t(table[4 * i + 2]) << 16;
     int64_t rl = w + 1, rt = hh + 1, rr = -1, rb = -1;
-    for (int64_t j = 0; j < hh; ++j) {
+    // A frame off the screen compares no pixels, and may have no canvas.
+    const int64_t rows = w > 0 ? hh : 0;
+    for (int64_t j = 0; j < rows; ++j) {
         const uint8_t* row = image.data() + dibRowOffset(h, uint32_t(j));
         const int64_t cy = y0 + j - beneath.top, cx = x0 - beneath.left;
         const uint8_t* screen = beneath.canvas.data() + dibRowOffset(s, uint32_t(cy)) + 3 * cx;
