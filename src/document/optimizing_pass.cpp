@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <condition_variable>
 #include <mutex>
+#include <new>
 #include <system_error>
 #include <thread>
 
@@ -37,6 +38,17 @@ void takeResult(FrameAttributes& a, const Step& d)
     a.colorCount = d.colorCount;
     // Re-encoded pictures are never interlaced.
     a.descriptorFlags &= uint8_t(~kGifInterlaceFlag);
+}
+
+// Out of memory fails the frame: on the worker thread an exception would
+// end the program.
+bool encodeLossless(RasterImage& picture, ByteBuffer& out, LosslessFrame& frame, const ScreenArea& beneath)
+{
+    try {
+        return encodeLosslessFrame(picture, out, frame, beneath);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
 }
 
 } // namespace
@@ -480,7 +492,7 @@ bool OptimizingPass::prepareLossless(int index)
         if (job->picture.image.empty())
             return false;
     } else {
-        job->encoded = encodeLosslessFrame(picture_, job->stream, job->frame, beneath);
+        job->encoded = encodeLossless(picture_, job->stream, job->frame, beneath);
     }
     if (!compose(f, maskIndex))
         return false;
@@ -500,7 +512,7 @@ uint64_t OptimizingPass::aheadPixels() const
 
 void OptimizingPass::encode(Job& job)
 {
-    job.encoded = encodeLosslessFrame(job.picture, job.stream, job.frame, job.beneath);
+    job.encoded = encodeLossless(job.picture, job.stream, job.frame, job.beneath);
 }
 
 // No pixel of any screen changes; the frame stays as it is when no
