@@ -62,8 +62,6 @@ struct OptimizingPass::Job {
     RasterImage picture; // its image only
     FrameAttributes attributes;
     LosslessFrame frame;
-    bool global = false;
-    bool remapped = false;
     ByteBuffer canvas; // a copy of the screen beneath the frame
     std::vector<uint8_t> painted;
     ScreenArea beneath;
@@ -124,7 +122,7 @@ private:
         Job* job = queue_.front();
         queue_.pop_front();
         lock.unlock();
-        encode(*job);
+        job->encoded = encodeLossless(job->picture, job->stream, job->frame, job->beneath);
         lock.lock();
         job->done = true;
         changed_.notify_all();
@@ -459,9 +457,7 @@ bool OptimizingPass::prepareLossless(int index)
     }
     job->index = index;
     FrameAttributes& a = job->attributes = FrameAttributes::of(f);
-    job->global = merged_ || usesGlobal(f);
-    job->remapped = merged_ || (shrunk_ && usesGlobal(f));
-    if (!loadCurrent(f, job->work) || (job->remapped && !(merged_ ? remapIntoMerged(a) : remapIntoShrunk(a))))
+    if (!loadCurrent(f, job->work) || (remappedLossless(f) && !(merged_ ? remapIntoMerged(a) : remapIntoShrunk(a))))
         return false;
     const uint16_t maskIndex = a.transparentIndex; // the remapped picture shows the frame's colours
     LosslessFrame& d = job->frame;
@@ -470,10 +466,10 @@ bool OptimizingPass::prepareLossless(int index)
     d.transparentIndex = a.transparentIndex;
     d.crop = index > 0 && f.disposal != 2; // the first frame is drawn on the background: all of it counts
     d.giveTransparency = true;
-    d.keepColors = job->global;
+    d.keepColors = globalLossless(f);
     d.lossy = lossy_;
     d.lossyWeighed = lossyWeighed_;
-    if (global_ && !job->global)
+    if (global_ && !globalLossless(f))
         d.global = shrunk_ ? &*shrunk_ : global_;
     else if (common_)
         d.global = &*common_;
@@ -508,11 +504,6 @@ uint64_t OptimizingPass::aheadPixels() const
     for (const auto& job : jobs_)
         pixels += job->pixels;
     return pixels;
-}
-
-void OptimizingPass::encode(Job& job)
-{
-    job.encoded = encodeLossless(job.picture, job.stream, job.frame, job.beneath);
 }
 
 // No pixel of any screen changes; the frame stays as it is when no
@@ -556,9 +547,9 @@ bool OptimizingPass::losslessFrame(int index, OptimizedFrame& out)
     const LosslessFrame& d = job.frame;
     if (!d.changed && dropUnchanged_)
         return dropped(index, out);
-    if (!job.remapped
+    if (!remappedLossless(f)
         && frameStreamCost(job.work.bytes(), usesGlobal(f))
-            <= frameStreamCost(job.stream.bytes(), job.global || d.usesGlobal))
+            <= frameStreamCost(job.stream.bytes(), globalLossless(f) || d.usesGlobal))
         return kept(index);
     out.stream.swap(job.stream);
     takeResult(a, d);

@@ -68,6 +68,10 @@ public:
 
 private:
     bool usesGlobal(const Frame& frame) const { return global_ && !frame.useLocalColorTable; }
+    // Lossless modes: the frame is written for the global table, and its
+    // picture is remapped into that table first.
+    bool globalLossless(const Frame& frame) const { return merged_ || usesGlobal(frame); }
+    bool remappedLossless(const Frame& frame) const { return merged_ || (shrunk_ && usesGlobal(frame)); }
     bool needsRebuiltTable() const;
     bool rebuildGlobalTable();
     bool findCommonTable();
@@ -84,7 +88,6 @@ private:
     bool prepareLossless(int index);
     bool startScreen();
     uint64_t aheadPixels() const;
-    static void encode(Job& job);
     bool compose(const Frame& frame, uint16_t transparentIndex);
     bool areaBeneath(const Frame& frame, ScreenArea& area);
     bool kept(int index);

@@ -406,13 +406,18 @@ bool encodeLosslessFrame(RasterImage& picture, ByteBuffer& out, LosslessFrame& f
         uint64_t cost = UINT64_MAX;
         int minCode = 2;
         // What the codes say, to code it again: exact (no lossy coding),
-        // pixel by pixel one of the two values, the table cleared `how`.
+        // pixel by pixel one of the two values (kept for the look-ahead
+        // only), the table cleared `how`.
         bool exact = false;
         std::vector<uint8_t> pixels, preferred;
         LzwClear how = LzwClear::whenWorse;
         std::vector<uint32_t> marks; // its pace (exact encodings only)
     };
     Candidate best;
+    // The look-ahead passes cost several plain ones per pixel. On an
+    // animation of many small changes that doubles the whole run for about
+    // 1% of its bytes; big pictures, where most of the bytes are, keep it.
+    const bool lookAhead = area >= kLookAheadArea;
     std::vector<uint8_t> data(area), alt(area), runs(area), flip(area);
     LzwCodec codec;
     std::optional<LzwClear> settled; // how a full table is cleared, once known
@@ -458,8 +463,10 @@ bool encodeLosslessFrame(RasterImage& picture, ByteBuffer& out, LosslessFrame& f
             if (done && keep(codes)) {
                 best.marks = codec.paceMarks();
                 won = how;
-                best.pixels = pixels;
-                best.preferred = preferred;
+                if (lookAhead) {
+                    best.pixels = pixels;
+                    best.preferred = preferred;
+                }
                 best.how = how;
                 best.exact = true;
             }
@@ -640,10 +647,7 @@ bool encodeLosslessFrame(RasterImage& picture, ByteBuffer& out, LosslessFrame& f
     }
     if (best.cost == UINT64_MAX)
         return false;
-    // The look-ahead passes cost several plain ones per pixel. On an
-    // animation of many small changes that doubles the whole run for about
-    // 1% of its bytes; big pictures, where most of the bytes are, keep it.
-    if (best.exact && area >= kLookAheadArea)
+    if (best.exact && lookAhead)
         parseAhead(best);
     if (!writeGifStream(uint32_t(rw), uint32_t(rh), best.mapping.colors, best.mapping.bits, best.codes, out, best.minCode))
         return false;
